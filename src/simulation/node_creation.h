@@ -1,0 +1,25 @@
+// Planting nodes and re-classifying the coarse cells around the network into the candidate
+// sites on which the street network grows next; and the pixel distance every geometric
+// operation of the program uses.
+#pragma once
+
+#include "simulation/simulation.h"
+
+namespace veltmoor {
+
+// Euclidean distance of two pixels, squares summed in 32-bit floats, rounded half to even.
+int PixelDistance(int x1, int y1, int x2, int y2);
+
+// Appends a node in `cell` to NodeList, draws it, labels it when asked, and rebuilds the
+// candidate sites. No test for an existing node: a second node may share the cell.
+TAgent& CreateNode(Simulation& sim, TCell& cell);
+
+// 1 if a node cell lies in the 3 x 3 block around (column, row), else 2 if a cell next to a
+// node does, else 0.
+int ClassifyNeighbourhood(const World& world, int column, int row);
+
+// Two full sweeps over CellGrid; the list is emptied once, so cells listed in both sweeps
+// appear twice (and get two draws in network growth).
+void UpdateCandidateSites(World& world);
+
+}  // namespace veltmoor

@@ -1,0 +1,100 @@
+#include "simulation/settings.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "simulation/numbers.h"
+
+namespace veltmoor {
+
+SettingsRegistry::SettingsRegistry(std::vector<SettingDef> table) : table_(std::move(table)) {}
+
+const SettingDef* SettingsRegistry::Find(std::string_view name) const {
+  const auto it = std::find_if(table_.begin(), table_.end(),
+                               [name](const SettingDef& def) { return def.name == name; });
+  return it == table_.end() ? nullptr : &*it;
+}
+
+const SettingDef& SettingsRegistry::Get(std::string_view name) const {
+  const SettingDef* def = Find(name);
+  if (def == nullptr) {
+    throw std::out_of_range("unknown setting '" + std::string(name) + "'");
+  }
+  return *def;
+}
+
+long long SettingsSource::Int(std::string_view name) const {
+  const SettingDef& def = Registry().Get(name);
+  long long value = def.min;
+  try {
+    value = ParseInteger(Text(name));
+  } catch (const ConversionError&) {
+    value = def.min;
+  }
+  if (def.max > def.min) {
+    value = std::clamp(value, def.min, def.max);
+  }
+  return value;
+}
+
+double SettingsSource::Float(std::string_view name) const { return ParseDecimal(Text(name)); }
+
+namespace {
+bool IsStateKind(ControlKind kind) {
+  return kind == ControlKind::CheckBox || kind == ControlKind::RadioButton ||
+         kind == ControlKind::ToggleButton;
+}
+
+bool ParseState(std::string_view name, std::string_view value) {
+  if (value == "1" || value == "true" || value == "on" || value == "yes") {
+    return true;
+  }
+  if (value == "0" || value == "false" || value == "off" || value == "no") {
+    return false;
+  }
+  throw std::invalid_argument("'" + std::string(value) + "' is not a valid state for " +
+                              std::string(name) + " (use 1 or 0)");
+}
+}  // namespace
+
+MapSettings::MapSettings(const SettingsRegistry& registry) : registry_(registry) {
+  for (const SettingDef& def : registry_.All()) {
+    values_[def.name] = def.default_text;
+  }
+}
+
+std::string MapSettings::Text(std::string_view name) const {
+  const auto it = values_.find(name);
+  if (it == values_.end()) {
+    throw std::out_of_range("unknown setting '" + std::string(name) + "'");
+  }
+  return it->second;
+}
+
+bool MapSettings::Checked(std::string_view name) const { return Text(name) == "1"; }
+
+void MapSettings::Set(std::string_view name, std::string_view value) {
+  const SettingDef* def = registry_.Find(name);
+  if (def == nullptr) {
+    throw std::invalid_argument("unknown setting '" + std::string(name) + "'");
+  }
+  if (IsStateKind(def->kind)) {
+    SetChecked(name, ParseState(name, value));
+    return;
+  }
+  values_[def->name] = std::string(value);
+}
+
+void MapSettings::SetChecked(std::string_view name, bool checked) {
+  const SettingDef& def = registry_.Get(name);
+  if (def.kind == ControlKind::RadioButton && checked && !def.group.empty()) {
+    for (const SettingDef& other : registry_.All()) {
+      if (other.kind == ControlKind::RadioButton && other.group == def.group) {
+        values_[other.name] = "0";
+      }
+    }
+  }
+  values_[def.name] = checked ? "1" : "0";
+}
+
+}  // namespace veltmoor

@@ -1,0 +1,52 @@
+// The simulation window's state without its widgets: the world, the output models it
+// writes, and the services its operations read (settings, random numbers, canvases).
+#pragma once
+
+#include <memory>
+
+#include "chart/chart_set.h"
+#include "display/canvas.h"
+#include "simulation/output_models.h"
+#include "simulation/random_source.h"
+#include "simulation/settings.h"
+#include "simulation/world.h"
+
+namespace veltmoor {
+
+// Which layers the map panel shows. "show cell layer" governs MapImage and FineImage
+// together; the view buttons show or hide FineImage, which covers MapImage while shown.
+struct LayerVisibility {
+  bool CellLayers = true;
+  bool Fine = true;
+  bool Agent = true;
+};
+
+struct Simulation {
+  Simulation(const SettingsSource& settings_source, RandomSource& random_source,
+             CanvasFactory& canvas_factory);
+
+  World world;
+
+  // Output models of the simulation window.
+  Labels labels;
+  ValueList valueList;
+  chart::ChartSet charts;
+  // The colour legend of the node measures, 35 x 161 pixels.
+  std::unique_ptr<Canvas> ImageGradient;
+
+  const SettingsSource& settings;
+  RandomSource& random;
+  CanvasFactory& canvases;
+
+  LayerVisibility layers;
+
+  // Size of the drawing area Panel_Paint, which the front end keeps up to date.
+  int PanelWidth = 611;
+  int PanelHeight = 689;
+
+  // Whether the run's step timer is on. Operations switch it off; the desktop program maps
+  // it onto Timer1 and veltmoor-batch loops while it is on.
+  bool TimerEnabled = false;
+};
+
+}  // namespace veltmoor

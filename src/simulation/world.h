@@ -1,0 +1,97 @@
+// The simulated town: grids, street network, candidate lists, counters and the three map
+// layers. Built only by NewSetup and freed only by ClearWorld.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "display/canvas.h"
+#include "simulation/agent.h"
+#include "simulation/cell.h"
+#include "simulation/edge.h"
+#include "simulation/grid.h"
+
+namespace veltmoor {
+
+enum FieldTypeCode : std::uint8_t {
+  kFieldStopped = 0,
+  kFieldNetworkOnly = 1,
+  kFieldBoom = 2,
+  kFieldInterlink = 3,
+  kFieldCluster = 4,
+};
+
+// A node-number label: drawn onto AgentImage at creation and kept here so a view can show
+// the numbers above the node layer, the way separate label controls would sit.
+struct NodeLabel {
+  int Left = 0;
+  int Top = 0;
+  std::string Caption;
+};
+
+struct World {
+  // Grid geometry.
+  std::int32_t CellSize = 0;
+  std::int32_t ColumnCount = 0;
+  std::int32_t RowCount = 0;
+
+  Grid2D<TCell> CellGrid;
+  Grid2D<TCell> FineGrid;
+  Grid2D<float> PotentialGrid;
+
+  // Nodes live behind pointers so references held by searches stay valid as the list grows.
+  std::vector<std::unique_ptr<TAgent>> NodeList;
+  std::vector<TCell*> CandidateList;
+  std::vector<TCell*> HwmCandidateList;
+  std::vector<TCell*> ClusterCandidateList;
+  std::vector<NodeLabel> NodeLabelList;
+  // One TEdge per linked pair (a, b), a < b, keyed by the pair.
+  std::map<std::pair<std::int32_t, std::int32_t>, TEdge> EdgeMatrix;
+
+  std::uint32_t NodeCount = 0;
+  std::uint32_t EdgeCount = 0;
+  std::uint32_t TimeStep = 0;
+  std::int32_t AnalysisCountdown = 0;
+  std::uint8_t FieldType = kFieldStopped;
+
+  std::unique_ptr<Canvas> MapImage;
+  std::unique_ptr<Canvas> FineImage;
+  std::unique_ptr<Canvas> AgentImage;
+
+  TCell* DragStartCell = nullptr;
+  TCell* DragEndCell = nullptr;
+
+  double MeanLength = 0.0;
+  std::array<std::uint32_t, 2> FineCellTotals{0, 0};
+  double ColourExponent = 1.0;
+
+  bool Exists() const { return MapImage != nullptr; }
+
+  bool InGrid(int column, int row) const {
+    return column >= 0 && column <= ColumnCount - 1 && row >= 0 && row <= RowCount - 1;
+  }
+  bool InFineGrid(int column, int row) const {
+    return column >= 0 && column <= 3 * ColumnCount - 1 && row >= 0 && row <= 3 * RowCount - 1;
+  }
+
+  TAgent& Node(std::size_t index) { return *NodeList[index]; }
+  const TAgent& Node(std::size_t index) const { return *NodeList[index]; }
+
+  // Pixel and cell conversions.
+  int PixelToColumn(int x) const;
+  int PixelToRow(int y) const;
+  int PixelToFineColumn(int x) const;
+  int PixelToFineRow(int y) const;
+  int CellCentre(int index) const;  // centre x of a column, or centre y of a row
+  // Centre offset of fine cell d in {-1, 0, 1} from its coarse cell's centre.
+  int FineOffset(int d) const;
+  TCell& CoarseOfFine(const TCell& fine) { return CellGrid(fine.Column / 3, fine.Row / 3); }
+  TCell& FineOfNode(const TAgent& node) { return FineGrid(3 * node.Column + 1, 3 * node.Row + 1); }
+};
+
+}  // namespace veltmoor
