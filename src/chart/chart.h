@@ -14,7 +14,16 @@ enum class SeriesKind { Point, Line, Bar, Area, StackedArea };
 
 // What a derived series computes from its source. `None` marks a plain data series;
 // `Function` is filled from a callback over an x range instead of a source.
-enum class DerivedKind { None, Trend, Average, Correlation, StdDeviation, Mean, CurveFit, Function };
+enum class DerivedKind {
+  None,
+  Trend,
+  Average,
+  Correlation,
+  StdDeviation,
+  Mean,
+  CurveFit,
+  Function
+};
 
 enum class AxisSide { Left, Right };
 
@@ -68,7 +77,12 @@ class Series {
   int Degree() const { return degree_; }
   void SetDegree(int degree);
   // Function: y = callback(x) at x = start + i * step for i = 0 .. count - 1.
+  // A null callback keeps the range but leaves the points as they are (a series read back
+  // from a file).
   void SetFunction(std::function<double(double)> callback, double start, double step, int count);
+  double FunctionStart() const { return fn_start_; }
+  double FunctionStep() const { return fn_step_; }
+  int FunctionCount() const { return fn_count_; }
   void Recompute();
 
   // Raised on every change of points or look; views repaint when it moves.

@@ -28,9 +28,15 @@ inline constexpr Colour kLightGrey = 0xE5E5E5;
 inline constexpr Colour kRedOrange = 0x4763FF;
 }  // namespace colours
 
-inline constexpr int RedOf(Colour c) { return static_cast<int>(c & 0xFF); }
-inline constexpr int GreenOf(Colour c) { return static_cast<int>((c >> 8) & 0xFF); }
-inline constexpr int BlueOf(Colour c) { return static_cast<int>((c >> 16) & 0xFF); }
+inline constexpr int RedOf(Colour c) {
+  return static_cast<int>(c & 0xFF);
+}
+inline constexpr int GreenOf(Colour c) {
+  return static_cast<int>((c >> 8) & 0xFF);
+}
+inline constexpr int BlueOf(Colour c) {
+  return static_cast<int>((c >> 16) & 0xFF);
+}
 inline constexpr Colour MakeColour(int red, int green, int blue) {
   return static_cast<Colour>(red) | (static_cast<Colour>(green) << 8) |
          (static_cast<Colour>(blue) << 16);

@@ -11,8 +11,8 @@ namespace veltmoor {
 
 // Colour-gradient routine: direction 0 runs top to bottom, 1 left to right; other values
 // draw nothing. Both edges are painted, the last row (or column) exactly in colour2.
-void GradientFill(Canvas& canvas, Colour colour1, Colour colour2, int direction, int left,
-                  int top, int right, int bottom);
+void GradientFill(Canvas& canvas, Colour colour1, Colour colour2, int direction, int left, int top,
+                  int right, int bottom);
 
 // Creates MapImage and FineImage (white) and AgentImage (black, shown transparent) of the
 // drawing area's size.
@@ -32,5 +32,13 @@ void ShowLandUse(Simulation& sim);
 void ShowSubStates(Simulation& sim);
 void ShowCandidateSites(Simulation& sim);
 void ShowDevelopedMask(Simulation& sim);
+
+// What the display buttons do: the node layer redrawn ("rePaint nodes", node size change),
+// and the views that also show ("show states", "sub states") or hide ("cand. sites") the
+// fine-cell layer.
+void RepaintNodes(Simulation& sim);
+void ShowStatesView(Simulation& sim);
+void ShowSubStatesView(Simulation& sim);
+void ShowCandidateSitesView(Simulation& sim);
 
 }  // namespace veltmoor

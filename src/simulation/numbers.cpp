@@ -23,9 +23,13 @@ std::string_view Trim(std::string_view text) {
 }
 }  // namespace
 
-double Round(double value) { return std::nearbyint(value); }
+double Round(double value) {
+  return std::nearbyint(value);
+}
 
-int RoundToInt(double value) { return static_cast<int>(std::nearbyint(value)); }
+int RoundToInt(double value) {
+  return static_cast<int>(std::nearbyint(value));
+}
 
 double RoundToDecimals(double value, int decimals) {
   const double step = decimals == 2 ? 0.01 : decimals == 4 ? 0.0001 : std::pow(10.0, -decimals);
@@ -33,10 +37,16 @@ double RoundToDecimals(double value, int decimals) {
   return static_cast<double>(std::nearbyintl(quotient) * static_cast<long double>(step));
 }
 
-char DecimalSeparator() { return g_separator; }
-void SetDecimalSeparator(char separator) { g_separator = separator; }
+char DecimalSeparator() {
+  return g_separator;
+}
+void SetDecimalSeparator(char separator) {
+  g_separator = separator;
+}
 
-std::string FormatInt(long long value) { return std::to_string(value); }
+std::string FormatInt(long long value) {
+  return std::to_string(value);
+}
 
 std::string FormatNumber(double value) {
   if (std::isnan(value)) {
@@ -65,13 +75,13 @@ std::string FormatNumber(double value) {
     }
   }
   if (!exponent.empty()) {
-    // "E-05" -> "E-5"
+    // "E-05" -> "E-5", "E+15" -> "E15"
     const char sign = exponent[1];
     std::string digits = exponent.substr(2);
     while (digits.size() > 1 && digits.front() == '0') {
       digits.erase(0, 1);
     }
-    exponent = std::string("E") + (sign == '-' ? "-" : "+") + digits;
+    exponent = std::string("E") + (sign == '-' ? "-" : "") + digits;
   }
   text = mantissa + exponent;
   for (char& ch : text) {

@@ -21,8 +21,12 @@ int RoundToInt(double value);
 // Rounds to `decimals` places by dividing by the double nearest to 10^-decimals in extended
 // precision. That double lies slightly above 10^-decimals, so 0.875 becomes 0.87.
 double RoundToDecimals(double value, int decimals);
-inline double RoundTo2(double value) { return RoundToDecimals(value, 2); }
-inline double RoundTo4(double value) { return RoundToDecimals(value, 4); }
+inline double RoundTo2(double value) {
+  return RoundToDecimals(value, 2);
+}
+inline double RoundTo4(double value) {
+  return RoundToDecimals(value, 4);
+}
 
 // The program's decimal separator: a comma unless a front end changes it.
 char DecimalSeparator();

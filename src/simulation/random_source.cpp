@@ -4,9 +4,13 @@
 
 namespace veltmoor {
 
-RandomSource::RandomSource() { ReseedFromClock(); }
+RandomSource::RandomSource() {
+  ReseedFromClock();
+}
 
-RandomSource::RandomSource(std::uint64_t fixed_seed) { SetFixedSeed(fixed_seed); }
+RandomSource::RandomSource(std::uint64_t fixed_seed) {
+  SetFixedSeed(fixed_seed);
+}
 
 double RandomSource::Random() {
   // 53 random bits give every double in [0, 1) on the 2^-53 lattice.

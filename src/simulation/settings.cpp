@@ -37,7 +37,9 @@ long long SettingsSource::Int(std::string_view name) const {
   return value;
 }
 
-double SettingsSource::Float(std::string_view name) const { return ParseDecimal(Text(name)); }
+double SettingsSource::Float(std::string_view name) const {
+  return ParseDecimal(Text(name));
+}
 
 namespace {
 bool IsStateKind(ControlKind kind) {
@@ -71,7 +73,9 @@ std::string MapSettings::Text(std::string_view name) const {
   return it->second;
 }
 
-bool MapSettings::Checked(std::string_view name) const { return Text(name) == "1"; }
+bool MapSettings::Checked(std::string_view name) const {
+  return Text(name) == "1";
+}
 
 void MapSettings::Set(std::string_view name, std::string_view value) {
   const SettingDef* def = registry_.Find(name);

@@ -13,14 +13,14 @@ namespace veltmoor {
 enum class ControlKind { SpinEdit, EditBox, CheckBox, RadioButton, ToggleButton, TrackBar };
 
 struct SettingDef {
-  std::string name;          // control name, e.g. "SE_cellScale"
-  std::string caption;       // caption or label text shown beside the control
+  std::string name;     // control name, e.g. "SE_cellScale"
+  std::string caption;  // caption or label text shown beside the control
   ControlKind kind = ControlKind::EditBox;
   std::string default_text;  // spin/track/edit: the text; check/radio/toggle: "1" or "0"
   long long min = 0;         // range of spin edits and track bars
   long long max = 0;
-  std::string tab;           // tab (or group) of the window that holds the control
-  std::string group;         // radio buttons of one group exclude each other
+  std::string tab;    // tab (or group) of the window that holds the control
+  std::string group;  // radio buttons of one group exclude each other
 };
 
 // An ordered table of settings of one window (the simulation window or a study window).

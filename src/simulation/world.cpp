@@ -24,8 +24,12 @@ int World::PixelToFineRow(int y) const {
   return static_cast<int>(std::floor(y / (CellSize / 3.0)));
 }
 
-int World::CellCentre(int index) const { return CellSize / 2 + index * CellSize; }
+int World::CellCentre(int index) const {
+  return CellSize / 2 + index * CellSize;
+}
 
-int World::FineOffset(int d) const { return RoundToInt(d * 0.33 * CellSize); }
+int World::FineOffset(int d) const {
+  return RoundToInt(d * 0.33 * CellSize);
+}
 
 }  // namespace veltmoor

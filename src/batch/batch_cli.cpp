@@ -1,0 +1,138 @@
+#include "batch/batch_cli.h"
+
+#include <CLI/CLI.hpp>
+#include <QBuffer>
+#include <QImage>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "batch/batch_options.h"
+#include "batch/world_json.h"
+#include "display/null_canvas.h"
+#include "io/atomic_file.h"
+#include "render/composite.h"
+#include "render/qt_canvas.h"
+#include "simulation/numbers.h"
+#include "simulation/setup.h"
+
+namespace veltmoor {
+
+namespace {
+
+std::string PngBytes(const QImage& image) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  if (!image.save(&buffer, "PNG")) {
+    throw std::runtime_error("cannot encode the map picture");
+  }
+  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+// Everything a command writes, gathered in memory first so a failure part-way leaves the
+// output folder as it was.
+class OutputSet {
+ public:
+  void Add(std::string name, std::string content) {
+    files_.emplace_back(std::move(name), std::move(content));
+  }
+  void WriteTo(const std::string& folder) const {
+    for (const auto& [name, content] : files_) {
+      WriteFileAtomically((std::filesystem::path(folder) / name).string(), content);
+    }
+  }
+
+ private:
+  std::vector<std::pair<std::string, std::string>> files_;
+};
+
+void AddWorldOptions(CLI::App& command, WorldOptions& options) {
+  command.add_option("--width", options.width, "drawing area width in pixels")
+      ->check(CLI::Range(1, 20000));
+  command.add_option("--height", options.height, "drawing area height in pixels")
+      ->check(CLI::Range(1, 20000));
+  command.add_option("--seed", options.seed, "fixed random seed for a reproducible run");
+  command.add_option("--set", options.sets, "NAME=VALUE: a setting of the simulation window")
+      ->allow_extra_args(false);
+  command.add_flag("!--no-picture", options.picture, "do not draw or write map.png");
+  command.add_option("--out", options.out, "output folder")->required();
+}
+
+// A simulation with its services, built from the command's world options.
+struct BatchSimulation {
+  explicit BatchSimulation(const WorldOptions& options)
+      : random(options.seed ? RandomSource(*options.seed) : RandomSource()) {
+    ApplySettingOverrides(settings, options.sets);
+    if (options.picture) {
+      canvases = std::make_unique<QtCanvasFactory>();
+    } else {
+      canvases = std::make_unique<NullCanvasFactory>();
+    }
+    sim = std::make_unique<Simulation>(settings, random, *canvases);
+    sim->PanelWidth = options.width;
+    sim->PanelHeight = options.height;
+  }
+
+  MapSettings settings;
+  RandomSource random;
+  std::unique_ptr<CanvasFactory> canvases;
+  std::unique_ptr<Simulation> sim;
+};
+
+void AddWorldOutputs(const BatchSimulation& batch, const WorldOptions& options,
+                     OutputSet& outputs) {
+  if (options.picture) {
+    outputs.Add("map.png", PngBytes(ComposeMap(*batch.sim)));
+  }
+  outputs.Add("world.json", WorldToJson(*batch.sim, options.seed).dump() + "\n");
+}
+
+int RunSetup(const WorldOptions& options) {
+  BatchSimulation batch(options);
+  NewSetup(*batch.sim);
+  OutputSet outputs;
+  AddWorldOutputs(batch, options, outputs);
+  outputs.WriteTo(options.out);
+  return 0;
+}
+
+}  // namespace
+
+int RunBatch(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+  CLI::App app{"veltmoor-batch: runs the urban growth simulator without a window"};
+  app.require_subcommand(1);
+  WorldOptions setup_options;
+  CLI::App* setup = app.add_subcommand("setup", "build a new world and write map.png, world.json");
+  AddWorldOptions(*setup, setup_options);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    out << app.help();
+    return 0;
+  } catch (const CLI::ParseError& e) {
+    err << "veltmoor-batch: " << e.what() << "\n";
+    return 2;
+  }
+
+  try {
+    if (setup->parsed()) {
+      return RunSetup(setup_options);
+    }
+  } catch (const UsageError& e) {
+    err << "veltmoor-batch: " << e.what() << "\n";
+    return 2;
+  } catch (const ConversionError& e) {
+    err << "veltmoor-batch: " << e.what() << "\n";
+    return 2;
+  } catch (const std::exception& e) {
+    err << "veltmoor-batch: " << e.what() << "\n";
+    return 1;
+  }
+  return 2;
+}
+
+}  // namespace veltmoor

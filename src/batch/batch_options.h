@@ -1,0 +1,34 @@
+// Options shared by the commands of veltmoor-batch and how they become settings.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "simulation/settings.h"
+
+namespace veltmoor {
+
+// A command line or settings problem the user has to fix; exit code 2.
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct WorldOptions {
+  int width = 611;
+  int height = 689;
+  std::optional<std::uint64_t> seed;
+  std::vector<std::string> sets;  // NAME=VALUE
+  bool picture = true;
+  std::string out;
+};
+
+// Applies NAME=VALUE overrides. Unknown names, malformed pairs and values the control
+// could not hold raise UsageError (a decimal that does not parse gives the conversion
+// error's own message), so a run never starts on settings it would fail on later.
+void ApplySettingOverrides(MapSettings& settings, const std::vector<std::string>& sets);
+
+}  // namespace veltmoor

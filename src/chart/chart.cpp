@@ -1,0 +1,445 @@
+#include "chart/chart.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+#include <utility>
+
+namespace veltmoor::chart {
+
+namespace {
+
+using PointList = std::vector<Point>;
+// Sums run in extended precision like every intermediate result of the program.
+using Real = long double;
+
+bool IsFinite(const Point& p) {
+  return std::isfinite(p.x) && std::isfinite(p.y);
+}
+
+// A source may hold points such as log10(0); they have no place in a statistic, and one of
+// them would turn every derived value into NaN.
+PointList FinitePoints(const PointList& points) {
+  PointList finite;
+  finite.reserve(points.size());
+  std::copy_if(points.begin(), points.end(), std::back_inserter(finite), IsFinite);
+  return finite;
+}
+
+std::pair<double, double> XExtent(const PointList& points) {
+  const auto [lo, hi] = std::minmax_element(
+      points.begin(), points.end(), [](const Point& a, const Point& b) { return a.x < b.x; });
+  return {lo->x, hi->x};
+}
+
+// A horizontal line over the source's x extent: the shape of every one-number result.
+PointList FlatLine(const PointList& source, Real y) {
+  const auto [lo, hi] = XExtent(source);
+  const auto value = static_cast<double>(y);
+  return {{lo, value}, {hi, value}};
+}
+
+struct Moments {
+  std::size_t n = 0;
+  Real mean_x = 0;
+  Real mean_y = 0;
+  Real sxx = 0;
+  Real syy = 0;
+  Real sxy = 0;
+  // Decided by comparison, not by a sum of squares that rounding may leave slightly above 0.
+  bool x_constant = true;
+  bool y_constant = true;
+};
+
+Moments ComputeMoments(const PointList& points) {
+  Moments m;
+  m.n = points.size();
+  if (m.n == 0) {
+    return m;
+  }
+  for (const Point& p : points) {
+    m.mean_x += p.x;
+    m.mean_y += p.y;
+    m.x_constant = m.x_constant && p.x == points.front().x;
+    m.y_constant = m.y_constant && p.y == points.front().y;
+  }
+  m.mean_x /= static_cast<Real>(m.n);
+  m.mean_y /= static_cast<Real>(m.n);
+  for (const Point& p : points) {
+    const Real dx = p.x - m.mean_x;
+    const Real dy = p.y - m.mean_y;
+    m.sxx += dx * dx;
+    m.syy += dy * dy;
+    m.sxy += dx * dy;
+  }
+  return m;
+}
+
+PointList Trend(const PointList& source) {
+  if (source.empty()) {
+    return {};
+  }
+  const Moments m = ComputeMoments(source);
+  const Real slope = m.x_constant ? 0 : m.sxy / m.sxx;
+  const auto [lo, hi] = XExtent(source);
+  auto line = [&](double x) { return static_cast<double>(m.mean_y + slope * (x - m.mean_x)); };
+  return {{lo, line(lo)}, {hi, line(hi)}};
+}
+
+PointList Correlation(const PointList& source) {
+  if (source.empty()) {
+    return {};
+  }
+  const Moments m = ComputeMoments(source);
+  Real r = 1;
+  if (m.n >= 2 && !m.x_constant && !m.y_constant) {
+    r = std::clamp<Real>(m.sxy / std::sqrt(m.sxx * m.syy), -1, 1);
+  }
+  return FlatLine(source, r);
+}
+
+PointList StdDeviation(const PointList& source) {
+  if (source.empty()) {
+    return {};
+  }
+  const Moments m = ComputeMoments(source);
+  const Real deviation = m.y_constant ? 0 : std::sqrt(m.syy / static_cast<Real>(m.n - 1));
+  return FlatLine(source, deviation);
+}
+
+PointList Mean(const PointList& source) {
+  if (source.empty()) {
+    return {};
+  }
+  return FlatLine(source, ComputeMoments(source).mean_y);
+}
+
+// Only complete groups give a point: a study's value gets its average once all its runs
+// are measured, not a misleading mean of the first few.
+PointList Average(const PointList& source, int period) {
+  if (period <= 0) {
+    return Mean(source);
+  }
+  const auto size = static_cast<std::size_t>(period);
+  PointList averages;
+  for (std::size_t first = 0; first + size <= source.size(); first += size) {
+    const PointList group(source.begin() + static_cast<std::ptrdiff_t>(first),
+                       source.begin() + static_cast<std::ptrdiff_t>(first + size));
+    const Moments m = ComputeMoments(group);
+    averages.push_back({static_cast<double>(m.mean_x), static_cast<double>(m.mean_y)});
+  }
+  return averages;
+}
+
+// Chebyshev polynomials of x mapped onto [-1, 1]: far better conditioned than powers of x,
+// which matters at the high degrees a study may ask for.
+std::vector<Real> ChebyshevRow(Real t, std::size_t terms) {
+  std::vector<Real> row(terms);
+  for (std::size_t k = 0; k < terms; ++k) {
+    row[k] = k == 0 ? 1 : k == 1 ? t : 2 * t * row[k - 1] - row[k - 2];
+  }
+  return row;
+}
+
+// Least squares by Householder QR of the n x m design matrix `a` (rows), right side `b`.
+// A column that turns out dependent keeps coefficient 0 instead of blowing up.
+std::vector<Real> SolveLeastSquares(std::vector<std::vector<Real>> a, std::vector<Real> b) {
+  const std::size_t n = a.size();
+  const std::size_t m = a.front().size();
+  for (std::size_t k = 0; k < m; ++k) {
+    Real norm = 0;
+    for (std::size_t i = k; i < n; ++i) {
+      norm += a[i][k] * a[i][k];
+    }
+    norm = std::sqrt(norm);
+    if (norm == 0) {
+      continue;
+    }
+    const Real alpha = a[k][k] > 0 ? -norm : norm;
+    std::vector<Real> v(n - k);
+    for (std::size_t i = k; i < n; ++i) {
+      v[i - k] = a[i][k];
+    }
+    v[0] -= alpha;
+    Real v_norm2 = 0;
+    for (Real value : v) {
+      v_norm2 += value * value;
+    }
+    if (v_norm2 == 0) {
+      continue;
+    }
+    auto reflect = [&](auto&& at) {
+      Real dot = 0;
+      for (std::size_t i = k; i < n; ++i) {
+        dot += v[i - k] * at(i);
+      }
+      const Real factor = 2 * dot / v_norm2;
+      for (std::size_t i = k; i < n; ++i) {
+        at(i) -= factor * v[i - k];
+      }
+    };
+    for (std::size_t j = k; j < m; ++j) {
+      reflect([&](std::size_t i) -> Real& { return a[i][j]; });
+    }
+    reflect([&](std::size_t i) -> Real& { return b[i]; });
+  }
+  Real largest = 0;
+  for (std::size_t k = 0; k < m; ++k) {
+    largest = std::max(largest, std::fabs(a[k][k]));
+  }
+  const Real tiny = largest * static_cast<Real>(n) * std::numeric_limits<Real>::epsilon();
+  std::vector<Real> coefficients(m, 0);
+  for (std::size_t k = m; k-- > 0;) {
+    if (std::fabs(a[k][k]) <= tiny) {
+      continue;
+    }
+    Real rest = b[k];
+    for (std::size_t j = k + 1; j < m; ++j) {
+      rest -= a[k][j] * coefficients[j];
+    }
+    coefficients[k] = rest / a[k][k];
+  }
+  return coefficients;
+}
+
+PointList CurveFit(const PointList& source, int degree) {
+  if (source.empty()) {
+    return {};
+  }
+  std::vector<double> xs;
+  xs.reserve(source.size());
+  for (const Point& p : source) {
+    xs.push_back(p.x);
+  }
+  std::sort(xs.begin(), xs.end());
+  xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
+  // Repeated runs at one x add points but no information about the curve's shape, so the
+  // degree is limited by the distinct x values, not by the point count.
+  const auto terms = static_cast<std::size_t>(
+      std::clamp<std::ptrdiff_t>(degree, 0, static_cast<std::ptrdiff_t>(xs.size()) - 1) + 1);
+  const Real centre = (static_cast<Real>(xs.front()) + xs.back()) / 2;
+  const Real half_width = (static_cast<Real>(xs.back()) - xs.front()) / 2;
+  auto scaled = [&](double x) { return half_width > 0 ? (x - centre) / half_width : 0; };
+
+  std::vector<std::vector<Real>> design;
+  std::vector<Real> ys;
+  for (const Point& p : source) {
+    design.push_back(ChebyshevRow(scaled(p.x), terms));
+    ys.push_back(p.y);
+  }
+  const std::vector<Real> coefficients = SolveLeastSquares(std::move(design), std::move(ys));
+  PointList fit;
+  for (double x : xs) {
+    const std::vector<Real> row = ChebyshevRow(scaled(x), terms);
+    Real y = 0;
+    for (std::size_t k = 0; k < terms; ++k) {
+      y += coefficients[k] * row[k];
+    }
+    fit.push_back({x, static_cast<double>(y)});
+  }
+  return fit;
+}
+
+}  // namespace
+
+Series::Series(std::string name, std::string title, SeriesKind kind)
+    : name_(std::move(name)), title_(std::move(title)), kind_(kind) {}
+
+void Series::SetTitle(std::string title) {
+  if (title != title_) {
+    title_ = std::move(title);
+    Touch();
+  }
+}
+
+void Series::SetVisible(bool visible) {
+  if (visible != visible_) {
+    visible_ = visible;
+    Touch();
+  }
+}
+
+void Series::SetVerticalAxis(AxisSide side) {
+  if (side != axis_) {
+    axis_ = side;
+    Touch();
+  }
+}
+
+void Series::SetColor(std::uint32_t color) {
+  if (color != color_) {
+    color_ = color;
+    Touch();
+  }
+}
+
+void Series::SetShowMarks(bool show) {
+  if (show != show_marks_) {
+    show_marks_ = show;
+    Touch();
+  }
+}
+
+void Series::SetOrder(XOrder order) {
+  order_ = order;
+}
+
+void Series::Add(double x, double y) {
+  auto at = points_.end();
+  if (order_ == XOrder::Ascending) {
+    at = std::upper_bound(points_.begin(), points_.end(), x,
+                          [](double value, const Point& p) { return value < p.x; });
+  }
+  points_.insert(at, Point{x, y});
+  Touch();
+}
+
+void Series::Clear() {
+  if (!points_.empty()) {
+    points_.clear();
+    Touch();
+  }
+}
+
+void Series::BindTo(DerivedKind kind, const Series* source) {
+  derived_ = kind;
+  source_ = source;
+  Touch();
+}
+
+void Series::SetPeriod(int period) {
+  period_ = std::max(period, 0);
+  Touch();
+}
+
+void Series::SetDegree(int degree) {
+  degree_ = std::max(degree, 0);
+  Touch();
+}
+
+void Series::SetFunction(std::function<double(double)> callback, double start, double step,
+                         int count) {
+  derived_ = DerivedKind::Function;
+  source_ = nullptr;
+  callback_ = std::move(callback);
+  fn_start_ = start;
+  fn_step_ = step;
+  fn_count_ = std::max(count, 0);
+  Touch();
+}
+
+void Series::Recompute() {
+  // Without a source or a callback (a series read back from a file) the last points stay.
+  if (derived_ == DerivedKind::None) {
+    return;
+  }
+  if (derived_ == DerivedKind::Function ? !callback_ : source_ == nullptr) {
+    return;
+  }
+  PointList computed;
+  if (derived_ == DerivedKind::Function) {
+    for (int i = 0; i < fn_count_; ++i) {
+      const double x = fn_start_ + i * fn_step_;
+      computed.push_back({x, callback_(x)});
+    }
+  } else {
+    const PointList source = FinitePoints(source_->Points());
+    switch (derived_) {
+      case DerivedKind::Trend:
+        computed = Trend(source);
+        break;
+      case DerivedKind::Average:
+        computed = Average(source, period_);
+        break;
+      case DerivedKind::Correlation:
+        computed = Correlation(source);
+        break;
+      case DerivedKind::StdDeviation:
+        computed = StdDeviation(source);
+        break;
+      case DerivedKind::Mean:
+        computed = Mean(source);
+        break;
+      case DerivedKind::CurveFit:
+        computed = CurveFit(source, degree_);
+        break;
+      case DerivedKind::None:
+      case DerivedKind::Function:
+        break;
+    }
+  }
+  // Views and readers of derived values must never meet NaN or infinity, whatever a
+  // callback returns or however large the sums grew.
+  computed = FinitePoints(computed);
+  if (computed != points_) {
+    points_ = std::move(computed);
+    Touch();
+  }
+}
+
+Chart::Chart(std::string name, std::string title)
+    : name_(std::move(name)), title_(std::move(title)) {}
+
+void Chart::SetTitle(std::string title) {
+  if (title != title_) {
+    title_ = std::move(title);
+    ++own_changes_;
+  }
+}
+
+void Chart::SetAxisTitles(std::string bottom, std::string left, std::string right) {
+  bottom_ = std::move(bottom);
+  left_ = std::move(left);
+  right_ = std::move(right);
+  ++own_changes_;
+}
+
+Series& Chart::AddSeries(std::string name, std::string title, SeriesKind kind) {
+  // Series are looked up and saved by name; a second one of the same name would be lost.
+  if (Find(name) != nullptr) {
+    throw std::invalid_argument("chart '" + name_ + "' already has a series '" + name + "'");
+  }
+  series_.push_back(std::make_unique<Series>(std::move(name), std::move(title), kind));
+  ++own_changes_;
+  return *series_.back();
+}
+
+Series& Chart::AddDerived(std::string name, std::string title, DerivedKind kind,
+                          const Series& source, SeriesKind kind_drawn) {
+  Series& series = AddSeries(std::move(name), std::move(title), kind_drawn);
+  series.BindTo(kind, &source);
+  return series;
+}
+
+Series* Chart::Find(const std::string& name) {
+  for (auto& series : series_) {
+    if (series->Name() == name) {
+      return series.get();
+    }
+  }
+  return nullptr;
+}
+
+const Series* Chart::Find(const std::string& name) const {
+  return const_cast<Chart*>(this)->Find(name);
+}
+
+void Chart::RecomputeDerived() {
+  for (auto& series : series_) {
+    if (series->Derived() != DerivedKind::None) {
+      series->Recompute();
+    }
+  }
+}
+
+std::uint64_t Chart::ChangeCount() const {
+  // Every counter only grows, so the sum moves whenever any one of them does.
+  std::uint64_t total = own_changes_ + zoom_resets_;
+  for (const auto& series : series_) {
+    total += series->ChangeCount();
+  }
+  return total;
+}
+
+}  // namespace veltmoor::chart

@@ -1,0 +1,291 @@
+#include "display/layers.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "simulation/node_creation.h"
+#include "simulation/numbers.h"
+
+namespace veltmoor {
+
+namespace {
+
+// The gradient bar: four 40-row blends between five stops, value 0 at the top.
+constexpr Colour kGradientStops[] = {colours::kBlue, colours::kCyan, colours::kLime,
+                                     colours::kYellow, colours::kRed};
+constexpr int kGradientSegments = 4;
+constexpr int kGradientSegmentRows = 40;
+constexpr int kGradientBarWidth = 35;
+constexpr int kGradientLastRow = kGradientSegments * kGradientSegmentRows;
+
+int BlendChannel(int from, int to, int step, int steps) {
+  return RoundToInt(from + static_cast<double>(step) * (to - from) / steps);
+}
+
+// Colour of step `step` of `steps` on the way from colour1 to colour2, each channel rounded
+// half to even; step == steps gives colour2 exactly.
+Colour BlendColour(Colour colour1, Colour colour2, int step, int steps) {
+  return MakeColour(BlendChannel(RedOf(colour1), RedOf(colour2), step, steps),
+                    BlendChannel(GreenOf(colour1), GreenOf(colour2), step, steps),
+                    BlendChannel(BlueOf(colour1), BlueOf(colour2), step, steps));
+}
+
+template <typename Paint>
+void ForEachCell(Grid2D<TCell>& grid, Paint paint) {
+  // Cells() runs row by row, columns inner: the program's scan order.
+  for (TCell& cell : grid.Cells()) {
+    paint(cell);
+  }
+}
+
+void RedrawNodes(Simulation& sim, bool grey) {
+  World& world = sim.world;
+  if (!world.AgentImage) {
+    return;
+  }
+  Canvas& canvas = *world.AgentImage;
+  const auto radius = static_cast<std::int32_t>(sim.settings.Int("SE_nSz"));
+  canvas.pen.width = 1;
+  for (auto& node : world.NodeList) {
+    node->Radius = radius;
+    if (grey) {
+      node->Color = colours::kGrey;
+    }
+    node->DrawNode(canvas);
+  }
+}
+
+}  // namespace
+
+void GradientFill(Canvas& canvas, Colour colour1, Colour colour2, int direction, int left, int top,
+                  int right, int bottom) {
+  const int savedWidth = canvas.pen.width;
+  const PenStyle savedStyle = canvas.pen.style;
+  canvas.pen.width = 1;
+  canvas.pen.style = PenStyle::InsideFrame;
+  const int steps = direction == 0 ? bottom - top : right - left;
+  if ((direction == 0 || direction == 1) && steps > 0) {
+    // steps + 1 lines, so the far edge is painted too.
+    for (int d = 0; d <= steps; ++d) {
+      const Colour colour = BlendColour(colour1, colour2, d, steps);
+      canvas.pen.colour = colour;
+      canvas.brush = colour;
+      if (direction == 0) {
+        canvas.Rectangle(left, top + d, right, top + d + 1);
+      } else {
+        canvas.Rectangle(left + d, top, left + d + 1, bottom);
+      }
+    }
+  }
+  canvas.pen.width = savedWidth;
+  canvas.pen.style = savedStyle;
+}
+
+void CreateLayerImages(Simulation& sim) {
+  World& world = sim.world;
+  const int width = sim.PanelWidth;
+  const int height = sim.PanelHeight;
+  auto whiteLayer = [&sim, width, height] {
+    std::unique_ptr<Canvas> layer = sim.canvases.Create(width, height);
+    layer->pen = Pen{colours::kWhite, 1, PenStyle::Solid};
+    layer->brush = colours::kWhite;
+    layer->Rectangle(0, 0, layer->Width(), layer->Height());
+    return layer;
+  };
+  world.MapImage = whiteLayer();
+  world.FineImage = whiteLayer();
+  world.AgentImage = sim.canvases.Create(world.MapImage->Width(), world.MapImage->Height());
+  world.AgentImage->brush = colours::kBlack;
+  world.AgentImage->FillRect(0, 0, world.AgentImage->Width(), world.AgentImage->Height());
+}
+
+void DrawGradientBar(Simulation& sim) {
+  if (!sim.ImageGradient) {
+    return;
+  }
+  for (int s = 0; s < kGradientSegments; ++s) {
+    const int top = s * kGradientSegmentRows;
+    GradientFill(*sim.ImageGradient, kGradientStops[s], kGradientStops[s + 1], 0, 0, top,
+                 kGradientBarWidth, top + kGradientSegmentRows);
+  }
+}
+
+Colour GradientColourAt(double v) {
+  // A value outside 0..1 (or not a number, from a measure with no spread) takes the nearer
+  // end of the bar instead of a pixel beyond it.
+  int row = 0;
+  if (v >= 1.0) {
+    row = kGradientLastRow;
+  } else if (v > 0.0) {
+    row = RoundToInt(kGradientLastRow * v);
+  }
+  // Rows 40, 80 and 120 end one fill and start the next with the same colour; the bottom
+  // row belongs to the last fill.
+  const int segment = std::min(row / kGradientSegmentRows, kGradientSegments - 1);
+  return BlendColour(kGradientStops[segment], kGradientStops[segment + 1],
+                     row - segment * kGradientSegmentRows, kGradientSegmentRows);
+}
+
+void AdjustColourScale(Simulation& sim) {
+  const long long p = sim.settings.Int("TB_color");
+  const double k = p <= 5 ? p * 0.1 + 0.5 : (p - 5) / 2.0 + 1.0;
+  sim.world.ColourExponent = k;
+  sim.labels.Set("Lbl_colScal", FormatNumber(k));
+  sim.labels.SetTop("Lbl_half", RoundToInt(170.0 - 155.0 * std::pow(0.5, k)));
+}
+
+void ClearAgentLayer(Simulation& sim) {
+  World& world = sim.world;
+  if (!world.AgentImage || !world.MapImage) {
+    return;
+  }
+  Canvas& canvas = *world.AgentImage;
+  canvas.brush = colours::kBlack;
+  canvas.pen.colour = colours::kBlack;
+  canvas.pen.width = 1;
+  canvas.FillRect(0, 0, world.MapImage->Width(), world.MapImage->Height());
+}
+
+void DrawAllEdges(Simulation& sim) {
+  World& world = sim.world;
+  if (!world.AgentImage) {
+    return;
+  }
+  Canvas& canvas = *world.AgentImage;
+  canvas.pen = Pen{colours::kOlive, 2, PenStyle::Solid};
+  for (const auto& node : world.NodeList) {
+    for (const LinkEntry& link : node->Links) {
+      const TAgent& other = world.Node(static_cast<std::size_t>(link.OtherNode));
+      canvas.Line(node->X, node->Y, other.X, other.Y);
+    }
+  }
+}
+
+void DrawAllNodes(Simulation& sim) {
+  RedrawNodes(sim, false);
+}
+
+void GreyAllNodes(Simulation& sim) {
+  RedrawNodes(sim, true);
+}
+
+void ClearCellLayer(Simulation& sim) {
+  World& world = sim.world;
+  if (!world.MapImage) {
+    return;
+  }
+  ForEachCell(world.CellGrid, [&world](TCell& cell) {
+    cell.Color = colours::kWhite;
+    cell.DrawCell(*world.MapImage);
+  });
+}
+
+void ShowLandUse(Simulation& sim) {
+  World& world = sim.world;
+  if (!world.FineImage) {
+    return;
+  }
+  ForEachCell(world.FineGrid, [&world](TCell& cell) {
+    switch (cell.LandUse) {
+      case kLandDeveloped:
+        cell.Color = colours::kBlue;
+        break;
+      case kLandStreet:
+        cell.Color = colours::kYellow;
+        break;
+      case kLandFree:
+        cell.Color = colours::kWhite;
+        break;
+      default:
+        break;
+    }
+    cell.DrawCell(*world.FineImage);
+  });
+}
+
+void ShowSubStates(Simulation& sim) {
+  World& world = sim.world;
+  if (!world.FineImage) {
+    return;
+  }
+  ForEachCell(world.FineGrid, [&world](TCell& cell) {
+    switch (cell.SubState) {
+      case kSubOpen:
+        cell.Color = colours::kLime;
+        break;
+      case kSubBuild:
+        cell.Color = colours::kBlue;
+        break;
+      case kSubNone:
+        cell.Color = colours::kWhite;
+        break;
+      default:
+        break;
+    }
+    // Streets show as streets whatever the building rules wrote into SubState.
+    if (cell.LandUse == kLandStreet) {
+      cell.Color = colours::kYellow;
+    }
+    cell.DrawCell(*world.FineImage);
+  });
+}
+
+void ShowCandidateSites(Simulation& sim) {
+  World& world = sim.world;
+  if (!world.MapImage) {
+    return;
+  }
+  // States are written as the sweep goes, so cells later in the sweep see the State 2
+  // written before them; pressing the button again can therefore find more candidates.
+  for (int r = 0; r < world.RowCount; ++r) {
+    for (int c = 0; c < world.ColumnCount; ++c) {
+      TCell& cell = world.CellGrid(c, r);
+      if (cell.State == kStateNode) {
+        continue;
+      }
+      const int kind = ClassifyNeighbourhood(world, c, r);
+      if (kind == 1) {
+        cell.State = kStateNextToNode;
+        cell.Color = colours::kLightGrey;
+      } else if (kind == 2) {
+        cell.State = kStateCandidate;
+        cell.Color = colours::kRedOrange;
+      }
+      cell.DrawCell(*world.MapImage);
+    }
+  }
+}
+
+void ShowDevelopedMask(Simulation& sim) {
+  World& world = sim.world;
+  if (!world.FineImage) {
+    return;
+  }
+  ForEachCell(world.FineGrid, [&world](TCell& cell) {
+    cell.Color = cell.IsDeveloped ? colours::kBlack : colours::kWhite;
+    cell.DrawCell(*world.FineImage);
+  });
+}
+
+void RepaintNodes(Simulation& sim) {
+  ClearAgentLayer(sim);
+  DrawAllEdges(sim);
+  DrawAllNodes(sim);
+}
+
+void ShowStatesView(Simulation& sim) {
+  sim.layers.Fine = true;
+  ShowLandUse(sim);
+}
+
+void ShowSubStatesView(Simulation& sim) {
+  sim.layers.Fine = true;
+  ShowSubStates(sim);
+}
+
+void ShowCandidateSitesView(Simulation& sim) {
+  sim.layers.Fine = false;
+  ShowCandidateSites(sim);
+}
+
+}  // namespace veltmoor

@@ -1,0 +1,80 @@
+#include "simulation/resulting_force.h"
+
+#include <cmath>
+
+#include "simulation/numbers.h"
+
+namespace veltmoor {
+
+void ReadForceShape(const SettingsSource& settings, ForceWeights& weights) {
+  weights.w1 = static_cast<float>(settings.Float("E_centriPe"));
+  weights.w2 = static_cast<float>(settings.Float("E_centriFu"));
+  weights.A = static_cast<float>(settings.Float("E_peScale"));
+  weights.B = static_cast<float>(settings.Float("E_fuScale"));
+}
+
+float ReadRandomScale(const SettingsSource& settings) {
+  return static_cast<float>(settings.Float("E_rndScale"));
+}
+
+double ResultingForce(double p, const ForceWeights& weights, RandomSource& random) {
+  const long double lp = p;
+  long double centripetal = 0.0L;
+  long double centrifugal = 0.0L;
+  if (weights.w1 != 0.0f) {
+    centripetal = (1.0L - std::exp(-static_cast<long double>(weights.w1) * lp)) * weights.A +
+                  static_cast<long double>(random.Random()) * weights.R;
+  }
+  if (weights.w2 != 0.0f) {
+    centrifugal = (1.0L - std::exp(-static_cast<long double>(weights.w2) * lp)) * weights.B +
+                  static_cast<long double>(random.Random()) * weights.R;
+  }
+  return static_cast<double>(centripetal - centrifugal);
+}
+
+double ResultingForceCurve(Simulation& sim, double x) {
+  sim.random.ReseedFromClock();
+  ForceWeights weights;
+  ReadForceShape(sim.settings, weights);
+  weights.R = ReadRandomScale(sim.settings);
+  const long double lx = x;
+  const long double pull =
+      (1.0L - std::exp(-static_cast<long double>(weights.w1) * lx)) * weights.A;
+  const long double push =
+      (1.0L - std::exp(-static_cast<long double>(weights.w2) * lx)) * weights.B;
+  if (!sim.settings.Checked("cb_plotRnd")) {
+    return static_cast<double>(pull - push);
+  }
+  const long double u1 = sim.random.Random();
+  const long double u2 = sim.random.Random();
+  return static_cast<double>((pull + u1 * weights.R) - (push + u2 * weights.R));
+}
+
+void ResetResultingForceCurve(Simulation& sim) {
+  chart::Series& curve = sim.charts.GetSeries("ser_custFkt");
+  curve.Clear();
+  curve.SetFunction([&sim](double x) { return ResultingForceCurve(sim, x); }, 0.0, 0.01, 101);
+  curve.Recompute();
+}
+
+namespace {
+std::string Ratio(double numerator, double divisor) {
+  if (std::fabs(divisor) <= 1e-16) {
+    return "0";
+  }
+  return FormatNumber(RoundTo2(numerator / divisor));
+}
+}  // namespace
+
+void ShowProportions(Simulation& sim) {
+  sim.labels.Set("lbl_rat1", "0");
+  sim.labels.Set("lbl_rat2", "0");
+  sim.labels.Set("lbl_rat3", "0");
+  ForceWeights weights;
+  ReadForceShape(sim.settings, weights);
+  sim.labels.Set("lbl_rat1", Ratio(weights.w1, weights.w2));
+  sim.labels.Set("lbl_rat2", Ratio(weights.A, weights.B));
+  sim.labels.Set("lbl_rat3", Ratio(weights.w2, weights.w1));
+}
+
+}  // namespace veltmoor

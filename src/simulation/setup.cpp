@@ -1,0 +1,172 @@
+#include "simulation/setup.h"
+
+#include <cmath>
+
+#include "display/layers.h"
+#include "simulation/node_creation.h"
+#include "simulation/numbers.h"
+#include "simulation/resulting_force.h"
+
+namespace veltmoor {
+
+namespace {
+
+void CreateCellGrid(World& world) {
+  const int h = world.CellSize / 2;
+  world.CellGrid.Resize(world.ColumnCount, world.RowCount);
+  for (int r = 0; r < world.RowCount; ++r) {
+    for (int c = 0; c < world.ColumnCount; ++c) {
+      world.CellGrid(c, r) = TCell(h + c * world.CellSize, h + r * world.CellSize, h, 0);
+    }
+  }
+}
+
+void ResetCells(World& world) {
+  for (int r = 0; r < world.RowCount; ++r) {
+    for (int c = 0; c < world.ColumnCount; ++c) {
+      TCell& cell = world.CellGrid(c, r);
+      cell.Color = colours::kWhite;
+      cell.Potential = 0.0f;
+      cell.DevelopedCount = 0;
+      cell.StreetCount = 0;
+      cell.State = kStateFree;
+      cell.Column = c;
+      cell.Row = r;
+      cell.LandUse = kLandFree;
+      if (world.MapImage) {
+        cell.DrawCell(*world.MapImage);
+      }
+    }
+  }
+}
+
+void CreateFineGrid(World& world) {
+  const int s = static_cast<int>(std::floor(world.CellSize / 2.0 / 3.0));
+  world.FineGrid.Resize(3 * world.ColumnCount, 3 * world.RowCount);
+  for (int r = 0; r < world.RowCount; ++r) {
+    for (int c = 0; c < world.ColumnCount; ++c) {
+      const TCell& coarse = world.CellGrid(c, r);
+      for (int dy = -1; dy <= 1; ++dy) {
+        for (int dx = -1; dx <= 1; ++dx) {
+          TCell fine(coarse.X + world.FineOffset(dx), coarse.Y + world.FineOffset(dy), s, 0);
+          fine.Color = colours::kWhite;
+          fine.Potential = coarse.Potential;
+          fine.Column = 3 * c + dx + 1;
+          fine.Row = 3 * r + dy + 1;
+          fine.IsDeveloped = false;
+          if (world.FineImage) {
+            fine.DrawCell(*world.FineImage);
+          }
+          world.FineGrid(fine.Column, fine.Row) = std::move(fine);
+        }
+      }
+    }
+  }
+}
+
+void ResetCounters(World& world) {
+  world.NodeCount = 0;
+  world.TimeStep = 0;
+  world.AnalysisCountdown = 0;
+  world.EdgeCount = 0;
+}
+
+// Rows of the value list that a new world leaves without a value.
+constexpr const char* kFractalValueKeys[] = {"D_grid",    "slope_grid", "D_rad",
+                                             "slope_rad", "D_nodes",    "slope_nodes",
+                                             "D_edge",    "slope_edge", "IS_developed_cells"};
+
+// Charts whose zoom a cleared world resets, and the series it empties.
+constexpr const char* kChartsToUnzoom[] = {"Chart_fractal", "Ch_clusterSize", "Chart_rank",
+                                           "Chart_denseA",  "Chart_denseD",   "Chart_ConnPot",
+                                           "Chart_PotDens", "Chart_nodes",    "Chart_FractGrid",
+                                           "Chart_IS",      "Chart_nNb"};
+constexpr const char* kSeriesToClear[] = {
+    "ser_fract",     "ser_f2",        "ser_devFract",   "bar_clusterSize", "ser_rank",
+    "ser_rankTrend", "ser_devDense",  "ser_buildDense", "ser_streetDense", "ser_ConnPot",
+    "ser_PotDense",  "Ser_Edges",     "ser_DGrid",      "ser_DGrid_Slope", "ser_DGrid_Corr",
+    "ser_IS",        "ser_RS",        "ser_freeNb",     "ser_white_all",   "ser_street_all",
+    "ser_blue_all",  "ser_green_all", "ser_dev_all",    "ser_blue_green"};
+
+}  // namespace
+
+void NewSetup(Simulation& sim) {
+  World& world = sim.world;
+  sim.random.ReseedFromClock();
+  CreateLayerImages(sim);
+  ResetCounters(world);
+
+  world.CellSize = static_cast<std::int32_t>(sim.settings.Int("SE_cellScale"));
+  world.ColumnCount = static_cast<std::int32_t>(
+      std::floor(static_cast<double>(world.MapImage->Width()) / world.CellSize));
+  world.RowCount = static_cast<std::int32_t>(
+      std::floor(static_cast<double>(world.MapImage->Height()) / world.CellSize));
+
+  world.NodeList.clear();
+  world.CandidateList.clear();
+  world.NodeLabelList.clear();
+  world.HwmCandidateList.clear();
+  world.ClusterCandidateList.clear();
+
+  CreateCellGrid(world);
+  ResetCells(world);
+  CreateFineGrid(world);
+
+  if (sim.settings.Checked("cb_centerNode") && world.ColumnCount > 0 && world.RowCount > 0) {
+    CreateNode(
+        sim, world.CellGrid(RoundToInt(world.ColumnCount / 2.0), RoundToInt(world.RowCount / 2.0)));
+  }
+
+  sim.labels.Set("Lbl_nrNodes", "0");
+  sim.labels.Set("lbl_nrEdges", "0");
+  sim.labels.Set("Lbl_ml", "ML");
+
+  DrawGradientBar(sim);
+  AdjustColourScale(sim);
+  sim.charts.GetSeries("Ser_Edges").Clear();
+  world.PotentialGrid.Resize(world.ColumnCount, world.RowCount);
+
+  for (const char* key : kFractalValueKeys) {
+    sim.valueList.SetValue(key, "-");
+  }
+  ShowProportions(sim);
+  ResetResultingForceCurve(sim);
+
+  sim.labels.Set("lbl_grOne", "___");
+  sim.labels.Set("lbl_grTwo", "___");
+  sim.labels.Set("lbl_grThree", "___");
+}
+
+void ClearWorld(Simulation& sim) {
+  World& world = sim.world;
+  world.CellGrid.Clear();
+  world.EdgeMatrix.clear();
+  world.FineGrid.Clear();
+  world.NodeList.clear();
+  world.NodeList.shrink_to_fit();
+  world.NodeLabelList.clear();
+  world.CandidateList.clear();
+  world.MapImage.reset();
+  world.AgentImage.reset();
+  world.FineImage.reset();
+  world.PotentialGrid.Clear();
+  world.HwmCandidateList.clear();
+  world.ClusterCandidateList.clear();
+  // Nothing may keep pointing into the grids that are gone.
+  world.DragStartCell = nullptr;
+  world.DragEndCell = nullptr;
+
+  for (const char* name : kChartsToUnzoom) {
+    sim.charts.Get(name).UndoZoom();
+  }
+  for (const char* name : kSeriesToClear) {
+    sim.charts.GetSeries(name).Clear();
+  }
+}
+
+void B_setupClick(Simulation& sim) {
+  ClearWorld(sim);
+  NewSetup(sim);
+}
+
+}  // namespace veltmoor

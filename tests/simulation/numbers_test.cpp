@@ -1,0 +1,73 @@
+#include "simulation/numbers.h"
+
+#include <gtest/gtest.h>
+
+namespace veltmoor {
+namespace {
+
+TEST(RoundTest, HalvesGoToEven) {
+  EXPECT_EQ(Round(0.5), 0.0);
+  EXPECT_EQ(Round(1.5), 2.0);
+  EXPECT_EQ(Round(2.5), 2.0);
+  EXPECT_EQ(Round(-2.5), -2.0);
+  EXPECT_EQ(RoundToInt(12.5), 12);
+  EXPECT_EQ(RoundToInt(14.0), 14);
+  EXPECT_EQ(RoundToInt(127.5), 128);
+}
+
+TEST(RoundTest, TwoDecimalsDivideByTheDoubleAboveOneHundredth) {
+  // 0.01 as a double lies slightly above 0.01, so these halves fall below .5 and go down.
+  EXPECT_DOUBLE_EQ(RoundTo2(0.875), 0.87);
+  EXPECT_DOUBLE_EQ(RoundTo2(0.625), 0.62);
+  EXPECT_DOUBLE_EQ(RoundTo2(0.85), 0.85);
+  EXPECT_DOUBLE_EQ(RoundTo2(2.0 / 3.0), 0.67);
+  EXPECT_DOUBLE_EQ(RoundTo2(-1.234), -1.23);
+  EXPECT_DOUBLE_EQ(RoundTo4(1.0 / 3.0), 0.3333);
+}
+
+TEST(FormatNumberTest, ShortestFormWithDecimalComma) {
+  EXPECT_EQ(FormatNumber(0.85), "0,85");
+  EXPECT_EQ(FormatNumber(2.0), "2");
+  EXPECT_EQ(FormatNumber(RoundTo4(1.0 / 3.0)), "0,3333");
+  EXPECT_EQ(FormatNumber(1.0 / 3.0), "0,333333333333333");
+  EXPECT_EQ(FormatNumber(-0.5), "-0,5");
+  EXPECT_EQ(FormatNumber(0.0), "0");
+  EXPECT_EQ(FormatNumber(1234567.0), "1234567");
+  EXPECT_EQ(FormatInt(-12), "-12");
+  EXPECT_EQ(FormatNumber(1e-5), "1E-5");
+  EXPECT_EQ(FormatNumber(1e15), "1E15");
+}
+
+TEST(FormatNumberTest, FollowsTheChosenSeparator) {
+  SetDecimalSeparator('.');
+  EXPECT_EQ(FormatNumber(2.5), "2.5");
+  EXPECT_DOUBLE_EQ(ParseDecimal("0.25"), 0.25);
+  EXPECT_THROW(ParseDecimal("0,25"), ConversionError);
+  SetDecimalSeparator(',');
+}
+
+TEST(ParseDecimalTest, ReadsCommaDecimalsAndRejectsOthersNamingTheText) {
+  EXPECT_DOUBLE_EQ(ParseDecimal("1,7"), 1.7);
+  EXPECT_DOUBLE_EQ(ParseDecimal(" 2 "), 2.0);
+  EXPECT_DOUBLE_EQ(ParseDecimal("-0,1"), -0.1);
+  EXPECT_DOUBLE_EQ(ParseDecimal("1E-3"), 0.001);
+  for (const char* bad : {"0.x", "0.5", "", "abc", "1,2,3", "inf", "nan"}) {
+    try {
+      ParseDecimal(bad);
+      ADD_FAILURE() << "accepted '" << bad << "'";
+    } catch (const ConversionError& e) {
+      EXPECT_EQ(std::string(e.what()),
+                "'" + std::string(bad) + "' is not a valid floating point value");
+    }
+  }
+}
+
+TEST(ParseIntegerTest, ReadsPlainIntegersOnly) {
+  EXPECT_EQ(ParseInteger("24"), 24);
+  EXPECT_EQ(ParseInteger("-3"), -3);
+  EXPECT_THROW(ParseInteger("2,5"), ConversionError);
+  EXPECT_THROW(ParseInteger(""), ConversionError);
+}
+
+}  // namespace
+}  // namespace veltmoor

@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "simulation/numbers.h"
+#include "simulation/settings.h"
+
+namespace veltmoor {
+namespace {
+
+bool IsStateKind(ControlKind kind) {
+  return kind == ControlKind::CheckBox || kind == ControlKind::RadioButton ||
+         kind == ControlKind::ToggleButton;
+}
+
+struct Expected {
+  const char* name;
+  ControlKind kind;
+  const char* value;
+  long long min;
+  long long max;
+  const char* tab;
+};
+
+TEST(SimulationSettings, RepresentativeControlsStartWithTheirDefaults) {
+  const Expected expected[] = {
+      {"SE_cellScale", ControlKind::SpinEdit, "24", 1, 1000, "field types"},
+      {"SE_nSz", ControlKind::SpinEdit, "5", 1, 1000, "field types"},
+      {"cb_centerNode", ControlKind::CheckBox, "1", 0, 0, "field types"},
+      {"SE_stopAt", ControlKind::SpinEdit, "500", 1, 33000, "field types"},
+      {"se_clusterRds", ControlKind::SpinEdit, "3", 0, 10000, "field types"},
+      {"E_fieldW", ControlKind::EditBox, "0,1", 0, 0, "field types"},
+      {"SE_strStep", ControlKind::SpinEdit, "3", 1, 10000, "development settings"},
+      {"E_peScale", ControlKind::EditBox, "1,7", 0, 0, "development settings"},
+      {"cb_plotRnd", ControlKind::CheckBox, "0", 0, 0, "development settings"},
+      {"b_autoBuild", ControlKind::ToggleButton, "1", 0, 0, "building"},
+      {"SE_genA", ControlKind::SpinEdit, "7", 0, 8, "building"},
+      {"SE_genD", ControlKind::SpinEdit, "3", 0, 8, "building"},
+      {"TB_color", ControlKind::TrackBar, "5", 0, 10, "analyse graph"},
+      {"SE_locRad", ControlKind::SpinEdit, "4", 1, 1000, "analyse graph"},
+      {"CB_locMeas", ControlKind::CheckBox, "1", 0, 0, "analyse graph"},
+      {"cb_centerGrav", ControlKind::CheckBox, "0", 0, 0, "analyse structure"},
+      {"cb_r3010", ControlKind::CheckBox, "1", 0, 0, "building structure analysis"},
+      {"SE_stepsPerRd", ControlKind::SpinEdit, "500", 1, 1000, "building structure analysis"},
+  };
+  const SettingsRegistry& registry = SimulationSettings();
+  for (const Expected& e : expected) {
+    SCOPED_TRACE(e.name);
+    const SettingDef* def = registry.Find(e.name);
+    ASSERT_NE(def, nullptr);
+    EXPECT_EQ(def->kind, e.kind);
+    EXPECT_EQ(def->default_text, e.value);
+    EXPECT_EQ(def->min, e.min);
+    EXPECT_EQ(def->max, e.max);
+    EXPECT_EQ(def->tab, e.tab);
+  }
+  EXPECT_EQ(registry.Get("SE_cellScale").caption, "cell size:");
+  EXPECT_EQ(registry.Get("E_peScale").caption, "x  scale (A):");
+}
+
+TEST(SimulationSettings, FieldTypesFormOneGroupWithClusterChecked) {
+  const SettingsRegistry& registry = SimulationSettings();
+  std::vector<std::string> members;
+  for (const SettingDef& def : registry.All()) {
+    if (def.group == "fieldType") {
+      EXPECT_EQ(def.kind, ControlKind::RadioButton);
+      members.push_back(def.name + "=" + def.default_text);
+    }
+  }
+  EXPECT_EQ(members, (std::vector<std::string>{"RB_netOnly=0", "RB_boom=0", "RB_interlink=0",
+                                               "RB_cluster=1"}));
+}
+
+TEST(SimulationSettings, CheckingBoomUnchecksCluster) {
+  MapSettings settings;
+  EXPECT_TRUE(settings.Checked("RB_cluster"));
+  settings.Set("RB_boom", "1");
+  EXPECT_TRUE(settings.Checked("RB_boom"));
+  EXPECT_FALSE(settings.Checked("RB_cluster"));
+  EXPECT_FALSE(settings.Checked("RB_netOnly"));
+}
+
+TEST(SimulationSettings, NamesAreUniqueAndEveryEntryIsComplete) {
+  const std::set<std::string> tabs{"field types",       "development settings",
+                                   "building",          "analyse graph",
+                                   "analyse structure", "building structure analysis"};
+  std::set<std::string> names;
+  for (const SettingDef& def : SimulationSettings().All()) {
+    SCOPED_TRACE(def.name);
+    EXPECT_TRUE(names.insert(def.name).second) << "listed twice";
+    EXPECT_FALSE(def.caption.empty());
+    EXPECT_TRUE(tabs.count(def.tab) == 1) << def.tab;
+    EXPECT_EQ(def.kind == ControlKind::RadioButton, !def.group.empty());
+  }
+}
+
+// A decimal default written with a dot would fail the first time a step reads it.
+TEST(SimulationSettings, DefaultsReadBackAsTheirControlsWould) {
+  const char previous = DecimalSeparator();
+  SetDecimalSeparator(',');
+  const MapSettings settings;
+  for (const SettingDef& def : SimulationSettings().All()) {
+    SCOPED_TRACE(def.name);
+    if (IsStateKind(def.kind)) {
+      EXPECT_TRUE(def.default_text == "0" || def.default_text == "1");
+    } else if (def.kind == ControlKind::EditBox) {
+      EXPECT_NO_THROW(settings.Float(def.name));
+    } else {
+      ASSERT_LT(def.min, def.max);
+      const long long value = ParseInteger(def.default_text);
+      EXPECT_GE(value, def.min);
+      EXPECT_LE(value, def.max);
+      EXPECT_EQ(settings.Int(def.name), value);
+    }
+  }
+  EXPECT_DOUBLE_EQ(settings.Float("E_centriPe"), 2.0);
+  EXPECT_DOUBLE_EQ(settings.Float("E_peScale"), 1.7);
+  SetDecimalSeparator(previous);
+}
+
+// The window shows one tab at a time; a tab's controls must not be scattered.
+TEST(SimulationSettings, TabsFollowTheWindowOrder) {
+  const std::vector<std::string> order{"field types",       "development settings",
+                                       "building",          "analyse graph",
+                                       "analyse structure", "building structure analysis"};
+  std::vector<std::string> seen;
+  for (const SettingDef& def : SimulationSettings().All()) {
+    if (seen.empty() || seen.back() != def.tab) {
+      seen.push_back(def.tab);
+    }
+  }
+  EXPECT_EQ(seen, order);
+}
+
+}  // namespace
+}  // namespace veltmoor

@@ -1,0 +1,169 @@
+#include "simulation/setup.h"
+
+#include <gtest/gtest.h>
+
+#include "simulation/numbers.h"
+#include "support/test_simulation.h"
+
+namespace veltmoor {
+namespace {
+
+TEST(NewSetupTest, DefaultAreaGivesTheDefaultWorld) {
+  testing::TestSimulation t(611, 689);
+  NewSetup(t.sim);
+  const World& world = t.world();
+  EXPECT_EQ(world.CellSize, 24);
+  EXPECT_EQ(world.ColumnCount, 25);
+  EXPECT_EQ(world.RowCount, 28);
+  EXPECT_EQ(world.FineGrid.Columns(), 75);
+  EXPECT_EQ(world.FineGrid.Rows(), 84);
+  EXPECT_EQ(world.PotentialGrid.Columns(), 25);
+  ASSERT_EQ(world.NodeCount, 1u);
+  EXPECT_EQ(world.Node(0).Column, 12);
+  EXPECT_EQ(world.Node(0).Row, 14);
+  EXPECT_EQ(world.Node(0).X, 12 * 24 + 12);
+  EXPECT_EQ(world.EdgeCount, 0u);
+  EXPECT_EQ(world.TimeStep, 0u);
+  EXPECT_EQ(world.CellGrid(12, 14).NodeIndex, 0);
+  // The label is written after the node is planted, so it still reads 0.
+  EXPECT_EQ(t.sim.labels.Get("Lbl_nrNodes"), "0");
+  EXPECT_EQ(t.sim.labels.Get("lbl_nrEdges"), "0");
+  EXPECT_EQ(t.sim.labels.Get("Lbl_ml"), "ML");
+  EXPECT_EQ(t.sim.labels.Get("lbl_grTwo"), "___");
+}
+
+TEST(NewSetupTest, CellsAndFineCellsSitOnTheirPitch) {
+  testing::TestSimulation t(611, 689);
+  NewSetup(t.sim);
+  const World& world = t.world();
+  const TCell& cell = world.CellGrid(2, 3);
+  EXPECT_EQ(cell.X, 12 + 2 * 24);
+  EXPECT_EQ(cell.Y, 12 + 3 * 24);
+  EXPECT_EQ(cell.Size, 12);
+  EXPECT_EQ(cell.Column, 2);
+  EXPECT_EQ(cell.Color, colours::kWhite);
+  // 0.33 * 24 = 7.92 rounds to 8: fine centres 8 pixels apart, squares of 8.
+  for (int d = -1; d <= 1; ++d) {
+    const TCell& fine = world.FineGrid(3 * 2 + 1 + d, 3 * 3 + 1);
+    EXPECT_EQ(fine.X, cell.X + 8 * d);
+    EXPECT_EQ(fine.Y, cell.Y);
+    EXPECT_EQ(fine.Size, 4);
+    EXPECT_EQ(fine.Column, 3 * 2 + 1 + d);
+    EXPECT_EQ(fine.Row, 3 * 3 + 1);
+  }
+}
+
+TEST(NewSetupTest, OutputsAreReset) {
+  testing::TestSimulation t;
+  NewSetup(t.sim);
+  for (const char* key : {"D_grid", "slope_grid", "D_rad", "slope_rad", "D_nodes", "slope_nodes",
+                          "D_edge", "slope_edge", "IS_developed_cells"}) {
+    EXPECT_EQ(t.sim.valueList.Value(key), "-") << key;
+  }
+  EXPECT_EQ(t.sim.labels.Get("lbl_rat1"), "2");
+  EXPECT_EQ(t.sim.labels.Get("lbl_rat2"), "0,85");
+  EXPECT_EQ(t.sim.labels.Get("lbl_rat3"), "0,5");
+  EXPECT_EQ(t.sim.labels.Get("Lbl_colScal"), "1");
+  EXPECT_DOUBLE_EQ(t.world().ColourExponent, 1.0);
+
+  const chart::Series& curve = t.sim.charts.GetSeries("ser_custFkt");
+  ASSERT_EQ(curve.Count(), 101u);
+  EXPECT_DOUBLE_EQ(curve.XValue(100), 1.0);
+  EXPECT_NEAR(curve.YValue(0), 0.0, 1e-12);
+  EXPECT_NEAR(curve.YValue(50), 0.2877, 1e-4);
+  EXPECT_NEAR(curve.YValue(100), 0.2057, 1e-4);
+}
+
+TEST(NewSetupTest, WithoutInitialStreetTheWorldHasNoNode) {
+  testing::TestSimulation t;
+  t.settings.SetChecked("cb_centerNode", false);
+  NewSetup(t.sim);
+  EXPECT_EQ(t.world().NodeCount, 0u);
+  EXPECT_TRUE(t.world().NodeList.empty());
+  EXPECT_TRUE(t.world().CandidateList.empty());
+}
+
+TEST(NewSetupTest, AreaSmallerThanOneCellLeavesTheGridsEmpty) {
+  testing::TestSimulation t(20, 600);
+  NewSetup(t.sim);
+  EXPECT_EQ(t.world().ColumnCount, 0);
+  EXPECT_EQ(t.world().RowCount, 25);
+  EXPECT_TRUE(t.world().CellGrid.Empty());
+  EXPECT_TRUE(t.world().FineGrid.Empty());
+  EXPECT_EQ(t.world().NodeCount, 0u);
+  EXPECT_FALSE(t.world().InGrid(0, 0));
+}
+
+TEST(NewSetupTest, CellSizeComesFromTheSetting) {
+  testing::TestSimulation t(100, 50);
+  t.settings.Set("SE_cellScale", "7");
+  NewSetup(t.sim);
+  EXPECT_EQ(t.world().ColumnCount, 14);
+  EXPECT_EQ(t.world().RowCount, 7);
+  EXPECT_EQ(t.world().CellGrid(0, 0).Size, 3);
+  EXPECT_EQ(t.world().FineGrid(0, 0).Size, 1);
+  EXPECT_TRUE(t.world().InGrid(13, 6));
+  EXPECT_FALSE(t.world().InGrid(14, 0));
+  EXPECT_FALSE(t.world().InGrid(-1, 0));
+  EXPECT_TRUE(t.world().InFineGrid(41, 20));
+  EXPECT_FALSE(t.world().InFineGrid(42, 20));
+  // Pixels right of the last full cell belong to no cell.
+  EXPECT_EQ(t.world().PixelToColumn(99), 14);
+  EXPECT_EQ(t.world().PixelToFineColumn(99), 42);
+}
+
+TEST(ClearWorldTest, NewSetupReplacesEverythingAndClearsTheSeries) {
+  testing::TestSimulation t;
+  NewSetup(t.sim);
+  t.sim.charts.GetSeries("ser_IS").Add(0, 0.5);
+  t.sim.charts.GetSeries("Ser_Edges").Add(1, 2);
+  t.world().DragStartCell = &t.world().CellGrid(1, 1);
+  t.world().TimeStep = 7;
+  const auto zooms = t.sim.charts.Get("Chart_IS").ZoomResetRequests();
+
+  B_setupClick(t.sim);
+  EXPECT_EQ(t.sim.charts.GetSeries("ser_IS").Count(), 0u);
+  EXPECT_EQ(t.sim.charts.GetSeries("Ser_Edges").Count(), 0u);
+  EXPECT_EQ(t.sim.charts.Get("Chart_IS").ZoomResetRequests(), zooms + 1);
+  EXPECT_EQ(t.world().DragStartCell, nullptr);
+  EXPECT_EQ(t.world().TimeStep, 0u);
+  EXPECT_EQ(t.world().NodeCount, 1u);
+  EXPECT_EQ(t.world().CandidateList.size(), 26u);
+}
+
+TEST(ClearWorldTest, LeavesNoWorldBehind) {
+  testing::TestSimulation t;
+  NewSetup(t.sim);
+  ClearWorld(t.sim);
+  EXPECT_FALSE(t.world().Exists());
+  EXPECT_TRUE(t.world().NodeList.empty());
+  EXPECT_TRUE(t.world().CellGrid.Empty());
+  EXPECT_TRUE(t.world().CandidateList.empty());
+  ClearWorld(t.sim);  // clearing twice is harmless
+}
+
+TEST(NewSetupTest, SetupKeepsTheRunState) {
+  testing::TestSimulation t;
+  NewSetup(t.sim);
+  t.sim.TimerEnabled = true;
+  t.world().FieldType = kFieldBoom;
+  B_setupClick(t.sim);
+  EXPECT_TRUE(t.sim.TimerEnabled);
+  EXPECT_EQ(t.world().FieldType, kFieldBoom);
+}
+
+TEST(NewSetupTest, BadDecimalSettingFailsWithTheConversionError) {
+  testing::TestSimulation t;
+  t.settings.Set("E_centriPe", "0.x");
+  try {
+    NewSetup(t.sim);
+    FAIL() << "setup accepted a bad decimal";
+  } catch (const ConversionError& e) {
+    EXPECT_STREQ(e.what(), "'0.x' is not a valid floating point value");
+  }
+  // The grid built before the failure stays usable.
+  EXPECT_EQ(t.world().ColumnCount, 25);
+}
+
+}  // namespace
+}  // namespace veltmoor

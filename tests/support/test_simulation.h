@@ -1,0 +1,31 @@
+// A simulation with fixed seed and settings held in memory, for tests of the core.
+#pragma once
+
+#include <memory>
+
+#include "display/null_canvas.h"
+#include "simulation/random_source.h"
+#include "simulation/settings.h"
+#include "simulation/simulation.h"
+
+namespace veltmoor::testing {
+
+struct TestSimulation {
+  explicit TestSimulation(int width = 611, int height = 689,
+                          std::unique_ptr<CanvasFactory> factory = nullptr)
+      : random(42),
+        canvases(factory ? std::move(factory) : std::make_unique<NullCanvasFactory>()),
+        sim(settings, random, *canvases) {
+    sim.PanelWidth = width;
+    sim.PanelHeight = height;
+  }
+
+  World& world() { return sim.world; }
+
+  MapSettings settings;
+  RandomSource random;
+  std::unique_ptr<CanvasFactory> canvases;
+  Simulation sim;
+};
+
+}  // namespace veltmoor::testing
