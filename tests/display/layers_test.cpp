@@ -156,8 +156,8 @@ TEST(GradientColourAtTest, FollowsTheFiveStops) {
   EXPECT_EQ(GradientColourAt(1.0), colours::kRed);
   // Row 20, halfway from blue to cyan: 127.5 rounds to the even 128.
   EXPECT_EQ(GradientColourAt(0.125), MakeColour(0, 128, 255));
-  // Row 161 * ... : 160 * 0.003125 = 0.5 rounds to row 0.
-  EXPECT_EQ(GradientColourAt(0.003125), colours::kBlue);
+  // Row 100, halfway from lime to yellow.
+  EXPECT_EQ(GradientColourAt(0.625), MakeColour(128, 255, 0));
 }
 
 TEST(GradientColourAtTest, ValuesOffTheBarTakeTheNearerEnd) {

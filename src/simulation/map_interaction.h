@@ -1,0 +1,14 @@
+// Editing the world with the mouse on the drawing area, in panel pixels: a left click plants
+// a node, a left drag lays a straight street, a right click develops one fine cell.
+#pragma once
+
+#include "simulation/simulation.h"
+
+namespace veltmoor {
+
+enum class MouseButton { Left, Right, Middle };
+
+void Panel_PaintMouseDown(Simulation& sim, MouseButton button, int x, int y);
+void Panel_PaintMouseUp(Simulation& sim, MouseButton button, int x, int y);
+
+}  // namespace veltmoor

@@ -1,0 +1,28 @@
+// The potential field and the development of land it drives: potentials spread from
+// developed land, and the resulting force picks the fine cell to develop next.
+#pragma once
+
+#include "simulation/simulation.h"
+
+namespace veltmoor {
+
+void UpdatePotential(World& world);
+void SpreadPotentialToFineGrid(World& world);
+
+bool HasOccupiedNeighbour(const World& world, int column, int row);
+bool HasDevelopedNeighbour(const World& world, int column, int row);
+bool IsHwmCandidate(const Simulation& sim, int column, int row);
+
+void CollectHwmCandidates(Simulation& sim);
+void DevelopBestHwmCandidate(Simulation& sim);
+void CollectClusterCandidates(Simulation& sim);
+void DevelopBestClusterCandidate(Simulation& sim);
+
+// Ties an isolated development to the network with a straight street from the nearest node.
+// A world without any node gets a node in the fine cell's cell and no street.
+void ConnectToNearestNode(Simulation& sim, TCell& fine);
+
+// Shades every cell grey by its potential on MapImage.
+void PaintPotential(Simulation& sim);
+
+}  // namespace veltmoor

@@ -1,0 +1,37 @@
+// Growing the street network: a new node on the best candidate site, linked to the nearest
+// nearby node and, where the network only reaches them by a detour, to further ones; and
+// straight streets of evenly spaced nodes between two cells.
+#pragma once
+
+#include <vector>
+
+#include "simulation/simulation.h"
+
+namespace veltmoor {
+
+// One node on the best candidate site (potential plus weighted noise), linked into the
+// network. Switches the step timer off when there is no candidate site.
+void GrowNetwork(Simulation& sim);
+
+// Nodes of the State-1 cells in the 5 x 5 block around (column, row), centre excluded,
+// column offsets outer.
+void CollectNearbyNodes(const World& world, int column, int row, std::vector<TAgent*>& list);
+
+// Links the node of `cell` to the nearest node of `list` (which loses it) and, in field
+// types 1 and 3, interlinks it with the rest; redraws the streets.
+void LinkNewNode(Simulation& sim, TCell& cell, std::vector<TAgent*>& list);
+
+// A direct segment from n to every node of `list` that the network reaches from n only by
+// more than SE_minDist segments, or not at all.
+void InterlinkNodes(Simulation& sim, TAgent& n, const std::vector<TAgent*>& list);
+
+// One segment between a and b, recorded at both ends and traced on the fine grid from b to a.
+void LinkNodes(Simulation& sim, TAgent& a, TAgent& b);
+
+// Marks the four-connected staircase from `current` to `goal` as street.
+void TraceStreet(Simulation& sim, TCell& current, TCell& goal, double angle);
+
+// A chain of nodes about SE_strStep cells apart from cell a to cell b.
+void BuildStraightStreet(Simulation& sim, TCell& a, TCell& b);
+
+}  // namespace veltmoor
