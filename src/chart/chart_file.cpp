@@ -1,5 +1,7 @@
 #include "chart/chart_file.h"
 
+#include "io/atomic_file.h"
+
 #include <array>
 #include <cmath>
 #include <filesystem>
@@ -180,29 +182,7 @@ void ChartFromJson(const json& in, Chart& chart) {
 }
 
 void SaveChartFile(const Chart& chart, const std::string& path) {
-  namespace fs = std::filesystem;
-  const fs::path target(path);
-  fs::path temporary = target;
-  temporary += ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (out) {
-      out << ChartToJson(chart).dump(1) << '\n';
-      out.close();
-    }
-    if (!out) {
-      std::error_code ignored;
-      fs::remove(temporary, ignored);
-      throw std::runtime_error("cannot write chart file '" + path + "'");
-    }
-  }
-  std::error_code error;
-  fs::rename(temporary, target, error);
-  if (error) {
-    std::error_code ignored;
-    fs::remove(temporary, ignored);
-    throw std::runtime_error("cannot write chart file '" + path + "': " + error.message());
-  }
+  WriteFileAtomically(path, ChartToJson(chart).dump(1) + "\n");
 }
 
 std::unique_ptr<Chart> LoadChartFile(const std::string& path) {

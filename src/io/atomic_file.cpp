@@ -18,8 +18,8 @@ void WriteFileAtomically(const std::string& path, const std::function<void(std::
   if (target.has_parent_path()) {
     fs::create_directories(target.parent_path(), ec);
     if (ec) {
-      throw std::runtime_error("cannot create folder '" + target.parent_path().string() +
-                               "': " + ec.message());
+      throw std::runtime_error("cannot write '" + path + "': cannot create folder '" +
+                               target.parent_path().string() + "': " + ec.message());
     }
   }
   fs::path temp = target;

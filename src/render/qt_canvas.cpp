@@ -38,6 +38,9 @@ void PaintText(QPainter& painter, int x, int y, const std::string& text, const F
                const Colour* background) {
   QFont qfont = painter.font();
   qfont.setPointSize(std::max(font.size, 1));
+  // Plain pixels in the font colour: blended edges would leave near-black fringes around
+  // the numbers that the node layer's see-through black does not remove.
+  qfont.setStyleStrategy(QFont::NoAntialias);
   painter.setFont(qfont);
   const QString qtext = QString::fromStdString(text);
   const QFontMetrics metrics(qfont, painter.device());

@@ -101,7 +101,7 @@ std::vector<SettingDef> SimulationTable() {
       Spin("SE_strStep", "max street step:", "3", 1, 10000, kDevelopment),
       Edit("E_centriPe", "centripetal weight (w1) :", "2,0", kDevelopment),
       Edit("E_centriFu", "centrifugal weight (w2) :", "1,0", kDevelopment),
-      Edit("E_peScale", "x  scale (A):", "1.7", kDevelopment),
+      Edit("E_peScale", "x  scale (A):", "1,7", kDevelopment),
       Edit("E_fuScale", "x  scale (B):", "2,0", kDevelopment),
       Edit("E_rndScale", "random scale :", "1,0", kDevelopment),
       Edit("E_devThresh", "development threshold :", "0,1", kDevelopment),

@@ -101,8 +101,8 @@ constexpr std::uint32_t kYellow = 0x00FFFF;
 constexpr std::uint32_t kOrange = 0x0080FF;
 constexpr std::uint32_t kAzure = 0xFF8000;
 
-// A series without a title of its own is labelled with its name, as the chart legend
-// would show it. A derived series names its source; a Function series has none.
+// One series of a chart. A series without a title of its own is labelled with its name, as
+// the chart legend would show it; a derived series names its source in the same chart.
 struct SeriesSpec {
   const char* chart;
   const char* name;
@@ -114,202 +114,126 @@ struct SeriesSpec {
   bool visible = true;
   std::uint32_t color = 0;
   bool marks = false;
+
+  constexpr SeriesSpec Colored(std::uint32_t c) const {
+    SeriesSpec copy = *this;
+    copy.color = c;
+    return copy;
+  }
+  constexpr SeriesSpec OnRight() const {
+    SeriesSpec copy = *this;
+    copy.axis = AxisSide::Right;
+    return copy;
+  }
+  constexpr SeriesSpec Hidden() const {
+    SeriesSpec copy = *this;
+    copy.visible = false;
+    return copy;
+  }
+  constexpr SeriesSpec WithMarks() const {
+    SeriesSpec copy = *this;
+    copy.marks = true;
+    return copy;
+  }
 };
 
-constexpr SeriesKind kPoint = SeriesKind::Point;
-constexpr SeriesKind kBar = SeriesKind::Bar;
-constexpr SeriesKind kArea = SeriesKind::Area;
-constexpr SeriesKind kStacked = SeriesKind::StackedArea;
-constexpr AxisSide kRight = AxisSide::Right;
-constexpr DerivedKind kTrend = DerivedKind::Trend;
-constexpr DerivedKind kAverage = DerivedKind::Average;
-constexpr DerivedKind kCorrelation = DerivedKind::Correlation;
+constexpr SeriesSpec Data(const char* chart, const char* name, const char* title, SeriesKind kind) {
+  return {chart, name, title, kind};
+}
+
+constexpr SeriesSpec Derived(DerivedKind kind, const char* chart, const char* name,
+                             const char* title, const char* source) {
+  return {chart, name, title, SeriesKind::Line, kind, source};
+}
+
+constexpr SeriesSpec Trend(const char* chart, const char* name, const char* title,
+                           const char* source) {
+  return Derived(DerivedKind::Trend, chart, name, title, source);
+}
+
+constexpr SeriesSpec Average(const char* chart, const char* name, const char* title,
+                             const char* source) {
+  return Derived(DerivedKind::Average, chart, name, title, source);
+}
 
 // Correlation series only hold r for the analyses to read back, so they are never drawn;
 // they sit on the right axis to keep r off the data's scale should a user show them.
+constexpr SeriesSpec Correlation(const char* chart, const char* name, const char* source) {
+  return Derived(DerivedKind::Correlation, chart, name, nullptr, source).OnRight().Hidden();
+}
+
+constexpr SeriesKind kPoint = SeriesKind::Point;
+constexpr SeriesKind kLine = SeriesKind::Line;
+constexpr SeriesKind kBar = SeriesKind::Bar;
+constexpr SeriesKind kArea = SeriesKind::Area;
+constexpr SeriesKind kStacked = SeriesKind::StackedArea;
+
 constexpr SeriesSpec kSeries[] = {
-    {.chart = "Chart_fractal",
-     .name = "ser_fract",
-     .title = "edges",
-     .kind = kPoint,
-     .color = kRed},
-    {.chart = "Chart_fractal",
-     .name = "ser_fractTrend",
-     .title = "edges trend",
-     .derived = kTrend,
-     .source = "ser_fract"},
-    {.chart = "Chart_fractal",
-     .name = "ser_fractCorr1",
-     .derived = kCorrelation,
-     .source = "ser_fract",
-     .axis = kRight,
-     .visible = false},
-    {.chart = "Chart_fractal", .name = "ser_f2", .title = "nodes", .kind = kPoint, .color = kLime},
-    {.chart = "Chart_fractal",
-     .name = "ser_ft2",
-     .title = "nodes trend",
-     .derived = kTrend,
-     .source = "ser_f2",
-     .color = kGreen},
-    {.chart = "Chart_fractal",
-     .name = "ser_fractCorr2",
-     .derived = kCorrelation,
-     .source = "ser_f2",
-     .axis = kRight,
-     .visible = false},
-    {.chart = "Chart_fractal",
-     .name = "ser_devFract",
-     .title = "developed",
-     .kind = kPoint,
-     .color = kAzure},
-    {.chart = "Chart_fractal",
-     .name = "ser_devFractTrend",
-     .title = "developed tr.",
-     .derived = kTrend,
-     .source = "ser_devFract",
-     .color = kBlue},
-    {.chart = "Chart_fractal",
-     .name = "ser_devFractCorr",
-     .derived = kCorrelation,
-     .source = "ser_devFract",
-     .axis = kRight,
-     .visible = false},
+    Data("Chart_fractal", "ser_fract", "edges", kPoint).Colored(kRed),
+    Trend("Chart_fractal", "ser_fractTrend", "edges trend", "ser_fract"),
+    Correlation("Chart_fractal", "ser_fractCorr1", "ser_fract"),
+    Data("Chart_fractal", "ser_f2", "nodes", kPoint).Colored(kLime),
+    Trend("Chart_fractal", "ser_ft2", "nodes trend", "ser_f2").Colored(kGreen),
+    Correlation("Chart_fractal", "ser_fractCorr2", "ser_f2"),
+    Data("Chart_fractal", "ser_devFract", "developed", kPoint).Colored(kAzure),
+    Trend("Chart_fractal", "ser_devFractTrend", "developed tr.", "ser_devFract").Colored(kBlue),
+    Correlation("Chart_fractal", "ser_devFractCorr", "ser_devFract"),
 
-    {.chart = "Ch_clusterSize", .name = "bar_clusterSize", .kind = kBar, .marks = true},
+    Data("Ch_clusterSize", "bar_clusterSize", nullptr, kBar).WithMarks(),
 
-    {.chart = "Chart_rank", .name = "ser_rank"},
-    {.chart = "Chart_rank", .name = "ser_rankTrend", .derived = kTrend, .source = "ser_rank"},
-    {.chart = "Chart_rank",
-     .name = "ser_rankCorr",
-     .derived = kCorrelation,
-     .source = "ser_rank",
-     .axis = kRight,
-     .visible = false},
+    Data("Chart_rank", "ser_rank", nullptr, kLine),
+    Trend("Chart_rank", "ser_rankTrend", nullptr, "ser_rank"),
+    Correlation("Chart_rank", "ser_rankCorr", "ser_rank"),
 
-    {.chart = "Chart_denseA", .name = "ser_devDense", .kind = kArea},
+    Data("Chart_denseA", "ser_devDense", nullptr, kArea),
 
-    {.chart = "Chart_denseD", .name = "ser_buildDense", .kind = kStacked, .color = kBlue},
-    {.chart = "Chart_denseD", .name = "ser_streetDense", .kind = kStacked, .color = kYellow},
+    Data("Chart_denseD", "ser_buildDense", nullptr, kStacked).Colored(kBlue),
+    Data("Chart_denseD", "ser_streetDense", nullptr, kStacked).Colored(kYellow),
 
-    {.chart = "Chart_ConnPot", .name = "ser_ConnPot", .kind = kPoint},
-    {.chart = "Chart_ConnPot",
-     .name = "ser_ConnPotCorr",
-     .derived = kCorrelation,
-     .source = "ser_ConnPot",
-     .axis = kRight,
-     .visible = false},
+    Data("Chart_ConnPot", "ser_ConnPot", nullptr, kPoint),
+    Correlation("Chart_ConnPot", "ser_ConnPotCorr", "ser_ConnPot"),
 
-    {.chart = "Chart_PotDens", .name = "ser_PotDense", .kind = kPoint},
-    {.chart = "Chart_PotDens",
-     .name = "ser_PotDenseCorr",
-     .derived = kCorrelation,
-     .source = "ser_PotDense",
-     .axis = kRight,
-     .visible = false},
+    Data("Chart_PotDens", "ser_PotDense", nullptr, kPoint),
+    Correlation("Chart_PotDens", "ser_PotDenseCorr", "ser_PotDense"),
 
-    {.chart = "Chart_nodes", .name = "Ser_Edges", .kind = kBar, .color = kOrange, .marks = true},
+    Data("Chart_nodes", "Ser_Edges", nullptr, kBar).Colored(kOrange).WithMarks(),
 
-    {.chart = "Chart_FractGrid",
-     .name = "ser_DGrid",
-     .title = "grid_ana",
-     .kind = kPoint,
-     .color = kRed},
-    {.chart = "Chart_FractGrid",
-     .name = "ser_DGrid_Slope",
-     .title = "trend",
-     .derived = kTrend,
-     .source = "ser_DGrid"},
-    {.chart = "Chart_FractGrid",
-     .name = "ser_DGrid_Corr",
-     .derived = kCorrelation,
-     .source = "ser_DGrid",
-     .axis = kRight,
-     .visible = false},
+    Data("Chart_FractGrid", "ser_DGrid", "grid_ana", kPoint).Colored(kRed),
+    Trend("Chart_FractGrid", "ser_DGrid_Slope", "trend", "ser_DGrid"),
+    Correlation("Chart_FractGrid", "ser_DGrid_Corr", "ser_DGrid"),
 
-    {.chart = "Chart_IS", .name = "ser_IS", .title = "IS"},
-    {.chart = "Chart_IS", .name = "ser_RS", .title = "RS", .color = kBlue},
+    Data("Chart_IS", "ser_IS", "IS", kLine),
+    Data("Chart_IS", "ser_RS", "RS", kLine).Colored(kBlue),
 
-    {.chart = "Chart_nNb", .name = "ser_freeNb", .kind = kBar},
+    Data("Chart_nNb", "ser_freeNb", nullptr, kBar),
 
     // Its callback reads the simulation's settings, so setup attaches it.
-    {.chart = "Chart_resForce", .name = "ser_custFkt", .derived = DerivedKind::Function},
+    Derived(DerivedKind::Function, "Chart_resForce", "ser_custFkt", nullptr, nullptr),
 
-    {.chart = "Chart1", .name = "ser_blue_all", .title = "build"},
-    {.chart = "Chart1", .name = "ser_green_all", .title = "free"},
-    {.chart = "Chart1", .name = "ser_blue_green", .title = "ratio", .axis = kRight},
+    Data("Chart1", "ser_blue_all", "build", kLine),
+    Data("Chart1", "ser_green_all", "free", kLine),
+    Data("Chart1", "ser_blue_green", "ratio", kLine).OnRight(),
 
-    {.chart = "Chart2", .name = "ser_white_all", .title = "empty", .axis = kRight},
-    {.chart = "Chart2", .name = "ser_street_all", .title = "streets"},
-    {.chart = "Chart2", .name = "ser_dev_all", .title = "dev."},
+    Data("Chart2", "ser_white_all", "empty", kLine).OnRight(),
+    Data("Chart2", "ser_street_all", "streets", kLine),
+    Data("Chart2", "ser_dev_all", "dev.", kLine),
 
     // The rule study's trend lines stay hidden until a user asks for them.
-    {.chart = "Chart_buildAna", .name = "ser_ratBlueGreen", .title = "ratio B/G", .kind = kPoint},
-    {.chart = "Chart_buildAna",
-     .name = "trend_ratBlueGreen",
-     .title = "trend_ratio B/G",
-     .derived = kTrend,
-     .source = "ser_ratBlueGreen",
-     .visible = false},
-    {.chart = "Chart_buildAna",
-     .name = "avg_ratBlueGreen",
-     .title = "avg_ratio B/G",
-     .derived = kAverage,
-     .source = "ser_ratBlueGreen"},
-    {.chart = "Chart_buildAna", .name = "ser_greaterThree", .title = "> three", .kind = kPoint},
-    {.chart = "Chart_buildAna",
-     .name = "trend_greaterThree",
-     .title = "trend_> three",
-     .derived = kTrend,
-     .source = "ser_greaterThree",
-     .visible = false},
-    {.chart = "Chart_buildAna",
-     .name = "avg_greaterThree",
-     .title = "avg_> three",
-     .derived = kAverage,
-     .source = "ser_greaterThree"},
-    {.chart = "Chart_buildAna", .name = "ser_greaterTwo", .title = "> two", .kind = kPoint},
-    {.chart = "Chart_buildAna",
-     .name = "trend_greaterTwo",
-     .title = "trend_> Two",
-     .derived = kTrend,
-     .source = "ser_greaterTwo",
-     .visible = false},
-    {.chart = "Chart_buildAna",
-     .name = "avg_greaterTwo",
-     .title = "avg_> two",
-     .derived = kAverage,
-     .source = "ser_greaterTwo"},
-    {.chart = "Chart_buildAna", .name = "ser_bML", .title = "ML", .kind = kPoint, .axis = kRight},
-    {.chart = "Chart_buildAna",
-     .name = "trend_bML",
-     .title = "trend_ML",
-     .derived = kTrend,
-     .source = "ser_bML",
-     .axis = kRight,
-     .visible = false},
-    {.chart = "Chart_buildAna",
-     .name = "avg_bML",
-     .title = "avg_ML",
-     .derived = kAverage,
-     .source = "ser_bML",
-     .axis = kRight},
-    {.chart = "Chart_buildAna",
-     .name = "ser_D_rad",
-     .title = "D rad",
-     .kind = kPoint,
-     .axis = kRight},
-    {.chart = "Chart_buildAna",
-     .name = "trend_D_rad",
-     .derived = kTrend,
-     .source = "ser_D_rad",
-     .axis = kRight,
-     .visible = false},
-    {.chart = "Chart_buildAna",
-     .name = "avg_D_rad",
-     .title = "avg_D rad",
-     .derived = kAverage,
-     .source = "ser_D_rad",
-     .axis = kRight},
+    Data("Chart_buildAna", "ser_ratBlueGreen", "ratio B/G", kPoint),
+    Trend("Chart_buildAna", "trend_ratBlueGreen", "trend_ratio B/G", "ser_ratBlueGreen").Hidden(),
+    Average("Chart_buildAna", "avg_ratBlueGreen", "avg_ratio B/G", "ser_ratBlueGreen"),
+    Data("Chart_buildAna", "ser_greaterThree", "> three", kPoint),
+    Trend("Chart_buildAna", "trend_greaterThree", "trend_> three", "ser_greaterThree").Hidden(),
+    Average("Chart_buildAna", "avg_greaterThree", "avg_> three", "ser_greaterThree"),
+    Data("Chart_buildAna", "ser_greaterTwo", "> two", kPoint),
+    Trend("Chart_buildAna", "trend_greaterTwo", "trend_> Two", "ser_greaterTwo").Hidden(),
+    Average("Chart_buildAna", "avg_greaterTwo", "avg_> two", "ser_greaterTwo"),
+    Data("Chart_buildAna", "ser_bML", "ML", kPoint).OnRight(),
+    Trend("Chart_buildAna", "trend_bML", "trend_ML", "ser_bML").OnRight().Hidden(),
+    Average("Chart_buildAna", "avg_bML", "avg_ML", "ser_bML").OnRight(),
+    Data("Chart_buildAna", "ser_D_rad", "D rad", kPoint).OnRight(),
+    Trend("Chart_buildAna", "trend_D_rad", nullptr, "ser_D_rad").OnRight().Hidden(),
+    Average("Chart_buildAna", "avg_D_rad", "avg_D rad", "ser_D_rad").OnRight(),
 };
 
 // The building-rule study averages the runs of one rule; until its first start the period

@@ -123,10 +123,13 @@ TEST_F(ChartFileTest, JsonUsesTheSharedKeyLayout) {
 
 TEST_F(ChartFileTest, ErrorsNameThePath) {
   const auto chart = StudyChart();
-  const std::string unwritable = PathOf("missing_folder/study.tee");
+  // A folder cannot be made where a plain file already stands.
+  const std::string blocker = PathOf("plain_file");
+  std::ofstream(blocker) << "x";
+  const std::string unwritable = blocker + "/study.tee";
   try {
     SaveChartFile(*chart, unwritable);
-    FAIL() << "saving into a missing folder succeeded";
+    FAIL() << "saving below a plain file succeeded";
   } catch (const std::runtime_error& e) {
     EXPECT_NE(std::string(e.what()).find(unwritable), std::string::npos);
   }

@@ -1,0 +1,219 @@
+#include "simulation/building_rules.h"
+
+#include <array>
+#include <cstddef>
+#include <string>
+
+#include "simulation/numbers.h"
+
+namespace veltmoor {
+
+namespace {
+
+// Clusters of four fine cells or fewer are too small to hold both built and open land, so
+// neither rule touches them.
+constexpr int kLargestUntouchedCluster = 4;
+
+bool InLargeCluster(const TCell& cell) {
+  return cell.ClusterSize > kLargestUntouchedCluster;
+}
+
+bool IsBuildAt(const World& world, int column, int row) {
+  return world.InFineGrid(column, row) && world.FineGrid(column, row).SubState == kSubBuild;
+}
+
+void Redraw(World& world, const TCell& cell) {
+  if (world.FineImage) {
+    cell.DrawCell(*world.FineImage);
+  }
+}
+
+void SetSubState(World& world, TCell& cell, int subState, Colour colour) {
+  cell.SubState = subState;
+  cell.Color = colour;
+  Redraw(world, cell);
+}
+
+// The four thresholds gen A..D, read once per sweep.
+struct BuildingRule {
+  int A = 0;
+  int B = 0;
+  int C = 0;
+  int D = 0;
+};
+
+BuildingRule ReadRule(const SettingsSource& settings) {
+  return {static_cast<int>(settings.Int("SE_genA")), static_cast<int>(settings.Int("SE_genB")),
+          static_cast<int>(settings.Int("SE_genC")), static_cast<int>(settings.Int("SE_genD"))};
+}
+
+// Applies the rule to one cell with n build neighbours.
+void ApplyRuleToCell(World& world, TCell& cell, const BuildingRule& rule, int n) {
+  if (cell.SubState == kSubBuild) {
+    if (n >= rule.A || n <= rule.B) {
+      SetSubState(world, cell, kSubOpen, colours::kLime);
+    }
+  } else if (cell.SubState == kSubOpen) {
+    if (rule.C <= n && n <= rule.D) {
+      SetSubState(world, cell, kSubBuild, colours::kBlue);
+    }
+  }
+}
+
+// What one sweep over the fine grid found.
+struct SubStateCounts {
+  long long empty = 0;
+  long long street = 0;
+  long long build = 0;
+  long long open = 0;
+  long long developed = 0;
+  // Build cells by their number of build neighbours among the four.
+  std::array<long long, 5> byBuildNeighbours{};
+};
+
+SubStateCounts CountSubStates(const World& world) {
+  SubStateCounts counts;
+  const Grid2D<TCell>& fine = world.FineGrid;
+  for (int r = 0; r < fine.Rows(); ++r) {
+    for (int c = 0; c < fine.Columns(); ++c) {
+      const TCell& cell = fine(c, r);
+      switch (cell.SubState) {
+        case kSubNone:
+          ++counts.empty;
+          break;
+        case kSubStreet:
+          ++counts.street;
+          break;
+        case kSubBuild:
+          ++counts.build;
+          ++counts.byBuildNeighbours[static_cast<std::size_t>(BuildCount4(world, c, r))];
+          break;
+        case kSubOpen:
+          ++counts.open;
+          break;
+        default:
+          break;
+      }
+      if (cell.LandUse == kLandDeveloped) {
+        ++counts.developed;
+      }
+    }
+  }
+  return counts;
+}
+
+void AddLinePoints(Simulation& sim, const SubStateCounts& counts, double total) {
+  // An empty grid has no shares; a point of 0/0 would poison the chart's scaling.
+  if (total <= 0) {
+    return;
+  }
+  const double x = sim.world.TimeStep;
+  const auto add = [&](const char* series, double y) { sim.charts.GetSeries(series).Add(x, y); };
+  add("ser_white_all", counts.empty / total);
+  add("ser_street_all", counts.street / total);
+  add("ser_dev_all", counts.developed / total);
+  add("ser_blue_all", counts.build / total);
+  add("ser_green_all", counts.open / total);
+  // Open cells outside developed land cannot arise from the rules, but a hand-edited world
+  // could hold some; the ratio then stays at 1 rather than running off to infinity.
+  const bool hasRatio = counts.open > 0 && counts.developed > 0;
+  add("ser_blue_green", hasRatio ? 1.0 - static_cast<double>(counts.open) / counts.developed : 1.0);
+}
+
+void AddNeighbourHistogram(Simulation& sim, const SubStateCounts& counts) {
+  chart::Series& histogram = sim.charts.GetSeries("ser_freeNb");
+  for (std::size_t k = 0; k < counts.byBuildNeighbours.size(); ++k) {
+    histogram.Add(static_cast<double>(k), static_cast<double>(counts.byBuildNeighbours[k]));
+  }
+}
+
+// Share of build cells in percent; with no build cell there is no share to speak of.
+std::string PercentOfBuild(long long part, long long build) {
+  if (build == 0) {
+    return FormatInt(0);
+  }
+  return FormatInt(RoundToInt(100.0 * static_cast<double>(part) / static_cast<double>(build)));
+}
+
+void WriteNeighbourLabels(Simulation& sim, const SubStateCounts& counts) {
+  const auto& h = counts.byBuildNeighbours;
+  sim.labels.Set("lbl_grOne", PercentOfBuild(h[2] + h[3] + h[4], counts.build));
+  sim.labels.Set("lbl_grTwo", PercentOfBuild(h[3] + h[4], counts.build));
+  sim.labels.Set("lbl_grThree", PercentOfBuild(h[4], counts.build));
+}
+
+}  // namespace
+
+int BuildCount8(const World& world, int column, int row) {
+  int count = 0;
+  for (int r = row - 1; r <= row + 1; ++r) {
+    for (int c = column - 1; c <= column + 1; ++c) {
+      if (IsBuildAt(world, c, r)) {
+        ++count;
+      }
+    }
+  }
+  if (IsBuildAt(world, column, row)) {
+    --count;
+  }
+  return count;
+}
+
+int BuildCount4(const World& world, int column, int row) {
+  return static_cast<int>(IsBuildAt(world, column, row + 1)) +
+         static_cast<int>(IsBuildAt(world, column, row - 1)) +
+         static_cast<int>(IsBuildAt(world, column + 1, row)) +
+         static_cast<int>(IsBuildAt(world, column - 1, row));
+}
+
+void ApplyBuildingRules(Simulation& sim) {
+  World& world = sim.world;
+  const BuildingRule rule = ReadRule(sim.settings);
+  Grid2D<TCell>& fine = world.FineGrid;
+  // In place: a cell sees the sub-types its predecessors in this sweep have just taken.
+  for (int r = 0; r < fine.Rows(); ++r) {
+    for (int c = 0; c < fine.Columns(); ++c) {
+      TCell& cell = fine(c, r);
+      if (cell.LandUse != kLandDeveloped || !InLargeCluster(cell)) {
+        continue;
+      }
+      ApplyRuleToCell(world, cell, rule, BuildCount8(world, c, r));
+    }
+  }
+}
+
+void RandomBuildings(Simulation& sim) {
+  World& world = sim.world;
+  Grid2D<TCell>& fine = world.FineGrid;
+  for (int r = 0; r < fine.Rows(); ++r) {
+    for (int c = 0; c < fine.Columns(); ++c) {
+      TCell& cell = fine(c, r);
+      if (!InLargeCluster(cell)) {
+        continue;
+      }
+      if (cell.LandUse != kLandDeveloped) {
+        cell.SubState = cell.LandUse;
+      } else if (sim.random.Random() > 0.5) {
+        cell.SubState = kSubOpen;
+        cell.Color = colours::kLime;
+      } else {
+        cell.SubState = kSubBuild;
+        cell.Color = colours::kBlue;
+      }
+      Redraw(world, cell);
+    }
+  }
+}
+
+void BuildingStatistics(Simulation& sim) {
+  sim.charts.GetSeries("ser_freeNb").Clear();
+  const SubStateCounts counts = CountSubStates(sim.world);
+  // Counted from the grid itself, which holds 9 * ColumnCount * RowCount fine cells while
+  // the world exists and none once it has been cleared.
+  const double total = static_cast<double>(sim.world.FineGrid.Cells().size());
+  AddLinePoints(sim, counts, total);
+  AddNeighbourHistogram(sim, counts);
+  WriteNeighbourLabels(sim, counts);
+}
+
+}  // namespace veltmoor

@@ -1,0 +1,238 @@
+#include "simulation/potential_field.h"
+
+#include <array>
+#include <cmath>
+#include <utility>
+#include <vector>
+
+#include "simulation/node_creation.h"
+#include "simulation/numbers.h"
+#include "simulation/resulting_force.h"
+#include "simulation/street_growth.h"
+
+namespace veltmoor {
+
+namespace {
+
+// The four neighbours in the order every scan of the program takes them: below, above,
+// right, left.
+constexpr std::array<std::pair<int, int>, 4> kNeighbourOffsets{{{0, 1}, {0, -1}, {1, 0}, {-1, 0}}};
+
+// True when `test` holds for one of the four fine neighbours of (column, row) that lie on
+// the fine grid; stops at the first that does.
+template <typename Test>
+bool AnyFineNeighbour(const World& world, int column, int row, Test test) {
+  for (const auto& [dc, dr] : kNeighbourOffsets) {
+    const int c = column + dc;
+    const int r = row + dr;
+    if (world.InFineGrid(c, r) && test(world.FineGrid(c, r))) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// The cell's own share of the new potential: none without developed land, otherwise the
+// developed fraction raised to (1 - p), which grows towards 1 as the potential does.
+float OwnTerm(const TCell& cell) {
+  if (cell.DevelopedCount == 0) {
+    return 0.0f;
+  }
+  const long double fraction = static_cast<long double>(cell.DevelopedCount) / 9.0L;
+  const long double exponent = 1.0L - static_cast<long double>(cell.Potential);
+  return static_cast<float>(std::pow(fraction, exponent));
+}
+
+// The fine cell of `candidates` with the strictly greatest resulting force, the earliest
+// on ties; nullptr (and the step timer off) when there is none. The weights are read and
+// the generator reseeded even then, so a bad setting fails before the list is looked at.
+TCell* ChooseBestCandidate(Simulation& sim, const std::vector<TCell*>& candidates) {
+  ForceWeights weights;
+  weights.R = ReadRandomScale(sim.settings);
+  sim.random.ReseedFromClock();
+  ReadForceShape(sim.settings, weights);
+
+  if (candidates.empty()) {
+    sim.TimerEnabled = false;
+    return nullptr;
+  }
+  double best = -999999999.0;
+  TCell* chosen = nullptr;
+  for (TCell* candidate : candidates) {
+    const double force = ResultingForce(candidate->Potential, weights, sim.random);
+    if (force > best) {
+      best = force;
+      chosen = candidate;
+    }
+  }
+  return chosen;
+}
+
+// Turns the fine cell into developed land of sub-type build and counts it in its cell.
+// The cell keeps its grey until the next PaintPotential.
+void Develop(Simulation& sim, TCell& fine) {
+  World& world = sim.world;
+  fine.LandUse = kLandDeveloped;
+  fine.SubState = kSubBuild;
+  fine.Color = colours::kBlue;
+  if (world.FineImage) {
+    fine.DrawCell(*world.FineImage);
+  }
+  TCell& coarse = world.CoarseOfFine(fine);
+  ++coarse.DevelopedCount;
+  coarse.LandUse = kLandDeveloped;
+}
+
+// The node nearest to the pixel (x, y), the earliest on equal distances; nullptr when the
+// network has no node yet.
+TAgent* NearestNode(World& world, int x, int y) {
+  int nearestDistance = 999999999;
+  TAgent* nearest = nullptr;
+  for (const auto& node : world.NodeList) {
+    const int distance = PixelDistance(x, y, node->X, node->Y);
+    if (distance < nearestDistance) {
+      nearestDistance = distance;
+      nearest = node.get();
+    }
+  }
+  return nearest;
+}
+
+// Appends every free fine cell for which `admit` holds, fine rows outer.
+template <typename Admit>
+void CollectFreeFineCells(World& world, std::vector<TCell*>& list, Admit admit) {
+  list.clear();
+  const int rows = 3 * world.RowCount;
+  const int columns = 3 * world.ColumnCount;
+  for (int r = 0; r < rows; ++r) {
+    for (int c = 0; c < columns; ++c) {
+      TCell& fine = world.FineGrid(c, r);
+      if (fine.LandUse == kLandFree && admit(c, r)) {
+        list.push_back(&fine);
+      }
+    }
+  }
+}
+
+}  // namespace
+
+void UpdatePotential(World& world) {
+  Grid2D<float>& next = world.PotentialGrid;
+  for (int r = 0; r < world.RowCount; ++r) {
+    for (int c = 0; c < world.ColumnCount; ++c) {
+      // Every partial sum is kept as a 32-bit float, as the scratch grid stores it.
+      float& s = next(c, r);
+      s = OwnTerm(world.CellGrid(c, r));
+      for (const auto& [dc, dr] : kNeighbourOffsets) {
+        if (world.InGrid(c + dc, r + dr)) {
+          s = s + world.CellGrid(c + dc, r + dr).Potential;
+        }
+      }
+      // Always a fifth, so cells on the border, with fewer neighbours, are damped.
+      s = s / 5.0f;
+    }
+  }
+  for (int r = 0; r < world.RowCount; ++r) {
+    for (int c = 0; c < world.ColumnCount; ++c) {
+      TCell& cell = world.CellGrid(c, r);
+      cell.Potential = next(c, r);
+      if (cell.Potential > 1.0f) {
+        cell.Potential = 1.0f;
+      }
+    }
+  }
+}
+
+void SpreadPotentialToFineGrid(World& world) {
+  for (int r = 0; r < world.RowCount; ++r) {
+    for (int c = 0; c < world.ColumnCount; ++c) {
+      const float potential = world.CellGrid(c, r).Potential;
+      for (int j = 0; j < 3; ++j) {
+        for (int i = 0; i < 3; ++i) {
+          world.FineGrid(3 * c + i, 3 * r + j).Potential = potential;
+        }
+      }
+    }
+  }
+}
+
+bool HasOccupiedNeighbour(const World& world, int column, int row) {
+  return AnyFineNeighbour(world, column, row,
+                          [](const TCell& n) { return n.LandUse != kLandFree; });
+}
+
+bool HasDevelopedNeighbour(const World& world, int column, int row) {
+  return AnyFineNeighbour(world, column, row,
+                          [](const TCell& n) { return n.LandUse == kLandDeveloped; });
+}
+
+bool IsHwmCandidate(const Simulation& sim, int column, int row) {
+  const double threshold = sim.settings.Float("E_devThresh");
+  return AnyFineNeighbour(sim.world, column, row, [threshold](const TCell& n) {
+    return n.LandUse == kLandStreet ||
+           (n.LandUse == kLandDeveloped && static_cast<double>(n.Potential) > threshold);
+  });
+}
+
+void CollectHwmCandidates(Simulation& sim) {
+  CollectFreeFineCells(sim.world, sim.world.HwmCandidateList,
+                       [&sim](int c, int r) { return IsHwmCandidate(sim, c, r); });
+}
+
+void DevelopBestHwmCandidate(Simulation& sim) {
+  if (TCell* chosen = ChooseBestCandidate(sim, sim.world.HwmCandidateList)) {
+    Develop(sim, *chosen);
+  }
+}
+
+void CollectClusterCandidates(Simulation& sim) {
+  CollectFreeFineCells(sim.world, sim.world.ClusterCandidateList, [](int, int) { return true; });
+}
+
+void DevelopBestClusterCandidate(Simulation& sim) {
+  TCell* chosen = ChooseBestCandidate(sim, sim.world.ClusterCandidateList);
+  if (chosen == nullptr) {
+    return;
+  }
+  Develop(sim, *chosen);
+  // Only land that touches nothing and lies outside the reach of a node needs a street of
+  // its own; next to a node the network will grow to it anyway.
+  const int state = sim.world.CoarseOfFine(*chosen).State;
+  if (!HasOccupiedNeighbour(sim.world, chosen->Column, chosen->Row) &&
+      (state == kStateFree || state == kStateCandidate)) {
+    ConnectToNearestNode(sim, *chosen);
+  }
+}
+
+void ConnectToNearestNode(Simulation& sim, TCell& fine) {
+  World& world = sim.world;
+  TAgent* nearest = NearestNode(world, fine.X, fine.Y);
+  TCell& cell = world.CoarseOfFine(fine);
+  TAgent& created = CreateNode(sim, cell);
+  if (nearest == nullptr) {
+    // The first node of the network: there is nothing to run a street from.
+    return;
+  }
+  BuildStraightStreet(sim, world.CellGrid(nearest->Column, nearest->Row), cell);
+  // The network now holds at least the nearest node and the new one.
+  std::vector<TAgent*> nearby;
+  CollectNearbyNodes(world, cell.Column, cell.Row, nearby);
+  InterlinkNodes(sim, created, nearby);
+}
+
+void PaintPotential(Simulation& sim) {
+  World& world = sim.world;
+  for (int r = 0; r < world.RowCount; ++r) {
+    for (int c = 0; c < world.ColumnCount; ++c) {
+      TCell& cell = world.CellGrid(c, r);
+      // 85 for no potential up to 255 for full potential.
+      const int grey = RoundToInt((static_cast<double>(cell.Potential) + 0.5) * 170.0) % 256;
+      cell.Color = static_cast<Colour>(grey) * 0x010101u;
+      if (world.MapImage) {
+        cell.DrawCell(*world.MapImage);
+      }
+    }
+  }
+}
+
+}  // namespace veltmoor

@@ -1,0 +1,238 @@
+#include "simulation/street_growth.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "display/layers.h"
+#include "simulation/calc_AStern.h"
+#include "simulation/node_creation.h"
+#include "simulation/numbers.h"
+
+namespace veltmoor {
+
+namespace {
+
+std::int32_t NodeIndexOf(const World& world, const TAgent& node) {
+  const auto it = std::find_if(world.NodeList.begin(), world.NodeList.end(),
+                               [&node](const auto& listed) { return listed.get() == &node; });
+  return static_cast<std::int32_t>(it - world.NodeList.begin());
+}
+
+TAgent& NodeOfCell(World& world, const TCell& cell) {
+  return world.Node(static_cast<std::size_t>(cell.NodeIndex));
+}
+
+// The candidate site with the best potential plus noise; the noise is drawn only for cells
+// still in State 3, and an equal score never displaces an earlier entry.
+TCell* ChooseCandidateSite(Simulation& sim, double noiseWeight) {
+  float best = -999999999.0f;
+  TCell* chosen = nullptr;
+  for (TCell* cell : sim.world.CandidateList) {
+    if (cell->State != kStateCandidate) {
+      continue;
+    }
+    const long double noise = static_cast<long double>(sim.random.Random()) * noiseWeight;
+    const float score = static_cast<float>(noise + cell->Potential);
+    if (score > best) {
+      best = score;
+      chosen = cell;
+    }
+  }
+  return chosen;
+}
+
+void PlaceNode(Simulation& sim, TCell& cell) {
+  World& world = sim.world;
+  CreateNode(sim, cell);
+  cell.Color = colours::kLightGrey;
+  if (world.MapImage) {
+    cell.DrawCell(*world.MapImage);
+  }
+  if (world.NodeList.size() > 1) {
+    std::vector<TAgent*> nearby;
+    CollectNearbyNodes(world, cell.Column, cell.Row, nearby);
+    LinkNewNode(sim, cell, nearby);
+  }
+}
+
+// First node of the list with the smallest Manhattan pixel distance to n.
+std::vector<TAgent*>::iterator NearestByManhattan(std::vector<TAgent*>& list, const TAgent& n) {
+  int smallest = 9999999;
+  auto nearest = list.end();
+  for (auto it = list.begin(); it != list.end(); ++it) {
+    const int d = std::abs((*it)->X - n.X) + std::abs((*it)->Y - n.Y);
+    if (d < smallest) {
+      smallest = d;
+      nearest = it;
+    }
+  }
+  return nearest;
+}
+
+void MarkStreet(Simulation& sim, TCell& fine) {
+  // A street replaces whatever the fine cell held, so its coarse cell's tallies follow.
+  TCell& coarse = sim.world.CoarseOfFine(fine);
+  if (fine.LandUse == kLandStreet) {
+    --coarse.StreetCount;
+  } else if (fine.LandUse == kLandDeveloped) {
+    --coarse.DevelopedCount;
+  }
+  ++coarse.StreetCount;
+
+  fine.Color = colours::kYellow;
+  fine.LandUse = kLandStreet;
+  fine.SubState = kSubStreet;
+  if (sim.world.FineImage) {
+    fine.DrawCell(*sim.world.FineImage);
+  }
+}
+
+// The neighbour that moves one fine cell closer to the goal and whose own bearing to the
+// goal is nearest to the street's angle; null only when current is the goal.
+TCell* NextStreetCell(World& world, const TCell& current, const TCell& goal, double angle) {
+  static constexpr int kOffsets[4][2] = {{0, 1}, {0, -1}, {1, 0}, {-1, 0}};
+  double smallest = 999999999.0;
+  TCell* next = nullptr;
+  for (const auto& offset : kOffsets) {
+    const int c = current.Column + offset[0];
+    const int r = current.Row + offset[1];
+    if (!world.InFineGrid(c, r)) {
+      continue;
+    }
+    const bool closer = std::abs(goal.Row - r) <= std::abs(goal.Row - current.Row) &&
+                        std::abs(goal.Column - c) <= std::abs(goal.Column - current.Column);
+    if (!closer) {
+      continue;
+    }
+    const double deviation = std::abs(angle - std::atan2(goal.Row - r, goal.Column - c));
+    if (deviation < smallest) {
+      smallest = deviation;
+      next = &world.FineGrid(c, r);
+    }
+  }
+  return next;
+}
+
+// The cell g steps of `stepX`, `stepY` pixels back from cell a towards b. The rounding
+// cannot leave the rectangle spanned by a and b, but the index is kept on the grid anyway.
+TCell& IntermediateCell(World& world, const TCell& a, int g, float stepX, float stepY) {
+  const int column = a.Column - RoundToInt(g * static_cast<double>(stepX) / world.CellSize);
+  const int row = a.Row - RoundToInt(g * static_cast<double>(stepY) / world.CellSize);
+  return world.CellGrid(std::clamp(column, 0, world.ColumnCount - 1),
+                        std::clamp(row, 0, world.RowCount - 1));
+}
+
+}  // namespace
+
+void GrowNetwork(Simulation& sim) {
+  const double noiseWeight = sim.settings.Float("E_fieldW");
+  const double threshold = sim.settings.Float("E_nodeThresh");
+  if (sim.world.CandidateList.empty()) {
+    sim.TimerEnabled = false;
+    return;
+  }
+  TCell* chosen = ChooseCandidateSite(sim, noiseWeight);
+  if (chosen == nullptr) {
+    return;
+  }
+  if (sim.world.FieldType <= kFieldNetworkOnly || chosen->Potential > threshold) {
+    PlaceNode(sim, *chosen);
+  }
+}
+
+void CollectNearbyNodes(const World& world, int column, int row, std::vector<TAgent*>& list) {
+  list.clear();
+  for (int dc = -2; dc <= 2; ++dc) {
+    for (int dr = -2; dr <= 2; ++dr) {
+      const int c = column + dc;
+      const int r = row + dr;
+      if ((dc == 0 && dr == 0) || !world.InGrid(c, r)) {
+        continue;
+      }
+      const TCell& cell = world.CellGrid(c, r);
+      if (cell.State == kStateNode) {
+        list.push_back(world.NodeList[static_cast<std::size_t>(cell.NodeIndex)].get());
+      }
+    }
+  }
+}
+
+void LinkNewNode(Simulation& sim, TCell& cell, std::vector<TAgent*>& list) {
+  TAgent& n = NodeOfCell(sim.world, cell);
+  if (list.size() == 1) {
+    LinkNodes(sim, n, *list.front());
+  } else if (!list.empty()) {
+    const auto nearest = NearestByManhattan(list, n);
+    TAgent& m = **nearest;
+    LinkNodes(sim, n, m);
+    list.erase(nearest);
+    if (sim.world.FieldType == kFieldNetworkOnly || sim.world.FieldType == kFieldInterlink) {
+      InterlinkNodes(sim, n, list);
+    }
+  }
+  DrawAllEdges(sim);
+}
+
+void InterlinkNodes(Simulation& sim, TAgent& n, const std::vector<TAgent*>& list) {
+  std::vector<TAgent*> path;
+  for (TAgent* q : list) {
+    FindNetworkPath(sim.world, path, n, *q);
+    const long long minDist = sim.settings.Int("SE_minDist");
+    if (path.empty() || static_cast<long long>(path.size()) > minDist) {
+      LinkNodes(sim, n, *q);
+    }
+  }
+}
+
+void LinkNodes(Simulation& sim, TAgent& a, TAgent& b) {
+  World& world = sim.world;
+  const std::int32_t length = PixelDistance(a.X, a.Y, b.X, b.Y);
+  a.Links.push_back(LinkEntry{NodeIndexOf(world, b), length});
+  b.Links.push_back(LinkEntry{NodeIndexOf(world, a), length});
+  ++world.EdgeCount;
+
+  TCell& fa = world.FineOfNode(a);
+  TCell& fb = world.FineOfNode(b);
+  const double angle = std::atan2(fa.Row - fb.Row, fa.Column - fb.Column);
+  TraceStreet(sim, fb, fa, angle);
+}
+
+void TraceStreet(Simulation& sim, TCell& current, TCell& goal, double angle) {
+  // Each move shortens the four-connected distance by one, so the walk is bounded.
+  for (TCell* cell = &current; cell != nullptr;) {
+    MarkStreet(sim, *cell);
+    if (cell == &goal) {
+      return;
+    }
+    cell = NextStreetCell(sim.world, *cell, goal, angle);
+  }
+}
+
+void BuildStraightStreet(Simulation& sim, TCell& a, TCell& b) {
+  World& world = sim.world;
+  const double angle = std::atan2(a.Row - b.Row, a.Column - b.Column);
+  const int dist = PixelDistance(a.X, a.Y, b.X, b.Y);
+  const int step = static_cast<int>(sim.settings.Int("SE_strStep")) * world.CellSize;
+  const int n = RoundToInt(static_cast<double>(dist) / step);
+  const float ex = static_cast<float>(step * std::cos(angle));
+  const float ey = static_cast<float>(step * std::sin(angle));
+
+  if (a.State != kStateNode) {
+    CreateNode(sim, a);
+  }
+  TAgent* prev = &NodeOfCell(world, a);
+  for (int g = 1; g <= n - 1; ++g) {
+    TCell& c = IntermediateCell(world, a, g, ex, ey);
+    CreateNode(sim, c);
+    TAgent& cur = NodeOfCell(world, c);
+    LinkNodes(sim, cur, *prev);
+    prev = &cur;
+  }
+  if (b.State != kStateNode) {
+    CreateNode(sim, b);
+  }
+  LinkNodes(sim, NodeOfCell(world, b), *prev);
+}
+
+}  // namespace veltmoor
