@@ -4,18 +4,22 @@
 #include <QBuffer>
 #include <QImage>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "batch/batch_options.h"
+#include "batch/measures_json.h"
+#include "batch/progress_bar.h"
 #include "batch/world_json.h"
 #include "display/null_canvas.h"
 #include "io/atomic_file.h"
 #include "render/composite.h"
 #include "render/qt_canvas.h"
 #include "simulation/numbers.h"
+#include "simulation/run_control.h"
 #include "simulation/setup.h"
 
 namespace veltmoor {
@@ -99,6 +103,48 @@ int RunSetup(const WorldOptions& options) {
   return 0;
 }
 
+struct RunOptions {
+  WorldOptions world;
+  std::string field_type;
+  long long steps = 0;
+};
+
+// The radio button behind each --field-type value.
+const std::map<std::string, std::string> kFieldTypeButtons = {{"network", "RB_netOnly"},
+                                                              {"boom", "RB_boom"},
+                                                              {"interlink", "RB_interlink"},
+                                                              {"cluster", "RB_cluster"}};
+
+void AddRunOptions(CLI::App& command, RunOptions& options) {
+  AddWorldOptions(command, options.world);
+  command.add_option("--field-type", options.field_type, "network, boom, interlink or cluster")
+      ->required()
+      ->check(CLI::IsMember({"network", "boom", "interlink", "cluster"}));
+  command.add_option("--steps", options.steps, "most time steps to run")
+      ->required()
+      ->check(CLI::Range(0LL, 100000000LL));
+}
+
+int RunRun(const RunOptions& options, std::ostream& err) {
+  BatchSimulation batch(options.world);
+  batch.settings.SetChecked(kFieldTypeButtons.at(options.field_type), true);
+  Simulation& sim = *batch.sim;
+  NewSetup(sim);
+  StartRun(sim);
+  ProgressBar bar(err, StderrIsTerminal(), "run");
+  // The run ends at the step limit, at auto-stop, or when a candidate list runs empty.
+  for (long long step = 0; step < options.steps && sim.TimerEnabled; ++step) {
+    SimulationStep(sim);
+    bar.Update(static_cast<double>(step + 1) / static_cast<double>(options.steps));
+  }
+  bar.Finish();
+  OutputSet outputs;
+  AddWorldOutputs(batch, options.world, outputs);
+  outputs.Add("measures.json", MeasuresToJson(sim).dump() + "\n");
+  outputs.WriteTo(options.world.out);
+  return 0;
+}
+
 }  // namespace
 
 int RunBatch(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
@@ -107,6 +153,10 @@ int RunBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
   WorldOptions setup_options;
   CLI::App* setup = app.add_subcommand("setup", "build a new world and write map.png, world.json");
   AddWorldOptions(*setup, setup_options);
+  RunOptions run_options;
+  CLI::App* run =
+      app.add_subcommand("run", "run time steps and write map.png, world.json and measures.json");
+  AddRunOptions(*run, run_options);
 
   try {
     app.parse(argc, argv);
@@ -121,6 +171,9 @@ int RunBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
   try {
     if (setup->parsed()) {
       return RunSetup(setup_options);
+    }
+    if (run->parsed()) {
+      return RunRun(run_options, err);
     }
   } catch (const UsageError& e) {
     err << "veltmoor-batch: " << e.what() << "\n";

@@ -1,0 +1,128 @@
+#include "simulation/run_control.h"
+
+#include "analysis/segregation.h"
+#include "analysis/structure_analysis.h"
+#include "simulation/building_rules.h"
+#include "simulation/numbers.h"
+#include "simulation/potential_field.h"
+#include "simulation/street_growth.h"
+
+namespace veltmoor {
+
+namespace {
+
+// The field-type radio buttons in the order they are tested, with their codes.
+constexpr struct {
+  const char* name;
+  std::uint8_t code;
+} kFieldTypeButtons[] = {{"RB_netOnly", kFieldNetworkOnly},
+                         {"RB_boom", kFieldBoom},
+                         {"RB_interlink", kFieldInterlink},
+                         {"RB_cluster", kFieldCluster}};
+
+// Counters are unsigned, spin edit values signed; compare both as wide signed integers.
+bool Reached(std::uint32_t counter, long long limit) {
+  return static_cast<long long>(counter) >= limit;
+}
+
+void DevelopmentPhase(Simulation& sim, void (*collect)(Simulation&), void (*develop)(Simulation&)) {
+  for (int i = 0; i < 5; ++i) {
+    UpdatePotential(sim.world);
+  }
+  SpreadPotentialToFineGrid(sim.world);
+  const long long n = sim.settings.Int("SE_HWM_gRate");
+  // All n rounds run even after an empty list switched the timer off.
+  for (long long i = 0; i < n; ++i) {
+    collect(sim);
+    develop(sim);
+    PaintPotential(sim);
+  }
+}
+
+}  // namespace
+
+void ReadFieldType(Simulation& sim) {
+  for (const auto& button : kFieldTypeButtons) {
+    if (sim.settings.Checked(button.name)) {
+      sim.world.FieldType = button.code;
+      return;
+    }
+  }
+}
+
+void StartRun(Simulation& sim) {
+  ReadFieldType(sim);
+  sim.TimerEnabled = true;
+}
+
+void StopRun(Simulation& sim) {
+  sim.TimerEnabled = false;
+  sim.world.FieldType = kFieldStopped;
+}
+
+void NetworkPhase(Simulation& sim) {
+  GrowNetwork(sim);
+  sim.labels.Set("Lbl_nrNodes", FormatInt(sim.world.NodeCount));
+  sim.labels.Set("lbl_nrEdges", FormatInt(sim.world.EdgeCount));
+  if (Reached(sim.world.NodeCount, sim.settings.Int("SE_stopAt"))) {
+    sim.TimerEnabled = false;
+  }
+}
+
+void HwmDevelopmentPhase(Simulation& sim) {
+  DevelopmentPhase(sim, CollectHwmCandidates, DevelopBestHwmCandidate);
+}
+
+void ClusterDevelopmentPhase(Simulation& sim) {
+  DevelopmentPhase(sim, CollectClusterCandidates, DevelopBestClusterCandidate);
+}
+
+void SimulationStep(Simulation& sim) {
+  World& world = sim.world;
+  if (!world.Exists()) {
+    return;  // no world between a clear and the next setup
+  }
+  switch (world.FieldType) {
+    case kFieldNetworkOnly:
+      NetworkPhase(sim);
+      break;
+    case kFieldBoom:
+      if (Reached(world.TimeStep, sim.settings.Int("se_clusterRds"))) {
+        NetworkPhase(sim);
+        HwmDevelopmentPhase(sim);
+      } else {
+        ClusterDevelopmentPhase(sim);
+      }
+      break;
+    case kFieldInterlink:
+      if (Reached(world.TimeStep, sim.settings.Int("se_clusterRds"))) {
+        HwmDevelopmentPhase(sim);
+        NetworkPhase(sim);
+      } else {
+        ClusterDevelopmentPhase(sim);
+      }
+      break;
+    case kFieldCluster:
+      ClusterDevelopmentPhase(sim);
+      break;
+    default:
+      break;
+  }
+  if (sim.settings.Checked("b_autoBuild")) {
+    ApplyBuildingRules(sim);
+  }
+  sim.labels.Set("lbl_actTime", FormatInt(world.TimeStep));
+  if (Reached(world.TimeStep, sim.settings.Int("SE_stopAt"))) {
+    sim.TimerEnabled = false;
+  }
+  if (world.AnalysisCountdown == 0 && world.FieldType > kFieldNetworkOnly) {
+    StructureAnalysis(sim);
+    BuildingStatistics(sim);
+    PeriodicSegregation(sim);
+    world.AnalysisCountdown = 10;
+  }
+  --world.AnalysisCountdown;
+  ++world.TimeStep;
+}
+
+}  // namespace veltmoor
