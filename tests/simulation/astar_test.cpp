@@ -1,0 +1,85 @@
+#include "simulation/calc_AStern.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "simulation/node_creation.h"
+#include "simulation/setup.h"
+#include "simulation/street_growth.h"
+#include "support/test_simulation.h"
+
+namespace veltmoor {
+namespace {
+
+struct Network : testing::TestSimulation {
+  Network() {
+    settings.SetChecked("cb_centerNode", false);
+    NewSetup(sim);
+  }
+  TAgent& Plant(int column, int row) { return CreateNode(sim, world().CellGrid(column, row)); }
+  void Link(TAgent& a, TAgent& b) { LinkNodes(sim, a, b); }
+  std::vector<TAgent*> Path(TAgent& start, TAgent& goal) {
+    std::vector<TAgent*> path{&start};  // must be emptied by the search
+    FindNetworkPath(world(), path, start, goal);
+    return path;
+  }
+};
+
+TEST(FindNetworkPathTest, ListsThePathFromGoalBackToStartWithoutTheStart) {
+  Network t;
+  TAgent& a = t.Plant(2, 2);
+  TAgent& b = t.Plant(4, 2);
+  TAgent& c = t.Plant(6, 3);
+  TAgent& d = t.Plant(8, 5);
+  t.Link(a, b);
+  t.Link(c, b);
+  t.Link(d, c);
+  EXPECT_EQ(t.Path(a, d), (std::vector<TAgent*>{&d, &c, &b}));
+  // A second search leaves nothing of the first behind.
+  EXPECT_EQ(t.Path(d, b), (std::vector<TAgent*>{&b, &c}));
+  EXPECT_EQ(t.Path(c, a), (std::vector<TAgent*>{&a, &b}));
+}
+
+TEST(FindNetworkPathTest, UnreachableGoalGivesAnEmptyResult) {
+  Network t;
+  TAgent& a = t.Plant(2, 2);
+  TAgent& b = t.Plant(4, 2);
+  TAgent& island = t.Plant(9, 9);
+  TAgent& other = t.Plant(11, 9);
+  t.Link(a, b);
+  t.Link(island, other);
+  EXPECT_TRUE(t.Path(a, island).empty());
+  EXPECT_TRUE(t.Path(a, a).empty());
+}
+
+TEST(FindNetworkPathTest, StopsWhenTheGoalIsFirstReachedNotWhenItIsExpanded) {
+  Network t;
+  // m and g are 4 x 8 cells apart, 214.7 px, rounded up to 215; the node half way splits
+  // the line into two 107.3 px segments that round down, so the detour is shorter.
+  TAgent& m = t.Plant(10, 13);
+  TAgent& half = t.Plant(8, 9);
+  TAgent& g = t.Plant(6, 5);
+  t.Link(m, half);
+  t.Link(half, g);
+  t.Link(m, g);
+  ASSERT_LT(PixelDistance(m.X, m.Y, half.X, half.Y) + PixelDistance(half.X, half.Y, g.X, g.Y),
+            PixelDistance(m.X, m.Y, g.X, g.Y));
+  EXPECT_EQ(t.Path(m, g), std::vector<TAgent*>{&g});
+}
+
+TEST(FindNetworkPathTest, AmongEqualEstimatesTheNodeOpenedLastIsExpandedFirst) {
+  Network t;
+  TAgent& s = t.Plant(5, 5);
+  TAgent& g = t.Plant(9, 5);
+  TAgent& upper = t.Plant(7, 3);
+  TAgent& lower = t.Plant(7, 7);
+  t.Link(s, upper);
+  t.Link(s, lower);
+  t.Link(upper, g);
+  t.Link(lower, g);
+  EXPECT_EQ(t.Path(s, g), (std::vector<TAgent*>{&g, &lower}));
+}
+
+}  // namespace
+}  // namespace veltmoor

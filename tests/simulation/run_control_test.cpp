@@ -1,0 +1,156 @@
+#include "simulation/run_control.h"
+
+#include <gtest/gtest.h>
+
+#include "simulation/setup.h"
+#include "support/test_simulation.h"
+
+namespace veltmoor {
+namespace {
+
+int DevelopedFineCells(const World& world) {
+  int count = 0;
+  for (const TCell& fine : world.FineGrid.Cells()) {
+    count += fine.LandUse == kLandDeveloped ? 1 : 0;
+  }
+  return count;
+}
+
+class RunControlTest : public ::testing::Test {
+ protected:
+  void Start(const char* radio) {
+    t.settings.SetChecked(radio, true);
+    NewSetup(t.sim);
+    StartRun(t.sim);
+  }
+  std::size_t StatisticsPoints() { return t.sim.charts.GetSeries("ser_white_all").Count(); }
+
+  testing::TestSimulation t;
+};
+
+TEST_F(RunControlTest, ReadFieldTypeTakesTheCheckedButtonAndStopResetsIt) {
+  Start("RB_interlink");
+  EXPECT_EQ(t.world().FieldType, kFieldInterlink);
+  EXPECT_TRUE(t.sim.TimerEnabled);
+  StopRun(t.sim);
+  EXPECT_FALSE(t.sim.TimerEnabled);
+  EXPECT_EQ(t.world().FieldType, kFieldStopped);
+}
+
+TEST_F(RunControlTest, BoomRunsClusterRoundsFirst) {
+  t.settings.Set("se_clusterRds", "3");
+  t.settings.Set("SE_HWM_gRate", "2");
+  Start("RB_boom");
+  for (int step = 0; step < 3; ++step) {
+    SimulationStep(t.sim);
+    // Cluster rounds leave the node-count label alone: only a network phase writes it.
+    EXPECT_EQ(t.sim.labels.Get("Lbl_nrNodes"), "0");
+    EXPECT_EQ(t.world().TimeStep, static_cast<std::uint32_t>(step + 1));
+  }
+  const auto nodesBefore = t.world().NodeCount;
+  const std::string labelBefore = t.sim.labels.Get("Lbl_nrNodes");
+  SimulationStep(t.sim);  // TimeStep 3: network phase first
+  EXPECT_EQ(t.world().TimeStep, 4u);
+  EXPECT_NE(t.sim.labels.Get("Lbl_nrNodes"), labelBefore);
+  EXPECT_GE(t.world().NodeCount, nodesBefore);
+}
+
+TEST_F(RunControlTest, NetworkOnlyNeverRunsThePeriodicAnalyses) {
+  Start("RB_netOnly");
+  for (int i = 0; i < 12; ++i) {
+    SimulationStep(t.sim);
+  }
+  EXPECT_EQ(StatisticsPoints(), 0u);
+  EXPECT_EQ(t.world().AnalysisCountdown, -12);
+  EXPECT_EQ(t.world().NodeCount, 13u);
+}
+
+TEST_F(RunControlTest, PeriodicAnalysesRunAtStepsZeroTenTwenty) {
+  Start("RB_cluster");
+  t.settings.Set("SE_HWM_gRate", "1");
+  for (int i = 0; i < 21; ++i) {
+    SimulationStep(t.sim);
+  }
+  const chart::Series& empty = t.sim.charts.GetSeries("ser_white_all");
+  ASSERT_EQ(empty.Count(), 3u);
+  EXPECT_EQ(empty.XValue(0), 0);
+  EXPECT_EQ(empty.XValue(1), 10);
+  EXPECT_EQ(empty.XValue(2), 20);
+}
+
+TEST_F(RunControlTest, AutoStopComparesBeforeTheIncrement) {
+  t.settings.Set("SE_stopAt", "3");
+  Start("RB_cluster");
+  t.settings.Set("SE_HWM_gRate", "1");
+  int steps = 0;
+  while (t.sim.TimerEnabled && steps < 10) {
+    SimulationStep(t.sim);
+    ++steps;
+  }
+  EXPECT_EQ(steps, 4);
+  EXPECT_EQ(t.world().TimeStep, 4u);
+  EXPECT_EQ(t.sim.labels.Get("lbl_actTime"), "3");
+  StartRun(t.sim);  // resumes: one more step, then stops again
+  SimulationStep(t.sim);
+  EXPECT_FALSE(t.sim.TimerEnabled);
+  EXPECT_EQ(t.world().TimeStep, 5u);
+}
+
+TEST_F(RunControlTest, NodeLimitStopsTheNetworkPhase) {
+  t.settings.Set("SE_stopAt", "1");
+  Start("RB_netOnly");
+  SimulationStep(t.sim);
+  EXPECT_EQ(t.world().NodeCount, 2u);
+  EXPECT_FALSE(t.sim.TimerEnabled);
+}
+
+TEST_F(RunControlTest, StoppedStepStillCountsAndBuilds) {
+  Start("RB_cluster");
+  StopRun(t.sim);
+  SimulationStep(t.sim);
+  EXPECT_EQ(t.world().TimeStep, 1u);
+  EXPECT_EQ(t.world().AnalysisCountdown, -1);
+  EXPECT_EQ(DevelopedFineCells(t.world()), 0);
+  EXPECT_EQ(t.sim.labels.Get("lbl_actTime"), "0");
+}
+
+TEST_F(RunControlTest, NetworkWithoutInitialNodeStopsAtOnce) {
+  t.settings.SetChecked("cb_centerNode", false);
+  Start("RB_netOnly");
+  SimulationStep(t.sim);
+  EXPECT_FALSE(t.sim.TimerEnabled);
+  EXPECT_EQ(t.world().NodeCount, 0u);
+}
+
+TEST_F(RunControlTest, ClusterRunWithoutInitialNodeGrowsItsOwnNetwork) {
+  t.settings.SetChecked("cb_centerNode", false);
+  Start("RB_cluster");
+  for (int i = 0; i < 5; ++i) {
+    SimulationStep(t.sim);
+  }
+  EXPECT_GT(t.world().NodeCount, 0u);
+  EXPECT_GT(DevelopedFineCells(t.world()), 0);
+}
+
+TEST_F(RunControlTest, SeededRunsRepeat) {
+  auto run = [](std::uint64_t seed) {
+    testing::TestSimulation s;
+    s.random.SetFixedSeed(seed);
+    s.settings.SetChecked("RB_boom", true);
+    NewSetup(s.sim);
+    StartRun(s.sim);
+    for (int i = 0; i < 15; ++i) {
+      SimulationStep(s.sim);
+    }
+    std::vector<std::int32_t> landUse;
+    for (const TCell& fine : s.world().FineGrid.Cells()) {
+      landUse.push_back(fine.LandUse);
+    }
+    return std::make_pair(s.world().NodeCount, landUse);
+  };
+  EXPECT_EQ(run(5), run(5));
+  EXPECT_NE(run(5).second, run(6).second);
+}
+
+}  // namespace
+}  // namespace veltmoor
