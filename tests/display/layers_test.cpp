@@ -184,22 +184,6 @@ TEST_F(LayersTest, AdjustColourScaleOverAllTrackBarPositions) {
   }
 }
 
-TEST_F(LayersTest, CreateLayerImagesGivesWhiteCellLayersAndABlackNodeLayer) {
-  sim.PanelWidth = 50;
-  sim.PanelHeight = 40;
-  CreateLayerImages(sim);
-  for (const auto* layer : {&sim.world.MapImage, &sim.world.FineImage}) {
-    ASSERT_EQ(Recorded(*layer).Calls().size(), 1u);
-    const CanvasCall& fill = Recorded(*layer).Calls()[0];
-    EXPECT_EQ(fill.brush, colours::kWhite);
-    EXPECT_EQ(fill.x2, 50);
-    EXPECT_EQ(fill.y2, 40);
-  }
-  EXPECT_EQ(sim.world.AgentImage->Width(), 50);
-  ASSERT_EQ(Recorded(sim.world.AgentImage).Calls().size(), 1u);
-  EXPECT_EQ(Recorded(sim.world.AgentImage).Calls()[0].brush, colours::kBlack);
-}
-
 TEST_F(LayersTest, NodeLayerRepaint) {
   BuildWorld(24, 4, 4);
   AddNode(sim.world, 0, 0);

@@ -120,7 +120,7 @@ class QtLayersTest : public ::testing::Test {
   }
 };
 
-TEST_F(QtLayersTest, FineCellsOfSize24FillTheirCellsWithoutGaps) {
+TEST_F(QtLayersTest, FineCellsTileSize24AndLeaveGapsAtSize20) {
   DevelopEverything(24, 3, 2);
   for (int y = 0; y < 48; ++y) {
     for (int x = 0; x < 72; ++x) {
@@ -128,9 +128,7 @@ TEST_F(QtLayersTest, FineCellsOfSize24FillTheirCellsWithoutGaps) {
     }
   }
   EXPECT_EQ(Fine().Pixel(72, 10), colours::kWhite);  // margin right of the last cell
-}
 
-TEST_F(QtLayersTest, FineCellsOfSize20LeaveOnePixelGaps) {
   DevelopEverything(20, 2, 1);
   for (int x : {6, 13, 20 + 6, 20 + 13}) {
     EXPECT_EQ(Fine().Pixel(x, 2), colours::kWhite) << x;
