@@ -18,7 +18,9 @@ void GradientFill(Canvas& canvas, Colour colour1, Colour colour2, int direction,
 // drawing area's size.
 void CreateLayerImages(Simulation& sim);
 void DrawGradientBar(Simulation& sim);
-// Colour of the gradient bar at v in 0..1 (blue, cyan, lime, yellow, red).
+// Colour of the gradient bar at v in 0..1 (blue, cyan, lime, yellow, red), worked out from
+// the same blend the bar is painted with. Values beyond the bar take its nearer end; NaN the
+// top.
 Colour GradientColourAt(double v);
 // Reads TB_color and sets ColourExponent, Lbl_colScal and the top of Lbl_half.
 void AdjustColourScale(Simulation& sim);

@@ -1,5 +1,7 @@
 #include "simulation/output_models.h"
 
+#include <algorithm>
+
 namespace veltmoor {
 
 void Labels::Set(const std::string& name, std::string text) {
@@ -47,6 +49,37 @@ std::string ValueList::Value(const std::string& key) const {
     }
   }
   return {};
+}
+
+void TextGrid::SetCell(int column, int row, std::string text) {
+  if (column < 0 || row < 0) {
+    return;
+  }
+  if (row >= RowCount()) {
+    rows_.resize(static_cast<std::size_t>(row) + 1);
+  }
+  auto& cells = rows_[static_cast<std::size_t>(row)];
+  if (column >= static_cast<int>(cells.size())) {
+    cells.resize(static_cast<std::size_t>(column) + 1);
+  }
+  columns_ = std::max(columns_, column + 1);
+  cells[static_cast<std::size_t>(column)] = std::move(text);
+  ++changes_;
+}
+
+std::string TextGrid::Cell(int column, int row) const {
+  if (row < 0 || row >= RowCount() || column < 0) {
+    return {};
+  }
+  const auto& cells = rows_[static_cast<std::size_t>(row)];
+  return column < static_cast<int>(cells.size()) ? cells[static_cast<std::size_t>(column)]
+                                                 : std::string();
+}
+
+void TextGrid::Clear() {
+  rows_.clear();
+  columns_ = 0;
+  ++changes_;
 }
 
 }  // namespace veltmoor

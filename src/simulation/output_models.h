@@ -43,4 +43,21 @@ class ValueList {
   std::uint64_t changes_ = 0;
 };
 
+// A grid of texts addressed (column, row) like a string grid control; it grows to take any
+// cell written.
+class TextGrid {
+ public:
+  void SetCell(int column, int row, std::string text);
+  std::string Cell(int column, int row) const;  // "" where nothing was written
+  int ColumnCount() const { return columns_; }
+  int RowCount() const { return static_cast<int>(rows_.size()); }
+  void Clear();
+  std::uint64_t ChangeCount() const { return changes_; }
+
+ private:
+  std::vector<std::vector<std::string>> rows_;
+  int columns_ = 0;
+  std::uint64_t changes_ = 0;
+};
+
 }  // namespace veltmoor

@@ -31,6 +31,8 @@ struct Simulation {
   Labels labels;
   ValueList valueList;
   chart::ChartSet charts;
+  // The dissimilarity grid of the connectivity table window.
+  TextGrid DissimiGrid;
   // The colour legend of the node measures, 35 x 161 pixels.
   std::unique_ptr<Canvas> ImageGradient;
 
