@@ -8,14 +8,6 @@
 #include <QString>
 #include <algorithm>
 
-#if defined(__SANITIZE_ADDRESS__)
-// fontconfig keeps a cache it never frees once text has been drawn; every program that
-// draws node numbers would otherwise fail its leak check for memory that is not ours.
-extern "C" const char* __lsan_default_suppressions() {
-  return "leak:libfontconfig\n";
-}
-#endif
-
 namespace veltmoor {
 
 QColor ToQColor(Colour colour) {
