@@ -1,9 +1,164 @@
 #include "analysis/segregation.h"
 
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "analysis/analysis_values.h"
+#include "analysis/cluster.h"
+#include "simulation/potential_field.h"
+
 namespace veltmoor {
 
-// Placeholder until the segregation analysis lands: the time step already calls it every
-// tenth step, and it records nothing yet.
-void PeriodicSegregation(Simulation&) {}
+namespace {
+
+// Sums and quotients run in extended precision like every intermediate result.
+using Real = long double;
+
+constexpr int kSegregationTiles = 8;
+constexpr const char* kUndefined = "-";
+
+bool ClassifyFineCell(const World& world, TCell& fine) {
+  switch (fine.LandUse) {
+    case kLandDeveloped:
+      fine.IsDeveloped = true;
+      break;
+    case kLandStreet:
+      fine.IsDeveloped = HasDevelopedNeighbour(world, fine.Column, fine.Row);
+      break;
+    case kLandFree:
+      fine.IsDeveloped = false;
+      break;
+    default:
+      return false;  // an unknown use keeps its mark and is left out of the totals
+  }
+  return true;
+}
+
+struct SegregationResult {
+  Real Diss = 0;
+  Real Seg[2] = {0, 0};
+};
+
+SegregationResult ComputeSegregation(const World& world, const TDreierArray& counts) {
+  const Real t[2] = {static_cast<Real>(world.FineCellTotals[0]),
+                     static_cast<Real>(world.FineCellTotals[1])};
+  const Real area = Real{9} * world.RowCount * world.ColumnCount;
+  SegregationResult result;
+  for (int b = 0; b < counts.Size1(); ++b) {
+    for (int a = 0; a < counts.Size2(); ++a) {
+      const Real c[2] = {static_cast<Real>(counts(b, a, 0)), static_cast<Real>(counts(b, a, 1))};
+      result.Diss += std::fabs(c[0] / t[0] * 100 - c[1] / t[1] * 100);
+      for (int i = 0; i < 2; ++i) {
+        result.Seg[i] += std::fabs(c[i] / t[i] * 100 - c[1 - i] / (area - t[i]) * 100);
+      }
+    }
+  }
+  result.Diss *= Real{0.5};
+  for (Real& seg : result.Seg) {
+    seg = seg * Real{0.5} / 100;
+  }
+  return result;
+}
+
+std::string Shown(Real value) {
+  return ShownValue(static_cast<double>(value));
+}
+
+void WriteSegregation(Simulation& sim, const SegregationResult& result) {
+  TextGrid& grid = sim.DissimiGrid;
+  grid.SetCell(1, 1, "0");
+  grid.SetCell(2, 1, Shown(result.Diss));
+  grid.SetCell(2, 2, "0");
+  grid.SetCell(1, 3, Shown(result.Seg[0]));
+  grid.SetCell(2, 3, Shown(result.Seg[1]));
+  sim.valueList.SetValue("IS_developed_cells", Shown(result.Seg[1]));
+  sim.charts.GetSeries("ser_IS").Add(static_cast<double>(sim.world.TimeStep),
+                                     static_cast<double>(result.Seg[1]));
+}
+
+// With all land in one category the shares divide by zero: there is no index to show or to
+// chart, and a dash says so where the value would stand.
+void WriteUndefinedSegregation(Simulation& sim) {
+  for (const auto& [column, row] : {std::pair{1, 1}, {2, 1}, {2, 2}, {1, 3}, {2, 3}}) {
+    sim.DissimiGrid.SetCell(column, row, kUndefined);
+  }
+  sim.valueList.SetValue("IS_developed_cells", kUndefined);
+}
+
+}  // namespace
+
+void ClassifyDevelopedCells(World& world) {
+  for (TCell& cell : world.CellGrid.Cells()) {
+    cell.IsDevelopedCount = 0;
+  }
+  world.FineCellTotals = {0, 0};
+  for (int r = 0; r < 3 * world.RowCount; ++r) {
+    for (int c = 0; c < 3 * world.ColumnCount; ++c) {
+      TCell& fine = world.FineGrid(c, r);
+      if (ClassifyFineCell(world, fine)) {
+        ++world.FineCellTotals[fine.IsDeveloped ? 1 : 0];
+      }
+      if (fine.IsDeveloped) {
+        ++world.CellGrid(c / 3, r / 3).IsDevelopedCount;
+      }
+    }
+  }
+}
+
+std::vector<int> TileBounds(int lineCount, int n) {
+  if (n < 1) {
+    return {};
+  }
+  std::vector<int> bounds(static_cast<std::size_t>(n) + 1);
+  const Real width = static_cast<Real>(lineCount - 1) / n;
+  for (int k = 0; k <= n; ++k) {
+    // Rounded in extended precision: a bound such as 18.5 must meet the tie rule exactly.
+    bounds[static_cast<std::size_t>(k)] = static_cast<int>(std::nearbyint(width * k));
+    if (k < n) {
+      --bounds[static_cast<std::size_t>(k)];
+    }
+  }
+  return bounds;
+}
+
+void PartitionFineGrid(Simulation& sim, TDreierArray& counts, int n) {
+  World& world = sim.world;
+  ClassifyDevelopedCells(world);
+  n = std::max(n, 0);
+  counts.Resize(n, n, 2);
+  // Without fine cells the bounds would reach outside the grid; every tile stays empty.
+  if (n > 0 && world.ColumnCount > 0 && world.RowCount > 0) {
+    const std::vector<int> colBound = TileBounds(3 * world.ColumnCount, n);
+    const std::vector<int> rowBound = TileBounds(3 * world.RowCount, n);
+    for (int a = 0; a < n; ++a) {
+      for (int b = 0; b < n; ++b) {
+        for (int r = rowBound[a] + 1; r <= rowBound[a + 1]; ++r) {
+          for (int c = colBound[b] + 1; c <= colBound[b + 1]; ++c) {
+            ++counts(b, a, world.FineGrid(c, r).IsDeveloped ? 1 : 0);
+          }
+        }
+      }
+    }
+  }
+  if (n == kSegregationTiles) {
+    SegregationIndex(sim, counts);
+  }
+}
+
+void SegregationIndex(Simulation& sim, const TDreierArray& counts) {
+  World& world = sim.world;
+  ClearClusterMarks(world);
+  if (world.FineCellTotals[0] == 0 || world.FineCellTotals[1] == 0) {
+    WriteUndefinedSegregation(sim);
+    return;
+  }
+  WriteSegregation(sim, ComputeSegregation(world, counts));
+}
+
+void PeriodicSegregation(Simulation& sim) {
+  TDreierArray counts;
+  PartitionFineGrid(sim, counts, kSegregationTiles);
+}
 
 }  // namespace veltmoor

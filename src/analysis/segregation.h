@@ -2,10 +2,35 @@
 // segregation of developed against undeveloped land.
 #pragma once
 
+#include <vector>
+
+#include "simulation/grid.h"
 #include "simulation/simulation.h"
+#include "simulation/world.h"
 
 namespace veltmoor {
 
+// Marks IsDeveloped on every fine cell (developed land, and street cells with developed land
+// along an edge), counts the marks per coarse cell into IsDevelopedCount and over the whole
+// grid into FineCellTotals ([0] not developed, [1] developed).
+void ClassifyDevelopedCells(World& world);
+
+// Bounds of n blocks over `lineCount` fine columns (or rows): block k covers the lines
+// bounds[k] + 1 .. bounds[k + 1]. n + 1 entries (none for n < 1); every line lies in exactly
+// one block.
+std::vector<int> TileBounds(int lineCount, int n);
+
+// Classifies afresh and counts the fine cells of an n x n tiling into counts(column block,
+// row block, k), k = 0 not developed, 1 developed. The 8 x 8 tiling also updates the index
+// of segregation.
+void PartitionFineGrid(Simulation& sim, TDreierArray& counts, int n);
+
+// Index of dissimilarity and segregation indices from the tile counts of the last
+// classification, into DissimiGrid, "IS_developed_cells" and ser_IS. Leaves the cluster
+// marks of every fine cell cleared.
+void SegregationIndex(Simulation& sim, const TDreierArray& counts);
+
+// The index of segregation of the periodic analyses: an 8 x 8 tiling of its own.
 void PeriodicSegregation(Simulation& sim);
 
 }  // namespace veltmoor

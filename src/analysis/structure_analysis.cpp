@@ -1,9 +1,111 @@
 #include "analysis/structure_analysis.h"
 
+#include <algorithm>
+#include <functional>
+
+#include "analysis/analysis_values.h"
+#include "analysis/cluster.h"
+#include "analysis/segregation.h"
+
 namespace veltmoor {
 
-// Placeholder until the cluster analysis lands: the time step already calls it at the
-// right moments, and it measures nothing yet.
-void StructureAnalysis(Simulation&) {}
+namespace {
+
+// A node's window holds 81 fine cells and 9 coarse cells; the divisors stay at that where the
+// map edge cuts the window, so an edge node reads as less dense.
+constexpr long double kFineCellsPerWindow = 81;
+constexpr long double kCellsPerWindow = 9;
+
+double PerFineCell(std::int32_t sum) {
+  return static_cast<double>(sum / kFineCellsPerWindow);
+}
+
+double MeanPotential(float sum) {
+  return static_cast<double>(sum / kCellsPerWindow);
+}
+
+void AddWindow(NodeNeighbourhood& record, const TCell& cell) {
+  record.DevelopedSum += cell.DevelopedCount;
+  record.StreetSum += cell.StreetCount;
+  record.IsDevelopedSum += cell.IsDevelopedCount;
+  record.PotentialSum += cell.Potential;
+}
+
+}  // namespace
+
+std::vector<NodeNeighbourhood> NodeNeighbourhoods(const World& world) {
+  std::vector<NodeNeighbourhood> records(world.NodeList.size());
+  for (std::size_t i = 0; i < world.NodeList.size(); ++i) {
+    const TAgent& node = world.Node(i);
+    NodeNeighbourhood& record = records[i];
+    for (int dy = -1; dy <= 1; ++dy) {
+      for (int dx = -1; dx <= 1; ++dx) {
+        if (world.InGrid(node.Column + dx, node.Row + dy)) {
+          AddWindow(record, world.CellGrid(node.Column + dx, node.Row + dy));
+        }
+      }
+    }
+    record.DevelopedStreetSum = record.DevelopedSum + record.StreetSum;
+  }
+  return records;
+}
+
+void PotentialCorrelations(Simulation& sim, const std::vector<NodeNeighbourhood>& records) {
+  chart::Series& potDense = sim.charts.GetSeries("ser_PotDense");
+  chart::Series& connPot = sim.charts.GetSeries("ser_ConnPot");
+  potDense.Clear();
+  connPot.Clear();
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    const NodeNeighbourhood& record = records[i];
+    const double potential = MeanPotential(record.PotentialSum);
+    if (record.IsDevelopedSum > 0) {
+      potDense.Add(PerFineCell(record.IsDevelopedSum), potential);
+    }
+    connPot.Add(static_cast<double>(sim.world.Node(i).Measure), potential);
+  }
+  const float densityR2 = SquaredCorrelation(sim.charts.GetSeries("ser_PotDenseCorr"));
+  const float connectivityR2 = SquaredCorrelation(sim.charts.GetSeries("ser_ConnPotCorr"));
+  sim.charts.Get("Chart_PotDens").SetTitle("Potential / Density : r² = " + ShownValue(densityR2));
+  sim.charts.Get("Chart_ConnPot")
+      .SetTitle("Potential / Connectivity : r² = " + ShownValue(connectivityR2));
+}
+
+void DensityProfiles(Simulation& sim, const std::vector<NodeNeighbourhood>& records) {
+  // Densest first; neighbourhoods of equal density keep the node order.
+  std::vector<NodeNeighbourhood> byStreetAndDevelopment = records;
+  std::stable_sort(byStreetAndDevelopment.begin(), byStreetAndDevelopment.end(),
+                   [](const NodeNeighbourhood& a, const NodeNeighbourhood& b) {
+                     return a.DevelopedStreetSum > b.DevelopedStreetSum;
+                   });
+  chart::Series& build = sim.charts.GetSeries("ser_buildDense");
+  chart::Series& street = sim.charts.GetSeries("ser_streetDense");
+  build.Clear();
+  street.Clear();
+  for (std::size_t i = 0; i < byStreetAndDevelopment.size(); ++i) {
+    build.Add(static_cast<double>(i), PerFineCell(byStreetAndDevelopment[i].DevelopedSum));
+    street.Add(static_cast<double>(i), PerFineCell(byStreetAndDevelopment[i].StreetSum));
+  }
+
+  std::vector<std::int32_t> developed;
+  developed.reserve(records.size());
+  for (const NodeNeighbourhood& record : records) {
+    developed.push_back(record.IsDevelopedSum);
+  }
+  std::sort(developed.begin(), developed.end(), std::greater<>());
+  chart::Series& devDense = sim.charts.GetSeries("ser_devDense");
+  devDense.Clear();
+  for (std::size_t i = 0; i < developed.size(); ++i) {
+    devDense.Add(static_cast<double>(i), PerFineCell(developed[i]));
+  }
+}
+
+void StructureAnalysis(Simulation& sim) {
+  World& world = sim.world;
+  ClassifyDevelopedCells(world);
+  LabelClusters(sim);
+  world.NodeNeighbourhoods = NodeNeighbourhoods(world);
+  PotentialCorrelations(sim, world.NodeNeighbourhoods);
+  DensityProfiles(sim, world.NodeNeighbourhoods);
+}
 
 }  // namespace veltmoor

@@ -75,4 +75,20 @@ class MapSettings : public SettingsSource {
   std::map<std::string, std::string, std::less<>> values_;
 };
 
+// Forwards every read to the settings of whichever window acts now. Several simulation
+// windows share one world, and each reads its own controls.
+class SettingsRouter : public SettingsSource {
+ public:
+  explicit SettingsRouter(const SettingsSource& initial) : target_(&initial) {}
+  void Route(const SettingsSource& target) { target_ = &target; }
+  const SettingsSource& Target() const { return *target_; }
+
+  const SettingsRegistry& Registry() const override { return target_->Registry(); }
+  std::string Text(std::string_view name) const override { return target_->Text(name); }
+  bool Checked(std::string_view name) const override { return target_->Checked(name); }
+
+ private:
+  const SettingsSource* target_;
+};
+
 }  // namespace veltmoor

@@ -141,6 +141,9 @@ void ClearWorld(Simulation& sim) {
   World& world = sim.world;
   world.CellGrid.Clear();
   world.EdgeMatrix.clear();
+  world.PathMatrix.Clear();
+  // The table forgets the distances with the paths; its headers and measures stay shown.
+  sim.StringGrid1.ClearHopCells();
   world.FineGrid.Clear();
   world.NodeList.clear();
   world.NodeList.shrink_to_fit();

@@ -2,8 +2,10 @@
 // writes, and the services its operations read (settings, random numbers, canvases).
 #pragma once
 
+#include <functional>
 #include <memory>
 
+#include "analysis/connectivity_table_model.h"
 #include "chart/chart_set.h"
 #include "display/canvas.h"
 #include "simulation/output_models.h"
@@ -33,6 +35,8 @@ struct Simulation {
   chart::ChartSet charts;
   // The dissimilarity grid of the connectivity table window.
   TextGrid DissimiGrid;
+  // The connectivity table: hop distances and node measures.
+  ConnectivityTableModel StringGrid1;
   // The colour legend of the node measures, 35 x 161 pixels.
   std::unique_ptr<Canvas> ImageGradient;
 
@@ -49,6 +53,11 @@ struct Simulation {
   // Whether the run's step timer is on. Operations switch it off; the desktop program maps
   // it onto Timer1 and veltmoor-batch loops while it is on.
   bool TimerEnabled = false;
+
+  // Told after each source of ComputeAllPaths how far it has got, 0..99, always on the
+  // thread that called it; the desktop program moves its progress bar, veltmoor-batch
+  // prints to stderr.
+  std::function<void(int)> PathProgress;
 };
 
 }  // namespace veltmoor

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "analysis/path_table.h"
 #include "display/canvas.h"
 #include "simulation/agent.h"
 #include "simulation/cell.h"
@@ -34,6 +35,15 @@ struct NodeLabel {
   std::string Caption;
 };
 
+// Sums over the 3 x 3 coarse cells around one node, made by the structure analysis.
+struct NodeNeighbourhood {
+  std::int32_t DevelopedSum = 0;
+  std::int32_t StreetSum = 0;
+  std::int32_t IsDevelopedSum = 0;
+  std::int32_t DevelopedStreetSum = 0;
+  float PotentialSum = 0.0f;
+};
+
 struct World {
   // Grid geometry.
   std::int32_t CellSize = 0;
@@ -52,6 +62,9 @@ struct World {
   std::vector<NodeLabel> NodeLabelList;
   // One TEdge per linked pair (a, b), a < b, keyed by the pair.
   std::map<std::pair<std::int32_t, std::int32_t>, TEdge> EdgeMatrix;
+  // Hop distance and first-discoverer parent of every ordered pair of nodes, filled by
+  // ComputeAllPaths; a pair's path list is rebuilt from it on demand.
+  PathTable PathMatrix;
 
   std::uint32_t NodeCount = 0;
   std::uint32_t EdgeCount = 0;
@@ -68,6 +81,10 @@ struct World {
 
   double MeanLength = 0.0;
   std::array<std::uint32_t, 2> FineCellTotals{0, 0};
+  // One record per node, in NodeList order, from the last structure analysis.
+  std::vector<NodeNeighbourhood> NodeNeighbourhoods;
+  // Sizes of the clusters found by the last cluster labelling, largest first.
+  std::vector<int> ClusterSizes;
   double ColourExponent = 1.0;
 
   bool Exists() const { return MapImage != nullptr; }

@@ -1,0 +1,19 @@
+// How the structure analyses turn their results into the numbers they show: values rounded
+// to two decimals in the program's number format, and r² read back from a correlation
+// series.
+#pragma once
+
+#include <string>
+
+#include "chart/chart.h"
+
+namespace veltmoor {
+
+// The value rounded to two decimals in the shortest general form: 0.875 -> "0,87".
+std::string ShownValue(double value);
+
+// Recomputes the correlation series and returns the square of its r as a 32-bit float. A
+// series without points (nothing to correlate) gives 0.
+float SquaredCorrelation(chart::Series& correlation);
+
+}  // namespace veltmoor

@@ -1,0 +1,155 @@
+#include "analysis/cluster.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <utility>
+
+#include "analysis/analysis_values.h"
+#include "analysis/segregation.h"
+#include "display/layers.h"
+
+namespace veltmoor {
+
+namespace {
+
+// The four edge neighbours in the program's order: below, above, right, left.
+constexpr std::pair<int, int> kNeighbourOffsets[] = {{0, 1}, {0, -1}, {1, 0}, {-1, 0}};
+
+// Clusters up to this size are too small for a bar of their own.
+constexpr std::uint32_t kLargestWithoutBar = 10;
+
+bool Claimable(const World& world, int column, int row) {
+  if (!world.InFineGrid(column, row)) {
+    return false;
+  }
+  const TCell& cell = world.FineGrid(column, row);
+  return cell.IsDeveloped && !cell.ClusterVisited;
+}
+
+void Claim(TCell& cell, std::int32_t k, std::vector<std::uint32_t>& sizes) {
+  cell.ClusterVisited = true;
+  cell.ClusterIndex = k;
+  ++sizes[static_cast<std::size_t>(k)];
+}
+
+// Grows cluster k from its seed. One cluster may cover the whole fine grid, so the cells
+// still to expand wait on an explicit stack instead of the call stack.
+void FillCluster(World& world, int seedColumn, int seedRow, std::int32_t k,
+                 std::vector<std::uint32_t>& sizes, std::vector<std::pair<int, int>>& pending) {
+  pending.assign(1, {seedColumn, seedRow});
+  while (!pending.empty()) {
+    const auto [column, row] = pending.back();
+    pending.pop_back();
+    for (const auto& [dc, dr] : kNeighbourOffsets) {
+      const int c = column + dc;
+      const int r = row + dr;
+      if (Claimable(world, c, r)) {
+        Claim(world.FineGrid(c, r), k, sizes);
+        pending.emplace_back(c, r);
+      }
+    }
+  }
+}
+
+void AddRankSizePoints(Simulation& sim, const std::vector<std::uint32_t>& sizes) {
+  chart::Series& bars = sim.charts.GetSeries("bar_clusterSize");
+  chart::Series& rank = sim.charts.GetSeries("ser_rank");
+  const std::size_t n = sizes.size();
+  int bar = 0;
+  for (std::size_t a = n; a-- > 0;) {
+    const std::uint32_t size = sizes[a];
+    if (size > kLargestWithoutBar) {
+      bars.Add(bar, size);
+      ++bar;
+    }
+    const auto logRank = static_cast<double>(std::log10(static_cast<long double>(n - a)));
+    const auto logSize = static_cast<float>(std::log10(static_cast<long double>(size)));
+    rank.Add(logRank, logSize);
+  }
+}
+
+// Slope of the least-squares line through log size against log rank: the trend runs from
+// rank 1 (x = 0) to rank n (x = log10 n).
+float RankSizeSlope(const chart::Series& trend, std::size_t n) {
+  if (n <= 1 || trend.Count() < 2) {
+    return 0.0f;
+  }
+  const long double rise = static_cast<long double>(trend.YValue(1)) - trend.YValue(0);
+  return static_cast<float>(rise / std::log10(static_cast<long double>(n)));
+}
+
+}  // namespace
+
+void ClearClusterMarks(World& world) {
+  for (TCell& cell : world.FineGrid.Cells()) {
+    cell.ClusterLinks.clear();
+    cell.ClusterVisited = false;
+  }
+}
+
+std::vector<std::uint32_t> FindClusters(World& world) {
+  ClearClusterMarks(world);
+  for (TCell& cell : world.FineGrid.Cells()) {
+    cell.ClusterIndex = -1;
+  }
+  std::vector<std::uint32_t> sizes;
+  std::vector<std::pair<int, int>> pending;
+  for (int r = 0; r < 3 * world.RowCount; ++r) {
+    for (int c = 0; c < 3 * world.ColumnCount; ++c) {
+      if (!Claimable(world, c, r)) {
+        continue;
+      }
+      const auto k = static_cast<std::int32_t>(sizes.size());
+      sizes.push_back(0);
+      Claim(world.FineGrid(c, r), k, sizes);
+      FillCluster(world, c, r, k, sizes, pending);
+    }
+  }
+  for (TCell& cell : world.FineGrid.Cells()) {
+    if (cell.ClusterIndex != -1) {
+      cell.ClusterSize =
+          static_cast<std::int32_t>(sizes[static_cast<std::size_t>(cell.ClusterIndex)]);
+    }
+  }
+  return sizes;
+}
+
+void LabelClusters(Simulation& sim) {
+  std::vector<std::uint32_t> sizes = FindClusters(sim.world);
+  std::sort(sizes.begin(), sizes.end());
+  sim.world.ClusterSizes.assign(sizes.rbegin(), sizes.rend());
+  RankSizeAnalysis(sim, sizes);
+}
+
+void RankSizeAnalysis(Simulation& sim, const std::vector<std::uint32_t>& ClusterSizes) {
+  sim.charts.Get("Ch_clusterSize").UndoZoom();
+  sim.charts.Get("Chart_rank").UndoZoom();
+  for (const char* name : {"bar_clusterSize", "ser_rank", "ser_rankTrend"}) {
+    sim.charts.GetSeries(name).Clear();
+  }
+  AddRankSizePoints(sim, ClusterSizes);
+
+  const float rSquared = SquaredCorrelation(sim.charts.GetSeries("ser_rankCorr"));
+  chart::Series& trend = sim.charts.GetSeries("ser_rankTrend");
+  trend.Recompute();
+  const float slope = RankSizeSlope(trend, ClusterSizes.size());
+
+  // 0 - slope rather than -slope: no cluster or one cluster must chart as 0, not -0.
+  sim.charts.GetSeries("ser_RS").Add(static_cast<double>(sim.world.TimeStep),
+                                     0.0 - static_cast<double>(slope));
+  sim.valueList.SetValue("slope_rank", ShownValue(slope));
+  sim.charts.Get("Chart_rank")
+      .SetTitle("Rank-Size (RS) : r² = " + ShownValue(rSquared) + "; slope = " + ShownValue(slope));
+}
+
+void ShowClusters(Simulation& sim) {
+  if (sim.world.FieldType == kFieldNetworkOnly) {
+    return;
+  }
+  ClassifyDevelopedCells(sim.world);
+  LabelClusters(sim);
+  ShowDevelopedMask(sim);
+}
+
+}  // namespace veltmoor

@@ -1,0 +1,35 @@
+// Clusters of developed land: 4-connected groups of fine cells marked IsDeveloped, their
+// sizes, and the rank-size rule fitted to them.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "simulation/simulation.h"
+#include "simulation/world.h"
+
+namespace veltmoor {
+
+// Empties ClusterLinks and clears ClusterVisited of every fine cell.
+void ClearClusterMarks(World& world);
+
+// Labels the clusters of the current IsDeveloped marks. Clusters are numbered in the order
+// their first cell comes up in a scan of rows (outer) and columns (inner); every member gets
+// the cluster's ClusterIndex and ClusterSize, every other cell ClusterIndex -1 and keeps its
+// old ClusterSize. Returns the sizes indexed by ClusterIndex.
+std::vector<std::uint32_t> FindClusters(World& world);
+
+// FindClusters, the sizes kept largest first in world.ClusterSizes, then the rank-size
+// analysis of them. Requires ClassifyDevelopedCells on the current world.
+void LabelClusters(Simulation& sim);
+
+// Bars of the clusters above 10 cells, the log rank / log size points with their trend and
+// correlation, the slope under "slope_rank", -slope in ser_RS and the Chart_rank title.
+// `ClusterSizes` is sorted ascending.
+void RankSizeAnalysis(Simulation& sim, const std::vector<std::uint32_t>& ClusterSizes);
+
+// "show cluster": the cluster analysis, then the developed cells shown black on white.
+// Does nothing in "network only".
+void ShowClusters(Simulation& sim);
+
+}  // namespace veltmoor

@@ -1,0 +1,45 @@
+// Shortest paths through the street network, counted in segments, for every ordered pair
+// of nodes: breadth-first searches from every node, run on all cores.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "analysis/path_table.h"
+#include "simulation/simulation.h"
+
+namespace veltmoor {
+
+// What one single-source search leaves: per target the hop count and the node that reached
+// it first. Each thread keeps its own, so the searches never share work fields.
+struct PathSearch {
+  explicit PathSearch(int node_count);
+
+  std::vector<std::int32_t> hops;
+  std::vector<std::int32_t> parents;
+  std::vector<std::int32_t> queue;
+  std::vector<std::uint8_t> reached;
+};
+
+// Blanks the distance cells of the table and sizes PathMatrix to the current node count
+// with every pair unreachable.
+void ResetPathLists(Simulation& sim);
+
+// Breadth-first from `source`: nodes are expanded in the order they were reached, their
+// neighbours taken in Links order, and the first node to reach another fixes its path.
+void ShortestPathsFrom(const World& world, int source, PathSearch& search);
+
+// Copies the result of the search from `source` into row `source` of `paths`.
+void CopyPathRow(const PathSearch& search, int source, PathTable& paths);
+
+// Fills PathMatrix for the current NodeList and reports progress through sim.PathProgress
+// after each source, in source order, on the calling thread. thread_count 0 uses every
+// core; the result does not depend on it. Afterwards the nodes' SearchState and HopCount
+// hold what the search from the last node leaves.
+void ComputeAllPaths(Simulation& sim, unsigned thread_count = 0);
+
+// "calcPathes": blank cell layer, all paths, connectivity table with node colours, degree
+// histogram, and the structure analysis when a development field type is active.
+void B_CalcPathesClick(Simulation& sim);
+
+}  // namespace veltmoor

@@ -1,0 +1,29 @@
+// The program-wide state of the desktop program: one world shared by every window, and the
+// services it draws on.
+#pragma once
+
+#include <memory>
+
+#include "render/qt_canvas.h"
+#include "simulation/random_source.h"
+#include "simulation/settings.h"
+#include "simulation/simulation.h"
+
+namespace veltmoor {
+
+class TMainForm;
+
+struct AppContext {
+  AppContext() : router(defaults), sim(router, random, canvases) {}
+  AppContext(const AppContext&) = delete;
+  AppContext& operator=(const AppContext&) = delete;
+
+  MapSettings defaults;  // read until a window routes its own controls
+  SettingsRouter router;
+  RandomSource random;
+  QtCanvasFactory canvases;
+  Simulation sim;
+  TMainForm* frame = nullptr;
+};
+
+}  // namespace veltmoor

@@ -1,0 +1,543 @@
+#include "ui/chart_view.h"
+
+#include <QAreaSeries>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QCategoryAxis>
+#include <QGraphicsLayout>
+#include <QLegend>
+#include <QLineSeries>
+#include <QLocale>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QRubberBand>
+#include <QScatterSeries>
+#include <QValueAxis>
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <utility>
+#include <vector>
+
+#include "display/canvas.h"
+#include "simulation/numbers.h"
+
+namespace veltmoor {
+
+namespace {
+
+using chart::AxisSide;
+using chart::SeriesKind;
+
+constexpr double kMargin = 0.05;
+// Value marks sit above the bars and need room below the frame.
+constexpr double kMarksHeadroom = 0.15;
+constexpr double kTargetTicks = 5.0;
+// A category axis labels at most this many bars; more would overlap in a strip chart.
+constexpr int kMaxCategoryLabels = 12;
+constexpr qreal kMarkerSize = 7.0;
+// A left drag toward the top-left corner undoes the zoom, as users of chart tools expect.
+constexpr int kUndoDragPixels = 4;
+
+// Smallest and largest finite value seen, and how an axis over them is fitted.
+class Extent {
+ public:
+  void Add(double v) {
+    if (!std::isfinite(v)) {
+      return;
+    }
+    lo_ = any_ ? std::min(lo_, v) : v;
+    hi_ = any_ ? std::max(hi_, v) : v;
+    any_ = true;
+  }
+  void IncludeZero() { from_zero_ = true; }
+  void NeedHeadroom() { headroom_ = true; }
+
+  AxisRange Fitted() const {
+    if (!any_) {
+      return {};
+    }
+    const double lo = from_zero_ ? std::min(lo_, 0.0) : lo_;
+    const double hi = from_zero_ ? std::max(hi_, 0.0) : hi_;
+    const double span = hi - lo;
+    if (!std::isfinite(span)) {
+      return {lo, hi};
+    }
+    if (span == 0.0) {
+      const double pad = hi != 0.0 ? std::abs(hi) * 0.1 : 1.0;
+      return {lo - pad, hi + pad};
+    }
+    AxisRange range{lo - span * kMargin, hi + span * (headroom_ ? kMarksHeadroom : kMargin)};
+    // Bars and areas stand on zero; a margin beyond it would leave them floating.
+    if (from_zero_ && lo == 0.0) {
+      range.min = 0.0;
+    }
+    if (from_zero_ && hi == 0.0 && !headroom_) {
+      range.max = 0.0;
+    }
+    return range;
+  }
+
+ private:
+  double lo_ = 0.0;
+  double hi_ = 0.0;
+  bool any_ = false;
+  bool from_zero_ = false;
+  bool headroom_ = false;
+};
+
+// A step of 1, 2 or 5 times a power of ten giving about five ticks over `span`.
+double NiceStep(double span) {
+  if (!(span > 0.0) || !std::isfinite(span)) {
+    return 1.0;
+  }
+  const double raw = span / kTargetTicks;
+  const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
+  const double normal = raw / magnitude;
+  const double factor = normal < 1.5 ? 1.0 : normal < 3.0 ? 2.0 : normal < 7.0 ? 5.0 : 10.0;
+  return factor * magnitude;
+}
+
+// Ticks at multiples of a nice step keep the labels short at every zoom.
+void UpdateTicks(QValueAxis* axis) {
+  if (qobject_cast<QCategoryAxis*>(axis) != nullptr) {
+    return;
+  }
+  const double step = NiceStep(axis->max() - axis->min());
+  const int decimals = std::max(0, -static_cast<int>(std::floor(std::log10(step))));
+  axis->setTickType(QValueAxis::TicksDynamic);
+  axis->setTickAnchor(0.0);
+  axis->setTickInterval(step);
+  axis->setLabelFormat(QStringLiteral("%.%1f").arg(decimals));
+}
+
+void SetRange(QValueAxis* axis, const AxisRange& range) {
+  if (axis == nullptr) {
+    return;
+  }
+  axis->setRange(range.min, range.max);
+  UpdateTicks(axis);
+}
+
+QLocale NumberLocale() {
+  QLocale locale =
+      DecimalSeparator() == ',' ? QLocale(QLocale::German, QLocale::Germany) : QLocale::c();
+  locale.setNumberOptions(QLocale::OmitGroupSeparator);
+  return locale;
+}
+
+QString Text(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+QFont SizedFont(int points, bool bold = false) {
+  QFont font;
+  font.setPointSize(points);
+  font.setBold(bold);
+  return font;
+}
+
+std::vector<const chart::Series*> ShownSeries(const chart::Chart& model) {
+  std::vector<const chart::Series*> shown;
+  for (const auto& series : model.AllSeries()) {
+    if (series->Visible()) {
+      shown.push_back(series.get());
+    }
+  }
+  return shown;
+}
+
+bool AnyOfKind(const std::vector<const chart::Series*>& shown, SeriesKind kind) {
+  return std::any_of(shown.begin(), shown.end(),
+                     [kind](const chart::Series* s) { return s->Kind() == kind; });
+}
+
+bool AnyOnRight(const std::vector<const chart::Series*>& shown) {
+  return std::any_of(shown.begin(), shown.end(),
+                     [](const chart::Series* s) { return s->VerticalAxis() == AxisSide::Right; });
+}
+
+// The x values of the bars, ascending and without repeats; each becomes one category.
+std::vector<double> BarCategories(const std::vector<const chart::Series*>& shown) {
+  std::vector<double> xs;
+  for (const chart::Series* series : shown) {
+    if (series->Kind() != SeriesKind::Bar) {
+      continue;
+    }
+    for (const chart::Point& p : series->Points()) {
+      if (std::isfinite(p.x) && std::isfinite(p.y)) {
+        xs.push_back(p.x);
+      }
+    }
+  }
+  std::sort(xs.begin(), xs.end());
+  xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
+  return xs;
+}
+
+void LabelCategories(QCategoryAxis* axis, const std::vector<double>& categories) {
+  const int count = static_cast<int>(categories.size());
+  const int every = std::max(1, (count + kMaxCategoryLabels - 1) / kMaxCategoryLabels);
+  axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+  for (int i = 0; i < count; i += every) {
+    axis->append(QString::fromStdString(FormatNumber(categories[i])), i);
+  }
+}
+
+void Colourise(QXYSeries* series, std::uint32_t colour) {
+  if (colour != 0) {
+    series->setColor(ToQColor(colour));
+  }
+}
+
+}  // namespace
+
+QColor ToQColor(std::uint32_t colour) {
+  return QColor(RedOf(colour), GreenOf(colour), BlueOf(colour));
+}
+
+// Turns the shown model series into Qt series on the view's axes and measures their extent.
+class ChartView::Builder {
+ public:
+  Builder(ChartView& view, std::vector<double> categories)
+      : view_(view), categories_(std::move(categories)) {}
+
+  void Add(const chart::Series& series) {
+    switch (series.Kind()) {
+      case SeriesKind::Point:
+        AddXY(series, new QScatterSeries);
+        break;
+      case SeriesKind::Line:
+        AddXY(series, new QLineSeries);
+        break;
+      case SeriesKind::Bar:
+        AddBars(series);
+        break;
+      case SeriesKind::Area:
+        AddArea(series, false);
+        break;
+      case SeriesKind::StackedArea:
+        AddArea(series, true);
+        break;
+    }
+  }
+
+  AxisRange FittedBottom() const {
+    if (!categories_.empty()) {
+      return {-0.5, static_cast<double>(categories_.size()) - 0.5};
+    }
+    return x_.Fitted();
+  }
+  AxisRange FittedLeft() const { return y_[0].Fitted(); }
+  AxisRange FittedRight() const { return y_[1].Fitted(); }
+
+ private:
+  static int SideIndex(const chart::Series& series) {
+    return series.VerticalAxis() == AxisSide::Right ? 1 : 0;
+  }
+
+  // With bars on the chart, x is the index of the category; other x values have no place.
+  bool MapX(double x, double& mapped) const {
+    if (!std::isfinite(x)) {
+      return false;
+    }
+    if (!view_.bar_axis_) {
+      mapped = x;
+      return true;
+    }
+    const auto it = std::lower_bound(categories_.begin(), categories_.end(), x);
+    if (it == categories_.end() || *it != x) {
+      return false;
+    }
+    mapped = static_cast<double>(it - categories_.begin());
+    return true;
+  }
+
+  QList<QPointF> ShownPoints(const chart::Series& series) {
+    QList<QPointF> points;
+    points.reserve(static_cast<qsizetype>(series.Count()));
+    Extent& y = y_[SideIndex(series)];
+    for (const chart::Point& p : series.Points()) {
+      double x = 0.0;
+      if (std::isfinite(p.y) && MapX(p.x, x)) {
+        points.append(QPointF(x, p.y));
+        x_.Add(x);
+        y.Add(p.y);
+      }
+    }
+    return points;
+  }
+
+  void Attach(QAbstractSeries* qt_series, const chart::Series& series) {
+    qt_series->setName(Text(series.Title()));
+    view_.chart()->addSeries(qt_series);
+    qt_series->attachAxis(view_.bottom_);
+    qt_series->attachAxis(SideIndex(series) == 1 ? view_.right_ : view_.left_);
+  }
+
+  void AddXY(const chart::Series& series, QXYSeries* qt_series) {
+    qt_series->append(ShownPoints(series));
+    if (auto* scatter = qobject_cast<QScatterSeries*>(qt_series)) {
+      scatter->setMarkerSize(kMarkerSize);
+      if (series.Color() != 0) {
+        scatter->setBorderColor(ToQColor(series.Color()).darker(130));
+      }
+    }
+    Colourise(qt_series, series.Color());
+    Attach(qt_series, series);
+  }
+
+  // Stacked areas stand on the sum of the earlier stacked areas of the same axis, point by
+  // point in the order added.
+  void AddArea(const chart::Series& series, bool stacked) {
+    auto* upper = new QLineSeries;
+    auto* lower = new QLineSeries;
+    std::vector<double>& base = stack_[SideIndex(series)];
+    Extent& y = y_[SideIndex(series)];
+    y.IncludeZero();
+    const std::vector<chart::Point>& points = series.Points();
+    for (std::size_t i = 0; i < points.size(); ++i) {
+      double x = 0.0;
+      if (!std::isfinite(points[i].y) || !MapX(points[i].x, x)) {
+        continue;
+      }
+      const double floor = stacked && i < base.size() ? base[i] : 0.0;
+      const double top = floor + points[i].y;
+      lower->append(x, floor);
+      upper->append(x, top);
+      if (stacked) {
+        base.resize(std::max(base.size(), i + 1), 0.0);
+        base[i] = top;
+      }
+      x_.Add(x);
+      y.Add(top);
+    }
+    auto* area = new QAreaSeries(upper, lower);
+    upper->setParent(area);
+    lower->setParent(area);
+    if (series.Color() != 0) {
+      area->setColor(ToQColor(series.Color()));
+      area->setBorderColor(ToQColor(series.Color()).darker(130));
+    }
+    Attach(area, series);
+  }
+
+  // One Qt bar series per axis and marks setting; each model series is one bar set in it.
+  void AddBars(const chart::Series& series) {
+    std::map<double, double> by_x;
+    for (const chart::Point& p : series.Points()) {
+      if (std::isfinite(p.x) && std::isfinite(p.y)) {
+        by_x[p.x] = p.y;
+      }
+    }
+    auto* set = new QBarSet(Text(series.Title()));
+    Extent& y = y_[SideIndex(series)];
+    y.IncludeZero();
+    for (double category : categories_) {
+      const auto it = by_x.find(category);
+      const double value = it != by_x.end() ? it->second : 0.0;
+      set->append(value);
+      y.Add(value);
+    }
+    if (series.Color() != 0) {
+      set->setColor(ToQColor(series.Color()));
+      set->setBorderColor(ToQColor(series.Color()).darker(130));
+    }
+    set->setLabelColor(Qt::black);
+    if (series.ShowMarks()) {
+      y.NeedHeadroom();
+    }
+    BarGroup(series)->append(set);
+  }
+
+  QBarSeries* BarGroup(const chart::Series& series) {
+    QBarSeries*& group = bars_[{SideIndex(series), series.ShowMarks()}];
+    if (group == nullptr) {
+      group = new QBarSeries;
+      group->setBarWidth(0.7);
+      if (series.ShowMarks()) {
+        group->setLabelsVisible(true);
+        group->setLabelsPosition(QAbstractBarSeries::LabelsOutsideEnd);
+        group->setLabelsFormat(QStringLiteral("@value"));
+      }
+      Attach(group, series);
+    }
+    return group;
+  }
+
+  ChartView& view_;
+  std::vector<double> categories_;
+  Extent x_;
+  Extent y_[2];
+  std::vector<double> stack_[2];
+  std::map<std::pair<int, bool>, QBarSeries*> bars_;
+};
+
+ChartView::ChartView(chart::Chart* model, QWidget* parent) : QChartView(parent), model_(model) {
+  setRenderHint(QPainter::Antialiasing);
+  setRubberBand(QChartView::RectangleRubberBand);
+  QChart* qt_chart = chart();
+  qt_chart->setBackgroundRoundness(0);
+  qt_chart->setMargins(QMargins(4, 2, 4, 2));
+  qt_chart->layout()->setContentsMargins(0, 0, 0, 0);
+  qt_chart->setTitleFont(SizedFont(9, true));
+  qt_chart->setLocalizeNumbers(true);
+  qt_chart->setLocale(NumberLocale());
+  qt_chart->legend()->setAlignment(Qt::AlignBottom);
+  qt_chart->legend()->setFont(SizedFont(7));
+  Rebuild();
+}
+
+void ChartView::Refresh() {
+  const std::uint64_t resets = model_->ZoomResetRequests();
+  if (resets != shown_zoom_resets_) {
+    shown_zoom_resets_ = resets;
+    zoomed_ = false;
+    zoom_bottom_.reset();
+    zoom_left_.reset();
+    zoom_right_.reset();
+  }
+  // A zoom reset request moves the change count too, so the rebuild shows the fitted ranges.
+  if (model_->ChangeCount() != shown_changes_) {
+    Rebuild();
+  }
+}
+
+void ChartView::UndoZoom() {
+  zoomed_ = false;
+  zoom_bottom_.reset();
+  zoom_left_.reset();
+  zoom_right_.reset();
+  setting_ranges_ = true;
+  chart()->zoomReset();
+  setting_ranges_ = false;
+  ApplyRanges();
+}
+
+void ChartView::Rebuild() {
+  setting_ranges_ = true;
+  ClearChart();
+  const std::vector<const chart::Series*> shown = ShownSeries(*model_);
+  bar_axis_ = AnyOfKind(shown, SeriesKind::Bar);
+  CreateAxes(AnyOnRight(shown));
+  std::vector<double> categories = bar_axis_ ? BarCategories(shown) : std::vector<double>{};
+  if (bar_axis_) {
+    LabelCategories(static_cast<QCategoryAxis*>(bottom_), categories);
+  }
+  Builder builder(*this, std::move(categories));
+  for (const chart::Series* series : shown) {
+    builder.Add(*series);
+  }
+  fitted_bottom_ = builder.FittedBottom();
+  fitted_left_ = builder.FittedLeft();
+  fitted_right_ = builder.FittedRight();
+  setting_ranges_ = false;
+  ApplyRanges();
+  ApplyTitles();
+  ++rebuilds_;
+  shown_changes_ = model_->ChangeCount();
+  shown_zoom_resets_ = model_->ZoomResetRequests();
+}
+
+void ChartView::ClearChart() {
+  QChart* qt_chart = chart();
+  qt_chart->removeAllSeries();
+  for (QAbstractAxis* axis : qt_chart->axes()) {
+    qt_chart->removeAxis(axis);
+    delete axis;
+  }
+  bottom_ = left_ = right_ = nullptr;
+}
+
+void ChartView::CreateAxes(bool with_right) {
+  bottom_ = bar_axis_ ? new QCategoryAxis : new QValueAxis;
+  left_ = new QValueAxis;
+  right_ = with_right ? new QValueAxis : nullptr;
+  const std::pair<QValueAxis*, Qt::Alignment> placed[] = {
+      {bottom_, Qt::AlignBottom}, {left_, Qt::AlignLeft}, {right_, Qt::AlignRight}};
+  for (const auto& [axis, alignment] : placed) {
+    if (axis == nullptr) {
+      continue;
+    }
+    axis->setTitleFont(SizedFont(8));
+    axis->setLabelsFont(SizedFont(7));
+    chart()->addAxis(axis, alignment);
+  }
+  if (right_ != nullptr) {
+    // Its ticks rarely meet the left axis' ones; two grids would only confuse.
+    right_->setGridLineVisible(false);
+  }
+  WatchRange(bottom_, zoom_bottom_);
+  WatchRange(left_, zoom_left_);
+  if (right_ != nullptr) {
+    WatchRange(right_, zoom_right_);
+  }
+}
+
+// Any range change we did not make ourselves is the user's zoom (rubber band or otherwise).
+void ChartView::WatchRange(QValueAxis* axis, std::optional<AxisRange>& zoom_memory) {
+  connect(axis, &QValueAxis::rangeChanged, this, [this, axis, &zoom_memory](qreal min, qreal max) {
+    UpdateTicks(axis);
+    if (!setting_ranges_) {
+      zoomed_ = true;
+      zoom_memory = AxisRange{min, max};
+    }
+  });
+}
+
+void ChartView::ApplyRanges() {
+  setting_ranges_ = true;
+  SetRange(bottom_, zoomed_ && zoom_bottom_ ? *zoom_bottom_ : fitted_bottom_);
+  SetRange(left_, zoomed_ && zoom_left_ ? *zoom_left_ : fitted_left_);
+  SetRange(right_, zoomed_ && zoom_right_ ? *zoom_right_ : fitted_right_);
+  setting_ranges_ = false;
+}
+
+void ChartView::ApplyTitles() {
+  chart()->setTitle(Text(model_->Title()));
+  bottom_->setTitleText(Text(model_->BottomAxisTitle()));
+  left_->setTitleText(Text(model_->LeftAxisTitle()));
+  if (right_ != nullptr) {
+    right_->setTitleText(Text(model_->RightAxisTitle()));
+  }
+}
+
+QSize ChartView::sizeHint() const {
+  return {420, 300};
+}
+
+QSize ChartView::minimumSizeHint() const {
+  return {160, 120};
+}
+
+void ChartView::mouseDoubleClickEvent(QMouseEvent* event) {
+  emit editRequested(model_);
+  event->accept();
+}
+
+void ChartView::mousePressEvent(QMouseEvent* event) {
+  press_position_ = event->position().toPoint();
+  QChartView::mousePressEvent(event);
+}
+
+void ChartView::mouseReleaseEvent(QMouseEvent* event) {
+  const QPoint drag = event->position().toPoint() - press_position_;
+  const bool up_left = drag.x() < -kUndoDragPixels && drag.y() < -kUndoDragPixels;
+  if (event->button() == Qt::RightButton || (event->button() == Qt::LeftButton && up_left)) {
+    if (auto* band = findChild<QRubberBand*>()) {
+      band->hide();
+    }
+    UndoZoom();
+    event->accept();
+    return;
+  }
+  QChartView::mouseReleaseEvent(event);
+}
+
+bool SaveChartPng(const ChartView& view, const QString& path) {
+  // Grabbing only paints the widget into a pixmap; nothing the view shows changes.
+  const QPixmap picture = const_cast<ChartView&>(view).grab();
+  return !picture.isNull() && picture.save(path, "PNG");
+}
+
+}  // namespace veltmoor

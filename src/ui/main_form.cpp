@@ -1,0 +1,281 @@
+#include "ui/main_form.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+
+#include "ui/about_box.h"
+#include "ui/app_context.h"
+#include "ui/text_viewer.h"
+
+namespace veltmoor {
+
+namespace {
+
+QMessageBox::StandardButton AskInBox(QWidget* parent, const QString& text) {
+  return QMessageBox::question(parent, QStringLiteral("veltmoor"), text,
+                               QMessageBox::Yes | QMessageBox::Ok | QMessageBox::Cancel,
+                               QMessageBox::Ok);
+}
+
+// Cut, copy and paste act on whichever edit control has the focus.
+template <typename Method>
+void OnFocusedEdit(Method lineEditMethod, void (QPlainTextEdit::*textMethod)()) {
+  QWidget* focus = QApplication::focusWidget();
+  if (auto* line = qobject_cast<QLineEdit*>(focus)) {
+    (line->*lineEditMethod)();
+  } else if (auto* text = qobject_cast<QPlainTextEdit*>(focus)) {
+    (text->*textMethod)();
+  }
+}
+
+}  // namespace
+
+TMainForm::TMainForm(AppContext& context, QWidget* parent)
+    : QMainWindow(parent), context_(context), mdi_(new QMdiArea(this)) {
+  setWindowTitle(QStringLiteral("veltmoor"));
+  setCentralWidget(mdi_);
+  mdi_->setBackground(palette().brush(QPalette::Dark));
+  mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  confirm_ = [this](const QString& text) { return AskInBox(this, text); };
+  CreateActions();
+  CreateMenus();
+  CreateToolBar();
+  statusBar()->showMessage(QString());
+  about_ = new TAboutBox(this);
+  context_.frame = this;
+  resize(1400, 900);
+}
+
+QAction* TMainForm::MakeAction(const QString& name, const QString& text, const QString& hint,
+                               const QKeySequence& shortcut) {
+  auto* action = new QAction(text, this);
+  action->setObjectName(name);
+  // "short|long": the tool tip shows the short hint, the status bar the long one.
+  const auto parts = hint.split(QLatin1Char('|'));
+  action->setToolTip(parts.value(0));
+  action->setStatusTip(parts.value(1, parts.value(0)));
+  if (!shortcut.isEmpty()) {
+    action->setShortcut(shortcut);
+  }
+  actions_[name] = action;
+  return action;
+}
+
+QAction* TMainForm::Action(const QString& name) const {
+  const auto it = actions_.find(name);
+  return it == actions_.end() ? nullptr : it->second;
+}
+
+void TMainForm::CreateActions() {
+  QStyle* s = style();
+  auto* fileNew = MakeAction("FileNew", QStringLiteral("&Neu"),
+                             QStringLiteral("Neu|Neue Datei erstellen"), QKeySequence::New);
+  fileNew->setIcon(s->standardIcon(QStyle::SP_FileIcon));
+  connect(fileNew, &QAction::triggered, this, [this] { OpenOrSwitch("TForm1"); });
+
+  auto* fileOpen = MakeAction("FileOpen", QStringLiteral("Ö&ffnen"),
+                              QStringLiteral("Öffnen|Datei öffnen"), QKeySequence::Open);
+  fileOpen->setIcon(s->standardIcon(QStyle::SP_DialogOpenButton));
+  connect(fileOpen, &QAction::triggered, this, [this] {
+    const QString path = QFileDialog::getOpenFileName(
+        this, QStringLiteral("Öffnen"), QString(), QStringLiteral("Alle Dateien (*.*)"));
+    if (!path.isEmpty()) {
+      OpenTextFile(path);
+    }
+  });
+
+  auto* fileClose = MakeAction("FileClose", QStringLiteral("&Schließen"),
+                               QStringLiteral("Schließen|Aktuelle Datei schließen"));
+  connect(fileClose, &QAction::triggered, mdi_, &QMdiArea::closeActiveSubWindow);
+
+  auto* fileSave = MakeAction("FileSave", QStringLiteral("&Speichern"),
+                              QStringLiteral("Speichern|Aktuelle Datei speichern"),
+                              QKeySequence::Save);
+  fileSave->setIcon(s->standardIcon(QStyle::SP_DialogSaveButton));
+  fileSave->setEnabled(false);
+  auto* fileSaveAs = MakeAction("FileSaveAs", QStringLiteral("Speichern &unter..."),
+                                QStringLiteral("Speichern unter|Aktuelle Datei unter neuem "
+                                               "Namen speichern"));
+  fileSaveAs->setEnabled(false);
+
+  auto* fileExit = MakeAction("FileExit", QStringLiteral("&Beenden"),
+                              QStringLiteral("Beenden|Programm beenden"));
+  connect(fileExit, &QAction::triggered, this, &QWidget::close);
+
+  auto* cut = MakeAction("EditCut", QStringLiteral("&Ausschneiden"),
+                         QStringLiteral("Ausschneiden|Markierung in die Zwischenablage "
+                                        "verschieben"),
+                         QKeySequence::Cut);
+  connect(cut, &QAction::triggered, this,
+          [] { OnFocusedEdit(&QLineEdit::cut, &QPlainTextEdit::cut); });
+  auto* copy = MakeAction("EditCopy", QStringLiteral("&Kopieren"),
+                          QStringLiteral("Kopieren|Markierung in die Zwischenablage kopieren"),
+                          QKeySequence::Copy);
+  connect(copy, &QAction::triggered, this,
+          [] { OnFocusedEdit(&QLineEdit::copy, &QPlainTextEdit::copy); });
+  auto* paste = MakeAction("EditPaste", QStringLiteral("&Einfügen"),
+                           QStringLiteral("Einfügen|Inhalt der Zwischenablage einfügen"),
+                           QKeySequence::Paste);
+  connect(paste, &QAction::triggered, this,
+          [] { OnFocusedEdit(&QLineEdit::paste, &QPlainTextEdit::paste); });
+
+  auto* cascade = MakeAction("WindowCascade", QStringLiteral("Ü&berlappend"),
+                             QStringLiteral("Überlappend|Fenster überlappend anordnen"));
+  connect(cascade, &QAction::triggered, mdi_, &QMdiArea::cascadeSubWindows);
+  auto* tileH = MakeAction("WindowTileHorizontal", QStringLiteral("Hori&zontal anordnen"),
+                           QStringLiteral("Horizontal anordnen|Fenster untereinander anordnen"));
+  connect(tileH, &QAction::triggered, mdi_, &QMdiArea::tileSubWindows);
+  auto* tileV = MakeAction("WindowTileVertical", QStringLiteral("&Vertikal anordnen"),
+                           QStringLiteral("Vertikal anordnen|Fenster nebeneinander anordnen"));
+  connect(tileV, &QAction::triggered, mdi_, &QMdiArea::tileSubWindows);
+  auto* minimise = MakeAction("WindowMinimizeAll", QStringLiteral("&Alle verkleinern"),
+                              QStringLiteral("Alle verkleinern|Alle Fenster verkleinern"));
+  connect(minimise, &QAction::triggered, this, [this] {
+    for (QMdiSubWindow* child : mdi_->subWindowList()) {
+      child->showMinimized();
+    }
+  });
+  auto* arrange = MakeAction("WindowArrangeAll", QStringLiteral("Alle an&ordnen"),
+                             QStringLiteral("Alle anordnen|Symbole anordnen"));
+  connect(arrange, &QAction::triggered, mdi_, &QMdiArea::tileSubWindows);
+
+  auto* helpAbout = MakeAction("HelpAbout", QStringLiteral("&Info..."),
+                               QStringLiteral("Info|Programminformationen anzeigen"));
+  connect(helpAbout, &QAction::triggered, this, [this] { about_->exec(); });
+
+  auto* timer = MakeAction("ToggleTimer", QStringLiteral("Timer"),
+                           QStringLiteral("Timer|Simulation anhalten oder fortsetzen"));
+  timer->setIcon(s->standardIcon(QStyle::SP_MediaPlay));
+  connect(timer, &QAction::triggered, this, [this] {
+    if (toggle_timer_) {
+      toggle_timer_();
+    }
+  });
+}
+
+void TMainForm::CreateMenus() {
+  QMenu* file = menuBar()->addMenu(QStringLiteral("&Datei"));
+  for (const char* name : {"FileNew", "FileOpen", "FileClose", "FileSave", "FileSaveAs"}) {
+    file->addAction(Action(name));
+  }
+  file->addSeparator();
+  file->addAction(Action("FileExit"));
+  QMenu* edit = menuBar()->addMenu(QStringLiteral("&Bearbeiten"));
+  for (const char* name : {"EditCut", "EditCopy", "EditPaste"}) {
+    edit->addAction(Action(name));
+  }
+  window_menu_ = menuBar()->addMenu(QStringLiteral("&Fenster"));
+  connect(window_menu_, &QMenu::aboutToShow, this, &TMainForm::FillWindowMenu);
+  FillWindowMenu();
+  QMenu* help = menuBar()->addMenu(QStringLiteral("&Hilfe"));
+  help->addAction(Action("HelpAbout"));
+}
+
+void TMainForm::FillWindowMenu() {
+  window_menu_->clear();
+  for (const char* name : {"WindowCascade", "WindowTileHorizontal", "WindowTileVertical",
+                           "WindowMinimizeAll", "WindowArrangeAll"}) {
+    window_menu_->addAction(Action(name));
+  }
+  const auto children = mdi_->subWindowList(QMdiArea::CreationOrder);
+  if (!children.isEmpty()) {
+    window_menu_->addSeparator();
+  }
+  int number = 1;
+  for (QMdiSubWindow* child : children) {
+    QAction* item = window_menu_->addAction(
+        QStringLiteral("&%1 %2").arg(number++).arg(child->windowTitle()));
+    item->setCheckable(true);
+    item->setChecked(child == mdi_->activeSubWindow());
+    connect(item, &QAction::triggered, this, [this, child] { mdi_->setActiveSubWindow(child); });
+  }
+}
+
+void TMainForm::CreateToolBar() {
+  QToolBar* bar = addToolBar(QStringLiteral("Werkzeuge"));
+  bar->setObjectName("ToolBar1");
+  bar->addAction(Action("FileNew"));
+  bar->addAction(Action("FileOpen"));
+  bar->addAction(Action("FileSave"));
+  bar->addSeparator();
+  bar->addAction(Action("EditCut"));
+  bar->addAction(Action("EditCopy"));
+  bar->addAction(Action("EditPaste"));
+  bar->addSeparator();
+  bar->addAction(Action("WindowCascade"));
+  bar->addAction(Action("WindowTileHorizontal"));
+  bar->addAction(Action("WindowTileVertical"));
+  bar->addAction(Action("ToggleTimer"));
+}
+
+void TMainForm::RegisterWindowClass(const QString& className, std::function<QWidget*()> create) {
+  classes_[className] = std::move(create);
+}
+
+QMdiSubWindow* TMainForm::AddChild(QWidget* widget) {
+  widget->setAttribute(Qt::WA_DeleteOnClose);
+  QMdiSubWindow* child = mdi_->addSubWindow(widget);
+  child->setAttribute(Qt::WA_DeleteOnClose);
+  widget->show();
+  return child;
+}
+
+QWidget* TMainForm::FindChildWindow(const QString& className) const {
+  for (QMdiSubWindow* child : mdi_->subWindowList(QMdiArea::CreationOrder)) {
+    QWidget* widget = child->widget();
+    if (widget != nullptr && widget->property("windowClass").toString() == className) {
+      return widget;
+    }
+  }
+  return nullptr;
+}
+
+QWidget* TMainForm::OpenOrSwitch(const QString& className) {
+  const auto create = [this, &className]() -> QWidget* {
+    const auto it = classes_.find(className);
+    if (it == classes_.end()) {
+      return nullptr;
+    }
+    QWidget* widget = it->second();
+    AddChild(widget);
+    return widget;
+  };
+  QWidget* existing = FindChildWindow(className);
+  if (existing == nullptr) {
+    return create();
+  }
+  const QString text = QStringLiteral(
+                           "Form \"%1\" already created. Select OK to switch to it, Yes to "
+                           "create a new form instance.")
+                           .arg(existing->windowTitle());
+  switch (confirm_(text)) {
+    case QMessageBox::Ok:
+      if (auto* child = qobject_cast<QMdiSubWindow*>(existing->parentWidget())) {
+        mdi_->setActiveSubWindow(child);
+        child->raise();
+      }
+      return existing;
+    case QMessageBox::Yes:
+      return create();
+    default:
+      return nullptr;
+  }
+}
+
+void TMainForm::OpenTextFile(const QString& path) {
+  auto* viewer = new TMDIChild;
+  viewer->LoadFile(path);
+  AddChild(viewer);
+}
+
+}  // namespace veltmoor

@@ -1,0 +1,104 @@
+#include "ui/map_panel.h"
+
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QProgressBar>
+#include <QVBoxLayout>
+
+#include "render/composite.h"
+#include "simulation/simulation.h"
+
+namespace veltmoor {
+
+namespace {
+
+std::optional<MouseButton> ButtonOf(Qt::MouseButton button) {
+  switch (button) {
+    case Qt::LeftButton:
+      return MouseButton::Left;
+    case Qt::RightButton:
+      return MouseButton::Right;
+    case Qt::MiddleButton:
+      return MouseButton::Middle;
+    default:
+      return std::nullopt;
+  }
+}
+
+}  // namespace
+
+MapPanel::MapPanel(Simulation& sim, QWidget* parent)
+    : QWidget(parent),
+      sim_(sim),
+      progress_panel_(new QWidget(this)),
+      progress_label_(new QLabel(QStringLiteral("calculate pathes..."), progress_panel_)),
+      progress_bar_(new QProgressBar(progress_panel_)) {
+  setObjectName("Panel_Paint");
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+  progress_panel_->setObjectName("Panel_PBar");
+  progress_label_->setObjectName("lbl_calcer");
+  progress_bar_->setObjectName("ProgressBar1");
+  progress_bar_->setRange(0, 100);
+  progress_panel_->setAutoFillBackground(true);
+  auto* layout = new QVBoxLayout(progress_panel_);
+  layout->addWidget(progress_label_);
+  layout->addWidget(progress_bar_);
+  progress_panel_->setGeometry(40, 40, 260, 70);
+  progress_panel_->hide();
+}
+
+std::uint64_t MapPanel::Signature() const {
+  const World& world = sim_.world;
+  std::uint64_t signature = world.NodeLabelList.size();
+  for (const Canvas* layer : {world.MapImage.get(), world.FineImage.get(),
+                              world.AgentImage.get()}) {
+    signature = signature * 1000003u + (layer ? layer->ChangeCount() + 1 : 0);
+  }
+  signature = signature * 31u + (sim_.layers.CellLayers ? 1u : 0u);
+  signature = signature * 31u + (sim_.layers.Fine ? 1u : 0u);
+  signature = signature * 31u + (sim_.layers.Agent ? 1u : 0u);
+  signature = signature * 31u + reinterpret_cast<std::uintptr_t>(world.MapImage.get());
+  return signature;
+}
+
+void MapPanel::RefreshIfChanged() {
+  if (Signature() != painted_) {
+    update();
+  }
+}
+
+void MapPanel::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.fillRect(rect(), Qt::white);
+  painter.drawImage(0, 0, ComposeMap(sim_));
+  painted_ = Signature();
+}
+
+void MapPanel::mousePressEvent(QMouseEvent* event) {
+  if (const auto button = ButtonOf(event->button()); button && mouse_) {
+    mouse_(true, *button, event->position().toPoint().x(), event->position().toPoint().y());
+  }
+}
+
+void MapPanel::mouseReleaseEvent(QMouseEvent* event) {
+  if (const auto button = ButtonOf(event->button()); button && mouse_) {
+    mouse_(false, *button, event->position().toPoint().x(), event->position().toPoint().y());
+  }
+}
+
+void MapPanel::ShowProgress(bool visible) {
+  progress_panel_->setVisible(visible);
+  if (visible) {
+    progress_panel_->raise();
+    progress_label_->repaint();
+  }
+}
+
+void MapPanel::SetProgress(int percent) {
+  progress_bar_->setValue(percent);
+  progress_bar_->repaint();
+}
+
+}  // namespace veltmoor

@@ -1,0 +1,54 @@
+// Panel_Paint: shows the stacked map layers and hands mouse presses and releases, in panel
+// pixels, to the core. Repaints only when a layer changed.
+#pragma once
+
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+
+#include "simulation/map_interaction.h"
+
+class QLabel;
+class QProgressBar;
+
+namespace veltmoor {
+
+struct Simulation;
+
+class MapPanel : public QWidget {
+  Q_OBJECT
+ public:
+  MapPanel(Simulation& sim, QWidget* parent = nullptr);
+
+  QSize sizeHint() const override { return {611, 689}; }
+
+  // Repaints when a layer, the layer switches or the node labels changed since the last
+  // paint; cheap otherwise. The window calls it from its refresh timer.
+  void RefreshIfChanged();
+
+  // The progress panel over the map while the paths are computed.
+  void ShowProgress(bool visible);
+  void SetProgress(int percent);
+  QProgressBar* ProgressBar() const { return progress_bar_; }
+
+  // Mouse events go through the window so a failure is reported like any handler's.
+  using MouseHandler = std::function<void(bool press, MouseButton button, int x, int y)>;
+  void SetMouseHandler(MouseHandler handler) { mouse_ = std::move(handler); }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  std::uint64_t Signature() const;
+
+  Simulation& sim_;
+  QWidget* progress_panel_;
+  QLabel* progress_label_;
+  QProgressBar* progress_bar_;
+  MouseHandler mouse_;
+  std::uint64_t painted_ = ~std::uint64_t{0};
+};
+
+}  // namespace veltmoor

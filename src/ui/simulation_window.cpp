@@ -1,0 +1,555 @@
+#include "ui/simulation_window.h"
+
+#include <QCloseEvent>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QSlider>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "display/layers.h"
+#include "render/qt_canvas.h"
+#include "simulation/building_rules.h"
+#include "simulation/map_interaction.h"
+#include "simulation/potential_field.h"
+#include "simulation/resulting_force.h"
+#include "simulation/run_control.h"
+#include "simulation/setup.h"
+#include "ui/app_context.h"
+#include "ui/chart_view.h"
+#include "ui/error_guard.h"
+#include "ui/main_form.h"
+#include "ui/map_panel.h"
+
+namespace veltmoor {
+
+namespace {
+
+const char* const kFieldTypes = "field types";
+const char* const kDevelopment = "development settings";
+const char* const kBuilding = "building";
+const char* const kAnalyseGraph = "analyse graph";
+const char* const kAnalyseStructure = "analyse structure";
+const char* const kBuildingAnalysis = "building structure analysis";
+
+// Texts that stand after a control on the same line.
+const std::map<std::string, QString> kTrailingTexts = {
+    {"se_clusterRds", QStringLiteral("cluster rounds")},
+    {"E_nodeThresh", QStringLiteral("(=1 for higwayman)")},
+    {"SE_minDist", QStringLiteral("(only for interlink)")},
+};
+
+// Settings whose change redraws the resulting-force curve and the proportions.
+const char* const kForceSettings[] = {"E_centriPe", "E_centriFu", "E_peScale", "E_fuScale",
+                                      "E_rndScale"};
+
+}  // namespace
+
+TForm1::TForm1(AppContext& context, QWidget* parent)
+    : QWidget(parent), context_(context), settings_(SimulationSettings()) {
+  setWindowTitle(QStringLiteral("growing network"));
+  setProperty("windowClass", QStringLiteral("TForm1"));
+
+  panel_ = new MapPanel(sim(), this);
+  panel_->SetMouseHandler([this](bool press, MouseButton button, int x, int y) {
+    Act([&] {
+      if (press) {
+        Panel_PaintMouseDown(sim(), button, x, y);
+      } else {
+        Panel_PaintMouseUp(sim(), button, x, y);
+      }
+    });
+  });
+
+  tabs_ = new QTabWidget(this);
+  tabs_->setObjectName("PageControl1");
+  tabs_->addTab(BuildFieldTypesTab(), kFieldTypes);
+  tabs_->addTab(BuildDevelopmentTab(), kDevelopment);
+  tabs_->addTab(BuildBuildingTab(), kBuilding);
+  tabs_->addTab(BuildAnalyseGraphTab(), kAnalyseGraph);
+  tabs_->addTab(BuildAnalyseStructureTab(), kAnalyseStructure);
+  tabs_->addTab(BuildBuildingAnalysisTab(), kBuildingAnalysis);
+
+  auto* splitter = new QSplitter(Qt::Horizontal, this);
+  auto* mapScroll = new QScrollArea(splitter);
+  mapScroll->setWidget(panel_);
+  mapScroll->setWidgetResizable(true);
+  mapScroll->setMinimumWidth(300);
+  splitter->addWidget(mapScroll);
+  splitter->addWidget(tabs_);
+  splitter->setStretchFactor(0, 1);
+  splitter->setStretchFactor(1, 1);
+  splitter->setSizes({640, 760});
+  auto* layout = new QHBoxLayout(this);
+  layout->setContentsMargins(2, 2, 2, 2);
+  layout->addWidget(splitter);
+
+  ConnectSettingEvents();
+
+  timer1_.setInterval(1);
+  connect(&timer1_, &QTimer::timeout, this, &TForm1::Timer1Timer);
+  refresh_.setInterval(40);
+  connect(&refresh_, &QTimer::timeout, this, &TForm1::RefreshViews);
+  refresh_.start();
+
+  // The world is built for the panel's size before the window is maximised.
+  Act([this] {
+    sim().PanelWidth = panel_->sizeHint().width();
+    sim().PanelHeight = panel_->sizeHint().height();
+    NewSetup(sim());
+  });
+  resize(1400, 820);
+}
+
+TForm1::~TForm1() = default;
+
+Simulation& TForm1::sim() { return context_.sim; }
+
+bool TForm1::Act(const std::function<void()>& handler) {
+  context_.router.Route(settings_);
+  const bool ok = RunGuarded(this, handler);
+  SyncTimer();
+  RefreshViews();
+  return ok;
+}
+
+void TForm1::SyncTimer() {
+  // Operations switch the run off in the core; the timer follows. Only "start" and the
+  // tool bar switch it on.
+  if (!sim().TimerEnabled && timer1_.isActive()) {
+    timer1_.stop();
+  }
+}
+
+void TForm1::Timer1Timer() {
+  context_.router.Route(settings_);
+  RunGuarded(this, [this] { SimulationStep(sim()); });
+  SyncTimer();
+}
+
+void TForm1::ToggleTimer() {
+  if (timer1_.isActive()) {
+    sim().TimerEnabled = false;
+    timer1_.stop();
+  } else {
+    sim().TimerEnabled = true;
+    timer1_.start();
+  }
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  timer1_.stop();
+  RunGuarded(this, [this] { ClearWorld(sim()); });
+  event->accept();
+}
+
+QPushButton* TForm1::Button(const QString& objectName) const {
+  const auto it = buttons_.find(objectName);
+  return it == buttons_.end() ? nullptr : it->second;
+}
+
+QPushButton* TForm1::AddButton(QLayout* layout, const QString& name, const QString& caption,
+                               const std::function<void()>& handler) {
+  auto* button = new QPushButton(caption, this);
+  button->setObjectName(name);
+  connect(button, &QPushButton::clicked, this, [this, handler] { Act(handler); });
+  layout->addWidget(button);
+  buttons_[name] = button;
+  return button;
+}
+
+QLabel* TForm1::AddLabel(const std::string& name) {
+  auto* label = new QLabel(QString::fromStdString(sim().labels.Get(name)), this);
+  label->setObjectName(QString::fromStdString(name));
+  label->setMinimumWidth(40);
+  labels_[name] = label;
+  return label;
+}
+
+QWidget* TForm1::LabelRow(const QString& caption, const std::string& name) {
+  auto* row = new QWidget(this);
+  auto* layout = new QHBoxLayout(row);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(new QLabel(caption, row));
+  layout->addWidget(AddLabel(name), 1);
+  return row;
+}
+
+void TForm1::AddSettings(QFormLayout* form, const std::string& tab) {
+  for (const SettingDef& def : settings_.Registry().All()) {
+    if (def.tab != tab) {
+      continue;
+    }
+    QWidget* control = settings_.CreateControl(def, this);
+    const bool captioned = def.kind == ControlKind::CheckBox ||
+                           def.kind == ControlKind::RadioButton ||
+                           def.kind == ControlKind::ToggleButton;
+    QWidget* field = control;
+    if (const auto trailing = kTrailingTexts.find(def.name); trailing != kTrailingTexts.end()) {
+      field = new QWidget(this);
+      auto* line = new QHBoxLayout(field);
+      line->setContentsMargins(0, 0, 0, 0);
+      line->addWidget(control);
+      line->addWidget(new QLabel(trailing->second, field), 1);
+    }
+    if (captioned) {
+      form->addRow(field);
+    } else {
+      form->addRow(QString::fromStdString(def.caption), field);
+    }
+  }
+}
+
+QWidget* TForm1::ChartGrid(std::initializer_list<const char*> charts, int columns) {
+  auto* holder = new QWidget(this);
+  auto* grid = new QGridLayout(holder);
+  grid->setContentsMargins(0, 0, 0, 0);
+  int index = 0;
+  for (const char* name : charts) {
+    chart::Chart& model = sim().charts.Get(name);
+    auto* view = new ChartView(&model, holder);
+    view->setObjectName(name);
+    view->setMinimumHeight(230);
+    connect(view, &ChartView::editRequested, this, [this](chart::Chart* edited) {
+      // The segregation chart and the sub-type chart share one editor.
+      chart::Chart* target = edited;
+      if (edited->Name() == "Chart1") {
+        target = &sim().charts.Get("Chart_IS");
+      }
+      ChartView* targetView = chart_views_.at(target->Name());
+      ChartEditor editor(targetView, this);
+      editor.exec();
+    });
+    chart_views_[name] = view;
+    grid->addWidget(view, index / columns, index % columns);
+    ++index;
+  }
+  return holder;
+}
+
+QWidget* TForm1::BuildFieldTypesTab() {
+  auto* page = new QWidget(this);
+  auto* layout = new QVBoxLayout(page);
+  auto* form = new QFormLayout;
+  AddSettings(form, kFieldTypes);
+  layout->addLayout(form);
+
+  auto* run = new QHBoxLayout;
+  AddButton(run, "B_setup", QStringLiteral("new setup"), [this] {
+    sim().PanelWidth = panel_->width();
+    sim().PanelHeight = panel_->height();
+    B_setupClick(sim());
+  });
+  QPushButton* start = AddButton(run, "B_ITL_start", QStringLiteral("start"), [this] {
+    StartRun(sim());
+    timer1_.start();
+  });
+  start->setDefault(true);
+  AddButton(run, "B_ITL_stop", QStringLiteral("stop"), [this] {
+    StopRun(sim());
+    timer1_.stop();
+  });
+  layout->addLayout(run);
+
+  auto* characteristics = new QGroupBox(QStringLiteral("graph characteristics"), page);
+  auto* figures = new QVBoxLayout(characteristics);
+  figures->addWidget(LabelRow(QStringLiteral("actual timestep :"), "lbl_actTime"));
+  figures->addWidget(LabelRow(QStringLiteral("nodes:"), "Lbl_nrNodes"));
+  figures->addWidget(LabelRow(QStringLiteral("edges:"), "lbl_nrEdges"));
+  figures->addWidget(LabelRow(QStringLiteral("mean length:"), "Lbl_ml"));
+  layout->addWidget(characteristics);
+
+  auto* studies = new QGroupBox(QStringLiteral("parameter studies"), page);
+  auto* studyButtons = new QHBoxLayout(studies);
+  AddButton(studyButtons, "B_anaMinDist", QStringLiteral("anal. minDist"),
+            [this] { OpenStudy("TanaMinDist"); });
+  AddButton(studyButtons, "B_anaDevPara", QStringLiteral("Anal. Dev. Param."),
+            [this] { OpenStudy("TAnaDev"); });
+  AddButton(studyButtons, "B_anaGraphSize", QStringLiteral("anal. graph size"),
+            [this] { OpenStudy("Tana_clusterGrow"); });
+  layout->addWidget(studies);
+  layout->addStretch(1);
+  return page;
+}
+
+QWidget* TForm1::BuildDevelopmentTab() {
+  auto* page = new QWidget(this);
+  auto* layout = new QVBoxLayout(page);
+  auto* form = new QFormLayout;
+  AddSettings(form, kDevelopment);
+  layout->addLayout(form);
+  auto* proportions = new QGroupBox(QStringLiteral("proportions"), page);
+  auto* ratios = new QGridLayout(proportions);
+  ratios->addWidget(new QLabel(QStringLiteral("w1/w2   |   A/B   |   w2/w1"), proportions), 0, 0,
+                    1, 3);
+  ratios->addWidget(AddLabel("lbl_rat1"), 1, 0);
+  ratios->addWidget(AddLabel("lbl_rat2"), 1, 1);
+  ratios->addWidget(AddLabel("lbl_rat3"), 1, 2);
+  layout->addWidget(proportions);
+  layout->addWidget(ChartGrid({"Chart_resForce"}, 1), 1);
+  return page;
+}
+
+QWidget* TForm1::BuildBuildingTab() {
+  auto* page = new QWidget(this);
+  auto* layout = new QVBoxLayout(page);
+  auto* rules = new QGroupBox(QStringLiteral("building rules"), page);
+  auto* form = new QFormLayout(rules);
+  AddSettings(form, kBuilding);
+  auto* random = new QHBoxLayout;
+  AddButton(random, "b_rndBuild", QStringLiteral("random buildings"),
+            [this] { RandomBuildings(sim()); });
+  form->addRow(random);
+  layout->addWidget(rules);
+
+  auto* neighbours = new QGroupBox(QStringLiteral("neigbour conditions"), page);
+  auto* grid = new QGridLayout(neighbours);
+  const std::pair<const char*, const char*> rows[] = {
+      {"more than one build on neighbours:", "lbl_grOne"},
+      {"more than two build on neighbours:", "lbl_grTwo"},
+      {"more than tree build on neighbours:", "lbl_grThree"}};
+  int row = 0;
+  for (const auto& [caption, name] : rows) {
+    grid->addWidget(new QLabel(QString::fromUtf8(caption), neighbours), row, 0);
+    grid->addWidget(AddLabel(name), row, 1);
+    grid->addWidget(new QLabel(QStringLiteral("%"), neighbours), row, 2);
+    ++row;
+  }
+  layout->addWidget(neighbours);
+  layout->addStretch(1);
+  return page;
+}
+
+QWidget* TForm1::BuildGradientGroup() {
+  auto* group = new QGroupBox(QStringLiteral("colour gradient"), this);
+  auto* canvas = new QWidget(group);
+  canvas->setFixedSize(130, 190);
+  gradient_ = new QLabel(canvas);
+  gradient_->setObjectName("ImageGradient");
+  gradient_->setGeometry(50, 21, 35, 161);
+  auto* top = new QLabel(QStringLiteral("0.0 -"), canvas);
+  top->move(12, 15);
+  auto* bottom = new QLabel(QStringLiteral("1.0 -"), canvas);
+  bottom->move(12, 170);
+  QLabel* half = AddLabel("Lbl_half");
+  half->setParent(canvas);
+  half->setText(QStringLiteral("0.5 -"));
+  half->move(12, 92);
+
+  auto* slider = new QWidget(group);
+  auto* sliderLayout = new QVBoxLayout(slider);
+  sliderLayout->addWidget(new QLabel(QStringLiteral("adjust:"), slider));
+  const SettingDef& def = settings_.Registry().Get("TB_color");
+  QWidget* track = settings_.CreateControl(def, slider);
+  track->setMinimumHeight(150);
+  sliderLayout->addWidget(track, 1);
+  sliderLayout->addWidget(AddLabel("Lbl_colScal"));
+
+  auto* layout = new QHBoxLayout(group);
+  layout->addWidget(canvas);
+  layout->addWidget(slider);
+  layout->addStretch(1);
+  return group;
+}
+
+QWidget* TForm1::BuildAnalyseGraphTab() {
+  auto* page = new QWidget(this);
+  auto* layout = new QVBoxLayout(page);
+  auto* buttons = new QHBoxLayout;
+  AddButton(buttons, "B_CalcPathes", QStringLiteral("calcPathes"), [] {});
+  AddButton(buttons, "Button5", QStringLiteral("show table"), [this] {
+    if (context_.frame != nullptr) {
+      if (QWidget* table = context_.frame->FindChildWindow("TConnectivityTable")) {
+        table->parentWidget()->show();
+        table->parentWidget()->raise();
+      } else {
+        context_.frame->OpenOrSwitch("TConnectivityTable");
+      }
+    }
+  });
+  layout->addLayout(buttons);
+
+  auto* top = new QHBoxLayout;
+  top->addWidget(BuildGradientGroup());
+  auto* measures = new QFormLayout;
+  for (const SettingDef& def : settings_.Registry().All()) {
+    if (def.tab == kAnalyseGraph && def.name != "TB_color") {
+      QWidget* control = settings_.CreateControl(def, this);
+      if (def.kind == ControlKind::CheckBox) {
+        measures->addRow(control);
+      } else {
+        measures->addRow(QString::fromStdString(def.caption), control);
+      }
+    }
+  }
+  top->addLayout(measures, 1);
+  layout->addLayout(top);
+  layout->addWidget(ChartGrid({"Chart_nodes"}, 1), 1);
+  return page;
+}
+
+QWidget* TForm1::BuildAnalyseStructureTab() {
+  auto* page = new QWidget(this);
+  auto* outer = new QVBoxLayout(page);
+  auto* views = new QGridLayout;
+  auto* viewButtons = new QHBoxLayout;
+  AddButton(viewButtons, "Button3", QStringLiteral("show states"),
+            [this] { ShowStatesView(sim()); });
+  AddButton(viewButtons, "Button6", QStringLiteral("sub states"),
+            [this] { ShowSubStatesView(sim()); });
+  AddButton(viewButtons, "Button7", QStringLiteral("pot. field"), [this] {
+    sim().layers.Fine = false;
+    PaintPotential(sim());
+  });
+  AddButton(viewButtons, "Button8", QStringLiteral("cand. sites"),
+            [this] { ShowCandidateSitesView(sim()); });
+  AddButton(viewButtons, "Button9", QStringLiteral("gray agents"),
+            [this] { GreyAllNodes(sim()); });
+  views->addLayout(viewButtons, 0, 0, 1, 2);
+  auto* analysisButtons = new QHBoxLayout;
+  AddButton(analysisButtons, "Button4", QStringLiteral("fractal A."), [] {});
+  AddButton(analysisButtons, "B_showCluster", QStringLiteral("show cluster"), [] {});
+  AddButton(analysisButtons, "B_agRepaint", QStringLiteral("rePaint nodes"),
+            [this] { RepaintNodes(sim()); });
+  views->addLayout(analysisButtons, 1, 0, 1, 2);
+  auto* checks = new QHBoxLayout;
+  for (const SettingDef& def : settings_.Registry().All()) {
+    if (def.tab == kAnalyseStructure) {
+      checks->addWidget(settings_.CreateControl(def, this));
+    }
+  }
+  views->addLayout(checks, 2, 0, 1, 2);
+  outer->addLayout(views);
+
+  value_list_ = new QTableWidget(0, 2, page);
+  value_list_->setObjectName("ValueListEditor1");
+  value_list_->setHorizontalHeaderLabels({QStringLiteral("Fractal Analysis"),
+                                          QStringLiteral("Values")});
+  value_list_->verticalHeader()->hide();
+  value_list_->horizontalHeader()->setStretchLastSection(true);
+  value_list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  value_list_->setMinimumHeight(200);
+  value_list_->setMaximumWidth(320);
+
+  auto* body = new QHBoxLayout;
+  body->addWidget(value_list_);
+  body->addWidget(ChartGrid({"Chart_IS", "Chart_FractGrid"}, 1), 1);
+  outer->addLayout(body);
+
+  auto* scroll = new QScrollArea(page);
+  scroll->setWidgetResizable(true);
+  scroll->setWidget(ChartGrid({"Chart_fractal", "Ch_clusterSize", "Chart_rank", "Chart_denseA",
+                               "Chart_denseD", "Chart_ConnPot", "Chart_PotDens"},
+                              2));
+  outer->addWidget(scroll, 1);
+  return page;
+}
+
+QWidget* TForm1::BuildBuildingAnalysisTab() {
+  auto* page = new QWidget(this);
+  auto* layout = new QVBoxLayout(page);
+  auto* study = new QGroupBox(QStringLiteral("analyse building rules"), page);
+  auto* form = new QFormLayout(study);
+  AddSettings(form, kBuildingAnalysis);
+  auto* top = new QHBoxLayout;
+  top->addWidget(study);
+  top->addWidget(ChartGrid({"Chart_buildAna"}, 1), 1);
+  layout->addLayout(top, 1);
+  layout->addWidget(ChartGrid({"Chart1", "Chart2", "Chart_nNb"}, 3), 1);
+  return page;
+}
+
+void TForm1::ConnectSettingEvents() {
+  for (const char* radio : {"RB_netOnly", "RB_boom", "RB_interlink", "RB_cluster"}) {
+    if (auto* button = qobject_cast<QRadioButton*>(settings_.Control(radio))) {
+      connect(button, &QRadioButton::clicked, this, [this] { Act([this] { ReadFieldType(sim()); }); });
+    }
+  }
+  for (const char* name : kForceSettings) {
+    if (auto* edit = qobject_cast<QLineEdit*>(settings_.Control(name))) {
+      connect(edit, &QLineEdit::textEdited, this, [this] {
+        Act([this] {
+          ShowProportions(sim());
+          ResetResultingForceCurve(sim());
+        });
+      });
+    }
+  }
+  if (auto* plot = qobject_cast<QAbstractButton*>(settings_.Control("cb_plotRnd"))) {
+    connect(plot, &QAbstractButton::clicked, this,
+            [this] { Act([this] { ResetResultingForceCurve(sim()); }); });
+  }
+  if (auto* size = qobject_cast<QSpinBox*>(settings_.Control("SE_nSz"))) {
+    connect(size, &QSpinBox::valueChanged, this, [this] { Act([this] { RepaintNodes(sim()); }); });
+  }
+  if (auto* track = qobject_cast<QSlider*>(settings_.Control("TB_color"))) {
+    connect(track, &QSlider::valueChanged, this,
+            [this] { Act([this] { AdjustColourScale(sim()); }); });
+  }
+  if (auto* agents = qobject_cast<QAbstractButton*>(settings_.Control("CB_agLayer"))) {
+    connect(agents, &QAbstractButton::toggled, this, [this](bool on) {
+      sim().layers.Agent = on;
+      RefreshViews();
+    });
+  }
+  if (auto* cells = qobject_cast<QAbstractButton*>(settings_.Control("CB_cellLayer"))) {
+    connect(cells, &QAbstractButton::toggled, this, [this](bool on) {
+      sim().layers.CellLayers = on;
+      RefreshViews();
+    });
+  }
+}
+
+void TForm1::OpenStudy(const QString& className) {
+  if (context_.frame != nullptr) {
+    context_.frame->OpenOrSwitch(className);
+  }
+}
+
+void TForm1::RefreshViews() {
+  const Simulation& s = context_.sim;
+  if (s.labels.ChangeCount() != labels_seen_) {
+    labels_seen_ = s.labels.ChangeCount();
+    for (auto& [name, label] : labels_) {
+      const std::string text = s.labels.Get(name);
+      if (name == "Lbl_half") {
+        if (const int top = s.labels.Top(name); top >= 0) {
+          label->move(label->x(), top);
+        }
+        continue;
+      }
+      label->setText(QString::fromStdString(text));
+    }
+  }
+  if (s.valueList.ChangeCount() != values_seen_) {
+    values_seen_ = s.valueList.ChangeCount();
+    const auto& rows = s.valueList.Rows();
+    value_list_->setRowCount(static_cast<int>(rows.size()));
+    for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
+      value_list_->setItem(r, 0, new QTableWidgetItem(QString::fromStdString(rows[r].first)));
+      value_list_->setItem(r, 1, new QTableWidgetItem(QString::fromStdString(rows[r].second)));
+    }
+  }
+  if (const auto* legend = dynamic_cast<const QtCanvas*>(s.ImageGradient.get());
+      legend != nullptr && legend->ChangeCount() != gradient_seen_) {
+    gradient_seen_ = legend->ChangeCount();
+    gradient_->setPixmap(QPixmap::fromImage(legend->Image()));
+  }
+  for (auto& [name, view] : chart_views_) {
+    view->Refresh();
+  }
+  panel_->RefreshIfChanged();
+}
+
+}  // namespace veltmoor

@@ -1,0 +1,91 @@
+// TForm1, "growing network": the simulation window with the map panel, the settings on their
+// tabs, the run buttons, the labels, the value list and the charts. It forwards every action
+// to the core and shows the core's output models.
+#pragma once
+
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "ui/widget_settings.h"
+
+class QLabel;
+class QTableWidget;
+class QTabWidget;
+class QPushButton;
+class QGridLayout;
+class QFormLayout;
+class QVBoxLayout;
+
+namespace veltmoor {
+
+struct AppContext;
+struct Simulation;
+class MapPanel;
+class ChartView;
+namespace chart {
+class Chart;
+}
+
+class TForm1 : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TForm1(AppContext& context, QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // One handler as the user's click runs it: settings routed to this window's controls,
+  // failures shown in a box, the step timer and the views brought up to date afterwards.
+  bool Act(const std::function<void()>& handler);
+
+  QTimer& Timer1() { return timer1_; }
+  void ToggleTimer();
+  void Timer1Timer();  // one tick: one time step
+  WidgetSettings& Settings() { return settings_; }
+  MapPanel* Panel() const { return panel_; }
+  QPushButton* Button(const QString& objectName) const;
+  QTabWidget* Tabs() const { return tabs_; }
+  // Brings labels, value list, legend, charts and map up to date with the core.
+  void RefreshViews();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  Simulation& sim();
+  QWidget* BuildFieldTypesTab();
+  QWidget* BuildDevelopmentTab();
+  QWidget* BuildBuildingTab();
+  QWidget* BuildAnalyseGraphTab();
+  QWidget* BuildAnalyseStructureTab();
+  QWidget* BuildBuildingAnalysisTab();
+  void AddSettings(QFormLayout* form, const std::string& tab);
+  QPushButton* AddButton(QLayout* layout, const QString& name, const QString& caption,
+                         const std::function<void()>& handler);
+  QLabel* AddLabel(const std::string& name);
+  QWidget* ChartGrid(std::initializer_list<const char*> charts, int columns);
+  QWidget* LabelRow(const QString& caption, const std::string& name);
+  QWidget* BuildGradientGroup();
+  void ConnectSettingEvents();
+  void SyncTimer();
+  void OpenStudy(const QString& className);
+
+  AppContext& context_;
+  WidgetSettings settings_;
+  QTimer timer1_;
+  QTimer refresh_;
+  MapPanel* panel_ = nullptr;
+  QTabWidget* tabs_ = nullptr;
+  QTableWidget* value_list_ = nullptr;
+  QLabel* gradient_ = nullptr;
+  std::map<std::string, QLabel*> labels_;
+  std::map<QString, QPushButton*> buttons_;
+  std::map<std::string, ChartView*> chart_views_;
+  std::uint64_t labels_seen_ = ~std::uint64_t{0};
+  std::uint64_t values_seen_ = ~std::uint64_t{0};
+  std::uint64_t gradient_seen_ = ~std::uint64_t{0};
+};
+
+}  // namespace veltmoor

@@ -1,0 +1,123 @@
+#include "ui/widget_settings.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <stdexcept>
+
+namespace veltmoor {
+
+WidgetSettings::WidgetSettings(const SettingsRegistry& registry) : registry_(registry) {}
+
+QWidget* WidgetSettings::CreateControl(const SettingDef& def, QWidget* parent) {
+  QWidget* control = nullptr;
+  const QString caption = QString::fromStdString(def.caption);
+  const bool on = def.default_text == "1";
+  switch (def.kind) {
+    case ControlKind::SpinEdit: {
+      auto* spin = new QSpinBox(parent);
+      spin->setRange(static_cast<int>(def.min), static_cast<int>(def.max));
+      spin->setValue(std::stoi(def.default_text));
+      control = spin;
+      break;
+    }
+    case ControlKind::EditBox:
+      control = new QLineEdit(QString::fromStdString(def.default_text), parent);
+      break;
+    case ControlKind::CheckBox: {
+      auto* box = new QCheckBox(caption, parent);
+      box->setChecked(on);
+      control = box;
+      break;
+    }
+    case ControlKind::RadioButton: {
+      auto* radio = new QRadioButton(caption, parent);
+      radio->setChecked(on);
+      control = radio;
+      break;
+    }
+    case ControlKind::ToggleButton: {
+      auto* toggle = new QPushButton(caption, parent);
+      toggle->setCheckable(true);
+      toggle->setChecked(on);
+      control = toggle;
+      break;
+    }
+    case ControlKind::TrackBar: {
+      auto* slider = new QSlider(Qt::Vertical, parent);
+      slider->setRange(static_cast<int>(def.min), static_cast<int>(def.max));
+      slider->setValue(std::stoi(def.default_text));
+      slider->setTickPosition(QSlider::TicksBothSides);
+      // Position 0 at the top, like the legend it scales.
+      slider->setInvertedAppearance(true);
+      control = slider;
+      break;
+    }
+  }
+  control->setObjectName(QString::fromStdString(def.name));
+  controls_[def.name] = control;
+  return control;
+}
+
+QWidget* WidgetSettings::Control(std::string_view name) const {
+  const auto it = controls_.find(name);
+  return it == controls_.end() ? nullptr : it->second;
+}
+
+std::string WidgetSettings::Text(std::string_view name) const {
+  QWidget* control = Control(name);
+  if (control == nullptr) {
+    return registry_.Get(name).default_text;  // a control this window does not show
+  }
+  if (auto* spin = qobject_cast<QSpinBox*>(control)) {
+    return spin->text().toStdString();
+  }
+  if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+    return edit->text().toStdString();
+  }
+  if (auto* slider = qobject_cast<QSlider*>(control)) {
+    return std::to_string(slider->value());
+  }
+  if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+    return button->isChecked() ? "1" : "0";
+  }
+  return {};
+}
+
+bool WidgetSettings::Checked(std::string_view name) const {
+  QWidget* control = Control(name);
+  if (control == nullptr) {
+    return registry_.Get(name).default_text == "1";
+  }
+  if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+    return button->isChecked();
+  }
+  return false;
+}
+
+void WidgetSettings::SetText(std::string_view name, const std::string& text) {
+  QWidget* control = Control(name);
+  if (auto* spin = qobject_cast<QSpinBox*>(control)) {
+    spin->setValue(std::stoi(text));
+  } else if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+    edit->setText(QString::fromStdString(text));
+  } else if (auto* slider = qobject_cast<QSlider*>(control)) {
+    slider->setValue(std::stoi(text));
+  } else {
+    throw std::invalid_argument("no text control '" + std::string(name) + "'");
+  }
+}
+
+void WidgetSettings::SetChecked(std::string_view name, bool checked) {
+  if (auto* button = qobject_cast<QAbstractButton*>(Control(name))) {
+    button->setChecked(checked);
+    return;
+  }
+  throw std::invalid_argument("no check control '" + std::string(name) + "'");
+}
+
+}  // namespace veltmoor

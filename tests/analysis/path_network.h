@@ -1,0 +1,39 @@
+// Street networks laid out node by node for the path and table tests: nodes without a map,
+// segments added in the order a test needs them.
+#pragma once
+
+#include <memory>
+
+#include "support/test_simulation.h"
+
+namespace veltmoor::testing {
+
+struct PathNetwork {
+  explicit PathNetwork(int nodes) {
+    for (int i = 0; i < nodes; ++i) {
+      AddNode();
+    }
+  }
+
+  void AddNode() {
+    world().NodeList.push_back(std::make_unique<TAgent>());
+    world().NodeCount = static_cast<std::uint32_t>(world().NodeList.size());
+  }
+  void Link(int a, int b) {
+    world().Node(static_cast<std::size_t>(a)).Links.push_back({b, 1});
+    world().Node(static_cast<std::size_t>(b)).Links.push_back({a, 1});
+    ++world().EdgeCount;
+  }
+  void Chain(int count) {
+    for (int i = 0; i + 1 < count; ++i) {
+      Link(i, i + 1);
+    }
+  }
+
+  World& world() { return t.sim.world; }
+  Simulation& sim() { return t.sim; }
+
+  TestSimulation t;
+};
+
+}  // namespace veltmoor::testing

@@ -1,0 +1,191 @@
+#include "analysis/segregation.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "analysis/analysis_world.h"
+#include "simulation/run_control.h"
+#include "simulation/setup.h"
+
+namespace veltmoor {
+namespace {
+
+using testing::AnalysisWorld;
+
+std::vector<int> BlockWidths(const std::vector<int>& bounds) {
+  std::vector<int> widths;
+  for (std::size_t k = 0; k + 1 < bounds.size(); ++k) {
+    widths.push_back(bounds[k + 1] - bounds[k]);
+  }
+  return widths;
+}
+
+TEST(TileBoundsTest, SeventyFiveColumnsInEightBlocksRoundHalvesToEven) {
+  // 18.5 rounds to 18 and 55.5 to 56.
+  EXPECT_EQ(BlockWidths(TileBounds(75, 8)), (std::vector<int>{9, 9, 10, 9, 9, 10, 9, 10}));
+}
+
+TEST(TileBoundsTest, BlocksCoverEveryLineOnceInOrder) {
+  for (int lines = 1; lines <= 90; ++lines) {
+    for (int n = 1; n <= 12; ++n) {
+      const std::vector<int> bounds = TileBounds(lines, n);
+      ASSERT_EQ(bounds.size(), static_cast<std::size_t>(n) + 1);
+      EXPECT_EQ(bounds.front(), -1) << lines << " lines, n = " << n;
+      EXPECT_EQ(bounds.back(), lines - 1) << lines << " lines, n = " << n;
+      for (int width : BlockWidths(bounds)) {
+        EXPECT_GE(width, 0) << lines << " lines, n = " << n;
+      }
+    }
+  }
+}
+
+TEST(ClassifyDevelopedCellsTest, StreetCountsOnlyWithDevelopedLandAlongAnEdge) {
+  AnalysisWorld w(3, 3);
+  w.Develop(4, 4);
+  w.Street(4, 5);                   // below the developed cell
+  w.Street(3, 4);                   // left of it
+  w.Street(5, 5);                   // diagonal only
+  w.Street(0, 0);                   // nowhere near
+  w.Fine(7, 7).IsDeveloped = true;  // a stale mark on free land goes
+
+  ClassifyDevelopedCells(w.world());
+
+  EXPECT_TRUE(w.Fine(4, 4).IsDeveloped);
+  EXPECT_TRUE(w.Fine(4, 5).IsDeveloped);
+  EXPECT_TRUE(w.Fine(3, 4).IsDeveloped);
+  EXPECT_FALSE(w.Fine(5, 5).IsDeveloped);
+  EXPECT_FALSE(w.Fine(0, 0).IsDeveloped);
+  EXPECT_FALSE(w.Fine(7, 7).IsDeveloped);
+  EXPECT_EQ(w.world().FineCellTotals[1], 3u);
+  EXPECT_EQ(w.world().FineCellTotals[0], 78u);
+  EXPECT_EQ(w.Coarse(1, 1).IsDevelopedCount, 3);
+  EXPECT_EQ(w.Coarse(0, 0).IsDevelopedCount, 0);
+}
+
+TEST(ClassifyDevelopedCellsTest, RecountsFromZeroEachTime) {
+  AnalysisWorld w(2, 2);
+  w.DevelopBlock(0, 0, 3, 3);
+  ClassifyDevelopedCells(w.world());
+  ClassifyDevelopedCells(w.world());
+  EXPECT_EQ(w.Coarse(0, 0).IsDevelopedCount, 9);
+  EXPECT_EQ(w.world().FineCellTotals[1], 9u);
+  EXPECT_EQ(w.world().FineCellTotals[0], 27u);
+}
+
+TEST(PartitionFineGridTest, TilesCountEveryFineCellOfTheirBlock) {
+  AnalysisWorld w(25, 3);        // 75 x 9 fine cells
+  w.DevelopBlock(18, 0, 10, 1);  // the whole first row of the third column block
+  TDreierArray counts;
+  PartitionFineGrid(w.sim(), counts, 8);
+
+  const std::vector<int> widths = BlockWidths(TileBounds(75, 8));
+  const std::vector<int> heights = BlockWidths(TileBounds(9, 8));
+  std::uint32_t total = 0;
+  for (int b = 0; b < 8; ++b) {
+    for (int a = 0; a < 8; ++a) {
+      EXPECT_EQ(counts(b, a, 0) + counts(b, a, 1),
+                static_cast<std::uint32_t>(widths[b] * heights[a]));
+      total += counts(b, a, 0) + counts(b, a, 1);
+    }
+  }
+  EXPECT_EQ(total, 675u);
+  EXPECT_EQ(counts(2, 0, 1), 10u);
+  EXPECT_EQ(counts(1, 0, 1) + counts(3, 0, 1), 0u);
+}
+
+TEST(SegregationIndexTest, DevelopmentFillingOneTileAloneIsFullySegregated) {
+  AnalysisWorld w(8, 8);  // 24 fine lines: the first tile is coarse cell (0, 0)
+  w.DevelopBlock(0, 0, 3, 3);
+  w.world().TimeStep = 30;
+  PeriodicSegregation(w.sim());
+
+  EXPECT_EQ(w.sim().DissimiGrid.Cell(2, 1), "100");
+  EXPECT_EQ(w.sim().DissimiGrid.Cell(2, 3), "1");
+  EXPECT_EQ(w.sim().DissimiGrid.Cell(1, 3), "1");
+  EXPECT_EQ(w.sim().DissimiGrid.Cell(1, 1), "0");
+  EXPECT_EQ(w.sim().DissimiGrid.Cell(2, 2), "0");
+  EXPECT_EQ(w.sim().valueList.Value("IS_developed_cells"), "1");
+  ASSERT_EQ(w.PointsOf("ser_IS").size(), 1u);
+  EXPECT_EQ(w.PointsOf("ser_IS")[0].x, 30.0);
+  EXPECT_NEAR(w.PointsOf("ser_IS")[0].y, 1.0, 1e-12);
+}
+
+TEST(SegregationIndexTest, EqualSharesInEveryTileGiveZero) {
+  AnalysisWorld w(8, 8);
+  w.world().FineCellTotals = {512, 64};
+  TDreierArray counts;
+  counts.Resize(8, 8, 2);
+  for (int b = 0; b < 8; ++b) {
+    for (int a = 0; a < 8; ++a) {
+      counts(b, a, 0) = 8;
+      counts(b, a, 1) = 1;
+    }
+  }
+  SegregationIndex(w.sim(), counts);
+  EXPECT_EQ(w.sim().DissimiGrid.Cell(2, 1), "0");
+  EXPECT_EQ(w.sim().DissimiGrid.Cell(2, 3), "0");
+  EXPECT_EQ(w.sim().valueList.Value("IS_developed_cells"), "0");
+  ASSERT_EQ(w.PointsOf("ser_IS").size(), 1u);
+  EXPECT_NEAR(w.PointsOf("ser_IS")[0].y, 0.0, 1e-12);
+}
+
+TEST(SegregationIndexTest, PartlySegregatedDevelopment) {
+  AnalysisWorld w(8, 8);
+  w.DevelopBlock(0, 0, 3, 3);    // all 9 cells of the first tile
+  w.DevelopBlock(20, 20, 4, 1);  // 4 of the 16 cells of the last tile
+  PeriodicSegregation(w.sim());
+  // Diss = 50 (9/13 + |12/563 - 4/13| + 551/563) = 50 * 1102/563.
+  EXPECT_EQ(w.sim().DissimiGrid.Cell(2, 1), "97,87");
+  EXPECT_EQ(w.sim().valueList.Value("IS_developed_cells"), "0,98");
+  ASSERT_EQ(w.PointsOf("ser_IS").size(), 1u);
+  EXPECT_NEAR(w.PointsOf("ser_IS")[0].y, 1102.0 / 1126.0, 1e-12);
+}
+
+TEST(SegregationIndexTest, AnEmptyCategoryLeavesTheIndexUndefined) {
+  for (bool allDeveloped : {false, true}) {
+    AnalysisWorld w(8, 8);
+    if (allDeveloped) {
+      w.DevelopBlock(0, 0, 24, 24);
+    }
+    w.Fine(5, 5).ClusterVisited = true;
+    w.Fine(5, 5).ClusterLinks.push_back({5, 6});
+    PeriodicSegregation(w.sim());
+
+    EXPECT_EQ(w.sim().valueList.Value("IS_developed_cells"), "-");
+    for (const auto& [c, r] : {std::pair{1, 1}, {2, 1}, {2, 2}, {1, 3}, {2, 3}}) {
+      EXPECT_EQ(w.sim().DissimiGrid.Cell(c, r), "-");
+    }
+    EXPECT_TRUE(w.PointsOf("ser_IS").empty());
+    EXPECT_FALSE(w.Fine(5, 5).ClusterVisited);
+    EXPECT_TRUE(w.Fine(5, 5).ClusterLinks.empty());
+  }
+}
+
+TEST(SegregationIndexTest, AWorldWithoutCellsRecordsNothing) {
+  AnalysisWorld w(0, 0);
+  TDreierArray counts;
+  PartitionFineGrid(w.sim(), counts, 8);
+  EXPECT_EQ(counts.Size1(), 8);
+  EXPECT_EQ(w.sim().valueList.Value("IS_developed_cells"), "-");
+  EXPECT_TRUE(w.PointsOf("ser_IS").empty());
+}
+
+TEST(PeriodicSegregationTest, TheTimeStepAddsOnePointEveryTenthStep) {
+  testing::TestSimulation t;
+  NewSetup(t.sim);
+  StartRun(t.sim);  // "cluster" is the default field type
+  for (int step = 0; step < 21; ++step) {
+    SimulationStep(t.sim);
+  }
+  const auto& points = t.sim.charts.GetSeries("ser_IS").Points();
+  ASSERT_EQ(points.size(), 3u);
+  EXPECT_EQ(points[0].x, 0.0);
+  EXPECT_EQ(points[1].x, 10.0);
+  EXPECT_EQ(points[2].x, 20.0);
+  EXPECT_NE(t.sim.valueList.Value("IS_developed_cells"), "-");
+  EXPECT_EQ(t.sim.charts.GetSeries("ser_RS").Count(), 3u);
+}
+
+}  // namespace
+}  // namespace veltmoor

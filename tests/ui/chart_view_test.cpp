@@ -1,0 +1,237 @@
+#include "ui/chart_view.h"
+
+#include <gtest/gtest.h>
+
+#include <QAreaSeries>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QCategoryAxis>
+#include <QDir>
+#include <QImage>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QScatterSeries>
+#include <QTemporaryDir>
+#include <QValueAxis>
+#include <cmath>
+#include <limits>
+
+#include "chart/chart_file.h"
+#include "qt_app.h"
+#include "ui/chart_editor.h"
+#include "ui/error_guard.h"
+
+namespace veltmoor {
+namespace {
+
+using chart::AxisSide;
+using chart::SeriesKind;
+
+class ChartViewTest : public ::testing::Test {
+ protected:
+  ChartViewTest() : model_("Chart_test", "Test chart") {
+    test::TestApp();
+    model_.SetAxisTitles("time", "count", "ratio");
+    for (auto [name, kind] : {std::pair{"ser_line", SeriesKind::Line},
+                              {"ser_point", SeriesKind::Point},
+                              {"ser_bar", SeriesKind::Bar},
+                              {"ser_area", SeriesKind::Area},
+                              {"ser_hidden", SeriesKind::Line}}) {
+      chart::Series& series = model_.AddSeries(name, std::string(name) + " title", kind);
+      for (double x : {1.0, 2.0, 3.0}) {
+        series.Add(x, x * 10.0);
+      }
+    }
+    model_.Find("ser_bar")->SetShowMarks(true);
+    model_.Find("ser_point")->SetColor(0x0000FF);
+    model_.Find("ser_hidden")->SetVisible(false);
+  }
+
+  static std::vector<QAbstractSeries::SeriesType> Types(const ChartView& view) {
+    std::vector<QAbstractSeries::SeriesType> types;
+    for (QAbstractSeries* series : view.chart()->series()) {
+      types.push_back(series->type());
+    }
+    return types;
+  }
+
+  static int Count(const ChartView& view, const QString& name) {
+    for (QAbstractSeries* series : view.chart()->series()) {
+      if (series->name() == name) {
+        return static_cast<int>(static_cast<QXYSeries*>(series)->count());
+      }
+    }
+    return -1;
+  }
+
+  chart::Chart model_;
+};
+
+TEST_F(ChartViewTest, ShowsEachVisibleSeriesByItsKind) {
+  ChartView view(&model_);
+  using T = QAbstractSeries::SeriesType;
+  EXPECT_EQ(Types(view), (std::vector<T>{T::SeriesTypeLine, T::SeriesTypeScatter, T::SeriesTypeBar,
+                                         T::SeriesTypeArea}));
+  auto* bars = static_cast<QBarSeries*>(view.chart()->series()[2]);
+  EXPECT_TRUE(bars->isLabelsVisible());
+  ASSERT_EQ(bars->count(), 1);
+  EXPECT_EQ(bars->barSets()[0]->at(2), 30.0);
+  auto* categories = qobject_cast<QCategoryAxis*>(view.BottomAxis());
+  ASSERT_NE(categories, nullptr);
+  EXPECT_EQ(categories->categoriesLabels(), (QStringList{"1", "2", "3"}));
+  auto* scatter = static_cast<QScatterSeries*>(view.chart()->series()[1]);
+  EXPECT_EQ(scatter->color(), QColor(255, 0, 0));
+  EXPECT_EQ(view.chart()->title(), "Test chart");
+  EXPECT_EQ(view.BottomAxis()->titleText(), "time");
+  EXPECT_EQ(view.LeftAxis()->titleText(), "count");
+  // Bars stand on zero and their value marks get room above the highest one.
+  EXPECT_EQ(view.FittedLeft().min, 0.0);
+  EXPECT_GT(view.FittedLeft().max, 30.0);
+}
+
+TEST(ChartColour, LowByteIsRed) {
+  EXPECT_EQ(ToQColor(0x0000FF), QColor(255, 0, 0));
+  EXPECT_EQ(ToQColor(0xFF0000), QColor(0, 0, 255));
+  EXPECT_EQ(ToQColor(0x4763FF), QColor(0xFF, 0x63, 0x47));
+}
+
+TEST_F(ChartViewTest, RightAxisOnlyWhileAShownSeriesUsesIt) {
+  ChartView view(&model_);
+  EXPECT_EQ(view.RightAxis(), nullptr);
+  EXPECT_EQ(view.chart()->axes(Qt::Vertical).size(), 1);
+  chart::Series& hidden = *model_.Find("ser_hidden");
+  hidden.SetVerticalAxis(AxisSide::Right);
+  view.Refresh();
+  EXPECT_EQ(view.RightAxis(), nullptr) << "a hidden series needs no axis";
+  hidden.SetVisible(true);
+  view.Refresh();
+  ASSERT_NE(view.RightAxis(), nullptr);
+  EXPECT_EQ(view.RightAxis()->titleText(), "ratio");
+  EXPECT_EQ(view.chart()->axes(Qt::Vertical).size(), 2);
+}
+
+TEST_F(ChartViewTest, RefreshRebuildsOnlyWhenTheModelChanged) {
+  ChartView view(&model_);
+  EXPECT_EQ(view.RebuildCount(), 1u);
+  view.Refresh();
+  view.Refresh();
+  EXPECT_EQ(view.RebuildCount(), 1u);
+  model_.Find("ser_line")->Add(2.0, 25.0);
+  view.Refresh();
+  EXPECT_EQ(view.RebuildCount(), 2u);
+  EXPECT_EQ(Count(view, "ser_line title"), 4);
+}
+
+TEST_F(ChartViewTest, SkipsPointsThatAreNotFiniteAndFitsEmptyCharts) {
+  chart::Chart lines("Chart_lines", "lines");
+  chart::Series& series = lines.AddSeries("ser", "ser", SeriesKind::Line);
+  ChartView view(&lines);
+  EXPECT_EQ(view.FittedBottom(), (AxisRange{0.0, 1.0}));
+  series.Add(0.0, 1.0);
+  series.Add(std::numeric_limits<double>::quiet_NaN(), 2.0);
+  series.Add(2.0, std::numeric_limits<double>::infinity());
+  series.Add(4.0, 3.0);
+  view.Refresh();
+  EXPECT_EQ(Count(view, "ser"), 2);
+  EXPECT_DOUBLE_EQ(view.FittedBottom().min, -0.2);
+  EXPECT_DOUBLE_EQ(view.FittedBottom().max, 4.2);
+  EXPECT_TRUE(std::isfinite(view.LeftAxis()->max()));
+}
+
+TEST_F(ChartViewTest, StackedAreasStandOnTheOnesBefore) {
+  chart::Chart stacked("Chart_stack", "stack");
+  stacked.AddSeries("a", "a", SeriesKind::StackedArea).Add(1.0, 2.0);
+  stacked.AddSeries("b", "b", SeriesKind::StackedArea).Add(1.0, 3.0);
+  ChartView view(&stacked);
+  auto* upper = static_cast<QAreaSeries*>(view.chart()->series()[1]);
+  EXPECT_EQ(upper->lowerSeries()->at(0).y(), 2.0);
+  EXPECT_EQ(upper->upperSeries()->at(0).y(), 5.0);
+}
+
+TEST_F(ChartViewTest, ZoomStaysUntilUndoneByTheViewOrTheModel) {
+  model_.Find("ser_bar")->SetVisible(false);
+  ChartView view(&model_);
+  view.resize(420, 300);
+  view.show();
+  test::TestApp().processEvents();
+  view.chart()->zoomIn(QRectF(view.chart()->plotArea().center(), QSizeF(40, 40)));
+  ASSERT_TRUE(view.IsZoomed());
+  const double zoomed_max = view.BottomAxis()->max();
+  EXPECT_LT(zoomed_max, view.FittedBottom().max);
+  model_.Find("ser_line")->Add(10.0, 5.0);
+  view.Refresh();
+  EXPECT_EQ(view.BottomAxis()->max(), zoomed_max) << "new data keeps the user's zoom";
+
+  model_.UndoZoom();
+  view.Refresh();
+  EXPECT_FALSE(view.IsZoomed());
+  EXPECT_EQ(view.BottomAxis()->max(), view.FittedBottom().max);
+
+  view.chart()->zoomIn(QRectF(view.chart()->plotArea().center(), QSizeF(40, 40)));
+  const QPointF at = view.chart()->plotArea().center();
+  QMouseEvent press(QEvent::MouseButtonPress, at, at, Qt::RightButton, Qt::RightButton, {});
+  QMouseEvent release(QEvent::MouseButtonRelease, at, at, Qt::RightButton, Qt::NoButton, {});
+  QApplication::sendEvent(view.viewport(), &press);
+  QApplication::sendEvent(view.viewport(), &release);
+  EXPECT_FALSE(view.IsZoomed());
+  EXPECT_EQ(view.LeftAxis()->max(), view.FittedLeft().max);
+}
+
+TEST_F(ChartViewTest, DoubleClickAsksForTheEditorOfItsChart) {
+  ChartView view(&model_);
+  chart::Chart* asked = nullptr;
+  QObject::connect(&view, &ChartView::editRequested, [&](chart::Chart* c) { asked = c; });
+  const QPointF at(50, 50);
+  QMouseEvent click(QEvent::MouseButtonDblClick, at, at, Qt::LeftButton, Qt::LeftButton, {});
+  QApplication::sendEvent(view.viewport(), &click);
+  EXPECT_EQ(asked, &model_);
+}
+
+TEST_F(ChartViewTest, EditorWritesTitlesAndVisibilityIntoTheModel) {
+  ChartView view(&model_);
+  ChartEditor editor(view);
+  EXPECT_EQ(editor.windowTitle(), "Chart editor – Test chart");
+  EXPECT_EQ(editor.SeriesList()->count(), 5);
+  editor.TitleEdit()->setText("Renamed");
+  editor.LeftTitleEdit()->setText("cells");
+  editor.RightTitleEdit()->setText("share");
+  EXPECT_EQ(model_.Title(), "Renamed");
+  EXPECT_EQ(model_.BottomAxisTitle(), "time");
+  EXPECT_EQ(model_.LeftAxisTitle(), "cells");
+  EXPECT_EQ(model_.RightAxisTitle(), "share");
+  EXPECT_EQ(view.chart()->title(), "Renamed") << "the view follows at once";
+
+  editor.SeriesList()->item(0)->setCheckState(Qt::Unchecked);
+  editor.SeriesList()->item(4)->setCheckState(Qt::Checked);
+  EXPECT_FALSE(model_.Find("ser_line")->Visible());
+  EXPECT_TRUE(model_.Find("ser_hidden")->Visible());
+  EXPECT_EQ(view.chart()->series().size(), 4);
+}
+
+TEST_F(ChartViewTest, SavesThePictureAndTheDataFile) {
+  ChartView view(&model_);
+  view.resize(420, 300);
+  QTemporaryDir dir;
+  const QString png = dir.filePath("chart.png");
+  ASSERT_TRUE(SaveChartPng(view, png));
+  QImage picture(png);
+  EXPECT_EQ(picture.size(), QSize(420, 300));
+
+  ChartEditor editor(view);
+  ASSERT_TRUE(editor.SaveData(dir.filePath("chart")));
+  EXPECT_EQ(chart::LoadChartFile(dir.filePath("chart.tee").toStdString())->AllSeries().size(), 5u);
+
+  QString shown;
+  SetErrorPresenter([&](QWidget*, const QString& message) { shown = message; });
+  const QString missing = dir.filePath("no/such/folder/chart");
+  EXPECT_FALSE(editor.SaveData(missing));
+  EXPECT_TRUE(shown.contains(missing)) << shown.toStdString();
+  EXPECT_FALSE(editor.SavePng(missing + ".png"));
+  EXPECT_TRUE(shown.contains(missing + ".png")) << shown.toStdString();
+  SetErrorPresenter({});
+}
+
+}  // namespace
+}  // namespace veltmoor
