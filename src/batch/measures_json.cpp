@@ -36,7 +36,7 @@ nlohmann::json MeasuresToJson(const Simulation& sim) {
   out["ValueList"] = std::move(values);
   out["MeanLength"] = nullptr;
   out["Nodes"] = NodesJson(world);
-  out["ClusterSizes"] = nlohmann::json::array();
+  out["ClusterSizes"] = world.ClusterSizes;
   nlohmann::json charts = nlohmann::json::object();
   for (const auto& chart : sim.charts.All()) {
     charts[chart->Name()] = chart::ChartToJson(*chart);

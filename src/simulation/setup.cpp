@@ -155,6 +155,8 @@ void ClearWorld(Simulation& sim) {
   world.PotentialGrid.Clear();
   world.HwmCandidateList.clear();
   world.ClusterCandidateList.clear();
+  world.ClusterSizes.clear();
+  world.NodeNeighbourhoods.clear();
   // Nothing may keep pointing into the grids that are gone.
   world.DragStartCell = nullptr;
   world.DragEndCell = nullptr;

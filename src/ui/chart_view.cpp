@@ -32,7 +32,9 @@ using chart::SeriesKind;
 constexpr double kMargin = 0.05;
 // Value marks sit above the bars and need room below the frame.
 constexpr double kMarksHeadroom = 0.15;
-constexpr double kTargetTicks = 5.0;
+constexpr double kDefaultTicks = 5.0;
+constexpr double kTickPixelsVertical = 35.0;
+constexpr double kTickPixelsHorizontal = 60.0;
 // A category axis labels at most this many bars; more would overlap in a strip chart.
 constexpr int kMaxCategoryLabels = 12;
 constexpr qreal kMarkerSize = 7.0;
@@ -86,37 +88,39 @@ class Extent {
   bool headroom_ = false;
 };
 
-// A step of 1, 2 or 5 times a power of ten giving about five ticks over `span`.
-double NiceStep(double span) {
+// A step of 1, 2 or 5 times a power of ten giving about `ticks` ticks over `span`.
+double NiceStep(double span, double ticks) {
   if (!(span > 0.0) || !std::isfinite(span)) {
     return 1.0;
   }
-  const double raw = span / kTargetTicks;
+  const double raw = span / ticks;
   const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
   const double normal = raw / magnitude;
   const double factor = normal < 1.5 ? 1.0 : normal < 3.0 ? 2.0 : normal < 7.0 ? 5.0 : 10.0;
   return factor * magnitude;
 }
 
-// Ticks at multiples of a nice step keep the labels short at every zoom.
-void UpdateTicks(QValueAxis* axis) {
-  if (qobject_cast<QCategoryAxis*>(axis) != nullptr) {
+// How many ticks fit the axis' length in the plot without their labels touching.
+double TargetTicks(const QValueAxis* axis, const QRectF& plot) {
+  const bool vertical = axis->orientation() == Qt::Vertical;
+  const double pixels = vertical ? plot.height() : plot.width();
+  if (!(pixels > 0.0)) {
+    return kDefaultTicks;
+  }
+  return std::clamp(pixels / (vertical ? kTickPixelsVertical : kTickPixelsHorizontal), 2.0, 10.0);
+}
+
+// Ticks at multiples of a nice step keep the labels short at every zoom and size.
+void UpdateTicks(QValueAxis* axis, const QRectF& plot) {
+  if (axis == nullptr || qobject_cast<QCategoryAxis*>(axis) != nullptr) {
     return;
   }
-  const double step = NiceStep(axis->max() - axis->min());
+  const double step = NiceStep(axis->max() - axis->min(), TargetTicks(axis, plot));
   const int decimals = std::max(0, -static_cast<int>(std::floor(std::log10(step))));
   axis->setTickType(QValueAxis::TicksDynamic);
   axis->setTickAnchor(0.0);
   axis->setTickInterval(step);
   axis->setLabelFormat(QStringLiteral("%.%1f").arg(decimals));
-}
-
-void SetRange(QValueAxis* axis, const AxisRange& range) {
-  if (axis == nullptr) {
-    return;
-  }
-  axis->setRange(range.min, range.max);
-  UpdateTicks(axis);
 }
 
 QLocale NumberLocale() {
@@ -344,6 +348,7 @@ class ChartView::Builder {
       set->setBorderColor(ToQColor(series.Color()).darker(130));
     }
     set->setLabelColor(Qt::black);
+    set->setLabelFont(SizedFont(7));
     if (series.ShowMarks()) {
       y.NeedHeadroom();
     }
@@ -385,6 +390,7 @@ ChartView::ChartView(chart::Chart* model, QWidget* parent) : QChartView(parent),
   qt_chart->setLocale(NumberLocale());
   qt_chart->legend()->setAlignment(Qt::AlignBottom);
   qt_chart->legend()->setFont(SizedFont(7));
+  connect(qt_chart, &QChart::plotAreaChanged, this, &ChartView::UpdateAllTicks);
   Rebuild();
 }
 
@@ -477,7 +483,7 @@ void ChartView::CreateAxes(bool with_right) {
 // Any range change we did not make ourselves is the user's zoom (rubber band or otherwise).
 void ChartView::WatchRange(QValueAxis* axis, std::optional<AxisRange>& zoom_memory) {
   connect(axis, &QValueAxis::rangeChanged, this, [this, axis, &zoom_memory](qreal min, qreal max) {
-    UpdateTicks(axis);
+    UpdateTicks(axis, chart()->plotArea());
     if (!setting_ranges_) {
       zoomed_ = true;
       zoom_memory = AxisRange{min, max};
@@ -491,6 +497,19 @@ void ChartView::ApplyRanges() {
   SetRange(left_, zoomed_ && zoom_left_ ? *zoom_left_ : fitted_left_);
   SetRange(right_, zoomed_ && zoom_right_ ? *zoom_right_ : fitted_right_);
   setting_ranges_ = false;
+}
+
+void ChartView::SetRange(QValueAxis* axis, const AxisRange& range) {
+  if (axis != nullptr) {
+    axis->setRange(range.min, range.max);
+    UpdateTicks(axis, chart()->plotArea());
+  }
+}
+
+void ChartView::UpdateAllTicks() {
+  for (QValueAxis* axis : {bottom_, left_, right_}) {
+    UpdateTicks(axis, chart()->plotArea());
+  }
 }
 
 void ChartView::ApplyTitles() {

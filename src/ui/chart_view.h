@@ -66,6 +66,8 @@ class ChartView : public QChartView {
   void CreateAxes(bool with_right);
   void WatchRange(QValueAxis* axis, std::optional<AxisRange>& zoom_memory);
   void ApplyRanges();
+  void SetRange(QValueAxis* axis, const AxisRange& range);
+  void UpdateAllTicks();
   void ApplyTitles();
 
   chart::Chart* model_;

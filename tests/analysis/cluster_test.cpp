@@ -143,17 +143,6 @@ TEST(RankSizeAnalysisTest, EqualSizesGiveAFlatLine) {
   EXPECT_EQ(w.sim().charts.Get("Chart_rank").Title(), "Rank-Size (RS) : r² = 1; slope = 0");
 }
 
-TEST(RankSizeAnalysisTest, ARepeatedAnalysisReplacesTheChartsButExtendsRs) {
-  AnalysisWorld w(5, 5);
-  Mark(w,
-       {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}, {6, 0}, {7, 0}, {8, 0}, {9, 0}, {10, 0}});
-  LabelClusters(w.sim());
-  LabelClusters(w.sim());
-  EXPECT_EQ(w.PointsOf("bar_clusterSize").size(), 1u);
-  EXPECT_EQ(w.PointsOf("ser_rank").size(), 1u);
-  EXPECT_EQ(w.PointsOf("ser_RS").size(), 2u);
-}
-
 TEST(ShowClustersTest, NetworkOnlyChangesNothing) {
   AnalysisWorld w(2, 2);
   w.world().FieldType = kFieldNetworkOnly;

@@ -107,15 +107,17 @@ TEST(StructureAnalysisTest, NoNodeLeavesTheNodeSeriesEmptyAndTitlesDefined) {
   EXPECT_EQ(w.world().ClusterSizes, (std::vector<int>{4}));
 }
 
-TEST(StructureAnalysisTest, ARepeatedAnalysisReplacesTheNodeSeries) {
-  AnalysisWorld w(3, 3);
-  w.DevelopBlock(3, 3, 3, 3);
+TEST(StructureAnalysisTest, ARepeatedAnalysisReplacesEverySeriesButRs) {
+  AnalysisWorld w(5, 5);
+  w.DevelopBlock(0, 0, 11, 1);  // one cluster large enough for a bar
   w.AddNode(1, 1);
   StructureAnalysis(w.sim());
   StructureAnalysis(w.sim());
   EXPECT_EQ(w.PointsOf("ser_PotDense").size(), 1u);
   EXPECT_EQ(w.PointsOf("ser_ConnPot").size(), 1u);
   EXPECT_EQ(w.PointsOf("ser_devDense").size(), 1u);
+  EXPECT_EQ(w.PointsOf("bar_clusterSize").size(), 1u);
+  EXPECT_EQ(w.PointsOf("ser_rank").size(), 1u);
   EXPECT_EQ(w.PointsOf("ser_RS").size(), 2u);
 }
 

@@ -119,6 +119,7 @@ TEST(ClearWorldTest, NewSetupReplacesEverythingAndClearsTheSeries) {
   t.sim.charts.GetSeries("Ser_Edges").Add(1, 2);
   t.world().DragStartCell = &t.world().CellGrid(1, 1);
   t.world().TimeStep = 7;
+  t.world().ClusterSizes = {12, 3};
   const auto zooms = t.sim.charts.Get("Chart_IS").ZoomResetRequests();
 
   B_setupClick(t.sim);
@@ -126,6 +127,7 @@ TEST(ClearWorldTest, NewSetupReplacesEverythingAndClearsTheSeries) {
   EXPECT_EQ(t.sim.charts.GetSeries("Ser_Edges").Count(), 0u);
   EXPECT_EQ(t.sim.charts.Get("Chart_IS").ZoomResetRequests(), zooms + 1);
   EXPECT_EQ(t.world().DragStartCell, nullptr);
+  EXPECT_TRUE(t.world().ClusterSizes.empty());
   EXPECT_EQ(t.world().TimeStep, 0u);
   EXPECT_EQ(t.world().NodeCount, 1u);
   EXPECT_EQ(t.world().CandidateList.size(), 26u);

@@ -225,7 +225,8 @@ TEST_F(ChartViewTest, SavesThePictureAndTheDataFile) {
 
   QString shown;
   SetErrorPresenter([&](QWidget*, const QString& message) { shown = message; });
-  const QString missing = dir.filePath("no/such/folder/chart");
+  // A plain file where a folder should be: no folder can be made there.
+  const QString missing = png + "/chart";
   EXPECT_FALSE(editor.SaveData(missing));
   EXPECT_TRUE(shown.contains(missing)) << shown.toStdString();
   EXPECT_FALSE(editor.SavePng(missing + ".png"));
