@@ -18,7 +18,7 @@ void FillConnectivityTable(Simulation& sim);
 // Scales one value per node to 0..1 between their minimum and maximum, shaped by
 // ColourExponent, and overwrites `values` with the result, which also becomes each node's
 // Measure, sML cell and gradient colour; the nodes are redrawn at once. When all values are
-// equal they stay unscaled and the colour is that of the nearer end of the gradient.
+// equal they stay unscaled; one outside 0..1 takes the colour of the gradient's nearer end.
 void ScaleAndColourNodes(Simulation& sim, std::vector<double>& values);
 
 // Rebuilds Ser_Edges: one bar per number of segments that some node has, in ascending

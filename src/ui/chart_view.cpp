@@ -33,8 +33,8 @@ constexpr double kMargin = 0.05;
 // Value marks sit above the bars and need room below the frame.
 constexpr double kMarksHeadroom = 0.15;
 constexpr double kDefaultTicks = 5.0;
-constexpr double kTickPixelsVertical = 35.0;
-constexpr double kTickPixelsHorizontal = 60.0;
+constexpr double kTickPixelsVertical = 25.0;
+constexpr double kTickPixelsHorizontal = 50.0;
 // A category axis labels at most this many bars; more would overlap in a strip chart.
 constexpr int kMaxCategoryLabels = 12;
 constexpr qreal kMarkerSize = 7.0;

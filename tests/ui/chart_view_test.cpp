@@ -156,6 +156,7 @@ TEST_F(ChartViewTest, ZoomStaysUntilUndoneByTheViewOrTheModel) {
   view.resize(420, 300);
   view.show();
   test::TestApp().processEvents();
+  ASSERT_FALSE(view.IsZoomed()) << "laying the chart out is no zoom";
   view.chart()->zoomIn(QRectF(view.chart()->plotArea().center(), QSizeF(40, 40)));
   ASSERT_TRUE(view.IsZoomed());
   const double zoomed_max = view.BottomAxis()->max();
@@ -183,10 +184,19 @@ TEST_F(ChartViewTest, DoubleClickAsksForTheEditorOfItsChart) {
   ChartView view(&model_);
   chart::Chart* asked = nullptr;
   QObject::connect(&view, &ChartView::editRequested, [&](chart::Chart* c) { asked = c; });
-  const QPointF at(50, 50);
-  QMouseEvent click(QEvent::MouseButtonDblClick, at, at, Qt::LeftButton, Qt::LeftButton, {});
-  QApplication::sendEvent(view.viewport(), &click);
+  view.resize(420, 300);
+  view.show();
+  test::TestApp().processEvents();
+  const QPointF at = view.chart()->plotArea().center();
+  using E = QEvent;
+  for (E::Type type : {E::MouseButtonPress, E::MouseButtonRelease, E::MouseButtonDblClick,
+                       E::MouseButtonRelease}) {
+    const Qt::MouseButtons held = type == E::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, at, at, Qt::LeftButton, held, {});
+    QApplication::sendEvent(view.viewport(), &event);
+  }
   EXPECT_EQ(asked, &model_);
+  EXPECT_FALSE(view.IsZoomed()) << "a click is no zoom";
 }
 
 TEST_F(ChartViewTest, EditorWritesTitlesAndVisibilityIntoTheModel) {
