@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "analysis/ConnTable.h"
+#include "analysis/fractal.h"
 #include "batch/batch_options.h"
 #include "batch/measures_json.h"
 #include "batch/progress_bar.h"
@@ -107,6 +109,8 @@ struct RunOptions {
   WorldOptions world;
   std::string field_type;
   long long steps = 0;
+  bool analyse = false;
+  std::string table_csv;
 };
 
 // The radio button behind each --field-type value.
@@ -123,6 +127,18 @@ void AddRunOptions(CLI::App& command, RunOptions& options) {
   command.add_option("--steps", options.steps, "most time steps to run")
       ->required()
       ->check(CLI::Range(0LL, 100000000LL));
+  command.add_flag("--analyse", options.analyse,
+                   "after the run: paths, table, histogram, structure, radial and grid analyses");
+  command.add_option("--table", options.table_csv,
+                     "write the connectivity table as CSV to this file (needs --analyse)");
+}
+
+void Analyse(Simulation& sim, std::ostream& err) {
+  ProgressBar bar(err, StderrIsTerminal(), "paths");
+  sim.PathProgress = [&bar](int percent) { bar.Update(percent / 100.0); };
+  Button4Click(sim);
+  sim.PathProgress = nullptr;
+  bar.Update(1.0);
 }
 
 int RunRun(const RunOptions& options, std::ostream& err) {
@@ -138,10 +154,17 @@ int RunRun(const RunOptions& options, std::ostream& err) {
     bar.Update(static_cast<double>(step + 1) / static_cast<double>(options.steps));
   }
   bar.Finish();
+  if (options.analyse) {
+    Analyse(sim, err);
+  }
   OutputSet outputs;
   AddWorldOutputs(batch, options.world, outputs);
   outputs.Add("measures.json", MeasuresToJson(sim).dump() + "\n");
   outputs.WriteTo(options.world.out);
+  if (!options.table_csv.empty()) {
+    WriteFileAtomically(options.table_csv,
+                        [&sim](std::ostream& out) { WriteConnectivityTableCsv(sim, out); });
+  }
   return 0;
 }
 
@@ -160,6 +183,9 @@ int RunBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
 
   try {
     app.parse(argc, argv);
+    if (run->parsed() && !run_options.table_csv.empty() && !run_options.analyse) {
+      throw CLI::ValidationError("--table", "the connectivity table needs --analyse");
+    }
   } catch (const CLI::CallForHelp&) {
     out << app.help();
     return 0;

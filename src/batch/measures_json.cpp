@@ -1,20 +1,30 @@
 #include "batch/measures_json.h"
 
+#include "analysis/connectivity_table_model.h"
 #include "chart/chart_file.h"
 
 namespace veltmoor {
 
 namespace {
 
-nlohmann::json NodesJson(const World& world) {
+bool TableFilled(const Simulation& sim) {
+  return sim.StringGrid1.NodeRows() > 0;
+}
+
+nlohmann::json NodesJson(const Simulation& sim) {
+  const World& world = sim.world;
+  const ConnectivityTableModel& table = sim.StringGrid1;
   nlohmann::json nodes = nlohmann::json::array();
-  for (const auto& node : world.NodeList) {
-    // ML, loc and sML exist only after a path analysis.
-    nodes.push_back({{"Degree", node->Links.size()},
-                     {"ML", nullptr},
-                     {"loc", nullptr},
-                     {"sML", nullptr},
-                     {"Measure", node->Measure}});
+  for (std::size_t i = 0; i < world.NodeList.size(); ++i) {
+    const TAgent& node = *world.NodeList[i];
+    const int row = static_cast<int>(i);
+    // ML, loc and sML exist only for nodes the last table covered.
+    const bool measured = row < table.NodeRows();
+    nodes.push_back({{"Degree", node.Links.size()},
+                     {"ML", measured ? nlohmann::json(table.ML(row)) : nlohmann::json()},
+                     {"loc", measured ? nlohmann::json(table.Loc(row)) : nlohmann::json()},
+                     {"sML", measured ? nlohmann::json(table.ScaledValue(row)) : nlohmann::json()},
+                     {"Measure", node.Measure}});
   }
   return nodes;
 }
@@ -34,8 +44,8 @@ nlohmann::json MeasuresToJson(const Simulation& sim) {
     values.push_back({key, value});
   }
   out["ValueList"] = std::move(values);
-  out["MeanLength"] = nullptr;
-  out["Nodes"] = NodesJson(world);
+  out["MeanLength"] = TableFilled(sim) ? nlohmann::json(world.MeanLength) : nlohmann::json();
+  out["Nodes"] = NodesJson(sim);
   out["ClusterSizes"] = world.ClusterSizes;
   nlohmann::json charts = nlohmann::json::object();
   for (const auto& chart : sim.charts.All()) {

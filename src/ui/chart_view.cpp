@@ -19,7 +19,7 @@
 #include <utility>
 #include <vector>
 
-#include "display/canvas.h"
+#include "render/qt_canvas.h"
 #include "simulation/numbers.h"
 
 namespace veltmoor {
@@ -195,10 +195,6 @@ void Colourise(QXYSeries* series, std::uint32_t colour) {
 }
 
 }  // namespace
-
-QColor ToQColor(std::uint32_t colour) {
-  return QColor(RedOf(colour), GreenOf(colour), BlueOf(colour));
-}
 
 // Turns the shown model series into Qt series on the view's axes and measures their extent.
 class ChartView::Builder {

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QChartView>
-#include <QColor>
 #include <QString>
 #include <cstdint>
 #include <optional>
@@ -13,9 +12,6 @@
 class QValueAxis;
 
 namespace veltmoor {
-
-// Colours of the program are 0x00BBGGRR: red sits in the low byte.
-QColor ToQColor(std::uint32_t colour);
 
 struct AxisRange {
   double min = 0.0;

@@ -1,13 +1,25 @@
 #include "ui/desktop_program.h"
 
+#include <QGuiApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPointer>
+#include <QScreen>
 
 #include "ui/app_context.h"
 #include "ui/main_form.h"
 #include "ui/simulation_window.h"
 #include "ui/study_placeholder.h"
+#include "ui/table_window.h"
 
 namespace veltmoor {
+
+DesktopProgram::DesktopProgram() = default;
+DesktopProgram::DesktopProgram(DesktopProgram&&) noexcept = default;
+// The frame owns the windows, which refer to the context: close the frame first.
+DesktopProgram::~DesktopProgram() {
+  frame.reset();
+}
 
 DesktopProgram StartDesktopProgram(bool show) {
   DesktopProgram program;
@@ -16,13 +28,16 @@ DesktopProgram StartDesktopProgram(bool show) {
   program.frame = std::make_unique<TMainForm>(context);
   TMainForm& frame = *program.frame;
   if (show) {
+    // Without a window manager "maximised" means nothing; fill the screen by hand.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+      frame.setGeometry(screen->availableGeometry());
+    }
     frame.showMaximized();
   }
 
   frame.RegisterWindowClass("TForm1", [&context] { return new TForm1(context); });
-  frame.RegisterWindowClass("TAnaDev", [] {
-    return CreateStudyPlaceholder("TAnaDev", QStringLiteral("AnaDevPara"));
-  });
+  frame.RegisterWindowClass(
+      "TAnaDev", [] { return CreateStudyPlaceholder("TAnaDev", QStringLiteral("AnaDevPara")); });
   frame.RegisterWindowClass("TanaMinDist", [] {
     return CreateStudyPlaceholder("TanaMinDist", QStringLiteral("analyse min distance"));
   });
@@ -30,9 +45,14 @@ DesktopProgram StartDesktopProgram(bool show) {
     return CreateStudyPlaceholder("Tana_clusterGrow", QStringLiteral("analyse cluster growth"));
   });
 
+  frame.RegisterWindowClass("TConnectivityTable",
+                            [&context] { return new TConnectivityTable(context); });
+
   auto* simulation = new TForm1(context);
   frame.AddChild(simulation)->showMaximized();
   program.simulation = simulation;
+  frame.AddChild(new TConnectivityTable(context));
+  frame.MdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(simulation->parentWidget()));
   QPointer<TForm1> first(simulation);
   frame.SetTimerToggle([first] {
     if (first) {

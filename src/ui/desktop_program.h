@@ -11,6 +11,10 @@ class TMainForm;
 class TForm1;
 
 struct DesktopProgram {
+  DesktopProgram();
+  DesktopProgram(DesktopProgram&&) noexcept;
+  ~DesktopProgram();
+
   std::unique_ptr<AppContext> context;
   std::unique_ptr<TMainForm> frame;
   TForm1* simulation = nullptr;  // the start-up simulation window

@@ -87,8 +87,8 @@ void TMainForm::CreateActions() {
                               QStringLiteral("Öffnen|Datei öffnen"), QKeySequence::Open);
   fileOpen->setIcon(s->standardIcon(QStyle::SP_DialogOpenButton));
   connect(fileOpen, &QAction::triggered, this, [this] {
-    const QString path = QFileDialog::getOpenFileName(
-        this, QStringLiteral("Öffnen"), QString(), QStringLiteral("Alle Dateien (*.*)"));
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Öffnen"), QString(),
+                                                      QStringLiteral("Alle Dateien (*.*)"));
     if (!path.isEmpty()) {
       OpenTextFile(path);
     }
@@ -98,9 +98,9 @@ void TMainForm::CreateActions() {
                                QStringLiteral("Schließen|Aktuelle Datei schließen"));
   connect(fileClose, &QAction::triggered, mdi_, &QMdiArea::closeActiveSubWindow);
 
-  auto* fileSave = MakeAction("FileSave", QStringLiteral("&Speichern"),
-                              QStringLiteral("Speichern|Aktuelle Datei speichern"),
-                              QKeySequence::Save);
+  auto* fileSave =
+      MakeAction("FileSave", QStringLiteral("&Speichern"),
+                 QStringLiteral("Speichern|Aktuelle Datei speichern"), QKeySequence::Save);
   fileSave->setIcon(s->standardIcon(QStyle::SP_DialogSaveButton));
   fileSave->setEnabled(false);
   auto* fileSaveAs = MakeAction("FileSaveAs", QStringLiteral("Speichern &unter..."),
@@ -193,8 +193,8 @@ void TMainForm::FillWindowMenu() {
   }
   int number = 1;
   for (QMdiSubWindow* child : children) {
-    QAction* item = window_menu_->addAction(
-        QStringLiteral("&%1 %2").arg(number++).arg(child->windowTitle()));
+    QAction* item =
+        window_menu_->addAction(QStringLiteral("&%1 %2").arg(number++).arg(child->windowTitle()));
     item->setCheckable(true);
     item->setChecked(child == mdi_->activeSubWindow());
     connect(item, &QAction::triggered, this, [this, child] { mdi_->setActiveSubWindow(child); });

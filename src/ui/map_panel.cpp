@@ -52,8 +52,8 @@ MapPanel::MapPanel(Simulation& sim, QWidget* parent)
 std::uint64_t MapPanel::Signature() const {
   const World& world = sim_.world;
   std::uint64_t signature = world.NodeLabelList.size();
-  for (const Canvas* layer : {world.MapImage.get(), world.FineImage.get(),
-                              world.AgentImage.get()}) {
+  for (const Canvas* layer :
+       {world.MapImage.get(), world.FineImage.get(), world.AgentImage.get()}) {
     signature = signature * 1000003u + (layer ? layer->ChangeCount() + 1 : 0);
   }
   signature = signature * 31u + (sim_.layers.CellLayers ? 1u : 0u);

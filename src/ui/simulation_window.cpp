@@ -8,6 +8,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
@@ -18,6 +20,9 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "analysis/cluster.h"
+#include "analysis/dijkstra.h"
+#include "analysis/fractal.h"
 #include "display/layers.h"
 #include "render/qt_canvas.h"
 #include "simulation/building_rules.h"
@@ -27,6 +32,7 @@
 #include "simulation/run_control.h"
 #include "simulation/setup.h"
 #include "ui/app_context.h"
+#include "ui/chart_editor.h"
 #include "ui/chart_view.h"
 #include "ui/error_guard.h"
 #include "ui/main_form.h"
@@ -114,7 +120,9 @@ TForm1::TForm1(AppContext& context, QWidget* parent)
 
 TForm1::~TForm1() = default;
 
-Simulation& TForm1::sim() { return context_.sim; }
+Simulation& TForm1::sim() {
+  return context_.sim;
+}
 
 bool TForm1::Act(const std::function<void()>& handler) {
   context_.router.Route(settings_);
@@ -228,7 +236,7 @@ QWidget* TForm1::ChartGrid(std::initializer_list<const char*> charts, int column
         target = &sim().charts.Get("Chart_IS");
       }
       ChartView* targetView = chart_views_.at(target->Name());
-      ChartEditor editor(targetView, this);
+      ChartEditor editor(*targetView, this);
       editor.exec();
     });
     chart_views_[name] = view;
@@ -291,8 +299,8 @@ QWidget* TForm1::BuildDevelopmentTab() {
   layout->addLayout(form);
   auto* proportions = new QGroupBox(QStringLiteral("proportions"), page);
   auto* ratios = new QGridLayout(proportions);
-  ratios->addWidget(new QLabel(QStringLiteral("w1/w2   |   A/B   |   w2/w1"), proportions), 0, 0,
-                    1, 3);
+  ratios->addWidget(new QLabel(QStringLiteral("w1/w2   |   A/B   |   w2/w1"), proportions), 0, 0, 1,
+                    3);
   ratios->addWidget(AddLabel("lbl_rat1"), 1, 0);
   ratios->addWidget(AddLabel("lbl_rat2"), 1, 1);
   ratios->addWidget(AddLabel("lbl_rat3"), 1, 2);
@@ -367,14 +375,16 @@ QWidget* TForm1::BuildAnalyseGraphTab() {
   auto* page = new QWidget(this);
   auto* layout = new QVBoxLayout(page);
   auto* buttons = new QHBoxLayout;
-  AddButton(buttons, "B_CalcPathes", QStringLiteral("calcPathes"), [] {});
+  AddButton(buttons, "B_CalcPathes", QStringLiteral("calcPathes"), [this] {
+    EnsureTableWindow();
+    WithProgressPanel([this] { B_CalcPathesClick(sim()); });
+  });
   AddButton(buttons, "Button5", QStringLiteral("show table"), [this] {
     if (context_.frame != nullptr) {
+      EnsureTableWindow();
       if (QWidget* table = context_.frame->FindChildWindow("TConnectivityTable")) {
-        table->parentWidget()->show();
-        table->parentWidget()->raise();
-      } else {
-        context_.frame->OpenOrSwitch("TConnectivityTable");
+        context_.frame->MdiArea()->setActiveSubWindow(
+            qobject_cast<QMdiSubWindow*>(table->parentWidget()));
       }
     }
   });
@@ -414,12 +424,15 @@ QWidget* TForm1::BuildAnalyseStructureTab() {
   });
   AddButton(viewButtons, "Button8", QStringLiteral("cand. sites"),
             [this] { ShowCandidateSitesView(sim()); });
-  AddButton(viewButtons, "Button9", QStringLiteral("gray agents"),
-            [this] { GreyAllNodes(sim()); });
+  AddButton(viewButtons, "Button9", QStringLiteral("gray agents"), [this] { GreyAllNodes(sim()); });
   views->addLayout(viewButtons, 0, 0, 1, 2);
   auto* analysisButtons = new QHBoxLayout;
-  AddButton(analysisButtons, "Button4", QStringLiteral("fractal A."), [] {});
-  AddButton(analysisButtons, "B_showCluster", QStringLiteral("show cluster"), [] {});
+  AddButton(analysisButtons, "Button4", QStringLiteral("fractal A."), [this] {
+    EnsureTableWindow();
+    WithProgressPanel([this] { Button4Click(sim()); });
+  });
+  AddButton(analysisButtons, "B_showCluster", QStringLiteral("show cluster"),
+            [this] { ShowClusters(sim()); });
   AddButton(analysisButtons, "B_agRepaint", QStringLiteral("rePaint nodes"),
             [this] { RepaintNodes(sim()); });
   views->addLayout(analysisButtons, 1, 0, 1, 2);
@@ -434,8 +447,8 @@ QWidget* TForm1::BuildAnalyseStructureTab() {
 
   value_list_ = new QTableWidget(0, 2, page);
   value_list_->setObjectName("ValueListEditor1");
-  value_list_->setHorizontalHeaderLabels({QStringLiteral("Fractal Analysis"),
-                                          QStringLiteral("Values")});
+  value_list_->setHorizontalHeaderLabels(
+      {QStringLiteral("Fractal Analysis"), QStringLiteral("Values")});
   value_list_->verticalHeader()->hide();
   value_list_->horizontalHeader()->setStretchLastSection(true);
   value_list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -473,7 +486,8 @@ QWidget* TForm1::BuildBuildingAnalysisTab() {
 void TForm1::ConnectSettingEvents() {
   for (const char* radio : {"RB_netOnly", "RB_boom", "RB_interlink", "RB_cluster"}) {
     if (auto* button = qobject_cast<QRadioButton*>(settings_.Control(radio))) {
-      connect(button, &QRadioButton::clicked, this, [this] { Act([this] { ReadFieldType(sim()); }); });
+      connect(button, &QRadioButton::clicked, this,
+              [this] { Act([this] { ReadFieldType(sim()); }); });
     }
   }
   for (const char* name : kForceSettings) {
@@ -509,6 +523,31 @@ void TForm1::ConnectSettingEvents() {
       RefreshViews();
     });
   }
+}
+
+void TForm1::EnsureTableWindow() {
+  // The table window frees itself when closed; the next analysis that needs it opens a new
+  // one and leaves this window in front.
+  if (context_.frame == nullptr || context_.frame->FindChildWindow("TConnectivityTable")) {
+    return;
+  }
+  context_.frame->OpenOrSwitch("TConnectivityTable");
+  if (auto* own = qobject_cast<QMdiSubWindow*>(parentWidget())) {
+    context_.frame->MdiArea()->setActiveSubWindow(own);
+  }
+}
+
+void TForm1::WithProgressPanel(const std::function<void()>& work) {
+  struct PanelGuard {
+    TForm1* window;
+    ~PanelGuard() {
+      window->panel_->ShowProgress(false);
+      window->sim().PathProgress = nullptr;
+    }
+  } guard{this};
+  panel_->ShowProgress(true);
+  sim().PathProgress = [this](int percent) { panel_->SetProgress(percent); };
+  work();
 }
 
 void TForm1::OpenStudy(const QString& className) {

@@ -71,6 +71,9 @@ class TForm1 : public QWidget {
   void ConnectSettingEvents();
   void SyncTimer();
   void OpenStudy(const QString& className);
+  void EnsureTableWindow();
+  // Shows "calculate pathes..." with its progress bar over the map while `work` runs.
+  void WithProgressPanel(const std::function<void()>& work);
 
   AppContext& context_;
   WidgetSettings settings_;

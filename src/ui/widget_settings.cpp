@@ -58,6 +58,9 @@ QWidget* WidgetSettings::CreateControl(const SettingDef& def, QWidget* parent) {
       break;
     }
   }
+  if (def.kind == ControlKind::SpinEdit || def.kind == ControlKind::EditBox) {
+    control->setMaximumWidth(110);
+  }
   control->setObjectName(QString::fromStdString(def.name));
   controls_[def.name] = control;
   return control;

@@ -20,6 +20,7 @@
 
 #include "chart/chart_file.h"
 #include "qt_app.h"
+#include "render/qt_canvas.h"
 #include "ui/chart_editor.h"
 #include "ui/error_guard.h"
 
@@ -91,6 +92,7 @@ TEST_F(ChartViewTest, ShowsEachVisibleSeriesByItsKind) {
   EXPECT_GT(view.FittedLeft().max, 30.0);
 }
 
+// Model colours are 0x00BBGGRR; a swapped byte order would paint red series blue.
 TEST(ChartColour, LowByteIsRed) {
   EXPECT_EQ(ToQColor(0x0000FF), QColor(255, 0, 0));
   EXPECT_EQ(ToQColor(0xFF0000), QColor(0, 0, 255));
