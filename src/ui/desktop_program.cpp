@@ -16,6 +16,7 @@ namespace veltmoor {
 
 DesktopProgram::DesktopProgram() = default;
 DesktopProgram::DesktopProgram(DesktopProgram&&) noexcept = default;
+DesktopProgram& DesktopProgram::operator=(DesktopProgram&&) noexcept = default;
 // The frame owns the windows, which refer to the context: close the frame first.
 DesktopProgram::~DesktopProgram() {
   frame.reset();

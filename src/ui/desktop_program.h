@@ -13,6 +13,7 @@ class TForm1;
 struct DesktopProgram {
   DesktopProgram();
   DesktopProgram(DesktopProgram&&) noexcept;
+  DesktopProgram& operator=(DesktopProgram&&) noexcept;
   ~DesktopProgram();
 
   std::unique_ptr<AppContext> context;

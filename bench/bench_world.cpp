@@ -1,0 +1,96 @@
+#include "bench_world.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <map>
+#include <stdexcept>
+
+#include "display/null_canvas.h"
+#include "render/qt_canvas.h"
+#include "simulation/run_control.h"
+#include "simulation/setup.h"
+
+namespace veltmoor::bench {
+
+namespace {
+
+std::unique_ptr<CanvasFactory> MakeCanvasFactory(CanvasKind kind) {
+  if (kind == CanvasKind::Qt) {
+    return std::make_unique<QtCanvasFactory>();
+  }
+  return std::make_unique<NullCanvasFactory>();
+}
+
+void QuietMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+  const QByteArray text = message.toLocal8Bit();
+  if (type == QtDebugMsg || type == QtInfoMsg ||
+      std::strncmp(text.constData(), "QStandardPaths:", 15) == 0) {
+    return;
+  }
+  std::cerr << text.constData() << "\n";
+}
+
+}  // namespace
+
+std::unique_ptr<QGuiApplication> StartOffscreenGui(char* program_name) {
+  qInstallMessageHandler(QuietMessages);
+  if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  }
+  // Qt keeps a reference to the argument count for the application's whole life.
+  static int qt_argc = 1;
+  static char* qt_argv[] = {program_name, nullptr};
+  return std::make_unique<QGuiApplication>(qt_argc, qt_argv);
+}
+
+int RunBenchmarks(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+    return 1;
+  }
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
+
+const char* CanvasName(CanvasKind kind) {
+  return kind == CanvasKind::Qt ? "qt" : "null";
+}
+
+const char* FieldTypeButton(const std::string& field_type) {
+  static const std::map<std::string, const char*> buttons = {{"network", "RB_netOnly"},
+                                                             {"boom", "RB_boom"},
+                                                             {"interlink", "RB_interlink"},
+                                                             {"cluster", "RB_cluster"}};
+  const auto found = buttons.find(field_type);
+  if (found == buttons.end()) {
+    throw std::invalid_argument("unknown field type " + field_type);
+  }
+  return found->second;
+}
+
+BenchSimulation::BenchSimulation(WorldSize size, CanvasKind canvas, std::uint64_t seed)
+    : random(seed), canvases(MakeCanvasFactory(canvas)), sim(settings, random, *canvases) {
+  settings.Set("SE_cellScale", std::to_string(size.cell_size));
+  sim.PanelWidth = size.width;
+  sim.PanelHeight = size.height;
+}
+
+void BenchSimulation::Start(const std::string& field_type) {
+  settings.SetChecked(FieldTypeButton(field_type), true);
+  NewSetup(sim);
+  StartRun(sim);
+}
+
+long long BenchSimulation::Run(long long steps) {
+  long long step = 0;
+  for (; step < steps && sim.TimerEnabled; ++step) {
+    SimulationStep(sim);
+  }
+  return step;
+}
+
+}  // namespace veltmoor::bench

@@ -1,0 +1,181 @@
+// The desktop program driven as a user drives it: buttons clicked, timer ticks, mouse on
+// the map, windows closed and opened.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
+#include <QTest>
+
+#include "analysis/connectivity_table_model.h"
+#include "qt_app.h"
+#include "simulation/world.h"
+#include "ui/app_context.h"
+#include "ui/desktop_program.h"
+#include "ui/error_guard.h"
+#include "ui/main_form.h"
+#include "ui/map_panel.h"
+#include "ui/simulation_window.h"
+#include "ui/table_window.h"
+
+namespace veltmoor {
+namespace {
+
+class DesktopProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::TestApp();
+    SetErrorPresenter([this](QWidget*, const QString& message) { errors_.push_back(message); });
+    program_ = StartDesktopProgram(false);
+    program_.frame->SetConfirmation([this](const QString& text) {
+      asked_.push_back(text);
+      return answer_;
+    });
+  }
+  void TearDown() override { SetErrorPresenter(nullptr); }
+
+  TForm1& Window() { return *program_.simulation; }
+  World& world() { return program_.context->sim.world; }
+  QList<QMdiSubWindow*> Children() const {
+    return program_.frame->MdiArea()->subWindowList(QMdiArea::CreationOrder);
+  }
+  int Count(const char* windowClass) const {
+    int count = 0;
+    for (QMdiSubWindow* child : Children()) {
+      count += child->widget()->property("windowClass").toString() == windowClass ? 1 : 0;
+    }
+    return count;
+  }
+  void Click(const char* button) { Window().Button(button)->click(); }
+  void Ticks(int n) {
+    for (int i = 0; i < n && Window().Timer1().isActive(); ++i) {
+      Window().Timer1Timer();
+    }
+  }
+  void RunBoom(int steps) {
+    Window().findChild<QRadioButton*>("RB_boom")->click();
+    Click("B_ITL_start");
+    Ticks(steps);
+  }
+  QString LabelText(const char* name) {
+    Window().RefreshViews();
+    return Window().findChild<QLabel*>(name)->text();
+  }
+
+  DesktopProgram program_;
+  std::vector<QString> errors_;
+  std::vector<QString> asked_;
+  QMessageBox::StandardButton answer_ = QMessageBox::Ok;
+};
+
+TEST_F(DesktopProgramTest, StartUpCreatesSimulationThenTableWindow) {
+  // A maximised child adds its caption to the frame's, as in any multiple-document frame.
+  EXPECT_TRUE(program_.frame->windowTitle().startsWith("veltmoor"))
+      << program_.frame->windowTitle().toStdString();
+  const auto children = Children();
+  ASSERT_EQ(children.size(), 2);
+  EXPECT_EQ(children[0]->widget()->property("windowClass"), "TForm1");
+  EXPECT_EQ(children[0]->widget()->windowTitle(), "growing network");
+  EXPECT_EQ(children[1]->widget()->property("windowClass"), "TConnectivityTable");
+  EXPECT_EQ(children[1]->widget()->windowTitle(), "Connectivity Table");
+  EXPECT_EQ(world().NodeCount, 1u);
+  EXPECT_FALSE(program_.frame->Action("FileSave")->isEnabled());
+  EXPECT_FALSE(program_.frame->Action("FileSaveAs")->isEnabled());
+}
+
+TEST_F(DesktopProgramTest, NewAsksBeforeMakingASecondSimulationWindow) {
+  program_.frame->Action("FileNew")->trigger();
+  ASSERT_EQ(asked_.size(), 1u);
+  EXPECT_EQ(asked_[0],
+            "Form \"growing network\" already created. Select OK to switch to it, Yes to "
+            "create a new form instance.");
+  EXPECT_EQ(Count("TForm1"), 1);
+
+  answer_ = QMessageBox::Yes;
+  program_.frame->Action("FileNew")->trigger();
+  EXPECT_EQ(Count("TForm1"), 2);
+  // Both windows show the one world; the second one's setup replaced it.
+  EXPECT_EQ(world().NodeCount, 1u);
+}
+
+TEST_F(DesktopProgramTest, StartGrowsTheTownAndStopResetsTheFieldType) {
+  RunBoom(50);
+  EXPECT_TRUE(Window().Timer1().isActive());
+  EXPECT_EQ(world().TimeStep, 50u);
+  EXPECT_EQ(LabelText("lbl_actTime"), "49");
+  EXPECT_GT(world().NodeCount, 1u);
+  EXPECT_EQ(LabelText("Lbl_nrNodes"), QString::number(world().NodeCount));
+  Click("B_ITL_stop");
+  EXPECT_FALSE(Window().Timer1().isActive());
+  EXPECT_EQ(world().FieldType, kFieldStopped);
+}
+
+TEST_F(DesktopProgramTest, CalcPathesFillsTheTableAndColoursTheNodes) {
+  RunBoom(40);
+  Click("B_ITL_stop");
+  Click("B_CalcPathes");
+  const auto& table = program_.context->sim.StringGrid1;
+  EXPECT_EQ(table.NodeRows(), static_cast<int>(world().NodeCount));
+  auto* view = program_.frame->findChild<QTableView*>("StringGrid1");
+  ASSERT_NE(view, nullptr);
+  static_cast<TConnectivityTable*>(program_.frame->FindChildWindow("TConnectivityTable"))->Sync();
+  EXPECT_EQ(view->model()->rowCount(), static_cast<int>(world().NodeCount) + 1);
+  bool coloured = false;
+  for (const auto& node : world().NodeList) {
+    coloured = coloured || node->Color != colours::kGrey;
+  }
+  EXPECT_TRUE(coloured);
+  EXPECT_NE(LabelText("Lbl_ml"), "ML");
+}
+
+TEST_F(DesktopProgramTest, BadDecimalIsShownAndTheTimerKeepsRunning) {
+  Window().Settings().SetText("E_centriPe", "0.x");
+  Window().findChild<QRadioButton*>("RB_cluster")->click();
+  Click("B_ITL_start");
+  Ticks(3);
+  ASSERT_FALSE(errors_.empty());
+  EXPECT_EQ(errors_[0], "'0.x' is not a valid floating point value");
+  EXPECT_TRUE(Window().Timer1().isActive());
+  Window().Settings().SetText("E_centriPe", "2,0");
+  const auto before = world().TimeStep;
+  Ticks(2);
+  EXPECT_EQ(world().TimeStep, before + 2);
+}
+
+TEST_F(DesktopProgramTest, ClosedTableWindowIsReopenedByThePathComputation) {
+  QWidget* table = program_.frame->FindChildWindow("TConnectivityTable");
+  ASSERT_NE(table, nullptr);
+  table->parentWidget()->close();
+  QApplication::processEvents();
+  EXPECT_EQ(Count("TConnectivityTable"), 0);
+  Click("B_CalcPathes");
+  EXPECT_EQ(Count("TConnectivityTable"), 1);
+  EXPECT_TRUE(asked_.empty());
+}
+
+TEST_F(DesktopProgramTest, MouseOnTheMapPlantsNodesAndDevelopsLand) {
+  MapPanel* panel = Window().Panel();
+  QTest::mouseClick(panel, Qt::LeftButton, {}, QPoint(30, 30));
+  EXPECT_EQ(world().NodeCount, 2u);
+  EXPECT_EQ(world().CellGrid(1, 1).State, kStateNode);
+  QTest::mouseClick(panel, Qt::RightButton, {}, QPoint(100, 100));
+  EXPECT_EQ(world().CellGrid(4, 4).DevelopedCount, 1);
+  // A press in the margin beyond the last cell does nothing.
+  QTest::mouseClick(panel, Qt::LeftButton, {}, QPoint(605, 680));
+  EXPECT_EQ(world().NodeCount, 2u);
+}
+
+TEST_F(DesktopProgramTest, ToolBarButtonFlipsTheStartUpWindowsTimer) {
+  QAction* toggle = program_.frame->Action("ToggleTimer");
+  toggle->trigger();
+  EXPECT_TRUE(Window().Timer1().isActive());
+  toggle->trigger();
+  EXPECT_FALSE(Window().Timer1().isActive());
+}
+
+}  // namespace
+}  // namespace veltmoor
