@@ -4,7 +4,7 @@ JOBS ?= 2
 CMAKE_FLAGS ?=
 SANITIZE_BUILD ?= build-asan
 
-.PHONY: all deps configure build run test test-fast test-asan bench format format-check clean
+.PHONY: all deps configure build run screenshot test test-fast test-asan bench format format-check clean
 
 all: build
 
@@ -17,10 +17,20 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
-# Opens the desktop program (under a virtual display when there is no screen).
+# Opens the desktop program. Without a screen it says how to get one and runs a boom town
+# headless instead.
 run: build
 	@if [ -n "$$DISPLAY" ] || [ -n "$$WAYLAND_DISPLAY" ]; then $(BUILD)/src/veltmoor; \
-	else xvfb-run -a $(BUILD)/src/veltmoor; fi
+	else \
+	  echo "No display: to see the desktop program run  xvfb-run -a $(BUILD)/src/veltmoor"; \
+	  echo "Running a 300-step boom town headless instead..."; \
+	  $(BUILD)/src/veltmoor-batch run --field-type boom --steps 300 --analyse --out out/run && \
+	  echo "The map is in out/run/map.png, the measures in out/run/measures.json"; \
+	fi
+
+# The README's screenshot: the desktop program after a boom run and its analyses.
+screenshot: build
+	@xvfb-run -a -s "-screen 0 1600x1000x24" $(BUILD)/src/veltmoor-screenshot docs/screenshot.png 300 4
 
 # Unit and integration tests, then the same tests under AddressSanitizer and UBSan.
 test: build

@@ -52,17 +52,17 @@ void RegisterDefaultWorld() {
       benchmark::RegisterBenchmark(name.c_str(), StepRun, field_type, canvas, WorldSize{},
                                    kDefaultSteps)
           ->Unit(benchmark::kMillisecond)
-          ->UseRealTime();
+          ->UseRealTime()
+          ->MinTime(2.0);
     }
   }
 }
 
 void RegisterLargeWorlds() {
   for (WorldSize size : {kQuarterWorld, kLargeWorld}) {
-    const std::string name = "Growth/large/boom/null/" + std::to_string(size.width) + "x" +
-                             std::to_string(size.height);
-    benchmark::RegisterBenchmark(name.c_str(), StepRun, "boom", CanvasKind::Null, size,
-                                 kLargeSteps)
+    const std::string name =
+        "Growth/large/boom/null/" + std::to_string(size.width) + "x" + std::to_string(size.height);
+    benchmark::RegisterBenchmark(name.c_str(), StepRun, "boom", CanvasKind::Null, size, kLargeSteps)
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime()
         ->Iterations(1);

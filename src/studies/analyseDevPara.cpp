@@ -1,0 +1,543 @@
+#include "studies/analyseDevPara.h"
+
+#include <filesystem>
+#include <memory>
+
+#include "analysis/fractal.h"
+#include "analysis/structure_analysis.h"
+#include "chart/chart_file.h"
+#include "simulation/numbers.h"
+#include "simulation/run_control.h"
+#include "simulation/setup.h"
+#include "studies/study_settings.h"
+
+namespace veltmoor {
+
+const std::array<DevParaRow, kDevParaRows> kDevParaRowControls{{
+    {"centrifugal weight :", "E0_valFrom", "E0_valTo", "CB0_acti", "E_centriFu"},
+    {"centripetal weight :", "E1_valFrom", "E1_valTo", "CB1_acti", "E_centriPe"},
+    {"centrifugal scale :", "E2_valFrom", "E2_valTo", "CB2_acti", "E_fuScale"},
+    {"centripetal scale :", "E3_valFrom", "E3_valTo", "CB3_acti", "E_peScale"},
+    {"random scale :", "E4_valFrom", "E4_valTo", "CB4_acti", "E_rndScale"},
+}};
+
+namespace {
+
+constexpr const char* kParameters = "settings / development parameters";
+constexpr const char* kSnapshot = "save snapshot";
+constexpr const char* kChart = "chart";
+constexpr const char* kTitle = "Analyse Development Parameters";
+
+// A sweep of more values than this is refused rather than planned.
+constexpr std::uint64_t kMaxValues = 1000000;
+
+std::vector<SettingDef> DevParaTable() {
+  using namespace study_settings;
+  constexpr std::array<std::array<const char*, 2>, kDevParaRows> kRanges{
+      {{"1,0", "10,0"}, {"1,0", "10,0"}, {"1,0", "3,0"}, {"1,0", "3,0"}, {"1", "1000"}}};
+  std::vector<SettingDef> table;
+  for (int i = 0; i < kDevParaRows; ++i) {
+    const DevParaRow& row = kDevParaRowControls[static_cast<std::size_t>(i)];
+    const auto& range = kRanges[static_cast<std::size_t>(i)];
+    table.push_back(Edit(row.from, row.label, range[0], kParameters));
+    table.push_back(Edit(row.to, "to", range[1], kParameters));
+    table.push_back(Check(row.active, "", false, kParameters));
+  }
+  table.push_back(Edit("E_incre", "increment:", "0,2", kParameters));
+  table.push_back(Check("cb_multiply", "multiply", false, kParameters));
+  table.push_back(Spin("SE_toSteps", "time until next step:", "300", 0, 10000, kParameters));
+  table.push_back(Spin("SE_perVal", "calculations per round:", "2", 1, 1000, kParameters));
+  table.push_back(Check("Cb_saveSnap", "save snapshot per value", false, kSnapshot));
+  table.push_back(Edit("E_bName", "basic name:", "xx_Veltmoor", kSnapshot));
+  table.push_back(Check("CB_dataShow", "show data", true, kChart));
+  table.push_back(Check("CB_avgShow", "show average", true, kChart));
+  table.push_back(Check("CB_trendShow", "show trend", false, kChart));
+  table.push_back(Toggle("B_startStop", "start / stop", false, kChart));
+  return table;
+}
+
+struct MeasureSeries {
+  const char* data;
+  const char* data_title;
+  const char* average;
+  const char* average_title;  // null: named after the series
+  const char* trend;
+  chart::AxisSide axis;
+};
+
+constexpr MeasureSeries kMeasures[] = {
+    {"ser_FractGrid", "Fract_D grid", "avg_FractGrid", "avg FGrid", "trend_FractGrid",
+     chart::AxisSide::Left},
+    {"ser_Connect", "mean length", "avg_Connect", "avg_ML", "trend_Connect",
+     chart::AxisSide::Right},
+    {"ser_Rank", "Slope Rank", "avg_Rank", nullptr, "trend_Rank", chart::AxisSide::Left},
+    {"ser_IS", "IS", "avg_IS", nullptr, "trend_IS", chart::AxisSide::Left},
+    {"ser_potDens", "Pot / Dens", "avg_potDens", "avg_PotDens", "trend_potDens",
+     chart::AxisSide::Left},
+    {"ser_potConn", "Pot / Conn", "avg_potConn", "avg_PotConn", "trend_potConn",
+     chart::AxisSide::Left},
+};
+
+using RowValues = std::array<float, kDevParaRows>;
+
+// Values live as 32-bit floats rounded to four decimals; the same step serves the sweep
+// itself and its plan, so the two always agree.
+float NextValue(float current, double increment, bool multiply) {
+  return static_cast<float>(RoundTo4(multiply ? current * increment : current + increment));
+}
+
+float RoundedStart(double from) {
+  return static_cast<float>(RoundTo4(from));
+}
+
+std::string ValueText(float value) {
+  return FormatNumber(RoundTo4(value));
+}
+
+struct SweepInput {
+  RowValues start{};
+  RowValues end{};
+  std::array<bool, kDevParaRows> active{};
+  double increment = 0.0;
+  bool multiply = false;
+
+  bool AnyActive() const {
+    for (bool a : active) {
+      if (a) {
+        return true;
+      }
+    }
+    return false;
+  }
+};
+
+enum class SweepEnd { Passes, NoActiveRow, Stalls, TooLong };
+
+struct Sweep {
+  SweepEnd end = SweepEnd::Passes;
+  std::uint64_t value_count = 0;
+  std::vector<RowValues> values;  // only when asked for
+};
+
+// Follows the values as the study will: the first value always runs, and the sweep ends
+// when a row passes its end. Rounding to four decimals can pin a value for good (a tiny
+// increment, multiplying 0), which would run forever.
+Sweep TraceSweep(const SweepInput& in, bool keep_values) {
+  Sweep sweep;
+  if (!in.AnyActive()) {
+    sweep.end = SweepEnd::NoActiveRow;
+    return sweep;
+  }
+  RowValues current = in.start;
+  sweep.value_count = 1;
+  if (keep_values) {
+    sweep.values.push_back(current);
+  }
+  while (true) {
+    RowValues next = current;
+    for (std::size_t i = 0; i < next.size(); ++i) {
+      if (!in.active[i]) {
+        continue;
+      }
+      next[i] = NextValue(next[i], in.increment, in.multiply);
+      if (next[i] > in.end[i]) {
+        sweep.end = SweepEnd::Passes;
+        return sweep;
+      }
+    }
+    if (next == current) {
+      sweep.end = SweepEnd::Stalls;
+      return sweep;
+    }
+    if (sweep.value_count == kMaxValues) {
+      sweep.end = SweepEnd::TooLong;
+      return sweep;
+    }
+    current = next;
+    ++sweep.value_count;
+    if (keep_values) {
+      sweep.values.push_back(current);
+    }
+  }
+}
+
+SweepInput InputFromEdits(const SettingsSource& own) {
+  SweepInput in;
+  for (std::size_t i = 0; i < kDevParaRowControls.size(); ++i) {
+    const DevParaRow& row = kDevParaRowControls[i];
+    in.start[i] = RoundedStart(own.Float(row.from));
+    in.end[i] = static_cast<float>(own.Float(row.to));
+    in.active[i] = own.Checked(row.active);
+  }
+  in.increment = own.Float("E_incre");
+  in.multiply = own.Checked("cb_multiply");
+  return in;
+}
+
+const char* Tag(SnapshotKind kind) {
+  return kind == SnapshotKind::Main ? "main" : "measure";
+}
+
+}  // namespace
+
+const SettingsRegistry& DevParaSettings() {
+  static const SettingsRegistry registry(DevParaTable());
+  return registry;
+}
+
+DevParaStudy::DevParaStudy(StudyContext context, const SettingsSource& settings)
+    : Study(std::move(context)), Chart_devPara("Chart_devPara", kTitle), own_(settings) {
+  CreateChart();
+  sim().TimerEnabled = false;
+  state_.BaseName = own_.Text("E_bName");
+  labels.Set("lbl_pSteps", "0");
+  labels.Set("Lbl_mainRds", "0");
+  labels.Set("Lbl_akt", "0");
+  labels.Set("Lbl_round", "0");
+  labels.Set("Lbl_proceed", "/ 0");  // no row is read as active before the first change
+}
+
+void DevParaStudy::CreateChart() {
+  Chart_devPara.SetAxisTitles("analysed development parameters", "characteristic values",
+                              "mean length");
+  const int period = static_cast<int>(own_.Int("SE_perVal"));
+  for (const MeasureSeries& m : kMeasures) {
+    chart::Series& data = Chart_devPara.AddSeries(m.data, m.data_title, chart::SeriesKind::Point);
+    data.SetOrder(chart::XOrder::Ascending);
+    chart::Series& average =
+        Chart_devPara.AddDerived(m.average, m.average_title ? m.average_title : m.average,
+                                 chart::DerivedKind::Average, data);
+    average.SetPeriod(period);
+    chart::Series& trend =
+        Chart_devPara.AddDerived(m.trend, m.trend, chart::DerivedKind::Trend, data);
+    trend.SetVisible(false);
+    for (chart::Series* series : {&data, &average, &trend}) {
+      series->SetVerticalAxis(m.axis);
+    }
+  }
+}
+
+void DevParaStudy::B_startClick() {
+  NewStart();
+  SetRunning(own_.Checked("B_startStop"));
+  state_.BaseName = own_.Text("E_bName");
+}
+
+void DevParaStudy::B_startStopClick() {
+  SetRunning(own_.Checked("B_startStop"));
+}
+
+void DevParaStudy::E_bNameChange() {
+  state_.BaseName = own_.Text("E_bName");
+}
+
+void DevParaStudy::Start() {
+  NewStart();
+  state_.BaseName = own_.Text("E_bName");
+  SetRunning(true);
+}
+
+void DevParaStudy::CheckSweepEnds() const {
+  const SweepInput in = InputFromEdits(own_);
+  if (!in.AnyActive()) {
+    return;  // runs without points until stopped, which a user may want to watch
+  }
+  const std::string increment = "\"increment:\" " + own_.Text("E_incre");
+  if (!in.multiply && in.increment <= 0.0) {
+    throw StudySettingsError("The increment must be above 0, or the values never reach their "
+                             "end (" + increment + ").");
+  }
+  if (in.multiply && in.increment <= 1.0) {
+    throw StudySettingsError("With \"multiply\" the increment must be above 1, or the values "
+                             "never grow past their end (" + increment + ").");
+  }
+  for (std::size_t i = 0; i < in.active.size(); ++i) {
+    if (in.multiply && in.active[i] && in.start[i] <= 0.0f) {
+      throw StudySettingsError(std::string("With \"multiply\" the values of \"") +
+                               kDevParaRowControls[i].label +
+                               "\" must start above 0, or they never grow past their end.");
+    }
+  }
+  switch (TraceSweep(in, false).end) {
+    case SweepEnd::Stalls:
+      throw StudySettingsError("The values stop changing before any row passes its end (" +
+                               increment + " is lost in rounding to four decimals).");
+    case SweepEnd::TooLong:
+      throw StudySettingsError("The sweep would take more than " + FormatInt(kMaxValues) +
+                               " values; choose a larger increment or a smaller range.");
+    case SweepEnd::Passes:
+    case SweepEnd::NoActiveRow:
+      break;
+  }
+}
+
+void DevParaStudy::NewStart() {
+  CheckSweepEnds();
+  sim().TimerEnabled = false;
+  Chart_devPara.SetTitle(kTitle);
+  for (const auto& series : Chart_devPara.AllSeries()) {
+    series->Clear();
+  }
+  ClearMeasurements();
+  state_.StepCounter = 0;
+  state_.RunInValue = 1;
+  state_.ValueIndex = 1;
+  state_.RunTotal = 1;
+  SetCurrentRun(0);
+  labels.Set("lbl_pSteps", "0");
+  labels.Set("Lbl_mainRds", "1 / ");
+  for (std::size_t i = 0; i < kDevParaRowControls.size(); ++i) {
+    const double from = own_.Float(kDevParaRowControls[i].from);
+    state_.CurrentValue[i] = RoundedStart(from);
+    state_.StartValue[i] = static_cast<float>(from);
+  }
+  state_.Started = true;
+  ReadStudySettings();
+  RestartRun();
+  // The run's world is set up once more, after its values were written.
+  if (CurrentSelected()) {
+    FreshWorld(CurrentRun());
+  }
+}
+
+void DevParaStudy::RestartRun() {
+  if (CurrentSelected()) {
+    FreshWorld(CurrentRun());
+  }
+  state_.StepCounter = 1;
+  for (std::size_t i = 0; i < kDevParaRowControls.size(); ++i) {
+    if (state_.RowActive[i]) {
+      controls().SetText(kDevParaRowControls[i].target, ValueText(state_.CurrentValue[i]));
+    }
+  }
+}
+
+void DevParaStudy::StudyTick() {
+  const long long to_steps = own_.Int("SE_toSteps");
+  if (!CurrentSelected()) {
+    // A run of another shard counts as done at once.
+    state_.StepCounter = static_cast<std::uint32_t>(to_steps + 1);
+  }
+  if (static_cast<long long>(state_.StepCounter) > to_steps) {
+    if (CurrentSelected()) {
+      MeasureRun();
+    }
+    labels.Set("Lbl_akt", FormatInt(state_.RunTotal));
+    labels.Set("Lbl_round", FormatInt(state_.RunInValue));
+    ++state_.RunInValue;
+    ++state_.RunTotal;
+    if (state_.RunInValue > own_.Int("SE_perVal")) {
+      // The picture shows the world of the value's last run, so only its own shard takes it.
+      if (own_.Checked("Cb_saveSnap") && CurrentSelected()) {
+        SaveSnapshot(SnapshotKind::Main);
+      }
+      ++state_.ValueIndex;
+      labels.Set("Lbl_mainRds", FormatInt(state_.ValueIndex) + " ; ");
+      ApplyAveragePeriod();
+      state_.RunInValue = 1;
+      labels.Set("Lbl_round", "1");
+      if (!AdvanceValues()) {
+        FinishStudy();
+        return;
+      }
+    }
+    SetCurrentRun(state_.RunTotal - 1);
+    RestartRun();
+    if (!CurrentSelected()) {
+      return;
+    }
+  }
+  SimulationStep(sim());
+  labels.Set("lbl_pSteps", FormatInt(state_.StepCounter));
+  ++state_.StepCounter;
+}
+
+bool DevParaStudy::AdvanceValues() {
+  const bool multiply = own_.Checked("cb_multiply");
+  for (std::size_t i = 0; i < kDevParaRowControls.size(); ++i) {
+    if (!state_.RowActive[i]) {
+      continue;
+    }
+    state_.CurrentValue[i] = NextValue(state_.CurrentValue[i], own_.Float("E_incre"), multiply);
+    if (state_.CurrentValue[i] > state_.EndValue[i]) {
+      return false;
+    }
+  }
+  return true;
+}
+
+void DevParaStudy::FinishStudy() {
+  SetRunning(false);
+  if (own_.Checked("Cb_saveSnap")) {
+    SaveSnapshot(SnapshotKind::Measure);
+  }
+  SaveStudyData();
+}
+
+int DevParaStudy::FirstActiveRow() const {
+  for (int i = 0; i < kDevParaRows; ++i) {
+    if (state_.RowActive[static_cast<std::size_t>(i)]) {
+      return i;
+    }
+  }
+  return -1;
+}
+
+void DevParaStudy::MeasureRun() {
+  Simulation& s = sim();
+  AnalyseNetwork();
+  if (s.world.FieldType > kFieldNetworkOnly) {
+    StructureAnalysis(s);
+  }
+  RadialAnalysis(s);
+  GridAnalysis(s);
+  auto squared = [](std::optional<double> r) -> std::optional<double> {
+    if (!r) {
+      return std::nullopt;
+    }
+    return *r * *r;
+  };
+  const std::optional<double> r2_density = squared(FirstY(s.charts.GetSeries("ser_PotDenseCorr")));
+  const std::optional<double> r2_connectivity =
+      squared(FirstY(s.charts.GetSeries("ser_ConnPotCorr")));
+
+  const int row = FirstActiveRow();
+  if (row >= 0) {
+    const double x = RoundTo4(state_.CurrentValue[static_cast<std::size_t>(row)]);
+    std::optional<double> rank = NumberIn(s.valueList.Value("slope_rank"));
+    if (rank) {
+      *rank = -*rank;
+    }
+    const std::optional<double> ys[] = {
+        NumberIn(s.valueList.Value("slope_grid")), s.world.MeanLength, rank,
+        NumberIn(s.valueList.Value("IS_developed_cells")), r2_density, r2_connectivity};
+    for (std::size_t i = 0; i < std::size(kMeasures); ++i) {
+      AddPoint(*Chart_devPara.Find(kMeasures[i].data), x, ys[i], CurrentRun(),
+               state_.ValueIndex - 1);
+    }
+  }
+  for (const MeasureSeries& m : kMeasures) {
+    Chart_devPara.Find(m.trend)->Recompute();
+  }
+}
+
+void DevParaStudy::ApplyAveragePeriod() {
+  const int period = static_cast<int>(own_.Int("SE_perVal"));
+  for (const MeasureSeries& m : kMeasures) {
+    chart::Series& average = *Chart_devPara.Find(m.average);
+    average.SetPeriod(period);
+    average.Recompute();
+  }
+}
+
+std::uint64_t DevParaStudy::PlannedRuns() const {
+  SweepInput in;
+  for (std::size_t i = 0; i < kDevParaRowControls.size(); ++i) {
+    in.start[i] = state_.Started ? RoundedStart(state_.StartValue[i])
+                                 : RoundedStart(own_.Float(kDevParaRowControls[i].from));
+  }
+  in.end = state_.EndValue;
+  in.active = state_.RowActive;
+  in.increment = own_.Float("E_incre");
+  in.multiply = own_.Checked("cb_multiply");
+  const Sweep sweep = TraceSweep(in, false);
+  if (sweep.end != SweepEnd::Passes) {
+    return 0;
+  }
+  return sweep.value_count * static_cast<std::uint64_t>(own_.Int("SE_perVal"));
+}
+
+void DevParaStudy::ReadStudySettings() {
+  labels.Set("Lbl_round", FormatInt(state_.RunInValue));
+  for (std::size_t i = 0; i < kDevParaRowControls.size(); ++i) {
+    state_.EndValue[i] = static_cast<float>(own_.Float(kDevParaRowControls[i].to));
+    state_.RowActive[i] = own_.Checked(kDevParaRowControls[i].active);
+  }
+  ReadFieldType(sim());
+  labels.Set("Lbl_proceed", "/ " + FormatInt(static_cast<long long>(PlannedRuns())));
+}
+
+void DevParaStudy::UpdateSeriesVisibility() {
+  const bool data = own_.Checked("CB_dataShow");
+  const bool average = own_.Checked("CB_avgShow");
+  const bool trend = own_.Checked("CB_trendShow");
+  for (const MeasureSeries& m : kMeasures) {
+    Chart_devPara.Find(m.data)->SetVisible(data);
+    Chart_devPara.Find(m.average)->SetVisible(average);
+    Chart_devPara.Find(m.trend)->SetVisible(trend);
+  }
+}
+
+std::string DevParaStudy::SnapshotPath(SnapshotKind kind) const {
+  const std::string name = state_.BaseName + "_" + Tag(kind) + "_" + FormatInt(state_.ValueIndex) +
+                           "_" + FormatInt(static_cast<long long>(state_.StepCounter) - 1) +
+                           ".jpg";
+  return (context().base_dir / "pictures" / name).string();
+}
+
+std::string DevParaStudy::DataFilePath() const {
+  const std::string name = state_.BaseName + "_" + FormatInt(state_.ValueIndex) + ".tee";
+  return (context().base_dir / "data" / name).string();
+}
+
+void DevParaStudy::SaveSnapshot(SnapshotKind kind) {
+  SnapshotTaker* taker = context().snapshots;
+  if (taker == nullptr) {
+    return;
+  }
+  const std::string path = SnapshotPath(kind);
+  WriteStudyFile(path, [&] { taker->Snapshot(path, kind); });
+}
+
+void DevParaStudy::SaveStudyData() {
+  Chart_devPara.UndoZoom();
+  const std::string path = DataFilePath();
+  WriteStudyFile(path, [&] { chart::SaveChartFile(Chart_devPara, path); });
+}
+
+RunPlan DevParaStudy::PlanRuns() const {
+  CheckSweepEnds();
+  const SweepInput in = InputFromEdits(own_);
+  const auto runs_per_value = static_cast<std::uint64_t>(own_.Int("SE_perVal"));
+  if (!in.AnyActive()) {
+    return RunPlan::Unbounded(runs_per_value, {});
+  }
+  auto values = std::make_shared<const std::vector<RowValues>>(TraceSweep(in, true).values);
+  const std::array<bool, kDevParaRows> active = in.active;
+  return RunPlan(values->size(), runs_per_value, [values, active](std::uint64_t index) {
+    const RowValues& row_values = (*values)[index];
+    PlannedValue planned;
+    for (std::size_t i = 0; i < active.size(); ++i) {
+      if (!active[i]) {
+        continue;
+      }
+      if (!planned.x) {
+        planned.x = RoundTo4(row_values[i]);
+      }
+      planned.writes.push_back({kDevParaRowControls[i].target, ValueText(row_values[i])});
+    }
+    return planned;
+  });
+}
+
+void DevParaStudy::ReplayMeasurements(const std::vector<Measurement>& records) {
+  std::vector<std::string> data_series;
+  for (const MeasureSeries& m : kMeasures) {
+    data_series.emplace_back(m.data);
+  }
+  Chart_devPara.SetTitle(kTitle);
+  ReplayPoints(Chart_devPara, data_series, records);
+  ApplyAveragePeriod();
+  for (const MeasureSeries& m : kMeasures) {
+    Chart_devPara.Find(m.trend)->Recompute();
+  }
+  // Where the study ends: one value past the last, after a full run; the file names follow.
+  const RunPlan plan = PlanRuns();
+  if (const auto values = plan.ValueCount()) {
+    state_.ValueIndex = static_cast<std::uint32_t>(*values + 1);
+  }
+  state_.StepCounter = static_cast<std::uint32_t>(own_.Int("SE_toSteps") + 1);
+  state_.BaseName = own_.Text("E_bName");
+}
+
+}  // namespace veltmoor

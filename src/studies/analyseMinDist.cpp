@@ -1,0 +1,241 @@
+#include "studies/analyseMinDist.h"
+
+#include "simulation/numbers.h"
+#include "simulation/run_control.h"
+#include "studies/study_settings.h"
+
+namespace veltmoor {
+
+namespace {
+
+constexpr const char* kSettings = "settings";
+constexpr const char* kChart = "chart";
+
+std::vector<SettingDef> MinDistTable() {
+  using namespace study_settings;
+  return {
+      Edit("E_valFrom", "values from:", "1", kSettings),
+      Edit("E_valTo", "to:", "10", kSettings),
+      Edit("E_incre", "increment:", "1", kSettings),
+      Edit("E_toSteps", "timesteps:", "300", kSettings),
+      Edit("E_calcVals", "calculations per value:", "10", kSettings),
+      Check("CB_data_Seg", "show data", true, kChart),
+      Check("CB_avg_Seg", "show average", true, kChart),
+      Check("CB_trend_Seg", "show trend", false, kChart),
+      Check("CB_cFit_Seg", "show curve fitting", false, kChart),
+      Spin("E_polyDegSeg", "poly degree:", "3", 2, 20, kChart),
+  };
+}
+
+// The lines computed only when the sweep is over.
+constexpr const char* kEndOfStudyLines[] = {"Series_IS_Fit", "Series_StDv", "Series_Correlation",
+                                            "Series_mean"};
+
+}  // namespace
+
+const SettingsRegistry& MinDistSettings() {
+  static const SettingsRegistry registry(MinDistTable());
+  return registry;
+}
+
+std::uint64_t MinDistStudy::Sweep::ValueCount() const {
+  // The first value always runs; the sweep stops once a value passes `to`.
+  if (to < from) {
+    return 1;
+  }
+  const auto span = static_cast<std::uint64_t>(to) - static_cast<std::uint64_t>(from);
+  return span / static_cast<std::uint64_t>(increment) + 1;
+}
+
+MinDistStudy::MinDistStudy(StudyContext context, const SettingsSource& settings)
+    : Study(std::move(context)),
+      Chart_IS("Chart_IS", "mean length / min distance for connections"),
+      own_(settings) {
+  Chart_IS.SetAxisTitles("min. distance (minDist)", "mean length (ml)");
+  chart::Series& data = Chart_IS.AddSeries("Series_IS", "Series_IS", chart::SeriesKind::Point);
+  data.SetOrder(chart::XOrder::Ascending);
+  Chart_IS.AddDerived("Series_IS_Avg", "Series_IS_Avg", chart::DerivedKind::Average, data)
+      .SetPeriod(10);
+  Chart_IS.AddDerived("Series_IS_Trend", "Series_IS_Trend", chart::DerivedKind::Trend, data);
+  Chart_IS.AddDerived("Series_IS_Fit", "Series_IS_Fit", chart::DerivedKind::CurveFit, data)
+      .SetDegree(state_.FitDegree);
+  const std::pair<const char*, chart::DerivedKind> summaries[] = {
+      {"Series_StDv", chart::DerivedKind::StdDeviation},
+      {"Series_Correlation", chart::DerivedKind::Correlation},
+      {"Series_mean", chart::DerivedKind::Mean}};
+  for (const auto& [name, kind] : summaries) {
+    chart::Series& line = Chart_IS.AddDerived(name, name, kind, data);
+    line.SetVerticalAxis(chart::AxisSide::Right);
+    line.SetShowMarks(true);
+  }
+  UpdateSeriesVisibility();
+  labels.Set("lbl_pSteps", "0");
+  labels.Set("Lbl_akt", "0");
+  ShowPlannedRuns();
+}
+
+long long MinDistStudy::Whole(const char* name) const {
+  return ParseInteger(own_.Text(name));
+}
+
+MinDistStudy::Sweep MinDistStudy::ReadSweep() const {
+  Sweep sweep;
+  sweep.from = Whole("E_valFrom");
+  sweep.to = Whole("E_valTo");
+  sweep.increment = Whole("E_incre");
+  sweep.runs_per_value = std::max(Whole("E_calcVals"), 1LL);
+  return sweep;
+}
+
+void MinDistStudy::CheckSweepEnds(const Sweep& sweep) const {
+  if (sweep.increment <= 0) {
+    throw StudySettingsError("The increment must be a whole number above 0, or the minimum "
+                             "distance never passes its end (\"increment:\" " +
+                             own_.Text("E_incre") + ").");
+  }
+}
+
+void MinDistStudy::ShowPlannedRuns() {
+  const Sweep sweep = ReadSweep();
+  const std::uint64_t runs =
+      sweep.increment > 0 ? sweep.ValueCount() * static_cast<std::uint64_t>(sweep.runs_per_value)
+                          : 0;
+  labels.Set("Lbl_proceed", "/ " + FormatInt(static_cast<long long>(runs)));
+}
+
+void MinDistStudy::UpdateSeriesVisibility() {
+  Chart_IS.Find("Series_IS")->SetVisible(own_.Checked("CB_data_Seg"));
+  Chart_IS.Find("Series_IS_Avg")->SetVisible(own_.Checked("CB_avg_Seg"));
+  Chart_IS.Find("Series_IS_Trend")->SetVisible(own_.Checked("CB_trend_Seg"));
+  Chart_IS.Find("Series_IS_Fit")->SetVisible(own_.Checked("CB_cFit_Seg"));
+}
+
+void MinDistStudy::UpD_polyDegSegClick() {
+  const long long position = own_.Int("E_polyDegSeg");
+  if (position <= 1) {
+    return;
+  }
+  state_.FitDegree = static_cast<int>(position);
+  chart::Series& fit = *Chart_IS.Find("Series_IS_Fit");
+  fit.SetDegree(state_.FitDegree);
+  fit.Recompute();
+}
+
+void MinDistStudy::WriteMinDist() {
+  controls().SetText("SE_minDist", FormatInt(state_.CurrentValue));
+}
+
+void MinDistStudy::Start() {
+  NewStart();
+  SetRunning(true);
+}
+
+void MinDistStudy::NewStart() {
+  const Sweep sweep = ReadSweep();
+  CheckSweepEnds(sweep);
+  SelectNetworkOnly();
+  sim().TimerEnabled = false;
+  state_.StepCounter = 0;
+  for (const char* name :
+       {"Series_IS", "Series_IS_Avg", "Series_IS_Fit", "Series_StDv", "Series_Correlation"}) {
+    Chart_IS.Find(name)->Clear();
+  }
+  Chart_IS.Find("Series_IS_Avg")->SetPeriod(static_cast<int>(sweep.runs_per_value));
+  Chart_IS.Find("Series_IS_Fit")->SetDegree(state_.FitDegree);
+  Chart_IS.Find("Series_IS_Avg")->SetVisible(own_.Checked("CB_avg_Seg"));
+  Chart_IS.Find("Series_IS_Trend")->SetVisible(own_.Checked("CB_trend_Seg"));
+  Chart_IS.Find("Series_IS_Fit")->SetVisible(own_.Checked("CB_cFit_Seg"));
+  ClearMeasurements();
+  state_.RunInValue = 1;
+  state_.RunTotal = 0;
+  value_index_ = 0;
+  SetCurrentRun(0);
+  labels.Set("Lbl_akt", "0");
+  state_.CurrentValue = sweep.from;
+  WriteMinDist();
+  if (CurrentSelected()) {
+    FreshWorld(0);
+  }
+  SelectNetworkOnly();
+}
+
+void MinDistStudy::StudyTick() {
+  const long long to_steps = Whole("E_toSteps");
+  if (!CurrentSelected() && static_cast<long long>(state_.StepCounter) < to_steps) {
+    // A run of another shard counts as done at once.
+    state_.StepCounter = static_cast<std::uint32_t>(to_steps);
+  }
+  if (static_cast<long long>(state_.StepCounter) >= to_steps) {
+    if (CurrentSelected()) {
+      MeasureRun();
+    }
+    ++state_.RunInValue;
+    ++state_.RunTotal;
+    labels.Set("Lbl_akt", FormatInt(state_.RunTotal));
+    if (state_.RunInValue > Whole("E_calcVals")) {
+      const Sweep sweep = ReadSweep();
+      CheckSweepEnds(sweep);
+      // Compared before adding, so a value near the integer limit cannot overflow.
+      const bool passes =
+          state_.CurrentValue > sweep.to ||
+          static_cast<std::uint64_t>(sweep.increment) >
+              static_cast<std::uint64_t>(sweep.to) - static_cast<std::uint64_t>(state_.CurrentValue);
+      if (passes) {
+        FinishStudy();
+        return;
+      }
+      state_.CurrentValue += sweep.increment;
+      state_.RunInValue = 1;
+      ++value_index_;
+    }
+    state_.StepCounter = 0;
+    WriteMinDist();
+    SetCurrentRun(state_.RunTotal);
+    if (!CurrentSelected()) {
+      return;
+    }
+    FreshWorld(CurrentRun());
+  }
+  NetworkPhase(sim());
+  labels.Set("lbl_pSteps", FormatInt(state_.StepCounter));
+  ++state_.StepCounter;
+}
+
+void MinDistStudy::MeasureRun() {
+  AnalyseNetwork();
+  AddPoint(*Chart_IS.Find("Series_IS"), static_cast<double>(state_.CurrentValue),
+           sim().world.MeanLength, CurrentRun(), value_index_);
+  Chart_IS.Find("Series_IS_Avg")->Recompute();
+  Chart_IS.Find("Series_IS_Trend")->Recompute();
+}
+
+void MinDistStudy::FinishStudy() {
+  for (const char* name : kEndOfStudyLines) {
+    Chart_IS.Find(name)->Recompute();
+  }
+  SetRunning(false);
+}
+
+RunPlan MinDistStudy::PlanRuns() const {
+  const Sweep sweep = ReadSweep();
+  CheckSweepEnds(sweep);
+  return RunPlan(sweep.ValueCount(), static_cast<std::uint64_t>(sweep.runs_per_value),
+                 [sweep](std::uint64_t index) {
+                   const long long value =
+                       sweep.from + static_cast<long long>(index) * sweep.increment;
+                   return PlannedValue{static_cast<double>(value),
+                                       {{"SE_minDist", FormatInt(value)}}};
+                 });
+}
+
+void MinDistStudy::ReplayMeasurements(const std::vector<Measurement>& records) {
+  ReplayPoints(Chart_IS, {"Series_IS"}, records);
+  Chart_IS.Find("Series_IS_Avg")->SetPeriod(static_cast<int>(ReadSweep().runs_per_value));
+  Chart_IS.Find("Series_IS_Avg")->Recompute();
+  Chart_IS.Find("Series_IS_Trend")->Recompute();
+  for (const char* name : kEndOfStudyLines) {
+    Chart_IS.Find(name)->Recompute();
+  }
+}
+
+}  // namespace veltmoor

@@ -1,0 +1,76 @@
+// The minimum-distance study: sweeps the simulation window's minimum distance for
+// connections over whole numbers, grows a fresh street network ("network only") several
+// times per value, and charts the network's mean path length against the distance.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "chart/chart.h"
+#include "simulation/output_models.h"
+#include "simulation/settings.h"
+#include "studies/study.h"
+
+namespace veltmoor {
+
+// The study window's controls (caption "analyse min distance").
+const SettingsRegistry& MinDistSettings();
+
+struct MinDistState {
+  long long CurrentValue = 0;     // the minimum distance of the current runs
+  std::uint32_t StepCounter = 0;  // growth steps performed in the current run, from 0
+  std::uint32_t RunInValue = 0;   // from 1
+  std::uint32_t RunTotal = 0;     // runs measured so far
+  int FitDegree = 3;              // degree of the curve-fitting function
+};
+
+class MinDistStudy : public Study {
+ public:
+  MinDistStudy(StudyContext context, const SettingsSource& settings);
+
+  // lbl_pSteps, Lbl_akt, Lbl_proceed.
+  Labels labels;
+  chart::Chart Chart_IS;
+
+  void B_startClick() { Start(); }             // "new start", then the timer runs
+  void B_breakClick() { SetRunning(!Running()); }  // "start / stop"
+  void B_undoZClick() { Chart_IS.UndoZoom(); }
+  // The up-down of "poly degree:": a position above 1 becomes the degree, refitted at once.
+  void UpD_polyDegSegClick();
+  // A change of any of the five values: the planned number of runs.
+  void ShowPlannedRuns();
+  // The four check boxes of the chart group.
+  void UpdateSeriesVisibility();
+
+  void NewStart();
+  void StudyTick();
+  void MeasureRun();
+
+  const MinDistState& State() const { return state_; }
+
+  void Start() override;
+  void Tick() override { StudyTick(); }
+  RunPlan PlanRuns() const override;
+  chart::Chart& StudyChart() override { return Chart_IS; }
+  void ReplayMeasurements(const std::vector<Measurement>& records) override;
+
+ private:
+  struct Sweep {
+    long long from = 0;
+    long long to = 0;
+    long long increment = 1;
+    long long runs_per_value = 1;
+    std::uint64_t ValueCount() const;
+  };
+  // Whole numbers read from the edits; throws ConversionError for other text.
+  long long Whole(const char* name) const;
+  Sweep ReadSweep() const;
+  void CheckSweepEnds(const Sweep& sweep) const;
+  void WriteMinDist();
+  void FinishStudy();
+
+  const SettingsSource& own_;
+  MinDistState state_;
+};
+
+}  // namespace veltmoor
