@@ -243,12 +243,10 @@ void ShowCandidateSites(Simulation& sim) {
       if (cell.State == kStateNode) {
         continue;
       }
-      const int kind = ClassifyNeighbourhood(world, c, r);
+      const int kind = MarkNeighbourhoodState(world, cell);
       if (kind == 1) {
-        cell.State = kStateNextToNode;
         cell.Color = colours::kLightGrey;
       } else if (kind == 2) {
-        cell.State = kStateCandidate;
         cell.Color = colours::kRedOrange;
       }
       cell.DrawCell(*world.MapImage);

@@ -72,6 +72,16 @@ int ClassifyNeighbourhood(const World& world, int column, int row) {
   return nextToNode ? 2 : 0;
 }
 
+int MarkNeighbourhoodState(World& world, TCell& cell) {
+  const int kind = ClassifyNeighbourhood(world, cell.Column, cell.Row);
+  if (kind == 1) {
+    cell.State = kStateNextToNode;
+  } else if (kind == 2) {
+    cell.State = kStateCandidate;
+  }
+  return kind;
+}
+
 void UpdateCandidateSites(World& world) {
   world.CandidateList.clear();
   // Two sweeps: cells next to a node found in the first one turn their outer ring into
@@ -83,11 +93,7 @@ void UpdateCandidateSites(World& world) {
         if (cell.State == kStateNode) {
           continue;
         }
-        const int kind = ClassifyNeighbourhood(world, c, r);
-        if (kind == 1) {
-          cell.State = kStateNextToNode;
-        } else if (kind == 2) {
-          cell.State = kStateCandidate;
+        if (MarkNeighbourhoodState(world, cell) == 2) {
           world.CandidateList.push_back(&cell);
         }
       }

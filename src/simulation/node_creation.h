@@ -18,6 +18,10 @@ TAgent& CreateNode(Simulation& sim, TCell& cell);
 // node does, else 0.
 int ClassifyNeighbourhood(const World& world, int column, int row);
 
+// Classifies a cell that holds no node and writes the State that follows: 2 next to a node,
+// 3 a candidate site; a free cell far from the network keeps its State. Returns the class.
+int MarkNeighbourhoodState(World& world, TCell& cell);
+
 // Two full sweeps over CellGrid; the list is emptied once, so cells listed in both sweeps
 // appear twice (and get two draws in network growth).
 void UpdateCandidateSites(World& world);

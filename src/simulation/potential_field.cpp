@@ -58,8 +58,9 @@ TCell* ChooseBestCandidate(Simulation& sim, const std::vector<TCell*>& candidate
   }
   double best = -999999999.0;
   TCell* chosen = nullptr;
+  ForceScorer scorer(weights);
   for (TCell* candidate : candidates) {
-    const double force = ResultingForce(candidate->Potential, weights, sim.random);
+    const double force = scorer.Score(candidate->Potential, sim.random);
     if (force > best) {
       best = force;
       chosen = candidate;

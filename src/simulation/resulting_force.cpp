@@ -17,19 +17,27 @@ float ReadRandomScale(const SettingsSource& settings) {
   return static_cast<float>(settings.Float("E_rndScale"));
 }
 
-double ResultingForce(double p, const ForceWeights& weights, RandomSource& random) {
-  const long double lp = p;
+double ForceScorer::Score(double p, RandomSource& random) {
+  if (!cached_ || p != cached_p_) {
+    const long double lp = p;
+    pull_ = (1.0L - std::exp(-static_cast<long double>(weights_.w1) * lp)) * weights_.A;
+    push_ = (1.0L - std::exp(-static_cast<long double>(weights_.w2) * lp)) * weights_.B;
+    cached_ = true;
+    cached_p_ = p;
+  }
   long double centripetal = 0.0L;
   long double centrifugal = 0.0L;
-  if (weights.w1 != 0.0f) {
-    centripetal = (1.0L - std::exp(-static_cast<long double>(weights.w1) * lp)) * weights.A +
-                  static_cast<long double>(random.Random()) * weights.R;
+  if (weights_.w1 != 0.0f) {
+    centripetal = pull_ + static_cast<long double>(random.Random()) * weights_.R;
   }
-  if (weights.w2 != 0.0f) {
-    centrifugal = (1.0L - std::exp(-static_cast<long double>(weights.w2) * lp)) * weights.B +
-                  static_cast<long double>(random.Random()) * weights.R;
+  if (weights_.w2 != 0.0f) {
+    centrifugal = push_ + static_cast<long double>(random.Random()) * weights_.R;
   }
   return static_cast<double>(centripetal - centrifugal);
+}
+
+double ResultingForce(double p, const ForceWeights& weights, RandomSource& random) {
+  return ForceScorer(weights).Score(p, random);
 }
 
 double ResultingForceCurve(Simulation& sim, double x) {

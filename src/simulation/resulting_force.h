@@ -24,6 +24,22 @@ float ReadRandomScale(const SettingsSource& settings);
 // weight drops its term and draws no random number.
 double ResultingForce(double p, const ForceWeights& weights, RandomSource& random);
 
+// Scores many candidates with one set of weights. The terms without noise depend only on the
+// potential, which runs of neighbouring fine cells share, so they are computed once per run
+// of equal potentials; the random draws and the result are exactly ResultingForce's.
+class ForceScorer {
+ public:
+  explicit ForceScorer(const ForceWeights& weights) : weights_(weights) {}
+  double Score(double p, RandomSource& random);
+
+ private:
+  ForceWeights weights_;
+  bool cached_ = false;
+  double cached_p_ = 0.0;
+  long double pull_ = 0.0L;  // (1 - e^(-w1 p)) A
+  long double push_ = 0.0L;  // (1 - e^(-w2 p)) B
+};
+
 // The callback of ser_custFkt: the force at potential x, with the random terms only while
 // "show in plot" is ticked.
 double ResultingForceCurve(Simulation& sim, double x);

@@ -244,12 +244,16 @@ void DevParaStudy::CheckSweepEnds() const {
   }
   const std::string increment = "\"increment:\" " + own_.Text("E_incre");
   if (!in.multiply && in.increment <= 0.0) {
-    throw StudySettingsError("The increment must be above 0, or the values never reach their "
-                             "end (" + increment + ").");
+    throw StudySettingsError(
+        "The increment must be above 0, or the values never reach their "
+        "end (" +
+        increment + ").");
   }
   if (in.multiply && in.increment <= 1.0) {
-    throw StudySettingsError("With \"multiply\" the increment must be above 1, or the values "
-                             "never grow past their end (" + increment + ").");
+    throw StudySettingsError(
+        "With \"multiply\" the increment must be above 1, or the values "
+        "never grow past their end (" +
+        increment + ").");
   }
   for (std::size_t i = 0; i < in.active.size(); ++i) {
     if (in.multiply && in.active[i] && in.start[i] <= 0.0f) {
@@ -409,8 +413,8 @@ void DevParaStudy::MeasureRun() {
       *rank = -*rank;
     }
     const std::optional<double> ys[] = {
-        NumberIn(s.valueList.Value("slope_grid")), s.world.MeanLength, rank,
-        NumberIn(s.valueList.Value("IS_developed_cells")), r2_density, r2_connectivity};
+        NumberIn(s.valueList.Value("slope_grid")),         s.world.MeanLength, rank,
+        NumberIn(s.valueList.Value("IS_developed_cells")), r2_density,         r2_connectivity};
     for (std::size_t i = 0; i < std::size(kMeasures); ++i) {
       AddPoint(*Chart_devPara.Find(kMeasures[i].data), x, ys[i], CurrentRun(),
                state_.ValueIndex - 1);
@@ -470,8 +474,7 @@ void DevParaStudy::UpdateSeriesVisibility() {
 
 std::string DevParaStudy::SnapshotPath(SnapshotKind kind) const {
   const std::string name = state_.BaseName + "_" + Tag(kind) + "_" + FormatInt(state_.ValueIndex) +
-                           "_" + FormatInt(static_cast<long long>(state_.StepCounter) - 1) +
-                           ".jpg";
+                           "_" + FormatInt(static_cast<long long>(state_.StepCounter) - 1) + ".jpg";
   return (context().base_dir / "pictures" / name).string();
 }
 

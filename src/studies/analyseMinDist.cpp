@@ -1,5 +1,9 @@
 #include "studies/analyseMinDist.h"
 
+#include <algorithm>
+#include <limits>
+#include <string>
+
 #include "simulation/numbers.h"
 #include "simulation/run_control.h"
 #include "studies/study_settings.h"
@@ -44,7 +48,8 @@ std::uint64_t MinDistStudy::Sweep::ValueCount() const {
     return 1;
   }
   const auto span = static_cast<std::uint64_t>(to) - static_cast<std::uint64_t>(from);
-  return span / static_cast<std::uint64_t>(increment) + 1;
+  const std::uint64_t steps = span / static_cast<std::uint64_t>(increment);
+  return steps == std::numeric_limits<std::uint64_t>::max() ? steps : steps + 1;
 }
 
 MinDistStudy::MinDistStudy(StudyContext context, const SettingsSource& settings)
@@ -89,18 +94,21 @@ MinDistStudy::Sweep MinDistStudy::ReadSweep() const {
 
 void MinDistStudy::CheckSweepEnds(const Sweep& sweep) const {
   if (sweep.increment <= 0) {
-    throw StudySettingsError("The increment must be a whole number above 0, or the minimum "
-                             "distance never passes its end (\"increment:\" " +
-                             own_.Text("E_incre") + ").");
+    throw StudySettingsError(
+        "The increment must be a whole number above 0, or the minimum "
+        "distance never passes its end (\"increment:\" " +
+        own_.Text("E_incre") + ").");
   }
 }
 
 void MinDistStudy::ShowPlannedRuns() {
-  const Sweep sweep = ReadSweep();
-  const std::uint64_t runs =
-      sweep.increment > 0 ? sweep.ValueCount() * static_cast<std::uint64_t>(sweep.runs_per_value)
-                          : 0;
-  labels.Set("Lbl_proceed", "/ " + FormatInt(static_cast<long long>(runs)));
+  std::uint64_t runs = 0;
+  try {
+    runs = PlanRuns().RunCount().value_or(0);
+  } catch (const StudySettingsError&) {
+    runs = 0;  // a sweep that would never end has no planned number
+  }
+  labels.Set("Lbl_proceed", "/ " + std::to_string(runs));
 }
 
 void MinDistStudy::UpdateSeriesVisibility() {
@@ -160,26 +168,42 @@ void MinDistStudy::NewStart() {
 }
 
 void MinDistStudy::StudyTick() {
+  // A failing tick stops the timer, so the failure is reported once rather than every
+  // millisecond.
+  try {
+    AdvanceStudy();
+  } catch (...) {
+    SetRunning(false);
+    throw;
+  }
+}
+
+void MinDistStudy::AdvanceStudy() {
   const long long to_steps = Whole("E_toSteps");
   if (!CurrentSelected() && static_cast<long long>(state_.StepCounter) < to_steps) {
     // A run of another shard counts as done at once.
     state_.StepCounter = static_cast<std::uint32_t>(to_steps);
   }
   if (static_cast<long long>(state_.StepCounter) >= to_steps) {
+    // Everything the tick reads is read before the run is measured, so a tick that fails
+    // here leaves the run to be measured once the settings are mended.
+    const bool value_done = state_.RunInValue + 1 > Whole("E_calcVals");
+    const Sweep sweep = value_done ? ReadSweep() : Sweep{};
+    if (value_done) {
+      CheckSweepEnds(sweep);
+    }
     if (CurrentSelected()) {
       MeasureRun();
     }
     ++state_.RunInValue;
     ++state_.RunTotal;
     labels.Set("Lbl_akt", FormatInt(state_.RunTotal));
-    if (state_.RunInValue > Whole("E_calcVals")) {
-      const Sweep sweep = ReadSweep();
-      CheckSweepEnds(sweep);
+    if (value_done) {
       // Compared before adding, so a value near the integer limit cannot overflow.
       const bool passes =
-          state_.CurrentValue > sweep.to ||
-          static_cast<std::uint64_t>(sweep.increment) >
-              static_cast<std::uint64_t>(sweep.to) - static_cast<std::uint64_t>(state_.CurrentValue);
+          state_.CurrentValue > sweep.to || static_cast<std::uint64_t>(sweep.increment) >
+                                                static_cast<std::uint64_t>(sweep.to) -
+                                                    static_cast<std::uint64_t>(state_.CurrentValue);
       if (passes) {
         FinishStudy();
         return;
@@ -219,13 +243,12 @@ void MinDistStudy::FinishStudy() {
 RunPlan MinDistStudy::PlanRuns() const {
   const Sweep sweep = ReadSweep();
   CheckSweepEnds(sweep);
-  return RunPlan(sweep.ValueCount(), static_cast<std::uint64_t>(sweep.runs_per_value),
-                 [sweep](std::uint64_t index) {
-                   const long long value =
-                       sweep.from + static_cast<long long>(index) * sweep.increment;
-                   return PlannedValue{static_cast<double>(value),
-                                       {{"SE_minDist", FormatInt(value)}}};
-                 });
+  return RunPlan(
+      sweep.ValueCount(), static_cast<std::uint64_t>(sweep.runs_per_value),
+      [sweep](std::uint64_t index) {
+        const long long value = sweep.from + static_cast<long long>(index) * sweep.increment;
+        return PlannedValue{static_cast<double>(value), {{"SE_minDist", FormatInt(value)}}};
+      });
 }
 
 void MinDistStudy::ReplayMeasurements(const std::vector<Measurement>& records) {

@@ -32,7 +32,7 @@ class MinDistStudy : public Study {
   Labels labels;
   chart::Chart Chart_IS;
 
-  void B_startClick() { Start(); }             // "new start", then the timer runs
+  void B_startClick() { Start(); }                 // "new start", then the timer runs
   void B_breakClick() { SetRunning(!Running()); }  // "start / stop"
   void B_undoZClick() { Chart_IS.UndoZoom(); }
   // The up-down of "poly degree:": a position above 1 becomes the degree, refitted at once.
@@ -66,11 +66,13 @@ class MinDistStudy : public Study {
   long long Whole(const char* name) const;
   Sweep ReadSweep() const;
   void CheckSweepEnds(const Sweep& sweep) const;
+  void AdvanceStudy();
   void WriteMinDist();
   void FinishStudy();
 
   const SettingsSource& own_;
   MinDistState state_;
+  std::uint64_t value_index_ = 0;  // 0-based index of the current value
 };
 
 }  // namespace veltmoor

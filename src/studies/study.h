@@ -43,7 +43,7 @@ class Study {
   std::uint64_t CurrentRun() const { return current_run_; }
 
   // With a base seed, run r starts from RunSeed(base, r); without one the random source is
-  // left as it is.
+  // left as it is. A seeded study leaves the random source on a fixed seed.
   void SetBaseSeed(std::optional<std::uint64_t> seed) { base_seed_ = seed; }
   std::optional<std::uint64_t> BaseSeed() const { return base_seed_; }
   // Runs the filter refuses are passed over: no world, no steps, no points, but the study

@@ -1,0 +1,198 @@
+#include "studies/analyseClusterGrowth.h"
+
+#include <algorithm>
+
+#include "simulation/numbers.h"
+#include "simulation/run_control.h"
+#include "studies/study_settings.h"
+
+namespace veltmoor {
+
+namespace {
+
+constexpr const char* kSettings = "growing cluster:";
+constexpr const char* kChart = "chart";
+constexpr std::uint32_t kGreen = 0x008000;
+constexpr std::uint32_t kRed = 0x0000FF;
+
+std::vector<SettingDef> ClusterGrowthTable() {
+  using namespace study_settings;
+  return {
+      Spin("E_measureSt", "measure steps:", "10", 1, 10000, kSettings),
+      Spin("E_toSteps", "grow until:", "1000", 2, 32000, kSettings),
+      Spin("E_calcVals", "calculations:", "10", 1, 30000, kSettings),
+      Check("CB_data_Seg", "show data", true, kChart),
+      Check("CB_avg_Seg", "show average", true, kChart),
+      Check("CB_trend_Seg", "show trend", false, kChart),
+  };
+}
+
+constexpr const char* kDataSeries[] = {"Series_ML", "Series_Edges", "Series_Border"};
+// Computed once the last run is over; hidden until a user asks for them.
+constexpr const char* kEndOfStudyLines[] = {"Series_StDv", "Series_Correlation", "Series_mean"};
+
+}  // namespace
+
+const SettingsRegistry& ClusterGrowthSettings() {
+  static const SettingsRegistry registry(ClusterGrowthTable());
+  return registry;
+}
+
+ClusterGrowthStudy::ClusterGrowthStudy(StudyContext context, const SettingsSource& settings)
+    : Study(std::move(context)),
+      Chart_growCluster("Chart_growCluster", "growing cluster"),
+      own_(settings) {
+  Chart_growCluster.SetAxisTitles("cluster size ", "mean length (ml)", "edges & borders");
+  chart::Series& ml = Chart_growCluster.AddSeries("Series_ML", "ML", chart::SeriesKind::Point);
+  ml.SetColor(kRed);
+  Chart_growCluster.AddDerived("Series_ML_Avg", "avg ML", chart::DerivedKind::Average, ml)
+      .SetPeriod(1);
+  Chart_growCluster.AddDerived("Series_ML_Trend", "trend", chart::DerivedKind::Trend, ml);
+  for (const auto& [name, title] :
+       {std::pair{"Series_Edges", "edges"}, {"Series_Border", "border"}}) {
+    Chart_growCluster.AddSeries(name, title, chart::SeriesKind::Point)
+        .SetVerticalAxis(chart::AxisSide::Right);
+  }
+  const std::pair<const char*, chart::DerivedKind> summaries[] = {
+      {"Series_StDv", chart::DerivedKind::StdDeviation},
+      {"Series_Correlation", chart::DerivedKind::Correlation},
+      {"Series_mean", chart::DerivedKind::Mean}};
+  for (const auto& [name, kind] : summaries) {
+    chart::Series& line = Chart_growCluster.AddDerived(name, name, kind, ml);
+    line.SetVerticalAxis(chart::AxisSide::Right);
+    line.SetShowMarks(true);
+    line.SetVisible(false);
+  }
+  // Every run measures at the same step counts; keeping each count's points together is
+  // what lets the average line take one group per count.
+  for (const char* name : kDataSeries) {
+    Chart_growCluster.Find(name)->SetOrder(chart::XOrder::Ascending);
+  }
+  UpdateSeriesVisibility();
+  labels.Set("lbl_pSteps", "0");
+  labels.Set("Lbl_akt", "1");
+  ShowPlannedRuns();
+}
+
+void ClusterGrowthStudy::ShowPlannedRuns() {
+  labels.Set("Lbl_proceed", "/ " + own_.Text("E_calcVals"));
+}
+
+void ClusterGrowthStudy::UpdateSeriesVisibility() {
+  Chart_growCluster.Find("Series_ML")->SetVisible(own_.Checked("CB_data_Seg"));
+  Chart_growCluster.Find("Series_ML_Avg")->SetVisible(own_.Checked("CB_avg_Seg"));
+  Chart_growCluster.Find("Series_ML_Trend")->SetVisible(own_.Checked("CB_trend_Seg"));
+}
+
+void ClusterGrowthStudy::Start() {
+  NewStart();
+  SetRunning(true);
+}
+
+void ClusterGrowthStudy::NewStart() {
+  SelectNetworkOnly();
+  sim().TimerEnabled = false;
+  Chart_growCluster.SetTitle("growing cluster with minDist = " +
+                             FormatInt(sim().settings.Int("SE_minDist")));
+  for (const char* name : {"Series_ML", "Series_ML_Avg", "Series_StDv", "Series_Border",
+                           "Series_Edges", "Series_Correlation"}) {
+    Chart_growCluster.Find(name)->Clear();
+  }
+  Chart_growCluster.Find("Series_ML_Avg")->SetColor(kGreen);
+  Chart_growCluster.Find("Series_ML_Avg")->SetVisible(own_.Checked("CB_avg_Seg"));
+  Chart_growCluster.Find("Series_ML_Trend")->SetVisible(own_.Checked("CB_trend_Seg"));
+  ClearMeasurements();
+  runs_measured_ = 0;
+  state_.RunTotal = 1;
+  state_.StepsSinceMeasure = 0;
+  SetCurrentRun(0);
+  labels.Set("Lbl_akt", "1");
+  RestartRun();
+  if (CurrentSelected()) {
+    FreshWorld(CurrentRun());
+  }
+  SelectNetworkOnly();
+}
+
+void ClusterGrowthStudy::RestartRun() {
+  if (CurrentSelected()) {
+    FreshWorld(CurrentRun());
+  }
+  state_.StepsSinceMeasure = 0;
+  state_.StepCounter = 1;
+  measure_in_run_ = 0;
+}
+
+void ClusterGrowthStudy::StudyTick() {
+  const long long to_steps = own_.Int("E_toSteps");
+  if (!CurrentSelected()) {
+    // A run of another shard counts as done at once.
+    state_.StepCounter = static_cast<std::uint32_t>(to_steps + 1);
+  }
+  if (static_cast<long long>(state_.StepCounter) >= to_steps + 1) {
+    if (CurrentSelected()) {
+      ++runs_measured_;
+    }
+    chart::Series& average = *Chart_growCluster.Find("Series_ML_Avg");
+    average.SetPeriod(static_cast<int>(std::max<std::uint64_t>(runs_measured_, 1)));
+    average.Recompute();
+    Chart_growCluster.Find("Series_ML_Trend")->Recompute();
+    labels.Set("Lbl_akt", FormatInt(state_.RunTotal));
+    ++state_.RunTotal;
+    if (own_.Int("E_calcVals") < static_cast<long long>(state_.RunTotal)) {
+      FinishStudy();
+      return;
+    }
+    SetCurrentRun(state_.RunTotal - 1);
+    RestartRun();
+    if (!CurrentSelected()) {
+      return;
+    }
+  }
+  NetworkPhase(sim());
+  labels.Set("lbl_pSteps", FormatInt(state_.StepCounter));
+  ++state_.StepCounter;
+  ++state_.StepsSinceMeasure;
+  if (static_cast<long long>(state_.StepsSinceMeasure) >= own_.Int("E_measureSt")) {
+    MeasureRun();
+    state_.StepsSinceMeasure = 0;
+  }
+}
+
+void ClusterGrowthStudy::MeasureRun() {
+  AnalyseNetwork();
+  const auto x = static_cast<double>(state_.StepCounter);
+  const Simulation& s = sim();
+  const std::optional<double> ys[] = {s.world.MeanLength, static_cast<double>(s.world.EdgeCount),
+                                      FirstY(*s.charts.Find("Chart_nodes")->Find("Ser_Edges"))};
+  for (std::size_t i = 0; i < std::size(kDataSeries); ++i) {
+    AddPoint(*Chart_growCluster.Find(kDataSeries[i]), x, ys[i], CurrentRun(), measure_in_run_);
+  }
+  ++measure_in_run_;
+}
+
+void ClusterGrowthStudy::FinishStudy() {
+  for (const char* name : kEndOfStudyLines) {
+    Chart_growCluster.Find(name)->Recompute();
+  }
+  SetRunning(false);
+  state_.RunTotal = 1;
+}
+
+RunPlan ClusterGrowthStudy::PlanRuns() const {
+  return RunPlan(1, static_cast<std::uint64_t>(own_.Int("E_calcVals")),
+                 [](std::uint64_t) { return PlannedValue{}; });
+}
+
+void ClusterGrowthStudy::ReplayMeasurements(const std::vector<Measurement>& records) {
+  ReplayPoints(Chart_growCluster, {std::begin(kDataSeries), std::end(kDataSeries)}, records);
+  chart::Series& average = *Chart_growCluster.Find("Series_ML_Avg");
+  average.SetPeriod(static_cast<int>(own_.Int("E_calcVals")));
+  average.Recompute();
+  Chart_growCluster.Find("Series_ML_Trend")->Recompute();
+  for (const char* name : kEndOfStudyLines) {
+    Chart_growCluster.Find(name)->Recompute();
+  }
+}
+
+}  // namespace veltmoor

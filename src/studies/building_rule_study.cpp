@@ -1,0 +1,195 @@
+#include "studies/building_rule_study.h"
+
+#include <memory>
+#include <string>
+
+#include "analysis/fractal.h"
+#include "simulation/building_rules.h"
+#include "simulation/numbers.h"
+#include "simulation/run_control.h"
+
+namespace veltmoor {
+
+const std::array<BuildingRule, 5> kBuildingRules{{
+    {"cb_r8114", {8, 1, 1, 4}},
+    {"cb_r7013", {7, 0, 1, 3}},
+    {"cb_r5012", {5, 0, 1, 2}},
+    {"cb_r3011", {3, 0, 1, 1}},
+    {"cb_r3010", {3, 0, 1, 0}},
+}};
+
+namespace {
+
+constexpr const char* kGenControls[] = {"SE_genA", "SE_genB", "SE_genC", "SE_genD"};
+
+struct RuleSeries {
+  const char* data;
+  const char* trend;
+  const char* average;
+};
+
+constexpr RuleSeries kSeries[] = {
+    {"ser_ratBlueGreen", "trend_ratBlueGreen", "avg_ratBlueGreen"},
+    {"ser_greaterThree", "trend_greaterThree", "avg_greaterThree"},
+    {"ser_greaterTwo", "trend_greaterTwo", "avg_greaterTwo"},
+    {"ser_bML", "trend_bML", "avg_bML"},
+    {"ser_D_rad", "trend_D_rad", "avg_D_rad"},
+};
+
+std::optional<double> PercentIn(const std::string& text) {
+  try {
+    return static_cast<double>(ParseInteger(text)) / 100.0;
+  } catch (const ConversionError&) {
+    return std::nullopt;
+  }
+}
+
+std::vector<ControlWrite> RuleWrites(const BuildingRule& rule) {
+  std::vector<ControlWrite> writes;
+  for (std::size_t i = 0; i < rule.gen.size(); ++i) {
+    writes.push_back({kGenControls[i], FormatInt(rule.gen[i])});
+  }
+  return writes;
+}
+
+}  // namespace
+
+BuildingRuleStudy::BuildingRuleStudy(StudyContext context) : Study(std::move(context)) {}
+
+chart::Chart& BuildingRuleStudy::StudyChart() {
+  return sim().charts.Get("Chart_buildAna");
+}
+
+void BuildingRuleStudy::CheckSomeRuleTicked() const {
+  for (const BuildingRule& rule : kBuildingRules) {
+    if (sim().settings.Checked(rule.check_box)) {
+      return;
+    }
+  }
+  throw StudySettingsError(
+      "No building rule is ticked: tick at least one of \"activate rule 1: 8114\" to "
+      "\"activate rule 5: 3010\".");
+}
+
+void BuildingRuleStudy::StartBuildingRuleStudy() {
+  CheckSomeRuleTicked();
+  rule_number_ = 0;
+  rule_run_count_ = 0;
+  selections_ = 0;
+  SetCurrentRun(0);
+  ClearMeasurements();
+  SelectNextRule();
+  ClearStudySeries();
+  ReadFieldType(sim());
+  if (CurrentSelected()) {
+    FreshWorld(CurrentRun());
+  }
+  SetRunning(true);
+  sim().TimerEnabled = false;
+}
+
+void BuildingRuleStudy::SelectNextRule() {
+  ++selections_;
+  while (true) {
+    ++rule_number_;
+    if (rule_number_ < 1 || rule_number_ > static_cast<int>(kBuildingRules.size())) {
+      SetRunning(false);
+      return;
+    }
+    const BuildingRule& rule = kBuildingRules[static_cast<std::size_t>(rule_number_ - 1)];
+    if (sim().settings.Checked(rule.check_box)) {
+      for (const ControlWrite& write : RuleWrites(rule)) {
+        controls().SetText(write.name, write.text);
+      }
+      return;
+    }
+  }
+}
+
+void BuildingRuleStudy::ClearStudySeries() {
+  for (const auto& series : StudyChart().AllSeries()) {
+    series->Clear();
+  }
+  SetAveragePeriods();
+}
+
+void BuildingRuleStudy::SetAveragePeriods() {
+  const int period = static_cast<int>(sim().settings.Int("SE_rdsPerVal"));
+  chart::Chart& chart = StudyChart();
+  for (const RuleSeries& s : kSeries) {
+    chart.Find(s.average)->SetPeriod(period);
+  }
+}
+
+void BuildingRuleStudy::BuildingStudyTick() {
+  if (CurrentSelected()) {
+    // The step's own auto-stop switches the simulation window's timer, not this study's.
+    SimulationStep(sim());
+    if (static_cast<long long>(sim().world.TimeStep) < sim().settings.Int("SE_stepsPerRd")) {
+      return;
+    }
+    RecordStudyRun();
+  }
+  ++rule_run_count_;
+  SetCurrentRun(CurrentRun() + 1);
+  if (rule_run_count_ >= sim().settings.Int("SE_rdsPerVal")) {
+    rule_run_count_ = 0;
+    SelectNextRule();
+  }
+  // Also after the last rule: the study leaves a fresh world behind.
+  if (CurrentSelected()) {
+    FreshWorld(CurrentRun());
+  }
+}
+
+void BuildingRuleStudy::RecordStudyRun() {
+  Simulation& s = sim();
+  BuildingStatistics(s);
+  AnalyseNetwork();
+  RadialAnalysis(s);
+  const std::optional<double> ys[] = {
+      LastY(s.charts.GetSeries("ser_blue_green")), PercentIn(s.labels.Get("lbl_grThree")),
+      PercentIn(s.labels.Get("lbl_grTwo")), NumberIn(s.labels.Get("Lbl_ml")),
+      NumberIn(s.valueList.Value("slope_edge"))};
+  chart::Chart& chart = StudyChart();
+  for (std::size_t i = 0; i < std::size(kSeries); ++i) {
+    AddPoint(*chart.Find(kSeries[i].data), rule_number_, ys[i], CurrentRun(), selections_ - 1);
+  }
+  for (const RuleSeries& series : kSeries) {
+    chart.Find(series.trend)->Recompute();
+    chart.Find(series.average)->Recompute();
+  }
+}
+
+RunPlan BuildingRuleStudy::PlanRuns() const {
+  CheckSomeRuleTicked();
+  auto rules = std::make_shared<std::vector<int>>();
+  for (std::size_t i = 0; i < kBuildingRules.size(); ++i) {
+    if (sim().settings.Checked(kBuildingRules[i].check_box)) {
+      rules->push_back(static_cast<int>(i + 1));
+    }
+  }
+  return RunPlan(rules->size(), static_cast<std::uint64_t>(sim().settings.Int("SE_rdsPerVal")),
+                 [rules](std::uint64_t index) {
+                   const int rule = (*rules)[index];
+                   return PlannedValue{
+                       static_cast<double>(rule),
+                       RuleWrites(kBuildingRules[static_cast<std::size_t>(rule - 1)])};
+                 });
+}
+
+void BuildingRuleStudy::ReplayMeasurements(const std::vector<Measurement>& records) {
+  std::vector<std::string> data_series;
+  for (const RuleSeries& s : kSeries) {
+    data_series.emplace_back(s.data);
+  }
+  chart::Chart& chart = StudyChart();
+  ReplayPoints(chart, data_series, records);
+  SetAveragePeriods();
+  for (const RuleSeries& series : kSeries) {
+    chart.Find(series.trend)->Recompute();
+    chart.Find(series.average)->Recompute();
+  }
+}
+
+}  // namespace veltmoor

@@ -1,0 +1,64 @@
+#include "simulation/resulting_force.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "simulation/setup.h"
+#include "support/test_simulation.h"
+
+namespace veltmoor {
+namespace {
+
+ForceWeights Defaults(float randomScale) {
+  return {2.0f, 1.0f, 1.7f, 2.0f, randomScale};
+}
+
+TEST(ResultingForceTest, DefaultShapePeaksNearLnOnePointSeven) {
+  RandomSource random(1);
+  const ForceWeights w = Defaults(0.0f);
+  EXPECT_NEAR(ResultingForce(0.0, w, random), 0.0, 1e-12);
+  EXPECT_NEAR(ResultingForce(0.5, w, random), 0.2877, 1e-4);
+  EXPECT_NEAR(ResultingForce(1.0, w, random), 0.2057, 1e-4);
+  double best = -1.0;
+  double argBest = 0.0;
+  for (int i = 0; i <= 1000; ++i) {
+    const double f = ResultingForce(i / 1000.0, w, random);
+    if (f > best) {
+      best = f;
+      argBest = i / 1000.0;
+    }
+  }
+  EXPECT_NEAR(argBest, std::log(1.7), 1e-3);
+  EXPECT_NEAR(best, 0.2882, 1e-4);
+}
+
+TEST(ResultingForceTest, ScorerDrawsAndScoresExactlyAsTheFormula) {
+  const ForceWeights w = Defaults(1.0f);
+  RandomSource a(9);
+  RandomSource b(9);
+  ForceScorer scorer(w);
+  for (const double p : {0.0, 0.3, 0.3, 0.3, 0.7, 0.3, 1.0, 1.0, 0.0}) {
+    EXPECT_EQ(scorer.Score(p, a), ResultingForce(p, w, b)) << p;
+  }
+  EXPECT_EQ(a.Random(), b.Random());
+}
+
+TEST(ResultingForceTest, ZeroWeightsDrawNothing) {
+  RandomSource a(3);
+  RandomSource b(3);
+  EXPECT_EQ(ResultingForce(0.4, {0.0f, 0.0f, 1.7f, 2.0f, 1.0f}, a), 0.0);
+  EXPECT_EQ(a.Random(), b.Random());
+}
+
+TEST(ShowProportionsTest, ZeroDivisorsLeaveZero) {
+  testing::TestSimulation t;
+  t.settings.Set("E_centriFu", "0");
+  NewSetup(t.sim);
+  EXPECT_EQ(t.sim.labels.Get("lbl_rat1"), "0");
+  EXPECT_EQ(t.sim.labels.Get("lbl_rat2"), "0,85");
+  EXPECT_EQ(t.sim.labels.Get("lbl_rat3"), "0");
+}
+
+}  // namespace
+}  // namespace veltmoor

@@ -1,0 +1,165 @@
+#include "studies/analyseMinDist.h"
+
+#include <gtest/gtest.h>
+
+#include "simulation/numbers.h"
+#include "studies/study_fixture.h"
+
+namespace veltmoor {
+namespace {
+
+using testing::RunToEnd;
+
+class MinDistTest : public ::testing::Test {
+ protected:
+  MinDistTest() : own(MinDistSettings()) {}
+
+  MinDistStudy& Study() {
+    study = std::make_unique<MinDistStudy>(world.Context(folder.path()), own);
+    return *study;
+  }
+
+  testing::ScratchFolder folder;
+  testing::StudyWorld world;
+  MapSettings own;
+  std::unique_ptr<MinDistStudy> study;
+};
+
+TEST_F(MinDistTest, DefaultsPlanAHundredRunsAndMakeThemAll) {
+  own.Set("E_toSteps", "2");
+  MinDistStudy& s = Study();
+  EXPECT_EQ(s.labels.Get("Lbl_proceed"), "/ 100");
+  s.Start();
+  EXPECT_EQ(world.t.sim.world.FieldType, kFieldNetworkOnly);
+  EXPECT_TRUE(world.t.settings.Checked("RB_netOnly"));
+  RunToEnd(s);
+
+  EXPECT_FALSE(s.Running());
+  EXPECT_EQ(s.State().RunTotal, 100u);
+  EXPECT_EQ(s.labels.Get("Lbl_akt"), "100");
+  EXPECT_EQ(s.State().CurrentValue, 10);  // the study ended when the value would be 11
+  EXPECT_EQ(world.t.settings.Text("SE_minDist"), "10");
+  EXPECT_EQ(s.Chart_IS.Find("Series_IS")->Count(), 100u);
+  EXPECT_EQ(s.Chart_IS.Find("Series_IS_Avg")->Count(), 10u);
+  for (const char* line : {"Series_IS_Fit", "Series_StDv", "Series_Correlation", "Series_mean"}) {
+    EXPECT_GT(s.Chart_IS.Find(line)->Count(), 0u) << line;
+  }
+}
+
+TEST_F(MinDistTest, IncrementThreeVisitsFourValues) {
+  own.Set("E_incre", "3");
+  own.Set("E_calcVals", "1");
+  own.Set("E_toSteps", "1");
+  MinDistStudy& s = Study();
+  own.Set("E_calcVals", "10");
+  s.ShowPlannedRuns();
+  EXPECT_EQ(s.labels.Get("Lbl_proceed"), "/ 40");
+
+  own.Set("E_calcVals", "1");
+  const RunPlan plan = s.PlanRuns();
+  ASSERT_EQ(plan.RunCount(), 4u);
+  EXPECT_EQ(plan.Run(3).value.writes, (std::vector<ControlWrite>{{"SE_minDist", "10"}}));
+  s.Start();
+  RunToEnd(s);
+  const chart::Series& data = *s.Chart_IS.Find("Series_IS");
+  ASSERT_EQ(data.Count(), 4u);
+  for (std::size_t i = 0; i < 4; ++i) {
+    EXPECT_DOUBLE_EQ(data.XValue(i), 1.0 + 3.0 * static_cast<double>(i));
+    EXPECT_EQ(s.Measurements()[i].value_index, i);
+  }
+}
+
+TEST_F(MinDistTest, IncrementsThatNeverEndAreRefusedAndTextIsNotANumber) {
+  MinDistStudy& s = Study();
+  own.Set("E_incre", "0");
+  EXPECT_THROW(s.NewStart(), StudySettingsError);
+  s.ShowPlannedRuns();
+  EXPECT_EQ(s.labels.Get("Lbl_proceed"), "/ 0");
+  own.Set("E_incre", "-1");
+  EXPECT_THROW(s.Start(), StudySettingsError);
+  EXPECT_FALSE(s.Running());
+  own.Set("E_incre", "1,5");
+  EXPECT_THROW(s.NewStart(), ConversionError);
+}
+
+TEST_F(MinDistTest, ValueBelowOneIsPlottedAtItsOwnX) {
+  own.Set("E_valFrom", "0");
+  own.Set("E_valTo", "0");
+  own.Set("E_calcVals", "1");
+  own.Set("E_toSteps", "2");
+  MinDistStudy& s = Study();
+  s.Start();
+  EXPECT_EQ(world.t.settings.Text("SE_minDist"), "0");
+  EXPECT_EQ(world.t.settings.Int("SE_minDist"), 1);  // the spin edit holds 1
+  RunToEnd(s);
+  ASSERT_EQ(s.Chart_IS.Find("Series_IS")->Count(), 1u);
+  EXPECT_EQ(s.Chart_IS.Find("Series_IS")->XValue(0), 0.0);
+}
+
+TEST_F(MinDistTest, DegreeChangeAfterTheEndRefitsOnlyTheCurve) {
+  own.Set("E_valTo", "4");
+  own.Set("E_calcVals", "1");
+  own.Set("E_toSteps", "3");
+  MinDistStudy& s = Study();
+  s.Start();
+  RunToEnd(s);
+  const auto deviation = s.Chart_IS.Find("Series_StDv")->Points();
+  own.Set("E_polyDegSeg", "2");
+  s.UpD_polyDegSegClick();
+  EXPECT_EQ(s.State().FitDegree, 2);
+  EXPECT_EQ(s.Chart_IS.Find("Series_IS_Fit")->Degree(), 2);
+  EXPECT_EQ(s.Chart_IS.Find("Series_StDv")->Points(), deviation);
+}
+
+TEST_F(MinDistTest, FailingTickStopsTheTimerAndResumingMeasuresEachRunOnce) {
+  own.Set("E_valTo", "2");
+  own.Set("E_calcVals", "1");
+  own.Set("E_toSteps", "2");
+  MinDistStudy& s = Study();
+  s.Start();
+  s.Tick();
+  s.Tick();
+  own.Set("E_incre", "0");  // read when the first value's run is complete
+  EXPECT_THROW(s.Tick(), StudySettingsError);
+  EXPECT_FALSE(s.Running());
+  EXPECT_EQ(s.Chart_IS.Find("Series_IS")->Count(), 0u);
+
+  own.Set("E_incre", "1");
+  s.SetRunning(true);
+  RunToEnd(s);
+  EXPECT_EQ(s.Chart_IS.Find("Series_IS")->Count(), 2u);
+}
+
+TEST_F(MinDistTest, ReplayingMergedShardsGivesTheWholeStudysChart) {
+  own.Set("E_valTo", "3");
+  own.Set("E_calcVals", "2");
+  own.Set("E_toSteps", "6");
+  auto run = [&](std::optional<std::uint64_t> shard) {
+    testing::StudyWorld w;
+    MinDistStudy s(w.Context(folder.path()), own);
+    s.SetBaseSeed(5);
+    if (shard) {
+      s.SetRunFilter(ShardFilter(*shard, 2));
+    }
+    s.Start();
+    RunToEnd(s);
+    return s.Measurements();
+  };
+  testing::StudyWorld w;
+  MinDistStudy whole(w.Context(folder.path()), own);
+  whole.SetBaseSeed(5);
+  whole.Start();
+  RunToEnd(whole);
+  ASSERT_EQ(whole.Measurements(), run(std::nullopt));
+
+  MinDistStudy merged(world.Context(folder.path()), own);
+  merged.ReplayMeasurements(MergeMeasurements({run(1), run(0)}));
+  EXPECT_EQ(merged.Measurements(), whole.Measurements());
+  for (const auto& series : whole.Chart_IS.AllSeries()) {
+    EXPECT_EQ(merged.Chart_IS.Find(series->Name())->Points(), series->Points()) << series->Name();
+  }
+  EXPECT_THROW(merged.ReplayMeasurements({{"ser_other", 1, 1, 0, 0}}), std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace veltmoor

@@ -1,0 +1,86 @@
+// A tiny world for study tests: a 5 x 5 cell map, the simulation's settings in memory
+// written through MapSettingsControls, a scratch folder beside "the executable", and a
+// snapshot taker that writes a small file and remembers the paths.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "studies/study.h"
+#include "support/test_simulation.h"
+
+namespace veltmoor::testing {
+
+class RecordingSnapshots : public SnapshotTaker {
+ public:
+  void Snapshot(const std::string& path, SnapshotKind kind) override {
+    std::ofstream out(path);
+    if (!out) {
+      throw std::runtime_error("cannot open the picture file");
+    }
+    out << "jpeg";
+    taken.emplace_back(path, kind);
+  }
+  std::vector<std::pair<std::string, SnapshotKind>> taken;
+};
+
+// A folder of its own per test, removed afterwards.
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    path_ = std::filesystem::temp_directory_path() /
+            ("veltmoor-studies-" + std::string(info->test_suite_name()) + "-" + info->name());
+    std::filesystem::remove_all(path_);
+    std::filesystem::create_directories(path_);
+  }
+  ~ScratchFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+struct StudyWorld {
+  StudyWorld() : t(120, 120), controls(t.settings) {}
+
+  StudyContext Context(const std::filesystem::path& base_dir, SnapshotTaker* taker = nullptr) {
+    return StudyContext{t.sim, controls, taker, base_dir};
+  }
+
+  TestSimulation t;
+  MapSettingsControls controls;
+};
+
+// Ticks while the study's timer is on, with a bound so a fault cannot hang the tests.
+inline long long RunToEnd(Study& study, long long max_ticks = 200000) {
+  long long ticks = 0;
+  while (study.Running() && ticks < max_ticks) {
+    study.Tick();
+    ++ticks;
+  }
+  return ticks;
+}
+
+inline std::vector<Measurement> OfSeries(const std::vector<Measurement>& all,
+                                         const std::string& series) {
+  std::vector<Measurement> picked;
+  for (const Measurement& m : all) {
+    if (m.series == series) {
+      picked.push_back(m);
+    }
+  }
+  return picked;
+}
+
+}  // namespace veltmoor::testing
