@@ -102,13 +102,17 @@ std::vector<GridLevel> CountOccupiedTiles(Simulation& sim) {
   // With cells of three pixels or fewer the sixth of a cell rounds to nothing, every side
   // would pass and the tiling would never end: a tile stays at least one cell wide.
   const int minSide = std::max(1, RoundToInt(sim.world.CellSize / 6.0));
+  // The land stands still while the levels are counted: one classification and one table of
+  // sums serve every tiling.
+  ClassifyDevelopedCells(sim.world);
+  const DevelopedCellSums sums(sim.world);
   std::vector<GridLevel> levels;
   TDreierArray counts;
   int side = 0;
   int n = 2;
   do {
     side = TileSide(sim.world, n);
-    PartitionFineGrid(sim, counts, n);
+    PartitionClassifiedGrid(sim, sums, counts, n);
     levels.push_back({n, OccupiedTiles(counts)});
     ++n;
   } while (side >= minSide);

@@ -122,28 +122,56 @@ std::vector<int> TileBounds(int lineCount, int n) {
   return bounds;
 }
 
-void PartitionFineGrid(Simulation& sim, TDreierArray& counts, int n) {
-  World& world = sim.world;
-  ClassifyDevelopedCells(world);
+DevelopedCellSums::DevelopedCellSums(const World& world)
+    : sums_(3 * world.ColumnCount + 1, 3 * world.RowCount + 1) {
+  for (int r = 0; r < Rows(); ++r) {
+    std::uint32_t rowSoFar = 0;
+    for (int c = 0; c < Columns(); ++c) {
+      rowSoFar += world.FineGrid(c, r).IsDeveloped ? 1 : 0;
+      sums_(c + 1, r + 1) = sums_(c + 1, r) + rowSoFar;
+    }
+  }
+}
+
+std::uint32_t DevelopedCellSums::Developed(int firstColumn, int lastColumn, int firstRow,
+                                           int lastRow) const {
+  // Unsigned arithmetic wraps, so the difference is exact even where a partial sum is not.
+  return sums_(lastColumn + 1, lastRow + 1) - sums_(firstColumn, lastRow + 1) -
+         sums_(lastColumn + 1, firstRow) + sums_(firstColumn, firstRow);
+}
+
+void CountTiles(const DevelopedCellSums& sums, TDreierArray& counts, int n) {
   n = std::max(n, 0);
   counts.Resize(n, n, 2);
   // Without fine cells the bounds would reach outside the grid; every tile stays empty.
-  if (n > 0 && world.ColumnCount > 0 && world.RowCount > 0) {
-    const std::vector<int> colBound = TileBounds(3 * world.ColumnCount, n);
-    const std::vector<int> rowBound = TileBounds(3 * world.RowCount, n);
-    for (int a = 0; a < n; ++a) {
-      for (int b = 0; b < n; ++b) {
-        for (int r = rowBound[a] + 1; r <= rowBound[a + 1]; ++r) {
-          for (int c = colBound[b] + 1; c <= colBound[b + 1]; ++c) {
-            ++counts(b, a, world.FineGrid(c, r).IsDeveloped ? 1 : 0);
-          }
-        }
-      }
+  if (n == 0 || sums.Columns() == 0 || sums.Rows() == 0) {
+    return;
+  }
+  const std::vector<int> colBound = TileBounds(sums.Columns(), n);
+  const std::vector<int> rowBound = TileBounds(sums.Rows(), n);
+  for (int a = 0; a < n; ++a) {
+    const int height = rowBound[a + 1] - rowBound[a];
+    for (int b = 0; b < n; ++b) {
+      const auto cells = static_cast<std::uint32_t>((colBound[b + 1] - colBound[b]) * height);
+      const std::uint32_t developed =
+          sums.Developed(colBound[b] + 1, colBound[b + 1], rowBound[a] + 1, rowBound[a + 1]);
+      counts(b, a, 0) = cells - developed;
+      counts(b, a, 1) = developed;
     }
   }
+}
+
+void PartitionClassifiedGrid(Simulation& sim, const DevelopedCellSums& sums, TDreierArray& counts,
+                             int n) {
+  CountTiles(sums, counts, n);
   if (n == kSegregationTiles) {
     SegregationIndex(sim, counts);
   }
+}
+
+void PartitionFineGrid(Simulation& sim, TDreierArray& counts, int n) {
+  ClassifyDevelopedCells(sim.world);
+  PartitionClassifiedGrid(sim, DevelopedCellSums(sim.world), counts, n);
 }
 
 void SegregationIndex(Simulation& sim, const TDreierArray& counts) {

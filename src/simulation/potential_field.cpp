@@ -1,5 +1,7 @@
 #include "simulation/potential_field.h"
 
+#include <optional>
+
 #include <array>
 #include <cmath>
 #include <utility>
@@ -38,9 +40,22 @@ float OwnTerm(const TCell& cell) {
   if (cell.DevelopedCount == 0) {
     return 0.0f;
   }
-  const long double fraction = static_cast<long double>(cell.DevelopedCount) / 9.0L;
+  if (cell.DevelopedCount >= 9) {
+    return 1.0f;  // 1 to any power; full cells are common in a grown town
+  }
+  // (n/9)^(1-p) as e^((1-p) ln(n/9)) with the eight logarithms taken once: the same value
+  // in extended precision as the power, at a fraction of its cost, before it is stored as
+  // a 32-bit float.
+  static const auto kLogFractions = [] {
+    std::array<long double, 9> logs{};
+    for (int n = 1; n < 9; ++n) {
+      logs[static_cast<std::size_t>(n)] = std::log(static_cast<long double>(n) / 9.0L);
+    }
+    return logs;
+  }();
   const long double exponent = 1.0L - static_cast<long double>(cell.Potential);
-  return static_cast<float>(std::pow(fraction, exponent));
+  return static_cast<float>(
+      std::exp(exponent * kLogFractions[static_cast<std::size_t>(cell.DevelopedCount)]));
 }
 
 // The fine cell of `candidates` with the strictly greatest resulting force, the earliest
@@ -167,17 +182,31 @@ bool HasDevelopedNeighbour(const World& world, int column, int row) {
                           [](const TCell& n) { return n.LandUse == kLandDeveloped; });
 }
 
-bool IsHwmCandidate(const Simulation& sim, int column, int row) {
-  const double threshold = sim.settings.Float("E_devThresh");
-  return AnyFineNeighbour(sim.world, column, row, [threshold](const TCell& n) {
+namespace {
+
+bool IsHwmCandidateBelow(const World& world, int column, int row, double threshold) {
+  return AnyFineNeighbour(world, column, row, [threshold](const TCell& n) {
     return n.LandUse == kLandStreet ||
            (n.LandUse == kLandDeveloped && static_cast<double>(n.Potential) > threshold);
   });
 }
 
+}  // namespace
+
+bool IsHwmCandidate(const Simulation& sim, int column, int row) {
+  return IsHwmCandidateBelow(sim.world, column, row, sim.settings.Float("E_devThresh"));
+}
+
 void CollectHwmCandidates(Simulation& sim) {
-  CollectFreeFineCells(sim.world, sim.world.HwmCandidateList,
-                       [&sim](int c, int r) { return IsHwmCandidate(sim, c, r); });
+  // The threshold cannot change during one sweep, so it is parsed when the first free cell
+  // needs it and kept: a bad text still fails exactly where the test would read it.
+  std::optional<double> threshold;
+  CollectFreeFineCells(sim.world, sim.world.HwmCandidateList, [&sim, &threshold](int c, int r) {
+    if (!threshold) {
+      threshold = sim.settings.Float("E_devThresh");
+    }
+    return IsHwmCandidateBelow(sim.world, c, r, *threshold);
+  });
 }
 
 void DevelopBestHwmCandidate(Simulation& sim) {

@@ -2,6 +2,8 @@
 // development, its curve over the potential range, and the proportions of the weights.
 #pragma once
 
+#include <unordered_map>
+
 #include "simulation/random_source.h"
 #include "simulation/simulation.h"
 
@@ -25,19 +27,24 @@ float ReadRandomScale(const SettingsSource& settings);
 double ResultingForce(double p, const ForceWeights& weights, RandomSource& random);
 
 // Scores many candidates with one set of weights. The terms without noise depend only on the
-// potential, which runs of neighbouring fine cells share, so they are computed once per run
-// of equal potentials; the random draws and the result are exactly ResultingForce's.
+// potential, which the nine fine cells of a cell share, so they are computed once per
+// potential value; the random draws and the result are exactly ResultingForce's.
 class ForceScorer {
  public:
   explicit ForceScorer(const ForceWeights& weights) : weights_(weights) {}
   double Score(double p, RandomSource& random);
 
  private:
+  struct Terms {
+    long double pull;  // (1 - e^(-w1 p)) A
+    long double push;  // (1 - e^(-w2 p)) B
+  };
+  const Terms& TermsAt(double p);
+
   ForceWeights weights_;
-  bool cached_ = false;
-  double cached_p_ = 0.0;
-  long double pull_ = 0.0L;  // (1 - e^(-w1 p)) A
-  long double push_ = 0.0L;  // (1 - e^(-w2 p)) B
+  std::unordered_map<double, Terms> terms_;
+  const Terms* last_ = nullptr;  // node addresses of the map stay put as it grows
+  double last_p_ = 0.0;
 };
 
 // The callback of ser_custFkt: the force at potential x, with the random terms only while

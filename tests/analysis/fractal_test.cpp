@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "analysis/analysis_world.h"
 #include "analysis/dijkstra.h"
 #include "analysis/path_network.h"
+#include "analysis/segregation.h"
 #include "simulation/node_creation.h"
 #include "simulation/numbers.h"
 #include "simulation/setup.h"
@@ -130,6 +132,51 @@ TEST(GridAnalysisTest, A25By28MapIsTiledFromTwoToEightAndGetsAnIndexOfSegregatio
   }
   ExpectNear(XValues(w.Series("ser_DGrid")), expected);
   EXPECT_EQ(w.Series("ser_IS").Count(), 1u);
+}
+
+// Tiles holding a developed fine cell, by visiting every fine cell of every tile.
+double OccupiedTilesDirectly(const World& world, int n) {
+  const std::vector<int> colBound = TileBounds(world.FineGrid.Columns(), n);
+  const std::vector<int> rowBound = TileBounds(world.FineGrid.Rows(), n);
+  int occupied = 0;
+  for (int a = 0; a < n; ++a) {
+    for (int b = 0; b < n; ++b) {
+      bool any = false;
+      for (int r = rowBound[a] + 1; r <= rowBound[a + 1]; ++r) {
+        for (int c = colBound[b] + 1; c <= colBound[b + 1]; ++c) {
+          any = any || world.FineGrid(c, r).IsDeveloped;
+        }
+      }
+      occupied += any ? 1 : 0;
+    }
+  }
+  return occupied;
+}
+
+TEST(GridAnalysisTest, ScatteredLandCountsAsTileByTileAndTheIndexMatchesThePeriodicOne) {
+  FractalWorld w(25, 28);
+  std::mt19937 random(11);
+  for (TCell& fine : w.world().FineGrid.Cells()) {
+    const unsigned draw = random() % 50;
+    fine.LandUse = draw == 0 ? kLandDeveloped : draw < 6 ? kLandStreet : kLandFree;
+    fine.IsDeveloped = draw % 2 == 0;  // stale marks the analysis must replace
+  }
+  w.world().TimeStep = 40;
+  GridAnalysis(w.sim());
+
+  const auto& points = w.Series("ser_DGrid").Points();
+  ASSERT_EQ(points.size(), 8u);
+  for (int n = 2; n <= 8; ++n) {
+    EXPECT_NEAR(points[static_cast<std::size_t>(n - 1)].y,
+                std::log10(OccupiedTilesDirectly(w.world(), n)), 1e-12)
+        << "n = " << n;
+  }
+  const std::string gridIndex = w.sim().DissimiGrid.Cell(2, 1);
+  PeriodicSegregation(w.sim());
+  const auto& is = w.Series("ser_IS").Points();
+  ASSERT_EQ(is.size(), 2u);
+  EXPECT_EQ(is[0], is[1]);
+  EXPECT_EQ(w.sim().DissimiGrid.Cell(2, 1), gridIndex);
 }
 
 TEST(GridAnalysisTest, AFullyDeveloped12By12MapHasDimensionTwo) {

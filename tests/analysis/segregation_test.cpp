@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <vector>
 
 #include "analysis/analysis_world.h"
@@ -83,6 +84,83 @@ TEST(PartitionFineGridTest, TilesCountEveryFineCellOfTheirBlock) {
   EXPECT_EQ(total, 675u);
   EXPECT_EQ(counts(2, 0, 1), 10u);
   EXPECT_EQ(counts(1, 0, 1) + counts(3, 0, 1), 0u);
+}
+
+// Free, street and developed land at random, and now and then a cell of a use the
+// classification leaves alone, with a stale mark of either kind.
+void ScatterLand(AnalysisWorld& w, unsigned seed) {
+  std::mt19937 random(seed);
+  for (TCell& fine : w.world().FineGrid.Cells()) {
+    const unsigned draw = random() % 20;
+    fine.LandUse = draw < 8 ? kLandFree : draw < 12 ? kLandStreet : draw < 19 ? kLandDeveloped : 7;
+    fine.IsDeveloped = random() % 2 == 0;
+  }
+}
+
+// The tile counts by visiting every fine cell of every tile.
+TDreierArray CountTilesDirectly(const World& world, int n) {
+  TDreierArray counts;
+  counts.Resize(n, n, 2);
+  const std::vector<int> colBound = TileBounds(world.FineGrid.Columns(), n);
+  const std::vector<int> rowBound = TileBounds(world.FineGrid.Rows(), n);
+  for (int a = 0; a < n; ++a) {
+    for (int b = 0; b < n; ++b) {
+      for (int r = rowBound[a] + 1; r <= rowBound[a + 1]; ++r) {
+        for (int c = colBound[b] + 1; c <= colBound[b + 1]; ++c) {
+          ++counts(b, a, world.FineGrid(c, r).IsDeveloped ? 1 : 0);
+        }
+      }
+    }
+  }
+  return counts;
+}
+
+TEST(CountTilesTest, SummedCountsEqualADirectCountOfAnIrregularPattern) {
+  // Odd numbers of fine lines, one of them narrower than most tilings, so that many blocks
+  // are empty.
+  for (const auto& [columns, rows] : {std::pair{7, 5}, {1, 11}, {13, 3}, {9, 9}}) {
+    AnalysisWorld w(columns, rows);
+    ScatterLand(w, static_cast<unsigned>(columns * 100 + rows));
+    ClassifyDevelopedCells(w.world());
+    const DevelopedCellSums sums(w.world());
+    ASSERT_EQ(sums.Columns(), 3 * columns);
+    ASSERT_EQ(sums.Rows(), 3 * rows);
+    for (int n = 1; n <= 45; ++n) {
+      TDreierArray counts;
+      CountTiles(sums, counts, n);
+      const TDreierArray expected = CountTilesDirectly(w.world(), n);
+      ASSERT_EQ(counts.Size1(), n);
+      ASSERT_EQ(counts.Size2(), n);
+      for (int b = 0; b < n; ++b) {
+        for (int a = 0; a < n; ++a) {
+          for (int k = 0; k < 2; ++k) {
+            ASSERT_EQ(counts(b, a, k), expected(b, a, k))
+                << 3 * columns << " x " << 3 * rows << ", n = " << n << ", tile (" << b << ", " << a
+                << "), k = " << k;
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST(PartitionFineGridTest, ClassifiesBeforeCountingAndOnlyEightTilesGiveAnIndex) {
+  AnalysisWorld classified(7, 5);
+  ScatterLand(classified, 3);
+  ClassifyDevelopedCells(classified.world());
+  for (int n : {5, 7, 8, 9}) {
+    AnalysisWorld w(7, 5);
+    ScatterLand(w, 3);  // the same land, with its stale marks
+    TDreierArray counts;
+    PartitionFineGrid(w.sim(), counts, n);
+    const TDreierArray expected = CountTilesDirectly(classified.world(), n);
+    for (int b = 0; b < n; ++b) {
+      for (int a = 0; a < n; ++a) {
+        EXPECT_EQ(counts(b, a, 1), expected(b, a, 1)) << "n = " << n;
+      }
+    }
+    EXPECT_EQ(w.PointsOf("ser_IS").size(), n == 8 ? 1u : 0u) << "n = " << n;
+  }
 }
 
 TEST(SegregationIndexTest, DevelopmentFillingOneTileAloneIsFullySegregated) {
