@@ -98,24 +98,33 @@ int TileSide(const World& world, int n) {
                   RoundToInt(static_cast<double>(world.ColumnCount) / n));
 }
 
-std::vector<GridLevel> CountOccupiedTiles(Simulation& sim) {
+// The last n analysed: the first whose tile side falls below a sixth of a cell.
+int FinestTiling(const World& world) {
   // With cells of three pixels or fewer the sixth of a cell rounds to nothing, every side
   // would pass and the tiling would never end: a tile stays at least one cell wide.
-  const int minSide = std::max(1, RoundToInt(sim.world.CellSize / 6.0));
+  const int minSide = std::max(1, RoundToInt(world.CellSize / 6.0));
+  int n = 2;
+  while (TileSide(world, n) >= minSide) {
+    ++n;
+  }
+  return n;
+}
+
+std::vector<GridLevel> CountOccupiedTiles(Simulation& sim) {
+  const int finest = FinestTiling(sim.world);
   // The land stands still while the levels are counted: one classification and one table of
   // sums serve every tiling.
   ClassifyDevelopedCells(sim.world);
   const DevelopedCellSums sums(sim.world);
-  std::vector<GridLevel> levels;
+  // Sized for the finest tiling first, the array keeps its storage through all the others
+  // instead of growing anew at every level.
   TDreierArray counts;
-  int side = 0;
-  int n = 2;
-  do {
-    side = TileSide(sim.world, n);
+  counts.Resize(finest, finest, 2);
+  std::vector<GridLevel> levels;
+  for (int n = 2; n <= finest; ++n) {
     PartitionClassifiedGrid(sim, sums, counts, n);
     levels.push_back({n, OccupiedTiles(counts)});
-    ++n;
-  } while (side >= minSide);
+  }
   return levels;
 }
 
