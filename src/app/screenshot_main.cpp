@@ -1,9 +1,13 @@
 // veltmoor-screenshot: drives the desktop program as a user would (a boom run, then
 // "calcPathes" and "fractal A.") and saves a picture of the frame, for the documentation.
+// With --bench STEPS it instead runs a boom town from the real 1 ms timer with the map
+// shown and reports the step rate and the longest wait a click would have had.
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTimer>
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -12,7 +16,49 @@
 #include "ui/main_form.h"
 #include "ui/simulation_window.h"
 
+namespace {
+
+int Bench(int steps) {
+  veltmoor::DesktopProgram program = veltmoor::StartDesktopProgram(true);
+  program.frame->showNormal();
+  program.frame->setGeometry(0, 0, 1600, 1000);
+  veltmoor::TForm1& window = *program.simulation;
+  window.findChild<QRadioButton*>("RB_boom")->click();
+  // The step limit ends the run at the last step, like a user's auto-stop.
+  window.Settings().SetText("SE_stopAt", std::to_string(steps - 1));
+  QElapsedTimer clock;
+  QElapsedTimer sinceLast;
+  qint64 longestGap = 0;
+  // A zero-interval timer runs whenever the event loop is free: the gaps between its runs
+  // are how long a click would have waited.
+  QTimer probe;
+  probe.setInterval(0);
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    longestGap = std::max(longestGap, sinceLast.nsecsElapsed());
+    sinceLast.restart();
+    if (!window.Timer1().isActive()) {
+      QApplication::quit();
+    }
+  });
+  clock.start();
+  sinceLast.start();
+  window.Button("B_ITL_start")->click();
+  probe.start();
+  QApplication::exec();
+  const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+  std::cout << "desktop: " << steps << " steps in " << seconds << " s, "
+            << static_cast<double>(steps) / seconds << " steps/s, longest wait for a click "
+            << static_cast<double>(longestGap) / 1e6 << " ms\n";
+  return 0;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  if (argc >= 3 && std::string(argv[1]) == "--bench") {
+    QApplication app(argc, argv);
+    return Bench(std::atoi(argv[2]));
+  }
   if (argc < 2) {
     std::cerr << "usage: veltmoor-screenshot OUT.png [STEPS [TAB]]\n";
     return 2;

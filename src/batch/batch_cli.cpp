@@ -15,14 +15,14 @@
 #include "batch/batch_options.h"
 #include "batch/measures_json.h"
 #include "batch/progress_bar.h"
+#include "batch/study_command.h"
 #include "batch/world_json.h"
-#include "display/null_canvas.h"
 #include "io/atomic_file.h"
 #include "render/composite.h"
-#include "render/qt_canvas.h"
 #include "simulation/numbers.h"
 #include "simulation/run_control.h"
 #include "simulation/setup.h"
+#include "studies/study_interfaces.h"
 
 namespace veltmoor {
 
@@ -63,30 +63,13 @@ void AddWorldOptions(CLI::App& command, WorldOptions& options) {
   command.add_option("--seed", options.seed, "fixed random seed for a reproducible run");
   command.add_option("--set", options.sets, "NAME=VALUE: a setting of the simulation window")
       ->allow_extra_args(false);
-  command.add_flag("!--no-picture", options.picture, "do not draw or write map.png");
   command.add_option("--out", options.out, "output folder")->required();
 }
 
-// A simulation with its services, built from the command's world options.
-struct BatchSimulation {
-  explicit BatchSimulation(const WorldOptions& options)
-      : random(options.seed ? RandomSource(*options.seed) : RandomSource()) {
-    ApplySettingOverrides(settings, options.sets);
-    if (options.picture) {
-      canvases = std::make_unique<QtCanvasFactory>();
-    } else {
-      canvases = std::make_unique<NullCanvasFactory>();
-    }
-    sim = std::make_unique<Simulation>(settings, random, *canvases);
-    sim->PanelWidth = options.width;
-    sim->PanelHeight = options.height;
-  }
-
-  MapSettings settings;
-  RandomSource random;
-  std::unique_ptr<CanvasFactory> canvases;
-  std::unique_ptr<Simulation> sim;
-};
+void AddMapOptions(CLI::App& command, WorldOptions& options) {
+  AddWorldOptions(command, options);
+  command.add_flag("!--no-picture", options.picture, "do not draw or write map.png");
+}
 
 void AddWorldOutputs(const BatchSimulation& batch, const WorldOptions& options,
                      OutputSet& outputs) {
@@ -119,11 +102,14 @@ const std::map<std::string, std::string> kFieldTypeButtons = {{"network", "RB_ne
                                                               {"interlink", "RB_interlink"},
                                                               {"cluster", "RB_cluster"}};
 
-void AddRunOptions(CLI::App& command, RunOptions& options) {
-  AddWorldOptions(command, options.world);
-  command.add_option("--field-type", options.field_type, "network, boom, interlink or cluster")
-      ->required()
+CLI::Option* AddFieldTypeOption(CLI::App& command, std::string& field_type) {
+  return command.add_option("--field-type", field_type, "network, boom, interlink or cluster")
       ->check(CLI::IsMember({"network", "boom", "interlink", "cluster"}));
+}
+
+void AddRunOptions(CLI::App& command, RunOptions& options) {
+  AddMapOptions(command, options.world);
+  AddFieldTypeOption(command, options.field_type)->required();
   command.add_option("--steps", options.steps, "most time steps to run")
       ->required()
       ->check(CLI::Range(0LL, 100000000LL));
@@ -168,6 +154,43 @@ int RunRun(const RunOptions& options, std::ostream& err) {
   return 0;
 }
 
+struct StudyCommandOptions {
+  StudyOptions study;
+  std::string field_type;
+};
+
+void AddStudyOptions(CLI::App& command, StudyCommandOptions& options) {
+  std::string kinds;
+  for (const std::string& name : StudyKindNames()) {
+    kinds += (kinds.empty() ? "" : ", ") + name;
+  }
+  command.add_option("kind", options.study.kind, kinds)
+      ->required()
+      ->check(CLI::IsMember(StudyKindNames()));
+  AddWorldOptions(command, options.study.world);
+  options.study.world.picture = false;
+  command
+      .add_option("--study-set", options.study.study_sets,
+                  "NAME=VALUE: a control of the study window, e.g. E_calcVals=4")
+      ->allow_extra_args(false);
+  AddFieldTypeOption(command, options.field_type);
+  command.add_flag("--pictures", options.study.world.picture,
+                   "devpara: save the map picture of every value under pictures/ "
+                   "(ticks Cb_saveSnap)");
+  command.add_option("--shard", options.study.shard,
+                     "K/N: run only shard K of N (K counts from 1) and write a part for merge; "
+                     "needs --seed");
+  command.add_flag("--timing", options.study.timing,
+                   "print on stderr the time of the study and the part of it spent writing files");
+}
+
+int RunStudyCommand(StudyCommandOptions options, std::ostream& err) {
+  if (!options.field_type.empty()) {
+    options.study.world.sets.push_back(kFieldTypeButtons.at(options.field_type) + "=1");
+  }
+  return RunStudy(options.study, err);
+}
+
 }  // namespace
 
 int RunBatch(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
@@ -175,11 +198,20 @@ int RunBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
   app.require_subcommand(1);
   WorldOptions setup_options;
   CLI::App* setup = app.add_subcommand("setup", "build a new world and write map.png, world.json");
-  AddWorldOptions(*setup, setup_options);
+  AddMapOptions(*setup, setup_options);
   RunOptions run_options;
   CLI::App* run =
       app.add_subcommand("run", "run time steps and write map.png, world.json and measures.json");
   AddRunOptions(*run, run_options);
+  StudyCommandOptions study_options;
+  CLI::App* study = app.add_subcommand(
+      "study", "run a parameter study and write study.csv and study.tee (with --shard: a part)");
+  AddStudyOptions(*study, study_options);
+  MergeOptions merge_options;
+  CLI::App* merge = app.add_subcommand(
+      "merge", "merge the parts of a study run with --shard into the outputs of the whole study");
+  merge->add_option("out", merge_options.out, "output folder")->required();
+  merge->add_option("parts", merge_options.parts, "the --out folders of every shard")->required();
 
   try {
     app.parse(argc, argv);
@@ -201,7 +233,16 @@ int RunBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
     if (run->parsed()) {
       return RunRun(run_options, err);
     }
+    if (study->parsed()) {
+      return RunStudyCommand(study_options, err);
+    }
+    if (merge->parsed()) {
+      return RunMerge(merge_options, err);
+    }
   } catch (const UsageError& e) {
+    err << "veltmoor-batch: " << e.what() << "\n";
+    return 2;
+  } catch (const StudySettingsError& e) {
     err << "veltmoor-batch: " << e.what() << "\n";
     return 2;
   } catch (const ConversionError& e) {

@@ -83,8 +83,10 @@ void QtCanvas::FillBox(int left, int top, int right, int bottom, Colour colour) 
   // Written straight into the scan lines: the cell views paint thousands of small squares,
   // and a painter per square would cost more than the squares themselves.
   const QRgb value = qRgb(RedOf(colour), GreenOf(colour), BlueOf(colour));
+  uchar* bits = image_.bits();  // detaches once, not once per line
+  const qsizetype stride = image_.bytesPerLine();
   for (int y = top; y < bottom; ++y) {
-    auto* line = reinterpret_cast<QRgb*>(image_.scanLine(y));
+    auto* line = reinterpret_cast<QRgb*>(bits + stride * y);
     std::fill(line + left, line + right, value);
   }
 }

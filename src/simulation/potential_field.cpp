@@ -257,7 +257,13 @@ void PaintPotential(Simulation& sim) {
       TCell& cell = world.CellGrid(c, r);
       // 85 for no potential up to 255 for full potential.
       const int grey = RoundToInt((static_cast<double>(cell.Potential) + 0.5) * 170.0) % 256;
-      cell.Color = static_cast<Colour>(grey) * 0x010101u;
+      const Colour shade = static_cast<Colour>(grey) * 0x010101u;
+      // Every change of a cell's Color is drawn at once, so a cell already in its shade
+      // shows it on MapImage; the step paints g times with mostly unchanged potentials.
+      if (cell.Color == shade) {
+        continue;
+      }
+      cell.Color = shade;
       if (world.MapImage) {
         cell.DrawCell(*world.MapImage);
       }

@@ -9,7 +9,7 @@
 #include "ui/app_context.h"
 #include "ui/main_form.h"
 #include "ui/simulation_window.h"
-#include "ui/study_placeholder.h"
+#include "ui/study_windows.h"
 #include "ui/table_window.h"
 
 namespace veltmoor {
@@ -37,14 +37,10 @@ DesktopProgram StartDesktopProgram(bool show) {
   }
 
   frame.RegisterWindowClass("TForm1", [&context] { return new TForm1(context); });
-  frame.RegisterWindowClass(
-      "TAnaDev", [] { return CreateStudyPlaceholder("TAnaDev", QStringLiteral("AnaDevPara")); });
-  frame.RegisterWindowClass("TanaMinDist", [] {
-    return CreateStudyPlaceholder("TanaMinDist", QStringLiteral("analyse min distance"));
-  });
-  frame.RegisterWindowClass("Tana_clusterGrow", [] {
-    return CreateStudyPlaceholder("Tana_clusterGrow", QStringLiteral("analyse cluster growth"));
-  });
+  frame.RegisterWindowClass("TAnaDev", [&context] { return new TAnaDev(context); });
+  frame.RegisterWindowClass("TanaMinDist", [&context] { return new TanaMinDist(context); });
+  frame.RegisterWindowClass("Tana_clusterGrow",
+                            [&context] { return new Tana_clusterGrow(context); });
 
   frame.RegisterWindowClass("TConnectivityTable",
                             [&context] { return new TConnectivityTable(context); });

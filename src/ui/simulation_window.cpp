@@ -31,12 +31,14 @@
 #include "simulation/resulting_force.h"
 #include "simulation/run_control.h"
 #include "simulation/setup.h"
+#include "studies/building_rule_study.h"
 #include "ui/app_context.h"
 #include "ui/chart_editor.h"
 #include "ui/chart_view.h"
 #include "ui/error_guard.h"
 #include "ui/main_form.h"
 #include "ui/map_panel.h"
+#include "ui/study_window.h"
 
 namespace veltmoor {
 
@@ -158,6 +160,7 @@ void TForm1::ToggleTimer() {
 
 void TForm1::closeEvent(QCloseEvent* event) {
   timer1_.stop();
+  timer_buildAna_.stop();
   RunGuarded(this, [this] { ClearWorld(sim()); });
   event->accept();
 }
@@ -470,17 +473,65 @@ QWidget* TForm1::BuildAnalyseStructureTab() {
 }
 
 QWidget* TForm1::BuildBuildingAnalysisTab() {
+  own_controls_ = std::make_unique<WidgetControls>([this] { return &settings_; });
+  building_study_ =
+      std::make_unique<BuildingRuleStudy>(StudyContext{sim(), *own_controls_, nullptr, {}});
+  timer_buildAna_.setInterval(1);
+  connect(&timer_buildAna_, &QTimer::timeout, this, &TForm1::Timer_buildAnaTimer);
+
   auto* page = new QWidget(this);
   auto* layout = new QVBoxLayout(page);
   auto* study = new QGroupBox(QStringLiteral("analyse building rules"), page);
   auto* form = new QFormLayout(study);
   AddSettings(form, kBuildingAnalysis);
+  if (auto* steps = qobject_cast<QSpinBox*>(settings_.Control("SE_stepsPerRd"))) {
+    steps->setSingleStep(10);
+  }
+  if (auto* rounds = qobject_cast<QSpinBox*>(settings_.Control("SE_rdsPerVal"))) {
+    connect(rounds, &QSpinBox::valueChanged, this,
+            [this] { Act([this] { building_study_->SE_rdsPerValChange(); }); });
+  }
+  auto* buttons = new QHBoxLayout;
+  AddButton(buttons, "B_startBuildAna", QStringLiteral("new start"), [this] {
+    building_study_->B_startBuildAnaClick();
+    SyncBuildingStudyTimer();
+  });
+  AddButton(buttons, "B_stopBuildAna", QStringLiteral("start / stop"), [this] {
+    building_study_->B_stopBuildAnaClick();
+    SyncBuildingStudyTimer();
+  });
+  AddButton(buttons, "Button11", QStringLiteral("edit"), [this] {
+    ChartEditor editor(*chart_views_.at("Chart_buildAna"), this);
+    editor.exec();
+  });
+  form->addRow(buttons);
   auto* top = new QHBoxLayout;
   top->addWidget(study);
   top->addWidget(ChartGrid({"Chart_buildAna"}, 1), 1);
   layout->addLayout(top, 1);
   layout->addWidget(ChartGrid({"Chart1", "Chart2", "Chart_nNb"}, 3), 1);
   return page;
+}
+
+void TForm1::Timer_buildAnaTimer() {
+  context_.router.Route(settings_);
+  if (!RunGuarded(this, [this] { building_study_->Tick(); })) {
+    // Stopped, so a failing tick is reported once rather than every millisecond.
+    building_study_->SetRunning(false);
+  }
+  SyncBuildingStudyTimer();
+}
+
+void TForm1::SyncBuildingStudyTimer() {
+  if (!building_study_->Running()) {
+    timer_buildAna_.stop();
+    return;
+  }
+  if (!timer_buildAna_.isActive()) {
+    timer_buildAna_.start();
+  }
+  sim().TimerEnabled = false;
+  timer1_.stop();
 }
 
 void TForm1::ConnectSettingEvents() {

@@ -26,6 +26,8 @@ struct AppContext;
 struct Simulation;
 class MapPanel;
 class ChartView;
+class BuildingRuleStudy;
+class WidgetControls;
 namespace chart {
 class Chart;
 }
@@ -50,6 +52,12 @@ class TForm1 : public QWidget {
   // Brings labels, value list, legend, charts and map up to date with the core.
   void RefreshViews();
 
+  // The building-rule study on the tab "building structure analysis", stepped by its own
+  // timer instead of Timer1.
+  BuildingRuleStudy& BuildingStudy() { return *building_study_; }
+  QTimer& Timer_buildAna() { return timer_buildAna_; }
+  void Timer_buildAnaTimer();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
 
@@ -71,6 +79,8 @@ class TForm1 : public QWidget {
   void ConnectSettingEvents();
   void SyncTimer();
   void OpenStudy(const QString& className);
+  // Timer_buildAna follows the study; Timer1 stays off while it runs.
+  void SyncBuildingStudyTimer();
   void EnsureTableWindow();
   // Shows "calculate pathes..." with its progress bar over the map while `work` runs.
   void WithProgressPanel(const std::function<void()>& work);
@@ -89,6 +99,9 @@ class TForm1 : public QWidget {
   std::uint64_t labels_seen_ = ~std::uint64_t{0};
   std::uint64_t values_seen_ = ~std::uint64_t{0};
   std::uint64_t gradient_seen_ = ~std::uint64_t{0};
+  std::unique_ptr<WidgetControls> own_controls_;
+  std::unique_ptr<BuildingRuleStudy> building_study_;
+  QTimer timer_buildAna_;
 };
 
 }  // namespace veltmoor

@@ -229,10 +229,17 @@ TEST(PaintPotentialTest, GreysRunFrom85To255AndRoundHalvesToEven) {
   EXPECT_EQ(f.Cell(0, 0).Color, 0x555555u);
   EXPECT_EQ(f.Cell(1, 0).Color, 0xFFFFFFu);
   EXPECT_EQ(f.Cell(2, 0).Color, 212u * 0x010101u);
+  // Full potential keeps the white the cell already shows; every other cell is repainted.
   const auto& drawn = f.Layer(f.world().MapImage).Calls();
-  ASSERT_EQ(drawn.size(), static_cast<std::size_t>(25 * 28));
-  EXPECT_EQ(drawn[1].brush, 0xFFFFFFu);
-  EXPECT_EQ(drawn[1].x1, f.Cell(1, 0).X - f.Cell(1, 0).Size);
+  ASSERT_EQ(drawn.size(), static_cast<std::size_t>(25 * 28 - 1));
+  EXPECT_EQ(drawn[1].brush, 212u * 0x010101u);
+  EXPECT_EQ(drawn[1].x1, f.Cell(2, 0).X - f.Cell(2, 0).Size);
+  f.Layer(f.world().MapImage).ClearCalls();
+  PaintPotential(f.sim);
+  EXPECT_TRUE(f.Layer(f.world().MapImage).Calls().empty());
+  f.Cell(2, 0).Potential = 0.0f;
+  PaintPotential(f.sim);
+  EXPECT_EQ(f.Layer(f.world().MapImage).Calls().size(), 1u);
 }
 
 }  // namespace

@@ -1,0 +1,654 @@
+#include "batch/study_command.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <charconv>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <sstream>
+
+#include "batch/progress_bar.h"
+#include "chart/chart_file.h"
+#include "display/null_canvas.h"
+#include "io/atomic_file.h"
+#include "render/composite.h"
+#include "render/qt_canvas.h"
+#include "simulation/numbers.h"
+#include "studies/analyseClusterGrowth.h"
+#include "studies/analyseDevPara.h"
+#include "studies/analyseMinDist.h"
+#include "studies/building_rule_study.h"
+#include "studies/measurements.h"
+#include "studies/run_plan.h"
+#include "studies/study.h"
+#include "studies/study_interfaces.h"
+
+namespace veltmoor {
+
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+constexpr const char* kPartFile = "part.json";
+constexpr const char* kCsvFile = "study.csv";
+constexpr const char* kChartFile = "study.tee";
+constexpr const char* kPartFormat = "veltmoor study part 1";
+
+// ---------------------------------------------------------------------------------------
+// The four studies as the command line names them.
+
+// The building-rule study's controls sit in the simulation window's own group box.
+const SettingsRegistry& BuildingRuleSettings() {
+  static const SettingsRegistry registry = [] {
+    const std::string& tab = SimulationSettings().Get("SE_rdsPerVal").tab;
+    std::vector<SettingDef> table;
+    for (const SettingDef& def : SimulationSettings().All()) {
+      if (def.tab == tab) {
+        table.push_back(def);
+      }
+    }
+    return SettingsRegistry(std::move(table));
+  }();
+  return registry;
+}
+
+struct StudyKind {
+  std::string name;
+  std::string title;
+  const SettingsRegistry& (*registry)();
+  // Its controls are the simulation window's, so --study-set writes the simulation settings.
+  bool in_simulation_window = false;
+  // The study, with its chart shown as the window's check boxes ask.
+  std::function<std::unique_ptr<Study>(StudyContext, const SettingsSource&)> make;
+};
+
+const std::vector<StudyKind>& StudyKinds() {
+  static const std::vector<StudyKind> kinds = {
+      {"devpara", "development-parameter study", &DevParaSettings, false,
+       [](StudyContext context, const SettingsSource& own) {
+         auto study = std::make_unique<DevParaStudy>(std::move(context), own);
+         study->UpdateSeriesVisibility();
+         return std::unique_ptr<Study>(std::move(study));
+       }},
+      {"mindist", "minimum-distance study", &MinDistSettings, false,
+       [](StudyContext context, const SettingsSource& own) {
+         auto study = std::make_unique<MinDistStudy>(std::move(context), own);
+         study->UpD_polyDegSegClick();
+         return std::unique_ptr<Study>(std::move(study));
+       }},
+      {"clustergrowth", "cluster-growth study", &ClusterGrowthSettings, false,
+       [](StudyContext context, const SettingsSource& own) {
+         return std::unique_ptr<Study>(
+             std::make_unique<ClusterGrowthStudy>(std::move(context), own));
+       }},
+      {"buildrules", "building-rule study", &BuildingRuleSettings, true,
+       [](StudyContext context, const SettingsSource&) {
+         return std::unique_ptr<Study>(std::make_unique<BuildingRuleStudy>(std::move(context)));
+       }},
+  };
+  return kinds;
+}
+
+const StudyKind& FindKind(const std::string& name) {
+  for (const StudyKind& kind : StudyKinds()) {
+    if (kind.name == name) {
+      return kind;
+    }
+  }
+  throw UsageError("unknown study '" + name + "'");
+}
+
+// ---------------------------------------------------------------------------------------
+// Settings as name/text pairs, in the order of their registry.
+
+using SettingTexts = std::vector<std::pair<std::string, std::string>>;
+
+SettingTexts AllTexts(const SettingsSource& source, const SettingsRegistry& registry) {
+  SettingTexts texts;
+  for (const SettingDef& def : registry.All()) {
+    texts.emplace_back(def.name, source.Text(def.name));
+  }
+  return texts;
+}
+
+// The settings a user changed: enough to rebuild them, and easy to read in a manifest.
+SettingTexts ChangedTexts(const SettingsSource& source) {
+  SettingTexts texts;
+  for (const SettingDef& def : source.Registry().All()) {
+    std::string text = source.Text(def.name);
+    if (text != def.default_text) {
+      texts.emplace_back(def.name, std::move(text));
+    }
+  }
+  return texts;
+}
+
+std::vector<std::string> AsOverrides(const SettingTexts& texts) {
+  std::vector<std::string> overrides;
+  for (const auto& [name, text] : texts) {
+    overrides.push_back(name + "=" + text);
+  }
+  return overrides;
+}
+
+json TextsToJson(const SettingTexts& texts) {
+  json object = json::object();
+  for (const auto& [name, text] : texts) {
+    object[name] = text;
+  }
+  return object;
+}
+
+// Back into registry order, so radio buttons end up as they were saved.
+SettingTexts TextsFromJson(const json& object, const SettingsRegistry& registry) {
+  SettingTexts texts;
+  for (const auto& [name, value] : object.items()) {
+    if (registry.Find(name) == nullptr || !value.is_string()) {
+      throw UsageError("'" + name + "' is not a setting with a text");
+    }
+  }
+  for (const SettingDef& def : registry.All()) {
+    if (object.contains(def.name)) {
+      texts.emplace_back(def.name, object.at(def.name).get<std::string>());
+    }
+  }
+  return texts;
+}
+
+// The study's controls: --study-set checked the way --set is, named as such in messages.
+void ApplyStudySets(MapSettings& settings, const std::vector<std::string>& sets) {
+  try {
+    ApplySettingOverrides(settings, sets);
+  } catch (const UsageError& e) {
+    std::string message = e.what();
+    if (message.rfind("--set", 0) == 0) {
+      message.replace(0, 5, "--study-set");
+    } else {
+      message = "--study-set: " + message;
+    }
+    throw UsageError(message);
+  }
+}
+
+// ---------------------------------------------------------------------------------------
+// Shards.
+
+struct Shard {
+  std::uint64_t index = 0;  // from 0, as the study counts
+  std::uint64_t count = 1;
+  std::uint64_t Number() const { return index + 1; }  // from 1, as the command line counts
+  std::string Text() const { return std::to_string(Number()) + "/" + std::to_string(count); }
+};
+
+std::optional<Shard> ParseShard(const std::string& text) {
+  if (text.empty()) {
+    return std::nullopt;
+  }
+  const auto bad = [&text] {
+    return UsageError("--shard expects K/N with 1 <= K <= N (shards count from 1), got '" + text +
+                      "'");
+  };
+  const std::size_t slash = text.find('/');
+  if (slash == std::string::npos) {
+    throw bad();
+  }
+  std::uint64_t number = 0;
+  std::uint64_t count = 0;
+  const auto parse = [](std::string_view part, std::uint64_t& value) {
+    const auto [ptr, ec] = std::from_chars(part.data(), part.data() + part.size(), value);
+    return ec == std::errc() && ptr == part.data() + part.size();
+  };
+  const std::string_view view(text);
+  if (!parse(view.substr(0, slash), number) || !parse(view.substr(slash + 1), count) ||
+      number < 1 || number > count) {
+    throw bad();
+  }
+  return Shard{number - 1, count};
+}
+
+// Runs of `shard` among the runs [0, runs).
+std::uint64_t ShardRunsBefore(std::uint64_t runs, const Shard& shard) {
+  return runs / shard.count + (runs % shard.count > shard.index ? 1 : 0);
+}
+
+// ---------------------------------------------------------------------------------------
+// Pictures of the map for the development-parameter study.
+
+std::string JpegBytes(const QImage& image) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  if (!image.save(&buffer, "JPG", 100)) {
+    throw std::runtime_error("cannot encode the map picture as JPEG");
+  }
+  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+// Time spent writing files, so --timing can tell it from the simulation and analyses.
+class WriteClock {
+ public:
+  template <typename Write>
+  void Time(Write&& write) {
+    const auto start = std::chrono::steady_clock::now();
+    try {
+      write();
+    } catch (...) {
+      Add(start);
+      throw;
+    }
+    Add(start);
+  }
+  double Seconds() const { return seconds_; }
+
+ private:
+  void Add(std::chrono::steady_clock::time_point start) {
+    seconds_ += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  }
+  double seconds_ = 0.0;
+};
+
+class MapSnapshots : public SnapshotTaker {
+ public:
+  MapSnapshots(const Simulation& sim, WriteClock& clock) : sim_(sim), clock_(clock) {}
+  void Snapshot(const std::string& path, SnapshotKind kind) override {
+    // The picture of the study window is the desktop program's; headless, the chart is
+    // in study.tee.
+    if (kind != SnapshotKind::Main) {
+      return;
+    }
+    clock_.Time([&] { WriteFileAtomically(path, JpegBytes(ComposeMap(sim_))); });
+  }
+
+ private:
+  const Simulation& sim_;
+  WriteClock& clock_;
+};
+
+// ---------------------------------------------------------------------------------------
+// A study with the simulation it drives.
+
+class StudySession {
+ public:
+  // `study_texts`: the study window's controls (none for a study of the simulation window,
+  // whose settings come with `world`). Files of the study go under `base_dir`.
+  StudySession(const StudyKind& kind, const WorldOptions& world, const SettingTexts& study_texts,
+               const fs::path& base_dir)
+      : batch(world), own(kind.registry()), controls(batch.settings) {
+    for (const auto& [name, text] : study_texts) {
+      own.Set(name, text);
+    }
+    if (world.picture) {
+      snapshots = std::make_unique<MapSnapshots>(*batch.sim, write_clock);
+    }
+    study = kind.make(StudyContext{*batch.sim, controls, snapshots.get(), base_dir}, own);
+    study->SetBaseSeed(world.seed);
+  }
+
+  DevParaStudy* DevPara() { return dynamic_cast<DevParaStudy*>(study.get()); }
+
+  WriteClock write_clock;
+  BatchSimulation batch;
+  MapSettings own;
+  MapSettingsControls controls;
+  std::unique_ptr<MapSnapshots> snapshots;
+  std::unique_ptr<Study> study;
+};
+
+void WriteCsv(const fs::path& path, const std::vector<Measurement>& records) {
+  WriteFileAtomically(path.string(),
+                      [&records](std::ostream& out) { WriteMeasurementsCsv(out, records); });
+}
+
+// The study stops itself on a file it cannot write; that is a failure of the command.
+int ReportStop(Study& study, std::ostream& err) {
+  if (study.Message().empty()) {
+    return 0;
+  }
+  err << "veltmoor-batch: " << study.TakeMessage() << "\n";
+  return 1;
+}
+
+void RunToEnd(Study& study, std::uint64_t planned, const std::optional<Shard>& shard,
+              const std::string& label, std::ostream& err) {
+  const std::uint64_t mine = shard ? ShardRunsBefore(planned, *shard) : planned;
+  ProgressBar bar(err, StderrIsTerminal(), label + " (" + std::to_string(mine) + " runs)");
+  study.Start();
+  while (study.Running()) {
+    study.Tick();
+    const std::uint64_t done =
+        shard ? ShardRunsBefore(study.CurrentRun(), *shard) : study.CurrentRun();
+    bar.Update(mine == 0 ? 1.0 : static_cast<double>(done) / static_cast<double>(mine));
+  }
+  bar.Finish();
+}
+
+json PartManifest(const StudyKind& kind, const StudySession& session, const WorldOptions& world,
+                  const Shard& shard, std::uint64_t planned) {
+  const SettingsSource& study_source =
+      kind.in_simulation_window ? static_cast<const SettingsSource&>(session.batch.settings)
+                                : session.own;
+  json manifest;
+  manifest["Format"] = kPartFormat;
+  manifest["Study"] = kind.name;
+  manifest["StudySettings"] = TextsToJson(AllTexts(study_source, kind.registry()));
+  manifest["Settings"] = TextsToJson(ChangedTexts(session.batch.settings));
+  manifest["Width"] = world.width;
+  manifest["Height"] = world.height;
+  manifest["Seed"] = world.seed ? json(*world.seed) : json(nullptr);
+  manifest["Shard"] = shard.Number();
+  manifest["ShardCount"] = shard.count;
+  manifest["PlannedRuns"] = planned;
+  manifest["ShardRuns"] = ShardRunsBefore(planned, shard);
+  return manifest;
+}
+
+// The study's own chart file under data/ holds only this shard's points; the merge writes
+// the real one.
+void RemovePartialDataFile(StudySession& session) {
+  if (DevParaStudy* devpara = session.DevPara()) {
+    const fs::path path = devpara->DataFilePath();
+    fs::remove(path);
+    std::error_code ignored;
+    fs::remove(path.parent_path(), ignored);  // only when empty
+  }
+}
+
+// ---------------------------------------------------------------------------------------
+// Reading the parts of a split study.
+
+struct Part {
+  fs::path folder;
+  json manifest;
+  std::vector<Measurement> records;
+};
+
+json ReadJsonFile(const fs::path& path) {
+  std::ifstream in(path);
+  if (!in) {
+    throw UsageError("'" + path.string() + "' is missing or unreadable");
+  }
+  try {
+    return json::parse(in);
+  } catch (const json::exception& e) {
+    throw UsageError("'" + path.string() + "' is not JSON: " + e.what());
+  }
+}
+
+Part ReadPart(const fs::path& folder) {
+  if (!fs::is_directory(folder)) {
+    throw UsageError("'" + folder.string() + "' is not a folder written by study --shard");
+  }
+  if (!fs::exists(folder / kPartFile)) {
+    throw UsageError("'" + folder.string() + "' has no " + kPartFile +
+                     ": it is not the output of study --shard K/N");
+  }
+  Part part{folder, ReadJsonFile(folder / kPartFile), {}};
+  const json& m = part.manifest;
+  const bool well_formed =
+      m.is_object() && m.value("Format", "") == kPartFormat && m.contains("Study") &&
+      m["Study"].is_string() && m.contains("StudySettings") && m["StudySettings"].is_object() &&
+      m.contains("Settings") && m["Settings"].is_object() && m.contains("Width") &&
+      m["Width"].is_number_integer() && m.contains("Height") && m["Height"].is_number_integer() &&
+      m.contains("Seed") && (m["Seed"].is_null() || m["Seed"].is_number_unsigned()) &&
+      m.contains("Shard") && m["Shard"].is_number_unsigned() && m.contains("ShardCount") &&
+      m["ShardCount"].is_number_unsigned() && m.contains("PlannedRuns") &&
+      m["PlannedRuns"].is_number_unsigned() && m["Shard"] >= 1 && m["Shard"] <= m["ShardCount"];
+  if (!well_formed) {
+    throw UsageError("'" + (folder / kPartFile).string() + "' is not a study part manifest");
+  }
+  std::ifstream csv(folder / kCsvFile);
+  if (!csv) {
+    throw UsageError("'" + (folder / kCsvFile).string() + "' is missing or unreadable");
+  }
+  try {
+    part.records = ReadMeasurementsCsv(csv);
+  } catch (const std::runtime_error& e) {
+    throw UsageError("'" + (folder / kCsvFile).string() + "': " + e.what());
+  }
+  return part;
+}
+
+// The first difference between two manifest entries, for a message a user can act on.
+std::string Difference(const json& a, const json& b) {
+  if (a.is_object() && b.is_object()) {
+    for (const auto& [name, value] : a.items()) {
+      if (!b.contains(name)) {
+        return name + " " + value.dump() + " / default";
+      }
+      if (b[name] != value) {
+        return name + " " + value.dump() + " / " + b[name].dump();
+      }
+    }
+    for (const auto& [name, value] : b.items()) {
+      if (!a.contains(name)) {
+        return name + " default / " + value.dump();
+      }
+    }
+  }
+  return a.dump() + " / " + b.dump();
+}
+
+// Every part must come from the same command line but for --shard and --out, and every
+// shard must be there once.
+void CheckPartsBelongTogether(const std::vector<Part>& parts) {
+  const Part& first = parts.front();
+  for (const Part& part : parts) {
+    for (const char* key : {"Study", "StudySettings", "Settings", "Width", "Height", "Seed",
+                            "ShardCount", "PlannedRuns"}) {
+      if (part.manifest[key] != first.manifest[key]) {
+        throw UsageError("'" + part.folder.string() + "' and '" + first.folder.string() +
+                         "' are not parts of the same study: " + key + " differs (" +
+                         Difference(part.manifest[key], first.manifest[key]) + ")");
+      }
+    }
+  }
+  const auto count = first.manifest["ShardCount"].get<std::uint64_t>();
+  std::map<std::uint64_t, const Part*> by_shard;
+  for (const Part& part : parts) {
+    const auto number = part.manifest["Shard"].get<std::uint64_t>();
+    const auto [it, added] = by_shard.emplace(number, &part);
+    if (!added) {
+      throw UsageError("shard " + std::to_string(number) + "/" + std::to_string(count) +
+                       " is given twice: '" + it->second->folder.string() + "' and '" +
+                       part.folder.string() + "'");
+    }
+  }
+  std::string missing;
+  for (std::uint64_t number = 1; number <= count; ++number) {
+    if (!by_shard.count(number)) {
+      missing += (missing.empty() ? "" : ", ") + std::to_string(number);
+    }
+  }
+  if (!missing.empty()) {
+    throw UsageError("the study has " + std::to_string(count) + " shards; missing: " + missing);
+  }
+  const auto planned = first.manifest["PlannedRuns"].get<std::uint64_t>();
+  for (const Part& part : parts) {
+    const Shard shard{part.manifest["Shard"].get<std::uint64_t>() - 1, count};
+    for (const Measurement& m : part.records) {
+      if (m.run >= planned || !InShard(m.run, shard.index, shard.count)) {
+        throw UsageError("'" + (part.folder / kCsvFile).string() + "' holds run " +
+                         std::to_string(m.run) + ", which is not a run of shard " + shard.Text());
+      }
+    }
+  }
+}
+
+void CopyPictures(const std::vector<Part>& parts, const fs::path& out) {
+  for (const Part& part : parts) {
+    const fs::path pictures = part.folder / "pictures";
+    if (!fs::is_directory(pictures)) {
+      continue;
+    }
+    for (const fs::directory_entry& entry : fs::directory_iterator(pictures)) {
+      if (!entry.is_regular_file() || entry.path().extension() != ".jpg") {
+        continue;
+      }
+      std::ifstream in(entry.path(), std::ios::binary);
+      std::ostringstream bytes;
+      bytes << in.rdbuf();
+      if (!in) {
+        throw std::runtime_error("cannot read '" + entry.path().string() + "'");
+      }
+      WriteFileAtomically((out / "pictures" / entry.path().filename()).string(), bytes.str());
+    }
+  }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+
+BatchSimulation::BatchSimulation(const WorldOptions& options)
+    : random(options.seed ? RandomSource(*options.seed) : RandomSource()) {
+  ApplySettingOverrides(settings, options.sets);
+  if (options.picture) {
+    canvases = std::make_unique<QtCanvasFactory>();
+  } else {
+    canvases = std::make_unique<NullCanvasFactory>();
+  }
+  sim = std::make_unique<Simulation>(settings, random, *canvases);
+  sim->PanelWidth = options.width;
+  sim->PanelHeight = options.height;
+}
+
+const std::vector<std::string>& StudyKindNames() {
+  static const std::vector<std::string> names = [] {
+    std::vector<std::string> list;
+    for (const StudyKind& kind : StudyKinds()) {
+      list.push_back(kind.name);
+    }
+    return list;
+  }();
+  return names;
+}
+
+int RunStudy(const StudyOptions& options, std::ostream& err) {
+  const StudyKind& kind = FindKind(options.kind);
+  const std::optional<Shard> shard = ParseShard(options.shard);
+  if (shard && !options.world.seed) {
+    throw UsageError(
+        "--shard needs --seed: every shard must seed its runs from the same base seed, or "
+        "the merged study would not be one study");
+  }
+  WorldOptions world = options.world;
+  MapSettings study_settings(kind.registry());
+  ApplyStudySets(study_settings, options.study_sets);
+  if (kind.name == "devpara") {
+    // --pictures and "save snapshot per value" ask for the same thing.
+    if (world.picture) {
+      study_settings.SetChecked("Cb_saveSnap", true);
+    }
+    world.picture = study_settings.Checked("Cb_saveSnap");
+  } else if (world.picture) {
+    throw UsageError("--pictures: only the development-parameter study (devpara) takes pictures");
+  }
+  SettingTexts study_texts;
+  if (kind.in_simulation_window) {
+    world.sets.insert(world.sets.end(), options.study_sets.begin(), options.study_sets.end());
+  } else {
+    study_texts = AllTexts(study_settings, kind.registry());
+  }
+
+  const fs::path out = options.world.out;
+  StudySession session(kind, world, study_texts, out);
+  Study& study = *session.study;
+  const RunPlan plan = study.PlanRuns();
+  if (!plan.Bounded()) {
+    throw UsageError("The " + kind.title +
+                     " has no active row, so it would never end: tick at least one of "
+                     "CB0_acti .. CB4_acti with --study-set (e.g. --study-set CB0_acti=1)");
+  }
+  const std::uint64_t planned = *plan.RunCount();
+  json manifest;
+  if (shard) {
+    manifest = PartManifest(kind, session, world, *shard, planned);
+    study.SetRunFilter(ShardFilter(shard->index, shard->count));
+    // The other shards want the other cores.
+    study.SetPathThreads(1);
+  }
+
+  const auto start = std::chrono::steady_clock::now();
+  RunToEnd(study, planned, shard, kind.name, err);
+  if (const int code = ReportStop(study, err); code != 0) {
+    return code;
+  }
+  session.write_clock.Time([&] {
+    if (shard) {
+      RemovePartialDataFile(session);
+      WriteCsv(out / kCsvFile, study.Measurements());
+      WriteFileAtomically((out / kPartFile).string(), manifest.dump(2) + "\n");
+    } else {
+      WriteCsv(out / kCsvFile, study.Measurements());
+      chart::SaveChartFile(study.StudyChart(), (out / kChartFile).string());
+    }
+  });
+  if (options.timing) {
+    const double total =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double writing = session.write_clock.Seconds();
+    err << "study: " << (shard ? ShardRunsBefore(planned, *shard) : planned) << " runs in "
+        << FormatNumber(RoundTo4(total)) << " s, writing files " << FormatNumber(RoundTo4(writing))
+        << " s (" << FormatNumber(RoundTo2(total > 0.0 ? 100.0 * writing / total : 0.0)) << " %)\n";
+  }
+  return 0;
+}
+
+int RunMerge(const MergeOptions& options, std::ostream& err) {
+  std::vector<Part> parts;
+  for (const std::string& folder : options.parts) {
+    parts.push_back(ReadPart(folder));
+  }
+  CheckPartsBelongTogether(parts);
+  const json& manifest = parts.front().manifest;
+  const StudyKind& kind = FindKind(manifest["Study"].get<std::string>());
+
+  WorldOptions world;
+  world.width = manifest["Width"].get<int>();
+  world.height = manifest["Height"].get<int>();
+  if (!manifest["Seed"].is_null()) {
+    world.seed = manifest["Seed"].get<std::uint64_t>();
+  }
+  world.sets = AsOverrides(TextsFromJson(manifest["Settings"], SimulationSettings()));
+  world.picture = false;  // the pictures come from the parts
+  SettingTexts study_texts;
+  if (!kind.in_simulation_window) {
+    study_texts = TextsFromJson(manifest["StudySettings"], kind.registry());
+  }
+
+  const fs::path out = options.out;
+  StudySession session(kind, world, study_texts, out);
+  Study& study = *session.study;
+  // A new start with no run of its own sets the chart up as the study's start does.
+  study.SetRunFilter([](std::uint64_t) { return false; });
+  study.Start();
+  study.SetRunning(false);
+  std::vector<std::vector<Measurement>> records;
+  for (const Part& part : parts) {
+    records.push_back(part.records);
+  }
+  try {
+    study.ReplayMeasurements(MergeMeasurements(records));
+  } catch (const std::invalid_argument& e) {
+    throw UsageError(std::string("the parts do not fit the ") + kind.title + ": " + e.what());
+  }
+
+  if (DevParaStudy* devpara = session.DevPara()) {
+    devpara->SaveStudyData();
+    if (const int code = ReportStop(study, err); code != 0) {
+      return code;
+    }
+  }
+  CopyPictures(parts, out);
+  WriteCsv(out / kCsvFile, study.Measurements());
+  chart::SaveChartFile(study.StudyChart(), (out / kChartFile).string());
+  return 0;
+}
+
+}  // namespace veltmoor

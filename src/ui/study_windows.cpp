@@ -1,0 +1,215 @@
+#include "ui/study_windows.h"
+
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace veltmoor {
+
+namespace {
+
+constexpr int kValueEditWidth = 72;
+
+// The controls stand in a column beside the chart, as wide as they need.
+QWidget* Column(QWidget* parent, std::initializer_list<QWidget*> parts) {
+  auto* column = new QWidget(parent);
+  auto* layout = new QVBoxLayout(column);
+  layout->setContentsMargins(0, 0, 0, 0);
+  for (QWidget* part : parts) {
+    layout->addWidget(part);
+  }
+  layout->addStretch(1);
+  column->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
+  return column;
+}
+
+QGroupBox* Group(const QString& title, QWidget* parent, QLayout* contents) {
+  auto* group = new QGroupBox(title, parent);
+  group->setLayout(contents);
+  return group;
+}
+
+}  // namespace
+
+// ---- TAnaDev
+
+TAnaDev::TAnaDev(AppContext& context)
+    : StudyWindow(context, DevParaSettings(), QStringLiteral("TAnaDev"),
+                  QStringLiteral("AnaDevPara")) {
+  QWidget* controls = BuildControls();
+  auto study = std::make_unique<DevParaStudy>(MakeStudyContext(), Settings());
+  dev_ = study.get();
+  Attach(std::move(study), dev_->Chart_devPara, dev_->labels, controls);
+  ConnectEvents();
+  resize(1120, 640);
+}
+
+QGroupBox* TAnaDev::BuildParameterGroup() {
+  auto* rows = new QGridLayout;
+  int line = 0;
+  for (const int index : kDevParaScreenOrder) {
+    const DevParaRow& row = kDevParaRowControls[static_cast<std::size_t>(index)];
+    rows->addWidget(new QLabel(QString::fromUtf8(row.label), this), line, 0);
+    for (const char* edit : {row.from, row.to}) {
+      Control(edit)->setFixedWidth(kValueEditWidth);
+    }
+    rows->addWidget(Control(row.from), line, 1);
+    rows->addWidget(new QLabel(QStringLiteral("to"), this), line, 2);
+    rows->addWidget(Control(row.to), line, 3);
+    rows->addWidget(Control(row.active), line, 4);
+    ++line;
+  }
+  auto* form = new QFormLayout;
+  AddRows(form, {"E_incre", "cb_multiply", "SE_toSteps", "SE_perVal"});
+  SetSpinStep("SE_toSteps", 10);
+  auto* contents = new QVBoxLayout;
+  contents->addLayout(rows);
+  contents->addLayout(form);
+  return Group(QStringLiteral("settings / development parameters"), this, contents);
+}
+
+QWidget* TAnaDev::BuildControls() {
+  auto* snapshot = new QFormLayout;
+  AddRows(snapshot, {"Cb_saveSnap", "E_bName"});
+
+  auto* run = new QHBoxLayout;
+  AddButton(run, "B_start", QStringLiteral("new start"), [this] { dev_->B_startClick(); });
+  run->addWidget(Control("B_startStop"));
+  auto* runBox = new QWidget(this);
+  runBox->setLayout(run);
+
+  auto* chart = new QFormLayout;
+  AddRows(chart, {"CB_dataShow", "CB_avgShow", "CB_trendShow"});
+  chart->addRow(ChartButtons());
+
+  return Column(
+      this, {BuildParameterGroup(), Group(QStringLiteral("save snapshot"), this, snapshot), runBox,
+             Group(QStringLiteral("chart"), this, chart),
+             ProgressRows({{"values:", "Lbl_mainRds"}, {"run of value:", "Lbl_round"}})});
+}
+
+void TAnaDev::ConnectEvents() {
+  OnChange(
+      "B_startStop", [this] { dev_->B_startStopClick(); }, false);
+  for (const char* name : {"CB_dataShow", "CB_avgShow", "CB_trendShow", "Cb_saveSnap"}) {
+    OnChange(
+        name, [this] { dev_->UpdateSeriesVisibility(); }, false);
+  }
+  const auto read = [this] { dev_->ReadStudySettings(); };
+  for (const DevParaRow& row : kDevParaRowControls) {
+    for (const char* name : {row.active, row.from, row.to}) {
+      OnChange(name, read);
+    }
+  }
+  OnChange("E_incre", read);
+  OnChange("SE_perVal", read);
+  OnChange(
+      "E_bName", [this] { dev_->E_bNameChange(); }, false);
+}
+
+// ---- TanaMinDist
+
+TanaMinDist::TanaMinDist(AppContext& context)
+    : StudyWindow(context, MinDistSettings(), QStringLiteral("TanaMinDist"),
+                  QStringLiteral("analyse min distance")) {
+  QWidget* controls = BuildControls();
+  auto study = std::make_unique<MinDistStudy>(MakeStudyContext(), Settings());
+  min_dist_ = study.get();
+  Attach(std::move(study), min_dist_->Chart_IS, min_dist_->labels, controls);
+  ConnectEvents();
+  resize(1020, 600);
+}
+
+QWidget* TanaMinDist::BuildControls() {
+  auto* range = new QGridLayout;
+  range->addWidget(new QLabel(QStringLiteral("minDist Value"), this), 0, 0, 1, 4);
+  range->addWidget(new QLabel(QStringLiteral("values from:"), this), 1, 0);
+  range->addWidget(Control("E_valFrom"), 1, 1);
+  range->addWidget(new QLabel(QStringLiteral("to:"), this), 1, 2);
+  range->addWidget(Control("E_valTo"), 1, 3);
+  for (const char* edit : {"E_valFrom", "E_valTo"}) {
+    Control(edit)->setFixedWidth(kValueEditWidth);
+  }
+  auto* form = new QFormLayout;
+  AddRows(form, {"E_incre", "E_toSteps", "E_calcVals"});
+  auto* settings = new QVBoxLayout;
+  settings->addLayout(range);
+  settings->addLayout(form);
+
+  auto* run = new QHBoxLayout;
+  AddButton(run, "B_start", QStringLiteral("new start"), [this] { min_dist_->B_startClick(); });
+  AddButton(
+      run, "B_break", QStringLiteral("start / stop"), [this] { min_dist_->B_breakClick(); }, false);
+  auto* runBox = new QWidget(this);
+  runBox->setLayout(run);
+
+  auto* chart = new QFormLayout;
+  AddRows(chart, {"CB_data_Seg", "CB_avg_Seg", "CB_trend_Seg", "CB_cFit_Seg", "E_polyDegSeg"});
+  chart->addRow(ChartButtons());
+
+  return Column(this, {Group(QStringLiteral("settings"), this, settings), runBox,
+                       Group(QStringLiteral("chart"), this, chart), ProgressRows({})});
+}
+
+void TanaMinDist::ConnectEvents() {
+  for (const char* name : {"E_valFrom", "E_valTo", "E_toSteps", "E_calcVals", "E_incre"}) {
+    OnChange(
+        name, [this] { min_dist_->ShowPlannedRuns(); }, false);
+  }
+  for (const char* name : {"CB_data_Seg", "CB_avg_Seg", "CB_trend_Seg", "CB_cFit_Seg"}) {
+    OnChange(
+        name, [this] { min_dist_->UpdateSeriesVisibility(); }, false);
+  }
+  OnChange(
+      "E_polyDegSeg", [this] { min_dist_->UpD_polyDegSegClick(); }, false);
+}
+
+// ---- Tana_clusterGrow
+
+Tana_clusterGrow::Tana_clusterGrow(AppContext& context)
+    : StudyWindow(context, ClusterGrowthSettings(), QStringLiteral("Tana_clusterGrow"),
+                  QStringLiteral("analyse cluster growth")) {
+  QWidget* controls = BuildControls();
+  auto study = std::make_unique<ClusterGrowthStudy>(MakeStudyContext(), Settings());
+  growth_ = study.get();
+  Attach(std::move(study), growth_->Chart_growCluster, growth_->labels, controls);
+  ConnectEvents();
+  resize(1020, 600);
+}
+
+QWidget* Tana_clusterGrow::BuildControls() {
+  auto* settings = new QFormLayout;
+  settings->addRow(new QLabel(QStringLiteral("growing cluster:"), this));
+  AddRows(settings, {"E_measureSt", "E_toSteps", "E_calcVals"});
+  SetSpinStep("E_toSteps", 10);
+
+  auto* run = new QHBoxLayout;
+  AddButton(run, "B_start", QStringLiteral("new start"), [this] { growth_->B_startClick(); });
+  AddButton(
+      run, "B_break", QStringLiteral("start / stop"), [this] { growth_->B_breakClick(); }, false);
+  auto* runBox = new QWidget(this);
+  runBox->setLayout(run);
+
+  auto* chart = new QFormLayout;
+  AddRows(chart, {"CB_data_Seg", "CB_avg_Seg", "CB_trend_Seg"});
+  chart->addRow(ChartButtons());
+
+  return Column(this, {Group(QStringLiteral("settings"), this, settings), runBox,
+                       Group(QStringLiteral("chart"), this, chart), ProgressRows({})});
+}
+
+void Tana_clusterGrow::ConnectEvents() {
+  for (const char* name : {"E_measureSt", "E_toSteps", "E_calcVals"}) {
+    OnChange(
+        name, [this] { growth_->ShowPlannedRuns(); }, false);
+  }
+  for (const char* name : {"CB_data_Seg", "CB_avg_Seg", "CB_trend_Seg"}) {
+    OnChange(
+        name, [this] { growth_->UpdateSeriesVisibility(); }, false);
+  }
+}
+
+}  // namespace veltmoor

@@ -1,0 +1,319 @@
+// The study windows driven as a user drives them: opened from the simulation window's
+// buttons, set to a tiny study, run to their end tick by tick, with their pictures and data
+// file checked on disk.
+#include "ui/study_windows.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "qt_app.h"
+#include "studies/building_rule_study.h"
+#include "ui/app_context.h"
+#include "ui/chart_editor.h"
+#include "ui/chart_view.h"
+#include "ui/desktop_program.h"
+#include "ui/error_guard.h"
+#include "ui/main_form.h"
+#include "ui/simulation_window.h"
+
+namespace veltmoor {
+namespace {
+
+// Ticks while the study runs, with a bound so a fault cannot hang the tests.
+long long RunToEnd(StudyWindow& window, long long max_ticks = 20000) {
+  long long ticks = 0;
+  while (window.StudyObject().Running() && ticks < max_ticks) {
+    window.StudyTimerTick();
+    ++ticks;
+  }
+  return ticks;
+}
+
+class StudyWindowsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::TestApp();
+    ASSERT_TRUE(files_.isValid());
+    SetStudyFilesFolder(files_.path().toStdString());
+    SetErrorPresenter([this](QWidget*, const QString& message) { errors_.push_back(message); });
+    program_ = StartDesktopProgram(false);
+    program_.frame->SetConfirmation([this](const QString& text) {
+      asked_.push_back(text);
+      return answer_;
+    });
+    // A small world keeps every run short.
+    SimWindow().Settings().SetText("SE_cellScale", "60");
+  }
+  void TearDown() override {
+    SetErrorPresenter(nullptr);
+    SetStudyFilesFolder({});
+  }
+
+  TForm1& SimWindow() { return *program_.simulation; }
+  template <typename Window>
+  Window& Open(const char* button, const char* windowClass) {
+    SimWindow().Button(button)->click();
+    auto* window = qobject_cast<Window*>(program_.frame->FindChildWindow(windowClass));
+    EXPECT_NE(window, nullptr) << windowClass;
+    return *window;
+  }
+  static QString LabelText(StudyWindow& window, const char* name) {
+    window.RefreshViews();
+    return window.findChild<QLabel*>(name)->text();
+  }
+  static void Type(StudyWindow& window, const char* edit, const char* text) {
+    auto* line = qobject_cast<QLineEdit*>(window.Settings().Control(edit));
+    line->selectAll();
+    QTest::keyClicks(line, text);
+  }
+  QString InFiles(const QString& relative) const { return files_.filePath(relative); }
+
+  QTemporaryDir files_;
+  DesktopProgram program_;
+  std::vector<QString> errors_;
+  std::vector<QString> asked_;
+  QMessageBox::StandardButton answer_ = QMessageBox::Ok;
+};
+
+TEST_F(StudyWindowsTest, ButtonsOpenTheStudyWindowsWithTheirControlsAndDefaults) {
+  TAnaDev& dev = Open<TAnaDev>("B_anaDevPara", "TAnaDev");
+  EXPECT_EQ(dev.windowTitle(), "AnaDevPara");
+  EXPECT_EQ(dev.Settings().Text("E0_valTo"), "10,0");
+  EXPECT_EQ(dev.Settings().Text("E4_valFrom"), "1");
+  EXPECT_EQ(dev.Settings().Text("E_incre"), "0,2");
+  EXPECT_EQ(dev.Settings().Text("SE_toSteps"), "300");
+  EXPECT_EQ(dev.Settings().Text("E_bName"), "xx_Veltmoor");
+  EXPECT_FALSE(dev.Settings().Checked("CB1_acti"));
+  EXPECT_EQ(dev.findChild<QCheckBox*>("CB_trendShow")->text(), "show trend");
+  for (const char* button : {"B_start", "B_undoZ", "Button1"}) {
+    EXPECT_NE(dev.Button(button), nullptr) << button;
+  }
+  EXPECT_EQ(dev.findChild<QPushButton*>("B_startStop")->text(), "start / stop");
+  EXPECT_EQ(LabelText(dev, "Lbl_proceed"), "/ 0");
+  dev.findChild<QCheckBox*>("CB1_acti")->click();  // 1,0 to 10,0 by 0,2, two runs each
+  EXPECT_EQ(LabelText(dev, "Lbl_proceed"), "/ 92");
+
+  TanaMinDist& minDist = Open<TanaMinDist>("B_anaMinDist", "TanaMinDist");
+  EXPECT_EQ(minDist.windowTitle(), "analyse min distance");
+  EXPECT_EQ(LabelText(minDist, "Lbl_proceed"), "/ 100");
+  Type(minDist, "E_incre", "3");
+  EXPECT_EQ(LabelText(minDist, "Lbl_proceed"), "/ 40");
+  EXPECT_EQ(minDist.Settings().Text("E_polyDegSeg"), "3");
+
+  Tana_clusterGrow& growth = Open<Tana_clusterGrow>("B_anaGraphSize", "Tana_clusterGrow");
+  EXPECT_EQ(growth.windowTitle(), "analyse cluster growth");
+  EXPECT_EQ(growth.Settings().Text("E_toSteps"), "1000");
+  EXPECT_EQ(LabelText(growth, "Lbl_proceed"), "/ 10");
+  EXPECT_EQ(growth.Button("B_break")->text(), "start / stop");
+
+  // A second click offers the open window; OK switches to it.
+  SimWindow().Button("B_anaDevPara")->click();
+  ASSERT_EQ(asked_.size(), 1u);
+  EXPECT_TRUE(asked_[0].startsWith("Form \"AnaDevPara\" already created."));
+  EXPECT_TRUE(errors_.empty());
+}
+
+TEST_F(StudyWindowsTest, DevelopmentParameterStudyWritesItsPicturesAndDataFile) {
+  TAnaDev& dev = Open<TAnaDev>("B_anaDevPara", "TAnaDev");
+  dev.DevPara().SetBaseSeed(11);
+  WidgetSettings& own = dev.Settings();
+  own.SetChecked("CB1_acti", true);
+  own.SetText("E1_valTo", "1,2");
+  own.SetText("SE_toSteps", "3");
+  own.SetText("SE_perVal", "1");
+  own.SetChecked("Cb_saveSnap", true);
+  SimWindow().Timer1().start();
+
+  // With "start / stop" up, "new start" prepares the study and waits.
+  dev.Button("B_start")->click();
+  EXPECT_FALSE(dev.StudyObject().Running());
+  EXPECT_FALSE(SimWindow().Timer1().isActive());
+  dev.findChild<QPushButton*>("B_startStop")->click();
+  EXPECT_TRUE(dev.StudyTimer().isActive());
+  RunToEnd(dev);
+
+  EXPECT_TRUE(errors_.empty()) << errors_.front().toStdString();
+  EXPECT_FALSE(dev.StudyTimer().isActive());
+  EXPECT_EQ(dev.DevPara().Chart_devPara.Find("ser_Connect")->Count(), 2u);
+  EXPECT_EQ(SimWindow().Settings().Text("E_centriPe"), "1,2");
+  dev.View()->Refresh();
+  EXPECT_GT(dev.View()->chart()->series().size(), 0);
+
+  const QSize simulationSize = SimWindow().size();
+  for (const char* name : {"xx_Veltmoor_main_1_3.jpg", "xx_Veltmoor_main_2_3.jpg"}) {
+    const QImage picture(InFiles(QStringLiteral("pictures/") + name));
+    ASSERT_FALSE(picture.isNull()) << name;
+    EXPECT_EQ(picture.size(), simulationSize) << name;
+  }
+  const QImage measure(InFiles("pictures/xx_Veltmoor_measure_3_3.jpg"));
+  ASSERT_FALSE(measure.isNull());
+  EXPECT_EQ(measure.size(), dev.size());
+  EXPECT_EQ(QDir(InFiles("pictures")).entryList(QDir::Files).size(), 3);
+  EXPECT_TRUE(QFile::exists(InFiles("data/xx_Veltmoor_3.tee")));
+}
+
+TEST_F(StudyWindowsTest, MinimumDistanceStudyDrivesTheStartUpSimulationWindow) {
+  // A second simulation window must not take the study's values.
+  answer_ = QMessageBox::Yes;
+  program_.frame->Action("FileNew")->trigger();
+  TanaMinDist& minDist = Open<TanaMinDist>("B_anaMinDist", "TanaMinDist");
+  minDist.MinDist().SetBaseSeed(5);
+  Type(minDist, "E_valFrom", "2");
+  Type(minDist, "E_valTo", "3");
+  Type(minDist, "E_toSteps", "4");
+  Type(minDist, "E_calcVals", "2");
+  EXPECT_EQ(LabelText(minDist, "Lbl_proceed"), "/ 4");
+
+  minDist.Button("B_start")->click();
+  EXPECT_TRUE(minDist.StudyTimer().isActive());
+  EXPECT_EQ(SimWindow().Settings().Text("SE_minDist"), "2");
+  EXPECT_TRUE(SimWindow().Settings().Checked("RB_netOnly"));
+  minDist.Button("B_break")->click();
+  EXPECT_FALSE(minDist.StudyTimer().isActive());
+  minDist.Button("B_break")->click();
+  RunToEnd(minDist);
+
+  EXPECT_TRUE(errors_.empty());
+  const chart::Chart& chart = minDist.MinDist().Chart_IS;
+  EXPECT_EQ(chart.Find("Series_IS")->Count(), 4u);
+  EXPECT_EQ(chart.Find("Series_IS_Avg")->Count(), 2u);
+  EXPECT_EQ(LabelText(minDist, "Lbl_akt"), "4");
+  EXPECT_EQ(SimWindow().Settings().Text("SE_minDist"), "3");
+  TForm1* second = nullptr;
+  for (QMdiSubWindow* child : program_.frame->MdiArea()->subWindowList(QMdiArea::CreationOrder)) {
+    if (auto* window = qobject_cast<TForm1*>(child->widget()); window != &SimWindow()) {
+      second = window != nullptr ? window : second;
+    }
+  }
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(second->Settings().Text("SE_minDist"), "3");  // its own default, untouched
+  EXPECT_FALSE(second->Settings().Checked("RB_netOnly"));
+}
+
+TEST_F(StudyWindowsTest, ClusterGrowthStudyAveragesItsRunsStepByStep) {
+  Tana_clusterGrow& growth = Open<Tana_clusterGrow>("B_anaGraphSize", "Tana_clusterGrow");
+  growth.ClusterGrowth().SetBaseSeed(3);
+  growth.Settings().SetText("E_measureSt", "2");
+  growth.Settings().SetText("E_toSteps", "4");
+  growth.Settings().SetText("E_calcVals", "2");
+  EXPECT_EQ(LabelText(growth, "Lbl_proceed"), "/ 2");
+  growth.Button("B_start")->click();
+  RunToEnd(growth);
+
+  EXPECT_TRUE(errors_.empty());
+  const chart::Chart& chart = growth.ClusterGrowth().Chart_growCluster;
+  const chart::Series& ml = *chart.Find("Series_ML");
+  ASSERT_EQ(ml.Count(), 4u);
+  EXPECT_EQ(ml.XValue(0), 3.0);
+  EXPECT_EQ(ml.XValue(3), 5.0);
+  EXPECT_EQ(chart.Find("Series_ML_Avg")->Count(), 2u);
+  EXPECT_EQ(chart.Title(), "growing cluster with minDist = 3");
+}
+
+TEST_F(StudyWindowsTest, BuildingRuleStudyWithOnlyRuleThreeTicked) {
+  WidgetSettings& settings = SimWindow().Settings();
+  for (const char* rule : {"cb_r8114", "cb_r7013", "cb_r3011", "cb_r3010"}) {
+    settings.SetChecked(rule, false);
+  }
+  settings.SetText("SE_rdsPerVal", "2");
+  settings.SetText("SE_stepsPerRd", "1");
+  SimWindow().Timer1().start();
+  SimWindow().Button("B_startBuildAna")->click();
+  EXPECT_TRUE(SimWindow().Timer_buildAna().isActive());
+  EXPECT_FALSE(SimWindow().Timer1().isActive());
+  EXPECT_EQ(settings.Text("SE_genA") + settings.Text("SE_genB") + settings.Text("SE_genC") +
+                settings.Text("SE_genD"),
+            "5012");
+  int ticks = 0;
+  while (SimWindow().Timer_buildAna().isActive() && ticks < 100) {
+    SimWindow().Timer_buildAnaTimer();
+    ++ticks;
+  }
+  EXPECT_EQ(ticks, 2);  // one time step per study run, two runs of the one rule
+  EXPECT_TRUE(errors_.empty());
+  const chart::Series& ml = program_.context->sim.charts.GetSeries("ser_bML");
+  ASSERT_EQ(ml.Count(), 2u);
+  EXPECT_EQ(ml.XValue(0), 3.0);
+  EXPECT_EQ(ml.XValue(1), 3.0);
+}
+
+TEST_F(StudyWindowsTest, SettingsThatNeverEndAreRefusedOnce) {
+  TAnaDev& dev = Open<TAnaDev>("B_anaDevPara", "TAnaDev");
+  dev.Settings().SetChecked("CB1_acti", true);
+  dev.Settings().SetText("E_incre", "0");
+  dev.findChild<QPushButton*>("B_startStop")->click();
+  dev.Button("B_start")->click();
+  ASSERT_EQ(errors_.size(), 1u);
+  EXPECT_TRUE(errors_[0].contains("increment")) << errors_[0].toStdString();
+
+  TanaMinDist& minDist = Open<TanaMinDist>("B_anaMinDist", "TanaMinDist");
+  Type(minDist, "E_incre", "-1");  // "-" alone is no number yet, and says nothing
+  EXPECT_EQ(errors_.size(), 1u);
+  minDist.Button("B_start")->click();
+  ASSERT_EQ(errors_.size(), 2u);
+  EXPECT_FALSE(minDist.StudyTimer().isActive());
+}
+
+TEST_F(StudyWindowsTest, DataFileThatCannotBeWrittenStopsTheStudyWithOneMessage) {
+  // "data" is taken by a plain file, so the folder cannot be made.
+  QFile blocker(InFiles("data"));
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  TAnaDev& dev = Open<TAnaDev>("B_anaDevPara", "TAnaDev");
+  dev.Settings().SetChecked("CB1_acti", true);
+  dev.Settings().SetText("E1_valTo", "1,0");
+  dev.Settings().SetText("SE_toSteps", "1");
+  dev.Settings().SetText("SE_perVal", "1");
+  dev.findChild<QPushButton*>("B_startStop")->click();
+  dev.Button("B_start")->click();
+  RunToEnd(dev);
+  ASSERT_EQ(errors_.size(), 1u);
+  EXPECT_TRUE(errors_[0].contains("xx_Veltmoor_2.tee")) << errors_[0].toStdString();
+  EXPECT_FALSE(dev.StudyTimer().isActive());
+}
+
+TEST_F(StudyWindowsTest, ClosingTheSimulationWindowStopsARunningStudy) {
+  Tana_clusterGrow& growth = Open<Tana_clusterGrow>("B_anaGraphSize", "Tana_clusterGrow");
+  growth.Button("B_start")->click();
+  growth.StudyTimerTick();
+  qobject_cast<QMdiSubWindow*>(SimWindow().parentWidget())->close();
+  growth.StudyTimerTick();
+  ASSERT_EQ(errors_.size(), 1u);
+  EXPECT_FALSE(growth.StudyTimer().isActive());
+}
+
+TEST_F(StudyWindowsTest, EditOpensTheChartEditorAndUndoZoomResetsTheZoom) {
+  TanaMinDist& minDist = Open<TanaMinDist>("B_anaMinDist", "TanaMinDist");
+  QString editedTitle;
+  QTimer::singleShot(0, [&editedTitle] {
+    if (auto* editor = qobject_cast<ChartEditor*>(QApplication::activeModalWidget())) {
+      editedTitle = editor->TitleEdit()->text();
+      editor->reject();
+    }
+  });
+  minDist.Button("Button1")->click();
+  EXPECT_EQ(editedTitle, "mean length / min distance for connections");
+
+  minDist.View()->chart()->zoomIn();
+  EXPECT_TRUE(minDist.View()->IsZoomed());
+  minDist.Button("B_undoZ")->click();
+  EXPECT_FALSE(minDist.View()->IsZoomed());
+}
+
+}  // namespace
+}  // namespace veltmoor
