@@ -12,6 +12,8 @@
 #include <iostream>
 #include <string>
 
+#include "simulation/world.h"
+#include "ui/app_context.h"
 #include "ui/desktop_program.h"
 #include "ui/main_form.h"
 #include "ui/simulation_window.h"
@@ -33,8 +35,12 @@ int Bench(int steps) {
   // are how long a click would have waited.
   QTimer probe;
   probe.setInterval(0);
+  const veltmoor::World& world = program.context->sim.world;
   QObject::connect(&probe, &QTimer::timeout, [&] {
-    longestGap = std::max(longestGap, sinceLast.nsecsElapsed());
+    // The first steps share the loop with the window's first layout and paint.
+    if (world.TimeStep > 10) {
+      longestGap = std::max(longestGap, sinceLast.nsecsElapsed());
+    }
     sinceLast.restart();
     if (!window.Timer1().isActive()) {
       QApplication::quit();
@@ -81,9 +87,9 @@ int main(int argc, char** argv) {
   window.Button("B_CalcPathes")->click();
   window.Button("Button4")->click();
   window.Tabs()->setCurrentIndex(tab);
-  window.RefreshViews();
   QApplication::processEvents();
   window.RefreshViews();
+  window.RefreshCharts();
   if (!program.frame->grab().save(out)) {
     std::cerr << "cannot write " << out.toStdString() << "\n";
     return 1;

@@ -394,9 +394,10 @@ Part ReadPart(const fs::path& folder) {
       m.is_object() && m.value("Format", "") == kPartFormat && m.contains("Study") &&
       m["Study"].is_string() && m.contains("StudySettings") && m["StudySettings"].is_object() &&
       m.contains("Settings") && m["Settings"].is_object() && m.contains("Width") &&
-      m["Width"].is_number_integer() && m.contains("Height") && m["Height"].is_number_integer() &&
-      m.contains("Seed") && (m["Seed"].is_null() || m["Seed"].is_number_unsigned()) &&
-      m.contains("Shard") && m["Shard"].is_number_unsigned() && m.contains("ShardCount") &&
+      m["Width"].is_number_integer() && m["Width"] >= 1 && m.contains("Height") &&
+      m["Height"].is_number_integer() && m["Height"] >= 1 && m.contains("Seed") &&
+      (m["Seed"].is_null() || m["Seed"].is_number_unsigned()) && m.contains("Shard") &&
+      m["Shard"].is_number_unsigned() && m.contains("ShardCount") &&
       m["ShardCount"].is_number_unsigned() && m.contains("PlannedRuns") &&
       m["PlannedRuns"].is_number_unsigned() && m["Shard"] >= 1 && m["Shard"] <= m["ShardCount"];
   if (!well_formed) {

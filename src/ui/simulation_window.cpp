@@ -88,6 +88,7 @@ TForm1::TForm1(AppContext& context, QWidget* parent)
   tabs_->addTab(BuildAnalyseGraphTab(), kAnalyseGraph);
   tabs_->addTab(BuildAnalyseStructureTab(), kAnalyseStructure);
   tabs_->addTab(BuildBuildingAnalysisTab(), kBuildingAnalysis);
+  connect(tabs_, &QTabWidget::currentChanged, this, [this] { RefreshCharts(); });
 
   auto* splitter = new QSplitter(Qt::Horizontal, this);
   auto* mapScroll = new QScrollArea(splitter);
@@ -636,10 +637,20 @@ void TForm1::RefreshViews() {
     gradient_seen_ = legend->ChangeCount();
     gradient_->setPixmap(QPixmap::fromImage(legend->Image()));
   }
-  for (auto& [name, view] : chart_views_) {
-    view->Refresh();
+  // Charts are costly to rebuild and change only every tenth step: refresh the visible
+  // ones a few times a second, the rest when their tab is shown.
+  if (++refresh_ticks_ % 6 == 0) {
+    RefreshCharts();
   }
   panel_->RefreshIfChanged();
+}
+
+void TForm1::RefreshCharts() {
+  for (auto& [name, view] : chart_views_) {
+    if (view->isVisible()) {
+      view->Refresh();
+    }
+  }
 }
 
 }  // namespace veltmoor

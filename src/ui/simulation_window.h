@@ -51,6 +51,7 @@ class TForm1 : public QWidget {
   QTabWidget* Tabs() const { return tabs_; }
   // Brings labels, value list, legend, charts and map up to date with the core.
   void RefreshViews();
+  void RefreshCharts();  // the chart views now on screen
 
   // The building-rule study on the tab "building structure analysis", stepped by its own
   // timer instead of Timer1.
@@ -99,6 +100,7 @@ class TForm1 : public QWidget {
   std::uint64_t labels_seen_ = ~std::uint64_t{0};
   std::uint64_t values_seen_ = ~std::uint64_t{0};
   std::uint64_t gradient_seen_ = ~std::uint64_t{0};
+  std::uint64_t refresh_ticks_ = 0;
   std::unique_ptr<WidgetControls> own_controls_;
   std::unique_ptr<BuildingRuleStudy> building_study_;
   QTimer timer_buildAna_;

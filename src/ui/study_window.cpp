@@ -324,6 +324,15 @@ void StudyWindow::OnChange(const char* name, const std::function<void()>& handle
   }
 }
 
+QSize StudyWindow::sizeHint() const {
+  return preferred_.isValid() ? preferred_ : QWidget::sizeHint();
+}
+
+void StudyWindow::SetPreferredSize(const QSize& size) {
+  preferred_ = size;
+  resize(size);
+}
+
 void StudyWindow::closeEvent(QCloseEvent* event) {
   timer_.stop();
   refresh_.stop();

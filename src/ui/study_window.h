@@ -68,6 +68,9 @@ class StudyWindow : public QWidget {
   void RefreshViews();
   void OpenChartEditor();
 
+  // The frame opens a child at its size hint; a study window wants room for its chart.
+  QSize sizeHint() const override;
+
  protected:
   StudyWindow(AppContext& context, const SettingsRegistry& registry, const QString& className,
               const QString& caption);
@@ -99,6 +102,8 @@ class StudyWindow : public QWidget {
   void OnChange(const char* name, const std::function<void()>& handler,
                 bool drives_simulation = true);
 
+  void SetPreferredSize(const QSize& size);
+
   void closeEvent(QCloseEvent* event) override;
 
  private:
@@ -120,6 +125,7 @@ class StudyWindow : public QWidget {
   std::map<std::string, QLabel*> label_views_;
   std::map<QString, QPushButton*> buttons_;
   std::uint64_t labels_seen_ = ~std::uint64_t{0};
+  QSize preferred_;
 };
 
 }  // namespace veltmoor

@@ -44,7 +44,7 @@ TAnaDev::TAnaDev(AppContext& context)
   dev_ = study.get();
   Attach(std::move(study), dev_->Chart_devPara, dev_->labels, controls);
   ConnectEvents();
-  resize(1120, 640);
+  SetPreferredSize({1160, 660});
 }
 
 QGroupBox* TAnaDev::BuildParameterGroup() {
@@ -120,7 +120,7 @@ TanaMinDist::TanaMinDist(AppContext& context)
   min_dist_ = study.get();
   Attach(std::move(study), min_dist_->Chart_IS, min_dist_->labels, controls);
   ConnectEvents();
-  resize(1020, 600);
+  SetPreferredSize({1060, 620});
 }
 
 QWidget* TanaMinDist::BuildControls() {
@@ -177,7 +177,7 @@ Tana_clusterGrow::Tana_clusterGrow(AppContext& context)
   growth_ = study.get();
   Attach(std::move(study), growth_->Chart_growCluster, growth_->labels, controls);
   ConnectEvents();
-  resize(1020, 600);
+  SetPreferredSize({1060, 620});
 }
 
 QWidget* Tana_clusterGrow::BuildControls() {
