@@ -1,11 +1,13 @@
 #include "ui/study_window.h"
 
 #include <QAbstractButton>
+#include <QChart>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLegend>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -38,6 +40,18 @@ std::filesystem::path& FilesFolderOverride() {
 // the same box (and tests see it the same way).
 void ShowMessage(QWidget* parent, const std::string& text) {
   RunGuarded(parent, [&text] { throw std::runtime_error(text); });
+}
+
+// A window changed within this tick has its new layout and its charts' new axes waiting
+// in posted events (the old axes are deleted later); a picture taken now would show stale
+// axes and labels cut to their old width. That pending work is done first.
+void SettleForPicture(QWidget& window) {
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+  for (ChartView* view : window.findChildren<ChartView*>()) {
+    QCoreApplication::sendPostedEvents(view->chart());
+    QCoreApplication::sendPostedEvents(view->chart()->legend());
+  }
 }
 
 }  // namespace
@@ -82,10 +96,13 @@ class StudyWindow::Pictures : public SnapshotTaker {
         throw std::runtime_error("no simulation window to take '" + path + "' of");
       }
       simulation->RefreshViews();
+      simulation->RefreshCharts();  // views refresh charts only now and then
+      SettleForPicture(*simulation);
       SaveWindowSnapshot(*simulation, path);
       return;
     }
     window_.RefreshViews();
+    SettleForPicture(window_);
     SaveWindowSnapshot(window_, path);
   }
 

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
@@ -51,7 +52,7 @@ class StudyWindowsTest : public ::testing::Test {
     ASSERT_TRUE(files_.isValid());
     SetStudyFilesFolder(files_.path().toStdString());
     SetErrorPresenter([this](QWidget*, const QString& message) { errors_.push_back(message); });
-    program_ = StartDesktopProgram(false);
+    program_ = StartDesktopProgram(true);
     program_.frame->SetConfirmation([this](const QString& text) {
       asked_.push_back(text);
       return answer_;
@@ -70,6 +71,8 @@ class StudyWindowsTest : public ::testing::Test {
     SimWindow().Button(button)->click();
     auto* window = qobject_cast<Window*>(program_.frame->FindChildWindow(windowClass));
     EXPECT_NE(window, nullptr) << windowClass;
+    // Lets the frame, which is never shown here, settle its children's sizes.
+    QApplication::processEvents();
     return *window;
   }
   static QString LabelText(StudyWindow& window, const char* name) {
@@ -223,6 +226,23 @@ TEST_F(StudyWindowsTest, ClusterGrowthStudyAveragesItsRunsStepByStep) {
   EXPECT_EQ(ml.XValue(3), 5.0);
   EXPECT_EQ(chart.Find("Series_ML_Avg")->Count(), 2u);
   EXPECT_EQ(chart.Title(), "growing cluster with minDist = 3");
+}
+
+TEST_F(StudyWindowsTest, StudyTimerRunsTheStudyToItsEndOnItsOwn) {
+  Tana_clusterGrow& growth = Open<Tana_clusterGrow>("B_anaGraphSize", "Tana_clusterGrow");
+  growth.Settings().SetText("E_measureSt", "2");
+  growth.Settings().SetText("E_toSteps", "4");
+  growth.Settings().SetText("E_calcVals", "2");
+  growth.Button("B_start")->click();
+  QElapsedTimer waited;
+  waited.start();
+  while (growth.StudyTimer().isActive() && waited.elapsed() < 10000) {
+    QTest::qWait(5);
+  }
+  EXPECT_FALSE(growth.StudyObject().Running());
+  EXPECT_EQ(growth.ClusterGrowth().Chart_growCluster.Find("Series_ML")->Count(), 4u);
+  EXPECT_EQ(LabelText(growth, "lbl_pSteps"), "4");
+  EXPECT_TRUE(errors_.empty());
 }
 
 TEST_F(StudyWindowsTest, BuildingRuleStudyWithOnlyRuleThreeTicked) {
