@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "simulation/setting_rows.h"
 #include "simulation/settings.h"
 
 namespace veltmoor {
@@ -20,61 +21,7 @@ constexpr const char* kBuildingAnalysis = "building structure analysis";
 // The four field types exclude each other.
 constexpr const char* kFieldTypeGroup = "fieldType";
 
-SettingDef Spin(std::string name, std::string caption, std::string value, long long min,
-                long long max, std::string tab) {
-  return {std::move(name),
-          std::move(caption),
-          ControlKind::SpinEdit,
-          std::move(value),
-          min,
-          max,
-          std::move(tab),
-          {}};
-}
-
-SettingDef Track(std::string name, std::string caption, std::string value, long long min,
-                 long long max, std::string tab) {
-  return {std::move(name),
-          std::move(caption),
-          ControlKind::TrackBar,
-          std::move(value),
-          min,
-          max,
-          std::move(tab),
-          {}};
-}
-
-SettingDef Edit(std::string name, std::string caption, std::string value, std::string tab) {
-  return {std::move(name),
-          std::move(caption),
-          ControlKind::EditBox,
-          std::move(value),
-          0,
-          0,
-          std::move(tab),
-          {}};
-}
-
-SettingDef State(ControlKind kind, std::string name, std::string caption, bool on, std::string tab,
-                 std::string group = {}) {
-  return {std::move(name), std::move(caption), kind, on ? "1" : "0", 0, 0,
-          std::move(tab),  std::move(group)};
-}
-
-SettingDef Check(std::string name, std::string caption, bool checked, std::string tab) {
-  return State(ControlKind::CheckBox, std::move(name), std::move(caption), checked, std::move(tab));
-}
-
-SettingDef Radio(std::string name, std::string caption, bool checked, std::string tab,
-                 std::string group) {
-  return State(ControlKind::RadioButton, std::move(name), std::move(caption), checked,
-               std::move(tab), std::move(group));
-}
-
-SettingDef Toggle(std::string name, std::string caption, bool down, std::string tab) {
-  return State(ControlKind::ToggleButton, std::move(name), std::move(caption), down,
-               std::move(tab));
-}
+using namespace setting_rows;
 
 // Where a control carries a second label after it (se_clusterRds: "cluster rounds",
 // E_nodeThresh: "(=1 for higwayman)", SE_minDist: "(only for interlink)"), the caption is

@@ -63,7 +63,7 @@ constexpr ValueRowSpec kValueRows[] = {
     {"slope_rank", ""},
 };
 
-struct ChartSpec {
+struct ChartEntry {
   const char* name;
   const char* title;
   const char* bottom;
@@ -71,7 +71,7 @@ struct ChartSpec {
   const char* right = "";
 };
 
-constexpr ChartSpec kCharts[] = {
+constexpr ChartEntry kCharts[] = {
     {"Chart_fractal", "Fractal Radial Analysis", "log (radius)", "log (number developed cells)"},
     {"Ch_clusterSize", "Cluster Sizes", "cluster", "number of cells"},
     // The rank-size analysis replaces this title with its r² and slope.
@@ -103,7 +103,7 @@ constexpr std::uint32_t kAzure = 0xFF8000;
 
 // One series of a chart. A series without a title of its own is labelled with its name, as
 // the chart legend would show it; a derived series names its source in the same chart.
-struct SeriesSpec {
+struct SeriesEntry {
   const char* chart;
   const char* name;
   const char* title = nullptr;
@@ -115,50 +115,51 @@ struct SeriesSpec {
   std::uint32_t color = 0;
   bool marks = false;
 
-  constexpr SeriesSpec Colored(std::uint32_t c) const {
-    SeriesSpec copy = *this;
+  constexpr SeriesEntry Colored(std::uint32_t c) const {
+    SeriesEntry copy = *this;
     copy.color = c;
     return copy;
   }
-  constexpr SeriesSpec OnRight() const {
-    SeriesSpec copy = *this;
+  constexpr SeriesEntry OnRight() const {
+    SeriesEntry copy = *this;
     copy.axis = AxisSide::Right;
     return copy;
   }
-  constexpr SeriesSpec Hidden() const {
-    SeriesSpec copy = *this;
+  constexpr SeriesEntry Hidden() const {
+    SeriesEntry copy = *this;
     copy.visible = false;
     return copy;
   }
-  constexpr SeriesSpec WithMarks() const {
-    SeriesSpec copy = *this;
+  constexpr SeriesEntry WithMarks() const {
+    SeriesEntry copy = *this;
     copy.marks = true;
     return copy;
   }
 };
 
-constexpr SeriesSpec Data(const char* chart, const char* name, const char* title, SeriesKind kind) {
+constexpr SeriesEntry Data(const char* chart, const char* name, const char* title,
+                           SeriesKind kind) {
   return {chart, name, title, kind};
 }
 
-constexpr SeriesSpec Derived(DerivedKind kind, const char* chart, const char* name,
-                             const char* title, const char* source) {
+constexpr SeriesEntry Derived(DerivedKind kind, const char* chart, const char* name,
+                              const char* title, const char* source) {
   return {chart, name, title, SeriesKind::Line, kind, source};
 }
 
-constexpr SeriesSpec Trend(const char* chart, const char* name, const char* title,
-                           const char* source) {
+constexpr SeriesEntry Trend(const char* chart, const char* name, const char* title,
+                            const char* source) {
   return Derived(DerivedKind::Trend, chart, name, title, source);
 }
 
-constexpr SeriesSpec Average(const char* chart, const char* name, const char* title,
-                             const char* source) {
+constexpr SeriesEntry Average(const char* chart, const char* name, const char* title,
+                              const char* source) {
   return Derived(DerivedKind::Average, chart, name, title, source);
 }
 
 // Correlation series only hold r for the analyses to read back, so they are never drawn;
 // they sit on the right axis to keep r off the data's scale should a user show them.
-constexpr SeriesSpec Correlation(const char* chart, const char* name, const char* source) {
+constexpr SeriesEntry Correlation(const char* chart, const char* name, const char* source) {
   return Derived(DerivedKind::Correlation, chart, name, nullptr, source).OnRight().Hidden();
 }
 
@@ -168,7 +169,7 @@ constexpr SeriesKind kBar = SeriesKind::Bar;
 constexpr SeriesKind kArea = SeriesKind::Area;
 constexpr SeriesKind kStacked = SeriesKind::StackedArea;
 
-constexpr SeriesSpec kSeries[] = {
+constexpr SeriesEntry kSeries[] = {
     Data("Chart_fractal", "ser_fract", "edges", kPoint).Colored(kRed),
     Trend("Chart_fractal", "ser_fractTrend", "edges trend", "ser_fract"),
     Correlation("Chart_fractal", "ser_fractCorr1", "ser_fract"),
@@ -242,40 +243,40 @@ int RoundsPerRule() {
   return static_cast<int>(ParseInteger(SimulationSettings().Get("SE_rdsPerVal").default_text));
 }
 
-chart::Series& AddSeries(chart::Chart& chart, const SeriesSpec& spec) {
-  std::string title = spec.title != nullptr ? spec.title : spec.name;
-  if (spec.derived == DerivedKind::None) {
-    return chart.AddSeries(spec.name, std::move(title), spec.kind);
+chart::Series& AddSeries(chart::Chart& chart, const SeriesEntry& entry) {
+  std::string title = entry.title != nullptr ? entry.title : entry.name;
+  if (entry.derived == DerivedKind::None) {
+    return chart.AddSeries(entry.name, std::move(title), entry.kind);
   }
-  if (spec.derived == DerivedKind::Function) {
-    chart::Series& series = chart.AddSeries(spec.name, std::move(title), spec.kind);
+  if (entry.derived == DerivedKind::Function) {
+    chart::Series& series = chart.AddSeries(entry.name, std::move(title), entry.kind);
     series.BindTo(DerivedKind::Function, nullptr);
     return series;
   }
-  const chart::Series* source = chart.Find(spec.source);
+  const chart::Series* source = chart.Find(entry.source);
   if (source == nullptr) {
-    throw std::logic_error(std::string("series ") + spec.name + " lists its source " + spec.source +
-                           " after itself or in another chart");
+    throw std::logic_error(std::string("series ") + entry.name + " lists its source " +
+                           entry.source + " after itself or in another chart");
   }
   chart::Series& series =
-      chart.AddDerived(spec.name, std::move(title), spec.derived, *source, spec.kind);
-  if (spec.derived == DerivedKind::Average) {
+      chart.AddDerived(entry.name, std::move(title), entry.derived, *source, entry.kind);
+  if (entry.derived == DerivedKind::Average) {
     series.SetPeriod(RoundsPerRule());
   }
   return series;
 }
 
 void CreateCharts(chart::ChartSet& charts) {
-  for (const ChartSpec& spec : kCharts) {
-    chart::Chart& chart = charts.Add(spec.name, spec.title);
-    chart.SetAxisTitles(spec.bottom, spec.left, spec.right);
+  for (const ChartEntry& entry : kCharts) {
+    chart::Chart& chart = charts.Add(entry.name, entry.title);
+    chart.SetAxisTitles(entry.bottom, entry.left, entry.right);
   }
-  for (const SeriesSpec& spec : kSeries) {
-    chart::Series& series = AddSeries(charts.Get(spec.chart), spec);
-    series.SetVerticalAxis(spec.axis);
-    series.SetVisible(spec.visible);
-    series.SetColor(spec.color);
-    series.SetShowMarks(spec.marks);
+  for (const SeriesEntry& entry : kSeries) {
+    chart::Series& series = AddSeries(charts.Get(entry.chart), entry);
+    series.SetVerticalAxis(entry.axis);
+    series.SetVisible(entry.visible);
+    series.SetColor(entry.color);
+    series.SetShowMarks(entry.marks);
   }
 }
 

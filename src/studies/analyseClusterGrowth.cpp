@@ -4,7 +4,7 @@
 
 #include "simulation/numbers.h"
 #include "simulation/run_control.h"
-#include "studies/study_settings.h"
+#include "simulation/setting_rows.h"
 
 namespace veltmoor {
 
@@ -16,7 +16,7 @@ constexpr std::uint32_t kGreen = 0x008000;
 constexpr std::uint32_t kRed = 0x0000FF;
 
 std::vector<SettingDef> ClusterGrowthTable() {
-  using namespace study_settings;
+  using namespace setting_rows;
   return {
       Spin("E_measureSt", "measure steps:", "10", 1, 10000, kSettings),
       Spin("E_toSteps", "grow until:", "1000", 2, 32000, kSettings),

@@ -8,8 +8,8 @@
 #include "chart/chart_file.h"
 #include "simulation/numbers.h"
 #include "simulation/run_control.h"
+#include "simulation/setting_rows.h"
 #include "simulation/setup.h"
-#include "studies/study_settings.h"
 
 namespace veltmoor {
 
@@ -32,7 +32,7 @@ constexpr const char* kTitle = "Analyse Development Parameters";
 constexpr std::uint64_t kMaxValues = 1000000;
 
 std::vector<SettingDef> DevParaTable() {
-  using namespace study_settings;
+  using namespace setting_rows;
   constexpr std::array<std::array<const char*, 2>, kDevParaRows> kRanges{
       {{"1,0", "10,0"}, {"1,0", "10,0"}, {"1,0", "3,0"}, {"1,0", "3,0"}, {"1", "1000"}}};
   std::vector<SettingDef> table;

@@ -6,7 +6,7 @@
 
 #include "simulation/numbers.h"
 #include "simulation/run_control.h"
-#include "studies/study_settings.h"
+#include "simulation/setting_rows.h"
 
 namespace veltmoor {
 
@@ -16,7 +16,7 @@ constexpr const char* kSettings = "settings";
 constexpr const char* kChart = "chart";
 
 std::vector<SettingDef> MinDistTable() {
-  using namespace study_settings;
+  using namespace setting_rows;
   return {
       Edit("E_valFrom", "values from:", "1", kSettings),
       Edit("E_valTo", "to:", "10", kSettings),
