@@ -125,7 +125,7 @@ PointList Average(const PointList& source, int period) {
   PointList averages;
   for (std::size_t first = 0; first + size <= source.size(); first += size) {
     const PointList group(source.begin() + static_cast<std::ptrdiff_t>(first),
-                       source.begin() + static_cast<std::ptrdiff_t>(first + size));
+                          source.begin() + static_cast<std::ptrdiff_t>(first + size));
     const Moments m = ComputeMoments(group);
     averages.push_back({static_cast<double>(m.mean_x), static_cast<double>(m.mean_y)});
   }
