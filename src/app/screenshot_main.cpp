@@ -4,6 +4,7 @@
 // shown and reports the step rate and the longest wait a click would have had.
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -90,6 +91,9 @@ int main(int argc, char** argv) {
   QApplication::processEvents();
   window.RefreshViews();
   window.RefreshCharts();
+  // Rebuilt charts drop their old axes with deleteLater; let those go before the picture.
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  QApplication::processEvents();
   if (!program.frame->grab().save(out)) {
     std::cerr << "cannot write " << out.toStdString() << "\n";
     return 1;
