@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "display/null_canvas.h"
+#include "render/headless_app.h"
 #include "render/qt_canvas.h"
 #include "simulation/run_control.h"
 #include "simulation/setup.h"
@@ -24,26 +25,10 @@ std::unique_ptr<CanvasFactory> MakeCanvasFactory(CanvasKind kind) {
   return std::make_unique<NullCanvasFactory>();
 }
 
-void QuietMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
-  const QByteArray text = message.toLocal8Bit();
-  if (type == QtDebugMsg || type == QtInfoMsg ||
-      std::strncmp(text.constData(), "QStandardPaths:", 15) == 0) {
-    return;
-  }
-  std::cerr << text.constData() << "\n";
-}
-
 }  // namespace
 
 std::unique_ptr<QGuiApplication> StartOffscreenGui(char* program_name) {
-  qInstallMessageHandler(QuietMessages);
-  if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  }
-  // Qt keeps a reference to the argument count for the application's whole life.
-  static int qt_argc = 1;
-  static char* qt_argv[] = {program_name, nullptr};
-  return std::make_unique<QGuiApplication>(qt_argc, qt_argv);
+  return StartHeadlessApplication(program_name);
 }
 
 int RunBenchmarks(int argc, char** argv) {
