@@ -5,6 +5,7 @@
 
 #include "simulation/node_creation.h"
 #include "simulation/numbers.h"
+#include "simulation/potential_field.h"
 
 namespace veltmoor {
 
@@ -279,6 +280,11 @@ void ShowStatesView(Simulation& sim) {
 void ShowSubStatesView(Simulation& sim) {
   sim.layers.Fine = true;
   ShowSubStates(sim);
+}
+
+void ShowPotentialView(Simulation& sim) {
+  sim.layers.Fine = false;
+  PaintPotential(sim);
 }
 
 void ShowCandidateSitesView(Simulation& sim) {

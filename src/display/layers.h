@@ -36,11 +36,12 @@ void ShowCandidateSites(Simulation& sim);
 void ShowDevelopedMask(Simulation& sim);
 
 // What the display buttons do: the node layer redrawn ("rePaint nodes", node size change),
-// and the views that also show ("show states", "sub states") or hide ("cand. sites") the
-// fine-cell layer.
+// and the views that also show ("show states", "sub states") or hide ("pot. field",
+// "cand. sites") the fine-cell layer.
 void RepaintNodes(Simulation& sim);
 void ShowStatesView(Simulation& sim);
 void ShowSubStatesView(Simulation& sim);
+void ShowPotentialView(Simulation& sim);
 void ShowCandidateSitesView(Simulation& sim);
 
 }  // namespace veltmoor

@@ -27,7 +27,6 @@
 #include "render/qt_canvas.h"
 #include "simulation/building_rules.h"
 #include "simulation/map_interaction.h"
-#include "simulation/potential_field.h"
 #include "simulation/resulting_force.h"
 #include "simulation/run_control.h"
 #include "simulation/setup.h"
@@ -422,10 +421,8 @@ QWidget* TForm1::BuildAnalyseStructureTab() {
             [this] { ShowStatesView(sim()); });
   AddButton(viewButtons, "Button6", QStringLiteral("sub states"),
             [this] { ShowSubStatesView(sim()); });
-  AddButton(viewButtons, "Button7", QStringLiteral("pot. field"), [this] {
-    sim().layers.Fine = false;
-    PaintPotential(sim());
-  });
+  AddButton(viewButtons, "Button7", QStringLiteral("pot. field"),
+            [this] { ShowPotentialView(sim()); });
   AddButton(viewButtons, "Button8", QStringLiteral("cand. sites"),
             [this] { ShowCandidateSitesView(sim()); });
   AddButton(viewButtons, "Button9", QStringLiteral("gray agents"), [this] { GreyAllNodes(sim()); });
