@@ -17,14 +17,6 @@ double RandomSource::Random() {
   return static_cast<double>(engine_() >> 11) * 0x1.0p-53;
 }
 
-int RandomSource::RandomInt(int n) {
-  if (n <= 0) {
-    return 0;
-  }
-  const int value = static_cast<int>(Random() * n);
-  return value < n ? value : n - 1;
-}
-
 void RandomSource::ReseedFromClock() {
   if (fixed_seed_) {
     return;

@@ -15,14 +15,10 @@ class RandomSource {
 
   // Uniform in [0, 1).
   double Random();
-  // Uniform integer in [0, n) for n > 0; 0 for n <= 0.
-  int RandomInt(int n);
-
   // With a fixed seed this keeps the stream going, so a seeded run stays reproducible
   // however often the behaviour reseeds; otherwise it draws a fresh seed from the clock.
   void ReseedFromClock();
   void SetFixedSeed(std::uint64_t seed);
-  std::optional<std::uint64_t> FixedSeed() const { return fixed_seed_; }
 
  private:
   std::mt19937_64 engine_;

@@ -16,7 +16,7 @@ void CreateCellGrid(World& world) {
   world.CellGrid.Resize(world.ColumnCount, world.RowCount);
   for (int r = 0; r < world.RowCount; ++r) {
     for (int c = 0; c < world.ColumnCount; ++c) {
-      world.CellGrid(c, r) = TCell(h + c * world.CellSize, h + r * world.CellSize, h, 0);
+      world.CellGrid(c, r) = TCell(world.CellCentre(c), world.CellCentre(r), h, 0);
     }
   }
 }

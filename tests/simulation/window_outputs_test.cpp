@@ -34,26 +34,32 @@ TEST_F(WindowOutputs, LabelsShowTheirFirstTexts) {
   }
 }
 
-TEST_F(WindowOutputs, ValueListRowsStandInDisplayOrder) {
-  const std::vector<std::pair<std::string, std::string>> expected{
-      {"Grid Analysis", ""},
-      {"D_grid", ""},
-      {"slope_grid", ""},
-      {"Radial Analysis", ""},
-      {"D_rad", "0,33"},
-      {"slope_rad", "0,33"},
-      {"", ""},
-      {"Nodes (radial a.)", ""},
-      {"D_nodes", "0,33"},
-      {"slope_nodes", ""},
-      {"Edges (length, radial a.)", ""},
-      {"D_edge", ""},
-      {"slope_edge", ""},
-      {"", ""},
-      {"IS_developed_cells", ""},
-      {"slope_rank", ""},
+TEST_F(WindowOutputs, EveryMeasureTheAnalysesWriteHasOneRowUnderItsHeading) {
+  // Values are written by key into the first row that carries it, so a measure listed
+  // twice, or missing, would silently lose its value.
+  const auto& rows = values.Rows();
+  auto position = [&rows](const std::string& key) {
+    int found = -1;
+    for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
+      if (rows[static_cast<std::size_t>(i)].first == key) {
+        EXPECT_EQ(found, -1) << key << " is listed twice";
+        found = i;
+      }
+    }
+    EXPECT_GE(found, 0) << key << " is missing";
+    return found;
   };
-  EXPECT_EQ(values.Rows(), expected);
+  EXPECT_LT(position("Grid Analysis"), position("D_grid"));
+  EXPECT_LT(position("Radial Analysis"), position("D_rad"));
+  EXPECT_LT(position("Nodes (radial a.)"), position("D_nodes"));
+  EXPECT_LT(position("Edges (length, radial a.)"), position("D_edge"));
+  for (const char* key : {"slope_grid", "slope_rad", "slope_nodes", "slope_edge",
+                          "IS_developed_cells", "slope_rank"}) {
+    position(key);
+  }
+  EXPECT_EQ(values.Value("D_rad"), "0,33");
+  EXPECT_EQ(rows.front().first, "Grid Analysis");
+  EXPECT_EQ(rows.back().first, "slope_rank");
 }
 
 TEST_F(WindowOutputs, SeriesNamesAreUniqueAcrossTheWindow) {
