@@ -4,7 +4,8 @@ JOBS ?= 2
 CMAKE_FLAGS ?=
 SANITIZE_BUILD ?= build-asan
 
-.PHONY: all deps configure build run screenshot test test-fast test-asan bench format format-check clean
+.PHONY: all deps configure build run screenshot test test-fast test-asan bench format format-check \
+  clean update-golden mutation
 
 all: build
 
@@ -39,6 +40,10 @@ test: build
 
 test-fast: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# Rewrites the pinned seeded outputs in tests/golden/ after a deliberate change of results.
+update-golden: build
+	@scripts/update-golden $(BUILD)/src/veltmoor-batch
 
 test-asan: deps
 	@cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVELTMOOR_SANITIZE=ON \
