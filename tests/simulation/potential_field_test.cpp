@@ -75,6 +75,18 @@ TEST(UpdatePotentialTest, FullCellStaysAtOneAndCornersAreDamped) {
   EXPECT_EQ(f.Cell(10, 10).Potential, 1.0f);
 }
 
+TEST(UpdatePotentialTest, OwnTermThenBelowAboveRightLeft) {
+  Field f;
+  // Values for which each of the 24 orders of the four neighbours gives its own float sum.
+  f.Cell(8, 8).DevelopedCount = 9;  // own term exactly 1
+  f.Cell(8, 9).Potential = 0.12f;
+  f.Cell(8, 7).Potential = 0.8f;
+  f.Cell(9, 8).Potential = 0.13f;
+  f.Cell(7, 8).Potential = 0.74f;
+  UpdatePotential(f.world());
+  EXPECT_EQ(f.Cell(8, 8).Potential, 0x1.1db22ep-1f);
+}
+
 TEST(UpdatePotentialTest, SpreadCopiesEachCellIntoItsNineFineCells) {
   Field f;
   f.Cell(2, 3).Potential = 0.375f;

@@ -95,6 +95,21 @@ TEST(CollectNearbyNodesTest, ColumnOffsetsOuterCentreAndFarCellsSkipped) {
   EXPECT_EQ(list, (std::vector<TAgent*>{&t.world().Node(1), &t.world().Node(0)}));
 }
 
+TEST(CollectNearbyNodesTest, TheFourCornersOfTheWindowAreInOneCellFurtherIsNot) {
+  EmptyWorld t;
+  t.Plant(9, 13);   // column offset -2, row offset +2
+  t.Plant(13, 9);   // +2, -2
+  t.Plant(9, 9);    // -2, -2
+  t.Plant(13, 13);  // +2, +2
+  t.Plant(14, 13);  // +3
+  t.Plant(13, 8);   // row offset -3
+  std::vector<TAgent*> list;
+  CollectNearbyNodes(t.world(), 11, 11, list);
+  // Column offsets outer, row offsets inner, both from -2 up.
+  EXPECT_EQ(list, (std::vector<TAgent*>{&t.world().Node(2), &t.world().Node(0), &t.world().Node(1),
+                                        &t.world().Node(3)}));
+}
+
 TEST(LinkNewNodeTest, ManhattanDistanceFirstInListWinsAndInterlinkOnlyInTypesOneAndThree) {
   for (std::uint8_t fieldType : {kFieldBoom, kFieldInterlink}) {
     EmptyWorld t;
