@@ -45,6 +45,11 @@ test-fast: build
 update-golden: build
 	@scripts/update-golden $(BUILD)/src/veltmoor-batch
 
+# Mutation check: one-line faults from tests/mutation/mutants.txt, each built in a scratch
+# copy (build-mutation/) and run against the fast tests. Slow; not part of make test.
+mutation: deps
+	@python3 tests/mutation/mutate.py --jobs $(JOBS)
+
 test-asan: deps
 	@cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVELTMOOR_SANITIZE=ON \
 	  -DVELTMOOR_BUILD_GUI=OFF >/dev/null

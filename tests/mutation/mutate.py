@@ -91,7 +91,9 @@ def main():
     # Paths relative to the scratch tree let ccache share its objects between scratch copies.
     os.environ.setdefault("CCACHE_BASEDIR", str(tree))
     subprocess.run(["cmake", "-S", str(tree), "-B", str(build_dir), "-DVELTMOOR_BUILD_GUI=OFF",
-                    "-DBUILD_TESTING=ON"], check=True, capture_output=True)
+                    "-DBUILD_TESTING=ON",
+                    # Each mutant relinks every program; gold links them much faster.
+                    "-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=gold"], check=True, capture_output=True)
     ok, log = build(tree, build_dir, args.jobs)
     if not ok or run_tests(build_dir, args.jobs):
         sys.exit("mutation: the unmutated tree does not build or pass its tests\n" + log[-3000:])
