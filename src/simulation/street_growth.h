@@ -28,8 +28,15 @@ void InterlinkNodes(Simulation& sim, TAgent& n, const std::vector<TAgent*>& list
 // One segment between a and b, recorded at both ends and traced on the fine grid from b to a.
 void LinkNodes(Simulation& sim, TAgent& a, TAgent& b);
 
+// A street's direction angle, kept as the whole-number step (columns, rows) whose atan2 it
+// is, so that the staircase can compare bearings exactly.
+struct StreetDirection {
+  int columns = 0;
+  int rows = 0;
+};
+
 // Marks the four-connected staircase from `current` to `goal` as street.
-void TraceStreet(Simulation& sim, TCell& current, TCell& goal, double angle);
+void TraceStreet(Simulation& sim, TCell& current, TCell& goal, StreetDirection direction);
 
 // A chain of nodes about SE_strStep cells apart from cell a to cell b.
 void BuildStraightStreet(Simulation& sim, TCell& a, TCell& b);
