@@ -4,7 +4,7 @@
 
 namespace veltmoor {
 
-std::string ShownValue(double value) {
+std::string ShownValue(long double value) {
   return FormatNumber(RoundTo2(value));
 }
 

@@ -61,18 +61,14 @@ SegregationResult ComputeSegregation(const World& world, const TDreierArray& cou
   return result;
 }
 
-std::string Shown(Real value) {
-  return ShownValue(static_cast<double>(value));
-}
-
 void WriteSegregation(Simulation& sim, const SegregationResult& result) {
   TextGrid& grid = sim.DissimiGrid;
   grid.SetCell(1, 1, "0");
-  grid.SetCell(2, 1, Shown(result.Diss));
+  grid.SetCell(2, 1, ShownValue(result.Diss));
   grid.SetCell(2, 2, "0");
-  grid.SetCell(1, 3, Shown(result.Seg[0]));
-  grid.SetCell(2, 3, Shown(result.Seg[1]));
-  sim.valueList.SetValue("IS_developed_cells", Shown(result.Seg[1]));
+  grid.SetCell(1, 3, ShownValue(result.Seg[0]));
+  grid.SetCell(2, 3, ShownValue(result.Seg[1]));
+  sim.valueList.SetValue("IS_developed_cells", ShownValue(result.Seg[1]));
   sim.charts.GetSeries("ser_IS").Add(static_cast<double>(sim.world.TimeStep),
                                      static_cast<double>(result.Seg[1]));
 }

@@ -23,17 +23,17 @@ std::string_view Trim(std::string_view text) {
 }
 }  // namespace
 
-double Round(double value) {
-  return std::nearbyint(value);
+double Round(long double value) {
+  return static_cast<double>(std::nearbyintl(value));
 }
 
-int RoundToInt(double value) {
-  return static_cast<int>(std::nearbyint(value));
+int RoundToInt(long double value) {
+  return static_cast<int>(std::nearbyintl(value));
 }
 
-double RoundToDecimals(double value, int decimals) {
+double RoundToDecimals(long double value, int decimals) {
   const double step = decimals == 2 ? 0.01 : decimals == 4 ? 0.0001 : std::pow(10.0, -decimals);
-  const long double quotient = static_cast<long double>(value) / static_cast<long double>(step);
+  const long double quotient = value / static_cast<long double>(step);
   return static_cast<double>(std::nearbyintl(quotient) * static_cast<long double>(step));
 }
 

@@ -25,6 +25,16 @@ TEST(RoundTest, TwoDecimalsDivideByTheDoubleAboveOneHundredth) {
   EXPECT_DOUBLE_EQ(RoundTo4(1.0 / 3.0), 0.3333);
 }
 
+TEST(RoundTest, QuotientsAndExtendedValuesAreRoundedAsTheyStand) {
+  // 173 / 40 and 31 / 40 end in an exact 5; the doubles 4.325 and 0.775 lie above it.
+  EXPECT_DOUBLE_EQ(RoundQuotientTo2(173, 40), 4.32);
+  EXPECT_DOUBLE_EQ(RoundQuotientTo2(31, 40), 0.77);
+  EXPECT_DOUBLE_EQ(RoundTo2(173.0 / 40.0), 4.33);
+  const long double justBelowAHalf = 59.0L / 200.0L * 100.0L;
+  EXPECT_EQ(RoundToInt(justBelowAHalf), 29);
+  EXPECT_EQ(RoundToInt(static_cast<double>(justBelowAHalf)), 30);
+}
+
 TEST(FormatNumberTest, ShortestFormWithDecimalComma) {
   EXPECT_EQ(FormatNumber(0.85), "0,85");
   EXPECT_EQ(FormatNumber(2.0), "2");
