@@ -107,7 +107,8 @@ double ParseDecimal(std::string_view text) {
   if (valid) {
     const char* begin = normalised.data();
     const char* end = begin + normalised.size();
-    if (*begin == '+') {
+    // from_chars reads no '+' of its own; a second sign after it ("+-1") is no number.
+    if (*begin == '+' && begin + 1 != end && begin[1] != '-') {
       ++begin;
     }
     const auto [ptr, ec] = std::from_chars(begin, end, value, std::chars_format::general);
@@ -124,7 +125,7 @@ long long ParseInteger(std::string_view text) {
   long long value = 0;
   const char* begin = trimmed.data();
   const char* end = begin + trimmed.size();
-  if (begin != end && *begin == '+') {
+  if (begin != end && *begin == '+' && begin + 1 != end && begin[1] != '-') {
     ++begin;
   }
   const auto [ptr, ec] = std::from_chars(begin, end, value);

@@ -61,7 +61,9 @@ TEST(ParseDecimalTest, ReadsCommaDecimalsAndRejectsOthersNamingTheText) {
   EXPECT_DOUBLE_EQ(ParseDecimal(" 2 "), 2.0);
   EXPECT_DOUBLE_EQ(ParseDecimal("-0,1"), -0.1);
   EXPECT_DOUBLE_EQ(ParseDecimal("1E-3"), 0.001);
-  for (const char* bad : {"0.x", "0.5", "", "abc", "1,2,3", "inf", "nan"}) {
+  EXPECT_DOUBLE_EQ(ParseDecimal("+1,5"), 1.5);
+  for (const char* bad :
+       {"0.x", "0.5", "", "abc", "1,2,3", "inf", "nan", "+-1", "++1", "-+1", "+"}) {
     try {
       ParseDecimal(bad);
       ADD_FAILURE() << "accepted '" << bad << "'";
@@ -75,7 +77,9 @@ TEST(ParseDecimalTest, ReadsCommaDecimalsAndRejectsOthersNamingTheText) {
 TEST(ParseIntegerTest, ReadsPlainIntegersOnly) {
   EXPECT_EQ(ParseInteger("24"), 24);
   EXPECT_EQ(ParseInteger("-3"), -3);
+  EXPECT_EQ(ParseInteger("+7"), 7);
   EXPECT_THROW(ParseInteger("2,5"), ConversionError);
+  EXPECT_THROW(ParseInteger("+-1"), ConversionError);
   EXPECT_THROW(ParseInteger(""), ConversionError);
 }
 
