@@ -258,6 +258,11 @@ void InterlinkNodes(Simulation& sim, TAgent& n, const std::vector<TAgent*>& list
 }
 
 void LinkNodes(Simulation& sim, TAgent& a, TAgent& b) {
+  // A straight street can round an intermediate node onto its end cell; that node is then
+  // the end node, and a segment from a node to itself would be a street of length zero.
+  if (&a == &b) {
+    return;
+  }
   World& world = sim.world;
   const std::int32_t length = PixelDistance(a.X, a.Y, b.X, b.Y);
   a.Links.push_back(LinkEntry{NodeIndexOf(world, b), length});

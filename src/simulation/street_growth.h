@@ -25,7 +25,8 @@ void LinkNewNode(Simulation& sim, TCell& cell, std::vector<TAgent*>& list);
 // more than SE_minDist segments, or not at all.
 void InterlinkNodes(Simulation& sim, TAgent& n, const std::vector<TAgent*>& list);
 
-// One segment between a and b, recorded at both ends and traced on the fine grid from b to a.
+// One segment between a and b, recorded at both ends and traced on the fine grid from b to a;
+// a node is never linked to itself.
 void LinkNodes(Simulation& sim, TAgent& a, TAgent& b);
 
 // A street's direction angle, kept as the whole-number step (columns, rows) whose atan2 it

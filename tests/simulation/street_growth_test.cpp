@@ -280,5 +280,25 @@ TEST(BuildStraightStreetTest, NineCellsApartGetTwoIntermediateNodesAdjacentCells
   EXPECT_EQ(world.Node(5).Links[0].OtherNode, 4);
 }
 
+TEST(BuildStraightStreetTest, IntermediateNodeRoundedOntoTheEndCellIsNotLinkedToItself) {
+  // Four cells on a diagonal, one cell per step: n = Round(136 / 24) = 6, and the fifth
+  // intermediate node, 5 * 0.707 = 3.54 cells along, rounds onto the end cell.
+  EmptyWorld t;
+  World& world = t.world();
+  t.settings.Set("SE_strStep", "1");
+  BuildStraightStreet(t.sim, world.CellGrid(5, 5), world.CellGrid(9, 9));
+  ASSERT_EQ(world.NodeCount, 6u);
+  EXPECT_EQ(world.Node(5).Column, 9);
+  EXPECT_EQ(world.Node(5).Row, 9);
+  EXPECT_EQ(world.CellGrid(9, 9).NodeIndex, 5);
+  EXPECT_EQ(world.EdgeCount, 5u);
+  for (std::size_t i = 0; i < world.NodeList.size(); ++i) {
+    for (const LinkEntry& link : world.Node(i).Links) {
+      EXPECT_NE(link.OtherNode, static_cast<int>(i));
+    }
+  }
+  EXPECT_EQ(world.Node(5).Links.size(), 1u);
+}
+
 }  // namespace
 }  // namespace veltmoor
