@@ -37,7 +37,7 @@ TEST_F(MinDistTest, DefaultsPlanAHundredRunsAndMakeThemAll) {
   EXPECT_FALSE(s.Running());
   EXPECT_EQ(s.State().RunTotal, 100u);
   EXPECT_EQ(s.labels.Get("Lbl_akt"), "100");
-  EXPECT_EQ(s.State().CurrentValue, 10);  // the study ended when the value would be 11
+  EXPECT_EQ(s.State().CurrentValue, 11);  // the study ended when the value became 11
   EXPECT_EQ(world.t.settings.Text("SE_minDist"), "10");
   EXPECT_EQ(s.Chart_IS.Find("Series_IS")->Count(), 100u);
   EXPECT_EQ(s.Chart_IS.Find("Series_IS_Avg")->Count(), 10u);
@@ -67,6 +67,28 @@ TEST_F(MinDistTest, IncrementThreeVisitsFourValues) {
     EXPECT_DOUBLE_EQ(data.XValue(i), 1.0 + 3.0 * static_cast<double>(i));
     EXPECT_EQ(s.Measurements()[i].value_index, i);
   }
+}
+
+TEST_F(MinDistTest, ResumingAfterTheEndMeasuresAtTheValueBeyondIt) {
+  own.Set("E_valTo", "4");
+  own.Set("E_incre", "3");
+  own.Set("E_calcVals", "1");
+  own.Set("E_toSteps", "1");
+  MinDistStudy& s = Study();
+  s.Start();
+  RunToEnd(s);
+  const chart::Series& data = *s.Chart_IS.Find("Series_IS");
+  ASSERT_EQ(data.Count(), 2u);
+  EXPECT_EQ(s.State().CurrentValue, 7);
+  EXPECT_EQ(world.t.settings.Text("SE_minDist"), "4");
+
+  // "start / stop" resumes: the last world is measured at X = 7, and 10 ends the sweep again.
+  s.B_breakClick();
+  EXPECT_EQ(RunToEnd(s), 1);
+  ASSERT_EQ(data.Count(), 3u);
+  EXPECT_EQ(data.XValue(2), 7.0);
+  EXPECT_EQ(s.State().CurrentValue, 10);
+  EXPECT_FALSE(s.Running());
 }
 
 TEST_F(MinDistTest, IncrementsThatNeverEndAreRefusedAndTextIsNotANumber) {
