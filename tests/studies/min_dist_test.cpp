@@ -118,6 +118,20 @@ TEST_F(MinDistTest, ValueBelowOneIsPlottedAtItsOwnX) {
   EXPECT_EQ(s.Chart_IS.Find("Series_IS")->XValue(0), 0.0);
 }
 
+TEST_F(MinDistTest, OneValueHasNoCorrelation) {
+  // From = to: every point has the same X, so there is no r to show.
+  own.Set("E_valFrom", "3");
+  own.Set("E_valTo", "3");
+  own.Set("E_calcVals", "2");
+  own.Set("E_toSteps", "3");
+  MinDistStudy& s = Study();
+  s.Start();
+  RunToEnd(s);
+  ASSERT_EQ(s.Chart_IS.Find("Series_IS")->Count(), 2u);
+  EXPECT_EQ(s.Chart_IS.Find("Series_Correlation")->Count(), 0u);
+  EXPECT_GT(s.Chart_IS.Find("Series_mean")->Count(), 0u);
+}
+
 TEST_F(MinDistTest, DegreeChangeAfterTheEndRefitsOnlyTheCurve) {
   own.Set("E_valTo", "4");
   own.Set("E_calcVals", "1");
