@@ -6,6 +6,7 @@
 
 #include "analysis/analysis_values.h"
 #include "analysis/cluster.h"
+#include "simulation/numbers.h"
 #include "simulation/potential_field.h"
 
 namespace veltmoor {
@@ -110,7 +111,7 @@ std::vector<int> TileBounds(int lineCount, int n) {
   const Real width = static_cast<Real>(lineCount - 1) / n;
   for (int k = 0; k <= n; ++k) {
     // Rounded in extended precision: a bound such as 18.5 must meet the tie rule exactly.
-    bounds[static_cast<std::size_t>(k)] = static_cast<int>(std::nearbyint(width * k));
+    bounds[static_cast<std::size_t>(k)] = RoundToInt(width * k);
     if (k < n) {
       --bounds[static_cast<std::size_t>(k)];
     }
