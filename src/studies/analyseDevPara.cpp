@@ -83,7 +83,8 @@ using RowValues = std::array<float, kDevParaRows>;
 // Values live as 32-bit floats rounded to four decimals; the same step serves the sweep
 // itself and its plan, so the two always agree.
 float NextValue(float current, double increment, bool multiply) {
-  return static_cast<float>(RoundTo4(multiply ? current * increment : current + increment));
+  const long double value = static_cast<long double>(current);
+  return static_cast<float>(RoundTo4(multiply ? value * increment : value + increment));
 }
 
 float RoundedStart(double from) {

@@ -199,18 +199,19 @@ void MinDistStudy::AdvanceStudy() {
     ++state_.RunTotal;
     labels.Set("Lbl_akt", FormatInt(state_.RunTotal));
     if (value_done) {
-      // Compared before adding, so a value near the integer limit cannot overflow.
-      const bool passes =
-          state_.CurrentValue > sweep.to || static_cast<std::uint64_t>(sweep.increment) >
-                                                static_cast<std::uint64_t>(sweep.to) -
-                                                    static_cast<std::uint64_t>(state_.CurrentValue);
-      if (passes) {
+      // The value moves on before the end is tested, so a study resumed after its end
+      // measures at the value beyond `to`. The increment is above 0; a sum past the integer
+      // range stops at its top, which is past every `to` but the largest.
+      state_.CurrentValue =
+          state_.CurrentValue > std::numeric_limits<long long>::max() - sweep.increment
+              ? std::numeric_limits<long long>::max()
+              : state_.CurrentValue + sweep.increment;
+      ++value_index_;
+      if (state_.CurrentValue > sweep.to) {
         FinishStudy();
         return;
       }
-      state_.CurrentValue += sweep.increment;
       state_.RunInValue = 1;
-      ++value_index_;
     }
     state_.StepCounter = 0;
     WriteMinDist();

@@ -87,6 +87,18 @@ TEST(UpdatePotentialTest, OwnTermThenBelowAboveRightLeft) {
   EXPECT_EQ(f.Cell(8, 8).Potential, 0x1.1db22ep-1f);
 }
 
+TEST(UpdatePotentialTest, OwnTermFollowsTheFormulaPastNineDevelopedCells) {
+  // Right clicks raise the count past nine: ten give (10/9)^1 / 5 = 0.2222 at p = 0, and at
+  // p = 0.5 the term is (10/9)^0.5.
+  Field f;
+  f.Cell(5, 5).DevelopedCount = 10;
+  f.Cell(12, 12).DevelopedCount = 10;
+  f.Cell(12, 12).Potential = 0.5f;
+  UpdatePotential(f.world());
+  EXPECT_FLOAT_EQ(f.Cell(5, 5).Potential, (10.0f / 9.0f) / 5.0f);
+  EXPECT_FLOAT_EQ(f.Cell(12, 12).Potential, std::sqrt(10.0f / 9.0f) / 5.0f);
+}
+
 TEST(UpdatePotentialTest, SpreadCopiesEachCellIntoItsNineFineCells) {
   Field f;
   f.Cell(2, 3).Potential = 0.375f;

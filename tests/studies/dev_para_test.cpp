@@ -171,6 +171,24 @@ TEST_F(DevParaTest, MeasuresThatCannotBeReadAddNoPoint) {
   EXPECT_EQ(OfSeries(s.Measurements(), "ser_Connect").size(), 1u);
 }
 
+TEST_F(DevParaTest, UndefinedCorrelationsAddNoPoint) {
+  // Boom measured on the freshly set-up world: one node, so one connectivity point and no
+  // r, and no developed land, so no density point at all.
+  world.t.settings.SetChecked("RB_boom", true);
+  ExampleSweep("0");
+  own.Set("E1_valTo", "1,0");
+  own.Set("SE_perVal", "1");
+  DevParaStudy& s = Study();
+  s.Start();
+  RunToEnd(s);
+  ASSERT_EQ(world.t.sim.world.NodeCount, 1u);
+  EXPECT_EQ(world.t.sim.charts.GetSeries("ser_ConnPot").Count(), 1u);
+  EXPECT_EQ(s.Chart_devPara.Find("ser_Connect")->Count(), 1u);
+  EXPECT_EQ(s.Chart_devPara.Find("ser_potConn")->Count(), 0u);
+  EXPECT_EQ(s.Chart_devPara.Find("ser_potDens")->Count(), 0u);
+  EXPECT_TRUE(OfSeries(s.Measurements(), "ser_potConn").empty());
+}
+
 TEST_F(DevParaTest, UnwritableDataFolderStopsTheStudyNamingThePath) {
   ExampleSweep("2");
   own.Set("E1_valTo", "1,2");
