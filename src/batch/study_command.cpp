@@ -1,6 +1,7 @@
 #include "batch/study_command.h"
 
 #include <QBuffer>
+#include <QCryptographicHash>
 #include <QImage>
 #include <charconv>
 #include <chrono>
@@ -16,6 +17,8 @@
 #include "chart/chart_file.h"
 #include "display/null_canvas.h"
 #include "io/atomic_file.h"
+#include "io/file_names.h"
+#include "io/output_unit.h"
 #include "render/composite.h"
 #include "render/qt_canvas.h"
 #include "simulation/numbers.h"
@@ -300,9 +303,20 @@ class StudySession {
   std::unique_ptr<Study> study;
 };
 
-void WriteCsv(const fs::path& path, const std::vector<Measurement>& records) {
-  WriteFileAtomically(path.string(),
-                      [&records](std::ostream& out) { WriteMeasurementsCsv(out, records); });
+std::string CsvText(const std::vector<Measurement>& records) {
+  std::ostringstream text;
+  WriteMeasurementsCsv(text, records);
+  return text.str();
+}
+
+// Ties a part's manifest to the very rows of its study.csv, so a part that lost or changed
+// rows is found at merge time.
+std::string Sha256(const std::string& bytes) {
+  return QCryptographicHash::hash(
+             QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())),
+             QCryptographicHash::Sha256)
+      .toHex()
+      .toStdString();
 }
 
 // The study stops itself on a file it cannot write; that is a failure of the command.
@@ -314,16 +328,28 @@ int ReportStop(Study& study, std::ostream& err) {
   return 1;
 }
 
+// A bar on a terminal; in a log (a cluster job, a pipe) a line per finished run instead.
 void RunToEnd(Study& study, std::uint64_t planned, const std::optional<Shard>& shard,
               const std::string& label, std::ostream& err) {
   const std::uint64_t mine = shard ? ShardRunsBefore(planned, *shard) : planned;
-  ProgressBar bar(err, StderrIsTerminal(), label + " (" + std::to_string(mine) + " runs)");
+  const bool terminal = StderrIsTerminal();
+  ProgressBar bar(err, terminal, label + " (" + std::to_string(mine) + " runs)");
+  std::uint64_t reported = 0;
+  const auto Report = [&](std::uint64_t done) {
+    for (; !terminal && reported < done; ++reported) {
+      err << label << ": run " << reported + 1 << " of " << mine << " finished\n" << std::flush;
+    }
+  };
   study.Start();
   while (study.Running()) {
     study.Tick();
     const std::uint64_t done =
         shard ? ShardRunsBefore(study.CurrentRun(), *shard) : study.CurrentRun();
     bar.Update(mine == 0 ? 1.0 : static_cast<double>(done) / static_cast<double>(mine));
+    Report(std::min(done, mine));
+  }
+  if (study.Message().empty()) {
+    Report(mine);  // the last run ends with the study
   }
   bar.Finish();
 }
@@ -348,6 +374,12 @@ json PartManifest(const StudyKind& kind, const StudySession& session, const Worl
   return manifest;
 }
 
+void AddRecordsToManifest(json& manifest, const std::string& csv,
+                          const std::vector<Measurement>& records) {
+  manifest["Records"] = records.size();
+  manifest["RecordsSha256"] = Sha256(csv);
+}
+
 // The study's own chart file under data/ holds only this shard's points; the merge writes
 // the real one.
 void RemovePartialDataFile(StudySession& session) {
@@ -366,6 +398,7 @@ struct Part {
   fs::path folder;
   json manifest;
   std::vector<Measurement> records;
+  std::string csv_sha256;
 };
 
 json ReadJsonFile(const fs::path& path) {
@@ -380,6 +413,16 @@ json ReadJsonFile(const fs::path& path) {
   }
 }
 
+std::string ReadBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  if (!in) {
+    throw UsageError("'" + path.string() + "' is missing or unreadable");
+  }
+  return bytes.str();
+}
+
 Part ReadPart(const fs::path& folder) {
   if (!fs::is_directory(folder)) {
     throw UsageError("'" + folder.string() + "' is not a folder written by study --shard");
@@ -388,7 +431,7 @@ Part ReadPart(const fs::path& folder) {
     throw UsageError("'" + folder.string() + "' has no " + kPartFile +
                      ": it is not the output of study --shard K/N");
   }
-  Part part{folder, ReadJsonFile(folder / kPartFile), {}};
+  Part part{folder, ReadJsonFile(folder / kPartFile), {}, {}};
   const json& m = part.manifest;
   const bool well_formed =
       m.is_object() && m.value("Format", "") == kPartFormat && m.contains("Study") &&
@@ -403,16 +446,31 @@ Part ReadPart(const fs::path& folder) {
   if (!well_formed) {
     throw UsageError("'" + (folder / kPartFile).string() + "' is not a study part manifest");
   }
-  std::ifstream csv(folder / kCsvFile);
-  if (!csv) {
-    throw UsageError("'" + (folder / kCsvFile).string() + "' is missing or unreadable");
-  }
+  const fs::path csv_path = folder / kCsvFile;
+  const std::string csv = ReadBytes(csv_path);
+  std::istringstream csv_stream(csv);
   try {
-    part.records = ReadMeasurementsCsv(csv);
+    part.records = ReadMeasurementsCsv(csv_stream);
   } catch (const std::runtime_error& e) {
-    throw UsageError("'" + (folder / kCsvFile).string() + "': " + e.what());
+    throw UsageError("'" + csv_path.string() + "': " + e.what());
   }
+  part.csv_sha256 = Sha256(csv);
   return part;
+}
+
+// A part holds exactly the rows its manifest promises: none lost, none changed.
+void CheckPartRows(const Part& part) {
+  const json& m = part.manifest;
+  if (!m.contains("Records") || !m.contains("RecordsSha256")) {
+    throw UsageError("'" + (part.folder / kPartFile).string() +
+                     "' does not say which rows its study.csv holds (a part of an older "
+                     "veltmoor-batch?); run that shard again");
+  }
+  if (m["Records"] != part.records.size() || m["RecordsSha256"] != part.csv_sha256) {
+    throw UsageError("'" + (part.folder / kCsvFile).string() + "' does not hold the rows its " +
+                     kPartFile + " promises (" + m["Records"].dump() +
+                     " rows): it was changed or cut short; run that shard again");
+  }
 }
 
 // The first difference between two manifest entries, for a message a user can act on.
@@ -477,6 +535,35 @@ void CheckPartsBelongTogether(const std::vector<Part>& parts) {
         throw UsageError("'" + (part.folder / kCsvFile).string() + "' holds run " +
                          std::to_string(m.run) + ", which is not a run of shard " + shard.Text());
       }
+    }
+    CheckPartRows(part);
+  }
+}
+
+// A study's texts from a manifest, checked as --study-set checks them.
+SettingTexts CheckedTexts(const json& object, const SettingsRegistry& registry,
+                          const std::string& manifest_name) {
+  try {
+    SettingTexts texts = TextsFromJson(object, registry);
+    MapSettings check(registry);
+    ApplySettingOverrides(check, AsOverrides(texts));
+    return texts;
+  } catch (const UsageError& e) {
+    throw UsageError(manifest_name + ": " + e.what());
+  }
+}
+
+// The merge's output folder replaces what is there, so it may be no part, and neither hold
+// nor lie inside one.
+void CheckOutsideParts(const std::string& out, const std::vector<std::string>& parts) {
+  const fs::path folder = OutputFolderPath(out);
+  for (const std::string& part : parts) {
+    const fs::path part_folder = OutputFolderPath(part);
+    const fs::path up = folder.lexically_relative(part_folder);
+    const fs::path down = part_folder.lexically_relative(folder);
+    if ((!up.empty() && *up.begin() != "..") || (!down.empty() && *down.begin() != "..")) {
+      throw UsageError("the merge's output folder '" + out + "' would replace the part '" + part +
+                       "'; write the merged study to another folder");
     }
   }
 }
@@ -557,7 +644,14 @@ int RunStudy(const StudyOptions& options, std::ostream& err) {
     study_texts = AllTexts(study_settings, kind.registry());
   }
 
-  const fs::path out = options.world.out;
+  const std::string bad_name =
+      kind.name == "devpara" ? FileStemFault(study_settings.Text("E_bName")) : std::string();
+  if (!bad_name.empty()) {
+    throw UsageError("--study-set E_bName: the base name " + bad_name);
+  }
+
+  OutputUnit unit(options.world.out, BatchOutputNames());
+  const fs::path out = unit.Staging();
   StudySession session(kind, world, study_texts, out);
   Study& study = *session.study;
   const RunPlan plan = study.PlanRuns();
@@ -581,14 +675,16 @@ int RunStudy(const StudyOptions& options, std::ostream& err) {
     return code;
   }
   session.write_clock.Time([&] {
+    const std::string csv = CsvText(study.Measurements());
+    WriteFileAtomically((out / kCsvFile).string(), csv);
     if (shard) {
       RemovePartialDataFile(session);
-      WriteCsv(out / kCsvFile, study.Measurements());
+      AddRecordsToManifest(manifest, csv, study.Measurements());
       WriteFileAtomically((out / kPartFile).string(), manifest.dump(2) + "\n");
     } else {
-      WriteCsv(out / kCsvFile, study.Measurements());
       chart::SaveChartFile(study.StudyChart(), (out / kChartFile).string());
     }
+    unit.Commit();
   });
   if (options.timing) {
     const double total =
@@ -602,6 +698,7 @@ int RunStudy(const StudyOptions& options, std::ostream& err) {
 }
 
 int RunMerge(const MergeOptions& options, std::ostream& err) {
+  CheckOutsideParts(options.out, options.parts);
   std::vector<Part> parts;
   for (const std::string& folder : options.parts) {
     parts.push_back(ReadPart(folder));
@@ -616,16 +713,19 @@ int RunMerge(const MergeOptions& options, std::ostream& err) {
   if (!manifest["Seed"].is_null()) {
     world.seed = manifest["Seed"].get<std::uint64_t>();
   }
-  world.sets = AsOverrides(TextsFromJson(manifest["Settings"], SimulationSettings()));
+  const std::string manifest_name = (parts.front().folder / kPartFile).string();
+  world.sets = AsOverrides(CheckedTexts(manifest["Settings"], SimulationSettings(), manifest_name));
   world.picture = false;  // the pictures come from the parts
   SettingTexts study_texts;
   if (!kind.in_simulation_window) {
-    study_texts = TextsFromJson(manifest["StudySettings"], kind.registry());
+    study_texts = CheckedTexts(manifest["StudySettings"], kind.registry(), manifest_name);
   }
 
-  const fs::path out = options.out;
+  OutputUnit unit(options.out, BatchOutputNames());
+  const fs::path out = unit.Staging();
   StudySession session(kind, world, study_texts, out);
   Study& study = *session.study;
+  study.PlanRuns();  // refuses settings the study itself would refuse, the base name too
   // A new start with no run of its own sets the chart up as the study's start does.
   study.SetRunFilter([](std::uint64_t) { return false; });
   study.Start();
@@ -647,8 +747,9 @@ int RunMerge(const MergeOptions& options, std::ostream& err) {
     }
   }
   CopyPictures(parts, out);
-  WriteCsv(out / kCsvFile, study.Measurements());
+  WriteFileAtomically((out / kCsvFile).string(), CsvText(study.Measurements()));
   chart::SaveChartFile(study.StudyChart(), (out / kChartFile).string());
+  unit.Commit();
   return 0;
 }
 
