@@ -1,7 +1,6 @@
 #include "batch/study_command.h"
 
 #include <QBuffer>
-#include <QCryptographicHash>
 #include <QImage>
 #include <charconv>
 #include <chrono>
@@ -14,6 +13,7 @@
 #include <sstream>
 
 #include "batch/progress_bar.h"
+#include "batch/study_part.h"
 #include "chart/chart_file.h"
 #include "display/null_canvas.h"
 #include "io/atomic_file.h"
@@ -38,10 +38,7 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-constexpr const char* kPartFile = "part.json";
-constexpr const char* kCsvFile = "study.csv";
 constexpr const char* kChartFile = "study.tee";
-constexpr const char* kPartFormat = "veltmoor study part 1";
 
 // ---------------------------------------------------------------------------------------
 // The four studies as the command line names them.
@@ -309,16 +306,6 @@ std::string CsvText(const std::vector<Measurement>& records) {
   return text.str();
 }
 
-// Ties a part's manifest to the very rows of its study.csv, so a part that lost or changed
-// rows is found at merge time.
-std::string Sha256(const std::string& bytes) {
-  return QCryptographicHash::hash(
-             QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())),
-             QCryptographicHash::Sha256)
-      .toHex()
-      .toStdString();
-}
-
 // The study stops itself on a file it cannot write; that is a failure of the command.
 int ReportStop(Study& study, std::ostream& err) {
   if (study.Message().empty()) {
@@ -388,155 +375,6 @@ void RemovePartialDataFile(StudySession& session) {
     fs::remove(path);
     std::error_code ignored;
     fs::remove(path.parent_path(), ignored);  // only when empty
-  }
-}
-
-// ---------------------------------------------------------------------------------------
-// Reading the parts of a split study.
-
-struct Part {
-  fs::path folder;
-  json manifest;
-  std::vector<Measurement> records;
-  std::string csv_sha256;
-};
-
-json ReadJsonFile(const fs::path& path) {
-  std::ifstream in(path);
-  if (!in) {
-    throw UsageError("'" + path.string() + "' is missing or unreadable");
-  }
-  try {
-    return json::parse(in);
-  } catch (const json::exception& e) {
-    throw UsageError("'" + path.string() + "' is not JSON: " + e.what());
-  }
-}
-
-std::string ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  if (!in) {
-    throw UsageError("'" + path.string() + "' is missing or unreadable");
-  }
-  return bytes.str();
-}
-
-Part ReadPart(const fs::path& folder) {
-  if (!fs::is_directory(folder)) {
-    throw UsageError("'" + folder.string() + "' is not a folder written by study --shard");
-  }
-  if (!fs::exists(folder / kPartFile)) {
-    throw UsageError("'" + folder.string() + "' has no " + kPartFile +
-                     ": it is not the output of study --shard K/N");
-  }
-  Part part{folder, ReadJsonFile(folder / kPartFile), {}, {}};
-  const json& m = part.manifest;
-  const bool well_formed =
-      m.is_object() && m.value("Format", "") == kPartFormat && m.contains("Study") &&
-      m["Study"].is_string() && m.contains("StudySettings") && m["StudySettings"].is_object() &&
-      m.contains("Settings") && m["Settings"].is_object() && m.contains("Width") &&
-      m["Width"].is_number_integer() && m["Width"] >= 1 && m.contains("Height") &&
-      m["Height"].is_number_integer() && m["Height"] >= 1 && m.contains("Seed") &&
-      (m["Seed"].is_null() || m["Seed"].is_number_unsigned()) && m.contains("Shard") &&
-      m["Shard"].is_number_unsigned() && m.contains("ShardCount") &&
-      m["ShardCount"].is_number_unsigned() && m.contains("PlannedRuns") &&
-      m["PlannedRuns"].is_number_unsigned() && m["Shard"] >= 1 && m["Shard"] <= m["ShardCount"];
-  if (!well_formed) {
-    throw UsageError("'" + (folder / kPartFile).string() + "' is not a study part manifest");
-  }
-  const fs::path csv_path = folder / kCsvFile;
-  const std::string csv = ReadBytes(csv_path);
-  std::istringstream csv_stream(csv);
-  try {
-    part.records = ReadMeasurementsCsv(csv_stream);
-  } catch (const std::runtime_error& e) {
-    throw UsageError("'" + csv_path.string() + "': " + e.what());
-  }
-  part.csv_sha256 = Sha256(csv);
-  return part;
-}
-
-// A part holds exactly the rows its manifest promises: none lost, none changed.
-void CheckPartRows(const Part& part) {
-  const json& m = part.manifest;
-  if (!m.contains("Records") || !m.contains("RecordsSha256")) {
-    throw UsageError("'" + (part.folder / kPartFile).string() +
-                     "' does not say which rows its study.csv holds (a part of an older "
-                     "veltmoor-batch?); run that shard again");
-  }
-  if (m["Records"] != part.records.size() || m["RecordsSha256"] != part.csv_sha256) {
-    throw UsageError("'" + (part.folder / kCsvFile).string() + "' does not hold the rows its " +
-                     kPartFile + " promises (" + m["Records"].dump() +
-                     " rows): it was changed or cut short; run that shard again");
-  }
-}
-
-// The first difference between two manifest entries, for a message a user can act on.
-std::string Difference(const json& a, const json& b) {
-  if (a.is_object() && b.is_object()) {
-    for (const auto& [name, value] : a.items()) {
-      if (!b.contains(name)) {
-        return name + " " + value.dump() + " / default";
-      }
-      if (b[name] != value) {
-        return name + " " + value.dump() + " / " + b[name].dump();
-      }
-    }
-    for (const auto& [name, value] : b.items()) {
-      if (!a.contains(name)) {
-        return name + " default / " + value.dump();
-      }
-    }
-  }
-  return a.dump() + " / " + b.dump();
-}
-
-// Every part must come from the same command line but for --shard and --out, and every
-// shard must be there once.
-void CheckPartsBelongTogether(const std::vector<Part>& parts) {
-  const Part& first = parts.front();
-  for (const Part& part : parts) {
-    for (const char* key : {"Study", "StudySettings", "Settings", "Width", "Height", "Seed",
-                            "ShardCount", "PlannedRuns"}) {
-      if (part.manifest[key] != first.manifest[key]) {
-        throw UsageError("'" + part.folder.string() + "' and '" + first.folder.string() +
-                         "' are not parts of the same study: " + key + " differs (" +
-                         Difference(part.manifest[key], first.manifest[key]) + ")");
-      }
-    }
-  }
-  const auto count = first.manifest["ShardCount"].get<std::uint64_t>();
-  std::map<std::uint64_t, const Part*> by_shard;
-  for (const Part& part : parts) {
-    const auto number = part.manifest["Shard"].get<std::uint64_t>();
-    const auto [it, added] = by_shard.emplace(number, &part);
-    if (!added) {
-      throw UsageError("shard " + std::to_string(number) + "/" + std::to_string(count) +
-                       " is given twice: '" + it->second->folder.string() + "' and '" +
-                       part.folder.string() + "'");
-    }
-  }
-  std::string missing;
-  for (std::uint64_t number = 1; number <= count; ++number) {
-    if (!by_shard.count(number)) {
-      missing += (missing.empty() ? "" : ", ") + std::to_string(number);
-    }
-  }
-  if (!missing.empty()) {
-    throw UsageError("the study has " + std::to_string(count) + " shards; missing: " + missing);
-  }
-  const auto planned = first.manifest["PlannedRuns"].get<std::uint64_t>();
-  for (const Part& part : parts) {
-    const Shard shard{part.manifest["Shard"].get<std::uint64_t>() - 1, count};
-    for (const Measurement& m : part.records) {
-      if (m.run >= planned || !InShard(m.run, shard.index, shard.count)) {
-        throw UsageError("'" + (part.folder / kCsvFile).string() + "' holds run " +
-                         std::to_string(m.run) + ", which is not a run of shard " + shard.Text());
-      }
-    }
-    CheckPartRows(part);
   }
 }
 
