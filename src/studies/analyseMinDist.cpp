@@ -31,6 +31,10 @@ std::vector<SettingDef> MinDistTable() {
   };
 }
 
+constexpr std::uint64_t kMaxValues = 1000000;
+constexpr long long kMaxRunsPerValue = 1000000;
+constexpr long long kMaxSteps = 100000000;
+
 // The lines computed only when the sweep is over.
 constexpr const char* kEndOfStudyLines[] = {"Series_IS_Fit", "Series_StDv", "Series_Correlation",
                                             "Series_mean"};
@@ -98,6 +102,20 @@ void MinDistStudy::CheckSweepEnds(const Sweep& sweep) const {
         "The increment must be a whole number above 0, or the minimum "
         "distance never passes its end (\"increment:\" " +
         own_.Text("E_incre") + ").");
+  }
+  // Bounds like the development-parameter study's, so no plan runs for ever.
+  if (sweep.ValueCount() > kMaxValues) {
+    throw StudySettingsError("The sweep would take more than " + FormatInt(kMaxValues) +
+                             " values; choose a larger increment or a smaller range.");
+  }
+  if (sweep.runs_per_value > kMaxRunsPerValue) {
+    throw StudySettingsError("\"calculations per value:\" " + own_.Text("E_calcVals") +
+                             " is more than " + FormatInt(kMaxRunsPerValue) + ".");
+  }
+  const long long steps = Whole("E_toSteps");
+  if (steps > kMaxSteps) {
+    throw StudySettingsError("\"timesteps:\" " + own_.Text("E_toSteps") + " is more than " +
+                             FormatInt(kMaxSteps) + ".");
   }
 }
 

@@ -125,6 +125,21 @@ TEST_F(DevParaTest, NoActiveRowRunsWithoutPointsAndWithoutEnd) {
   EXPECT_GT(s.State().RunTotal, 10u);
 }
 
+// The study window's "new start" shows the message; the study does not start and its files
+// never land outside their folders.
+TEST_F(DevParaTest, ABaseNameThatIsAPathIsRefusedAtNewStart) {
+  ExampleSweep();
+  DevParaStudy& s = Study();
+  for (const char* name : {"../../x", "/some/dir/notes", ""}) {
+    own.Set("E_bName", name);
+    EXPECT_THROW(s.NewStart(), StudySettingsError) << name;
+    EXPECT_FALSE(s.Running());
+    // Typed into the running study, it is not taken up.
+    s.E_bNameChange();
+    EXPECT_EQ(s.DataFilePath(), InFolder("data/xx_Veltmoor_0.tee"));
+  }
+}
+
 TEST_F(DevParaTest, SettingsThatNeverEndTheSweepAreRefusedAtNewStart) {
   ExampleSweep();
   DevParaStudy& s = Study();
