@@ -378,6 +378,32 @@ void Series::Recompute() {
   }
 }
 
+namespace {
+
+// Kelly's colours of maximum contrast (without white and black, which a chart on white
+// would lose), strongest first.
+constexpr std::uint32_t Rgb(std::uint32_t rgb) {
+  return ((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF);
+}
+constexpr std::uint32_t kDistinct[kDistinctColourCount] = {
+    Rgb(0x0067A5), Rgb(0xBE0032), Rgb(0x008856), Rgb(0xF38400), Rgb(0x875692), Rgb(0x882D17),
+    Rgb(0xE68FAC), Rgb(0x2B3D26), Rgb(0x8DB600), Rgb(0x848482), Rgb(0xF3C300), Rgb(0x604E97),
+    Rgb(0xA1CAF1), Rgb(0x654522), Rgb(0xB3446C), Rgb(0xDCD300), Rgb(0xE25822), Rgb(0xF99379)};
+
+// Lines that restate their data in another form wear the data's colour.
+bool FollowsSourceColour(const Series& series) {
+  const DerivedKind kind = series.Derived();
+  return series.Source() != nullptr &&
+         (kind == DerivedKind::Trend || kind == DerivedKind::Average ||
+          kind == DerivedKind::CurveFit);
+}
+
+}  // namespace
+
+std::uint32_t DistinctColour(std::size_t index) {
+  return kDistinct[index % kDistinctColourCount];
+}
+
 Chart::Chart(std::string name, std::string title)
     : name_(std::move(name)), title_(std::move(title)) {}
 
@@ -393,6 +419,41 @@ void Chart::SetAxisTitles(std::string bottom, std::string left, std::string righ
   left_ = std::move(left);
   right_ = std::move(right);
   ++own_changes_;
+}
+
+void Chart::SetLegendVisible(bool visible) {
+  if (visible != legend_visible_) {
+    legend_visible_ = visible;
+    ++own_changes_;
+  }
+}
+
+std::uint32_t Chart::ShownColor(const Series& series) const {
+  if (series.Color() != 0) {
+    return series.Color();
+  }
+  if (FollowsSourceColour(series)) {
+    const Series& source = *series.Source();
+    const bool ours = std::any_of(series_.begin(), series_.end(),
+                                  [&source](const auto& s) { return s.get() == &source; });
+    // A source in another chart has its colour there; its own is all this chart knows.
+    if (ours && !FollowsSourceColour(source)) {
+      return ShownColor(source);
+    }
+    if (source.Color() != 0) {
+      return source.Color();
+    }
+  }
+  std::size_t index = 0;
+  for (const auto& s : series_) {
+    if (s.get() == &series) {
+      break;
+    }
+    if (s->Color() == 0 && !FollowsSourceColour(*s)) {
+      ++index;
+    }
+  }
+  return DistinctColour(index);
 }
 
 Series& Chart::AddSeries(std::string name, std::string title, SeriesKind kind) {
