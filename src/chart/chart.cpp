@@ -398,6 +398,17 @@ bool FollowsSourceColour(const Series& series) {
           kind == DerivedKind::CurveFit);
 }
 
+// Near enough in red, green and blue to be taken for one another in a legend.
+bool CloseColours(std::uint32_t a, std::uint32_t b) {
+  long sum = 0;
+  for (int shift : {0, 8, 16}) {
+    const long d = static_cast<long>((a >> shift) & 0xFF) - static_cast<long>((b >> shift) & 0xFF);
+    sum += d * d;
+  }
+  constexpr long kNear = 160;
+  return sum < kNear * kNear;
+}
+
 }  // namespace
 
 std::uint32_t DistinctColour(std::size_t index) {
@@ -444,16 +455,32 @@ std::uint32_t Chart::ShownColor(const Series& series) const {
       return source.Color();
     }
   }
-  std::size_t index = 0;
+  // The chart's own colours are not handed out again, nor colours close to them.
+  std::vector<std::uint32_t> own;
+  std::size_t wanted = 0;
+  bool counting = true;
   for (const auto& s : series_) {
-    if (s.get() == &series) {
-      break;
+    if (s->Color() != 0) {
+      own.push_back(s->Color());
     }
-    if (s->Color() == 0 && !FollowsSourceColour(*s)) {
-      ++index;
+    if (s.get() == &series) {
+      counting = false;
+    }
+    if (counting && s->Color() == 0 && !FollowsSourceColour(*s)) {
+      ++wanted;
     }
   }
-  return DistinctColour(index);
+  std::size_t found = 0;
+  for (std::size_t i = 0; i < 2 * kDistinctColourCount; ++i) {
+    const std::uint32_t colour = DistinctColour(i);
+    const bool taken = i < kDistinctColourCount &&
+                       std::any_of(own.begin(), own.end(),
+                                   [colour](std::uint32_t c) { return CloseColours(c, colour); });
+    if (!taken && found++ == wanted) {
+      return colour;
+    }
+  }
+  return DistinctColour(wanted);
 }
 
 Series& Chart::AddSeries(std::string name, std::string title, SeriesKind kind) {
