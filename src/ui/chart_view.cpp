@@ -486,9 +486,11 @@ void ChartView::Rebuild() {
   setting_ranges_ = true;
   ClearChart();
   const std::vector<const chart::Series*> shown = ShownSeries(*model_);
-  bar_axis_ = AnyOfKind(shown, SeriesKind::Bar);
+  std::vector<double> categories = BarCategories(shown);
+  // A category axis without categories puts its title in the chart's top corner, over the
+  // chart title; bars without points stand on a plain axis like any empty chart.
+  bar_axis_ = AnyOfKind(shown, SeriesKind::Bar) && !categories.empty();
   CreateAxes(AnyOnRight(shown));
-  std::vector<double> categories = bar_axis_ ? BarCategories(shown) : std::vector<double>{};
   if (bar_axis_) {
     LabelCategories(static_cast<QCategoryAxis*>(bottom_), categories);
   }

@@ -228,6 +228,19 @@ TEST_F(ChartViewTest, SkipsPointsThatAreNotFiniteAndFitsEmptyCharts) {
   EXPECT_TRUE(std::isfinite(view.LeftAxis()->max()));
 }
 
+TEST_F(ChartViewTest, EmptyBarChartKeepsItsAxisTitleUnderThePlot) {
+  chart::Chart bars("Ch_clusterSize", "Cluster Sizes");
+  bars.SetAxisTitles("cluster", "number of cells");
+  bars.AddSeries("bar_clusterSize", "bars", SeriesKind::Bar).SetShowMarks(true);
+  ChartView view(&bars);
+  // No categories: a plain axis, whose title sits below the plot like any chart's.
+  EXPECT_EQ(qobject_cast<QCategoryAxis*>(view.BottomAxis()), nullptr);
+  EXPECT_EQ(view.BottomAxis()->titleText(), "cluster");
+  bars.Find("bar_clusterSize")->Add(1, 5);
+  view.Refresh();
+  EXPECT_NE(qobject_cast<QCategoryAxis*>(view.BottomAxis()), nullptr);
+}
+
 TEST_F(ChartViewTest, StackedAreasStandOnTheOnesBefore) {
   chart::Chart stacked("Chart_stack", "stack");
   stacked.AddSeries("a", "a", SeriesKind::StackedArea).Add(1.0, 2.0);
