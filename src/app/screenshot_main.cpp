@@ -18,6 +18,7 @@
 #include "ui/desktop_program.h"
 #include "ui/main_form.h"
 #include "ui/simulation_window.h"
+#include "ui/study_windows.h"
 
 namespace {
 
@@ -59,6 +60,42 @@ int Bench(int steps) {
   return 0;
 }
 
+// A short study of the window class `study_class` run to its end in a small world; its
+// window is the one pictured.
+QWidget* RunStudy(veltmoor::DesktopProgram& program, const QString& study_class) {
+  program.simulation->Settings().SetText("SE_cellScale", "60");
+  auto* study = qobject_cast<veltmoor::StudyWindow*>(program.frame->OpenOrSwitch(study_class));
+  if (study == nullptr) {
+    return nullptr;
+  }
+  veltmoor::WidgetSettings& own = study->Settings();
+  if (study_class == "TAnaDev") {
+    own.SetChecked("CB1_acti", true);
+    own.SetText("E1_valTo", "3,0");
+    own.SetText("E_incre", "1");
+    own.SetText("SE_toSteps", "20");
+    own.SetChecked("CB_trendShow", true);
+    own.SetChecked("B_startStop", true);
+  } else if (study_class == "TanaMinDist") {
+    own.SetText("E_valTo", "4");
+    own.SetText("E_toSteps", "30");
+    own.SetText("E_calcVals", "3");
+  } else {
+    own.SetText("E_measureSt", "10");
+    own.SetText("E_toSteps", "60");
+    own.SetText("E_calcVals", "3");
+  }
+  study->Button("B_start")->click();
+  for (int tick = 0; tick < 200000 && study->StudyObject().Running(); ++tick) {
+    study->StudyTimerTick();
+  }
+  if (study_class == "TAnaDev") {
+    study->StudyObject().StudyChart().Find("ser_Connect")->SetVisible(true);
+  }
+  study->RefreshViews();
+  return study;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -67,18 +104,33 @@ int main(int argc, char** argv) {
     return Bench(std::atoi(argv[2]));
   }
   if (argc < 2) {
-    std::cerr << "usage: veltmoor-screenshot OUT.png [STEPS [TAB]]\n";
+    std::cerr << "usage: veltmoor-screenshot OUT.png [STEPS [TAB [WIDTHxHEIGHT [STUDY]]]]\n";
     return 2;
   }
   QApplication app(argc, argv);
   const QString out = QString::fromLocal8Bit(argv[1]);
   const int steps = argc > 2 ? std::atoi(argv[2]) : 300;
   const int tab = argc > 3 ? std::atoi(argv[3]) : 4;
+  int width = 1600;
+  int height = 1000;
+  if (argc > 4) {
+    const QStringList size = QString::fromLocal8Bit(argv[4]).split(QLatin1Char('x'));
+    width = size.value(0).toInt();
+    height = size.value(1).toInt();
+  }
+  const QString study_class = argc > 5 ? QString::fromLocal8Bit(argv[5]) : QString();
 
   veltmoor::DesktopProgram program = veltmoor::StartDesktopProgram(true);
   program.frame->showNormal();
-  program.frame->setGeometry(0, 0, 1600, 1000);
+  program.frame->setGeometry(0, 0, width, height);
   veltmoor::TForm1& window = *program.simulation;
+  if (!study_class.isEmpty()) {
+    QWidget* study = RunStudy(program, study_class);
+    QApplication::processEvents();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QApplication::processEvents();
+    return study != nullptr && study->grab().save(out) ? 0 : 1;
+  }
   window.findChild<QRadioButton*>("RB_boom")->click();
   window.Button("B_ITL_start")->click();
   for (int i = 0; i < steps && window.Timer1().isActive(); ++i) {

@@ -379,6 +379,43 @@ void Series::Recompute() {
   }
 }
 
+namespace {
+
+// Kelly's colours of maximum contrast (without white and black, which a chart on white
+// would lose), strongest first.
+constexpr std::uint32_t Rgb(std::uint32_t rgb) {
+  return ((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF);
+}
+constexpr std::uint32_t kDistinct[kDistinctColourCount] = {
+    Rgb(0x0067A5), Rgb(0xBE0032), Rgb(0x008856), Rgb(0xF38400), Rgb(0x875692), Rgb(0x882D17),
+    Rgb(0xE68FAC), Rgb(0x2B3D26), Rgb(0x8DB600), Rgb(0x848482), Rgb(0xF3C300), Rgb(0x604E97),
+    Rgb(0xA1CAF1), Rgb(0x654522), Rgb(0xB3446C), Rgb(0xDCD300), Rgb(0xE25822), Rgb(0xF99379)};
+
+// Lines that restate their data in another form wear the data's colour.
+bool FollowsSourceColour(const Series& series) {
+  const DerivedKind kind = series.Derived();
+  return series.Source() != nullptr &&
+         (kind == DerivedKind::Trend || kind == DerivedKind::Average ||
+          kind == DerivedKind::CurveFit);
+}
+
+// Near enough in red, green and blue to be taken for one another in a legend.
+bool CloseColours(std::uint32_t a, std::uint32_t b) {
+  long sum = 0;
+  for (int shift : {0, 8, 16}) {
+    const long d = static_cast<long>((a >> shift) & 0xFF) - static_cast<long>((b >> shift) & 0xFF);
+    sum += d * d;
+  }
+  constexpr long kNear = 160;
+  return sum < kNear * kNear;
+}
+
+}  // namespace
+
+std::uint32_t DistinctColour(std::size_t index) {
+  return kDistinct[index % kDistinctColourCount];
+}
+
 Chart::Chart(std::string name, std::string title)
     : name_(std::move(name)), title_(std::move(title)) {}
 
@@ -394,6 +431,57 @@ void Chart::SetAxisTitles(std::string bottom, std::string left, std::string righ
   left_ = std::move(left);
   right_ = std::move(right);
   ++own_changes_;
+}
+
+void Chart::SetLegendVisible(bool visible) {
+  if (visible != legend_visible_) {
+    legend_visible_ = visible;
+    ++own_changes_;
+  }
+}
+
+std::uint32_t Chart::ShownColor(const Series& series) const {
+  if (series.Color() != 0) {
+    return series.Color();
+  }
+  if (FollowsSourceColour(series)) {
+    const Series& source = *series.Source();
+    const bool ours = std::any_of(series_.begin(), series_.end(),
+                                  [&source](const auto& s) { return s.get() == &source; });
+    // A source in another chart has its colour there; its own is all this chart knows.
+    if (ours && !FollowsSourceColour(source)) {
+      return ShownColor(source);
+    }
+    if (source.Color() != 0) {
+      return source.Color();
+    }
+  }
+  // The chart's own colours are not handed out again, nor colours close to them.
+  std::vector<std::uint32_t> own;
+  std::size_t wanted = 0;
+  bool counting = true;
+  for (const auto& s : series_) {
+    if (s->Color() != 0) {
+      own.push_back(s->Color());
+    }
+    if (s.get() == &series) {
+      counting = false;
+    }
+    if (counting && s->Color() == 0 && !FollowsSourceColour(*s)) {
+      ++wanted;
+    }
+  }
+  std::size_t found = 0;
+  for (std::size_t i = 0; i < 2 * kDistinctColourCount; ++i) {
+    const std::uint32_t colour = DistinctColour(i);
+    const bool taken = i < kDistinctColourCount &&
+                       std::any_of(own.begin(), own.end(),
+                                   [colour](std::uint32_t c) { return CloseColours(c, colour); });
+    if (!taken && found++ == wanted) {
+      return colour;
+    }
+  }
+  return DistinctColour(wanted);
 }
 
 Series& Chart::AddSeries(std::string name, std::string title, SeriesKind kind) {

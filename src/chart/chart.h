@@ -27,6 +27,11 @@ enum class DerivedKind {
 
 enum class AxisSide { Left, Right };
 
+// Clearly different colours (0x00BBGGRR) for the series of one chart that have none of
+// their own; a study chart has up to 18 such series, so there are as many.
+inline constexpr std::size_t kDistinctColourCount = 18;
+std::uint32_t DistinctColour(std::size_t index);
+
 // Where a new point goes: in the order added, or after every point of smaller or equal x
 // (what the studies need so that repeated runs at one x stay adjacent).
 enum class XOrder { AsAdded, Ascending };
@@ -50,7 +55,8 @@ class Series {
   void SetVisible(bool visible);
   AxisSide VerticalAxis() const { return axis_; }
   void SetVerticalAxis(AxisSide side);
-  // 0x00BBGGRR like every colour of the program; 0 leaves the choice to the view.
+  // 0x00BBGGRR like every colour of the program; 0 leaves the choice to the chart (see
+  // Chart::ShownColor).
   std::uint32_t Color() const { return color_; }
   void SetColor(std::uint32_t color);
   bool ShowMarks() const { return show_marks_; }
@@ -126,6 +132,8 @@ class Chart {
   const std::string& LeftAxisTitle() const { return left_; }
   const std::string& RightAxisTitle() const { return right_; }
   void SetAxisTitles(std::string bottom, std::string left, std::string right = {});
+  bool LegendVisible() const { return legend_visible_; }
+  void SetLegendVisible(bool visible);
 
   Series& AddSeries(std::string name, std::string title, SeriesKind kind);
   // A derived series computed from `source`, which must belong to this chart.
@@ -134,6 +142,12 @@ class Chart {
   Series* Find(const std::string& name);
   const Series* Find(const std::string& name) const;
   const std::vector<std::unique_ptr<Series>>& AllSeries() const { return series_; }
+
+  // The colour `series` (of this chart) is drawn in: its own when it has one; the colour
+  // of its data for a trend, an average or a curve fit, so a line is read with its points;
+  // otherwise the next of a set of clearly different colours, counted over the series that
+  // need one in the order added. Hiding or showing series never changes a colour.
+  std::uint32_t ShownColor(const Series& series) const;
 
   void RecomputeDerived();  // every derived series, in the order they were added
   void UndoZoom() { ++zoom_resets_; }
@@ -148,6 +162,7 @@ class Chart {
   std::string bottom_;
   std::string left_;
   std::string right_;
+  bool legend_visible_ = true;
   std::vector<std::unique_ptr<Series>> series_;
   std::uint64_t zoom_resets_ = 0;
   std::uint64_t own_changes_ = 0;

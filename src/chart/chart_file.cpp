@@ -69,7 +69,7 @@ double CoordinateFrom(const json& value) {
   return value.is_null() ? std::numeric_limits<double>::quiet_NaN() : value.get<double>();
 }
 
-json SeriesToJson(const Series& series) {
+json SeriesToJson(const Chart& chart, const Series& series) {
   json points = json::array();
   for (const Point& p : series.Points()) {
     points.push_back(json::array({Coordinate(p.x), Coordinate(p.y)}));
@@ -78,7 +78,8 @@ json SeriesToJson(const Series& series) {
               {"Kind", SeriesKindName(series.Kind())},
               {"Visible", series.Visible()},
               {"Axis", NameOf(kAxisNames, series.VerticalAxis())},
-              {"Color", series.Color()},
+              // The colour it is drawn in, so the file shows the chart as the window did.
+              {"Color", chart.ShownColor(series)},
               {"ShowMarks", series.ShowMarks()},
               {"Order", NameOf(kOrderNames, series.Order())},
               {"Derived", NameOf(kDerivedNames, series.Derived())},
@@ -134,7 +135,7 @@ json ChartToJson(const Chart& chart) {
   json series = json::object();
   json order = json::array();
   for (const auto& s : chart.AllSeries()) {
-    series[s->Name()] = SeriesToJson(*s);
+    series[s->Name()] = SeriesToJson(chart, *s);
     order.push_back(s->Name());
   }
   return {{"Name", chart.Name()},
@@ -142,6 +143,7 @@ json ChartToJson(const Chart& chart) {
           {"BottomAxis", chart.BottomAxisTitle()},
           {"LeftAxis", chart.LeftAxisTitle()},
           {"RightAxis", chart.RightAxisTitle()},
+          {"Legend", chart.LegendVisible()},
           {"SeriesOrder", std::move(order)},
           {"Series", std::move(series)}};
 }
@@ -154,6 +156,7 @@ void ChartFromJson(const json& in, Chart& chart) {
     chart.SetTitle(in.at("Title").get<std::string>());
     chart.SetAxisTitles(in.at("BottomAxis").get<std::string>(),
                         in.at("LeftAxis").get<std::string>(), in.value("RightAxis", std::string{}));
+    chart.SetLegendVisible(in.value("Legend", true));
     const json& json_series = in.at("Series");
     for (const std::string& name : SeriesOrder(json_series, in)) {
       const json& s = json_series.at(name);

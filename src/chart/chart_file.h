@@ -16,10 +16,12 @@ std::string SeriesKindName(SeriesKind kind);
 // Throws std::invalid_argument for a name SeriesKindName never gives.
 SeriesKind SeriesKindFromName(const std::string& name);
 
-// {"Name", "Title", "BottomAxis", "LeftAxis", "RightAxis", "SeriesOrder": [names],
+// {"Name", "Title", "BottomAxis", "LeftAxis", "RightAxis", "Legend", "SeriesOrder": [names],
 //  "Series": {name: {"Title", "Kind", "Visible", "Axis", "Color", "ShowMarks", "Order",
 //                    "Derived", "Source", "Period", "Degree", "Function", "Points"}}}
-// Points are [x, y] pairs; a coordinate that is not finite is written as null.
+// Points are [x, y] pairs; a coordinate that is not finite is written as null. "Color" is
+// the colour the series is drawn in (Chart::ShownColor); files without "Legend" or with a
+// "Color" of 0 (written before colours were recorded) still read.
 nlohmann::json ChartToJson(const Chart& chart);
 // Fills `chart`, which must have no series yet, from ChartToJson's layout: titles, then
 // every series in its saved order, derived series bound again to their source by name.

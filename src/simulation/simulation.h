@@ -58,6 +58,9 @@ struct Simulation {
   // thread that called it; the desktop program moves its progress bar, veltmoor-batch
   // prints to stderr.
   std::function<void(int)> PathProgress;
+  // Asked before a study's path computation fills the connectivity table, so the desktop
+  // program can open a table window again when the user has closed it.
+  std::function<void()> TableWindowNeeded;
 };
 
 }  // namespace veltmoor

@@ -69,6 +69,7 @@ struct ChartEntry {
   const char* bottom;
   const char* left;
   const char* right = "";
+  bool legend = true;
 };
 
 constexpr ChartEntry kCharts[] = {
@@ -80,7 +81,8 @@ constexpr ChartEntry kCharts[] = {
     {"Chart_denseD", "Density Streets and Roads", "region", "density"},
     {"Chart_ConnPot", "Potential / Connectivity", "connectivity", "potential"},
     {"Chart_PotDens", "Potential / Density", "density", "potential"},
-    {"Chart_nodes", "Edges per Node", "edges / node", "number of nodes"},
+    // One series that the title and the axes already name.
+    {"Chart_nodes", "Edges per Node", "edges / node", "number of nodes", "", false},
     {"Chart_FractGrid", "Fractal Grid Analysis", "log (number of tiles)",
      "log (number developed cells)"},
     {"Chart_IS", "Index of Segregation (IS) and RS", "time", "IS & RS"},
@@ -270,6 +272,7 @@ void CreateCharts(chart::ChartSet& charts) {
   for (const ChartEntry& entry : kCharts) {
     chart::Chart& chart = charts.Add(entry.name, entry.title);
     chart.SetAxisTitles(entry.bottom, entry.left, entry.right);
+    chart.SetLegendVisible(entry.legend);
   }
   for (const SeriesEntry& entry : kSeries) {
     chart::Series& series = AddSeries(charts.Get(entry.chart), entry);

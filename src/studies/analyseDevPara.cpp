@@ -307,6 +307,7 @@ void DevParaStudy::NewStart() {
     state_.StartValue[i] = static_cast<float>(from);
   }
   state_.Started = true;
+  state_.SnapshotDue = false;
   ReadStudySettings();
   RestartRun();
   // The run's world is set up once more, after its values were written.
@@ -334,18 +335,18 @@ void DevParaStudy::StudyTick() {
     state_.StepCounter = static_cast<std::uint32_t>(to_steps + 1);
   }
   if (static_cast<long long>(state_.StepCounter) > to_steps) {
-    if (CurrentSelected()) {
-      MeasureRun();
+    if (!state_.SnapshotDue) {
+      CompleteRun();
     }
-    labels.Set("Lbl_akt", FormatInt(state_.RunTotal));
-    labels.Set("Lbl_round", FormatInt(state_.RunInValue));
-    ++state_.RunInValue;
-    ++state_.RunTotal;
-    if (state_.RunInValue > own_.Int("SE_perVal")) {
-      // The picture shows the world of the value's last run, so only its own shard takes it.
-      if (own_.Checked("Cb_saveSnap") && CurrentSelected()) {
-        SaveSnapshot(SnapshotKind::Main);
+    if (state_.SnapshotDue && own_.Checked("Cb_saveSnap")) {
+      // A picture that could not be taken stops the study here, so resuming takes it again
+      // of the same world.
+      if (!SaveSnapshot(SnapshotKind::Main)) {
+        return;
       }
+    }
+    state_.SnapshotDue = false;
+    if (state_.RunInValue > own_.Int("SE_perVal")) {
       ++state_.ValueIndex;
       labels.Set("Lbl_mainRds", FormatInt(state_.ValueIndex) + " ; ");
       ApplyAveragePeriod();
@@ -365,6 +366,19 @@ void DevParaStudy::StudyTick() {
   SimulationStep(sim());
   labels.Set("lbl_pSteps", FormatInt(state_.StepCounter));
   ++state_.StepCounter;
+}
+
+void DevParaStudy::CompleteRun() {
+  if (CurrentSelected()) {
+    MeasureRun();
+  }
+  labels.Set("Lbl_akt", FormatInt(state_.RunTotal));
+  labels.Set("Lbl_round", FormatInt(state_.RunInValue));
+  ++state_.RunInValue;
+  ++state_.RunTotal;
+  // The picture shows the world of the value's last run, so only its own shard takes it.
+  state_.SnapshotDue =
+      state_.RunInValue > own_.Int("SE_perVal") && own_.Checked("Cb_saveSnap") && CurrentSelected();
 }
 
 bool DevParaStudy::AdvanceValues() {
@@ -494,19 +508,19 @@ std::string DevParaStudy::DataFilePath() const {
   return (context().base_dir / "data" / name).string();
 }
 
-void DevParaStudy::SaveSnapshot(SnapshotKind kind) {
+bool DevParaStudy::SaveSnapshot(SnapshotKind kind) {
   SnapshotTaker* taker = context().snapshots;
   if (taker == nullptr) {
-    return;
+    return true;
   }
   const std::string path = SnapshotPath(kind);
-  WriteStudyFile(path, [&] { taker->Snapshot(path, kind); });
+  return WriteStudyFile(path, [&] { taker->Snapshot(path, kind); });
 }
 
-void DevParaStudy::SaveStudyData() {
+bool DevParaStudy::SaveStudyData() {
   Chart_devPara.UndoZoom();
   const std::string path = DataFilePath();
-  WriteStudyFile(path, [&] { chart::SaveChartFile(Chart_devPara, path); });
+  return WriteStudyFile(path, [&] { chart::SaveChartFile(Chart_devPara, path); });
 }
 
 RunPlan DevParaStudy::PlanRuns() const {

@@ -44,6 +44,9 @@ struct DevParaState {
   std::uint32_t RunTotal = 0;     // from 1
   std::string BaseName;
   bool Started = false;  // a new start has been made
+  // The value's last run is measured but its picture is not taken yet (it failed); the
+  // next tick takes it before the study moves on.
+  bool SnapshotDue = false;
 };
 
 class DevParaStudy : public Study {
@@ -68,9 +71,10 @@ class DevParaStudy : public Study {
   void ApplyAveragePeriod();
   void ReadStudySettings();
   void UpdateSeriesVisibility();
-  // Both stop the study with a message naming the path when the file cannot be written.
-  void SaveSnapshot(SnapshotKind kind);
-  void SaveStudyData();
+  // Both stop the study with a message naming the path when the file cannot be written,
+  // and say whether it was written.
+  bool SaveSnapshot(SnapshotKind kind);
+  bool SaveStudyData();
   std::string SnapshotPath(SnapshotKind kind) const;
   std::string DataFilePath() const;
 
@@ -84,6 +88,8 @@ class DevParaStudy : public Study {
 
  private:
   void CreateChart();
+  // Measures the finished run and counts it; a value's last run makes its picture due.
+  void CompleteRun();
   // Moves every active row on by the increment; false once a row passes its end.
   bool AdvanceValues();
   void FinishStudy();

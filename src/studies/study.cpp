@@ -33,6 +33,9 @@ void Study::SelectNetworkOnly() {
 }
 
 void Study::AnalyseNetwork() {
+  if (sim().TableWindowNeeded) {
+    sim().TableWindowNeeded();
+  }
   ComputeAllPaths(sim(), path_threads_);
   FillConnectivityTable(sim());
   ShowDegreeHistogram(sim());

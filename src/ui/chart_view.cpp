@@ -4,11 +4,13 @@
 #include <QBarSeries>
 #include <QBarSet>
 #include <QCategoryAxis>
+#include <QFontMetricsF>
 #include <QGraphicsLayout>
 #include <QLegend>
 #include <QLineSeries>
 #include <QLocale>
 #include <QMouseEvent>
+#include <QPen>
 #include <QPixmap>
 #include <QRubberBand>
 #include <QScatterSeries>
@@ -141,6 +143,24 @@ QFont SizedFont(int points, bool bold = false) {
   return font;
 }
 
+// The largest point size from `largest` down to `smallest` at which `text` fits into
+// `room` pixels; the smallest when none does.
+QFont FittingFont(const QString& text, double room, int largest, int smallest, bool bold) {
+  for (int points = largest; points > smallest; --points) {
+    const QFont font = SizedFont(points, bold);
+    if (QFontMetricsF(font).horizontalAdvance(text) <= room) {
+      return font;
+    }
+  }
+  return SizedFont(smallest, bold);
+}
+
+void SetAxisTitleFont(QAbstractAxis* axis, const QFont& font) {
+  if (axis != nullptr && axis->titleFont() != font) {
+    axis->setTitleFont(font);
+  }
+}
+
 std::vector<const chart::Series*> ShownSeries(const chart::Chart& model) {
   std::vector<const chart::Series*> shown;
   for (const auto& series : model.AllSeries()) {
@@ -188,9 +208,47 @@ void LabelCategories(QCategoryAxis* axis, const std::vector<double>& categories)
   }
 }
 
-void Colourise(QXYSeries* series, std::uint32_t colour) {
-  if (colour != 0) {
-    series->setColor(ToQColor(colour));
+// Lines derived from data wear the data's colour; their pen tells them apart from it and
+// from each other.
+QPen LinePen(const chart::Series& series, const QColor& colour) {
+  QPen pen(colour);
+  pen.setWidthF(series.Derived() == chart::DerivedKind::None ? 1.5 : 2.0);
+  switch (series.Derived()) {
+    case chart::DerivedKind::Trend:
+      pen.setStyle(Qt::DashLine);
+      break;
+    case chart::DerivedKind::CurveFit:
+      pen.setStyle(Qt::DashDotLine);
+      break;
+    case chart::DerivedKind::StdDeviation:
+    case chart::DerivedKind::Correlation:
+    case chart::DerivedKind::Mean:
+      pen.setStyle(Qt::DotLine);
+      break;
+    default:
+      break;
+  }
+  return pen;
+}
+
+// A one-number line (mean, deviation, correlation) repeats its value at both ends; one
+// mark says it.
+bool OneNumberLine(const chart::Series& series) {
+  const chart::DerivedKind kind = series.Derived();
+  return kind == chart::DerivedKind::StdDeviation || kind == chart::DerivedKind::Correlation ||
+         kind == chart::DerivedKind::Mean;
+}
+
+void ShowValueMarks(QXYSeries* qt_series, const chart::Series& series) {
+  qt_series->setPointLabelsVisible(true);
+  qt_series->setPointLabelsFormat(QStringLiteral("@yPoint"));
+  qt_series->setPointLabelsFont(SizedFont(7));
+  qt_series->setPointLabelsColor(Qt::black);
+  qt_series->setPointLabelsClipping(false);
+  if (OneNumberLine(series)) {
+    for (int i = 0; i + 1 < qt_series->count(); ++i) {
+      qt_series->setPointConfiguration(i, QXYSeries::PointConfiguration::LabelVisibility, false);
+    }
   }
 }
 
@@ -275,15 +333,24 @@ class ChartView::Builder {
     qt_series->attachAxis(SideIndex(series) == 1 ? view_.right_ : view_.left_);
   }
 
+  QColor Colour(const chart::Series& series) const {
+    return ToQColor(view_.model_->ShownColor(series));
+  }
+
   void AddXY(const chart::Series& series, QXYSeries* qt_series) {
     qt_series->append(ShownPoints(series));
+    const QColor colour = Colour(series);
     if (auto* scatter = qobject_cast<QScatterSeries*>(qt_series)) {
       scatter->setMarkerSize(kMarkerSize);
-      if (series.Color() != 0) {
-        scatter->setBorderColor(ToQColor(series.Color()).darker(130));
-      }
+      scatter->setColor(colour);
+      scatter->setBorderColor(colour.darker(130));
+    } else {
+      qt_series->setPen(LinePen(series, colour));
     }
-    Colourise(qt_series, series.Color());
+    if (series.ShowMarks()) {
+      ShowValueMarks(qt_series, series);
+      y_[SideIndex(series)].NeedHeadroom();
+    }
     Attach(qt_series, series);
   }
 
@@ -315,10 +382,8 @@ class ChartView::Builder {
     auto* area = new QAreaSeries(upper, lower);
     upper->setParent(area);
     lower->setParent(area);
-    if (series.Color() != 0) {
-      area->setColor(ToQColor(series.Color()));
-      area->setBorderColor(ToQColor(series.Color()).darker(130));
-    }
+    area->setColor(Colour(series));
+    area->setBorderColor(Colour(series).darker(130));
     Attach(area, series);
   }
 
@@ -339,10 +404,8 @@ class ChartView::Builder {
       set->append(value);
       y.Add(value);
     }
-    if (series.Color() != 0) {
-      set->setColor(ToQColor(series.Color()));
-      set->setBorderColor(ToQColor(series.Color()).darker(130));
-    }
+    set->setColor(Colour(series));
+    set->setBorderColor(Colour(series).darker(130));
     set->setLabelColor(Qt::black);
     set->setLabelFont(SizedFont(7));
     if (series.ShowMarks()) {
@@ -386,7 +449,10 @@ ChartView::ChartView(chart::Chart* model, QWidget* parent) : QChartView(parent),
   qt_chart->setLocale(NumberLocale());
   qt_chart->legend()->setAlignment(Qt::AlignBottom);
   qt_chart->legend()->setFont(SizedFont(7));
-  connect(qt_chart, &QChart::plotAreaChanged, this, &ChartView::UpdateAllTicks);
+  connect(qt_chart, &QChart::plotAreaChanged, this, [this] {
+    UpdateAllTicks();
+    FitTitles();
+  });
   Rebuild();
 }
 
@@ -420,9 +486,11 @@ void ChartView::Rebuild() {
   setting_ranges_ = true;
   ClearChart();
   const std::vector<const chart::Series*> shown = ShownSeries(*model_);
-  bar_axis_ = AnyOfKind(shown, SeriesKind::Bar);
+  std::vector<double> categories = BarCategories(shown);
+  // A category axis without categories puts its title in the chart's top corner, over the
+  // chart title; bars without points stand on a plain axis like any empty chart.
+  bar_axis_ = AnyOfKind(shown, SeriesKind::Bar) && !categories.empty();
   CreateAxes(AnyOnRight(shown));
-  std::vector<double> categories = bar_axis_ ? BarCategories(shown) : std::vector<double>{};
   if (bar_axis_) {
     LabelCategories(static_cast<QCategoryAxis*>(bottom_), categories);
   }
@@ -510,10 +578,34 @@ void ChartView::UpdateAllTicks() {
 
 void ChartView::ApplyTitles() {
   chart()->setTitle(Text(model_->Title()));
+  chart()->legend()->setVisible(model_->LegendVisible());
   bottom_->setTitleText(Text(model_->BottomAxisTitle()));
   left_->setTitleText(Text(model_->LeftAxisTitle()));
   if (right_ != nullptr) {
     right_->setTitleText(Text(model_->RightAxisTitle()));
+  }
+  FitTitles();
+}
+
+// A title longer than its room is set smaller before it is cut off; the plot's width and
+// height change with the layout, so this follows them.
+void ChartView::FitTitles() {
+  QChart* qt_chart = chart();
+  const QRectF plot = qt_chart->plotArea();
+  const QFont title = FittingFont(qt_chart->title(), qt_chart->size().width() - 12.0, 9, 7, true);
+  if (qt_chart->titleFont() != title) {
+    qt_chart->setTitleFont(title);
+  }
+  if (!(plot.width() > 0.0 && plot.height() > 0.0)) {
+    return;
+  }
+  if (bottom_ != nullptr) {
+    SetAxisTitleFont(bottom_, FittingFont(bottom_->titleText(), plot.width(), 8, 6, false));
+  }
+  for (QValueAxis* axis : {left_, right_}) {
+    if (axis != nullptr) {
+      SetAxisTitleFont(axis, FittingFont(axis->titleText(), plot.height(), 8, 6, false));
+    }
   }
 }
 

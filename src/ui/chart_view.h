@@ -65,6 +65,7 @@ class ChartView : public QChartView {
   void SetRange(QValueAxis* axis, const AxisRange& range);
   void UpdateAllTicks();
   void ApplyTitles();
+  void FitTitles();
 
   chart::Chart* model_;
   QValueAxis* bottom_ = nullptr;

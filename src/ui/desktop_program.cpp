@@ -19,6 +19,9 @@ DesktopProgram::DesktopProgram(DesktopProgram&&) noexcept = default;
 DesktopProgram& DesktopProgram::operator=(DesktopProgram&&) noexcept = default;
 // The frame owns the windows, which refer to the context: close the frame first.
 DesktopProgram::~DesktopProgram() {
+  if (context) {
+    context->sim.TableWindowNeeded = nullptr;
+  }
   frame.reset();
 }
 
@@ -50,6 +53,7 @@ DesktopProgram StartDesktopProgram(bool show) {
   program.simulation = simulation;
   frame.AddChild(new TConnectivityTable(context));
   frame.MdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(simulation->parentWidget()));
+  context.sim.TableWindowNeeded = [&frame] { frame.EnsureChildWindow("TConnectivityTable"); };
   QPointer<TForm1> first(simulation);
   frame.SetTimerToggle([first] {
     if (first) {

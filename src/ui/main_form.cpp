@@ -15,6 +15,7 @@
 #include "ui/about_box.h"
 #include "ui/app_context.h"
 #include "ui/text_viewer.h"
+#include "ui/window_arrangement.h"
 
 namespace veltmoor {
 
@@ -134,10 +135,10 @@ void TMainForm::CreateActions() {
   connect(cascade, &QAction::triggered, mdi_, &QMdiArea::cascadeSubWindows);
   auto* tileH = MakeAction("WindowTileHorizontal", QStringLiteral("Hori&zontal anordnen"),
                            QStringLiteral("Horizontal anordnen|Fenster untereinander anordnen"));
-  connect(tileH, &QAction::triggered, mdi_, &QMdiArea::tileSubWindows);
+  connect(tileH, &QAction::triggered, this, [this] { TileOneAboveAnother(*mdi_); });
   auto* tileV = MakeAction("WindowTileVertical", QStringLiteral("&Vertikal anordnen"),
                            QStringLiteral("Vertikal anordnen|Fenster nebeneinander anordnen"));
-  connect(tileV, &QAction::triggered, mdi_, &QMdiArea::tileSubWindows);
+  connect(tileV, &QAction::triggered, this, [this] { TileSideBySide(*mdi_); });
   auto* minimise = MakeAction("WindowMinimizeAll", QStringLiteral("&Alle verkleinern"),
                               QStringLiteral("Alle verkleinern|Alle Fenster verkleinern"));
   connect(minimise, &QAction::triggered, this, [this] {
@@ -147,7 +148,7 @@ void TMainForm::CreateActions() {
   });
   auto* arrange = MakeAction("WindowArrangeAll", QStringLiteral("Alle an&ordnen"),
                              QStringLiteral("Alle anordnen|Symbole anordnen"));
-  connect(arrange, &QAction::triggered, mdi_, &QMdiArea::tileSubWindows);
+  connect(arrange, &QAction::triggered, this, [this] { ArrangeMinimised(*mdi_); });
 
   auto* helpAbout = MakeAction("HelpAbout", QStringLiteral("&Info..."),
                                QStringLiteral("Info|Programminformationen anzeigen"));
@@ -238,6 +239,17 @@ QWidget* TMainForm::FindChildWindow(const QString& className) const {
     }
   }
   return nullptr;
+}
+
+void TMainForm::EnsureChildWindow(const QString& className) {
+  if (FindChildWindow(className) != nullptr) {
+    return;
+  }
+  QMdiSubWindow* active = mdi_->activeSubWindow();
+  OpenOrSwitch(className);
+  if (active != nullptr) {
+    mdi_->setActiveSubWindow(active);
+  }
 }
 
 QWidget* TMainForm::OpenOrSwitch(const QString& className) {

@@ -34,6 +34,9 @@ class TMainForm : public QMainWindow {
   QWidget* OpenOrSwitch(const QString& className);
   // The first child of a class, or nullptr.
   QWidget* FindChildWindow(const QString& className) const;
+  // Opens a child of the class when none is open, without asking and leaving the active
+  // child in front (windows free themselves when closed; the work that needs one reopens it).
+  void EnsureChildWindow(const QString& className);
 
   // How the confirmation is asked; tests answer it without a box.
   using Confirmation = std::function<QMessageBox::StandardButton(const QString& text)>;

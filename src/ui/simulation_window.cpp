@@ -38,6 +38,7 @@
 #include "ui/main_form.h"
 #include "ui/map_panel.h"
 #include "ui/study_window.h"
+#include "ui/window_arrangement.h"
 
 namespace veltmoor {
 
@@ -101,7 +102,7 @@ TForm1::TForm1(AppContext& context, QWidget* parent)
   splitter->setSizes({640, 760});
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(2, 2, 2, 2);
-  layout->addWidget(splitter);
+  layout->addWidget(ScrollingContainer(splitter, this));
 
   ConnectSettingEvents();
 
@@ -159,6 +160,7 @@ void TForm1::ToggleTimer() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  closed_ = true;
   timer1_.stop();
   timer_buildAna_.stop();
   RunGuarded(this, [this] { ClearWorld(sim()); });
@@ -456,17 +458,36 @@ QWidget* TForm1::BuildAnalyseStructureTab() {
   value_list_->setMinimumHeight(200);
   value_list_->setMaximumWidth(320);
 
-  auto* body = new QHBoxLayout;
-  body->addWidget(value_list_);
-  body->addWidget(ChartGrid({"Chart_IS", "Chart_FractGrid"}, 1), 1);
-  outer->addLayout(body);
+  auto* body = new QWidget(page);
+  auto* bodyLayout = new QHBoxLayout(body);
+  bodyLayout->setContentsMargins(0, 0, 0, 0);
+  bodyLayout->addWidget(value_list_);
+  bodyLayout->addWidget(ChartGrid({"Chart_IS"}, 1), 1);
 
-  auto* scroll = new QScrollArea(page);
-  scroll->setWidgetResizable(true);
-  scroll->setWidget(ChartGrid({"Chart_fractal", "Ch_clusterSize", "Chart_rank", "Chart_denseA",
-                               "Chart_denseD", "Chart_ConnPot", "Chart_PotDens"},
-                              2));
-  outer->addWidget(scroll, 1);
+  // The analyses' charts do not fit under the value list at any usable size: one at a
+  // time, chosen by its tab, and the user drags the split between them and the list.
+  auto* strip = new QTabWidget(page);
+  strip->setObjectName("ChartStrip");
+  strip->setDocumentMode(true);
+  strip->setUsesScrollButtons(true);
+  const std::pair<const char*, const char*> stripCharts[] = {
+      {"Chart_FractGrid", "grid fractal"},           {"Chart_fractal", "radial fractal"},
+      {"Ch_clusterSize", "cluster sizes"},           {"Chart_rank", "rank-size"},
+      {"Chart_denseA", "density developed"},         {"Chart_denseD", "density streets"},
+      {"Chart_ConnPot", "potential / connectivity"}, {"Chart_PotDens", "potential / density"}};
+  for (const auto& [name, caption] : stripCharts) {
+    strip->addTab(ChartGrid({name}, 1), QString::fromUtf8(caption));
+  }
+  connect(strip, &QTabWidget::currentChanged, this, [this] { RefreshCharts(); });
+
+  auto* split = new QSplitter(Qt::Vertical, page);
+  split->setObjectName("StructureSplitter");
+  split->setChildrenCollapsible(false);
+  split->addWidget(body);
+  split->addWidget(strip);
+  split->setStretchFactor(0, 1);
+  split->setStretchFactor(1, 1);
+  outer->addWidget(split, 1);
   return page;
 }
 
@@ -575,14 +596,11 @@ void TForm1::ConnectSettingEvents() {
 }
 
 void TForm1::EnsureTableWindow() {
-  // The table window frees itself when closed; the next analysis that needs it opens a new
-  // one and leaves this window in front.
-  if (context_.frame == nullptr || context_.frame->FindChildWindow("TConnectivityTable")) {
-    return;
-  }
-  context_.frame->OpenOrSwitch("TConnectivityTable");
-  if (auto* own = qobject_cast<QMdiSubWindow*>(parentWidget())) {
-    context_.frame->MdiArea()->setActiveSubWindow(own);
+  if (context_.frame != nullptr) {
+    context_.frame->EnsureChildWindow("TConnectivityTable");
+    if (auto* own = qobject_cast<QMdiSubWindow*>(parentWidget())) {
+      context_.frame->MdiArea()->setActiveSubWindow(own);
+    }
   }
 }
 
@@ -628,6 +646,8 @@ void TForm1::RefreshViews() {
       value_list_->setItem(r, 0, new QTableWidgetItem(QString::fromStdString(rows[r].first)));
       value_list_->setItem(r, 1, new QTableWidgetItem(QString::fromStdString(rows[r].second)));
     }
+    // Keys are read in full; the values have the rest of the width.
+    value_list_->resizeColumnToContents(0);
   }
   if (const auto* legend = dynamic_cast<const QtCanvas*>(s.ImageGradient.get());
       legend != nullptr && legend->ChangeCount() != gradient_seen_) {

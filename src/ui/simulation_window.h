@@ -44,6 +44,8 @@ class TForm1 : public QWidget {
 
   QTimer& Timer1() { return timer1_; }
   void ToggleTimer();
+  // Closed windows linger until deleted; minimised or hidden ones are still open.
+  bool Closed() const { return closed_; }
   void Timer1Timer();  // one tick: one time step
   WidgetSettings& Settings() { return settings_; }
   MapPanel* Panel() const { return panel_; }
@@ -88,6 +90,7 @@ class TForm1 : public QWidget {
 
   AppContext& context_;
   WidgetSettings settings_;
+  bool closed_ = false;
   QTimer timer1_;
   QTimer refresh_;
   MapPanel* panel_ = nullptr;

@@ -10,7 +10,9 @@
 #include <QLegend>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSpinBox>
+#include <QVBoxLayout>
 #include <stdexcept>
 
 #include "simulation/numbers.h"
@@ -22,6 +24,7 @@
 #include "ui/main_form.h"
 #include "ui/simulation_window.h"
 #include "ui/snapshot.h"
+#include "ui/window_arrangement.h"
 
 namespace veltmoor {
 
@@ -142,10 +145,16 @@ void StudyWindow::Attach(std::unique_ptr<Study> study, chart::Chart& chart, cons
   view_->setMinimumSize(420, 300);
   connect(view_, &ChartView::editRequested, this, [this] { OpenChartEditor(); });
 
-  auto* layout = new QHBoxLayout(this);
+  // A window tiled smaller than its contents scrolls them rather than cutting off the
+  // chart's axes and legend.
+  auto* contents = new QWidget;
+  auto* layout = new QHBoxLayout(contents);
   layout->setContentsMargins(4, 4, 4, 4);
   layout->addWidget(controls);
   layout->addWidget(view_, 1);
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(0, 0, 0, 0);
+  outer->addWidget(ScrollingContainer(contents, this));
   Settle();
   RefreshViews();
   refresh_.start();
@@ -156,8 +165,9 @@ TForm1* StudyWindow::SimulationWindow() const {
     return nullptr;
   }
   auto* simulation = qobject_cast<TForm1*>(context_.frame->FindChildWindow("TForm1"));
-  // A window that is closing has cleared the world already.
-  if (simulation == nullptr || simulation->isHidden()) {
+  // A window that is closing has cleared the world already. A minimised one hides its
+  // contents but is still open.
+  if (simulation == nullptr || simulation->Closed()) {
     return nullptr;
   }
   return simulation;
@@ -202,6 +212,10 @@ void StudyWindow::StudyTimerTick() {
 void StudyWindow::Settle() {
   if (std::string message = study_->TakeMessage(); !message.empty()) {
     ShowMessage(this, message);
+  }
+  if (run_toggle_ != nullptr && run_toggle_->isChecked() != study_->Running()) {
+    const QSignalBlocker quiet(run_toggle_);
+    run_toggle_->setChecked(study_->Running());
   }
   if (study_->Running() != timer_.isActive()) {
     if (study_->Running()) {
@@ -348,6 +362,13 @@ QSize StudyWindow::sizeHint() const {
 void StudyWindow::SetPreferredSize(const QSize& size) {
   preferred_ = size;
   resize(size);
+}
+
+void StudyWindow::SetRunToggle(const char* name) {
+  run_toggle_ = qobject_cast<QAbstractButton*>(Control(name));
+  if (study_) {
+    Settle();
+  }
 }
 
 void StudyWindow::closeEvent(QCloseEvent* event) {

@@ -16,6 +16,7 @@
 #include "ui/widget_settings.h"
 
 class QFormLayout;
+class QAbstractButton;
 class QLabel;
 class QLayout;
 class QPushButton;
@@ -103,6 +104,9 @@ class StudyWindow : public QWidget {
                 bool drives_simulation = true);
 
   void SetPreferredSize(const QSize& size);
+  // A toggle button that starts and stops the study: drawn down exactly while the study
+  // runs, also after the study stopped on its own.
+  void SetRunToggle(const char* name);
 
   void closeEvent(QCloseEvent* event) override;
 
@@ -124,6 +128,7 @@ class StudyWindow : public QWidget {
   QTimer refresh_;
   std::map<std::string, QLabel*> label_views_;
   std::map<QString, QPushButton*> buttons_;
+  QAbstractButton* run_toggle_ = nullptr;
   std::uint64_t labels_seen_ = ~std::uint64_t{0};
   QSize preferred_;
 };

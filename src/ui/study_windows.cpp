@@ -43,6 +43,7 @@ TAnaDev::TAnaDev(AppContext& context)
   auto study = std::make_unique<DevParaStudy>(MakeStudyContext(), Settings());
   dev_ = study.get();
   Attach(std::move(study), dev_->Chart_devPara, dev_->labels, controls);
+  SetRunToggle("B_startStop");
   ConnectEvents();
   SetPreferredSize({1160, 660});
 }
@@ -105,6 +106,7 @@ void TAnaDev::ConnectEvents() {
     }
   }
   OnChange("E_incre", read);
+  OnChange("cb_multiply", read);
   OnChange("SE_perVal", read);
   OnChange(
       "E_bName", [this] { dev_->E_bNameChange(); }, false);

@@ -72,7 +72,9 @@ TEST_F(ChartFileTest, SaveAndLoadRestoresEverySeriesInOrder) {
     EXPECT_EQ(got.Kind(), want.Kind());
     EXPECT_EQ(got.Visible(), want.Visible());
     EXPECT_EQ(got.VerticalAxis(), want.VerticalAxis());
-    EXPECT_EQ(got.Color(), want.Color());
+    // The file holds the colour each series was drawn in, so it is drawn alike again.
+    EXPECT_EQ(got.Color(), original->ShownColor(want));
+    EXPECT_EQ(loaded->ShownColor(got), original->ShownColor(want));
     EXPECT_EQ(got.ShowMarks(), want.ShowMarks());
     EXPECT_EQ(got.Order(), want.Order());
     EXPECT_EQ(got.Derived(), want.Derived());
@@ -115,6 +117,30 @@ TEST_F(ChartFileTest, JsonUsesTheSharedKeyLayout) {
             nlohmann::json::parse("[[1.0, 3.5], [2.0, 6.0]]"));
   EXPECT_EQ(SeriesKindName(SeriesKind::Point), "point");
   EXPECT_EQ(SeriesKindFromName("line"), SeriesKind::Line);
+}
+
+TEST_F(ChartFileTest, RecordsColoursAndLegendAndReadsFilesWithoutThem) {
+  auto chart = StudyChart();
+  chart->SetLegendVisible(false);
+  const nlohmann::json json = ChartToJson(*chart);
+  EXPECT_EQ(json.at("Legend"), false);
+  const std::uint32_t data_colour = json.at("Series").at("zz_data").at("Color");
+  EXPECT_NE(data_colour, 0u);
+  EXPECT_EQ(json.at("Series").at("avg").at("Color"), data_colour);
+  EXPECT_EQ(json.at("Series").at("m_sd").at("Color"), 0x00FF8000u);
+
+  // A file written before colours and the legend were recorded.
+  nlohmann::json old = json;
+  old.erase("Legend");
+  for (const char* name : {"zz_data", "avg", "fit", "a_curve"}) {
+    old.at("Series").at(name)["Color"] = 0;  // only m_sd had a colour of its own
+  }
+  const std::string path = PathOf("old.tee");
+  std::ofstream(path) << old.dump();
+  const auto loaded = LoadChartFile(path);
+  EXPECT_TRUE(loaded->LegendVisible());
+  EXPECT_EQ(loaded->ShownColor(*loaded->Find("zz_data")), data_colour);
+  EXPECT_EQ(loaded->ShownColor(*loaded->Find("avg")), data_colour);
 }
 
 TEST_F(ChartFileTest, ErrorsNameThePath) {

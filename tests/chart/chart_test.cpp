@@ -4,7 +4,9 @@
 
 #include <cmath>
 #include <limits>
+#include <set>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace veltmoor::chart {
@@ -225,6 +227,56 @@ TEST(FunctionSeriesTest, EvaluatesCallbackOverRangeOnEachRecompute) {
   series.SetFunction([](double x) { return 1 / x; }, 0, 1, 3);
   series.Recompute();
   ExpectPoints(series, {{1, 1}, {2, 0.5}}, 0);
+}
+
+TEST(ShownColourTest, EverySeriesOfAStudyChartHasItsOwnColourAndLinesWearTheirData) {
+  Chart chart("Chart_devPara", "study");
+  std::vector<Series*> data;
+  for (int i = 0; i < 6; ++i) {
+    Series& points = chart.AddSeries("ser" + std::to_string(i), "", SeriesKind::Point);
+    chart.AddDerived("avg" + std::to_string(i), "", DerivedKind::Average, points);
+    chart.AddDerived("trend" + std::to_string(i), "", DerivedKind::Trend, points);
+    data.push_back(&points);
+  }
+  for (int i = 0; i < 12; ++i) {
+    data.push_back(&chart.AddSeries("more" + std::to_string(i), "", SeriesKind::Line));
+  }
+  std::set<std::uint32_t> colours;
+  for (const Series* series : data) {
+    colours.insert(chart.ShownColor(*series));
+  }
+  EXPECT_EQ(colours.size(), 18u);
+  EXPECT_EQ(colours.count(0u), 0u);
+  EXPECT_EQ(chart.ShownColor(*chart.Find("avg2")), chart.ShownColor(*data[2]));
+  EXPECT_EQ(chart.ShownColor(*chart.Find("trend5")), chart.ShownColor(*data[5]));
+
+  // Showing or hiding lines leaves every colour where it was.
+  std::vector<std::uint32_t> before;
+  for (const auto& series : chart.AllSeries()) {
+    before.push_back(chart.ShownColor(*series));
+  }
+  for (int i = 0; i < 6; ++i) {
+    chart.Find("trend" + std::to_string(i))->SetVisible(false);
+    chart.Find("ser" + std::to_string(i))->SetVisible(i % 2 == 0);
+  }
+  for (std::size_t i = 0; i < before.size(); ++i) {
+    EXPECT_EQ(chart.ShownColor(*chart.AllSeries()[i]), before[i]) << i;
+  }
+}
+
+TEST(ShownColourTest, OwnColourWinsAndOneNumberLinesGetTheirOwn) {
+  Chart chart("Chart_growCluster", "growth");
+  Series& ml = chart.AddSeries("Series_ML", "ML", SeriesKind::Point);
+  ml.SetColor(0x0000FF);
+  Series& average = chart.AddDerived("Series_ML_Avg", "avg ML", DerivedKind::Average, ml);
+  Series& trend = chart.AddDerived("Series_ML_Trend", "trend", DerivedKind::Trend, ml);
+  Series& deviation = chart.AddDerived("Series_StDv", "", DerivedKind::StdDeviation, ml);
+  Series& mean = chart.AddDerived("Series_mean", "", DerivedKind::Mean, ml);
+  average.SetColor(0x008000);
+  EXPECT_EQ(chart.ShownColor(average), 0x008000u);
+  EXPECT_EQ(chart.ShownColor(trend), 0x0000FFu);
+  EXPECT_NE(chart.ShownColor(deviation), chart.ShownColor(mean));
+  EXPECT_NE(chart.ShownColor(deviation), 0x0000FFu);
 }
 
 }  // namespace

@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QAreaSeries>
 #include <QBarSeries>
 #include <QBarSet>
 #include <QCategoryAxis>
 #include <QDir>
 #include <QImage>
+#include <QLegend>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QListWidget>
@@ -17,6 +19,7 @@
 #include <QValueAxis>
 #include <cmath>
 #include <limits>
+#include <map>
 
 #include "chart/chart_file.h"
 #include "qt_app.h"
@@ -92,6 +95,89 @@ TEST_F(ChartViewTest, ShowsEachVisibleSeriesByItsKind) {
   EXPECT_GT(view.FittedLeft().max, 30.0);
 }
 
+TEST_F(ChartViewTest, LinesWithValueMarksShowTheirValues) {
+  chart::Chart model("Chart_IS", "min distance");
+  chart::Series& data = model.AddSeries("Series_IS", "ML", SeriesKind::Point);
+  for (double x : {1.0, 2.0, 3.0}) {
+    data.Add(x, x);
+  }
+  chart::Series& marked = model.AddSeries("ser_marked", "marked", SeriesKind::Line);
+  marked.Add(1, 2);
+  marked.Add(2, 3);
+  marked.SetShowMarks(true);
+  chart::Series& mean = model.AddDerived("Series_mean", "mean", chart::DerivedKind::Mean, data);
+  mean.SetShowMarks(true);
+  model.AddDerived("Series_IS_Trend", "trend", chart::DerivedKind::Trend, data);
+  model.RecomputeDerived();
+  ChartView view(&model);
+  const QList<QAbstractSeries*> shown = view.chart()->series();
+  ASSERT_EQ(shown.size(), 4);
+  auto* markedLine = static_cast<QLineSeries*>(shown[1]);
+  auto* meanLine = static_cast<QLineSeries*>(shown[2]);
+  auto* trendLine = static_cast<QLineSeries*>(shown[3]);
+  EXPECT_TRUE(markedLine->pointLabelsVisible());
+  EXPECT_TRUE(markedLine->pointConfiguration(0).isEmpty());
+  // A line of one number says it once, at its end.
+  EXPECT_TRUE(meanLine->pointLabelsVisible());
+  EXPECT_FALSE(meanLine->pointConfiguration(0)
+                   .value(QXYSeries::PointConfiguration::LabelVisibility, true)
+                   .toBool());
+  EXPECT_TRUE(meanLine->pointConfiguration(1).isEmpty());
+  EXPECT_FALSE(trendLine->pointLabelsVisible());
+}
+
+TEST_F(ChartViewTest, ColoursComeFromTheModelAndStayWhenLinesAreToggled) {
+  chart::Chart model("Chart_devPara", "study");
+  chart::Series& first = model.AddSeries("ser_a", "a", SeriesKind::Point);
+  chart::Series& second = model.AddSeries("ser_b", "b", SeriesKind::Point);
+  for (chart::Series* series : {&first, &second}) {
+    series->Add(1, 1);
+    series->Add(2, 3);
+  }
+  chart::Series& trend = model.AddDerived("trend_a", "trend a", chart::DerivedKind::Trend, first);
+  model.RecomputeDerived();
+  ChartView view(&model);
+  auto colours = [&view] {
+    std::map<QString, QColor> by_name;
+    for (QAbstractSeries* series : view.chart()->series()) {
+      auto* xy = static_cast<QXYSeries*>(series);
+      by_name[series->name()] =
+          xy->type() == QAbstractSeries::SeriesTypeLine ? xy->pen().color() : xy->color();
+    }
+    return by_name;
+  };
+  const auto before = colours();
+  EXPECT_NE(before.at("a"), before.at("b"));
+  EXPECT_EQ(before.at("trend a"), before.at("a"));
+  EXPECT_EQ(static_cast<QLineSeries*>(view.chart()->series()[2])->pen().style(), Qt::DashLine);
+
+  trend.SetVisible(false);
+  first.SetVisible(false);
+  view.Refresh();
+  EXPECT_EQ(colours().at("b"), before.at("b"));
+  first.SetVisible(true);
+  trend.SetVisible(true);
+  view.Refresh();
+  EXPECT_EQ(colours(), before);
+}
+
+TEST_F(ChartViewTest, LegendFollowsTheModelAndLongTitlesAreSetSmaller) {
+  model_.SetLegendVisible(false);
+  model_.SetTitle("Fractal Radial Analysis, r²_dev = 0,97, r²_node = 0,95, r²_edge = 0,96");
+  ChartView view(&model_);
+  view.resize(330, 260);
+  view.show();
+  QApplication::processEvents();
+  view.Refresh();
+  EXPECT_FALSE(view.chart()->legend()->isVisible());
+  const QFont font = view.chart()->titleFont();
+  EXPECT_LT(font.pointSize(), 9);
+  model_.SetTitle("Short");
+  view.Refresh();
+  QApplication::processEvents();
+  EXPECT_EQ(view.chart()->titleFont().pointSize(), 9);
+}
+
 // Model colours are 0x00BBGGRR; a swapped byte order would paint red series blue.
 TEST(ChartColour, LowByteIsRed) {
   EXPECT_EQ(ToQColor(0x0000FF), QColor(255, 0, 0));
@@ -140,6 +226,19 @@ TEST_F(ChartViewTest, SkipsPointsThatAreNotFiniteAndFitsEmptyCharts) {
   EXPECT_DOUBLE_EQ(view.FittedBottom().min, -0.2);
   EXPECT_DOUBLE_EQ(view.FittedBottom().max, 4.2);
   EXPECT_TRUE(std::isfinite(view.LeftAxis()->max()));
+}
+
+TEST_F(ChartViewTest, EmptyBarChartKeepsItsAxisTitleUnderThePlot) {
+  chart::Chart bars("Ch_clusterSize", "Cluster Sizes");
+  bars.SetAxisTitles("cluster", "number of cells");
+  bars.AddSeries("bar_clusterSize", "bars", SeriesKind::Bar).SetShowMarks(true);
+  ChartView view(&bars);
+  // No categories: a plain axis, whose title sits below the plot like any chart's.
+  EXPECT_EQ(qobject_cast<QCategoryAxis*>(view.BottomAxis()), nullptr);
+  EXPECT_EQ(view.BottomAxis()->titleText(), "cluster");
+  bars.Find("bar_clusterSize")->Add(1, 5);
+  view.Refresh();
+  EXPECT_NE(qobject_cast<QCategoryAxis*>(view.BottomAxis()), nullptr);
 }
 
 TEST_F(ChartViewTest, StackedAreasStandOnTheOnesBefore) {

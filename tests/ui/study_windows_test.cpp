@@ -317,6 +317,127 @@ TEST_F(StudyWindowsTest, ClosingTheSimulationWindowStopsARunningStudy) {
   EXPECT_FALSE(growth.StudyTimer().isActive());
 }
 
+TEST_F(StudyWindowsTest, MinimisedSimulationWindowIsStillOpenForTheStudies) {
+  TanaMinDist& minDist = Open<TanaMinDist>("B_anaMinDist", "TanaMinDist");
+  qobject_cast<QMdiSubWindow*>(SimWindow().parentWidget())->showMinimized();
+  QApplication::processEvents();
+  // Typing in a study's edit boxes is no failure: the texts stay as typed.
+  Type(minDist, "E_valFrom", "2");
+  Type(minDist, "E_valTo", "2");
+  Type(minDist, "E_toSteps", "3");
+  Type(minDist, "E_calcVals", "1");
+  EXPECT_TRUE(errors_.empty()) << errors_.front().toStdString();
+  EXPECT_EQ(minDist.Settings().Text("E_toSteps"), "3");
+  EXPECT_EQ(LabelText(minDist, "Lbl_proceed"), "/ 1");
+
+  minDist.Button("B_start")->click();
+  EXPECT_TRUE(minDist.StudyTimer().isActive());
+  RunToEnd(minDist);
+  EXPECT_TRUE(errors_.empty()) << errors_.front().toStdString();
+  EXPECT_EQ(minDist.MinDist().Chart_IS.Find("Series_IS")->Count(), 1u);
+
+  // Hidden is open too; only a closed window is gone.
+  SimWindow().parentWidget()->hide();
+  minDist.Button("B_start")->click();
+  minDist.StudyTimerTick();
+  EXPECT_TRUE(errors_.empty()) << errors_.front().toStdString();
+  EXPECT_TRUE(minDist.StudyTimer().isActive());
+}
+
+TEST_F(StudyWindowsTest, StartStopShowsWhetherTheStudyRuns) {
+  TAnaDev& dev = Open<TAnaDev>("B_anaDevPara", "TAnaDev");
+  auto* toggle = dev.findChild<QPushButton*>("B_startStop");
+  dev.Settings().SetChecked("CB1_acti", true);
+  dev.Settings().SetText("E1_valTo", "1,0");
+  dev.Settings().SetText("SE_toSteps", "1");
+  dev.Settings().SetText("SE_perVal", "1");
+  toggle->click();
+  dev.Button("B_start")->click();
+  EXPECT_TRUE(toggle->isChecked());
+  RunToEnd(dev);
+  // The study ended on its own: one click starts it again, so the button is up.
+  EXPECT_TRUE(errors_.empty());
+  EXPECT_FALSE(toggle->isChecked());
+
+  // So does a data file that cannot be written ("data" is taken by a plain file).
+  QFile blocker(InFiles("data"));
+  ASSERT_TRUE(QFile::remove(InFiles("data/xx_Veltmoor_2.tee")));
+  ASSERT_TRUE(QDir(InFiles("data")).removeRecursively());
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  dev.Button("B_start")->click();
+  toggle->click();
+  EXPECT_TRUE(dev.StudyTimer().isActive());
+  RunToEnd(dev);
+  EXPECT_EQ(errors_.size(), 1u);
+  EXPECT_FALSE(dev.StudyTimer().isActive());
+  EXPECT_FALSE(toggle->isChecked());
+}
+
+TEST_F(StudyWindowsTest, PlannedRunsFollowMultiply) {
+  TAnaDev& dev = Open<TAnaDev>("B_anaDevPara", "TAnaDev");
+  dev.findChild<QCheckBox*>("CB1_acti")->click();
+  Type(dev, "E_incre", "2");  // 1, 3, 5, 7, 9; two runs each
+  EXPECT_EQ(LabelText(dev, "Lbl_proceed"), "/ 10");
+  dev.findChild<QCheckBox*>("cb_multiply")->click();  // 1, 2, 4, 8
+  EXPECT_EQ(LabelText(dev, "Lbl_proceed"), "/ 8");
+  dev.findChild<QCheckBox*>("cb_multiply")->click();
+  EXPECT_EQ(LabelText(dev, "Lbl_proceed"), "/ 10");
+  EXPECT_TRUE(errors_.empty());
+}
+
+TEST_F(StudyWindowsTest, FailedPictureStopsTheStudyAndResumingTakesItAgain) {
+  // "pictures" is taken by a plain file, so no picture can be written.
+  QFile blocker(InFiles("pictures"));
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  TAnaDev& dev = Open<TAnaDev>("B_anaDevPara", "TAnaDev");
+  dev.DevPara().SetBaseSeed(4);
+  WidgetSettings& own = dev.Settings();
+  own.SetChecked("CB1_acti", true);
+  own.SetText("E1_valTo", "2,0");
+  own.SetText("E_incre", "1");
+  own.SetText("SE_toSteps", "2");
+  own.SetText("SE_perVal", "1");
+  own.SetChecked("Cb_saveSnap", true);
+  auto* toggle = dev.findChild<QPushButton*>("B_startStop");
+  toggle->click();
+  dev.Button("B_start")->click();
+  RunToEnd(dev);
+  ASSERT_EQ(errors_.size(), 1u);
+  EXPECT_TRUE(errors_[0].contains("xx_Veltmoor_main_1_2.jpg")) << errors_[0].toStdString();
+  // Still at the first value: nothing of the next one has run.
+  EXPECT_EQ(dev.DevPara().State().ValueIndex, 1u);
+  EXPECT_EQ(SimWindow().Settings().Text("E_centriPe"), "1");
+  EXPECT_EQ(dev.DevPara().Chart_devPara.Find("ser_Connect")->Count(), 1u);
+
+  ASSERT_TRUE(QFile::remove(InFiles("pictures")));
+  toggle->click();
+  RunToEnd(dev);
+  EXPECT_EQ(errors_.size(), 1u);
+  EXPECT_TRUE(QFile::exists(InFiles("pictures/xx_Veltmoor_main_1_2.jpg")));
+  EXPECT_TRUE(QFile::exists(InFiles("pictures/xx_Veltmoor_main_2_2.jpg")));
+  // The run before the picture is measured once.
+  EXPECT_EQ(dev.DevPara().Chart_devPara.Find("ser_Connect")->Count(), 2u);
+}
+
+TEST_F(StudyWindowsTest, StudyReopensAClosedConnectivityTable) {
+  QWidget* table = program_.frame->FindChildWindow("TConnectivityTable");
+  ASSERT_NE(table, nullptr);
+  table->parentWidget()->close();
+  QApplication::processEvents();
+  ASSERT_EQ(program_.frame->FindChildWindow("TConnectivityTable"), nullptr);
+  Tana_clusterGrow& growth = Open<Tana_clusterGrow>("B_anaGraphSize", "Tana_clusterGrow");
+  growth.Settings().SetText("E_measureSt", "2");
+  growth.Settings().SetText("E_toSteps", "2");
+  growth.Settings().SetText("E_calcVals", "1");
+  growth.Button("B_start")->click();
+  RunToEnd(growth);
+  EXPECT_NE(program_.frame->FindChildWindow("TConnectivityTable"), nullptr);
+  EXPECT_TRUE(asked_.empty());
+  EXPECT_EQ(program_.frame->MdiArea()->activeSubWindow()->widget(), &growth);
+}
+
 TEST_F(StudyWindowsTest, EditOpensTheChartEditorAndUndoZoomResetsTheZoom) {
   TanaMinDist& minDist = Open<TanaMinDist>("B_anaMinDist", "TanaMinDist");
   QString editedTitle;
