@@ -16,7 +16,9 @@
 #include "batch/measures_json.h"
 #include "batch/progress_bar.h"
 #include "batch/study_command.h"
-#include "batch/world_json.h"
+#include "batch/world_commands.h"
+#include "batch/world_load.h"
+#include "geo/world_file.h"
 #include "io/atomic_file.h"
 #include "render/composite.h"
 #include "simulation/numbers.h"
@@ -27,16 +29,6 @@
 namespace veltmoor {
 
 namespace {
-
-std::string PngBytes(const QImage& image) {
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  if (!image.save(&buffer, "PNG")) {
-    throw std::runtime_error("cannot encode the map picture");
-  }
-  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
 
 // Everything a command writes, gathered in memory first so a failure part-way leaves the
 // output folder as it was.
@@ -74,9 +66,10 @@ void AddMapOptions(CLI::App& command, WorldOptions& options) {
 void AddWorldOutputs(const BatchSimulation& batch, const WorldOptions& options,
                      OutputSet& outputs) {
   if (options.picture) {
-    outputs.Add("map.png", PngBytes(ComposeMap(*batch.sim)));
+    outputs.Add("map.png", MapPngBytes(*batch.sim));
   }
-  outputs.Add("world.json", WorldToJson(*batch.sim, options.seed).dump() + "\n");
+  outputs.Add("world.json",
+              WorldToJson(*batch.sim, options.seed, batch.georeference).dump() + "\n");
 }
 
 int RunSetup(const WorldOptions& options) {
@@ -94,6 +87,8 @@ struct RunOptions {
   long long steps = 0;
   bool analyse = false;
   std::string table_csv;
+  std::string from;  // a saved world to continue
+  bool geo = false;
 };
 
 // The radio button behind each --field-type value.
@@ -109,7 +104,9 @@ CLI::Option* AddFieldTypeOption(CLI::App& command, std::string& field_type) {
 
 void AddRunOptions(CLI::App& command, RunOptions& options) {
   AddMapOptions(command, options.world);
-  AddFieldTypeOption(command, options.field_type)->required();
+  AddFieldTypeOption(command, options.field_type);
+  command.add_option("--from", options.from, "continue the world saved in this world.json")
+      ->check(CLI::ExistingFile);
   command.add_option("--steps", options.steps, "most time steps to run")
       ->required()
       ->check(CLI::Range(0LL, 100000000LL));
@@ -117,22 +114,37 @@ void AddRunOptions(CLI::App& command, RunOptions& options) {
                    "after the run: paths, table, histogram, structure, radial and grid analyses");
   command.add_option("--table", options.table_csv,
                      "write the connectivity table as CSV to this file (needs --analyse)");
+  command.add_flag("--geo", options.geo, "also write landuse.tif, cells.tif, network.gpkg");
 }
 
-void Analyse(Simulation& sim, std::ostream& err) {
-  ProgressBar bar(err, StderrIsTerminal(), "paths");
-  sim.PathProgress = [&bar](int percent) { bar.Update(percent / 100.0); };
-  Button4Click(sim);
-  sim.PathProgress = nullptr;
-  bar.Update(1.0);
+// Writes a command's files with the one output writer.
+void WriteOutputs(const OutputFiles& files, const std::string& folder) {
+  OutputSet outputs;
+  for (const auto& [name, content] : files) {
+    outputs.Add(name, content);
+  }
+  outputs.WriteTo(folder);
 }
 
-int RunRun(const RunOptions& options, std::ostream& err) {
-  BatchSimulation batch(options.world);
-  batch.settings.SetChecked(kFieldTypeButtons.at(options.field_type), true);
+int RunRun(RunOptions options, std::ostream& err) {
+  const std::unique_ptr<BatchSimulation> loaded =
+      options.from.empty() ? std::make_unique<BatchSimulation>(options.world)
+                           : LoadBatchWorld(options.from, options.world);
+  BatchSimulation& batch = *loaded;
+  if (!options.field_type.empty()) {
+    batch.settings.SetChecked(kFieldTypeButtons.at(options.field_type), true);
+  }
   Simulation& sim = *batch.sim;
-  NewSetup(sim);
-  StartRun(sim);
+  if (options.from.empty()) {
+    NewSetup(sim);
+  }
+  // A saved run continues as if never interrupted: one that had stopped stays stopped
+  // unless a field type starts it again.
+  if (options.from.empty() || !options.field_type.empty()) {
+    StartRun(sim);
+  } else if (!sim.TimerEnabled) {
+    err << "veltmoor-batch: the saved run had stopped; give --field-type to start it again\n";
+  }
   ProgressBar bar(err, StderrIsTerminal(), "run");
   // The run ends at the step limit, at auto-stop, or when a candidate list runs empty.
   for (long long step = 0; step < options.steps && sim.TimerEnabled; ++step) {
@@ -141,11 +153,18 @@ int RunRun(const RunOptions& options, std::ostream& err) {
   }
   bar.Finish();
   if (options.analyse) {
-    Analyse(sim, err);
+    AnalyseWorld(sim, err);
   }
   OutputSet outputs;
   AddWorldOutputs(batch, options.world, outputs);
   outputs.Add("measures.json", MeasuresToJson(sim).dump() + "\n");
+  if (options.geo) {
+    OutputFiles files;
+    AddGisFiles(batch, files);
+    for (auto& [name, content] : files) {
+      outputs.Add(name, std::move(content));
+    }
+  }
   outputs.WriteTo(options.world.out);
   if (!options.table_csv.empty()) {
     WriteFileAtomically(options.table_csv,
@@ -213,10 +232,18 @@ int RunBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
   merge->add_option("out", merge_options.out, "output folder")->required();
   merge->add_option("parts", merge_options.parts, "the --out folders of every shard")->required();
 
+  FromWorldOptions analyse_options;
+  CLI::App* analyse = AddAnalyseCommand(app, analyse_options);
+  FromWorldOptions export_options;
+  CLI::App* export_command = AddExportCommand(app, export_options);
+
   try {
     app.parse(argc, argv);
     if (run->parsed() && !run_options.table_csv.empty() && !run_options.analyse) {
       throw CLI::ValidationError("--table", "the connectivity table needs --analyse");
+    }
+    if (run->parsed() && run_options.field_type.empty() && run_options.from.empty()) {
+      throw CLI::RequiredError("--field-type");
     }
   } catch (const CLI::CallForHelp&) {
     out << app.help();
@@ -239,6 +266,12 @@ int RunBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
     if (merge->parsed()) {
       return RunMerge(merge_options, err);
     }
+    if (analyse->parsed()) {
+      return RunAnalyseCommand(analyse_options, WriteOutputs, err);
+    }
+    if (export_command->parsed()) {
+      return RunExportCommand(export_options, WriteOutputs);
+    }
   } catch (const UsageError& e) {
     err << "veltmoor-batch: " << e.what() << "\n";
     return 2;
@@ -246,6 +279,9 @@ int RunBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
     err << "veltmoor-batch: " << e.what() << "\n";
     return 2;
   } catch (const ConversionError& e) {
+    err << "veltmoor-batch: " << e.what() << "\n";
+    return 2;
+  } catch (const WorldFileError& e) {
     err << "veltmoor-batch: " << e.what() << "\n";
     return 2;
   } catch (const std::exception& e) {
