@@ -4,7 +4,7 @@ JOBS ?= 2
 CMAKE_FLAGS ?=
 SANITIZE_BUILD ?= build-asan
 
-.PHONY: all deps configure build run screenshot test test-fast test-asan bench format format-check clean
+.PHONY: all deps configure build run screenshot test test-fast test-asan bench town format format-check clean
 
 all: build
 
@@ -31,6 +31,10 @@ run: build
 # The README's screenshot: the desktop program after a boom run and its analyses.
 screenshot: build
 	@xvfb-run -a -s "-screen 0 1600x1000x24" $(BUILD)/src/veltmoor-screenshot docs/screenshot.png 300 4
+
+# The README's real town: a Landsat scene imported, analysed and grown (out/town).
+town: build
+	@scripts/make-town $(BUILD) out/town
 
 # Unit and integration tests, then the same tests under AddressSanitizer and UBSan.
 test: build

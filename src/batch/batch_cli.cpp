@@ -18,6 +18,7 @@
 #include "batch/study_command.h"
 #include "batch/world_commands.h"
 #include "batch/world_load.h"
+#include "geo/gis_import.h"
 #include "geo/world_file.h"
 #include "io/atomic_file.h"
 #include "render/composite.h"
@@ -236,6 +237,8 @@ int RunBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
   CLI::App* analyse = AddAnalyseCommand(app, analyse_options);
   FromWorldOptions export_options;
   CLI::App* export_command = AddExportCommand(app, export_options);
+  ImportCommandOptions import_options;
+  CLI::App* import_command = AddImportCommand(app, import_options);
 
   try {
     app.parse(argc, argv);
@@ -272,6 +275,9 @@ int RunBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
     if (export_command->parsed()) {
       return RunExportCommand(export_options, WriteOutputs);
     }
+    if (import_command->parsed()) {
+      return RunImportCommand(import_options, WriteOutputs, err);
+    }
   } catch (const UsageError& e) {
     err << "veltmoor-batch: " << e.what() << "\n";
     return 2;
@@ -282,6 +288,9 @@ int RunBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
     err << "veltmoor-batch: " << e.what() << "\n";
     return 2;
   } catch (const WorldFileError& e) {
+    err << "veltmoor-batch: " << e.what() << "\n";
+    return 2;
+  } catch (const ImportError& e) {
     err << "veltmoor-batch: " << e.what() << "\n";
     return 2;
   } catch (const std::exception& e) {

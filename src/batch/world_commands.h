@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -41,5 +42,23 @@ int RunAnalyseCommand(FromWorldOptions options, const OutputWriter& write, std::
 // export --from world.json --out DIR
 CLI::App* AddExportCommand(CLI::App& app, FromWorldOptions& options);
 int RunExportCommand(FromWorldOptions options, const OutputWriter& write);
+
+struct ImportCommandOptions {
+  WorldOptions world;  // --seed, --set, --out, picture
+  std::string landuse;
+  int band = 1;
+  std::vector<double> developed;
+  std::optional<double> developed_above;
+  std::string streets;
+  std::string layer;
+  std::optional<double> fine_cell;
+  int cell_size = 24;
+  std::vector<double> bbox;
+  bool geo = false;
+};
+
+// import --landuse RASTER ... --out DIR: world.json (georeferenced) and map.png
+CLI::App* AddImportCommand(CLI::App& app, ImportCommandOptions& options);
+int RunImportCommand(ImportCommandOptions options, const OutputWriter& write, std::ostream& err);
 
 }  // namespace veltmoor

@@ -1,13 +1,16 @@
 // Saved worlds through veltmoor-batch: continuing a run, and refusing files that are not
 // sound worlds without writing anything.
+#include <gdal_priv.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -108,6 +111,72 @@ TEST_F(WorldCliTest, BadWorldsAreRefusedByNameAndNothingIsWritten) {
     const fs::path out = dir_ / "out";
     EXPECT_EQ(Run("run --from " + file.string() + " --steps 3 --out " + out.string()), 2);
     EXPECT_NE(err_.find(c.message), std::string::npos) << err_;
+    EXPECT_FALSE(fs::exists(out));
+  }
+}
+
+TEST_F(WorldCliTest, ImportAnalyseAndExportWriteTheirFilesAndRefuseBadInput) {
+  // A 60 x 60 raster in pixel units: developed (1) in its left third.
+  GDALAllRegister();
+  const fs::path land = dir_ / "land.tif";
+  {
+    GDALDataset* raster = GetGDALDriverManager()->GetDriverByName("GTiff")->Create(
+        land.c_str(), 60, 60, 1, GDT_Byte, nullptr);
+    std::vector<std::uint8_t> pixels(3600);
+    for (int i = 0; i < 3600; ++i) {
+      pixels[static_cast<std::size_t>(i)] = i % 60 < 20 ? 1 : 0;
+    }
+    ASSERT_EQ(raster->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, 60, 60, pixels.data(), 60, 60,
+                                                 GDT_Byte, 0, 0, nullptr),
+              CE_None);
+    GDALClose(raster);
+  }
+  const fs::path town = dir_ / "town";
+  ASSERT_EQ(
+      Run("import --landuse " + land.string() + " --developed 1 --geo --out " + town.string()), 0)
+      << err_;
+  EXPECT_NE(err_.find("pixel units"), std::string::npos) << err_;
+  EXPECT_NE(err_.find("1200 developed fine cells"), std::string::npos) << err_;
+  for (const char* name : {"world.json", "map.png", "landuse.tif", "cells.tif", "network.gpkg"}) {
+    EXPECT_TRUE(fs::exists(town / name)) << name;
+  }
+  const std::string world = (town / "world.json").string();
+  const fs::path measured = dir_ / "measured";
+  ASSERT_EQ(Run("analyse --from " + world + " --table " + (dir_ / "t.csv").string() + " --out " +
+                measured.string()),
+            0)
+      << err_;
+  const nlohmann::json measures = nlohmann::json::parse(Read(measured / "measures.json"));
+  const nlohmann::json values = measures["ValueList"];
+  EXPECT_TRUE(std::any_of(values.begin(), values.end(), [](const nlohmann::json& row) {
+    return row[0] == "D_grid" && row[1] != "-";
+  })) << values;
+  EXPECT_TRUE(fs::exists(dir_ / "t.csv"));
+  ASSERT_EQ(Run("export --from " + world + " --out " + (dir_ / "gis").string()), 0) << err_;
+  EXPECT_TRUE(fs::exists(dir_ / "gis" / "network.gpkg"));
+
+  const fs::path points = dir_ / "points.geojson";
+  std::ofstream(points) << R"({"type": "FeatureCollection", "features": [{"type": "Feature",
+      "geometry": {"type": "Point", "coordinates": [1, 1]}, "properties": {}}]})";
+  const fs::path out = dir_ / "bad";
+  const std::string developed = " --developed 1 --out " + out.string();
+  const std::pair<std::string, std::string> bad[] = {
+      {"import --landuse " + (dir_ / "none.tif").string() + developed, "none.tif"},
+      {"import --landuse " + land.string() + " --band 2" + developed, "no band 2"},
+      {"import --landuse " + land.string() + " --developed 9 --out " + out.string(),
+       "no fine cell is developed"},
+      {"import --landuse " + land.string() + " --bbox 100,100,200,200" + developed,
+       "outside the raster"},
+      {"import --landuse " + land.string() + " --fine-cell 0.01" + developed, "too large"},
+      {"import --landuse " + land.string() + " --streets " + points.string() + developed,
+       "no layer of lines"},
+      {"import --landuse " + land.string() + " --streets " + land.string() + developed,
+       "cannot read the vector file"},
+  };
+  for (const auto& [args, message] : bad) {
+    SCOPED_TRACE(args);
+    EXPECT_EQ(Run(args), 2);
+    EXPECT_NE(err_.find(message), std::string::npos) << err_;
     EXPECT_FALSE(fs::exists(out));
   }
 }
