@@ -51,6 +51,17 @@ DesktopProgram StartDesktopProgram(bool show) {
   frame.AddChild(new TConnectivityTable(context));
   frame.MdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(simulation->parentWidget()));
   QPointer<TForm1> first(simulation);
+  frame.SetWorldFiles(
+      [first](const QString& path) {
+        if (first) {
+          first->LoadWorld(path);
+        }
+      },
+      [first](const QString& path) {
+        if (first) {
+          first->SaveWorldAs(path);
+        }
+      });
   frame.SetTimerToggle([first] {
     if (first) {
       first->ToggleTimer();
