@@ -202,7 +202,20 @@ Colour LandUseColour(const TCell& fine) {
   }
 }
 
+// Checks a grid's shape without reading its values.
+void CheckShape(const json& doc, const std::string& key, int columns, int rows) {
+  const json& grid = ArrayOf(Member(doc, key), static_cast<std::size_t>(columns), "'" + key + "'");
+  for (int c = 0; c < columns; ++c) {
+    ArrayOf(grid[static_cast<std::size_t>(c)], static_cast<std::size_t>(rows),
+            "'" + key + "'[" + std::to_string(c) + "]");
+  }
+}
+
 void ReadGrids(const json& doc, WorldDocument& out) {
+  // The grids are sized from the counts only once the file has shown it holds them, so a
+  // small file claiming a huge world is refused before anything is allocated.
+  CheckShape(doc, "State", out.columns, out.rows);
+  CheckShape(doc, "LandUse", 3 * out.columns, 3 * out.rows);
   out.coarse.Resize(out.columns, out.rows);
   out.fine.Resize(3 * out.columns, 3 * out.rows);
   for (int r = 0; r < out.rows; ++r) {

@@ -98,6 +98,14 @@ TEST_F(WorldCliTest, BadWorldsAreRefusedByNameAndNothingIsWritten) {
        },
        "'Georeference.CRS'"},
       {"huge", [](nlohmann::json& w) { w["Width"] = 1e12; }, "'Width'"},
+      {"claims a huge world",
+       [](nlohmann::json& w) {
+         w["Width"] = w["Height"] = 20000;
+         w["CellSize"] = 1;
+         w["Settings"]["SE_cellScale"] = "1";
+         w["ColumnCount"] = w["RowCount"] = 20000;
+       },
+       "'State' must be an array of 20000"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
