@@ -7,7 +7,8 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 10
 
 .PHONY: all deps configure build run screenshot test test-fast test-asan test-fuzz \
-	test-sanitizers test-asan-ui test-tsan bench format format-check clean update-golden mutation
+	test-sanitizers test-asan-ui test-tsan bench town format format-check clean update-golden \
+	mutation
 
 all: build
 
@@ -34,6 +35,10 @@ run: build
 # The README's screenshot: the desktop program after a boom run and its analyses.
 screenshot: build
 	@xvfb-run -a -s "-screen 0 1600x1000x24" $(BUILD)/src/veltmoor-screenshot docs/screenshot.png 300 4
+
+# The README's real town: a Landsat scene imported, analysed and grown (out/town).
+town: build
+	@scripts/make-town $(BUILD) out/town
 
 # Unit and integration tests, then the core and batch tests under AddressSanitizer and
 # UBSan, then a short fuzz run. The slower sanitizer runs are in test-sanitizers.

@@ -1,8 +1,6 @@
 #include "batch/batch_cli.h"
 
 #include <CLI/CLI.hpp>
-#include <QBuffer>
-#include <QImage>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -17,7 +15,10 @@
 #include "batch/measures_json.h"
 #include "batch/progress_bar.h"
 #include "batch/study_command.h"
-#include "batch/world_json.h"
+#include "batch/world_commands.h"
+#include "batch/world_load.h"
+#include "geo/gis_import.h"
+#include "geo/world_file.h"
 #include "io/atomic_file.h"
 #include "io/output_unit.h"
 #include "render/composite.h"
@@ -29,16 +30,6 @@
 namespace veltmoor {
 
 namespace {
-
-std::string PngBytes(const QImage& image) {
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  if (!image.save(&buffer, "PNG")) {
-    throw std::runtime_error("cannot encode the map picture");
-  }
-  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
 
 namespace fs = std::filesystem;
 
@@ -93,9 +84,10 @@ void AddMapOptions(CLI::App& command, WorldOptions& options) {
 void AddWorldOutputs(const BatchSimulation& batch, const WorldOptions& options,
                      OutputSet& outputs) {
   if (options.picture) {
-    outputs.Add("map.png", PngBytes(ComposeMap(*batch.sim)));
+    outputs.Add("map.png", MapPngBytes(*batch.sim));
   }
-  outputs.Add("world.json", WorldToJson(*batch.sim, options.seed).dump() + "\n");
+  outputs.Add("world.json",
+              WorldToJson(*batch.sim, options.seed, batch.georeference).dump() + "\n");
 }
 
 int RunSetup(const WorldOptions& options) {
@@ -116,6 +108,8 @@ struct RunOptions {
   long long steps = 0;
   bool analyse = false;
   std::string table_csv;
+  std::string from;  // a saved world to continue
+  bool geo = false;
 };
 
 // The radio button behind each --field-type value.
@@ -131,7 +125,9 @@ CLI::Option* AddFieldTypeOption(CLI::App& command, std::string& field_type) {
 
 void AddRunOptions(CLI::App& command, RunOptions& options) {
   AddMapOptions(command, options.world);
-  AddFieldTypeOption(command, options.field_type)->required();
+  AddFieldTypeOption(command, options.field_type);
+  command.add_option("--from", options.from, "continue the world saved in this world.json")
+      ->check(CLI::ExistingFile);
   command.add_option("--steps", options.steps, "most time steps to run")
       ->required()
       ->check(CLI::Range(0LL, 100000000LL));
@@ -139,63 +135,52 @@ void AddRunOptions(CLI::App& command, RunOptions& options) {
                    "after the run: paths, table, histogram, structure, radial and grid analyses");
   command.add_option("--table", options.table_csv,
                      "write the connectivity table as CSV to this file (needs --analyse)");
+  command.add_flag("--geo", options.geo, "also write landuse.tif, cells.tif, network.gpkg");
 }
 
-void Analyse(Simulation& sim, std::ostream& err) {
-  ProgressBar bar(err, StderrIsTerminal(), "paths");
-  sim.PathProgress = [&bar](int percent) { bar.Update(percent / 100.0); };
-  Button4Click(sim);
-  sim.PathProgress = nullptr;
-  bar.Update(1.0);
+// Writes a command's files as one unit into the output folder.
+void WriteOutputs(const OutputFiles& files, const std::string& folder) {
+  std::set<std::string> owned = BatchOutputNames();
+  for (const auto& [name, content] : files) {
+    owned.insert(std::filesystem::path(name).begin()->string());
+  }
+  OutputUnit unit(folder, owned);
+  OutputSet outputs;
+  for (const auto& [name, content] : files) {
+    outputs.Add(name, content);
+  }
+  outputs.WriteTo(unit.Staging());
+  unit.Commit();
 }
 
-// Where --table goes. Inside the output folder it is one more file of the unit; elsewhere
-// it is written once the unit is in place, to a place checked before the run.
-struct TableTarget {
-  fs::path in_unit;  // relative to the output folder
-  fs::path outside;
-};
-
-// Whether `path` is `folder` or lies inside it (both absolute and normal).
-bool IsWithin(const fs::path& path, const fs::path& folder) {
-  const fs::path relative = path.lexically_relative(folder);
-  return !relative.empty() && *relative.begin() != "..";
-}
-
-TableTarget PlaceTable(const std::string& table, const std::string& out) {
-  if (table.empty()) {
-    return {};
-  }
-  const fs::path target = OutputFolderPath(table);
-  const fs::path folder = OutputFolderPath(out);
-  if (IsWithin(folder, target)) {
-    throw UsageError("--table '" + table + "' is the output folder or holds it");
-  }
-  if (!IsWithin(target, folder)) {
-    CheckWritableFile(target, "--table '" + table + "'");
-    return {{}, target};
-  }
-  const fs::path relative = target.lexically_relative(folder);
-  if (BatchOutputNames().count(relative.begin()->string()) != 0) {
-    throw UsageError("--table '" + table + "' is one of the run's own outputs ('" +
-                     relative.begin()->string() + "'); name another file");
-  }
-  return {relative, {}};
-}
-
-int RunRun(const RunOptions& options, std::ostream& err) {
-  BatchSimulation batch(options.world);
-  batch.settings.SetChecked(kFieldTypeButtons.at(options.field_type), true);
-  Simulation& sim = *batch.sim;
-  CheckWorldFits(sim);
+int RunRun(RunOptions options, std::ostream& err) {
   const TableTarget table = PlaceTable(options.table_csv, options.world.out);
+  const std::unique_ptr<BatchSimulation> loaded =
+      options.from.empty() ? std::make_unique<BatchSimulation>(options.world)
+                           : LoadBatchWorld(options.from, options.world);
+  BatchSimulation& batch = *loaded;
+  if (!options.field_type.empty()) {
+    batch.settings.SetChecked(kFieldTypeButtons.at(options.field_type), true);
+  }
+  Simulation& sim = *batch.sim;
+  if (options.from.empty()) {
+    CheckWorldFits(sim);
+  }
   std::set<std::string> owned = BatchOutputNames();
   if (!table.in_unit.empty()) {
     owned.insert(table.in_unit.begin()->string());
   }
   OutputUnit unit(options.world.out, owned);
-  NewSetup(sim);
-  StartRun(sim);
+  if (options.from.empty()) {
+    NewSetup(sim);
+  }
+  // A saved run continues as if never interrupted: one that had stopped stays stopped
+  // unless a field type starts it again.
+  if (options.from.empty() || !options.field_type.empty()) {
+    StartRun(sim);
+  } else if (!sim.TimerEnabled) {
+    err << "veltmoor-batch: the saved run had stopped; give --field-type to start it again\n";
+  }
   ProgressBar bar(err, StderrIsTerminal(), "run");
   // The run ends at the step limit, at auto-stop, or when a candidate list runs empty.
   for (long long step = 0; step < options.steps && sim.TimerEnabled; ++step) {
@@ -204,20 +189,20 @@ int RunRun(const RunOptions& options, std::ostream& err) {
   }
   bar.Finish();
   if (options.analyse) {
-    Analyse(sim, err);
+    AnalyseWorld(sim, err);
   }
   OutputSet outputs;
   AddWorldOutputs(batch, options.world, outputs);
   outputs.Add("measures.json", MeasuresToJson(sim).dump() + "\n");
+  if (options.geo) {
+    OutputFiles files;
+    AddGisFiles(batch, files);
+    for (auto& [name, content] : files) {
+      outputs.Add(name, std::move(content));
+    }
+  }
   outputs.WriteTo(unit.Staging());
-  const auto write_table = [&sim](std::ostream& out) { WriteConnectivityTableCsv(sim, out); };
-  if (!table.in_unit.empty()) {
-    WriteFileAtomically((unit.Staging() / table.in_unit).string(), write_table);
-  }
-  unit.Commit();
-  if (!table.outside.empty()) {
-    WriteFileAtomically(table.outside.string(), write_table);
-  }
+  WriteTable(sim, table, unit);
   return 0;
 }
 
@@ -280,10 +265,20 @@ int RunBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
   merge->add_option("out", merge_options.out, "output folder")->required()->check(kFolderName);
   merge->add_option("parts", merge_options.parts, "the --out folders of every shard")->required();
 
+  FromWorldOptions analyse_options;
+  CLI::App* analyse = AddAnalyseCommand(app, analyse_options);
+  FromWorldOptions export_options;
+  CLI::App* export_command = AddExportCommand(app, export_options);
+  ImportCommandOptions import_options;
+  CLI::App* import_command = AddImportCommand(app, import_options);
+
   try {
     app.parse(argc, argv);
     if (run->parsed() && !run_options.table_csv.empty() && !run_options.analyse) {
       throw CLI::ValidationError("--table", "the connectivity table needs --analyse");
+    }
+    if (run->parsed() && run_options.field_type.empty() && run_options.from.empty()) {
+      throw CLI::RequiredError("--field-type");
     }
   } catch (const CLI::CallForHelp&) {
     out << app.help();
@@ -306,6 +301,15 @@ int RunBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
     if (merge->parsed()) {
       return RunMerge(merge_options, err);
     }
+    if (analyse->parsed()) {
+      return RunAnalyseCommand(analyse_options, err);
+    }
+    if (export_command->parsed()) {
+      return RunExportCommand(export_options, WriteOutputs);
+    }
+    if (import_command->parsed()) {
+      return RunImportCommand(import_options, WriteOutputs, err);
+    }
   } catch (const UsageError& e) {
     err << "veltmoor-batch: " << e.what() << "\n";
     return 2;
@@ -319,6 +323,12 @@ int RunBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
     err << "veltmoor-batch: " << e.what() << "\n";
     return 2;
   } catch (const WorldSizeError& e) {
+    err << "veltmoor-batch: " << e.what() << "\n";
+    return 2;
+  } catch (const WorldFileError& e) {
+    err << "veltmoor-batch: " << e.what() << "\n";
+    return 2;
+  } catch (const ImportError& e) {
     err << "veltmoor-batch: " << e.what() << "\n";
     return 2;
   } catch (const std::exception& e) {

@@ -46,9 +46,9 @@ void CheckValue(const SettingDef& def, const std::string& value) {
 }  // namespace
 
 const std::set<std::string>& BatchOutputNames() {
-  static const std::set<std::string> names = {"map.png",   "world.json", "measures.json",
-                                              "study.csv", "study.tee",  "part.json",
-                                              "data",      "pictures"};
+  static const std::set<std::string> names = {
+      "map.png", "world.json", "measures.json", "study.csv", "study.tee",   "part.json",
+      "data",    "pictures",   "landuse.tif",   "cells.tif", "network.gpkg"};
   return names;
 }
 

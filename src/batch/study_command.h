@@ -4,12 +4,14 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "batch/batch_options.h"
 #include "display/canvas.h"
+#include "geo/world_file.h"
 #include "simulation/random_source.h"
 #include "simulation/settings.h"
 #include "simulation/simulation.h"
@@ -25,6 +27,8 @@ struct BatchSimulation {
   RandomSource random;
   std::unique_ptr<CanvasFactory> canvases;
   std::unique_ptr<Simulation> sim;
+  // Where the world lies, for worlds read from a georeferenced file or imported.
+  std::optional<Georeference> georeference;
 };
 
 // "devpara", "mindist", "clustergrowth", "buildrules".

@@ -89,18 +89,6 @@ TCell* ChooseBestCandidate(Simulation& sim, const std::vector<TCell*>& candidate
 
 // Turns the fine cell into developed land of sub-type build and counts it in its cell.
 // The cell keeps its grey until the next PaintPotential.
-void Develop(Simulation& sim, TCell& fine) {
-  World& world = sim.world;
-  fine.LandUse = kLandDeveloped;
-  fine.SubState = kSubBuild;
-  fine.Color = colours::kBlue;
-  if (world.FineImage) {
-    fine.DrawCell(*world.FineImage);
-  }
-  TCell& coarse = world.CoarseOfFine(fine);
-  ++coarse.DevelopedCount;
-  coarse.LandUse = kLandDeveloped;
-}
 
 // The node nearest to the pixel (x, y), the earliest on equal distances; nullptr when the
 // network has no node yet.
@@ -134,6 +122,19 @@ void CollectFreeFineCells(World& world, std::vector<TCell*>& list, Admit admit) 
 }
 
 }  // namespace
+
+void Develop(Simulation& sim, TCell& fine) {
+  World& world = sim.world;
+  fine.LandUse = kLandDeveloped;
+  fine.SubState = kSubBuild;
+  fine.Color = colours::kBlue;
+  if (world.FineImage) {
+    fine.DrawCell(*world.FineImage);
+  }
+  TCell& coarse = world.CoarseOfFine(fine);
+  ++coarse.DevelopedCount;
+  coarse.LandUse = kLandDeveloped;
+}
 
 void UpdatePotential(World& world) {
   Grid2D<float>& next = world.PotentialGrid;

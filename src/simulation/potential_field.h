@@ -13,6 +13,9 @@ bool HasOccupiedNeighbour(const World& world, int column, int row);
 bool HasDevelopedNeighbour(const World& world, int column, int row);
 bool IsHwmCandidate(const Simulation& sim, int column, int row);
 
+// Makes a fine cell developed land, counted in its coarse cell.
+void Develop(Simulation& sim, TCell& fine);
+
 void CollectHwmCandidates(Simulation& sim);
 void DevelopBestHwmCandidate(Simulation& sim);
 void CollectClusterCandidates(Simulation& sim);

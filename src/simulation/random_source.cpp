@@ -1,6 +1,11 @@
 #include "simulation/random_source.h"
 
+#include <charconv>
 #include <chrono>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
 namespace veltmoor {
 
@@ -34,6 +39,36 @@ void RandomSource::ReseedFromClock() {
 void RandomSource::SetFixedSeed(std::uint64_t seed) {
   fixed_seed_ = seed;
   engine_.seed(seed);
+}
+
+RandomSource::State RandomSource::Save() const {
+  std::ostringstream text;
+  text << engine_;
+  return {text.str(), fixed_seed_, reseeds_};
+}
+
+void RandomSource::Restore(const State& state) {
+  // The engine reads its text without checks, and the last word is a position into its
+  // state, so the text is checked word by word before the engine sees it.
+  constexpr std::size_t kWords = std::mt19937_64::state_size;
+  std::istringstream words(state.engine);
+  std::vector<std::uint64_t> values;
+  std::string word;
+  while (words >> word && values.size() <= kWords) {
+    std::uint64_t value = 0;
+    const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value);
+    if (error != std::errc() || end != word.data() + word.size()) {
+      throw std::invalid_argument("not a random generator state");
+    }
+    values.push_back(value);
+  }
+  if (values.size() != kWords + 1 || values.back() > kWords) {
+    throw std::invalid_argument("not a random generator state");
+  }
+  std::istringstream text(state.engine);
+  text >> engine_;
+  fixed_seed_ = state.fixed_seed;
+  reseeds_ = state.reseeds;
 }
 
 }  // namespace veltmoor

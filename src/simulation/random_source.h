@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <random>
+#include <string>
 
 namespace veltmoor {
 
@@ -19,6 +20,16 @@ class RandomSource {
   // however often the behaviour reseeds; otherwise it draws a fresh seed from the clock.
   void ReseedFromClock();
   void SetFixedSeed(std::uint64_t seed);
+
+  // Everything a saved world needs to continue the stream exactly where it stopped.
+  struct State {
+    std::string engine;  // the engine's own text form
+    std::optional<std::uint64_t> fixed_seed;
+    std::uint64_t reseeds = 0;
+  };
+  State Save() const;
+  // Throws std::invalid_argument when the engine text is not one the engine wrote.
+  void Restore(const State& state);
 
  private:
   std::mt19937_64 engine_;

@@ -55,6 +55,17 @@ DesktopProgram StartDesktopProgram(bool show) {
   frame.MdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(simulation->parentWidget()));
   context.sim.TableWindowNeeded = [&frame] { frame.EnsureChildWindow("TConnectivityTable"); };
   QPointer<TForm1> first(simulation);
+  frame.SetWorldFiles(
+      [first](const QString& path) {
+        if (first) {
+          first->LoadWorld(path);
+        }
+      },
+      [first](const QString& path) {
+        if (first) {
+          first->SaveWorldAs(path);
+        }
+      });
   frame.SetTimerToggle([first] {
     if (first) {
       first->ToggleTimer();

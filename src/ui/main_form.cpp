@@ -154,6 +154,27 @@ void TMainForm::CreateActions() {
                                QStringLiteral("Info|Programminformationen anzeigen"));
   connect(helpAbout, &QAction::triggered, this, [this] { about_->exec(); });
 
+  auto* loadWorld = MakeAction("WorldLoad", QStringLiteral("Welt laden…"),
+                               QStringLiteral("Welt laden|Eine gespeicherte Welt öffnen"));
+  connect(loadWorld, &QAction::triggered, this, [this] {
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Welt laden"), {},
+                                                      QStringLiteral("Welten (*.json)"));
+    if (!path.isEmpty() && load_world_) {
+      load_world_(path);
+    }
+  });
+  auto* saveWorld =
+      MakeAction("WorldSaveAs", QStringLiteral("Welt speichern unter…"),
+                 QStringLiteral("Welt speichern unter|Die Welt in eine Datei speichern"));
+  connect(saveWorld, &QAction::triggered, this, [this] {
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Welt speichern unter"),
+                                                      QStringLiteral("world.json"),
+                                                      QStringLiteral("Welten (*.json)"));
+    if (!path.isEmpty() && save_world_) {
+      save_world_(path);
+    }
+  });
+
   auto* timer = MakeAction("ToggleTimer", QStringLiteral("Timer"),
                            QStringLiteral("Timer|Simulation anhalten oder fortsetzen"));
   timer->setIcon(s->standardIcon(QStyle::SP_MediaPlay));
@@ -169,6 +190,9 @@ void TMainForm::CreateMenus() {
   for (const char* name : {"FileNew", "FileOpen", "FileClose", "FileSave", "FileSaveAs"}) {
     file->addAction(Action(name));
   }
+  file->addSeparator();
+  file->addAction(Action("WorldLoad"));
+  file->addAction(Action("WorldSaveAs"));
   file->addSeparator();
   file->addAction(Action("FileExit"));
   QMenu* edit = menuBar()->addMenu(QStringLiteral("&Bearbeiten"));

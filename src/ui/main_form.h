@@ -51,6 +51,13 @@ class TMainForm : public QMainWindow {
 
   void OpenTextFile(const QString& path);
 
+  // What "Welt laden…" and "Welt speichern unter…" do with the chosen file.
+  using WorldFileHandler = std::function<void(const QString& path)>;
+  void SetWorldFiles(WorldFileHandler load, WorldFileHandler save) {
+    load_world_ = std::move(load);
+    save_world_ = std::move(save);
+  }
+
  private:
   void CreateActions();
   void CreateMenus();
@@ -67,6 +74,8 @@ class TMainForm : public QMainWindow {
   std::map<QString, QAction*> actions_;
   Confirmation confirm_;
   std::function<void()> toggle_timer_;
+  WorldFileHandler load_world_;
+  WorldFileHandler save_world_;
 };
 
 }  // namespace veltmoor

@@ -3,6 +3,8 @@
 // to the core and shows the core's output models.
 #pragma once
 
+#include <optional>
+
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -10,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "geo/world_file.h"
 #include "ui/widget_settings.h"
 
 class QLabel;
@@ -41,6 +44,10 @@ class TForm1 : public QWidget {
   // One handler as the user's click runs it: settings routed to this window's controls,
   // failures shown in a box, the step timer and the views brought up to date afterwards.
   bool Act(const std::function<void()>& handler);
+
+  // World files: a bad file is refused with a box naming what is wrong, the world kept.
+  bool LoadWorld(const QString& path);
+  bool SaveWorldAs(const QString& path);
 
   QTimer& Timer1() { return timer1_; }
   void ToggleTimer();
@@ -91,6 +98,7 @@ class TForm1 : public QWidget {
   AppContext& context_;
   WidgetSettings settings_;
   bool closed_ = false;
+  std::optional<Georeference> georeference_;  // of the world loaded from a file
   QTimer timer1_;
   QTimer refresh_;
   MapPanel* panel_ = nullptr;
