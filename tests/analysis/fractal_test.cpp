@@ -224,6 +224,8 @@ TEST(GridAnalysisTest, AMapTooSmallForAnyLevelStillAnalysesTheFirst) {
   ExpectNear(XValues(w.Series("ser_DGrid")), {0.0, std::log10(2.0)});
   EXPECT_EQ(w.Value("D_grid"), "2");  // all four tiles of the 3 x 3 fine cells hold land
   EXPECT_EQ(w.Value("slope_grid"), "2");
+  // Two points already make a line to correlate with.
+  EXPECT_EQ(w.Title("Chart_FractGrid"), "Fractal Grid Analysis, r²_grid = 1");
 }
 
 TEST(GridAnalysisTest, CellsOfThreePixelsStillEndTheTiling) {

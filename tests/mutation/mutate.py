@@ -35,6 +35,20 @@ def read_mutants():
     return mutants
 
 
+def interleave_folders(mutants):
+    """Takes the folders in turn, so a run cut short has still sampled every one."""
+    folders = {}
+    for m in mutants:
+        folders.setdefault(Path(m["file"]).parent.as_posix(), []).append(m)
+    queues = list(folders.values())
+    ordered = []
+    while any(queues):
+        for queue in queues:
+            if queue:
+                ordered.append(queue.pop(0))
+    return ordered
+
+
 def sync_tree(scratch):
     """Copies the tracked files into the scratch tree, touching only those that differ so
     the reused build stays incremental."""
@@ -98,7 +112,7 @@ def main():
     if not ok or run_tests(build_dir, args.jobs):
         sys.exit("mutation: the unmutated tree does not build or pass its tests\n" + log[-3000:])
 
-    mutants = read_mutants()
+    mutants = interleave_folders(read_mutants())
     if args.only:
         mutants = [m for m in mutants
                    if any(text in " ".join((m["file"], m["old"], m["new"])) for text in args.only)]
