@@ -153,6 +153,10 @@ TEST_F(CalibrateCliTest, RefusedInputExitsWith2AndWritesNothing) {
       {base + " --measures D_grid --vary E_peScale=1,0:2,0 --runs 0", "--runs"},
       {base + " --measures D_grid --vary E_peScale=1,0:2,0 --until-developed 50", "exclude"},
       {base + " --measures D_grid --vary E_peScale=1,0:2,0 --shard 3/2", "--shard expects"},
+      {"calibrate --target target.json --points 2 --runs 2 --measures D_grid "
+       "--vary E_peScale=1,0:2,0" +
+           kWorld,
+       "--seed is required"},
       {"calibrate --target missing.json --seed 1 --points 2 --runs 2 --measures D_grid "
        "--vary E_peScale=1,0:2,0" +
            kWorld,
