@@ -346,11 +346,14 @@ std::string PointText(const CalibrationDesign& design, const ParameterPoint& val
   return text;
 }
 
+// A shard holds only some replicates of its points, so its best is among the points of
+// the stages before, which are complete.
 void ReportProgress(const Calibration& c, std::uint64_t stage, std::uint64_t point,
-                    const std::vector<CalibrationRun>& runs, std::ostream& err) {
+                    const std::vector<CalibrationRun>& runs, const std::optional<Shard>& shard,
+                    std::ostream& err) {
   const CalibrationSummary summary = Summarise(c.design, runs);
-  err << "calibrate: stage " << stage + 1 << "/" << c.design.stages << ", point " << point + 1
-      << "/" << c.design.points << " done";
+  err << "calibrate" << (shard ? " (shard " + shard->Text() + ")" : "") << ": stage " << stage + 1
+      << "/" << c.design.stages << ", point " << point + 1 << "/" << c.design.points << " done";
   if (summary.best) {
     const PointSummary& best = summary.points[*summary.best];
     err << "; best so far " << FormatNumber(RoundTo4(*best.distance)) << " at "
@@ -620,7 +623,7 @@ int RunCalibration(const CalibrateOptions& options, std::ostream& err) {
         ran = true;
       }
       if (ran) {
-        ReportProgress(c, stage, p, runs, err);
+        ReportProgress(c, stage, p, runs, shard, err);
       }
     }
   }
