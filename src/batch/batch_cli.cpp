@@ -253,7 +253,7 @@ int RunBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
   AddStudyOptions(*study, study_options);
   MergeOptions merge_options;
   CLI::App* merge = app.add_subcommand(
-      "merge", "merge the parts of a study run with --shard into the outputs of the whole study");
+      "merge", "merge the parts of a study or of a calibration stage run with --shard");
   merge->add_option("out", merge_options.out, "output folder")->required();
   merge->add_option("parts", merge_options.parts, "the --out folders of every shard")->required();
 

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -30,8 +32,9 @@ class CalibrateCliTest : public ::testing::Test {
   void SetUp() override {
     const char* exe = std::getenv("VELTMOOR_BATCH");
     exe_ = exe != nullptr ? exe : VELTMOOR_BATCH_PATH;
+    // The process id keeps test runs of several checkouts on one machine apart.
     dir_ = fs::temp_directory_path() /
-           ("veltmoor-calibrate-" +
+           ("veltmoor-calibrate-" + std::to_string(getpid()) + "-" +
             std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
