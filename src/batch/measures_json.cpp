@@ -2,7 +2,6 @@
 
 #include "analysis/connectivity_table_model.h"
 #include "chart/chart_file.h"
-#include "studies/calibration.h"
 
 namespace veltmoor {
 
@@ -46,9 +45,6 @@ nlohmann::json MeasuresToJson(const Simulation& sim) {
   }
   out["ValueList"] = std::move(values);
   out["MeanLength"] = TableFilled(sim) ? nlohmann::json(world.MeanLength) : nlohmann::json();
-  // Share of developed fine cells at the last classification, for calibration targets.
-  const std::optional<double> developed = ReadMeasure(sim, "DevelopedShare");
-  out["DevelopedShare"] = developed ? nlohmann::json(*developed) : nlohmann::json();
   out["Nodes"] = NodesJson(sim);
   out["ClusterSizes"] = world.ClusterSizes;
   nlohmann::json charts = nlohmann::json::object();

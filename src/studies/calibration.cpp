@@ -158,7 +158,9 @@ std::vector<TargetValue> ReadTarget(const json& target, const std::vector<std::s
       const std::optional<double> value = MeasureFromJson(target, measure);
       if (!value) {
         throw CalibrationInputError("the target measures.json has no number for " + measure +
-                                    " (was the run analysed?)");
+                                    (measure == kDevelopedShare
+                                         ? " (give it in a target of name -> value)"
+                                         : " (was the run analysed?)"));
       }
       values.push_back({measure, *value, 1.0});
       continue;

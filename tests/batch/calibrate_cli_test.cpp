@@ -25,7 +25,7 @@ std::string ReadFile(const fs::path& path) {
 // 100 steps on a 300 x 300 area: towns of about 25 nodes, a run in a few hundredths of a
 // second, and still a clear response of the measures to the centripetal scale A.
 const std::string kWorld = " --field-type boom --width 300 --height 300 --steps 100";
-const std::string kMeasures = " --measures DevelopedShare,MeanLength,NodeCount,lbl_grOne";
+const std::string kMeasures = " --measures MeanLength,NodeCount,lbl_grOne";
 
 class CalibrateCliTest : public ::testing::Test {
  protected:
@@ -87,7 +87,7 @@ TEST_F(CalibrateCliTest, RecoversTheSettingsOfAKnownTown) {
 
   const std::string runs = ReadFile(dir_ / "cal/runs.csv");
   EXPECT_EQ(runs.rfind("stage,point,replicate,run,seed,E_peScale,end,steps,developed,"
-                       "DevelopedShare,MeanLength,NodeCount,lbl_grOne\n",
+                       "MeanLength,NodeCount,lbl_grOne\n",
                        0),
             0u);
   EXPECT_EQ(std::count(runs.begin(), runs.end(), '\n'), 1 + 48);
