@@ -3,8 +3,11 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 SANITIZE_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 10
 
-.PHONY: all deps configure build run screenshot test test-fast test-asan bench format format-check clean
+.PHONY: all deps configure build run screenshot test test-fast test-asan test-fuzz \
+	test-sanitizers test-asan-ui test-tsan bench format format-check clean update-golden mutation
 
 all: build
 
@@ -32,13 +35,24 @@ run: build
 screenshot: build
 	@xvfb-run -a -s "-screen 0 1600x1000x24" $(BUILD)/src/veltmoor-screenshot docs/screenshot.png 300 4
 
-# Unit and integration tests, then the same tests under AddressSanitizer and UBSan.
+# Unit and integration tests, then the core and batch tests under AddressSanitizer and
+# UBSan, then a short fuzz run. The slower sanitizer runs are in test-sanitizers.
 test: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory test-asan
+	@$(MAKE) --no-print-directory test-fuzz
 
 test-fast: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# Rewrites the pinned seeded outputs in tests/golden/ after a deliberate change of results.
+update-golden: build
+	@scripts/update-golden $(BUILD)/src/veltmoor-batch
+
+# Mutation check: one-line faults from tests/mutation/mutants.txt, each built in a scratch
+# copy (build-mutation/) and run against the fast tests. Slow; not part of make test.
+mutation: deps
+	@python3 tests/mutation/mutate.py --jobs $(JOBS)
 
 test-asan: deps
 	@cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVELTMOOR_SANITIZE=ON \
@@ -48,6 +62,34 @@ test-asan: deps
 	  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 	  ctest --output-on-failure -j $(JOBS)
+
+# libFuzzer (clang-14) on the readers of hostile input, FUZZ_SECONDS per target, from the
+# seed corpus in tests/fuzz/corpus/.
+test-fuzz: deps
+	@cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=Debug \
+	  -DVELTMOOR_BUILD_FUZZ=ON -DVELTMOOR_BUILD_GUI=OFF -DBUILD_TESTING=OFF >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target veltmoor_fuzz
+	@tests/fuzz/run-fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# Two more full builds: every test, the desktop program's included (offscreen), under
+# ASan/UBSan; and the threaded path search under ThreadSanitizer.
+test-sanitizers: test-asan-ui test-tsan
+
+test-asan-ui: deps
+	@cmake -S . -B build-asan-ui -DCMAKE_BUILD_TYPE=Debug -DVELTMOOR_SANITIZE=ON >/dev/null
+	@cmake --build build-asan-ui -j $(JOBS)
+	@cd build-asan-ui && QT_QPA_PLATFORM=offscreen \
+	  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
+	  ctest --output-on-failure -j $(JOBS)
+
+# Only the programs whose tests run the path search on several threads.
+test-tsan: deps
+	@cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELTMOOR_TSAN=ON \
+	  -DVELTMOOR_BUILD_GUI=OFF >/dev/null
+	@cmake --build build-tsan -j $(JOBS) --target veltmoor_analysis_tests veltmoor_studies_tests
+	@TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/veltmoor_analysis_tests --gtest_brief=1
+	@TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/veltmoor_studies_tests --gtest_brief=1
 
 bench: deps
 	@cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DVELTMOOR_BUILD_BENCH=ON \
@@ -62,4 +104,4 @@ format-check:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
 clean:
-	@rm -rf $(BUILD) $(SANITIZE_BUILD) build-bench
+	@rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD) build-asan-ui build-tsan build-bench

@@ -40,7 +40,7 @@ NodeMeasures MeasureRows(Simulation& sim, int node_count, long long radius) {
       }
     }
     total += sum;
-    const double ml = RoundTo2(static_cast<double>(sum) / node_count);
+    const double ml = RoundQuotientTo2(static_cast<long double>(sum), node_count);
     mean_length += ml;
     measures.ml[static_cast<std::size_t>(i)] = ml;
     measures.loc[static_cast<std::size_t>(i)] = loc;
@@ -48,7 +48,7 @@ NodeMeasures MeasureRows(Simulation& sim, int node_count, long long radius) {
   }
   // The mean of the rounded row values; an empty network has no paths and mean length 0.
   if (node_count > 0) {
-    mean_length = RoundTo2(mean_length / node_count);
+    mean_length = RoundQuotientTo2(mean_length, node_count);
   }
   sim.world.MeanLength = mean_length;
   table.SetTotals(total, mean_length);
@@ -95,7 +95,8 @@ void ScaleAndColourNodes(Simulation& sim, std::vector<double>& values) {
   for (std::size_t i = 0; i < count; ++i) {
     double& v = values[i];
     if (max > min) {
-      const double a = RoundTo2((v - min) / (max - min));
+      const double a =
+          RoundQuotientTo2(static_cast<long double>(v) - min, static_cast<long double>(max) - min);
       // With the local measure a high value goes to the bottom of the gradient; with ML a
       // short mean path does.
       v = std::pow(local ? a : 1.0 - a, k);

@@ -10,10 +10,11 @@
 namespace veltmoor {
 
 // The value rounded to two decimals in the shortest general form: 0.875 -> "0,87".
-std::string ShownValue(double value);
+std::string ShownValue(long double value);
 
-// Recomputes the correlation series and returns the square of its r as a 32-bit float. A
-// series without points (nothing to correlate) gives 0.
+// Recomputes the correlation series and returns the square of its r as a 32-bit float.
+// Without points to correlate it gives 0; points whose r is undefined (one point, no spread
+// in x or y) give 1.
 float SquaredCorrelation(chart::Series& correlation);
 
 }  // namespace veltmoor

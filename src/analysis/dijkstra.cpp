@@ -18,7 +18,7 @@ namespace {
 
 void ReportProgress(const Simulation& sim, int source, int node_count) {
   if (sim.PathProgress) {
-    sim.PathProgress(RoundToInt(100.0 * source / node_count));
+    sim.PathProgress(RoundToInt(static_cast<long double>(source) / node_count * 100));
   }
 }
 

@@ -359,8 +359,8 @@ std::optional<FineCellPosition> CentreOfGravity(const World& world) {
   if (cells == 0) {
     return std::nullopt;
   }
-  return FineCellPosition{RoundToInt(static_cast<double>(static_cast<Real>(columns) / cells)),
-                          RoundToInt(static_cast<double>(static_cast<Real>(rows) / cells))};
+  return FineCellPosition{RoundToInt(static_cast<Real>(columns) / cells),
+                          RoundToInt(static_cast<Real>(rows) / cells)};
 }
 
 void RadialAnalysis(Simulation& sim) {

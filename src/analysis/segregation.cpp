@@ -6,6 +6,7 @@
 
 #include "analysis/analysis_values.h"
 #include "analysis/cluster.h"
+#include "simulation/numbers.h"
 #include "simulation/potential_field.h"
 
 namespace veltmoor {
@@ -61,18 +62,14 @@ SegregationResult ComputeSegregation(const World& world, const TDreierArray& cou
   return result;
 }
 
-std::string Shown(Real value) {
-  return ShownValue(static_cast<double>(value));
-}
-
 void WriteSegregation(Simulation& sim, const SegregationResult& result) {
   TextGrid& grid = sim.DissimiGrid;
   grid.SetCell(1, 1, "0");
-  grid.SetCell(2, 1, Shown(result.Diss));
+  grid.SetCell(2, 1, ShownValue(result.Diss));
   grid.SetCell(2, 2, "0");
-  grid.SetCell(1, 3, Shown(result.Seg[0]));
-  grid.SetCell(2, 3, Shown(result.Seg[1]));
-  sim.valueList.SetValue("IS_developed_cells", Shown(result.Seg[1]));
+  grid.SetCell(1, 3, ShownValue(result.Seg[0]));
+  grid.SetCell(2, 3, ShownValue(result.Seg[1]));
+  sim.valueList.SetValue("IS_developed_cells", ShownValue(result.Seg[1]));
   sim.charts.GetSeries("ser_IS").Add(static_cast<double>(sim.world.TimeStep),
                                      static_cast<double>(result.Seg[1]));
 }
@@ -114,7 +111,7 @@ std::vector<int> TileBounds(int lineCount, int n) {
   const Real width = static_cast<Real>(lineCount - 1) / n;
   for (int k = 0; k <= n; ++k) {
     // Rounded in extended precision: a bound such as 18.5 must meet the tie rule exactly.
-    bounds[static_cast<std::size_t>(k)] = static_cast<int>(std::nearbyint(width * k));
+    bounds[static_cast<std::size_t>(k)] = RoundToInt(width * k);
     if (k < n) {
       --bounds[static_cast<std::size_t>(k)];
     }

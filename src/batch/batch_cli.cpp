@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "batch/study_command.h"
 #include "batch/world_json.h"
 #include "io/atomic_file.h"
+#include "io/output_unit.h"
 #include "render/composite.h"
 #include "simulation/numbers.h"
 #include "simulation/run_control.h"
@@ -39,16 +41,18 @@ std::string PngBytes(const QImage& image) {
   return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
-// Everything a command writes, gathered in memory first so a failure part-way leaves the
-// output folder as it was.
+namespace fs = std::filesystem;
+
+// Everything a command writes goes into its output unit, which replaces the output folder
+// as a whole.
 class OutputSet {
  public:
   void Add(std::string name, std::string content) {
     files_.emplace_back(std::move(name), std::move(content));
   }
-  void WriteTo(const std::string& folder) const {
+  void WriteTo(const fs::path& folder) const {
     for (const auto& [name, content] : files_) {
-      WriteFileAtomically((std::filesystem::path(folder) / name).string(), content);
+      WriteFileAtomically((folder / name).string(), content);
     }
   }
 
@@ -56,15 +60,30 @@ class OutputSet {
   std::vector<std::pair<std::string, std::string>> files_;
 };
 
+const CLI::Validator kFolderName(
+    [](const std::string& text) {
+      return text.empty() ? std::string("an output folder needs a name") : std::string();
+    },
+    "FOLDER");
+
 void AddWorldOptions(CLI::App& command, WorldOptions& options) {
   command.add_option("--width", options.width, "drawing area width in pixels")
       ->check(CLI::Range(1, 20000));
   command.add_option("--height", options.height, "drawing area height in pixels")
       ->check(CLI::Range(1, 20000));
-  command.add_option("--seed", options.seed, "fixed random seed for a reproducible run");
+  command.add_option_function<std::string>(
+      "--seed",
+      [&options](const std::string& text) {
+        try {
+          options.seed = ParseSeed(text);
+        } catch (const UsageError& e) {
+          throw CLI::ValidationError(e.what());
+        }
+      },
+      "fixed random seed (0 .. 2^64-1) for a reproducible run");
   command.add_option("--set", options.sets, "NAME=VALUE: a setting of the simulation window")
       ->allow_extra_args(false);
-  command.add_option("--out", options.out, "output folder")->required();
+  command.add_option("--out", options.out, "output folder")->required()->check(kFolderName);
 }
 
 void AddMapOptions(CLI::App& command, WorldOptions& options) {
@@ -82,10 +101,13 @@ void AddWorldOutputs(const BatchSimulation& batch, const WorldOptions& options,
 
 int RunSetup(const WorldOptions& options) {
   BatchSimulation batch(options);
+  CheckWorldFits(*batch.sim);
+  OutputUnit unit(options.out, BatchOutputNames());
   NewSetup(*batch.sim);
   OutputSet outputs;
   AddWorldOutputs(batch, options, outputs);
-  outputs.WriteTo(options.out);
+  outputs.WriteTo(unit.Staging());
+  unit.Commit();
   return 0;
 }
 
@@ -128,10 +150,51 @@ void Analyse(Simulation& sim, std::ostream& err) {
   bar.Update(1.0);
 }
 
+// Where --table goes. Inside the output folder it is one more file of the unit; elsewhere
+// it is written once the unit is in place, to a place checked before the run.
+struct TableTarget {
+  fs::path in_unit;  // relative to the output folder
+  fs::path outside;
+};
+
+// Whether `path` is `folder` or lies inside it (both absolute and normal).
+bool IsWithin(const fs::path& path, const fs::path& folder) {
+  const fs::path relative = path.lexically_relative(folder);
+  return !relative.empty() && *relative.begin() != "..";
+}
+
+TableTarget PlaceTable(const std::string& table, const std::string& out) {
+  if (table.empty()) {
+    return {};
+  }
+  const fs::path target = OutputFolderPath(table);
+  const fs::path folder = OutputFolderPath(out);
+  if (IsWithin(folder, target)) {
+    throw UsageError("--table '" + table + "' is the output folder or holds it");
+  }
+  if (!IsWithin(target, folder)) {
+    CheckWritableFile(target, "--table '" + table + "'");
+    return {{}, target};
+  }
+  const fs::path relative = target.lexically_relative(folder);
+  if (BatchOutputNames().count(relative.begin()->string()) != 0) {
+    throw UsageError("--table '" + table + "' is one of the run's own outputs ('" +
+                     relative.begin()->string() + "'); name another file");
+  }
+  return {relative, {}};
+}
+
 int RunRun(const RunOptions& options, std::ostream& err) {
   BatchSimulation batch(options.world);
   batch.settings.SetChecked(kFieldTypeButtons.at(options.field_type), true);
   Simulation& sim = *batch.sim;
+  CheckWorldFits(sim);
+  const TableTarget table = PlaceTable(options.table_csv, options.world.out);
+  std::set<std::string> owned = BatchOutputNames();
+  if (!table.in_unit.empty()) {
+    owned.insert(table.in_unit.begin()->string());
+  }
+  OutputUnit unit(options.world.out, owned);
   NewSetup(sim);
   StartRun(sim);
   ProgressBar bar(err, StderrIsTerminal(), "run");
@@ -147,10 +210,14 @@ int RunRun(const RunOptions& options, std::ostream& err) {
   OutputSet outputs;
   AddWorldOutputs(batch, options.world, outputs);
   outputs.Add("measures.json", MeasuresToJson(sim).dump() + "\n");
-  outputs.WriteTo(options.world.out);
-  if (!options.table_csv.empty()) {
-    WriteFileAtomically(options.table_csv,
-                        [&sim](std::ostream& out) { WriteConnectivityTableCsv(sim, out); });
+  outputs.WriteTo(unit.Staging());
+  const auto write_table = [&sim](std::ostream& out) { WriteConnectivityTableCsv(sim, out); };
+  if (!table.in_unit.empty()) {
+    WriteFileAtomically((unit.Staging() / table.in_unit).string(), write_table);
+  }
+  unit.Commit();
+  if (!table.outside.empty()) {
+    WriteFileAtomically(table.outside.string(), write_table);
   }
   return 0;
 }
@@ -254,7 +321,7 @@ int RunBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
   MergeOptions merge_options;
   CLI::App* merge = app.add_subcommand(
       "merge", "merge the parts of a study or of a calibration stage run with --shard");
-  merge->add_option("out", merge_options.out, "output folder")->required();
+  merge->add_option("out", merge_options.out, "output folder")->required()->check(kFolderName);
   merge->add_option("parts", merge_options.parts, "the --out folders of every shard")->required();
 
   CalibrateCommandOptions calibrate_options;
@@ -301,6 +368,12 @@ int RunBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
     err << "veltmoor-batch: " << e.what() << "\n";
     return 2;
   } catch (const ConversionError& e) {
+    err << "veltmoor-batch: " << e.what() << "\n";
+    return 2;
+  } catch (const OutputFolderError& e) {
+    err << "veltmoor-batch: " << e.what() << "\n";
+    return 2;
+  } catch (const WorldSizeError& e) {
     err << "veltmoor-batch: " << e.what() << "\n";
     return 2;
   } catch (const std::exception& e) {

@@ -1,5 +1,9 @@
 #include "batch/batch_options.h"
 
+#include <charconv>
+#include <cmath>
+#include <limits>
+
 #include "simulation/numbers.h"
 
 namespace veltmoor {
@@ -21,7 +25,13 @@ bool HoldsDecimal(const SettingDef& def) {
 
 void CheckValue(const SettingDef& def, const std::string& value) {
   if (HoldsDecimal(def)) {
-    ParseDecimal(value);  // throws the conversion error naming the text
+    const double number = ParseDecimal(value);  // throws the conversion error naming the text
+    // The behaviour keeps weights and scales in 32-bit floats; beyond their range a value
+    // becomes infinite and the run silently dies.
+    if (std::fabs(number) > static_cast<double>(std::numeric_limits<float>::max())) {
+      throw UsageError(def.name + ": '" + value +
+                       "' is beyond the range of the control (at most 3.4e38 either side of 0)");
+    }
     return;
   }
   if (def.kind == ControlKind::SpinEdit || def.kind == ControlKind::TrackBar) {
@@ -34,6 +44,24 @@ void CheckValue(const SettingDef& def, const std::string& value) {
 }
 
 }  // namespace
+
+const std::set<std::string>& BatchOutputNames() {
+  static const std::set<std::string> names = {"map.png",   "world.json", "measures.json",
+                                              "study.csv", "study.tee",  "part.json",
+                                              "data",      "pictures"};
+  return names;
+}
+
+std::uint64_t ParseSeed(const std::string& text) {
+  std::uint64_t seed = 0;
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, seed);
+  if (text.empty() || text[0] == '+' || ec != std::errc() || ptr != end) {
+    throw UsageError("--seed: '" + text + "' is not a whole number in 0.." +
+                     std::to_string(std::numeric_limits<std::uint64_t>::max()));
+  }
+  return seed;
+}
 
 void ApplySettingOverrides(MapSettings& settings, const std::vector<std::string>& sets) {
   for (const std::string& pair : sets) {
@@ -51,9 +79,10 @@ void ApplySettingOverrides(MapSettings& settings, const std::vector<std::string>
       CheckValue(*def, value);
       settings.Set(name, value);
     } catch (const ConversionError& e) {
-      throw UsageError(e.what());
+      throw UsageError(name + ": " + e.what());
     } catch (const std::invalid_argument& e) {
-      throw UsageError(e.what());
+      const std::string message = e.what();
+      throw UsageError(message.find(name) == std::string::npos ? name + ": " + message : message);
     }
   }
 }

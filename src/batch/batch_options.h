@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -26,9 +27,18 @@ struct WorldOptions {
   std::string out;
 };
 
+// The names veltmoor-batch writes into an output folder, by any command: an existing --out
+// that holds anything else is not the program's to replace.
+const std::set<std::string>& BatchOutputNames();
+
+// --seed: a whole number in 0 .. 2^64-1 written as plain digits; anything else (a sign, an
+// exponent, a number that would wrap) raises UsageError rather than becoming another seed.
+std::uint64_t ParseSeed(const std::string& text);
+
 // Applies NAME=VALUE overrides. Unknown names, malformed pairs and values the control
 // could not hold raise UsageError (a decimal that does not parse gives the conversion
-// error's own message), so a run never starts on settings it would fail on later.
+// error's own message), so a run never starts on settings it would fail on later. Every
+// message starts with the setting's name.
 void ApplySettingOverrides(MapSettings& settings, const std::vector<std::string>& sets);
 
 }  // namespace veltmoor

@@ -4,6 +4,7 @@
 #include <QImage>
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -14,6 +15,7 @@
 #include "analysis/fractal.h"
 #include "chart/chart_file.h"
 #include "io/atomic_file.h"
+#include "io/output_unit.h"
 #include "render/chart_image.h"
 #include "simulation/numbers.h"
 #include "simulation/run_control.h"
@@ -31,12 +33,24 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-constexpr const char* kFormat = "veltmoor calibration 1";
-constexpr const char* kPartFormat = "veltmoor calibration part 1";
+constexpr const char* kCalibrationFormat = "veltmoor calibration 1";
+constexpr const char* kCalibrationPartFormat = "veltmoor calibration part 1";
 constexpr const char* kStateFile = "calibration.json";
-constexpr const char* kPartFile = "part.json";
+constexpr const char* kCalibrationPart = "part.json";
 constexpr int kChartWidth = 720;
 constexpr int kChartHeight = 480;
+
+json ReadJsonFile(const fs::path& path) {
+  std::ifstream in(path);
+  if (!in) {
+    throw UsageError("'" + path.string() + "' is missing or unreadable");
+  }
+  try {
+    return json::parse(in);
+  } catch (const json::exception& e) {
+    throw UsageError("'" + path.string() + "' is not JSON: " + e.what());
+  }
+}
 
 // ---------------------------------------------------------------------------------------
 // The command line, checked.
@@ -499,14 +513,16 @@ struct Outputs {
   std::vector<std::pair<std::string, std::string>> files;
   std::vector<std::pair<std::string, std::unique_ptr<chart::Chart>>> charts;
 
-  void WriteTo(const fs::path& folder) const {
-    fs::create_directories(folder);
+  // Into the unit's staging folder; the unit swaps it in as a whole.
+  void WriteTo(OutputUnit& unit) const {
+    const fs::path& folder = unit.Staging();
     for (const auto& [name, content] : files) {
       WriteFileAtomically((folder / name).string(), content);
     }
     for (const auto& [name, chart] : charts) {
       chart::SaveChartFile(*chart, (folder / name).string());
     }
+    unit.Commit();
   }
 };
 
@@ -525,7 +541,7 @@ Outputs WholeOutputs(const Calibration& c, std::vector<CalibrationRun> runs,
     out.files.emplace_back(base + ".png", PngBytes(PaintChart(*chart, kChartWidth, kChartHeight)));
     out.charts.emplace_back(base + ".tee", std::move(chart));
   }
-  const json state = {{"Format", kFormat},
+  const json state = {{"Format", kCalibrationFormat},
                       {"Calibration", c.manifest},
                       {"StagesDone", stages_done},
                       {"Runs", RunsToJson(runs)}};
@@ -533,11 +549,23 @@ Outputs WholeOutputs(const Calibration& c, std::vector<CalibrationRun> runs,
   return out;
 }
 
+// What a calibration may replace in an existing output folder.
+std::set<std::string> CalibrationOutputNames(const CalibrationDesign& design) {
+  std::set<std::string> names = BatchOutputNames();
+  names.insert({"runs.csv", "points.csv", "best.json", kStateFile});
+  for (const VariedSetting& setting : design.settings) {
+    names.insert("distance_" + setting.name + ".tee");
+    names.insert("distance_" + setting.name + ".png");
+  }
+  return names;
+}
+
 // Writes a whole result; 1 when no point could be judged.
 int WriteWhole(const Calibration& c, const std::vector<CalibrationRun>& runs,
-               std::uint64_t stages_done, const fs::path& folder, std::ostream& err) {
+               std::uint64_t stages_done, OutputUnit& unit, std::ostream& err) {
+  const fs::path folder = unit.Folder();
   const CalibrationSummary summary = Summarise(c.design, runs);
-  WholeOutputs(c, runs, stages_done, summary).WriteTo(folder);
+  WholeOutputs(c, runs, stages_done, summary).WriteTo(unit);
   if (!summary.best) {
     err << "veltmoor-batch: no point had all its runs reach the target's size with every "
            "measure; see runs.csv\n";
@@ -576,8 +604,9 @@ Earlier ReadPrevious(const Calibration& c, const std::string& folder) {
   }
   const fs::path path = fs::path(folder) / kStateFile;
   const json state = ReadJsonFile(path);
-  if (!state.is_object() || state.value("Format", "") != kFormat || !state.contains("Runs") ||
-      !state.contains("StagesDone") || !state["StagesDone"].is_number_unsigned()) {
+  if (!state.is_object() || state.value("Format", "") != kCalibrationFormat ||
+      !state.contains("Runs") || !state.contains("StagesDone") ||
+      !state["StagesDone"].is_number_unsigned()) {
     throw UsageError("'" + path.string() + "' is not the output of a calibration");
   }
   if (state.value("Calibration", json()) != c.manifest) {
@@ -604,7 +633,8 @@ int RunCalibration(const CalibrateOptions& options, std::ostream& err) {
   const Calibration c = FromManifest(BuildManifest(options));
   const std::optional<Shard> shard = ParseShard(options.shard);
   Earlier earlier = ReadPrevious(c, options.previous);
-  const fs::path out = options.world.out;
+  // A folder the program may not replace is refused before the first run.
+  OutputUnit unit(options.world.out, CalibrationOutputNames(c.design));
   std::vector<CalibrationRun> runs = std::move(earlier.runs);
   const std::vector<CalibrationRun> previous = runs;
   const std::uint64_t first = earlier.stages_done;
@@ -628,27 +658,30 @@ int RunCalibration(const CalibrateOptions& options, std::ostream& err) {
     }
   }
   if (!shard) {
-    return WriteWhole(c, runs, end, out, err);
+    return WriteWhole(c, runs, end, unit, err);
   }
   const std::vector<CalibrationRun> own(runs.begin() + static_cast<std::ptrdiff_t>(previous.size()),
                                         runs.end());
-  const json part = {
-      {"Format", kPartFormat},    {"Calibration", c.manifest},  {"Stage", first},
-      {"Shard", shard->Number()}, {"ShardCount", shard->count}, {"Previous", RunsToJson(previous)},
-      {"Runs", RunsToJson(own)}};
-  fs::create_directories(out);
-  WriteFileAtomically((out / kPartFile).string(), part.dump(1) + "\n");
+  const json part = {{"Format", kCalibrationPartFormat},
+                     {"Calibration", c.manifest},
+                     {"Stage", first},
+                     {"Shard", shard->Number()},
+                     {"ShardCount", shard->count},
+                     {"Previous", RunsToJson(previous)},
+                     {"Runs", RunsToJson(own)}};
+  WriteFileAtomically((unit.Staging() / kCalibrationPart).string(), part.dump(1) + "\n");
+  unit.Commit();
   return 0;
 }
 
 bool IsCalibrationPart(const std::string& folder) {
-  const fs::path path = fs::path(folder) / kPartFile;
+  const fs::path path = fs::path(folder) / kCalibrationPart;
   if (!fs::exists(path)) {
     return false;
   }
   try {
     const json part = ReadJsonFile(path);
-    return part.is_object() && part.value("Format", "") == kPartFormat;
+    return part.is_object() && part.value("Format", "") == kCalibrationPartFormat;
   } catch (const UsageError&) {
     return false;
   }
@@ -662,14 +695,14 @@ int RunCalibrationMerge(const MergeOptions& options, std::ostream& err) {
   };
   std::vector<Part> parts;
   for (const std::string& folder : options.parts) {
-    const json part = ReadJsonFile(fs::path(folder) / kPartFile);
-    const bool well_formed = part.is_object() && part.value("Format", "") == kPartFormat &&
-                             part.contains("Calibration") && part.contains("Stage") &&
-                             part["Stage"].is_number_unsigned() && part.contains("Shard") &&
-                             part["Shard"].is_number_unsigned() && part.contains("ShardCount") &&
-                             part["ShardCount"].is_number_unsigned() && part["Shard"] >= 1 &&
-                             part["Shard"] <= part["ShardCount"] && part.contains("Previous") &&
-                             part.contains("Runs");
+    const json part = ReadJsonFile(fs::path(folder) / kCalibrationPart);
+    const bool well_formed =
+        part.is_object() && part.value("Format", "") == kCalibrationPartFormat &&
+        part.contains("Calibration") && part.contains("Stage") &&
+        part["Stage"].is_number_unsigned() && part.contains("Shard") &&
+        part["Shard"].is_number_unsigned() && part.contains("ShardCount") &&
+        part["ShardCount"].is_number_unsigned() && part["Shard"] >= 1 &&
+        part["Shard"] <= part["ShardCount"] && part.contains("Previous") && part.contains("Runs");
     if (!well_formed) {
       throw UsageError("'" + folder + "' is not a part written by calibrate --shard");
     }
@@ -718,7 +751,9 @@ int RunCalibrationMerge(const MergeOptions& options, std::ostream& err) {
   if (runs.size() != (stage + 1) * RunsPerStage(c.design)) {
     throw UsageError("the parts lack runs of stage " + std::to_string(stage));
   }
-  return WriteWhole(c, runs, stage + 1, options.out, err);
+  CheckOutsideParts(options.out, options.parts);
+  OutputUnit unit(options.out, CalibrationOutputNames(c.design));
+  return WriteWhole(c, runs, stage + 1, unit, err);
 }
 
 }  // namespace veltmoor

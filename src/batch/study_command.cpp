@@ -13,9 +13,12 @@
 #include <sstream>
 
 #include "batch/progress_bar.h"
+#include "batch/study_part.h"
 #include "chart/chart_file.h"
 #include "display/null_canvas.h"
 #include "io/atomic_file.h"
+#include "io/file_names.h"
+#include "io/output_unit.h"
 #include "render/composite.h"
 #include "render/qt_canvas.h"
 #include "simulation/numbers.h"
@@ -35,10 +38,7 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-constexpr const char* kPartFile = "part.json";
-constexpr const char* kCsvFile = "study.csv";
 constexpr const char* kChartFile = "study.tee";
-constexpr const char* kPartFormat = "veltmoor study part 1";
 
 // ---------------------------------------------------------------------------------------
 // The four studies as the command line names them.
@@ -299,9 +299,10 @@ class StudySession {
   std::unique_ptr<Study> study;
 };
 
-void WriteCsv(const fs::path& path, const std::vector<Measurement>& records) {
-  WriteFileAtomically(path.string(),
-                      [&records](std::ostream& out) { WriteMeasurementsCsv(out, records); });
+std::string CsvText(const std::vector<Measurement>& records) {
+  std::ostringstream text;
+  WriteMeasurementsCsv(text, records);
+  return text.str();
 }
 
 // The study stops itself on a file it cannot write; that is a failure of the command.
@@ -313,16 +314,28 @@ int ReportStop(Study& study, std::ostream& err) {
   return 1;
 }
 
+// A bar on a terminal; in a log (a cluster job, a pipe) a line per finished run instead.
 void RunToEnd(Study& study, std::uint64_t planned, const std::optional<Shard>& shard,
               const std::string& label, std::ostream& err) {
   const std::uint64_t mine = shard ? ShardRunsBefore(planned, *shard) : planned;
-  ProgressBar bar(err, StderrIsTerminal(), label + " (" + std::to_string(mine) + " runs)");
+  const bool terminal = StderrIsTerminal();
+  ProgressBar bar(err, terminal, label + " (" + std::to_string(mine) + " runs)");
+  std::uint64_t reported = 0;
+  const auto Report = [&](std::uint64_t done) {
+    for (; !terminal && reported < done; ++reported) {
+      err << label << ": run " << reported + 1 << " of " << mine << " finished\n" << std::flush;
+    }
+  };
   study.Start();
   while (study.Running()) {
     study.Tick();
     const std::uint64_t done =
         shard ? ShardRunsBefore(study.CurrentRun(), *shard) : study.CurrentRun();
     bar.Update(mine == 0 ? 1.0 : static_cast<double>(done) / static_cast<double>(mine));
+    Report(std::min(done, mine));
+  }
+  if (study.Message().empty()) {
+    Report(mine);  // the last run ends with the study
   }
   bar.Finish();
 }
@@ -347,6 +360,12 @@ json PartManifest(const StudyKind& kind, const StudySession& session, const Worl
   return manifest;
 }
 
+void AddRecordsToManifest(json& manifest, const std::string& csv,
+                          const std::vector<Measurement>& records) {
+  manifest["Records"] = records.size();
+  manifest["RecordsSha256"] = Sha256(csv);
+}
+
 // The study's own chart file under data/ holds only this shard's points; the merge writes
 // the real one.
 void RemovePartialDataFile(StudySession& session) {
@@ -358,131 +377,37 @@ void RemovePartialDataFile(StudySession& session) {
   }
 }
 
-// ---------------------------------------------------------------------------------------
-// Reading the parts of a split study.
-
-struct Part {
-  fs::path folder;
-  json manifest;
-  std::vector<Measurement> records;
-};
+// A study's texts from a manifest, checked as --study-set checks them.
+SettingTexts CheckedTexts(const json& object, const SettingsRegistry& registry,
+                          const std::string& manifest_name) {
+  try {
+    SettingTexts texts = TextsFromJson(object, registry);
+    MapSettings check(registry);
+    ApplySettingOverrides(check, AsOverrides(texts));
+    return texts;
+  } catch (const UsageError& e) {
+    throw UsageError(manifest_name + ": " + e.what());
+  }
+}
 
 }  // namespace
 
-json ReadJsonFile(const fs::path& path) {
-  std::ifstream in(path);
-  if (!in) {
-    throw UsageError("'" + path.string() + "' is missing or unreadable");
-  }
-  try {
-    return json::parse(in);
-  } catch (const json::exception& e) {
-    throw UsageError("'" + path.string() + "' is not JSON: " + e.what());
+// The merge's output folder replaces what is there, so it may be no part, and neither hold
+// nor lie inside one.
+void CheckOutsideParts(const std::string& out, const std::vector<std::string>& parts) {
+  const fs::path folder = OutputFolderPath(out);
+  for (const std::string& part : parts) {
+    const fs::path part_folder = OutputFolderPath(part);
+    const fs::path up = folder.lexically_relative(part_folder);
+    const fs::path down = part_folder.lexically_relative(folder);
+    if ((!up.empty() && *up.begin() != "..") || (!down.empty() && *down.begin() != "..")) {
+      throw UsageError("the merge's output folder '" + out + "' would replace the part '" + part +
+                       "'; write the merged study to another folder");
+    }
   }
 }
 
 namespace {
-
-Part ReadPart(const fs::path& folder) {
-  if (!fs::is_directory(folder)) {
-    throw UsageError("'" + folder.string() + "' is not a folder written by study --shard");
-  }
-  if (!fs::exists(folder / kPartFile)) {
-    throw UsageError("'" + folder.string() + "' has no " + kPartFile +
-                     ": it is not the output of study --shard K/N");
-  }
-  Part part{folder, ReadJsonFile(folder / kPartFile), {}};
-  const json& m = part.manifest;
-  const bool well_formed =
-      m.is_object() && m.value("Format", "") == kPartFormat && m.contains("Study") &&
-      m["Study"].is_string() && m.contains("StudySettings") && m["StudySettings"].is_object() &&
-      m.contains("Settings") && m["Settings"].is_object() && m.contains("Width") &&
-      m["Width"].is_number_integer() && m["Width"] >= 1 && m.contains("Height") &&
-      m["Height"].is_number_integer() && m["Height"] >= 1 && m.contains("Seed") &&
-      (m["Seed"].is_null() || m["Seed"].is_number_unsigned()) && m.contains("Shard") &&
-      m["Shard"].is_number_unsigned() && m.contains("ShardCount") &&
-      m["ShardCount"].is_number_unsigned() && m.contains("PlannedRuns") &&
-      m["PlannedRuns"].is_number_unsigned() && m["Shard"] >= 1 && m["Shard"] <= m["ShardCount"];
-  if (!well_formed) {
-    throw UsageError("'" + (folder / kPartFile).string() + "' is not a study part manifest");
-  }
-  std::ifstream csv(folder / kCsvFile);
-  if (!csv) {
-    throw UsageError("'" + (folder / kCsvFile).string() + "' is missing or unreadable");
-  }
-  try {
-    part.records = ReadMeasurementsCsv(csv);
-  } catch (const std::runtime_error& e) {
-    throw UsageError("'" + (folder / kCsvFile).string() + "': " + e.what());
-  }
-  return part;
-}
-
-// The first difference between two manifest entries, for a message a user can act on.
-std::string Difference(const json& a, const json& b) {
-  if (a.is_object() && b.is_object()) {
-    for (const auto& [name, value] : a.items()) {
-      if (!b.contains(name)) {
-        return name + " " + value.dump() + " / default";
-      }
-      if (b[name] != value) {
-        return name + " " + value.dump() + " / " + b[name].dump();
-      }
-    }
-    for (const auto& [name, value] : b.items()) {
-      if (!a.contains(name)) {
-        return name + " default / " + value.dump();
-      }
-    }
-  }
-  return a.dump() + " / " + b.dump();
-}
-
-// Every part must come from the same command line but for --shard and --out, and every
-// shard must be there once.
-void CheckPartsBelongTogether(const std::vector<Part>& parts) {
-  const Part& first = parts.front();
-  for (const Part& part : parts) {
-    for (const char* key : {"Study", "StudySettings", "Settings", "Width", "Height", "Seed",
-                            "ShardCount", "PlannedRuns"}) {
-      if (part.manifest[key] != first.manifest[key]) {
-        throw UsageError("'" + part.folder.string() + "' and '" + first.folder.string() +
-                         "' are not parts of the same study: " + key + " differs (" +
-                         Difference(part.manifest[key], first.manifest[key]) + ")");
-      }
-    }
-  }
-  const auto count = first.manifest["ShardCount"].get<std::uint64_t>();
-  std::map<std::uint64_t, const Part*> by_shard;
-  for (const Part& part : parts) {
-    const auto number = part.manifest["Shard"].get<std::uint64_t>();
-    const auto [it, added] = by_shard.emplace(number, &part);
-    if (!added) {
-      throw UsageError("shard " + std::to_string(number) + "/" + std::to_string(count) +
-                       " is given twice: '" + it->second->folder.string() + "' and '" +
-                       part.folder.string() + "'");
-    }
-  }
-  std::string missing;
-  for (std::uint64_t number = 1; number <= count; ++number) {
-    if (!by_shard.count(number)) {
-      missing += (missing.empty() ? "" : ", ") + std::to_string(number);
-    }
-  }
-  if (!missing.empty()) {
-    throw UsageError("the study has " + std::to_string(count) + " shards; missing: " + missing);
-  }
-  const auto planned = first.manifest["PlannedRuns"].get<std::uint64_t>();
-  for (const Part& part : parts) {
-    const Shard shard{part.manifest["Shard"].get<std::uint64_t>() - 1, count};
-    for (const Measurement& m : part.records) {
-      if (m.run >= planned || !InShard(m.run, shard.index, shard.count)) {
-        throw UsageError("'" + (part.folder / kCsvFile).string() + "' holds run " +
-                         std::to_string(m.run) + ", which is not a run of shard " + shard.Text());
-      }
-    }
-  }
-}
 
 void CopyPictures(const std::vector<Part>& parts, const fs::path& out) {
   for (const Part& part : parts) {
@@ -560,7 +485,14 @@ int RunStudy(const StudyOptions& options, std::ostream& err) {
     study_texts = AllTexts(study_settings, kind.registry());
   }
 
-  const fs::path out = options.world.out;
+  const std::string bad_name =
+      kind.name == "devpara" ? FileStemFault(study_settings.Text("E_bName")) : std::string();
+  if (!bad_name.empty()) {
+    throw UsageError("--study-set E_bName: the base name " + bad_name);
+  }
+
+  OutputUnit unit(options.world.out, BatchOutputNames());
+  const fs::path out = unit.Staging();
   StudySession session(kind, world, study_texts, out);
   Study& study = *session.study;
   const RunPlan plan = study.PlanRuns();
@@ -584,14 +516,16 @@ int RunStudy(const StudyOptions& options, std::ostream& err) {
     return code;
   }
   session.write_clock.Time([&] {
+    const std::string csv = CsvText(study.Measurements());
+    WriteFileAtomically((out / kCsvFile).string(), csv);
     if (shard) {
       RemovePartialDataFile(session);
-      WriteCsv(out / kCsvFile, study.Measurements());
+      AddRecordsToManifest(manifest, csv, study.Measurements());
       WriteFileAtomically((out / kPartFile).string(), manifest.dump(2) + "\n");
     } else {
-      WriteCsv(out / kCsvFile, study.Measurements());
       chart::SaveChartFile(study.StudyChart(), (out / kChartFile).string());
     }
+    unit.Commit();
   });
   if (options.timing) {
     const double total =
@@ -605,6 +539,7 @@ int RunStudy(const StudyOptions& options, std::ostream& err) {
 }
 
 int RunMerge(const MergeOptions& options, std::ostream& err) {
+  CheckOutsideParts(options.out, options.parts);
   std::vector<Part> parts;
   for (const std::string& folder : options.parts) {
     parts.push_back(ReadPart(folder));
@@ -619,16 +554,19 @@ int RunMerge(const MergeOptions& options, std::ostream& err) {
   if (!manifest["Seed"].is_null()) {
     world.seed = manifest["Seed"].get<std::uint64_t>();
   }
-  world.sets = AsOverrides(TextsFromJson(manifest["Settings"], SimulationSettings()));
+  const std::string manifest_name = (parts.front().folder / kPartFile).string();
+  world.sets = AsOverrides(CheckedTexts(manifest["Settings"], SimulationSettings(), manifest_name));
   world.picture = false;  // the pictures come from the parts
   SettingTexts study_texts;
   if (!kind.in_simulation_window) {
-    study_texts = TextsFromJson(manifest["StudySettings"], kind.registry());
+    study_texts = CheckedTexts(manifest["StudySettings"], kind.registry(), manifest_name);
   }
 
-  const fs::path out = options.out;
+  OutputUnit unit(options.out, BatchOutputNames());
+  const fs::path out = unit.Staging();
   StudySession session(kind, world, study_texts, out);
   Study& study = *session.study;
+  study.PlanRuns();  // refuses settings the study itself would refuse, the base name too
   // A new start with no run of its own sets the chart up as the study's start does.
   study.SetRunFilter([](std::uint64_t) { return false; });
   study.Start();
@@ -650,8 +588,9 @@ int RunMerge(const MergeOptions& options, std::ostream& err) {
     }
   }
   CopyPictures(parts, out);
-  WriteCsv(out / kCsvFile, study.Measurements());
+  WriteFileAtomically((out / kCsvFile).string(), CsvText(study.Measurements()));
   chart::SaveChartFile(study.StudyChart(), (out / kChartFile).string());
+  unit.Commit();
   return 0;
 }
 

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -85,8 +84,8 @@ struct Shard {
 std::optional<Shard> ParseShard(const std::string& text);
 // Runs of `shard` among the runs [0, runs).
 std::uint64_t ShardRunsBefore(std::uint64_t runs, const Shard& shard);
-
-// Throws UsageError naming the file when it is missing, unreadable or not JSON.
-nlohmann::json ReadJsonFile(const std::filesystem::path& path);
+// The merge's output folder replaces what is there, so it may be no part, and neither hold
+// nor lie inside one. Throws UsageError.
+void CheckOutsideParts(const std::string& out, const std::vector<std::string>& parts);
 
 }  // namespace veltmoor

@@ -87,16 +87,17 @@ PointList Trend(const PointList& source) {
   return {{lo, line(lo)}, {hi, line(hi)}};
 }
 
+// Pearson's r. With one point, or no spread in x or in y, r is undefined and the line has
+// no point: a reader sees that nothing was measured rather than a perfect correlation.
 PointList Correlation(const PointList& source) {
   if (source.empty()) {
     return {};
   }
   const Moments m = ComputeMoments(source);
-  Real r = 1;
-  if (m.n >= 2 && !m.x_constant && !m.y_constant) {
-    r = std::clamp<Real>(m.sxy / std::sqrt(m.sxx * m.syy), -1, 1);
+  if (m.n < 2 || m.x_constant || m.y_constant) {
+    return {};
   }
-  return FlatLine(source, r);
+  return FlatLine(source, std::clamp<Real>(m.sxy / std::sqrt(m.sxx * m.syy), -1, 1));
 }
 
 PointList StdDeviation(const PointList& source) {

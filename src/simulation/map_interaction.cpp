@@ -88,7 +88,7 @@ void Panel_PaintMouseUp(Simulation& sim, MouseButton button, int x, int y) {
     case MouseButton::Right:
       DevelopByHand(sim, *cell, x, y);
       break;
-    case MouseButton::Middle:
+    case MouseButton::Other:
       break;
   }
 }

@@ -6,7 +6,8 @@
 
 namespace veltmoor {
 
-enum class MouseButton { Left, Right, Middle };
+// Every button records the press; only left and right act on release.
+enum class MouseButton { Left, Right, Other };
 
 void Panel_PaintMouseDown(Simulation& sim, MouseButton button, int x, int y);
 void Panel_PaintMouseUp(Simulation& sim, MouseButton button, int x, int y);

@@ -23,17 +23,17 @@ std::string_view Trim(std::string_view text) {
 }
 }  // namespace
 
-double Round(double value) {
-  return std::nearbyint(value);
+double Round(long double value) {
+  return static_cast<double>(std::nearbyintl(value));
 }
 
-int RoundToInt(double value) {
-  return static_cast<int>(std::nearbyint(value));
+int RoundToInt(long double value) {
+  return static_cast<int>(std::nearbyintl(value));
 }
 
-double RoundToDecimals(double value, int decimals) {
+double RoundToDecimals(long double value, int decimals) {
   const double step = decimals == 2 ? 0.01 : decimals == 4 ? 0.0001 : std::pow(10.0, -decimals);
-  const long double quotient = static_cast<long double>(value) / static_cast<long double>(step);
+  const long double quotient = value / static_cast<long double>(step);
   return static_cast<double>(std::nearbyintl(quotient) * static_cast<long double>(step));
 }
 
@@ -107,7 +107,8 @@ double ParseDecimal(std::string_view text) {
   if (valid) {
     const char* begin = normalised.data();
     const char* end = begin + normalised.size();
-    if (*begin == '+') {
+    // from_chars reads no '+' of its own; a second sign after it ("+-1") is no number.
+    if (*begin == '+' && begin + 1 != end && begin[1] != '-') {
       ++begin;
     }
     const auto [ptr, ec] = std::from_chars(begin, end, value, std::chars_format::general);
@@ -124,7 +125,7 @@ long long ParseInteger(std::string_view text) {
   long long value = 0;
   const char* begin = trimmed.data();
   const char* end = begin + trimmed.size();
-  if (begin != end && *begin == '+') {
+  if (begin != end && *begin == '+' && begin + 1 != end && begin[1] != '-') {
     ++begin;
   }
   const auto [ptr, ec] = std::from_chars(begin, end, value);

@@ -14,18 +14,26 @@ class ConversionError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Nearest integer, halves to even (the rounding the program uses throughout).
-double Round(double value);
-int RoundToInt(double value);
+// Nearest integer, halves to even (the rounding the program uses throughout). The argument
+// is extended so that a value computed in extended precision is rounded as it stands: taken
+// to a double first, 29.4999999999999999 would become 29.5 and round up.
+double Round(long double value);
+int RoundToInt(long double value);
 
 // Rounds to `decimals` places by dividing by the double nearest to 10^-decimals in extended
 // precision. That double lies slightly above 10^-decimals, so 0.875 becomes 0.87.
-double RoundToDecimals(double value, int decimals);
-inline double RoundTo2(double value) {
+double RoundToDecimals(long double value, int decimals);
+inline double RoundTo2(long double value) {
   return RoundToDecimals(value, 2);
 }
-inline double RoundTo4(double value) {
+inline double RoundTo4(long double value) {
   return RoundToDecimals(value, 4);
+}
+// numerator / denominator to two decimals, the quotient formed in extended precision: a
+// mean such as 173 / 40 = 4.325 must not become the double 4.32500000000000018 first, which
+// would round up where the exact quotient rounds down.
+inline double RoundQuotientTo2(long double numerator, long double denominator) {
+  return RoundTo2(numerator / denominator);
 }
 
 // The program's decimal separator: a comma unless a front end changes it.

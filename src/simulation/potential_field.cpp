@@ -36,14 +36,15 @@ bool AnyFineNeighbour(const World& world, int column, int row, Test test) {
 
 // The cell's own share of the new potential: none without developed land, otherwise the
 // developed fraction raised to (1 - p), which grows towards 1 as the potential does.
+// Right clicks count past nine, so n/9 may exceed 1 and the term with it.
 float OwnTerm(const TCell& cell) {
-  if (cell.DevelopedCount == 0) {
+  if (cell.DevelopedCount <= 0) {
     return 0.0f;
   }
-  if (cell.DevelopedCount >= 9) {
+  if (cell.DevelopedCount == 9) {
     return 1.0f;  // 1 to any power; full cells are common in a grown town
   }
-  // (n/9)^(1-p) as e^((1-p) ln(n/9)) with the eight logarithms taken once: the same value
+  // (n/9)^(1-p) as e^((1-p) ln(n/9)) with the common logarithms taken once: the same value
   // in extended precision as the power, at a fraction of its cost, before it is stored as
   // a 32-bit float.
   static const auto kLogFractions = [] {
@@ -53,9 +54,11 @@ float OwnTerm(const TCell& cell) {
     }
     return logs;
   }();
+  const auto n = static_cast<std::size_t>(cell.DevelopedCount);
+  const long double logFraction =
+      n < kLogFractions.size() ? kLogFractions[n] : std::log(static_cast<long double>(n) / 9.0L);
   const long double exponent = 1.0L - static_cast<long double>(cell.Potential);
-  return static_cast<float>(
-      std::exp(exponent * kLogFractions[static_cast<std::size_t>(cell.DevelopedCount)]));
+  return static_cast<float>(std::exp(exponent * logFraction));
 }
 
 // The fine cell of `candidates` with the strictly greatest resulting force, the earliest

@@ -81,7 +81,9 @@ std::string Ratio(double numerator, double divisor) {
   if (std::fabs(divisor) <= 1e-16) {
     return "0";
   }
-  return FormatNumber(RoundTo2(numerator / divisor));
+  // Unlike the analysis values, the ratio is held as a double before it is rounded.
+  const double ratio = numerator / divisor;
+  return FormatNumber(RoundTo2(ratio));
 }
 }  // namespace
 

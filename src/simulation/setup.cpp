@@ -1,6 +1,11 @@
 #include "simulation/setup.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "display/layers.h"
 #include "simulation/node_creation.h"
@@ -88,9 +93,73 @@ constexpr const char* kSeriesToClear[] = {
     "ser_IS",        "ser_RS",        "ser_freeNb",     "ser_white_all",   "ser_street_all",
     "ser_blue_all",  "ser_green_all", "ser_dev_all",    "ser_blue_green"};
 
+constexpr std::uint64_t kLayerCount = 3;
+constexpr std::uint64_t kBytesPerPixel = 4;
+constexpr std::uint64_t kBytesPerCell = 10 * sizeof(TCell) + sizeof(float);
+
+std::uint64_t LayerBytes(std::int64_t width, std::int64_t height) {
+  return kLayerCount * kBytesPerPixel *
+         static_cast<std::uint64_t>(std::max<std::int64_t>(width, 0)) *
+         static_cast<std::uint64_t>(std::max<std::int64_t>(height, 0));
+}
+
+std::uint64_t CellCount(std::int64_t width, std::int64_t height, std::int64_t cell_size) {
+  if (cell_size <= 0 || width <= 0 || height <= 0) {
+    return 0;
+  }
+  return static_cast<std::uint64_t>(width / cell_size) *
+         static_cast<std::uint64_t>(height / cell_size);
+}
+
+std::string InGiB(std::uint64_t bytes) {
+  return FormatNumber(RoundTo2(static_cast<double>(bytes) / (1024.0 * 1024.0 * 1024.0)));
+}
+
 }  // namespace
 
+std::uint64_t WorldBytes(std::int64_t width, std::int64_t height, std::int64_t cell_size) {
+  return LayerBytes(width, height) + CellCount(width, height, cell_size) * kBytesPerCell;
+}
+
+std::uint64_t MemoryBudget() {
+  const long pages = ::sysconf(_SC_PHYS_PAGES);
+  const long page_size = ::sysconf(_SC_PAGESIZE);
+  std::uint64_t budget = pages > 0 && page_size > 0 ? static_cast<std::uint64_t>(pages) *
+                                                          static_cast<std::uint64_t>(page_size)
+                                                    : UINT64_MAX;
+  for (const int resource : {RLIMIT_AS, RLIMIT_DATA}) {
+    rlimit limit{};
+    if (::getrlimit(resource, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
+      budget = std::min<std::uint64_t>(budget, limit.rlim_cur);
+    }
+  }
+  return budget;
+}
+
+void CheckWorldFits(std::int64_t width, std::int64_t height, std::int64_t cell_size,
+                    std::uint64_t budget) {
+  const std::uint64_t need = WorldBytes(width, height, cell_size);
+  if (need <= budget) {
+    return;
+  }
+  const std::uint64_t layers = LayerBytes(width, height);
+  const std::uint64_t fitting = layers < budget ? (budget - layers) / kBytesPerCell : 0;
+  throw WorldSizeError(
+      "A world of " + std::to_string(width) + " x " + std::to_string(height) +
+      " pixels with cells of " + std::to_string(cell_size) + " pixels (SE_cellScale) has " +
+      std::to_string(CellCount(width, height, cell_size)) + " cells and needs " +
+      std::to_string(need) + " bytes (" + InGiB(need) + " GiB), more than the " +
+      std::to_string(budget) + " bytes (" + InGiB(budget) + " GiB) of memory there are; at most " +
+      std::to_string(fitting) +
+      " cells fit in this drawing area: choose a larger SE_cellScale or a smaller area.");
+}
+
+void CheckWorldFits(const Simulation& sim) {
+  CheckWorldFits(sim.PanelWidth, sim.PanelHeight, sim.settings.Int("SE_cellScale"), MemoryBudget());
+}
+
 void NewSetup(Simulation& sim) {
+  CheckWorldFits(sim);
   World& world = sim.world;
   sim.random.ReseedFromClock();
   CreateLayerImages(sim);
@@ -170,6 +239,7 @@ void ClearWorld(Simulation& sim) {
 }
 
 void B_setupClick(Simulation& sim) {
+  CheckWorldFits(sim);
   ClearWorld(sim);
   NewSetup(sim);
 }

@@ -88,11 +88,83 @@ void MarkStreet(Simulation& sim, TCell& fine) {
   }
 }
 
+// Bearings compared exactly. Every angle a street compares is atan2 of a difference of
+// fine-cell indices, and on a 45-degree street two candidate bearings lie exactly equally far
+// from the street's angle; doubles from atan2 would decide such a tie by rounding noise, so
+// the comparisons are made on the integer vectors themselves.
+__extension__ using Wide = __int128;  // products of products of grid indices overflow 64 bits
+
+struct GridVector {
+  Wide x = 0;
+  Wide y = 0;
+};
+
+// atan2(0, 0) is 0, the bearing of (1, 0).
+GridVector Normalised(GridVector v) {
+  return v.x == 0 && v.y == 0 ? GridVector{1, 0} : v;
+}
+
+// True for bearings in (0, pi], false for (-pi, 0]; atan2 of a zero y and negative x is pi.
+bool UpperHalf(const GridVector& v) {
+  return v.y > 0 || (v.y == 0 && v.x < 0);
+}
+
+// Sign of atan2(a) - atan2(b).
+int CompareBearings(GridVector a, GridVector b) {
+  a = Normalised(a);
+  b = Normalised(b);
+  if (UpperHalf(a) != UpperHalf(b)) {
+    return UpperHalf(a) ? 1 : -1;
+  }
+  // Within one half the two bearings differ by less than pi, so the cross product orders them.
+  const Wide cross = a.x * b.y - a.y * b.x;
+  return cross > 0 ? -1 : cross < 0 ? 1 : 0;
+}
+
+// The counter-clockwise turn from `from` to `to`, as a vector whose bearing is that turn
+// (taken into (-pi, pi]).
+GridVector Turn(GridVector from, GridVector to) {
+  from = Normalised(from);
+  to = Normalised(to);
+  return {to.x * from.x + to.y * from.y, to.y * from.x - to.x * from.y};
+}
+
+// Sign of |atan2(u) - atan2(v1)| - |atan2(u) - atan2(v2)|: the plain difference of the
+// radian values, not the shorter way round the circle.
+int CompareDeviations(GridVector u, GridVector v1, GridVector v2) {
+  const int side1 = CompareBearings(v1, u);
+  const int side2 = CompareBearings(v2, u);
+  if (side1 == 0 || side2 == 0) {
+    return (side1 != 0 ? 1 : 0) - (side2 != 0 ? 1 : 0);
+  }
+  if (side1 == side2) {
+    // Both on one side of u: the bearing nearer to u deviates less.
+    return side1 > 0 ? CompareBearings(v1, v2) : CompareBearings(v2, v1);
+  }
+  // One below u, one above: the two turns lie in (0, 2 pi) and add up to less than 2 pi. A
+  // turn above pi shows as a bearing in the lower half and is the larger one; two turns of
+  // at most pi compare by their bearings.
+  const GridVector& below = side1 < 0 ? v1 : v2;
+  const GridVector& above = side1 < 0 ? v2 : v1;
+  const GridVector turnBelow = Turn(below, u);
+  const GridVector turnAbove = Turn(u, above);
+  int belowMinusAbove = 0;
+  if (UpperHalf(turnBelow) != UpperHalf(turnAbove)) {
+    belowMinusAbove = UpperHalf(turnBelow) ? -1 : 1;
+  } else {
+    belowMinusAbove = CompareBearings(turnBelow, turnAbove);
+  }
+  return side1 < 0 ? belowMinusAbove : -belowMinusAbove;
+}
+
 // The neighbour that moves one fine cell closer to the goal and whose own bearing to the
-// goal is nearest to the street's angle; null only when current is the goal.
-TCell* NextStreetCell(World& world, const TCell& current, const TCell& goal, double angle) {
+// goal deviates least from the street's direction; the earlier neighbour wins a tie. Null
+// only when current is the goal.
+TCell* NextStreetCell(World& world, const TCell& current, const TCell& goal,
+                      const StreetDirection& direction) {
   static constexpr int kOffsets[4][2] = {{0, 1}, {0, -1}, {1, 0}, {-1, 0}};
-  double smallest = 999999999.0;
+  const GridVector street{direction.columns, direction.rows};
+  GridVector best;
   TCell* next = nullptr;
   for (const auto& offset : kOffsets) {
     const int c = current.Column + offset[0];
@@ -105,9 +177,9 @@ TCell* NextStreetCell(World& world, const TCell& current, const TCell& goal, dou
     if (!closer) {
       continue;
     }
-    const double deviation = std::abs(angle - std::atan2(goal.Row - r, goal.Column - c));
-    if (deviation < smallest) {
-      smallest = deviation;
+    const GridVector toGoal{goal.Column - c, goal.Row - r};
+    if (next == nullptr || CompareDeviations(street, toGoal, best) < 0) {
+      best = toGoal;
       next = &world.FineGrid(c, r);
     }
   }
@@ -186,6 +258,11 @@ void InterlinkNodes(Simulation& sim, TAgent& n, const std::vector<TAgent*>& list
 }
 
 void LinkNodes(Simulation& sim, TAgent& a, TAgent& b) {
+  // A straight street can round an intermediate node onto its end cell; that node is then
+  // the end node, and a segment from a node to itself would be a street of length zero.
+  if (&a == &b) {
+    return;
+  }
   World& world = sim.world;
   const std::int32_t length = PixelDistance(a.X, a.Y, b.X, b.Y);
   a.Links.push_back(LinkEntry{NodeIndexOf(world, b), length});
@@ -194,18 +271,17 @@ void LinkNodes(Simulation& sim, TAgent& a, TAgent& b) {
 
   TCell& fa = world.FineOfNode(a);
   TCell& fb = world.FineOfNode(b);
-  const double angle = std::atan2(fa.Row - fb.Row, fa.Column - fb.Column);
-  TraceStreet(sim, fb, fa, angle);
+  TraceStreet(sim, fb, fa, StreetDirection{fa.Column - fb.Column, fa.Row - fb.Row});
 }
 
-void TraceStreet(Simulation& sim, TCell& current, TCell& goal, double angle) {
+void TraceStreet(Simulation& sim, TCell& current, TCell& goal, StreetDirection direction) {
   // Each move shortens the four-connected distance by one, so the walk is bounded.
   for (TCell* cell = &current; cell != nullptr;) {
     MarkStreet(sim, *cell);
     if (cell == &goal) {
       return;
     }
-    cell = NextStreetCell(sim.world, *cell, goal, angle);
+    cell = NextStreetCell(sim.world, *cell, goal, direction);
   }
 }
 

@@ -25,11 +25,19 @@ void LinkNewNode(Simulation& sim, TCell& cell, std::vector<TAgent*>& list);
 // more than SE_minDist segments, or not at all.
 void InterlinkNodes(Simulation& sim, TAgent& n, const std::vector<TAgent*>& list);
 
-// One segment between a and b, recorded at both ends and traced on the fine grid from b to a.
+// One segment between a and b, recorded at both ends and traced on the fine grid from b to a;
+// a node is never linked to itself.
 void LinkNodes(Simulation& sim, TAgent& a, TAgent& b);
 
+// A street's direction angle, kept as the whole-number step (columns, rows) whose atan2 it
+// is, so that the staircase can compare bearings exactly.
+struct StreetDirection {
+  int columns = 0;
+  int rows = 0;
+};
+
 // Marks the four-connected staircase from `current` to `goal` as street.
-void TraceStreet(Simulation& sim, TCell& current, TCell& goal, double angle);
+void TraceStreet(Simulation& sim, TCell& current, TCell& goal, StreetDirection direction);
 
 // A chain of nodes about SE_strStep cells apart from cell a to cell b.
 void BuildStraightStreet(Simulation& sim, TCell& a, TCell& b);

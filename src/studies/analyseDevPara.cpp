@@ -6,6 +6,7 @@
 #include "analysis/fractal.h"
 #include "analysis/structure_analysis.h"
 #include "chart/chart_file.h"
+#include "io/file_names.h"
 #include "simulation/numbers.h"
 #include "simulation/run_control.h"
 #include "simulation/setting_rows.h"
@@ -83,7 +84,8 @@ using RowValues = std::array<float, kDevParaRows>;
 // Values live as 32-bit floats rounded to four decimals; the same step serves the sweep
 // itself and its plan, so the two always agree.
 float NextValue(float current, double increment, bool multiply) {
-  return static_cast<float>(RoundTo4(multiply ? current * increment : current + increment));
+  const long double value = static_cast<long double>(current);
+  return static_cast<float>(RoundTo4(multiply ? value * increment : value + increment));
 }
 
 float RoundedStart(double from) {
@@ -228,7 +230,10 @@ void DevParaStudy::B_startStopClick() {
 }
 
 void DevParaStudy::E_bNameChange() {
-  state_.BaseName = own_.Text("E_bName");
+  // A name half typed may not be a file name yet; the study goes on with the last good one.
+  if (FileStemFault(own_.Text("E_bName")).empty()) {
+    state_.BaseName = own_.Text("E_bName");
+  }
 }
 
 void DevParaStudy::Start() {
@@ -238,6 +243,12 @@ void DevParaStudy::Start() {
 }
 
 void DevParaStudy::CheckSweepEnds() const {
+  // The base name names the study's files; as a path it could reach outside their folders.
+  const std::string bad_name = FileStemFault(own_.Text("E_bName"));
+  if (!bad_name.empty()) {
+    throw StudySettingsError("The \"basic name:\" '" + own_.Text("E_bName") + "' " + bad_name +
+                             "; it names the study's files and can be no path.");
+  }
   const SweepInput in = InputFromEdits(own_);
   if (!in.AnyActive()) {
     return;  // runs without points until stopped, which a user may want to watch

@@ -31,6 +31,10 @@ std::vector<SettingDef> MinDistTable() {
   };
 }
 
+constexpr std::uint64_t kMaxValues = 1000000;
+constexpr long long kMaxRunsPerValue = 1000000;
+constexpr long long kMaxSteps = 100000000;
+
 // The lines computed only when the sweep is over.
 constexpr const char* kEndOfStudyLines[] = {"Series_IS_Fit", "Series_StDv", "Series_Correlation",
                                             "Series_mean"};
@@ -98,6 +102,20 @@ void MinDistStudy::CheckSweepEnds(const Sweep& sweep) const {
         "The increment must be a whole number above 0, or the minimum "
         "distance never passes its end (\"increment:\" " +
         own_.Text("E_incre") + ").");
+  }
+  // Bounds like the development-parameter study's, so no plan runs for ever.
+  if (sweep.ValueCount() > kMaxValues) {
+    throw StudySettingsError("The sweep would take more than " + FormatInt(kMaxValues) +
+                             " values; choose a larger increment or a smaller range.");
+  }
+  if (sweep.runs_per_value > kMaxRunsPerValue) {
+    throw StudySettingsError("\"calculations per value:\" " + own_.Text("E_calcVals") +
+                             " is more than " + FormatInt(kMaxRunsPerValue) + ".");
+  }
+  const long long steps = Whole("E_toSteps");
+  if (steps > kMaxSteps) {
+    throw StudySettingsError("\"timesteps:\" " + own_.Text("E_toSteps") + " is more than " +
+                             FormatInt(kMaxSteps) + ".");
   }
 }
 
@@ -199,18 +217,19 @@ void MinDistStudy::AdvanceStudy() {
     ++state_.RunTotal;
     labels.Set("Lbl_akt", FormatInt(state_.RunTotal));
     if (value_done) {
-      // Compared before adding, so a value near the integer limit cannot overflow.
-      const bool passes =
-          state_.CurrentValue > sweep.to || static_cast<std::uint64_t>(sweep.increment) >
-                                                static_cast<std::uint64_t>(sweep.to) -
-                                                    static_cast<std::uint64_t>(state_.CurrentValue);
-      if (passes) {
+      // The value moves on before the end is tested, so a study resumed after its end
+      // measures at the value beyond `to`. The increment is above 0; a sum past the integer
+      // range stops at its top, which is past every `to` but the largest.
+      state_.CurrentValue =
+          state_.CurrentValue > std::numeric_limits<long long>::max() - sweep.increment
+              ? std::numeric_limits<long long>::max()
+              : state_.CurrentValue + sweep.increment;
+      ++value_index_;
+      if (state_.CurrentValue > sweep.to) {
         FinishStudy();
         return;
       }
-      state_.CurrentValue += sweep.increment;
       state_.RunInValue = 1;
-      ++value_index_;
     }
     state_.StepCounter = 0;
     WriteMinDist();

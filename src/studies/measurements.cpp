@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <stdexcept>
 #include <string_view>
 
@@ -73,7 +74,7 @@ std::vector<Measurement> ReadMeasurementsCsv(std::istream& in) {
     Measurement m;
     if (fields.size() != 5 || fields[0].empty() || !ParseField(fields[1], m.x) ||
         !ParseField(fields[2], m.y) || !ParseField(fields[3], m.run) ||
-        !ParseField(fields[4], m.value_index)) {
+        !ParseField(fields[4], m.value_index) || !std::isfinite(m.x) || !std::isfinite(m.y)) {
       throw BadLine(number);
     }
     m.series = std::string(fields[0]);

@@ -27,7 +27,8 @@ std::string ShortestText(double value);
 // shortest form that reads back to the same double.
 void WriteMeasurementsCsv(std::ostream& out, const std::vector<Measurement>& records);
 // Reads what WriteMeasurementsCsv writes. Throws std::runtime_error naming the line number
-// for a header or row that does not have that layout.
+// for a header or row that does not have that layout, or a number that is not finite (a
+// study never records one, so it can only be damage).
 std::vector<Measurement> ReadMeasurementsCsv(std::istream& in);
 
 // Puts the records of several partial results into the order one process adds them: by

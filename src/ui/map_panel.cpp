@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QVBoxLayout>
+#include <cmath>
 
 #include "render/composite.h"
 #include "simulation/simulation.h"
@@ -13,17 +14,20 @@ namespace veltmoor {
 
 namespace {
 
-std::optional<MouseButton> ButtonOf(Qt::MouseButton button) {
+MouseButton ButtonOf(Qt::MouseButton button) {
   switch (button) {
     case Qt::LeftButton:
       return MouseButton::Left;
     case Qt::RightButton:
       return MouseButton::Right;
-    case Qt::MiddleButton:
-      return MouseButton::Middle;
     default:
-      return std::nullopt;
+      return MouseButton::Other;  // middle and side buttons still record the press
   }
+}
+
+// High-DPI screens deliver fractions of a pixel; the pixel under the pointer is the floor.
+int PanelPixel(qreal position) {
+  return static_cast<int>(std::floor(position));
 }
 
 }  // namespace
@@ -77,14 +81,16 @@ void MapPanel::paintEvent(QPaintEvent*) {
 }
 
 void MapPanel::mousePressEvent(QMouseEvent* event) {
-  if (const auto button = ButtonOf(event->button()); button && mouse_) {
-    mouse_(true, *button, event->position().toPoint().x(), event->position().toPoint().y());
+  if (mouse_) {
+    mouse_(true, ButtonOf(event->button()), PanelPixel(event->position().x()),
+           PanelPixel(event->position().y()));
   }
 }
 
 void MapPanel::mouseReleaseEvent(QMouseEvent* event) {
-  if (const auto button = ButtonOf(event->button()); button && mouse_) {
-    mouse_(false, *button, event->position().toPoint().x(), event->position().toPoint().y());
+  if (mouse_) {
+    mouse_(false, ButtonOf(event->button()), PanelPixel(event->position().x()),
+           PanelPixel(event->position().y()));
   }
 }
 

@@ -112,6 +112,17 @@ TEST(RankSizeAnalysisTest, TwelveAndThree) {
   EXPECT_EQ(w.sim().charts.Get("Chart_rank").Title(), "Rank-Size (RS) : r² = 1; slope = -2");
 }
 
+TEST(RankSizeAnalysisTest, ElevenCellsGetABarTenDoNot) {
+  AnalysisWorld w(5, 5);
+  for (int c = 0; c < 11; ++c) {
+    w.Fine(c, 0).IsDeveloped = true;
+    w.Fine(c, 2).IsDeveloped = c < 10;
+  }
+  LabelClusters(w.sim());
+  EXPECT_EQ(w.world().ClusterSizes, (std::vector<int>{11, 10}));
+  EXPECT_EQ(w.PointsOf("bar_clusterSize"), (std::vector<chart::Point>{{0, 11}}));
+}
+
 TEST(RankSizeAnalysisTest, ASingleCellIsOneClusterWithoutBar) {
   AnalysisWorld w(2, 2);
   Mark(w, {{3, 3}});

@@ -114,6 +114,35 @@ TEST_F(ConnTableTest, MeanPathLengthsRoundHalvesDown) {
   EXPECT_EQ(net.sim().StringGrid1.Cell(9, 9), "15");
 }
 
+TEST_F(ConnTableTest, RoundedQuotientsAreFormedInExtendedPrecision) {
+  // 173 / 40 = 4.325 exactly; as a double it would lie above and round up to 4,33.
+  PathNetwork forty(40);
+  forty.world().PathMatrix.Reset(40);
+  forty.world().PathMatrix.HopRow(1)[2] = 173;
+  FillConnectivityTable(forty.sim());
+  EXPECT_EQ(ML(forty)[1], "4,32");
+
+  // ML 5 on one node of 200: the mean 0.025 rounds down, not up from the double 0.025.
+  PathNetwork many(200);
+  many.world().PathMatrix.Reset(200);
+  many.world().PathMatrix.HopRow(0)[1] = 1000;
+  FillConnectivityTable(many.sim());
+  EXPECT_EQ(ML(many)[0], "5");
+  EXPECT_EQ(many.sim().labels.Get("Lbl_ml"), "0,02");
+  EXPECT_DOUBLE_EQ(many.world().MeanLength, 0.02);
+
+  // Local measures 3000, 2960 and 2991 scale the last to 31 / 40 = 0.775, which goes down.
+  PathNetwork three(3);
+  three.t.settings.Set("SE_locRad", "1000");
+  three.world().PathMatrix.Reset(3);
+  three.world().PathMatrix.HopRow(1)[0] = 40;
+  three.world().PathMatrix.HopRow(2)[0] = 9;
+  FillConnectivityTable(three.sim());
+  EXPECT_EQ(Loc(three), (std::vector<std::string>{"3000", "2960", "2991"}));
+  EXPECT_EQ(SML(three), (std::vector<std::string>{"1", "0", "0,77"}));
+  EXPECT_FLOAT_EQ(three.world().Node(2).Measure, 0.77f);
+}
+
 TEST_F(ConnTableTest, LocalMeasureCountsTheNodeAndNodesOutOfReach) {
   PathNetwork chain(3);
   chain.Chain(3);

@@ -117,6 +117,15 @@ TEST(ShortestPaths, ProgressAfterEachSourceInOrderOnTheCallingThread) {
   EXPECT_EQ(positions[3], 8);  // 7.5
   EXPECT_EQ(positions[39], 98);
   EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
+
+  // 59 / 200 in extended precision lies just below 0.295, so its hundredfold rounds down,
+  // where the product 100 * 59 / 200 would be exactly 29.5 and go to 30.
+  PathNetwork unlinked(200);
+  positions.clear();
+  unlinked.sim().PathProgress = [&](int p) { positions.push_back(p); };
+  ComputeAllPaths(unlinked.sim(), 1);
+  ASSERT_EQ(positions.size(), 200u);
+  EXPECT_EQ(positions[59], 29);
 }
 
 TEST(ShortestPaths, EmptyNetworkReportsNothing) {

@@ -52,8 +52,8 @@ TEST(StructureAnalysisTest, DensityAndConnectivityPointsPerNode) {
   EXPECT_EQ(connPot[1], (Point{0.75, 0.0}));
   EXPECT_EQ(w.world().NodeNeighbourhoods.size(), 2u);
   EXPECT_EQ(w.world().NodeNeighbourhoods[0].IsDevelopedSum, 9);
-  // One density point: r = 1 by the chart's rule for a single point; two connectivity
-  // points of opposite trend: r = -1.
+  // One density point: r is undefined and the title reads it as 1, as the rank-size fit
+  // does; two connectivity points of opposite trend: r = -1.
   EXPECT_EQ(w.sim().charts.Get("Chart_PotDens").Title(), "Potential / Density : r² = 1");
   EXPECT_EQ(w.sim().charts.Get("Chart_ConnPot").Title(), "Potential / Connectivity : r² = 1");
 }

@@ -8,6 +8,8 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "support/scratch_folder.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -22,13 +24,8 @@ class BatchCliTest : public ::testing::Test {
   void SetUp() override {
     const char* exe = std::getenv("VELTMOOR_BATCH");
     exe_ = exe != nullptr ? exe : VELTMOOR_BATCH_PATH;
-    dir_ = fs::temp_directory_path() /
-           ("veltmoor-batch-" +
-            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+    dir_ = scratch_.path();
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   Result Run(const std::string& args) {
     const fs::path errFile = dir_ / "stderr.txt";
@@ -48,6 +45,7 @@ class BatchCliTest : public ::testing::Test {
   }
 
   std::string exe_;
+  veltmoor::testing::ScratchFolder scratch_{"batch"};
   fs::path dir_;
 };
 

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "support/scratch_folder.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -41,13 +43,8 @@ class StudyCliTest : public ::testing::Test {
   void SetUp() override {
     const char* exe = std::getenv("VELTMOOR_BATCH");
     exe_ = exe != nullptr ? exe : VELTMOOR_BATCH_PATH;
-    dir_ = fs::temp_directory_path() /
-           ("veltmoor-study-" +
-            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+    dir_ = scratch_.path();
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   // Runs a shell command line in the test's folder; `{exe}` stands for veltmoor-batch.
   Result Shell(std::string line) {
@@ -80,6 +77,7 @@ class StudyCliTest : public ::testing::Test {
   }
 
   std::string exe_;
+  veltmoor::testing::ScratchFolder scratch_{"study"};
   fs::path dir_;
 };
 

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <limits>
 
+#include "support/scratch_folder.h"
+
 namespace veltmoor::chart {
 namespace {
 
@@ -14,16 +16,10 @@ namespace fs = std::filesystem;
 
 class ChartFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("veltmoor_chart_file_" +
-               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-  }
-  void TearDown() override { fs::remove_all(folder_); }
+  void SetUp() override { folder_ = scratch_.path(); }
   std::string PathOf(const std::string& name) const { return (folder_ / name).string(); }
 
+  veltmoor::testing::ScratchFolder scratch_{"chart"};
   fs::path folder_;
 };
 

@@ -7,6 +7,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "support/scratch_folder.h"
+
 namespace veltmoor {
 namespace {
 
@@ -14,13 +16,7 @@ namespace fs = std::filesystem;
 
 class AtomicFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("veltmoor-atomic-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-            "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override { dir_ = scratch_.path() / "files"; }
 
   static std::string Read(const fs::path& path) {
     std::ifstream in(path);
@@ -29,6 +25,7 @@ class AtomicFileTest : public ::testing::Test {
     return text.str();
   }
 
+  veltmoor::testing::ScratchFolder scratch_{"atomic"};
   fs::path dir_;
 };
 

@@ -70,5 +70,22 @@ TEST(FindNetworkPathTest, AmongEqualEstimatesTheNodeOpenedLastIsExpandedFirst) {
   EXPECT_EQ(t.Path(s, g), (std::vector<TAgent*>{&g, &lower}));
 }
 
+TEST(FindNetworkPathTest, AnEqualCostWayFoundLaterTakesTheNodeOver) {
+  Network t;
+  // Two mirror-image ways from s to p cost the same to the pixel; the lower one is expanded
+  // first and opens p, the upper one then reaches p at equal cost and becomes its parent.
+  TAgent& s = t.Plant(5, 5);
+  TAgent& upper = t.Plant(7, 3);
+  TAgent& lower = t.Plant(7, 7);
+  TAgent& p = t.Plant(9, 5);
+  TAgent& g = t.Plant(15, 5);
+  t.Link(s, upper);
+  t.Link(s, lower);
+  t.Link(upper, p);
+  t.Link(lower, p);
+  t.Link(p, g);
+  EXPECT_EQ(t.Path(s, g), (std::vector<TAgent*>{&g, &p, &upper}));
+}
+
 }  // namespace
 }  // namespace veltmoor

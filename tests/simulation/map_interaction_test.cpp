@@ -29,7 +29,7 @@ TEST(MapInteractionTest, LeftClickPlantsANodeAndMarginClicksDoNothing) {
   Click(t.sim, MouseButton::Left, 605, Mid(3));
   Panel_PaintMouseDown(t.sim, MouseButton::Left, 605, Mid(3));
   Panel_PaintMouseUp(t.sim, MouseButton::Left, Mid(3), Mid(3));
-  Click(t.sim, MouseButton::Middle, Mid(6), Mid(6));
+  Click(t.sim, MouseButton::Other, Mid(6), Mid(6));
   EXPECT_EQ(world.NodeCount, 1u);
 
   Click(t.sim, MouseButton::Left, Mid(3) + 5, Mid(4) - 7);

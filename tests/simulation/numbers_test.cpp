@@ -25,6 +25,16 @@ TEST(RoundTest, TwoDecimalsDivideByTheDoubleAboveOneHundredth) {
   EXPECT_DOUBLE_EQ(RoundTo4(1.0 / 3.0), 0.3333);
 }
 
+TEST(RoundTest, QuotientsAndExtendedValuesAreRoundedAsTheyStand) {
+  // 173 / 40 and 31 / 40 end in an exact 5; the doubles 4.325 and 0.775 lie above it.
+  EXPECT_DOUBLE_EQ(RoundQuotientTo2(173, 40), 4.32);
+  EXPECT_DOUBLE_EQ(RoundQuotientTo2(31, 40), 0.77);
+  EXPECT_DOUBLE_EQ(RoundTo2(173.0 / 40.0), 4.33);
+  const long double justBelowAHalf = 59.0L / 200.0L * 100.0L;
+  EXPECT_EQ(RoundToInt(justBelowAHalf), 29);
+  EXPECT_EQ(RoundToInt(static_cast<double>(justBelowAHalf)), 30);
+}
+
 TEST(FormatNumberTest, ShortestFormWithDecimalComma) {
   EXPECT_EQ(FormatNumber(0.85), "0,85");
   EXPECT_EQ(FormatNumber(2.0), "2");
@@ -51,7 +61,9 @@ TEST(ParseDecimalTest, ReadsCommaDecimalsAndRejectsOthersNamingTheText) {
   EXPECT_DOUBLE_EQ(ParseDecimal(" 2 "), 2.0);
   EXPECT_DOUBLE_EQ(ParseDecimal("-0,1"), -0.1);
   EXPECT_DOUBLE_EQ(ParseDecimal("1E-3"), 0.001);
-  for (const char* bad : {"0.x", "0.5", "", "abc", "1,2,3", "inf", "nan"}) {
+  EXPECT_DOUBLE_EQ(ParseDecimal("+1,5"), 1.5);
+  for (const char* bad :
+       {"0.x", "0.5", "", "abc", "1,2,3", "inf", "nan", "+-1", "++1", "-+1", "+"}) {
     try {
       ParseDecimal(bad);
       ADD_FAILURE() << "accepted '" << bad << "'";
@@ -65,7 +77,9 @@ TEST(ParseDecimalTest, ReadsCommaDecimalsAndRejectsOthersNamingTheText) {
 TEST(ParseIntegerTest, ReadsPlainIntegersOnly) {
   EXPECT_EQ(ParseInteger("24"), 24);
   EXPECT_EQ(ParseInteger("-3"), -3);
+  EXPECT_EQ(ParseInteger("+7"), 7);
   EXPECT_THROW(ParseInteger("2,5"), ConversionError);
+  EXPECT_THROW(ParseInteger("+-1"), ConversionError);
   EXPECT_THROW(ParseInteger(""), ConversionError);
 }
 

@@ -75,6 +75,30 @@ TEST(UpdatePotentialTest, FullCellStaysAtOneAndCornersAreDamped) {
   EXPECT_EQ(f.Cell(10, 10).Potential, 1.0f);
 }
 
+TEST(UpdatePotentialTest, OwnTermThenBelowAboveRightLeft) {
+  Field f;
+  // Values for which each of the 24 orders of the four neighbours gives its own float sum.
+  f.Cell(8, 8).DevelopedCount = 9;  // own term exactly 1
+  f.Cell(8, 9).Potential = 0.12f;
+  f.Cell(8, 7).Potential = 0.8f;
+  f.Cell(9, 8).Potential = 0.13f;
+  f.Cell(7, 8).Potential = 0.74f;
+  UpdatePotential(f.world());
+  EXPECT_EQ(f.Cell(8, 8).Potential, 0x1.1db22ep-1f);
+}
+
+TEST(UpdatePotentialTest, OwnTermFollowsTheFormulaPastNineDevelopedCells) {
+  // Right clicks raise the count past nine: ten give (10/9)^1 / 5 = 0.2222 at p = 0, and at
+  // p = 0.5 the term is (10/9)^0.5.
+  Field f;
+  f.Cell(5, 5).DevelopedCount = 10;
+  f.Cell(12, 12).DevelopedCount = 10;
+  f.Cell(12, 12).Potential = 0.5f;
+  UpdatePotential(f.world());
+  EXPECT_FLOAT_EQ(f.Cell(5, 5).Potential, (10.0f / 9.0f) / 5.0f);
+  EXPECT_FLOAT_EQ(f.Cell(12, 12).Potential, std::sqrt(10.0f / 9.0f) / 5.0f);
+}
+
 TEST(UpdatePotentialTest, SpreadCopiesEachCellIntoItsNineFineCells) {
   Field f;
   f.Cell(2, 3).Potential = 0.375f;

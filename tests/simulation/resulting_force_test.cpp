@@ -51,6 +51,17 @@ TEST(ResultingForceTest, ZeroWeightsDrawNothing) {
   EXPECT_EQ(a.Random(), b.Random());
 }
 
+TEST(ResultingForceTest, EachZeroWeightSilencesOnlyItsOwnTermAndDraw) {
+  const double p = 0.4;
+  RandomSource a(3);
+  RandomSource b(3);
+  const double pushOnly = ResultingForce(p, {0.0f, 1.0f, 1.7f, 2.0f, 0.5f}, a);
+  EXPECT_NEAR(pushOnly, -((1.0 - std::exp(-p)) * 2.0 + b.Random() * 0.5), 1e-6);
+  const double pullOnly = ResultingForce(p, {2.0f, 0.0f, 1.7f, 2.0f, 0.5f}, a);
+  EXPECT_NEAR(pullOnly, (1.0 - std::exp(-2.0 * p)) * 1.7 + b.Random() * 0.5, 1e-6);
+  EXPECT_EQ(a.Random(), b.Random());  // one draw each, no more
+}
+
 TEST(ShowProportionsTest, ZeroDivisorsLeaveZero) {
   testing::TestSimulation t;
   t.settings.Set("E_centriFu", "0");

@@ -96,6 +96,32 @@ TEST_F(RunControlTest, AutoStopComparesBeforeTheIncrement) {
   EXPECT_EQ(t.world().TimeStep, 5u);
 }
 
+TEST_F(RunControlTest, StepCounterCountsPastAByteToTheDefaultAutoStop) {
+  Start("RB_cluster");
+  t.settings.Set("SE_HWM_gRate", "1");
+  t.world().TimeStep = 499;
+  SimulationStep(t.sim);
+  EXPECT_TRUE(t.sim.TimerEnabled);
+  SimulationStep(t.sim);
+  EXPECT_FALSE(t.sim.TimerEnabled);
+  EXPECT_EQ(t.world().TimeStep, 501u);
+  EXPECT_EQ(t.sim.labels.Get("lbl_actTime"), "500");
+}
+
+TEST_F(RunControlTest, DevelopmentPhaseSpreadsThePotentialFivePassesFirst) {
+  t.settings.SetChecked("cb_centerNode", false);
+  t.settings.Set("SE_HWM_gRate", "1");
+  Start("RB_cluster");
+  t.world().CellGrid(10, 10).DevelopedCount = 9;
+  ClusterDevelopmentPhase(t.sim);
+  // The first pass fills the cell itself, each further one reaches a cell further out:
+  // five passes reach four cells away, not five.
+  EXPECT_GT(t.world().CellGrid(14, 10).Potential, 0.0f);
+  EXPECT_GT(t.world().CellGrid(12, 12).Potential, 0.0f);
+  EXPECT_EQ(t.world().CellGrid(15, 10).Potential, 0.0f);
+  EXPECT_EQ(t.world().CellGrid(10, 5).Potential, 0.0f);
+}
+
 TEST_F(RunControlTest, NodeLimitStopsTheNetworkPhase) {
   t.settings.Set("SE_stopAt", "1");
   Start("RB_netOnly");

@@ -169,3 +169,38 @@ TEST(NewSetupTest, BadDecimalSettingFailsWithTheConversionError) {
 
 }  // namespace
 }  // namespace veltmoor
+
+namespace veltmoor {
+namespace {
+
+TEST(WorldMemoryTest, ATooLargeWorldIsRefusedWithTheBytesAndTheCellsThatFit) {
+  const std::uint64_t need = WorldBytes(1000, 1000, 10);
+  EXPECT_NO_THROW(CheckWorldFits(1000, 1000, 10, need));
+  try {
+    CheckWorldFits(1000, 1000, 10, need - 1);
+    FAIL() << "a world one byte too large was accepted";
+  } catch (const WorldSizeError& e) {
+    const std::string message = e.what();
+    EXPECT_NE(message.find(std::to_string(need) + " bytes"), std::string::npos) << message;
+    // One cell less than the 100 x 100 asked for fits.
+    EXPECT_NE(message.find("at most 9999 cells fit"), std::string::npos) << message;
+    EXPECT_NE(message.find("SE_cellScale"), std::string::npos) << message;
+  }
+}
+
+// "new setup" in the desktop program: the message comes before the old world is cleared.
+TEST(WorldMemoryTest, NewSetupKeepsTheOldWorldWhenTheNewOneCannotFit) {
+  testing::TestSimulation t(611, 689);
+  NewSetup(t.sim);
+  t.sim.PanelWidth = 20000;
+  t.sim.PanelHeight = 20000;
+  t.settings.Set("SE_cellScale", "1");
+  EXPECT_THROW(B_setupClick(t.sim), WorldSizeError);
+  EXPECT_TRUE(t.world().Exists());
+  EXPECT_EQ(t.world().ColumnCount, 25);
+  EXPECT_EQ(t.world().CellGrid.Columns(), 25);
+  EXPECT_EQ(t.world().NodeCount, 1u);
+}
+
+}  // namespace
+}  // namespace veltmoor

@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <numbers>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "simulation/node_creation.h"
+#include "simulation/run_control.h"
 #include "simulation/setup.h"
 #include "support/test_simulation.h"
 
@@ -95,6 +98,21 @@ TEST(CollectNearbyNodesTest, ColumnOffsetsOuterCentreAndFarCellsSkipped) {
   EXPECT_EQ(list, (std::vector<TAgent*>{&t.world().Node(1), &t.world().Node(0)}));
 }
 
+TEST(CollectNearbyNodesTest, TheFourCornersOfTheWindowAreInOneCellFurtherIsNot) {
+  EmptyWorld t;
+  t.Plant(9, 13);   // column offset -2, row offset +2
+  t.Plant(13, 9);   // +2, -2
+  t.Plant(9, 9);    // -2, -2
+  t.Plant(13, 13);  // +2, +2
+  t.Plant(14, 13);  // +3
+  t.Plant(13, 8);   // row offset -3
+  std::vector<TAgent*> list;
+  CollectNearbyNodes(t.world(), 11, 11, list);
+  // Column offsets outer, row offsets inner, both from -2 up.
+  EXPECT_EQ(list, (std::vector<TAgent*>{&t.world().Node(2), &t.world().Node(0), &t.world().Node(1),
+                                        &t.world().Node(3)}));
+}
+
 TEST(LinkNewNodeTest, ManhattanDistanceFirstInListWinsAndInterlinkOnlyInTypesOneAndThree) {
   for (std::uint8_t fieldType : {kFieldBoom, kFieldInterlink}) {
     EmptyWorld t;
@@ -142,8 +160,7 @@ TEST(TraceStreetTest, StaircaseHasManhattanLengthAndStaysInItsRectangle) {
   const int ends[][4] = {{4, 3, 13, 8}, {20, 2, 15, 11}, {6, 6, 6, 1}};
   for (const auto& e : ends) {
     EmptyWorld t;
-    TraceStreet(t.sim, t.Fine(e[0], e[1]), t.Fine(e[2], e[3]),
-                std::atan2(e[3] - e[1], e[2] - e[0]));
+    TraceStreet(t.sim, t.Fine(e[0], e[1]), t.Fine(e[2], e[3]), {e[2] - e[0], e[3] - e[1]});
     const auto streets = StreetCells(t.world());
     EXPECT_EQ(streets.size(),
               static_cast<std::size_t>(std::abs(e[2] - e[0]) + std::abs(e[3] - e[1]) + 1));
@@ -155,15 +172,106 @@ TEST(TraceStreetTest, StaircaseHasManhattanLengthAndStaysInItsRectangle) {
   }
 }
 
+// The cells of a street walked by the rule with long double angles. On grids this small a
+// real difference between two deviations is far above 1e-12, so anything closer is a tie
+// and goes to the earlier neighbour.
+std::vector<std::pair<int, int>> ReferenceStreet(int c, int r, int goalC, int goalR) {
+  const long double angle = std::atan2(static_cast<long double>(goalR - r), goalC - c);
+  std::vector<std::pair<int, int>> cells{{c, r}};
+  while (c != goalC || r != goalR) {
+    const int offsets[4][2] = {{0, 1}, {0, -1}, {1, 0}, {-1, 0}};
+    long double smallest = 999999999;
+    std::pair<int, int> next;
+    for (const auto& o : offsets) {
+      const int nc = c + o[0];
+      const int nr = r + o[1];
+      if (std::abs(goalR - nr) > std::abs(goalR - r) ||
+          std::abs(goalC - nc) > std::abs(goalC - c)) {
+        continue;
+      }
+      const long double deviation =
+          std::fabs(angle - std::atan2(static_cast<long double>(goalR - nr), goalC - nc));
+      if (deviation < smallest - 1e-12L) {
+        smallest = deviation;
+        next = {nc, nr};
+      }
+    }
+    std::tie(c, r) = next;
+    cells.push_back(next);
+  }
+  return cells;
+}
+
+std::vector<std::pair<int, int>> TracedStreet(int c, int r, int goalC, int goalR) {
+  EmptyWorld t;
+  TraceStreet(t.sim, t.Fine(c, r), t.Fine(goalC, goalR), {goalC - c, goalR - r});
+  std::vector<std::pair<int, int>> cells;
+  for (const TCell* fine : StreetCells(t.world())) {
+    cells.emplace_back(fine->Column, fine->Row);
+  }
+  std::sort(cells.begin(), cells.end());
+  return cells;
+}
+
+std::vector<std::pair<int, int>> Sorted(std::vector<std::pair<int, int>> cells) {
+  std::sort(cells.begin(), cells.end());
+  return cells;
+}
+
+TEST(TraceStreetTest, FortyFiveDegreeStreetsStepByRowFirst) {
+  // Every cell of a diagonal has its two candidates exactly equally far from 45 degrees, so
+  // the earlier neighbour in the scan, the row step, wins each time. (Up and to the left the
+  // last step is no tie: the bearing of a step along the goal's row jumps to +pi.)
+  for (const auto& [dc, dr] : {std::pair{1, 1}, {-1, 1}, {1, -1}}) {
+    std::vector<std::pair<int, int>> expected{{20, 20}};
+    for (int k = 0; k < 6; ++k) {
+      expected.emplace_back(20 + k * dc, 20 + (k + 1) * dr);
+      expected.emplace_back(20 + (k + 1) * dc, 20 + (k + 1) * dr);
+    }
+    EXPECT_EQ(TracedStreet(20, 20, 20 + 6 * dc, 20 + 6 * dr), Sorted(expected)) << dc << "," << dr;
+  }
+}
+
+TEST(TraceStreetTest, EveryDirectionFollowsTheAngleRuleExactly) {
+  // Just off 45 degrees, steep, flat and in all four quadrants, including the one where the
+  // plain difference of radians jumps at pi.
+  for (int dc = -7; dc <= 7; ++dc) {
+    for (int dr = -7; dr <= 7; ++dr) {
+      EXPECT_EQ(TracedStreet(20, 20, 20 + dc, 20 + dr),
+                Sorted(ReferenceStreet(20, 20, 20 + dc, 20 + dr)))
+          << dc << "," << dr;
+    }
+  }
+  EXPECT_EQ(TracedStreet(10, 10, 50, 49), Sorted(ReferenceStreet(10, 10, 50, 49)));
+  EXPECT_EQ(TracedStreet(50, 10, 10, 51), Sorted(ReferenceStreet(50, 10, 10, 51)));
+}
+
+TEST(TraceStreetTest, FirstNetworkStepOfSeedOneTakesTheRowStepOnItsDiagonal) {
+  testing::TestSimulation t;
+  t.random.SetFixedSeed(1);
+  t.settings.SetChecked("RB_netOnly", true);
+  NewSetup(t.sim);
+  StartRun(t.sim);
+  SimulationStep(t.sim);
+  // The new node's street runs from fine cell (37, 43) to (31, 49).
+  const World& world = t.world();
+  for (const auto& [c, r] : {std::pair{37, 44}, {36, 44}, {36, 45}}) {
+    EXPECT_EQ(world.FineGrid(c, r).LandUse, kLandStreet) << c << "," << r;
+  }
+  for (const auto& [c, r] : {std::pair{36, 43}, {35, 44}}) {
+    EXPECT_EQ(world.FineGrid(c, r).LandUse, kLandFree) << c << "," << r;
+  }
+}
+
 TEST(TraceStreetTest, StreetOverDevelopedLandMovesTheCountAndOverAStreetKeepsIt) {
   EmptyWorld t;
   t.Fine(4, 1).LandUse = kLandDeveloped;
   TCell& coarse = t.world().CellGrid(1, 0);
   coarse.DevelopedCount = 1;
-  TraceStreet(t.sim, t.Fine(2, 1), t.Fine(5, 1), 0.0);
+  TraceStreet(t.sim, t.Fine(2, 1), t.Fine(5, 1), {1, 0});
   EXPECT_EQ(coarse.DevelopedCount, 0);
   EXPECT_EQ(coarse.StreetCount, 3);
-  TraceStreet(t.sim, t.Fine(5, 1), t.Fine(3, 1), std::numbers::pi);
+  TraceStreet(t.sim, t.Fine(5, 1), t.Fine(3, 1), {-1, 0});
   EXPECT_EQ(coarse.StreetCount, 3);
 }
 
@@ -185,6 +293,26 @@ TEST(BuildStraightStreetTest, NineCellsApartGetTwoIntermediateNodesAdjacentCells
   ASSERT_EQ(world.NodeCount, 6u);
   EXPECT_EQ(world.EdgeCount, 4u);
   EXPECT_EQ(world.Node(5).Links[0].OtherNode, 4);
+}
+
+TEST(BuildStraightStreetTest, IntermediateNodeRoundedOntoTheEndCellIsNotLinkedToItself) {
+  // Four cells on a diagonal, one cell per step: n = Round(136 / 24) = 6, and the fifth
+  // intermediate node, 5 * 0.707 = 3.54 cells along, rounds onto the end cell.
+  EmptyWorld t;
+  World& world = t.world();
+  t.settings.Set("SE_strStep", "1");
+  BuildStraightStreet(t.sim, world.CellGrid(5, 5), world.CellGrid(9, 9));
+  ASSERT_EQ(world.NodeCount, 6u);
+  EXPECT_EQ(world.Node(5).Column, 9);
+  EXPECT_EQ(world.Node(5).Row, 9);
+  EXPECT_EQ(world.CellGrid(9, 9).NodeIndex, 5);
+  EXPECT_EQ(world.EdgeCount, 5u);
+  for (std::size_t i = 0; i < world.NodeList.size(); ++i) {
+    for (const LinkEntry& link : world.Node(i).Links) {
+      EXPECT_NE(link.OtherNode, static_cast<int>(i));
+    }
+  }
+  EXPECT_EQ(world.Node(5).Links.size(), 1u);
 }
 
 }  // namespace

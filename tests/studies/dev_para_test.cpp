@@ -125,6 +125,21 @@ TEST_F(DevParaTest, NoActiveRowRunsWithoutPointsAndWithoutEnd) {
   EXPECT_GT(s.State().RunTotal, 10u);
 }
 
+// The study window's "new start" shows the message; the study does not start and its files
+// never land outside their folders.
+TEST_F(DevParaTest, ABaseNameThatIsAPathIsRefusedAtNewStart) {
+  ExampleSweep();
+  DevParaStudy& s = Study();
+  for (const char* name : {"../../x", "/some/dir/notes", ""}) {
+    own.Set("E_bName", name);
+    EXPECT_THROW(s.NewStart(), StudySettingsError) << name;
+    EXPECT_FALSE(s.Running());
+    // Typed into the running study, it is not taken up.
+    s.E_bNameChange();
+    EXPECT_EQ(s.DataFilePath(), InFolder("data/xx_Veltmoor_0.tee"));
+  }
+}
+
 TEST_F(DevParaTest, SettingsThatNeverEndTheSweepAreRefusedAtNewStart) {
   ExampleSweep();
   DevParaStudy& s = Study();
@@ -169,6 +184,24 @@ TEST_F(DevParaTest, MeasuresThatCannotBeReadAddNoPoint) {
   EXPECT_EQ(s.Chart_devPara.Find("ser_Connect")->Count(), 1u);
   EXPECT_TRUE(OfSeries(s.Measurements(), "ser_FractGrid").empty());
   EXPECT_EQ(OfSeries(s.Measurements(), "ser_Connect").size(), 1u);
+}
+
+TEST_F(DevParaTest, UndefinedCorrelationsAddNoPoint) {
+  // Boom measured on the freshly set-up world: one node, so one connectivity point and no
+  // r, and no developed land, so no density point at all.
+  world.t.settings.SetChecked("RB_boom", true);
+  ExampleSweep("0");
+  own.Set("E1_valTo", "1,0");
+  own.Set("SE_perVal", "1");
+  DevParaStudy& s = Study();
+  s.Start();
+  RunToEnd(s);
+  ASSERT_EQ(world.t.sim.world.NodeCount, 1u);
+  EXPECT_EQ(world.t.sim.charts.GetSeries("ser_ConnPot").Count(), 1u);
+  EXPECT_EQ(s.Chart_devPara.Find("ser_Connect")->Count(), 1u);
+  EXPECT_EQ(s.Chart_devPara.Find("ser_potConn")->Count(), 0u);
+  EXPECT_EQ(s.Chart_devPara.Find("ser_potDens")->Count(), 0u);
+  EXPECT_TRUE(OfSeries(s.Measurements(), "ser_potConn").empty());
 }
 
 TEST_F(DevParaTest, UnwritableDataFolderStopsTheStudyNamingThePath) {

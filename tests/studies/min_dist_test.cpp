@@ -37,7 +37,7 @@ TEST_F(MinDistTest, DefaultsPlanAHundredRunsAndMakeThemAll) {
   EXPECT_FALSE(s.Running());
   EXPECT_EQ(s.State().RunTotal, 100u);
   EXPECT_EQ(s.labels.Get("Lbl_akt"), "100");
-  EXPECT_EQ(s.State().CurrentValue, 10);  // the study ended when the value would be 11
+  EXPECT_EQ(s.State().CurrentValue, 11);  // the study ended when the value became 11
   EXPECT_EQ(world.t.settings.Text("SE_minDist"), "10");
   EXPECT_EQ(s.Chart_IS.Find("Series_IS")->Count(), 100u);
   EXPECT_EQ(s.Chart_IS.Find("Series_IS_Avg")->Count(), 10u);
@@ -69,6 +69,28 @@ TEST_F(MinDistTest, IncrementThreeVisitsFourValues) {
   }
 }
 
+TEST_F(MinDistTest, ResumingAfterTheEndMeasuresAtTheValueBeyondIt) {
+  own.Set("E_valTo", "4");
+  own.Set("E_incre", "3");
+  own.Set("E_calcVals", "1");
+  own.Set("E_toSteps", "1");
+  MinDistStudy& s = Study();
+  s.Start();
+  RunToEnd(s);
+  const chart::Series& data = *s.Chart_IS.Find("Series_IS");
+  ASSERT_EQ(data.Count(), 2u);
+  EXPECT_EQ(s.State().CurrentValue, 7);
+  EXPECT_EQ(world.t.settings.Text("SE_minDist"), "4");
+
+  // "start / stop" resumes: the last world is measured at X = 7, and 10 ends the sweep again.
+  s.B_breakClick();
+  EXPECT_EQ(RunToEnd(s), 1);
+  ASSERT_EQ(data.Count(), 3u);
+  EXPECT_EQ(data.XValue(2), 7.0);
+  EXPECT_EQ(s.State().CurrentValue, 10);
+  EXPECT_FALSE(s.Running());
+}
+
 TEST_F(MinDistTest, IncrementsThatNeverEndAreRefusedAndTextIsNotANumber) {
   MinDistStudy& s = Study();
   own.Set("E_incre", "0");
@@ -94,6 +116,20 @@ TEST_F(MinDistTest, ValueBelowOneIsPlottedAtItsOwnX) {
   RunToEnd(s);
   ASSERT_EQ(s.Chart_IS.Find("Series_IS")->Count(), 1u);
   EXPECT_EQ(s.Chart_IS.Find("Series_IS")->XValue(0), 0.0);
+}
+
+TEST_F(MinDistTest, OneValueHasNoCorrelation) {
+  // From = to: every point has the same X, so there is no r to show.
+  own.Set("E_valFrom", "3");
+  own.Set("E_valTo", "3");
+  own.Set("E_calcVals", "2");
+  own.Set("E_toSteps", "3");
+  MinDistStudy& s = Study();
+  s.Start();
+  RunToEnd(s);
+  ASSERT_EQ(s.Chart_IS.Find("Series_IS")->Count(), 2u);
+  EXPECT_EQ(s.Chart_IS.Find("Series_Correlation")->Count(), 0u);
+  EXPECT_GT(s.Chart_IS.Find("Series_mean")->Count(), 0u);
 }
 
 TEST_F(MinDistTest, DegreeChangeAfterTheEndRefitsOnlyTheCurve) {

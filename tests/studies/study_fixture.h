@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "studies/study.h"
+#include "support/scratch_folder.h"
 #include "support/test_simulation.h"
 
 namespace veltmoor::testing {
@@ -27,28 +28,6 @@ class RecordingSnapshots : public SnapshotTaker {
     taken.emplace_back(path, kind);
   }
   std::vector<std::pair<std::string, SnapshotKind>> taken;
-};
-
-// A folder of its own per test, removed afterwards.
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    path_ = std::filesystem::temp_directory_path() /
-            ("veltmoor-studies-" + std::string(info->test_suite_name()) + "-" + info->name());
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
-  }
-  ~ScratchFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
 };
 
 struct StudyWorld {

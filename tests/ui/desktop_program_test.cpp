@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
@@ -167,6 +168,22 @@ TEST_F(DesktopProgramTest, MouseOnTheMapPlantsNodesAndDevelopsLand) {
   // A press in the margin beyond the last cell does nothing.
   QTest::mouseClick(panel, Qt::LeftButton, {}, QPoint(605, 680));
   EXPECT_EQ(world().NodeCount, 2u);
+}
+
+TEST_F(DesktopProgramTest, AnyButtonRecordsThePressAtTheFlooredPixel) {
+  MapPanel* panel = Window().Panel();
+  auto press = [panel](Qt::MouseButton button, QPointF position) {
+    QMouseEvent event(QEvent::MouseButtonPress, position, panel->mapToGlobal(position), button,
+                      button, Qt::NoModifier);
+    QCoreApplication::sendEvent(panel, &event);
+  };
+  press(Qt::BackButton, QPointF(30, 30));
+  EXPECT_EQ(world().DragStartCell, &world().CellGrid(1, 1));
+  press(Qt::ForwardButton, QPointF(100, 100));
+  EXPECT_EQ(world().DragStartCell, &world().CellGrid(4, 4));
+  // 23.6 is pixel 23 of cell 0; rounded it would be pixel 24, the first of cell 1.
+  press(Qt::LeftButton, QPointF(23.6, 5.0));
+  EXPECT_EQ(world().DragStartCell, &world().CellGrid(0, 0));
 }
 
 TEST_F(DesktopProgramTest, ToolBarButtonFlipsTheStartUpWindowsTimer) {

@@ -1,0 +1,153 @@
+#!/usr/bin/env python3
+"""Mutation check: applies each one-line mutant of mutants.txt to a scratch copy of the
+tree, rebuilds it incrementally and runs the fast tests; a mutant some test fails on is
+killed. Prints killed / survived / equivalent / not applicable and the score.
+
+Usage: tests/mutation/mutate.py [--only TEXT] [--scratch DIR] [--jobs N]
+The scratch copy and its build stay in build-mutation/ between runs, so a second run only
+rebuilds what the mutants touch.
+"""
+import argparse
+import os
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[2]
+MUTANTS = Path(__file__).resolve().parent / "mutants.txt"
+SEPARATOR = " @@ "
+
+
+def read_mutants():
+    """One mutant a line: file @@ original text @@ replacement [@@ equivalent: reason]."""
+    mutants = []
+    for number, line in enumerate(MUTANTS.read_text().splitlines(), 1):
+        if not line.strip() or line.lstrip().startswith("#"):
+            continue
+        fields = [f.strip() for f in line.split(SEPARATOR)]
+        if len(fields) not in (3, 4) or not fields[1]:
+            sys.exit(f"mutants.txt:{number}: expected 'file @@ original @@ replacement'")
+        note = fields[3] if len(fields) == 4 else ""
+        mutants.append({"file": fields[0], "old": fields[1], "new": fields[2],
+                        "equivalent": note.startswith("equivalent"), "note": note,
+                        "entry": number})
+    return mutants
+
+
+def sync_tree(scratch):
+    """Copies the tracked files into the scratch tree, touching only those that differ so
+    the reused build stays incremental."""
+    files = subprocess.run(["git", "ls-files", "-z"], cwd=ROOT, check=True,
+                           capture_output=True).stdout.decode().split("\0")
+    for name in filter(None, files):
+        source = ROOT / name
+        if not source.is_file():
+            continue
+        target = scratch / name
+        data = source.read_bytes()
+        if target.is_file() and target.read_bytes() == data:
+            continue
+        target.parent.mkdir(parents=True, exist_ok=True)
+        target.write_bytes(data)
+        target.chmod(source.stat().st_mode)
+
+
+def build(tree, build_dir, jobs):
+    result = subprocess.run(["cmake", "--build", str(build_dir), "-j", str(jobs)],
+                            capture_output=True, text=True)
+    return result.returncode == 0, result.stdout + result.stderr
+
+
+def run_tests(build_dir, jobs, every=False):
+    """The failing tests' names; empty when all pass. Stops at the first failure unless
+    `every` asks for the full list."""
+    env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+    stop = [] if every else ["--stop-on-failure"]
+    result = subprocess.run(["ctest", "-j", str(jobs), "--timeout", "120"] + stop,
+                            cwd=build_dir, env=env, capture_output=True, text=True)
+    if result.returncode == 0:
+        return []
+    summary = result.stdout.partition("The following tests FAILED:")[2]
+    failed = [line.split(" - ", 1)[1].rsplit(" (", 1)[0].strip()
+              for line in summary.splitlines() if " - " in line]
+    return failed or ["(tests failed)"]
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--only", action="append",
+                        help="run only mutants whose line contains this text (repeatable)")
+    parser.add_argument("--every-test", action="store_true",
+                        help="run every test on each mutant and list all that fail")
+    parser.add_argument("--scratch", default=str(ROOT / "build-mutation"))
+    parser.add_argument("--jobs", type=int, default=2)
+    args = parser.parse_args()
+
+    scratch = Path(args.scratch).resolve()
+    tree = scratch / "tree"
+    build_dir = scratch / "build"
+    sync_tree(tree)
+    # Paths relative to the scratch tree let ccache share its objects between scratch copies.
+    os.environ.setdefault("CCACHE_BASEDIR", str(tree))
+    subprocess.run(["cmake", "-S", str(tree), "-B", str(build_dir), "-DVELTMOOR_BUILD_GUI=OFF",
+                    "-DBUILD_TESTING=ON",
+                    # Each mutant relinks every program; gold links them much faster.
+                    "-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=gold"], check=True, capture_output=True)
+    ok, log = build(tree, build_dir, args.jobs)
+    if not ok or run_tests(build_dir, args.jobs):
+        sys.exit("mutation: the unmutated tree does not build or pass its tests\n" + log[-3000:])
+
+    mutants = read_mutants()
+    if args.only:
+        mutants = [m for m in mutants
+                   if any(text in " ".join((m["file"], m["old"], m["new"])) for text in args.only)]
+    tally = {"killed": 0, "survived": 0, "equivalent": 0, "not applicable": 0,
+             "does not build": 0}
+    survivors = []
+    for index, m in enumerate(mutants, 1):
+        label = f"[{index:2}/{len(mutants)}] {m['file']}: {m['old']}  ->  {m['new']}"
+        if m["equivalent"]:
+            tally["equivalent"] += 1
+            print(f"{label}\n        equivalent ({m['note']})", flush=True)
+            continue
+        path = tree / m["file"]
+        original = path.read_text() if path.is_file() else ""
+        at = original.find(m["old"])
+        if at < 0:
+            tally["not applicable"] += 1
+            print(f"{label}\n        not applicable: the line was not found", flush=True)
+            continue
+        line = original.count("\n", 0, at) + 1
+        started = time.time()
+        path.write_text(original[:at] + m["new"] + original[at + len(m["old"]):])
+        try:
+            built, _ = build(tree, build_dir, args.jobs)
+            failed = run_tests(build_dir, args.jobs, args.every_test) if built else []
+        finally:
+            path.write_text(original)
+        seconds = time.time() - started
+        if not built:
+            outcome = "does not build"
+        elif failed:
+            outcome = "killed"
+        else:
+            outcome = "survived"
+            survivors.append(f"{m['file']}:{line}: {m['old']} -> {m['new']}")
+        tally[outcome] += 1
+        shown = failed if args.every_test else failed[:3]
+        detail = f" by {', '.join(shown)}" if failed else ""
+        print(f"{label}\n        line {line}: {outcome}{detail} ({seconds:.0f} s)", flush=True)
+
+    build(tree, build_dir, args.jobs)  # leave the scratch build matching the tree
+    scored = tally["killed"] + tally["survived"]
+    score = 100.0 * tally["killed"] / scored if scored else 0.0
+    print("\n" + ", ".join(f"{name} {count}" for name, count in tally.items()))
+    for survivor in survivors:
+        print(f"survived: {survivor}")
+    print(f"score: {score:.1f} % of {scored} non-equivalent mutants killed "
+          f"({time.strftime('%Y-%m-%d')})")
+
+
+if __name__ == "__main__":
+    main()
