@@ -396,8 +396,8 @@ void RadialAnalysis(Simulation& sim) {
                 ", r²_node = " + Shown(r2Node) + ", r²_edge = " + Shown(r2Edge));
 }
 
-void Button4Click(Simulation& sim) {
-  ComputeAllPaths(sim);
+void Button4Click(Simulation& sim, unsigned path_threads) {
+  ComputeAllPaths(sim, path_threads);
   FillConnectivityTable(sim);
   ShowDegreeHistogram(sim);
   if (sim.world.FieldType > kFieldNetworkOnly) {

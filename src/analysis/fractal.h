@@ -44,6 +44,6 @@ void RadialAnalysis(Simulation& sim);
 
 // "fractal A.": all paths, the connectivity table and the degree histogram, the structure
 // analysis while a development field type is active, then the radial and grid analyses.
-void Button4Click(Simulation& sim);
+void Button4Click(Simulation& sim, unsigned path_threads = 0);
 
 }  // namespace veltmoor

@@ -12,6 +12,7 @@
 #include "analysis/ConnTable.h"
 #include "analysis/fractal.h"
 #include "batch/batch_options.h"
+#include "batch/calibrate_command.h"
 #include "batch/measures_json.h"
 #include "batch/progress_bar.h"
 #include "batch/study_command.h"
@@ -243,6 +244,49 @@ int RunStudyCommand(StudyCommandOptions options, std::ostream& err) {
   return RunStudy(options.study, err);
 }
 
+struct CalibrateCommandOptions {
+  CalibrateOptions calibrate;
+  std::string field_type;
+};
+
+void AddCalibrateOptions(CLI::App& command, CalibrateCommandOptions& options) {
+  CalibrateOptions& c = options.calibrate;
+  AddWorldOptions(command, c.world);
+  c.world.picture = false;
+  command.add_option("--target", c.target, "measures.json of a run, or JSON of name -> value")
+      ->required();
+  command.add_option("--measures", c.measures, "comma-separated measures, e.g. D_grid,slope_rank")
+      ->required();
+  command
+      .add_option("--vary", c.vary, "NAME=FROM:TO: a setting to search, e.g. E_centriPe=1,0:4,0")
+      ->required()
+      ->allow_extra_args(false);
+  command.add_option("--field-type", options.field_type, "boom, interlink or cluster")
+      ->required()
+      ->check(CLI::IsMember({"boom", "interlink", "cluster"}));
+  auto* steps = command.add_option("--steps", c.steps, "grow every town this many steps")
+                    ->check(CLI::Range(1LL, 100000000LL));
+  auto* developed = command
+                        .add_option("--until-developed", c.until_developed,
+                                    "grow every town until this many fine cells are developed")
+                        ->check(CLI::Range(1LL, 100000000LL));
+  steps->excludes(developed);
+  command.add_option("--points", c.points, "parameter points per stage")
+      ->required()
+      ->check(CLI::Range(1, 1000000));
+  command.add_option("--runs", c.runs, "runs per point")->required()->check(CLI::Range(1, 10000));
+  command.add_option("--stages", c.stages, "stages, each in a box shrunk around the best points")
+      ->check(CLI::Range(1, 100));
+  command.add_option("--shard", c.shard, "K/N: run only shard K of N of the next stage");
+  command.add_option("--previous", c.previous,
+                     "the output folder of the stages before (merged or whole)");
+}
+
+int RunCalibrateCommand(CalibrateCommandOptions options, std::ostream& err) {
+  options.calibrate.world.sets.push_back(kFieldTypeButtons.at(options.field_type) + "=1");
+  return RunCalibration(options.calibrate, err);
+}
+
 }  // namespace
 
 int RunBatch(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
@@ -261,7 +305,7 @@ int RunBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
   AddStudyOptions(*study, study_options);
   MergeOptions merge_options;
   CLI::App* merge = app.add_subcommand(
-      "merge", "merge the parts of a study run with --shard into the outputs of the whole study");
+      "merge", "merge the parts of a study or of a calibration stage run with --shard");
   merge->add_option("out", merge_options.out, "output folder")->required()->check(kFolderName);
   merge->add_option("parts", merge_options.parts, "the --out folders of every shard")->required();
 
@@ -271,6 +315,11 @@ int RunBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
   CLI::App* export_command = AddExportCommand(app, export_options);
   ImportCommandOptions import_options;
   CLI::App* import_command = AddImportCommand(app, import_options);
+
+  CalibrateCommandOptions calibrate_options;
+  CLI::App* calibrate = app.add_subcommand(
+      "calibrate", "search the settings that grow a town with the target's measures");
+  AddCalibrateOptions(*calibrate, calibrate_options);
 
   try {
     app.parse(argc, argv);
@@ -297,6 +346,12 @@ int RunBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
     }
     if (study->parsed()) {
       return RunStudyCommand(study_options, err);
+    }
+    if (calibrate->parsed()) {
+      return RunCalibrateCommand(calibrate_options, err);
+    }
+    if (merge->parsed() && IsCalibrationPart(merge_options.parts.front())) {
+      return RunCalibrationMerge(merge_options, err);
     }
     if (merge->parsed()) {
       return RunMerge(merge_options, err);

@@ -107,7 +107,7 @@ const StudyKind& FindKind(const std::string& name) {
 // ---------------------------------------------------------------------------------------
 // Settings as name/text pairs, in the order of their registry.
 
-using SettingTexts = std::vector<std::pair<std::string, std::string>>;
+}  // namespace
 
 SettingTexts AllTexts(const SettingsSource& source, const SettingsRegistry& registry) {
   SettingTexts texts;
@@ -161,6 +161,8 @@ SettingTexts TextsFromJson(const json& object, const SettingsRegistry& registry)
   return texts;
 }
 
+namespace {
+
 // The study's controls: --study-set checked the way --set is, named as such in messages.
 void ApplyStudySets(MapSettings& settings, const std::vector<std::string>& sets) {
   try {
@@ -179,12 +181,7 @@ void ApplyStudySets(MapSettings& settings, const std::vector<std::string>& sets)
 // ---------------------------------------------------------------------------------------
 // Shards.
 
-struct Shard {
-  std::uint64_t index = 0;  // from 0, as the study counts
-  std::uint64_t count = 1;
-  std::uint64_t Number() const { return index + 1; }  // from 1, as the command line counts
-  std::string Text() const { return std::to_string(Number()) + "/" + std::to_string(count); }
-};
+}  // namespace
 
 std::optional<Shard> ParseShard(const std::string& text) {
   if (text.empty()) {
@@ -216,6 +213,8 @@ std::optional<Shard> ParseShard(const std::string& text) {
 std::uint64_t ShardRunsBefore(std::uint64_t runs, const Shard& shard) {
   return runs / shard.count + (runs % shard.count > shard.index ? 1 : 0);
 }
+
+namespace {
 
 // ---------------------------------------------------------------------------------------
 // Pictures of the map for the development-parameter study.
@@ -391,6 +390,8 @@ SettingTexts CheckedTexts(const json& object, const SettingsRegistry& registry,
   }
 }
 
+}  // namespace
+
 // The merge's output folder replaces what is there, so it may be no part, and neither hold
 // nor lie inside one.
 void CheckOutsideParts(const std::string& out, const std::vector<std::string>& parts) {
@@ -405,6 +406,8 @@ void CheckOutsideParts(const std::string& out, const std::vector<std::string>& p
     }
   }
 }
+
+namespace {
 
 void CopyPictures(const std::vector<Part>& parts, const fs::path& out) {
   for (const Part& part : parts) {

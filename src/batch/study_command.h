@@ -3,10 +3,13 @@
 // would have written. Also the simulation every command builds from its command line.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "batch/batch_options.h"
@@ -59,5 +62,33 @@ struct MergeOptions {
 // writes what the whole study run in one process writes. Throws UsageError for parts that
 // do not belong together.
 int RunMerge(const MergeOptions& options, std::ostream& err);
+
+// ---------------------------------------------------------------------------------------
+// Shared with the other commands that split their runs into shards.
+
+// Settings as name/text pairs, in the order of their registry.
+using SettingTexts = std::vector<std::pair<std::string, std::string>>;
+SettingTexts AllTexts(const SettingsSource& source, const SettingsRegistry& registry);
+// The settings a user changed: enough to rebuild them, and easy to read in a manifest.
+SettingTexts ChangedTexts(const SettingsSource& source);
+std::vector<std::string> AsOverrides(const SettingTexts& texts);
+nlohmann::json TextsToJson(const SettingTexts& texts);
+// Back into registry order; throws UsageError for a name the registry lacks.
+SettingTexts TextsFromJson(const nlohmann::json& object, const SettingsRegistry& registry);
+
+struct Shard {
+  std::uint64_t index = 0;  // from 0, as the runs count
+  std::uint64_t count = 1;
+  std::uint64_t Number() const { return index + 1; }  // from 1, as the command line counts
+  std::string Text() const { return std::to_string(Number()) + "/" + std::to_string(count); }
+};
+
+// "K/N" with K from 1; none for an empty text. Throws UsageError for anything else.
+std::optional<Shard> ParseShard(const std::string& text);
+// Runs of `shard` among the runs [0, runs).
+std::uint64_t ShardRunsBefore(std::uint64_t runs, const Shard& shard);
+// The merge's output folder replaces what is there, so it may be no part, and neither hold
+// nor lie inside one. Throws UsageError.
+void CheckOutsideParts(const std::string& out, const std::vector<std::string>& parts);
 
 }  // namespace veltmoor

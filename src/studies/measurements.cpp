@@ -12,12 +12,6 @@ namespace {
 
 constexpr std::string_view kHeader = "series,x,y,run,value_index";
 
-std::string ShortestText(double value) {
-  char buffer[32];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
-}
-
 std::vector<std::string_view> SplitFields(std::string_view line) {
   std::vector<std::string_view> fields;
   std::size_t start = 0;
@@ -43,6 +37,12 @@ std::runtime_error BadLine(std::size_t number) {
 }
 
 }  // namespace
+
+std::string ShortestText(double value) {
+  char buffer[32];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
 
 void WriteMeasurementsCsv(std::ostream& out, const std::vector<Measurement>& records) {
   out << kHeader << '\n';

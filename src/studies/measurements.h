@@ -19,6 +19,10 @@ struct Measurement {
   bool operator==(const Measurement&) const = default;
 };
 
+// A number with a dot in its shortest form that reads back to the same double, as the
+// CSV files of studies and calibrations write them.
+std::string ShortestText(double value);
+
 // "series,x,y,run,value_index" and one row per record; numbers with a dot and in their
 // shortest form that reads back to the same double.
 void WriteMeasurementsCsv(std::ostream& out, const std::vector<Measurement>& records);

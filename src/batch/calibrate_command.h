@@ -1,0 +1,41 @@
+// veltmoor-batch's calibrate command: the settings that grow a town like a target town,
+// searched stage by stage over a box of settings, whole or as shards merged afterwards.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "batch/batch_options.h"
+#include "batch/study_command.h"
+
+namespace veltmoor {
+
+struct CalibrateOptions {
+  // --width, --height, --seed, --set (with the field type's radio button), --out.
+  WorldOptions world;
+  std::string target;              // FILE: a measures.json or name -> value
+  std::string measures;            // comma-separated measure names
+  std::vector<std::string> vary;   // NAME=FROM:TO
+  std::optional<long long> steps;  // exactly one of steps and until_developed
+  std::optional<long long> until_developed;
+  std::uint64_t points = 0;
+  std::uint64_t runs = 0;
+  std::uint64_t stages = 1;
+  std::string shard;     // "K/N", empty for all runs
+  std::string previous;  // the output of the stages before, empty to start afresh
+};
+
+// Checks everything before the first run (UsageError, exit 2, nothing written), runs the
+// calibration's stages, or one stage's shard, and writes its outputs into --out. Returns 1
+// when no point had every run reach the target's size.
+int RunCalibration(const CalibrateOptions& options, std::ostream& err);
+
+// Whether the folder holds a part written by calibrate --shard.
+bool IsCalibrationPart(const std::string& folder);
+// Puts the shards of one calibration stage together into what one process writes.
+int RunCalibrationMerge(const MergeOptions& options, std::ostream& err);
+
+}  // namespace veltmoor
