@@ -280,6 +280,8 @@ void AddCalibrateOptions(CLI::App& command, CalibrateCommandOptions& options) {
   command.add_option("--shard", c.shard, "K/N: run only shard K of N of the next stage");
   command.add_option("--previous", c.previous,
                      "the output folder of the stages before (merged or whole)");
+  command.add_option("--start", c.start, "a saved world.json every run grows on")
+      ->check(CLI::ExistingFile);
 }
 
 int RunCalibrateCommand(CalibrateCommandOptions options, std::ostream& err) {

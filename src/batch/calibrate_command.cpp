@@ -13,6 +13,8 @@
 #include <utility>
 
 #include "analysis/fractal.h"
+#include "batch/study_part.h"
+#include "batch/world_load.h"
 #include "chart/chart_file.h"
 #include "io/atomic_file.h"
 #include "io/output_unit.h"
@@ -191,6 +193,12 @@ json BuildManifest(const CalibrateOptions& options) {
   manifest["Points"] = options.points;
   manifest["Runs"] = options.runs;
   manifest["Stages"] = options.stages;
+  if (!options.start.empty()) {
+    // Shards on other machines may keep the file elsewhere; its content is what must agree.
+    WorldOptions check = options.world;
+    LoadBatchWorld(options.start, check);
+    manifest["Start"] = Sha256(ReadJsonFile(options.start).dump());
+  }
   return manifest;
 }
 
@@ -200,6 +208,7 @@ struct Calibration {
   CalibrationDesign design;
   WorldOptions world;  // without seed: every run has its own
   GrowthLimit limit;
+  std::string start;  // the saved world every run grows on, empty for a new setup
 };
 
 Calibration FromManifest(const json& manifest) {
@@ -336,9 +345,13 @@ CalibrationRun RunOnce(const Calibration& c, std::uint64_t stage, std::uint64_t 
     const VariedSetting& setting = c.design.settings[i];
     world.sets.push_back(setting.name + "=" + SettingText(setting, values[i]));
   }
-  BatchSimulation batch(world);
-  Simulation& sim = *batch.sim;
-  NewSetup(sim);
+  // A saved start world keeps its own drawing area; every run continues it on its own seed.
+  const std::unique_ptr<BatchSimulation> batch =
+      c.start.empty() ? std::make_unique<BatchSimulation>(world) : LoadBatchWorld(c.start, world);
+  Simulation& sim = *batch->sim;
+  if (c.start.empty()) {
+    NewSetup(sim);
+  }
   StartRun(sim);
   const Growth growth = GrowTown(sim, c.limit);
   Button4Click(sim, path_threads);
@@ -630,7 +643,8 @@ Earlier ReadPrevious(const Calibration& c, const std::string& folder) {
 }  // namespace
 
 int RunCalibration(const CalibrateOptions& options, std::ostream& err) {
-  const Calibration c = FromManifest(BuildManifest(options));
+  Calibration c = FromManifest(BuildManifest(options));
+  c.start = options.start;
   const std::optional<Shard> shard = ParseShard(options.shard);
   Earlier earlier = ReadPrevious(c, options.previous);
   // A folder the program may not replace is refused before the first run.
@@ -688,12 +702,12 @@ bool IsCalibrationPart(const std::string& folder) {
 }
 
 int RunCalibrationMerge(const MergeOptions& options, std::ostream& err) {
-  struct Part {
+  struct StagePart {
     std::string folder;
     json manifest;
     std::uint64_t shard = 0;
   };
-  std::vector<Part> parts;
+  std::vector<StagePart> parts;
   for (const std::string& folder : options.parts) {
     const json part = ReadJsonFile(fs::path(folder) / kCalibrationPart);
     const bool well_formed =
@@ -709,7 +723,7 @@ int RunCalibrationMerge(const MergeOptions& options, std::ostream& err) {
     parts.push_back({folder, part, part["Shard"].get<std::uint64_t>()});
   }
   const json& first = parts.front().manifest;
-  for (const Part& part : parts) {
+  for (const StagePart& part : parts) {
     for (const char* key : {"Calibration", "Stage", "ShardCount", "Previous"}) {
       if (part.manifest[key] != first[key]) {
         throw UsageError("'" + part.folder + "' and '" + parts.front().folder +
@@ -721,7 +735,7 @@ int RunCalibrationMerge(const MergeOptions& options, std::ostream& err) {
   const auto stage = first["Stage"].get<std::uint64_t>();
   const auto count = first["ShardCount"].get<std::uint64_t>();
   std::map<std::uint64_t, std::string> by_shard;
-  for (const Part& part : parts) {
+  for (const StagePart& part : parts) {
     if (!by_shard.emplace(part.shard, part.folder).second) {
       throw UsageError("shard " + std::to_string(part.shard) + "/" + std::to_string(count) +
                        " is given twice");
@@ -735,7 +749,7 @@ int RunCalibrationMerge(const MergeOptions& options, std::ostream& err) {
   if (stage >= c.design.stages || runs.size() != stage * RunsPerStage(c.design)) {
     throw UsageError("'" + parts.front().folder + "' does not hold the stages before its own");
   }
-  for (const Part& part : parts) {
+  for (const StagePart& part : parts) {
     const Shard shard{part.shard - 1, count};
     const std::vector<CalibrationRun> own = RunsFromJson(part.manifest["Runs"], part.folder);
     for (const CalibrationRun& run : own) {

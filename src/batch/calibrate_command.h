@@ -26,6 +26,7 @@ struct CalibrateOptions {
   std::uint64_t stages = 1;
   std::string shard;     // "K/N", empty for all runs
   std::string previous;  // the output of the stages before, empty to start afresh
+  std::string start;     // a saved world.json every run grows on, empty for a new setup
 };
 
 // Checks everything before the first run (UsageError, exit 2, nothing written), runs the

@@ -193,3 +193,24 @@ TEST_F(CalibrateCliTest, TownsThatCannotReachTheSizeAreRecordedNotDropped) {
 }
 
 }  // namespace
+
+TEST_F(CalibrateCliTest, RunsGrowOnASavedStartWorldWhichMustBeSound) {
+  Result r = Run("run --no-picture --seed 3 --out start" + kWorld);
+  ASSERT_EQ(r.code, 0) << r.err;
+  WriteTarget("target.json", R"({"NodeCount": 40})");
+  const std::string calibrate =
+      "calibrate --target target.json --measures NodeCount --vary E_peScale=1,0:2,5 "
+      "--points 2 --runs 2 --seed 4 --field-type boom --steps 20";
+  r = Run(calibrate + " --start start/world.json --out cal");
+  ASSERT_EQ(r.code, 0) << r.err;
+  // Every run continues the saved town, so none has fewer nodes than it had.
+  const int start_nodes = ReadJson("start/world.json")["NodeCount"];
+  const json points = ReadJson("cal/best.json");
+  EXPECT_GE(points["Measures"]["NodeCount"]["Mean"].get<double>(), start_nodes) << points;
+  EXPECT_TRUE(ReadJson("cal/calibration.json")["Calibration"].contains("Start"));
+
+  std::ofstream(dir_ / "broken.json") << R"({"CellSize": -3})";
+  r = Run(calibrate + " --start broken.json --out bad");
+  EXPECT_EQ(r.code, 2) << r.err;
+  EXPECT_FALSE(fs::exists(dir_ / "bad"));
+}
