@@ -41,10 +41,12 @@ town: build
 	@scripts/make-town $(BUILD) out/town
 
 # Unit and integration tests, then the core and batch tests under AddressSanitizer and
-# UBSan, then a short fuzz run. The slower sanitizer runs are in test-sanitizers.
+# UBSan, the threaded path search under ThreadSanitizer, and a short fuzz run. The desktop
+# program under ASan/UBSan (one more full build) is in test-sanitizers.
 test: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory test-asan
+	@$(MAKE) --no-print-directory test-tsan
 	@$(MAKE) --no-print-directory test-fuzz
 
 test-fast: build
