@@ -40,12 +40,12 @@ screenshot: build
 town: build
 	@scripts/make-town $(BUILD) out/town
 
-# Unit and integration tests, then the core and batch tests under AddressSanitizer and
-# UBSan, the threaded path search under ThreadSanitizer, and a short fuzz run. The desktop
-# program under ASan/UBSan (one more full build) is in test-sanitizers.
+# Unit and integration tests, then every test again under AddressSanitizer and UBSan (the
+# desktop program's offscreen), the threaded path search under ThreadSanitizer, and a short
+# fuzz run.
 test: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
-	@$(MAKE) --no-print-directory test-asan
+	@$(MAKE) --no-print-directory test-asan-ui
 	@$(MAKE) --no-print-directory test-tsan
 	@$(MAKE) --no-print-directory test-fuzz
 
@@ -78,8 +78,9 @@ test-fuzz: deps
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target veltmoor_fuzz
 	@tests/fuzz/run-fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
-# Two more full builds: every test, the desktop program's included (offscreen), under
-# ASan/UBSan; and the threaded path search under ThreadSanitizer.
+# The sanitizer runs of make test on their own: every test, the desktop program's included
+# (offscreen), under ASan/UBSan; and the threaded path search under ThreadSanitizer.
+# test-asan is the quicker ASan/UBSan run without the desktop program.
 test-sanitizers: test-asan-ui test-tsan
 
 test-asan-ui: deps
