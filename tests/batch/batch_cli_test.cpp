@@ -8,16 +8,15 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "support/batch_process.h"
 #include "support/scratch_folder.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+using veltmoor::testing::ReadFile;
+using veltmoor::testing::Result;
 
-struct Result {
-  int code = -1;
-  std::string err;
-};
+namespace fs = std::filesystem;
 
 class BatchCliTest : public ::testing::Test {
  protected:

@@ -12,15 +12,15 @@
 
 #include <unistd.h>
 
+#include "support/batch_process.h"
+
 namespace {
+
+using veltmoor::testing::ReadFile;
+using veltmoor::testing::Result;
 
 namespace fs = std::filesystem;
 using nlohmann::json;
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // 100 steps on a 300 x 300 area: towns of about 25 nodes, a run in a few hundredths of a
 // second, and still a clear response of the measures to the centripetal scale A.
@@ -41,10 +41,6 @@ class CalibrateCliTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  struct Result {
-    int code = -1;
-    std::string err;
-  };
   Result Run(const std::string& args) {
     const fs::path err_file = dir_ / "stderr.txt";
     const std::string command =

@@ -9,21 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "support/batch_process.h"
 #include "support/scratch_folder.h"
 
 namespace {
 
+using veltmoor::testing::ReadFile;
+using veltmoor::testing::Result;
+
 namespace fs = std::filesystem;
-
-struct Result {
-  int code = -1;
-  std::string err;
-};
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // Every file under `root` with its bytes: what a user would find there.
 std::map<std::string, std::string> Snapshot(const fs::path& root) {

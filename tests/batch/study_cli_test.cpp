@@ -11,21 +11,15 @@
 #include <string>
 #include <vector>
 
+#include "support/batch_process.h"
 #include "support/scratch_folder.h"
 
 namespace {
 
+using veltmoor::testing::ReadFile;
+using veltmoor::testing::Result;
+
 namespace fs = std::filesystem;
-
-struct Result {
-  int code = -1;
-  std::string err;
-};
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // A tiny world and few steps keep every study here well under a second.
 const std::string kWorld = " --width 200 --height 200 --seed 11";
