@@ -13,6 +13,8 @@
 #include <utility>
 
 #include "analysis/fractal.h"
+#include "batch/setting_texts.h"
+#include "batch/shards.h"
 #include "batch/study_part.h"
 #include "batch/world_load.h"
 #include "chart/chart_file.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "batch/batch_options.h"
-#include "batch/study_command.h"
+#include "batch/merge_command.h"
 
 namespace veltmoor {
 

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "batch/study_command.h"
+#include "batch/batch_simulation.h"
 #include "io/output_unit.h"
 
 namespace veltmoor {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "batch/batch_options.h"
-#include "batch/study_command.h"
+#include "batch/batch_simulation.h"
 
 namespace veltmoor {
 

@@ -1,0 +1,21 @@
+#include "batch/batch_simulation.h"
+
+#include "display/null_canvas.h"
+#include "render/qt_canvas.h"
+
+namespace veltmoor {
+
+BatchSimulation::BatchSimulation(const WorldOptions& options)
+    : random(options.seed ? RandomSource(*options.seed) : RandomSource()) {
+  ApplySettingOverrides(settings, options.sets);
+  if (options.picture) {
+    canvases = std::make_unique<QtCanvasFactory>();
+  } else {
+    canvases = std::make_unique<NullCanvasFactory>();
+  }
+  sim = std::make_unique<Simulation>(settings, random, *canvases);
+  sim->PanelWidth = options.width;
+  sim->PanelHeight = options.height;
+}
+
+}  // namespace veltmoor

@@ -1,0 +1,60 @@
+#include "batch/shards.h"
+
+#include <charconv>
+#include <filesystem>
+#include <string_view>
+
+#include "batch/batch_options.h"
+#include "io/output_unit.h"
+
+namespace veltmoor {
+
+namespace fs = std::filesystem;
+
+std::optional<Shard> ParseShard(const std::string& text) {
+  if (text.empty()) {
+    return std::nullopt;
+  }
+  const auto bad = [&text] {
+    return UsageError("--shard expects K/N with 1 <= K <= N (shards count from 1), got '" + text +
+                      "'");
+  };
+  const std::size_t slash = text.find('/');
+  if (slash == std::string::npos) {
+    throw bad();
+  }
+  std::uint64_t number = 0;
+  std::uint64_t count = 0;
+  const auto parse = [](std::string_view part, std::uint64_t& value) {
+    const auto [ptr, ec] = std::from_chars(part.data(), part.data() + part.size(), value);
+    return ec == std::errc() && ptr == part.data() + part.size();
+  };
+  const std::string_view view(text);
+  if (!parse(view.substr(0, slash), number) || !parse(view.substr(slash + 1), count) ||
+      number < 1 || number > count) {
+    throw bad();
+  }
+  return Shard{number - 1, count};
+}
+
+// Runs of `shard` among the runs [0, runs).
+std::uint64_t ShardRunsBefore(std::uint64_t runs, const Shard& shard) {
+  return runs / shard.count + (runs % shard.count > shard.index ? 1 : 0);
+}
+
+// The merge's output folder replaces what is there, so it may be no part, and neither hold
+// nor lie inside one.
+void CheckOutsideParts(const std::string& out, const std::vector<std::string>& parts) {
+  const fs::path folder = OutputFolderPath(out);
+  for (const std::string& part : parts) {
+    const fs::path part_folder = OutputFolderPath(part);
+    const fs::path up = folder.lexically_relative(part_folder);
+    const fs::path down = part_folder.lexically_relative(folder);
+    if ((!up.empty() && *up.begin() != "..") || (!down.empty() && *down.begin() != "..")) {
+      throw UsageError("the merge's output folder '" + out + "' would replace the part '" + part +
+                       "'; write the merged study to another folder");
+    }
+  }
+}
+
+}  // namespace veltmoor
