@@ -5,22 +5,22 @@
 #include <cmath>
 #include <vector>
 
-#include "analysis/analysis_world.h"
 #include "analysis/segregation.h"
+#include "support/test_world.h"
 
 namespace veltmoor {
 namespace {
 
-using testing::AnalysisWorld;
+using testing::TestWorld;
 
-void Mark(AnalysisWorld& w, std::initializer_list<std::pair<int, int>> cells) {
+void Mark(TestWorld& w, std::initializer_list<std::pair<int, int>> cells) {
   for (const auto& [c, r] : cells) {
     w.Fine(c, r).IsDeveloped = true;
   }
 }
 
 TEST(FindClustersTest, CellsTouchingOnlyDiagonallyAreSeparateClusters) {
-  AnalysisWorld w(2, 2);
+  TestWorld w(2, 2);
   Mark(w, {{1, 1}, {2, 2}});
   EXPECT_EQ(FindClusters(w.world()), (std::vector<std::uint32_t>{1, 1}));
   EXPECT_EQ(w.Fine(1, 1).ClusterIndex, 0);
@@ -29,7 +29,7 @@ TEST(FindClustersTest, CellsTouchingOnlyDiagonallyAreSeparateClusters) {
 }
 
 TEST(FindClustersTest, ClustersAreNumberedInRowScanOrder) {
-  AnalysisWorld w(3, 3);
+  TestWorld w(3, 3);
   // The cluster whose first cell lies in an earlier row comes first, wherever it extends.
   Mark(w, {{8, 0}, {8, 1}, {0, 1}, {0, 2}, {1, 2}});
   EXPECT_EQ(FindClusters(w.world()), (std::vector<std::uint32_t>{2, 3}));
@@ -38,7 +38,7 @@ TEST(FindClustersTest, ClustersAreNumberedInRowScanOrder) {
 }
 
 TEST(FindClustersTest, ArmsJoinedBelowTheirSeedFormOneCluster) {
-  AnalysisWorld w(4, 4);
+  TestWorld w(4, 4);
   // Two U shapes: in each the scan meets one arm first and reaches the other only through
   // the base, once turning right and up, once turning left and up.
   Mark(w, {{0, 0}, {4, 0}, {0, 1}, {4, 1}, {0, 2}, {1, 2}, {2, 2}, {3, 2}, {4, 2}});
@@ -55,7 +55,7 @@ TEST(FindClustersTest, ArmsJoinedBelowTheirSeedFormOneCluster) {
 }
 
 TEST(FindClustersTest, CellsLeavingAClusterKeepTheirOldSize) {
-  AnalysisWorld w(2, 2);
+  TestWorld w(2, 2);
   Mark(w, {{0, 0}, {1, 0}, {2, 0}});
   FindClusters(w.world());
   EXPECT_EQ(w.Fine(0, 0).ClusterSize, 3);  // the seed too
@@ -68,7 +68,7 @@ TEST(FindClustersTest, CellsLeavingAClusterKeepTheirOldSize) {
 }
 
 TEST(FindClustersTest, AClusterOverTheWholeGridNeedsNoDeepRecursion) {
-  AnalysisWorld w(334, 334);  // 1002 x 1002 fine cells
+  TestWorld w(334, 334);  // 1002 x 1002 fine cells
   for (TCell& cell : w.world().FineGrid.Cells()) {
     cell.IsDeveloped = true;
   }
@@ -80,7 +80,7 @@ TEST(FindClustersTest, AClusterOverTheWholeGridNeedsNoDeepRecursion) {
 }
 
 TEST(RankSizeAnalysisTest, TwelveAndThree) {
-  AnalysisWorld w(5, 5);
+  TestWorld w(5, 5);
   w.world().TimeStep = 40;
   Mark(w, {{0, 0},
            {1, 0},
@@ -113,7 +113,7 @@ TEST(RankSizeAnalysisTest, TwelveAndThree) {
 }
 
 TEST(RankSizeAnalysisTest, ElevenCellsGetABarTenDoNot) {
-  AnalysisWorld w(5, 5);
+  TestWorld w(5, 5);
   for (int c = 0; c < 11; ++c) {
     w.Fine(c, 0).IsDeveloped = true;
     w.Fine(c, 2).IsDeveloped = c < 10;
@@ -124,7 +124,7 @@ TEST(RankSizeAnalysisTest, ElevenCellsGetABarTenDoNot) {
 }
 
 TEST(RankSizeAnalysisTest, ASingleCellIsOneClusterWithoutBar) {
-  AnalysisWorld w(2, 2);
+  TestWorld w(2, 2);
   Mark(w, {{3, 3}});
   LabelClusters(w.sim());
   EXPECT_TRUE(w.PointsOf("bar_clusterSize").empty());
@@ -134,7 +134,7 @@ TEST(RankSizeAnalysisTest, ASingleCellIsOneClusterWithoutBar) {
 }
 
 TEST(RankSizeAnalysisTest, NoDevelopedCellLeavesTheChartsEmptyButWritesDefinedValues) {
-  AnalysisWorld w(2, 2);
+  TestWorld w(2, 2);
   LabelClusters(w.sim());
   EXPECT_TRUE(w.world().ClusterSizes.empty());
   EXPECT_TRUE(w.PointsOf("ser_rank").empty());
@@ -147,7 +147,7 @@ TEST(RankSizeAnalysisTest, NoDevelopedCellLeavesTheChartsEmptyButWritesDefinedVa
 }
 
 TEST(RankSizeAnalysisTest, EqualSizesGiveAFlatLine) {
-  AnalysisWorld w(3, 3);
+  TestWorld w(3, 3);
   Mark(w, {{0, 0}, {2, 0}, {4, 0}});
   LabelClusters(w.sim());
   EXPECT_EQ(w.sim().valueList.Value("slope_rank"), "0");
@@ -155,7 +155,7 @@ TEST(RankSizeAnalysisTest, EqualSizesGiveAFlatLine) {
 }
 
 TEST(ShowClustersTest, NetworkOnlyChangesNothing) {
-  AnalysisWorld w(2, 2);
+  TestWorld w(2, 2);
   w.world().FieldType = kFieldNetworkOnly;
   w.Develop(1, 1);
   ShowClusters(w.sim());
@@ -166,7 +166,7 @@ TEST(ShowClustersTest, NetworkOnlyChangesNothing) {
 }
 
 TEST(ShowClustersTest, PaintsDevelopedCellsBlackEvenWithoutNodes) {
-  AnalysisWorld w(2, 2);
+  TestWorld w(2, 2);
   w.world().FieldType = kFieldCluster;
   w.Develop(1, 1);
   w.Street(1, 2);

@@ -8,20 +8,20 @@
 #include <vector>
 
 #include "analysis/ConnTable.h"
-#include "analysis/analysis_world.h"
 #include "analysis/dijkstra.h"
 #include "analysis/path_network.h"
 #include "analysis/segregation.h"
 #include "simulation/node_creation.h"
 #include "simulation/numbers.h"
 #include "simulation/setup.h"
+#include "support/test_world.h"
 
 namespace veltmoor {
 namespace {
 
-using testing::AnalysisWorld;
 using testing::PathNetwork;
 using testing::TestSimulation;
+using testing::TestWorld;
 
 constexpr const char* kFractalKeys[] = {"D_grid",  "slope_grid",  "D_rad",  "slope_rad",
                                         "D_nodes", "slope_nodes", "D_edge", "slope_edge"};
@@ -323,7 +323,7 @@ TEST(FindCentralNodeTest, OnlyNodesTheTableListsTakePart) {
 }
 
 TEST(CentreOfGravityTest, MeanPositionOfDevelopedLandRoundedHalvesToEven) {
-  AnalysisWorld w(3, 3);
+  TestWorld w(3, 3);
   EXPECT_FALSE(CentreOfGravity(w.world()).has_value());
 
   w.Develop(2, 0);

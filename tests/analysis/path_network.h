@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "support/test_simulation.h"
+#include "support/test_world.h"
 
 namespace veltmoor::testing {
 
@@ -19,11 +20,7 @@ struct PathNetwork {
     world().NodeList.push_back(std::make_unique<TAgent>());
     world().NodeCount = static_cast<std::uint32_t>(world().NodeList.size());
   }
-  void Link(int a, int b) {
-    world().Node(static_cast<std::size_t>(a)).Links.push_back({b, 1});
-    world().Node(static_cast<std::size_t>(b)).Links.push_back({a, 1});
-    ++world().EdgeCount;
-  }
+  void Link(int a, int b) { testing::Link(world(), a, b); }
   void Chain(int count) {
     for (int i = 0; i + 1 < count; ++i) {
       Link(i, i + 1);

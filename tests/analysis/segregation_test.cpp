@@ -5,14 +5,14 @@
 #include <random>
 #include <vector>
 
-#include "analysis/analysis_world.h"
 #include "simulation/run_control.h"
 #include "simulation/setup.h"
+#include "support/test_world.h"
 
 namespace veltmoor {
 namespace {
 
-using testing::AnalysisWorld;
+using testing::TestWorld;
 
 std::vector<int> BlockWidths(const std::vector<int>& bounds) {
   std::vector<int> widths;
@@ -42,7 +42,7 @@ TEST(TileBoundsTest, BlocksCoverEveryLineOnceInOrder) {
 }
 
 TEST(ClassifyDevelopedCellsTest, StreetCountsOnlyWithDevelopedLandAlongAnEdge) {
-  AnalysisWorld w(3, 3);
+  TestWorld w(3, 3);
   w.Develop(4, 4);
   w.Street(4, 5);                   // below the developed cell
   w.Street(3, 4);                   // left of it
@@ -66,7 +66,7 @@ TEST(ClassifyDevelopedCellsTest, StreetCountsOnlyWithDevelopedLandAlongAnEdge) {
 }
 
 TEST(PartitionFineGridTest, TilesCountEveryFineCellOfTheirBlock) {
-  AnalysisWorld w(25, 3);        // 75 x 9 fine cells
+  TestWorld w(25, 3);            // 75 x 9 fine cells
   w.DevelopBlock(18, 0, 10, 1);  // the whole first row of the third column block
   TDreierArray counts;
   PartitionFineGrid(w.sim(), counts, 8);
@@ -88,7 +88,7 @@ TEST(PartitionFineGridTest, TilesCountEveryFineCellOfTheirBlock) {
 
 // Free, street and developed land at random, and now and then a cell of a use the
 // classification leaves alone, with a stale mark of either kind.
-void ScatterLand(AnalysisWorld& w, unsigned seed) {
+void ScatterLand(TestWorld& w, unsigned seed) {
   std::mt19937 random(seed);
   for (TCell& fine : w.world().FineGrid.Cells()) {
     const unsigned draw = random() % 20;
@@ -119,7 +119,7 @@ TEST(CountTilesTest, SummedCountsEqualADirectCountOfAnIrregularPattern) {
   // Odd numbers of fine lines, one of them narrower than most tilings, so that many blocks
   // are empty.
   for (const auto& [columns, rows] : {std::pair{7, 5}, {1, 11}, {13, 3}, {9, 9}}) {
-    AnalysisWorld w(columns, rows);
+    TestWorld w(columns, rows);
     ScatterLand(w, static_cast<unsigned>(columns * 100 + rows));
     ClassifyDevelopedCells(w.world());
     const DevelopedCellSums sums(w.world());
@@ -145,11 +145,11 @@ TEST(CountTilesTest, SummedCountsEqualADirectCountOfAnIrregularPattern) {
 }
 
 TEST(PartitionFineGridTest, ClassifiesBeforeCountingAndOnlyEightTilesGiveAnIndex) {
-  AnalysisWorld classified(7, 5);
+  TestWorld classified(7, 5);
   ScatterLand(classified, 3);
   ClassifyDevelopedCells(classified.world());
   for (int n : {5, 7, 8, 9}) {
-    AnalysisWorld w(7, 5);
+    TestWorld w(7, 5);
     ScatterLand(w, 3);  // the same land, with its stale marks
     TDreierArray counts;
     PartitionFineGrid(w.sim(), counts, n);
@@ -164,7 +164,7 @@ TEST(PartitionFineGridTest, ClassifiesBeforeCountingAndOnlyEightTilesGiveAnIndex
 }
 
 TEST(SegregationIndexTest, DevelopmentFillingOneTileAloneIsFullySegregated) {
-  AnalysisWorld w(8, 8);  // 24 fine lines: the first tile is coarse cell (0, 0)
+  TestWorld w(8, 8);  // 24 fine lines: the first tile is coarse cell (0, 0)
   w.DevelopBlock(0, 0, 3, 3);
   w.world().TimeStep = 30;
   PeriodicSegregation(w.sim());
@@ -181,7 +181,7 @@ TEST(SegregationIndexTest, DevelopmentFillingOneTileAloneIsFullySegregated) {
 }
 
 TEST(SegregationIndexTest, EqualSharesInEveryTileGiveZero) {
-  AnalysisWorld w(8, 8);
+  TestWorld w(8, 8);
   w.world().FineCellTotals = {512, 64};
   TDreierArray counts;
   counts.Resize(8, 8, 2);
@@ -200,7 +200,7 @@ TEST(SegregationIndexTest, EqualSharesInEveryTileGiveZero) {
 }
 
 TEST(SegregationIndexTest, PartlySegregatedDevelopment) {
-  AnalysisWorld w(8, 8);
+  TestWorld w(8, 8);
   w.DevelopBlock(0, 0, 3, 3);    // all 9 cells of the first tile
   w.DevelopBlock(20, 20, 4, 1);  // 4 of the 16 cells of the last tile
   PeriodicSegregation(w.sim());
@@ -213,7 +213,7 @@ TEST(SegregationIndexTest, PartlySegregatedDevelopment) {
 
 TEST(SegregationIndexTest, AnEmptyCategoryLeavesTheIndexUndefined) {
   for (bool allDeveloped : {false, true}) {
-    AnalysisWorld w(8, 8);
+    TestWorld w(8, 8);
     if (allDeveloped) {
       w.DevelopBlock(0, 0, 24, 24);
     }
@@ -232,7 +232,7 @@ TEST(SegregationIndexTest, AnEmptyCategoryLeavesTheIndexUndefined) {
 }
 
 TEST(SegregationIndexTest, AWorldWithoutCellsRecordsNothing) {
-  AnalysisWorld w(0, 0);
+  TestWorld w(0, 0);
   TDreierArray counts;
   PartitionFineGrid(w.sim(), counts, 8);
   EXPECT_EQ(counts.Size1(), 8);

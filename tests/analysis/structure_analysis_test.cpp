@@ -4,16 +4,16 @@
 
 #include <vector>
 
-#include "analysis/analysis_world.h"
+#include "support/test_world.h"
 
 namespace veltmoor {
 namespace {
 
 using chart::Point;
-using testing::AnalysisWorld;
+using testing::TestWorld;
 
 TEST(NodeNeighbourhoodsTest, ACornerNodeSumsOnlyTheCellsOnTheGrid) {
-  AnalysisWorld w(4, 4);
+  TestWorld w(4, 4);
   for (int r = 0; r < 4; ++r) {
     for (int c = 0; c < 4; ++c) {
       w.Coarse(c, r).DevelopedCount = 1;
@@ -35,7 +35,7 @@ TEST(NodeNeighbourhoodsTest, ACornerNodeSumsOnlyTheCellsOnTheGrid) {
 }
 
 TEST(StructureAnalysisTest, DensityAndConnectivityPointsPerNode) {
-  AnalysisWorld w(4, 4);
+  TestWorld w(4, 4);
   w.DevelopBlock(0, 0, 3, 3);  // coarse cell (0, 0) fully developed
   w.Coarse(0, 0).Potential = 0.9f;
   w.AddNode(0, 0, 0.25f);  // corner: still divided by 81 and 9
@@ -59,7 +59,7 @@ TEST(StructureAnalysisTest, DensityAndConnectivityPointsPerNode) {
 }
 
 TEST(StructureAnalysisTest, ConnectivityTitleShowsTheSquaredCorrelation) {
-  AnalysisWorld w(5, 1);
+  TestWorld w(5, 1);
   const float potential[] = {0.2f, 0.8f, 0.8f, 0.2f};
   for (int c = 0; c < 4; ++c) {
     w.Coarse(c, 0).Potential = potential[c];
@@ -73,7 +73,7 @@ TEST(StructureAnalysisTest, ConnectivityTitleShowsTheSquaredCorrelation) {
 }
 
 TEST(StructureAnalysisTest, ProfilesRunFromTheDensestNeighbourhood) {
-  AnalysisWorld w(9, 3);
+  TestWorld w(9, 3);
   w.Coarse(0, 1).DevelopedCount = 2;  // node 0: 2 developed, 0 street
   w.Coarse(4, 1).StreetCount = 5;     // node 1: 0 developed, 5 street
   w.Coarse(8, 1).DevelopedCount = 1;  // node 2: 1 developed, 1 street
@@ -94,7 +94,7 @@ TEST(StructureAnalysisTest, ProfilesRunFromTheDensestNeighbourhood) {
 }
 
 TEST(StructureAnalysisTest, NoNodeLeavesTheNodeSeriesEmptyAndTitlesDefined) {
-  AnalysisWorld w(3, 3);
+  TestWorld w(3, 3);
   w.DevelopBlock(0, 0, 2, 2);
   StructureAnalysis(w.sim());
   for (const char* series :
@@ -108,7 +108,7 @@ TEST(StructureAnalysisTest, NoNodeLeavesTheNodeSeriesEmptyAndTitlesDefined) {
 }
 
 TEST(StructureAnalysisTest, ARepeatedAnalysisReplacesEverySeriesButRs) {
-  AnalysisWorld w(5, 5);
+  TestWorld w(5, 5);
   w.DevelopBlock(0, 0, 11, 1);  // one cluster large enough for a bar
   w.AddNode(1, 1);
   StructureAnalysis(w.sim());

@@ -8,7 +8,7 @@
 
 #include "display/null_canvas.h"
 #include "display/recording_canvas.h"
-#include "display/test_world.h"
+#include "support/test_world.h"
 
 namespace veltmoor {
 namespace {
@@ -43,7 +43,7 @@ class LayersTest : public ::testing::Test {
     return result;
   }
 
-  testing::TestSimulation<RecordingCanvasFactory> t;
+  testing::TestSimulation t{std::make_unique<RecordingCanvasFactory>()};
   Simulation& sim = t.sim;
 };
 
@@ -269,7 +269,7 @@ TEST_F(LayersTest, CandidateSitesFeedTheirOwnSweep) {
 }
 
 TEST(LayersWithoutWorldTest, DrawingOperationsLeaveAnAbsentWorldAlone) {
-  testing::TestSimulation<NullCanvasFactory> t;
+  testing::TestSimulation t;
   ClearAgentLayer(t.sim);
   DrawAllEdges(t.sim);
   RepaintNodes(t.sim);

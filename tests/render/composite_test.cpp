@@ -4,8 +4,8 @@
 
 #include "display/layers.h"
 #include "display/null_canvas.h"
-#include "display/test_world.h"
 #include "render/qt_canvas.h"
+#include "support/test_world.h"
 
 namespace veltmoor {
 namespace {
@@ -33,7 +33,7 @@ class ComposeMapTest : public ::testing::Test {
     RepaintNodes(sim);
   }
 
-  testing::TestSimulation<QtCanvasFactory> t;
+  testing::TestSimulation t{std::make_unique<QtCanvasFactory>()};
   Simulation& sim = t.sim;
 };
 
@@ -85,14 +85,14 @@ TEST_F(ComposeMapTest, NodeNumbersSitAboveEveryLayer) {
 }
 
 TEST(ComposeMapWithoutPicturesTest, IsWhiteWithoutWorldOrWithNullLayers) {
-  testing::TestSimulation<QtCanvasFactory> noWorld;
+  testing::TestSimulation noWorld{std::make_unique<QtCanvasFactory>()};
   noWorld.sim.PanelWidth = 30;
   noWorld.sim.PanelHeight = 20;
   const QImage blank = ComposeMap(noWorld.sim);
   ASSERT_EQ(blank.width(), 30);
   EXPECT_EQ(PictureAt(blank, 29, 19), colours::kWhite);
 
-  testing::TestSimulation<NullCanvasFactory> fast;
+  testing::TestSimulation fast;
   fast.sim.PanelWidth = 30;
   fast.sim.PanelHeight = 20;
   CreateLayerImages(fast.sim);

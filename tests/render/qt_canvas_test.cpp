@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "display/layers.h"
-#include "display/test_world.h"
+#include "support/test_world.h"
 
 namespace veltmoor {
 namespace {
@@ -104,7 +104,7 @@ TEST(QtCanvasTest, LinesAndTextUseThePenAndFont) {
 
 class QtLayersTest : public ::testing::Test {
  protected:
-  testing::TestSimulation<QtCanvasFactory> t;
+  testing::TestSimulation t{std::make_unique<QtCanvasFactory>()};
   Simulation& sim = t.sim;
 
   const QtCanvas& Fine() const { return dynamic_cast<const QtCanvas&>(*sim.world.FineImage); }

@@ -19,6 +19,9 @@ struct TestSimulation {
     sim.PanelWidth = width;
     sim.PanelHeight = height;
   }
+  // The simulation drawing on the canvases `factory` makes.
+  explicit TestSimulation(std::unique_ptr<CanvasFactory> factory)
+      : TestSimulation(611, 689, std::move(factory)) {}
 
   World& world() { return sim.world; }
 

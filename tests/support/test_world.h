@@ -1,25 +1,17 @@
-// A simulation over a hand-built world for the drawing tests: the grids laid out the way
-// setup lays them out, nodes and segments placed directly, no growth process involved.
+// A hand-built world for tests: the grids laid out the way setup lays them out, nodes and
+// segments placed directly, land uses set directly, no growth process involved.
 #pragma once
 
 #include <cmath>
 #include <memory>
+#include <vector>
 
-#include "display/canvas.h"
+#include "display/null_canvas.h"
 #include "simulation/numbers.h"
-#include "simulation/random_source.h"
-#include "simulation/settings.h"
 #include "simulation/simulation.h"
+#include "support/test_simulation.h"
 
 namespace veltmoor::testing {
-
-template <typename Factory>
-struct TestSimulation {
-  MapSettings settings;
-  RandomSource random{1};
-  Factory factory;
-  Simulation sim{settings, random, factory};
-};
 
 // Coarse cells centred at Floor(s/2) + c*s with half edge Floor(s/2); fine cells offset by
 // Round(d * 0.33 * s) with half edge Floor(s/2/3); everything white.
@@ -52,6 +44,7 @@ inline void BuildGrids(World& world, int cellSize, int columns, int rows) {
   }
 }
 
+// A node on the cell, marked as the cell's node.
 inline TAgent& AddNode(World& world, int column, int row) {
   TCell& cell = world.CellGrid(column, row);
   cell.State = kStateNode;
@@ -66,10 +59,53 @@ inline TAgent& AddNode(World& world, int column, int row) {
   return *world.NodeList.back();
 }
 
+// A segment recorded at both ends, without a street on the map.
 inline void Link(World& world, int a, int b) {
-  world.Node(a).Links.push_back({b, 1});
-  world.Node(b).Links.push_back({a, 1});
+  world.Node(static_cast<std::size_t>(a)).Links.push_back({b, 1});
+  world.Node(static_cast<std::size_t>(b)).Links.push_back({a, 1});
   ++world.EdgeCount;
 }
+
+// A simulation over a hand-built world of columns x rows cells of 24 pixels, for tests that
+// work on land uses and nodes rather than on pictures.
+struct TestWorld {
+  TestWorld(int columns, int rows) {
+    BuildGrids(world(), 24, columns, rows);
+    world().FineImage = std::make_unique<NullCanvas>(24 * columns, 24 * rows);
+  }
+
+  World& world() { return t.sim.world; }
+  Simulation& sim() { return t.sim; }
+  TCell& Fine(int c, int r) { return world().FineGrid(c, r); }
+  TCell& Coarse(int c, int r) { return world().CellGrid(c, r); }
+
+  void Develop(int c, int r) {
+    Fine(c, r).LandUse = kLandDeveloped;
+    ++Coarse(c / 3, r / 3).DevelopedCount;
+  }
+  void Street(int c, int r) {
+    Fine(c, r).LandUse = kLandStreet;
+    ++Coarse(c / 3, r / 3).StreetCount;
+  }
+  void DevelopBlock(int c0, int r0, int columns, int rows) {
+    for (int r = r0; r < r0 + rows; ++r) {
+      for (int c = c0; c < c0 + columns; ++c) {
+        Develop(c, r);
+      }
+    }
+  }
+
+  TAgent& AddNode(int column, int row, float measure = 0.0f) {
+    TAgent& node = testing::AddNode(world(), column, row);
+    node.Measure = measure;
+    return node;
+  }
+
+  std::vector<chart::Point> PointsOf(const char* series) {
+    return sim().charts.GetSeries(series).Points();
+  }
+
+  TestSimulation t;
+};
 
 }  // namespace veltmoor::testing
