@@ -291,48 +291,113 @@ int RunCalibrateCommand(CalibrateCommandOptions options, std::ostream& err) {
   return RunCalibration(options.calibrate, err);
 }
 
+// The subcommands, with the options each fills when it is parsed.
+struct Commands {
+  WorldOptions setup_options;
+  CLI::App* setup = nullptr;
+  RunOptions run_options;
+  CLI::App* run = nullptr;
+  StudyCommandOptions study_options;
+  CLI::App* study = nullptr;
+  MergeOptions merge_options;
+  CLI::App* merge = nullptr;
+  FromWorldOptions analyse_options;
+  CLI::App* analyse = nullptr;
+  FromWorldOptions export_options;
+  CLI::App* export_command = nullptr;
+  ImportCommandOptions import_options;
+  CLI::App* import_command = nullptr;
+  CalibrateCommandOptions calibrate_options;
+  CLI::App* calibrate = nullptr;
+};
+
+void AddCommands(CLI::App& app, Commands& c) {
+  c.setup = app.add_subcommand("setup", "build a new world and write map.png, world.json");
+  AddMapOptions(*c.setup, c.setup_options);
+  c.run =
+      app.add_subcommand("run", "run time steps and write map.png, world.json and measures.json");
+  AddRunOptions(*c.run, c.run_options);
+  c.study = app.add_subcommand(
+      "study", "run a parameter study and write study.csv and study.tee (with --shard: a part)");
+  AddStudyOptions(*c.study, c.study_options);
+  c.merge = app.add_subcommand(
+      "merge", "merge the parts of a study or of a calibration stage run with --shard");
+  c.merge->add_option("out", c.merge_options.out, "output folder")->required()->check(kFolderName);
+  c.merge->add_option("parts", c.merge_options.parts, "the --out folders of every shard")
+      ->required();
+
+  c.analyse = AddAnalyseCommand(app, c.analyse_options);
+  c.export_command = AddExportCommand(app, c.export_options);
+  c.import_command = AddImportCommand(app, c.import_options);
+
+  c.calibrate = app.add_subcommand(
+      "calibrate", "search the settings that grow a town with the target's measures");
+  AddCalibrateOptions(*c.calibrate, c.calibrate_options);
+}
+
+// What CLI11 cannot say of the run command's options by itself.
+void CheckRunCommand(const Commands& c) {
+  if (c.run->parsed() && !c.run_options.table_csv.empty() && !c.run_options.analyse) {
+    throw CLI::ValidationError("--table", "the connectivity table needs --analyse");
+  }
+  if (c.run->parsed() && c.run_options.field_type.empty() && c.run_options.from.empty()) {
+    throw CLI::RequiredError("--field-type");
+  }
+}
+
+int RunParsedCommand(const Commands& c, std::ostream& err) {
+  if (c.setup->parsed()) {
+    return RunSetup(c.setup_options);
+  }
+  if (c.run->parsed()) {
+    return RunRun(c.run_options, err);
+  }
+  if (c.study->parsed()) {
+    return RunStudyCommand(c.study_options, err);
+  }
+  if (c.calibrate->parsed()) {
+    return RunCalibrateCommand(c.calibrate_options, err);
+  }
+  if (c.merge->parsed() && IsCalibrationPart(c.merge_options.parts.front())) {
+    return RunCalibrationMerge(c.merge_options, err);
+  }
+  if (c.merge->parsed()) {
+    return RunMerge(c.merge_options, err);
+  }
+  if (c.analyse->parsed()) {
+    return RunAnalyseCommand(c.analyse_options, err);
+  }
+  if (c.export_command->parsed()) {
+    return RunExportCommand(c.export_options, WriteOutputs);
+  }
+  if (c.import_command->parsed()) {
+    return RunImportCommand(c.import_options, WriteOutputs, err);
+  }
+  return 2;
+}
+
+// Failures of the command line or of the files it names, which the user can mend: exit 2.
+// Anything else kept the command from finishing: exit 1.
+bool IsBadInput(const std::exception& e) {
+  return dynamic_cast<const UsageError*>(&e) != nullptr ||
+         dynamic_cast<const StudySettingsError*>(&e) != nullptr ||
+         dynamic_cast<const ConversionError*>(&e) != nullptr ||
+         dynamic_cast<const OutputFolderError*>(&e) != nullptr ||
+         dynamic_cast<const WorldSizeError*>(&e) != nullptr ||
+         dynamic_cast<const WorldFileError*>(&e) != nullptr ||
+         dynamic_cast<const ImportError*>(&e) != nullptr;
+}
+
 }  // namespace
 
 int RunBatch(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
   CLI::App app{"veltmoor-batch: runs the urban growth simulator without a window"};
   app.require_subcommand(1);
-  WorldOptions setup_options;
-  CLI::App* setup = app.add_subcommand("setup", "build a new world and write map.png, world.json");
-  AddMapOptions(*setup, setup_options);
-  RunOptions run_options;
-  CLI::App* run =
-      app.add_subcommand("run", "run time steps and write map.png, world.json and measures.json");
-  AddRunOptions(*run, run_options);
-  StudyCommandOptions study_options;
-  CLI::App* study = app.add_subcommand(
-      "study", "run a parameter study and write study.csv and study.tee (with --shard: a part)");
-  AddStudyOptions(*study, study_options);
-  MergeOptions merge_options;
-  CLI::App* merge = app.add_subcommand(
-      "merge", "merge the parts of a study or of a calibration stage run with --shard");
-  merge->add_option("out", merge_options.out, "output folder")->required()->check(kFolderName);
-  merge->add_option("parts", merge_options.parts, "the --out folders of every shard")->required();
-
-  FromWorldOptions analyse_options;
-  CLI::App* analyse = AddAnalyseCommand(app, analyse_options);
-  FromWorldOptions export_options;
-  CLI::App* export_command = AddExportCommand(app, export_options);
-  ImportCommandOptions import_options;
-  CLI::App* import_command = AddImportCommand(app, import_options);
-
-  CalibrateCommandOptions calibrate_options;
-  CLI::App* calibrate = app.add_subcommand(
-      "calibrate", "search the settings that grow a town with the target's measures");
-  AddCalibrateOptions(*calibrate, calibrate_options);
-
+  Commands commands;
+  AddCommands(app, commands);
   try {
     app.parse(argc, argv);
-    if (run->parsed() && !run_options.table_csv.empty() && !run_options.analyse) {
-      throw CLI::ValidationError("--table", "the connectivity table needs --analyse");
-    }
-    if (run->parsed() && run_options.field_type.empty() && run_options.from.empty()) {
-      throw CLI::RequiredError("--field-type");
-    }
+    CheckRunCommand(commands);
   } catch (const CLI::CallForHelp&) {
     out << app.help();
     return 0;
@@ -340,61 +405,12 @@ int RunBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
     err << "veltmoor-batch: " << e.what() << "\n";
     return 2;
   }
-
   try {
-    if (setup->parsed()) {
-      return RunSetup(setup_options);
-    }
-    if (run->parsed()) {
-      return RunRun(run_options, err);
-    }
-    if (study->parsed()) {
-      return RunStudyCommand(study_options, err);
-    }
-    if (calibrate->parsed()) {
-      return RunCalibrateCommand(calibrate_options, err);
-    }
-    if (merge->parsed() && IsCalibrationPart(merge_options.parts.front())) {
-      return RunCalibrationMerge(merge_options, err);
-    }
-    if (merge->parsed()) {
-      return RunMerge(merge_options, err);
-    }
-    if (analyse->parsed()) {
-      return RunAnalyseCommand(analyse_options, err);
-    }
-    if (export_command->parsed()) {
-      return RunExportCommand(export_options, WriteOutputs);
-    }
-    if (import_command->parsed()) {
-      return RunImportCommand(import_options, WriteOutputs, err);
-    }
-  } catch (const UsageError& e) {
-    err << "veltmoor-batch: " << e.what() << "\n";
-    return 2;
-  } catch (const StudySettingsError& e) {
-    err << "veltmoor-batch: " << e.what() << "\n";
-    return 2;
-  } catch (const ConversionError& e) {
-    err << "veltmoor-batch: " << e.what() << "\n";
-    return 2;
-  } catch (const OutputFolderError& e) {
-    err << "veltmoor-batch: " << e.what() << "\n";
-    return 2;
-  } catch (const WorldSizeError& e) {
-    err << "veltmoor-batch: " << e.what() << "\n";
-    return 2;
-  } catch (const WorldFileError& e) {
-    err << "veltmoor-batch: " << e.what() << "\n";
-    return 2;
-  } catch (const ImportError& e) {
-    err << "veltmoor-batch: " << e.what() << "\n";
-    return 2;
+    return RunParsedCommand(commands, err);
   } catch (const std::exception& e) {
     err << "veltmoor-batch: " << e.what() << "\n";
-    return 1;
+    return IsBadInput(e) ? 2 : 1;
   }
-  return 2;
 }
 
 }  // namespace veltmoor
