@@ -107,17 +107,16 @@ void RemovePartialDataFile(StudySession& session) {
   }
 }
 
-}  // namespace
+// The simulation's options and the study's own controls as the command line sets them,
+// checked before anything runs or is written.
+struct StudyInput {
+  WorldOptions world;
+  SettingTexts study_texts;  // none for a study of the simulation window
+};
 
-int RunStudy(const StudyOptions& options, std::ostream& err) {
-  const StudyKind& kind = FindKind(options.kind);
-  const std::optional<Shard> shard = ParseShard(options.shard);
-  if (shard && !options.world.seed) {
-    throw UsageError(
-        "--shard needs --seed: every shard must seed its runs from the same base seed, or "
-        "the merged study would not be one study");
-  }
-  WorldOptions world = options.world;
+StudyInput CheckedStudyInput(const StudyKind& kind, const StudyOptions& options) {
+  StudyInput input{options.world, {}};
+  WorldOptions& world = input.world;
   MapSettings study_settings(kind.registry());
   ApplyStudySets(study_settings, options.study_sets);
   if (kind.name == "devpara") {
@@ -129,11 +128,10 @@ int RunStudy(const StudyOptions& options, std::ostream& err) {
   } else if (world.picture) {
     throw UsageError("--pictures: only the development-parameter study (devpara) takes pictures");
   }
-  SettingTexts study_texts;
   if (kind.in_simulation_window) {
     world.sets.insert(world.sets.end(), options.study_sets.begin(), options.study_sets.end());
   } else {
-    study_texts = AllTexts(study_settings, kind.registry());
+    input.study_texts = AllTexts(study_settings, kind.registry());
   }
 
   const std::string bad_name =
@@ -141,6 +139,26 @@ int RunStudy(const StudyOptions& options, std::ostream& err) {
   if (!bad_name.empty()) {
     throw UsageError("--study-set E_bName: the base name " + bad_name);
   }
+  return input;
+}
+
+void ReportTiming(std::uint64_t runs, double total, double writing, std::ostream& err) {
+  err << "study: " << runs << " runs in " << FormatNumber(RoundTo4(total)) << " s, writing files "
+      << FormatNumber(RoundTo4(writing)) << " s ("
+      << FormatNumber(RoundTo2(total > 0.0 ? 100.0 * writing / total : 0.0)) << " %)\n";
+}
+
+}  // namespace
+
+int RunStudy(const StudyOptions& options, std::ostream& err) {
+  const StudyKind& kind = FindKind(options.kind);
+  const std::optional<Shard> shard = ParseShard(options.shard);
+  if (shard && !options.world.seed) {
+    throw UsageError(
+        "--shard needs --seed: every shard must seed its runs from the same base seed, or "
+        "the merged study would not be one study");
+  }
+  const auto [world, study_texts] = CheckedStudyInput(kind, options);
 
   OutputUnit unit(options.world.out, BatchOutputNames());
   const fs::path out = unit.Staging();
@@ -181,10 +199,8 @@ int RunStudy(const StudyOptions& options, std::ostream& err) {
   if (options.timing) {
     const double total =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const double writing = session.write_clock.Seconds();
-    err << "study: " << (shard ? ShardRunsBefore(planned, *shard) : planned) << " runs in "
-        << FormatNumber(RoundTo4(total)) << " s, writing files " << FormatNumber(RoundTo4(writing))
-        << " s (" << FormatNumber(RoundTo2(total > 0.0 ? 100.0 * writing / total : 0.0)) << " %)\n";
+    ReportTiming(shard ? ShardRunsBefore(planned, *shard) : planned, total,
+                 session.write_clock.Seconds(), err);
   }
   return 0;
 }
