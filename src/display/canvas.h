@@ -55,6 +55,18 @@ struct Font {
   Colour colour = colours::kBlack;
 };
 
+// A box of pixels, right and bottom exclusive; empty when it covers no pixel.
+struct PixelBox {
+  int left = 0;
+  int top = 0;
+  int right = 0;
+  int bottom = 0;
+
+  bool Empty() const { return left >= right || top >= bottom; }
+  // The smallest box holding both; an empty box adds nothing.
+  PixelBox United(const PixelBox& other) const;
+};
+
 class Canvas {
  public:
   virtual ~Canvas() = default;
@@ -82,12 +94,18 @@ class Canvas {
 
   // Counts drawing calls so a view repaints a layer only when it changed.
   std::uint64_t ChangeCount() const { return changes_; }
+  // The pixels drawn on since the last call, so a view of a large map repaints what
+  // changed instead of the whole picture. Only the one view that shows the layer asks.
+  PixelBox TakeChangedBox();
 
  protected:
-  void Touch() { ++changes_; }
+  // A drawing call whose extent is unknown: the whole canvas counts as changed.
+  void Touch();
+  void Touch(const PixelBox& drawn);
 
  private:
   std::uint64_t changes_ = 0;
+  PixelBox changed_;
 };
 
 class CanvasFactory {

@@ -14,25 +14,34 @@ const QImage* LayerImage(const std::unique_ptr<Canvas>& layer) {
   return canvas == nullptr ? nullptr : &canvas->Image();
 }
 
-void PaintOpaque(QImage& picture, const QImage* layer) {
+void PaintOpaque(QImage& picture, const QImage* layer, const QRect& region) {
   if (layer == nullptr || layer->isNull()) {
     return;
   }
   QPainter painter(&picture);
-  painter.drawImage(0, 0, *layer);
+  painter.drawImage(QPoint(0, 0), *layer, region);
 }
 
 // Copies every pixel of the layer that is not the see-through colour.
-void PaintTransparent(QImage& picture, const QImage* layer, Colour seeThrough) {
+void PaintTransparent(QImage& picture, const QImage* layer, Colour seeThrough,
+                      const QRect& region) {
   if (layer == nullptr || layer->isNull()) {
     return;
   }
-  const QImage source = layer->convertToFormat(QImage::Format_RGB32);
+  const QRect shared = region.intersected(layer->rect());
+  if (shared.isEmpty()) {
+    return;
+  }
+  const QImage source = layer->format() == QImage::Format_RGB32
+                            ? *layer
+                            : layer->copy(shared).convertToFormat(QImage::Format_RGB32);
+  const QPoint origin = layer->format() == QImage::Format_RGB32 ? shared.topLeft() : QPoint();
   const QRgb clear = qRgb(RedOf(seeThrough), GreenOf(seeThrough), BlueOf(seeThrough)) & 0xFFFFFF;
-  const int width = std::min(picture.width(), source.width());
-  const int height = std::min(picture.height(), source.height());
+  const int width = std::min(picture.width(), shared.width());
+  const int height = std::min(picture.height(), shared.height());
   for (int y = 0; y < height; ++y) {
-    const auto* from = reinterpret_cast<const QRgb*>(source.constScanLine(y));
+    const auto* from =
+        reinterpret_cast<const QRgb*>(source.constScanLine(origin.y() + y)) + origin.x();
     auto* to = reinterpret_cast<QRgb*>(picture.scanLine(y));
     for (int x = 0; x < width; ++x) {
       if ((from[x] & 0xFFFFFF) != clear) {
@@ -42,14 +51,22 @@ void PaintTransparent(QImage& picture, const QImage* layer, Colour seeThrough) {
   }
 }
 
-void PaintNodeLabels(QImage& picture, const World& world) {
+void PaintNodeLabels(QImage& picture, const World& world, const QRect& region) {
   if (world.NodeLabelList.empty() || !EnsureGuiApplication()) {
     return;
   }
   QPainter painter(&picture);
   painter.setRenderHint(QPainter::TextAntialiasing, false);
+  painter.translate(-region.topLeft());
   const Font labelFont{6, colours::kNavy};
   for (const NodeLabel& label : world.NodeLabelList) {
+    // A node number at 6 points is far smaller than this; the test only spares the
+    // painter the labels of a large map that lie well away from the region.
+    constexpr int kLabelReach = 64;
+    if (label.Left > region.right() || label.Top > region.bottom() ||
+        label.Left + kLabelReach < region.left() || label.Top + kLabelReach < region.top()) {
+      continue;
+    }
     PaintText(painter, label.Left, label.Top, label.Caption, labelFont, nullptr);
   }
 }
@@ -57,22 +74,28 @@ void PaintNodeLabels(QImage& picture, const World& world) {
 }  // namespace
 
 QImage ComposeMap(const Simulation& sim) {
-  QImage picture(std::max(sim.PanelWidth, 0), std::max(sim.PanelHeight, 0), QImage::Format_RGB32);
+  return ComposeMap(sim, QRect(0, 0, sim.PanelWidth, sim.PanelHeight));
+}
+
+QImage ComposeMap(const Simulation& sim, const QRect& region) {
+  const QRect panel(0, 0, std::max(sim.PanelWidth, 0), std::max(sim.PanelHeight, 0));
+  const QRect shown = region.intersected(panel);
+  QImage picture(shown.size(), QImage::Format_RGB32);
   if (picture.isNull()) {
     return picture;
   }
   picture.fill(Qt::white);
   const World& world = sim.world;
   if (sim.layers.CellLayers) {
-    PaintOpaque(picture, LayerImage(world.MapImage));
+    PaintOpaque(picture, LayerImage(world.MapImage), shown);
     if (sim.layers.Fine) {
-      PaintOpaque(picture, LayerImage(world.FineImage));
+      PaintOpaque(picture, LayerImage(world.FineImage), shown);
     }
   }
   if (sim.layers.Agent) {
-    PaintTransparent(picture, LayerImage(world.AgentImage), colours::kBlack);
+    PaintTransparent(picture, LayerImage(world.AgentImage), colours::kBlack, shown);
   }
-  PaintNodeLabels(picture, world);
+  PaintNodeLabels(picture, world, shown);
   return picture;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QImage>
+#include <QRect>
 
 #include "simulation/simulation.h"
 
@@ -12,5 +13,8 @@ namespace veltmoor {
 // layer with its black left see-through, then the node-number labels. Layers that are not
 // Qt canvases (a null canvas in a fast run) contribute nothing.
 QImage ComposeMap(const Simulation& sim);
+// The part of that picture inside region (panel pixels, clipped to the panel), so a view
+// of a large map repaints only what changed or scrolled into sight.
+QImage ComposeMap(const Simulation& sim, const QRect& region);
 
 }  // namespace veltmoor

@@ -34,8 +34,8 @@ bool EnsureGuiApplication() {
   return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
 }
 
-void PaintText(QPainter& painter, int x, int y, const std::string& text, const Font& font,
-               const Colour* background) {
+QRect PaintText(QPainter& painter, int x, int y, const std::string& text, const Font& font,
+                const Colour* background) {
   QFont qfont = painter.font();
   qfont.setPointSize(std::max(font.size, 1));
   // Plain pixels in the font colour: blended edges would leave near-black fringes around
@@ -44,12 +44,14 @@ void PaintText(QPainter& painter, int x, int y, const std::string& text, const F
   painter.setFont(qfont);
   const QString qtext = QString::fromStdString(text);
   const QFontMetrics metrics(qfont, painter.device());
+  const QRect box(x, y, metrics.horizontalAdvance(qtext), metrics.height());
   if (background != nullptr) {
-    painter.fillRect(QRect(x, y, metrics.horizontalAdvance(qtext), metrics.height()),
-                     ToQColor(*background));
+    painter.fillRect(box, ToQColor(*background));
   }
   painter.setPen(ToQColor(font.colour));
   painter.drawText(x, y + metrics.ascent(), qtext);
+  // Glyphs may overhang their advance; the bounding rectangle says by how much.
+  return box.united(metrics.boundingRect(qtext).translated(x, y + metrics.ascent()));
 }
 
 namespace {
@@ -92,7 +94,7 @@ void QtCanvas::FillBox(int left, int top, int right, int bottom, Colour colour) 
 }
 
 void QtCanvas::Rectangle(int left, int top, int right, int bottom) {
-  Touch();
+  Touch({left, top, right, bottom});
   if (left >= right || top >= bottom) {
     return;
   }
@@ -109,12 +111,12 @@ void QtCanvas::Rectangle(int left, int top, int right, int bottom) {
 }
 
 void QtCanvas::FillRect(int left, int top, int right, int bottom) {
-  Touch();
+  Touch({left, top, right, bottom});
   FillBox(left, top, right, bottom, brush);
 }
 
 void QtCanvas::Ellipse(int left, int top, int right, int bottom) {
-  Touch();
+  Touch({left, top, right, bottom});
   if (left >= right || top >= bottom || image_.isNull()) {
     return;
   }
@@ -130,7 +132,11 @@ void QtCanvas::Ellipse(int left, int top, int right, int bottom) {
 }
 
 void QtCanvas::Line(int x1, int y1, int x2, int y2) {
-  Touch();
+  // The pen's round caps reach half its width past the end points; one pixel more covers
+  // the rasteriser's rounding.
+  const int reach = PenWidth(pen) / 2 + 1;
+  Touch({std::min(x1, x2) - reach, std::min(y1, y2) - reach, std::max(x1, x2) + reach + 1,
+         std::max(y1, y2) + reach + 1});
   if (pen.style == PenStyle::Clear || image_.isNull()) {
     return;
   }
@@ -141,13 +147,14 @@ void QtCanvas::Line(int x1, int y1, int x2, int y2) {
 }
 
 void QtCanvas::TextOut(int x, int y, const std::string& text) {
-  Touch();
   if (image_.isNull() || !EnsureGuiApplication()) {
+    Touch({x, y, x, y});
     return;
   }
   QPainter painter(&image_);
   painter.setRenderHint(QPainter::TextAntialiasing, false);
-  PaintText(painter, x, y, text, font, &brush);
+  const QRect drawn = PaintText(painter, x, y, text, font, &brush);
+  Touch({drawn.left(), drawn.top(), drawn.right() + 1, drawn.bottom() + 1});
 }
 
 Colour QtCanvas::Pixel(int x, int y) const {

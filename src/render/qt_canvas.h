@@ -22,9 +22,10 @@ Colour FromQRgb(QRgb rgb);
 bool EnsureGuiApplication();
 
 // Paints text with its top-left corner at (x, y) in the font's point size and colour; with
-// a background colour the text's box is filled with it first.
-void PaintText(QPainter& painter, int x, int y, const std::string& text, const Font& font,
-               const Colour* background);
+// a background colour the text's box is filled with it first. Returns the pixels it may
+// have touched.
+QRect PaintText(QPainter& painter, int x, int y, const std::string& text, const Font& font,
+                const Colour* background);
 
 class QtCanvas : public Canvas {
  public:

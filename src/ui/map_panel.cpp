@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 #include "render/composite.h"
@@ -58,25 +59,48 @@ std::uint64_t MapPanel::Signature() const {
   std::uint64_t signature = world.NodeLabelList.size();
   for (const Canvas* layer :
        {world.MapImage.get(), world.FineImage.get(), world.AgentImage.get()}) {
-    signature = signature * 1000003u + (layer ? layer->ChangeCount() + 1 : 0);
+    signature = signature * 1000003u + reinterpret_cast<std::uintptr_t>(layer);
   }
   signature = signature * 31u + (sim_.layers.CellLayers ? 1u : 0u);
   signature = signature * 31u + (sim_.layers.Fine ? 1u : 0u);
   signature = signature * 31u + (sim_.layers.Agent ? 1u : 0u);
-  signature = signature * 31u + reinterpret_cast<std::uintptr_t>(world.MapImage.get());
+  signature = signature * 31u + static_cast<std::uint64_t>(sim_.PanelWidth);
+  signature = signature * 31u + static_cast<std::uint64_t>(sim_.PanelHeight);
   return signature;
 }
 
+QRect MapPanel::TakeChangedRegion() {
+  World& world = sim_.world;
+  PixelBox changed;
+  for (Canvas* layer : {world.MapImage.get(), world.FineImage.get(), world.AgentImage.get()}) {
+    if (layer != nullptr) {
+      changed = changed.United(layer->TakeChangedBox());
+    }
+  }
+  if (changed.Empty()) {
+    return {};
+  }
+  return QRect(QPoint(changed.left, changed.top), QPoint(changed.right - 1, changed.bottom - 1));
+}
+
 void MapPanel::RefreshIfChanged() {
+  const QSize map(std::max(sim_.PanelWidth, 0), std::max(sim_.PanelHeight, 0));
+  if (minimumSize() != map) {
+    setMinimumSize(map);
+  }
+  const QRect changed = TakeChangedRegion();
   if (Signature() != painted_) {
     update();
+  } else if (!changed.isEmpty()) {
+    update(changed);
   }
 }
 
-void MapPanel::paintEvent(QPaintEvent*) {
+void MapPanel::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
-  painter.fillRect(rect(), Qt::white);
-  painter.drawImage(0, 0, ComposeMap(sim_));
+  const QRect region = event->rect();
+  painter.fillRect(region, Qt::white);
+  painter.drawImage(region.topLeft(), ComposeMap(sim_, region));
   painted_ = Signature();
 }
 

@@ -22,8 +22,10 @@ class MapPanel : public QWidget {
 
   QSize sizeHint() const override { return {611, 689}; }
 
-  // Repaints when a layer, the layer switches or the node labels changed since the last
-  // paint; cheap otherwise. The window calls it from its refresh timer.
+  // Repaints what changed since the last paint: the pixels the core drew on, or everything
+  // when a layer, the layer switches or the node labels changed; nothing otherwise. The
+  // panel keeps at least the map's size so the scroll area around it scrolls a map larger
+  // than the window. The window calls it from its refresh timer.
   void RefreshIfChanged();
 
   // The progress panel over the map while the paths are computed.
@@ -41,7 +43,10 @@ class MapPanel : public QWidget {
   void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
+  // What forces a whole repaint: which layers exist and show, and how many labels.
   std::uint64_t Signature() const;
+  // The pixels drawn on since the last call, over all layers.
+  QRect TakeChangedRegion();
 
   Simulation& sim_;
   QWidget* progress_panel_;

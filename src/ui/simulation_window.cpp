@@ -91,11 +91,11 @@ TForm1::TForm1(AppContext& context, QWidget* parent)
   connect(tabs_, &QTabWidget::currentChanged, this, [this] { RefreshCharts(); });
 
   auto* splitter = new QSplitter(Qt::Horizontal, this);
-  auto* mapScroll = new QScrollArea(splitter);
-  mapScroll->setWidget(panel_);
-  mapScroll->setWidgetResizable(true);
-  mapScroll->setMinimumWidth(300);
-  splitter->addWidget(mapScroll);
+  map_scroll_ = new QScrollArea(splitter);
+  map_scroll_->setWidget(panel_);
+  map_scroll_->setWidgetResizable(true);
+  map_scroll_->setMinimumWidth(300);
+  splitter->addWidget(map_scroll_);
   splitter->addWidget(tabs_);
   splitter->setStretchFactor(0, 1);
   splitter->setStretchFactor(1, 1);
@@ -260,8 +260,11 @@ QWidget* TForm1::BuildFieldTypesTab() {
 
   auto* run = new QHBoxLayout;
   AddButton(run, "B_setup", QStringLiteral("new setup"), [this] {
-    sim().PanelWidth = panel_->width();
-    sim().PanelHeight = panel_->height();
+    // The visible part of the panel: a map loaded larger than the window makes the panel
+    // itself larger, and a new world should fit the window again.
+    const QSize visible = map_scroll_->maximumViewportSize();
+    sim().PanelWidth = visible.width();
+    sim().PanelHeight = visible.height();
     B_setupClick(sim());
   });
   QPushButton* start = AddButton(run, "B_ITL_start", QStringLiteral("start"), [this] {

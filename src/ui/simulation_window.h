@@ -15,6 +15,7 @@
 #include "geo/world_file.h"
 #include "ui/widget_settings.h"
 
+class QScrollArea;
 class QLabel;
 class QTableWidget;
 class QTabWidget;
@@ -102,6 +103,7 @@ class TForm1 : public QWidget {
   QTimer timer1_;
   QTimer refresh_;
   MapPanel* panel_ = nullptr;
+  QScrollArea* map_scroll_ = nullptr;
   QTabWidget* tabs_ = nullptr;
   QTableWidget* value_list_ = nullptr;
   QLabel* gradient_ = nullptr;

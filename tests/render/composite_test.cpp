@@ -84,6 +84,20 @@ TEST_F(ComposeMapTest, NodeNumbersSitAboveEveryLayer) {
   EXPECT_GT(navy, 0);
 }
 
+// A repaint of part of the panel shows exactly the pixels the whole picture has there,
+// labels that straddle the region's edge included; a region past the panel is clipped.
+TEST_F(ComposeMapTest, ARegionIsTheSamePartOfTheWholePicture) {
+  sim.world.NodeLabelList.push_back({45, 35, "17"});
+  const QImage whole = ComposeMap(sim);
+  for (const QRect region :
+       {QRect(0, 0, 100, 80), QRect(8, 5, 40, 30), QRect(47, 38, 9, 7), QRect(70, 50, 60, 60)}) {
+    const QImage part = ComposeMap(sim, region);
+    const QRect shown = region.intersected(whole.rect());
+    ASSERT_EQ(part.size(), shown.size());
+    EXPECT_EQ(part, whole.copy(shown)) << region.x() << "," << region.y();
+  }
+}
+
 TEST(ComposeMapWithoutPicturesTest, IsWhiteWithoutWorldOrWithNullLayers) {
   testing::TestSimulation noWorld{std::make_unique<QtCanvasFactory>()};
   noWorld.sim.PanelWidth = 30;

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <vector>
+
 #include "display/layers.h"
 #include "support/test_world.h"
 
@@ -100,6 +103,43 @@ TEST(QtCanvasTest, LinesAndTextUseThePenAndFont) {
   EXPECT_GT(black, 0);
   EXPECT_EQ(canvas.Pixel(9, 25), colours::kWhite);
   EXPECT_GT(canvas.ChangeCount(), 0u);
+}
+
+// Every pixel a drawing call changed lies in the box the canvas reports, and taking the
+// box clears it: a map view that repaints only that box never misses a change.
+TEST(QtCanvasTest, ChangedBoxHoldsEveryChangedPixel) {
+  QtCanvas canvas(80, 60);
+  canvas.font = Font{6, colours::kNavy};
+  canvas.brush = colours::kYellow;
+  const std::vector<std::function<void()>> calls = {
+      [&] { canvas.Rectangle(3, 4, 20, 9); },
+      [&] { canvas.Ellipse(30, 30, 42, 41); },
+      [&] {
+        canvas.pen = Pen{colours::kOlive, 3, PenStyle::Solid};
+        canvas.Line(70, 5, 50, 50);
+      },
+      [&] { canvas.TextOut(55, 44, "1234"); },
+      [&] { canvas.FillRect(-5, -5, 2, 2); },
+  };
+  for (std::size_t i = 0; i < calls.size(); ++i) {
+    canvas.TakeChangedBox();
+    const QImage before = canvas.Image();
+    calls[i]();
+    const PixelBox box = canvas.TakeChangedBox();
+    int changed = 0;
+    for (int y = 0; y < canvas.Height(); ++y) {
+      for (int x = 0; x < canvas.Width(); ++x) {
+        if (canvas.Image().pixel(x, y) != before.pixel(x, y)) {
+          ++changed;
+          EXPECT_TRUE(x >= box.left && x < box.right && y >= box.top && y < box.bottom)
+              << "call " << i << " changed " << x << "," << y << " outside its box";
+        }
+      }
+    }
+    EXPECT_GT(changed, 0) << i;
+    EXPECT_GE(box.left, 0) << i;  // clipped to the canvas
+    EXPECT_TRUE(canvas.TakeChangedBox().Empty()) << i;
+  }
 }
 
 class QtLayersTest : public ::testing::Test {

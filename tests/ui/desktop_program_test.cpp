@@ -14,6 +14,8 @@
 
 #include "analysis/connectivity_table_model.h"
 #include "qt_app.h"
+#include "simulation/setup.h"
+#include "simulation/simulation.h"
 #include "simulation/world.h"
 #include "ui/app_context.h"
 #include "ui/desktop_program.h"
@@ -184,6 +186,24 @@ TEST_F(DesktopProgramTest, AnyButtonRecordsThePressAtTheFlooredPixel) {
   // 23.6 is pixel 23 of cell 0; rounded it would be pixel 24, the first of cell 1.
   press(Qt::LeftButton, QPointF(23.6, 5.0));
   EXPECT_EQ(world().DragStartCell, &world().CellGrid(0, 0));
+}
+
+// A map larger than the window (a loaded town) scrolls instead of being cut off, and
+// "new setup" builds the next world for the window again, not for the large map.
+TEST_F(DesktopProgramTest, ALargeMapScrollsAndANewSetupFitsTheWindowAgain) {
+  Simulation& sim = program_.context->sim;
+  sim.PanelWidth = 2400;
+  sim.PanelHeight = 1800;
+  NewSetup(sim);
+  Window().RefreshViews();
+  MapPanel* panel = Window().Panel();
+  EXPECT_EQ(panel->minimumSize(), QSize(2400, 1800));
+
+  Click("B_setup");
+  Window().RefreshViews();
+  EXPECT_LT(sim.PanelWidth, 2400);
+  EXPECT_LT(sim.PanelHeight, 1800);
+  EXPECT_EQ(panel->minimumSize(), QSize(sim.PanelWidth, sim.PanelHeight));
 }
 
 TEST_F(DesktopProgramTest, ToolBarButtonFlipsTheStartUpWindowsTimer) {
