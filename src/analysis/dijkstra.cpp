@@ -9,7 +9,7 @@
 
 #include "analysis/ConnTable.h"
 #include "analysis/structure_analysis.h"
-#include "display/layers.h"
+#include "simulation/layers.h"
 #include "simulation/numbers.h"
 
 namespace veltmoor {

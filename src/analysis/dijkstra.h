@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "analysis/path_table.h"
+#include "simulation/path_table.h"
 #include "simulation/simulation.h"
 
 namespace veltmoor {
@@ -36,6 +36,7 @@ void CopyPathRow(const PathSearch& search, int source, PathTable& paths);
 // after each source, in source order, on the calling thread. thread_count 0 uses every
 // core; the result does not depend on it. Afterwards the nodes' SearchState and HopCount
 // hold what the search from the last node leaves.
+// Cost: O(N (N + E)) time over the threads; O(N²) memory for PathMatrix, O(N) per thread.
 void ComputeAllPaths(Simulation& sim, unsigned thread_count = 0);
 
 // "calcPathes": blank cell layer, all paths, connectivity table with node colours, degree

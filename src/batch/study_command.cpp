@@ -12,6 +12,7 @@
 #include <optional>
 #include <sstream>
 
+#include "analysis/periodic_analyses.h"
 #include "batch/progress_bar.h"
 #include "batch/study_part.h"
 #include "chart/chart_file.h"
@@ -443,6 +444,7 @@ BatchSimulation::BatchSimulation(const WorldOptions& options)
     canvases = std::make_unique<NullCanvasFactory>();
   }
   sim = std::make_unique<Simulation>(settings, random, *canvases);
+  InstallPeriodicAnalyses(*sim);
   sim->PanelWidth = options.width;
   sim->PanelHeight = options.height;
 }

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "display/layers.h"
 #include "display/null_canvas.h"
 #include "display/test_world.h"
 #include "render/qt_canvas.h"
+#include "simulation/layers.h"
 
 namespace veltmoor {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "display/layers.h"
 #include "display/test_world.h"
+#include "simulation/layers.h"
 
 namespace veltmoor {
 namespace {

@@ -12,8 +12,8 @@
 #include <QTableView>
 #include <QTest>
 
-#include "analysis/connectivity_table_model.h"
 #include "qt_app.h"
+#include "simulation/connectivity_table_model.h"
 #include "simulation/world.h"
 #include "ui/app_context.h"
 #include "ui/desktop_program.h"
