@@ -8,6 +8,7 @@
 #include <map>
 #include <stdexcept>
 
+#include "analysis/periodic_analyses.h"
 #include "display/null_canvas.h"
 #include "render/headless_app.h"
 #include "render/qt_canvas.h"
@@ -62,6 +63,7 @@ BenchSimulation::BenchSimulation(WorldSize size, CanvasKind canvas, std::uint64_
   settings.Set("SE_cellScale", std::to_string(size.cell_size));
   sim.PanelWidth = size.width;
   sim.PanelHeight = size.height;
+  InstallPeriodicAnalyses(sim);
 }
 
 void BenchSimulation::Start(const std::string& field_type) {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "display/layers.h"
+#include "simulation/layers.h"
 #include "simulation/numbers.h"
 
 namespace veltmoor {

@@ -7,7 +7,7 @@
 
 #include "analysis/analysis_values.h"
 #include "analysis/segregation.h"
-#include "display/layers.h"
+#include "simulation/layers.h"
 
 namespace veltmoor {
 

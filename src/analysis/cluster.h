@@ -21,6 +21,7 @@ std::vector<std::uint32_t> FindClusters(World& world);
 
 // FindClusters, the sizes kept largest first in world.ClusterSizes, then the rank-size
 // analysis of them. Requires ClassifyDevelopedCells on the current world.
+// Cost: O(cells) time and memory (9 fine cells a cell), plus sorting the K sizes.
 void LabelClusters(Simulation& sim);
 
 // Bars of the clusters above 10 cells, the log rank / log size points with their trend and

@@ -9,25 +9,26 @@
 
 #include "analysis/ConnTable.h"
 #include "analysis/structure_analysis.h"
-#include "display/layers.h"
+#include "simulation/layers.h"
 #include "simulation/numbers.h"
 
 namespace veltmoor {
 
 namespace {
 
-void ReportProgress(const Simulation& sim, int source, int node_count) {
-  if (sim.PathProgress) {
-    sim.PathProgress(RoundToInt(static_cast<long double>(source) / node_count * 100));
+void ReportProgress(const PathProgressReport& progress, int source, int node_count) {
+  if (progress) {
+    progress(RoundToInt(static_cast<long double>(source) / node_count * 100));
   }
 }
 
-void SearchAllSequentially(Simulation& sim, int node_count) {
+void SearchAllSequentially(const World& world, PathTable& paths, const PathProgressReport& progress,
+                           int node_count) {
   PathSearch search(node_count);
   for (int s = 0; s < node_count; ++s) {
-    ShortestPathsFrom(sim.world, s, search);
-    CopyPathRow(search, s, sim.world.PathMatrix);
-    ReportProgress(sim, s, node_count);
+    ShortestPathsFrom(world, s, search);
+    CopyPathRow(search, s, paths);
+    ReportProgress(progress, s, node_count);
   }
 }
 
@@ -35,8 +36,13 @@ void SearchAllSequentially(Simulation& sim, int node_count) {
 // only waits for the sources in order, so progress is reported in order and on its thread.
 class ParallelSearch {
  public:
-  ParallelSearch(Simulation& sim, int node_count)
-      : sim_(sim), node_count_(node_count), done_(static_cast<std::size_t>(node_count), 0) {}
+  ParallelSearch(const World& world, PathTable& paths, const PathProgressReport& progress,
+                 int node_count)
+      : world_(world),
+        paths_(paths),
+        progress_(progress),
+        node_count_(node_count),
+        done_(static_cast<std::size_t>(node_count), 0) {}
 
   void Run(unsigned thread_count) {
     {
@@ -62,8 +68,8 @@ class ParallelSearch {
     try {
       PathSearch search(node_count_);
       for (int s = next_++; s < node_count_ && !stop_; s = next_++) {
-        ShortestPathsFrom(sim_.world, s, search);
-        CopyPathRow(search, s, sim_.world.PathMatrix);
+        ShortestPathsFrom(world_, s, search);
+        CopyPathRow(search, s, paths_);
         std::lock_guard lock(mutex_);
         done_[static_cast<std::size_t>(s)] = 1;
         finished_.notify_one();
@@ -87,11 +93,13 @@ class ParallelSearch {
           return;
         }
       }
-      ReportProgress(sim_, s, node_count_);
+      ReportProgress(progress_, s, node_count_);
     }
   }
 
-  Simulation& sim_;
+  const World& world_;
+  PathTable& paths_;
+  const PathProgressReport& progress_;
   const int node_count_;
   std::atomic<int> next_{0};
   std::atomic<bool> stop_{false};
@@ -158,22 +166,32 @@ void CopyPathRow(const PathSearch& search, int source, PathTable& paths) {
   std::copy(search.parents.begin(), search.parents.end(), paths.ParentRow(source));
 }
 
-void ComputeAllPaths(Simulation& sim, unsigned thread_count) {
-  ResetPathLists(sim);
-  const int node_count = static_cast<int>(sim.world.NodeList.size());
+PathTable ComputePathTable(const World& world, const PathProgressReport& progress,
+                           unsigned thread_count) {
+  const int node_count = static_cast<int>(world.NodeList.size());
+  PathTable paths;
+  paths.Reset(node_count);
   if (node_count == 0) {
-    return;
+    return paths;
   }
   if (thread_count == 0) {
     thread_count = std::max(1u, std::thread::hardware_concurrency());
   }
   thread_count = std::min(thread_count, static_cast<unsigned>(node_count));
   if (thread_count == 1) {
-    SearchAllSequentially(sim, node_count);
+    SearchAllSequentially(world, paths, progress, node_count);
   } else {
-    ParallelSearch(sim, node_count).Run(thread_count);
+    ParallelSearch(world, paths, progress, node_count).Run(thread_count);
   }
-  LeaveSearchFields(sim.world, node_count);
+  return paths;
+}
+
+void ComputeAllPaths(Simulation& sim, unsigned thread_count) {
+  sim.StringGrid1.ClearHopCells();
+  sim.world.PathMatrix = ComputePathTable(sim.world, sim.PathProgress, thread_count);
+  if (!sim.world.NodeList.empty()) {
+    LeaveSearchFields(sim.world, static_cast<int>(sim.world.NodeList.size()));
+  }
 }
 
 void B_CalcPathesClick(Simulation& sim) {

@@ -3,9 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
-#include "analysis/path_table.h"
+#include "simulation/path_table.h"
 #include "simulation/simulation.h"
 
 namespace veltmoor {
@@ -32,10 +33,18 @@ void ShortestPathsFrom(const World& world, int source, PathSearch& search);
 // Copies the result of the search from `source` into row `source` of `paths`.
 void CopyPathRow(const PathSearch& search, int source, PathTable& paths);
 
-// Fills PathMatrix for the current NodeList and reports progress through sim.PathProgress
-// after each source, in source order, on the calling thread. thread_count 0 uses every
-// core; the result does not depend on it. Afterwards the nodes' SearchState and HopCount
-// hold what the search from the last node leaves.
+using PathProgressReport = std::function<void(int)>;
+
+// The hop table of every ordered pair of the world's nodes. Reports progress (0..99) after
+// each source, in source order, on the calling thread. thread_count 0 uses every core; the
+// result does not depend on it.
+// Cost: O(N (N + E)) time over the threads; O(N²) memory for the table, O(N) per thread.
+PathTable ComputePathTable(const World& world, const PathProgressReport& progress,
+                           unsigned thread_count = 0);
+
+// Blanks the table's hop cells, fills PathMatrix through ComputePathTable reporting to
+// sim.PathProgress, and leaves the nodes' SearchState and HopCount as the search from the
+// last node leaves them. Cost: that of ComputePathTable, O(N (N + E)) time, O(N²) memory.
 void ComputeAllPaths(Simulation& sim, unsigned thread_count = 0);
 
 // "calcPathes": blank cell layer, all paths, connectivity table with node colours, degree

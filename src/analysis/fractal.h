@@ -21,6 +21,7 @@ struct FineCellPosition {
 // "slope_grid" and the chart title. The 8 x 8 tiling also updates the index of segregation.
 // Without developed land there is nothing to fit: the series stays empty and the values
 // read "-".
+// Cost: O(cells + F³) time, F ≈ 6 × ColumnCount the finest tiling; O(cells + F²) memory.
 void GridAnalysis(Simulation& sim);
 
 // One TEdge per linked pair of nodes, keyed by the lower index first, with the segment's

@@ -36,12 +36,13 @@ bool ClassifyFineCell(const World& world, TCell& fine) {
   return true;
 }
 
-struct SegregationResult {
-  Real Diss = 0;
-  Real Seg[2] = {0, 0};
-};
+}  // namespace
 
-SegregationResult ComputeSegregation(const World& world, const TDreierArray& counts) {
+std::optional<SegregationResult> ComputeSegregation(const World& world,
+                                                    const TDreierArray& counts) {
+  if (world.FineCellTotals[0] == 0 || world.FineCellTotals[1] == 0) {
+    return std::nullopt;
+  }
   const Real t[2] = {static_cast<Real>(world.FineCellTotals[0]),
                      static_cast<Real>(world.FineCellTotals[1])};
   const Real area = Real{9} * world.RowCount * world.ColumnCount;
@@ -61,6 +62,8 @@ SegregationResult ComputeSegregation(const World& world, const TDreierArray& cou
   }
   return result;
 }
+
+namespace {
 
 void WriteSegregation(Simulation& sim, const SegregationResult& result) {
   TextGrid& grid = sim.DissimiGrid;
@@ -172,13 +175,12 @@ void PartitionFineGrid(Simulation& sim, TDreierArray& counts, int n) {
 }
 
 void SegregationIndex(Simulation& sim, const TDreierArray& counts) {
-  World& world = sim.world;
-  ClearClusterMarks(world);
-  if (world.FineCellTotals[0] == 0 || world.FineCellTotals[1] == 0) {
+  ClearClusterMarks(sim.world);
+  if (const std::optional<SegregationResult> result = ComputeSegregation(sim.world, counts)) {
+    WriteSegregation(sim, *result);
+  } else {
     WriteUndefinedSegregation(sim);
-    return;
   }
-  WriteSegregation(sim, ComputeSegregation(world, counts));
 }
 
 void PeriodicSegregation(Simulation& sim) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "simulation/grid.h"
@@ -50,6 +51,17 @@ void PartitionClassifiedGrid(Simulation& sim, const DevelopedCellSums& sums, TDr
 
 // Classifies afresh, then tiles as PartitionClassifiedGrid does.
 void PartitionFineGrid(Simulation& sim, TDreierArray& counts, int n);
+
+// Index of dissimilarity (percent) and the indices of segregation of undeveloped [0] and
+// developed [1] land, in extended precision.
+struct SegregationResult {
+  long double Diss = 0;
+  long double Seg[2] = {0, 0};
+};
+
+// The indices for the tile counts of the world's last classification; none while all land
+// falls in one category, where the shares would divide by zero.
+std::optional<SegregationResult> ComputeSegregation(const World& world, const TDreierArray& counts);
 
 // Index of dissimilarity and segregation indices from the tile counts of the last
 // classification, into DissimiGrid, "IS_developed_cells" and ser_IS. Leaves the cluster

@@ -1,5 +1,6 @@
 #include "batch/batch_simulation.h"
 
+#include "analysis/periodic_analyses.h"
 #include "display/null_canvas.h"
 #include "render/qt_canvas.h"
 
@@ -14,6 +15,7 @@ BatchSimulation::BatchSimulation(const WorldOptions& options)
     canvases = std::make_unique<NullCanvasFactory>();
   }
   sim = std::make_unique<Simulation>(settings, random, *canvases);
+  InstallPeriodicAnalyses(*sim);
   sim->PanelWidth = options.width;
   sim->PanelHeight = options.height;
 }

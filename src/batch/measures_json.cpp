@@ -1,7 +1,7 @@
 #include "batch/measures_json.h"
 
-#include "analysis/connectivity_table_model.h"
 #include "chart/chart_file.h"
+#include "simulation/connectivity_table_model.h"
 
 namespace veltmoor {
 

@@ -11,7 +11,7 @@
 
 #include <ogr_spatialref.h>
 
-#include "display/layers.h"
+#include "simulation/layers.h"
 #include "simulation/numbers.h"
 #include "simulation/setup.h"
 

@@ -10,6 +10,8 @@ namespace veltmoor {
 
 // Fills `result` with the path from goal back to start (start excluded), so its size is the
 // number of segments; empty when the goal cannot be reached.
+// Cost: O(N + V (d + O log O)) time, V nodes expanded (≤ N), d their links, O the open list;
+// O(N) memory.
 void FindNetworkPath(World& world, std::vector<TAgent*>& result, TAgent& start, TAgent& goal);
 
 }  // namespace veltmoor

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <functional>
 
-#include "display/layers.h"
+#include "simulation/layers.h"
 #include "simulation/node_creation.h"
 #include "simulation/street_growth.h"
 

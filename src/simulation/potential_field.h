@@ -6,6 +6,8 @@
 
 namespace veltmoor {
 
+// One smoothing round of the coarse potentials (own term plus four neighbours, a fifth).
+// Cost: O(cells) time; no memory beyond PotentialGrid.
 void UpdatePotential(World& world);
 void SpreadPotentialToFineGrid(World& world);
 

@@ -1,7 +1,5 @@
 #include "simulation/run_control.h"
 
-#include "analysis/segregation.h"
-#include "analysis/structure_analysis.h"
 #include "simulation/building_rules.h"
 #include "simulation/numbers.h"
 #include "simulation/potential_field.h"
@@ -116,9 +114,9 @@ void SimulationStep(Simulation& sim) {
     sim.TimerEnabled = false;
   }
   if (world.AnalysisCountdown == 0 && world.FieldType > kFieldNetworkOnly) {
-    StructureAnalysis(sim);
-    BuildingStatistics(sim);
-    PeriodicSegregation(sim);
+    if (sim.PeriodicAnalyses) {
+      sim.PeriodicAnalyses(sim);
+    }
     world.AnalysisCountdown = 10;
   }
   --world.AnalysisCountdown;

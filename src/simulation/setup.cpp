@@ -7,7 +7,7 @@
 #include <cmath>
 #include <string>
 
-#include "display/layers.h"
+#include "simulation/layers.h"
 #include "simulation/node_creation.h"
 #include "simulation/numbers.h"
 #include "simulation/resulting_force.h"

@@ -5,9 +5,9 @@
 #include <functional>
 #include <memory>
 
-#include "analysis/connectivity_table_model.h"
 #include "chart/chart_set.h"
 #include "display/canvas.h"
+#include "simulation/connectivity_table_model.h"
 #include "simulation/output_models.h"
 #include "simulation/random_source.h"
 #include "simulation/settings.h"
@@ -61,6 +61,10 @@ struct Simulation {
   // Asked before a study's path computation fills the connectivity table, so the desktop
   // program can open a table window again when the user has closed it.
   std::function<void()> TableWindowNeeded;
+  // The structure measures a time step takes every tenth step once land develops. The model
+  // knows no analysis: whoever builds the simulation installs them (InstallPeriodicAnalyses),
+  // as a data collector is handed to a model; without it the step skips them.
+  std::function<void(Simulation&)> PeriodicAnalyses;
 };
 
 }  // namespace veltmoor

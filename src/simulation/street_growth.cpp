@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "display/layers.h"
 #include "simulation/calc_AStern.h"
+#include "simulation/layers.h"
 #include "simulation/node_creation.h"
 #include "simulation/numbers.h"
 

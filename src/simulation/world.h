@@ -10,12 +10,12 @@
 #include <utility>
 #include <vector>
 
-#include "analysis/path_table.h"
 #include "display/canvas.h"
 #include "simulation/agent.h"
 #include "simulation/cell.h"
 #include "simulation/edge.h"
 #include "simulation/grid.h"
+#include "simulation/path_table.h"
 
 namespace veltmoor {
 

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "analysis/periodic_analyses.h"
 #include "render/qt_canvas.h"
 #include "simulation/random_source.h"
 #include "simulation/settings.h"
@@ -14,7 +15,7 @@ namespace veltmoor {
 class TMainForm;
 
 struct AppContext {
-  AppContext() : router(defaults), sim(router, random, canvases) {}
+  AppContext() : router(defaults), sim(router, random, canvases) { InstallPeriodicAnalyses(sim); }
   AppContext(const AppContext&) = delete;
   AppContext& operator=(const AppContext&) = delete;
 

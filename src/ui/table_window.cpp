@@ -6,7 +6,7 @@
 #include <QTableView>
 #include <QTimer>
 
-#include "analysis/connectivity_table_model.h"
+#include "simulation/connectivity_table_model.h"
 #include "simulation/output_models.h"
 #include "ui/app_context.h"
 

@@ -8,8 +8,8 @@
 
 #include "analysis/dijkstra.h"
 #include "analysis/path_network.h"
-#include "display/layers.h"
 #include "display/recording_canvas.h"
+#include "simulation/layers.h"
 #include "simulation/setup.h"
 
 namespace veltmoor {

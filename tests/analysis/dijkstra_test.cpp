@@ -17,6 +17,20 @@ namespace {
 using testing::PathNetwork;
 using Path = std::vector<int>;
 
+TEST(ComputePathTableTest, ReturnsTheTableAndLeavesTheWorldAlone) {
+  PathNetwork chain(3);
+  chain.Link(0, 1);
+  chain.Link(1, 2);
+  std::vector<int> reports;
+  const World& world = chain.world();
+  const PathTable paths = ComputePathTable(
+      world, [&reports](int percent) { reports.push_back(percent); }, 2);
+  EXPECT_EQ(paths.PathList(0, 2), (Path{1, 2}));
+  EXPECT_EQ(paths.HopCount(2, 0), 2);
+  EXPECT_EQ(reports, (std::vector<int>{0, 33, 67}));
+  EXPECT_TRUE(world.PathMatrix.Empty());
+}
+
 TEST(ShortestPaths, TwoLinkedNodesAndATriangle) {
   PathNetwork pair(2);
   pair.Link(0, 1);

@@ -211,6 +211,30 @@ TEST(SegregationIndexTest, PartlySegregatedDevelopment) {
   EXPECT_NEAR(w.PointsOf("ser_IS")[0].y, 1102.0 / 1126.0, 1e-12);
 }
 
+TEST(ComputeSegregationTest, ReturnsTheIndicesAndWritesNoOutput) {
+  AnalysisWorld w(8, 8);
+  w.DevelopBlock(0, 0, 3, 3);
+  w.DevelopBlock(20, 20, 4, 1);
+  ClassifyDevelopedCells(w.world());
+  TDreierArray counts;
+  counts.Resize(8, 8, 2);
+  CountTiles(DevelopedCellSums(w.world()), counts, 8);
+  const World& world = w.world();
+  const std::uint64_t valueChanges = w.sim().valueList.ChangeCount();
+  const std::uint64_t gridChanges = w.sim().DissimiGrid.ChangeCount();
+
+  const std::optional<SegregationResult> result = ComputeSegregation(world, counts);
+  ASSERT_TRUE(result.has_value());
+  EXPECT_NEAR(static_cast<double>(result->Diss), 50.0 * 1102.0 / 563.0, 1e-9);
+  EXPECT_NEAR(static_cast<double>(result->Seg[1]), 1102.0 / 1126.0, 1e-12);
+  EXPECT_TRUE(w.PointsOf("ser_IS").empty());
+  EXPECT_EQ(w.sim().valueList.ChangeCount(), valueChanges);
+  EXPECT_EQ(w.sim().DissimiGrid.ChangeCount(), gridChanges);
+
+  w.world().FineCellTotals[1] = 0;
+  EXPECT_FALSE(ComputeSegregation(world, counts).has_value());
+}
+
 TEST(SegregationIndexTest, AnEmptyCategoryLeavesTheIndexUndefined) {
   for (bool allDeveloped : {false, true}) {
     TestWorld w(8, 8);

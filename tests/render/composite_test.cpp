@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "display/layers.h"
 #include "display/null_canvas.h"
 #include "render/qt_canvas.h"
+#include "simulation/layers.h"
 #include "support/test_world.h"
 
 namespace veltmoor {

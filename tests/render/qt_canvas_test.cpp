@@ -5,7 +5,7 @@
 #include <functional>
 #include <vector>
 
-#include "display/layers.h"
+#include "simulation/layers.h"
 #include "support/test_world.h"
 
 namespace veltmoor {

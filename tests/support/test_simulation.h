@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "analysis/periodic_analyses.h"
 #include "display/null_canvas.h"
 #include "simulation/random_source.h"
 #include "simulation/settings.h"
@@ -18,6 +19,7 @@ struct TestSimulation {
         sim(settings, random, *canvases) {
     sim.PanelWidth = width;
     sim.PanelHeight = height;
+    InstallPeriodicAnalyses(sim);
   }
   // The simulation drawing on the canvases `factory` makes.
   explicit TestSimulation(std::unique_ptr<CanvasFactory> factory)

@@ -12,8 +12,8 @@
 #include <QTableView>
 #include <QTest>
 
-#include "analysis/connectivity_table_model.h"
 #include "qt_app.h"
+#include "simulation/connectivity_table_model.h"
 #include "simulation/setup.h"
 #include "simulation/simulation.h"
 #include "simulation/world.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/path_table.h"
+#include "simulation/path_table.h"
 
 namespace veltmoor {
 

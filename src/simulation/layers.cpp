@@ -1,4 +1,4 @@
-#include "display/layers.h"
+#include "simulation/layers.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "analysis/connectivity_table_model.h"
+#include "simulation/connectivity_table_model.h"
 
 #include <algorithm>
 

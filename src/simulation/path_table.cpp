@@ -1,4 +1,4 @@
-#include "analysis/path_table.h"
+#include "simulation/path_table.h"
 
 #include <algorithm>
 
