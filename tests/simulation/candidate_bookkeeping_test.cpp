@@ -48,7 +48,7 @@ std::vector<std::int32_t> LandUses(const World& world) {
 // Two runs from one seed, one keeping its candidates up to date, one rescanning the grids.
 struct Lockstep {
   Lockstep(const char* radio, int cellSize, bool autoBuild, std::uint64_t seed)
-      : kept(240, 210), rescanned(240, 210) {
+      : kept(180, 160), rescanned(180, 160) {
     for (testing::TestSimulation* t : {&kept, &rescanned}) {
       t->random.SetFixedSeed(seed);
       t->settings.SetChecked(radio, true);
@@ -107,15 +107,15 @@ TEST_P(CandidateBookkeepingTest, EveryStepMatchesARescanOfTheGrids) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Worlds, CandidateBookkeepingTest,
-    ::testing::Combine(::testing::Values("RB_netOnly", "RB_boom", "RB_interlink", "RB_cluster"),
-                       ::testing::Values(3, 6, 24), ::testing::Bool()),
-    [](const ::testing::TestParamInfo<RunCase>& param) {
-      return std::string(std::get<0>(param.param) + 3) + "_size" +
-             std::to_string(std::get<1>(param.param)) +
-             (std::get<2>(param.param) ? "_autoBuild" : "_byHand");
-    });
+INSTANTIATE_TEST_SUITE_P(Worlds, CandidateBookkeepingTest,
+                         ::testing::Combine(::testing::Values("RB_netOnly", "RB_boom",
+                                                              "RB_interlink", "RB_cluster"),
+                                            ::testing::Values(3, 6, 24), ::testing::Bool()),
+                         [](const ::testing::TestParamInfo<RunCase>& param) {
+                           return std::string(std::get<0>(param.param) + 3) + "_size" +
+                                  std::to_string(std::get<1>(param.param)) +
+                                  (std::get<2>(param.param) ? "_autoBuild" : "_byHand");
+                         });
 
 // Nodes planted by hand, on the border and in clusters, in an order no growth step takes.
 TEST(CandidateSitesTest, NodesAnywhereMatchTwoFullSweeps) {
