@@ -1,12 +1,15 @@
 // Time steps per second of each field type on the default world, with the canvas that draws
-// nothing and with the Qt canvas, and the cost of boom's steps against the number of fine
-// cells on two large worlds.
+// nothing and with the Qt canvas, the cost of boom's steps against the number of fine cells
+// on two large worlds, and one boom step with its candidates found by rescanning the grids
+// against the same step with them kept up to date.
 #include <benchmark/benchmark.h>
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
 #include "bench_world.h"
+#include "simulation/candidate_bookkeeping.h"
 
 namespace veltmoor::bench {
 
@@ -44,6 +47,68 @@ void StepRun(benchmark::State& state, const std::string& field_type, CanvasKind 
       Counter(static_cast<double>(stepsRun) * fineCells, Counter::kIsRate | Counter::kInvert);
 }
 
+// A boom town grown with kept candidates for `warmUp` steps, then `timed` steps timed with
+// the candidates kept or rescanned; both follow the same seeded run, step for step.
+struct StepCase {
+  WorldSize size;
+  long long warmUp;
+  long long timed;
+};
+
+void BoomStep(benchmark::State& state, StepCase c, bool rescan) {
+  long long stepsRun = 0;
+  double fineCells = 0;
+  double frontierCells = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto bench = std::make_unique<BenchSimulation>(c.size, CanvasKind::Null);
+    bench->Start("boom");
+    bench->Run(c.warmUp);
+    bench->sim.world.RescanGrids = rescan;
+    fineCells = bench->FineCellCount();
+    state.ResumeTiming();
+    stepsRun += bench->Run(c.timed);
+    state.PauseTiming();
+    // The free fine cells beside used land, where the frontier walk spends its time.
+    FineFrontier frontier;
+    frontier.Build(bench->sim.world.FineGrid);
+    std::size_t count = 0;
+    frontier.Frontier().ForEachSet([&count](std::size_t) { ++count; });
+    frontierCells = static_cast<double>(count);
+    bench.reset();
+    state.ResumeTiming();
+  }
+  using benchmark::Counter;
+  state.counters["steps"] = Counter(static_cast<double>(stepsRun), Counter::kAvgIterations);
+  state.counters["fine_cells"] = fineCells;
+  state.counters["frontier"] = frontierCells;
+  state.counters["s_per_step"] =
+      Counter(static_cast<double>(stepsRun), Counter::kIsRate | Counter::kInvert);
+  state.counters["s_per_step_cell"] =
+      Counter(static_cast<double>(stepsRun) * fineCells, Counter::kIsRate | Counter::kInvert);
+  state.counters["s_per_step_frontier"] =
+      Counter(static_cast<double>(stepsRun) * frontierCells, Counter::kIsRate | Counter::kInvert);
+}
+
+void RegisterBoomSteps() {
+  // 112 050, 448 200, 998 001 and 9 000 000 fine cells.
+  const StepCase cases[] = {{{900, 500, 6}, 40, 20},
+                            {{1800, 1000, 6}, 40, 10},
+                            {{1000, 1000, 3}, 30, 5},
+                            {{1000, 1000, 1}, 12, 2}};
+  for (const StepCase& c : cases) {
+    for (bool rescan : {true, false}) {
+      const std::string name = "BoomStep/" + std::to_string(c.size.width) + "x" +
+                               std::to_string(c.size.height) + "/cell" +
+                               std::to_string(c.size.cell_size) + (rescan ? "/rescan" : "/kept");
+      benchmark::RegisterBenchmark(name.c_str(), BoomStep, c, rescan)
+          ->Unit(benchmark::kMillisecond)
+          ->UseRealTime()
+          ->Iterations(1);
+    }
+  }
+}
+
 void RegisterDefaultWorld() {
   for (const char* field_type : {"network", "boom", "interlink", "cluster"}) {
     for (CanvasKind canvas : {CanvasKind::Null, CanvasKind::Qt}) {
@@ -77,5 +142,6 @@ int main(int argc, char** argv) {
   const auto gui = veltmoor::bench::StartOffscreenGui(argv[0]);
   veltmoor::bench::RegisterDefaultWorld();
   veltmoor::bench::RegisterLargeWorlds();
+  veltmoor::bench::RegisterBoomSteps();
   return veltmoor::bench::RunBenchmarks(argc, argv);
 }

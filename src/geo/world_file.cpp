@@ -667,6 +667,9 @@ void RestoreWorld(const WorldDocument& document, Simulation& sim) {
   for (const TAgent& saved : document.nodes) {
     world.NodeList.push_back(std::make_unique<TAgent>(saved));
   }
+  // The grids were written wholesale: what was known about them is rebuilt when needed.
+  world.Frontier.Reset();
+  world.Sites.Reset();
   world.CandidateList.clear();
   for (const auto& [column, row] : document.candidates) {
     world.CandidateList.push_back(&world.CellGrid(column, row));

@@ -61,7 +61,7 @@ TCell& FineCellAt(World& world, const TCell& cell, int x, int y) {
 void DevelopByHand(Simulation& sim, TCell& cell, int x, int y) {
   World& world = sim.world;
   TCell& fine = FineCellAt(world, cell, x, y);
-  fine.LandUse = kLandDeveloped;
+  world.SetFineLandUse(fine, kLandDeveloped);
   fine.Color = colours::kBlue;
   if (world.FineImage) {
     fine.DrawCell(*world.FineImage);

@@ -1,6 +1,9 @@
 #include "simulation/node_creation.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdlib>
 #include <string>
 
 #include "simulation/numbers.h"
@@ -51,7 +54,7 @@ TAgent& CreateNode(Simulation& sim, TCell& cell) {
   if (sim.settings.Checked("CB_nodeLbl")) {
     LabelNode(sim, created, world.NodeList.size() - 1);
   }
-  UpdateCandidateSites(world);
+  UpdateCandidateSitesAround(world, cell.Column, cell.Row);
   return created;
 }
 
@@ -80,6 +83,136 @@ int MarkNeighbourhoodState(World& world, TCell& cell) {
     cell.State = kStateCandidate;
   }
   return kind;
+}
+
+namespace {
+
+// True when every cell's State follows from the node cells alone: 2 with a node in its
+// 3 x 3 block, else 3 with one in its 5 x 5 block, else 0.
+bool StatesFollowFromNodes(const World& world) {
+  for (int r = 0; r < world.RowCount; ++r) {
+    for (int c = 0; c < world.ColumnCount; ++c) {
+      const int state = world.CellGrid(c, r).State;
+      if (state == kStateNode) {
+        continue;
+      }
+      int nearest = 3;  // Chebyshev distance to the nearest node cell, 3 for "further"
+      for (int y = std::max(r - 2, 0); y <= std::min(r + 2, world.RowCount - 1); ++y) {
+        for (int x = std::max(c - 2, 0); x <= std::min(c + 2, world.ColumnCount - 1); ++x) {
+          if (world.CellGrid(x, y).State == kStateNode) {
+            nearest = std::min(nearest, std::max(std::abs(x - c), std::abs(y - r)));
+          }
+        }
+      }
+      const int expected = nearest == 1   ? kStateNextToNode
+                           : nearest == 2 ? kStateCandidate
+                                          : kStateFree;
+      if (state != expected) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+void TrustIfStatesFollowFromNodes(World& world) {
+  world.Sites.Reset();
+  if (!StatesFollowFromNodes(world)) {
+    return;
+  }
+  world.Sites.Candidates.Resize(world.ColumnCount, world.RowCount);
+  for (int r = 0; r < world.RowCount; ++r) {
+    for (int c = 0; c < world.ColumnCount; ++c) {
+      world.Sites.Candidates.Assign(c, r, world.CellGrid(c, r).State == kStateCandidate);
+    }
+  }
+  world.Sites.Trusted = true;
+}
+
+// The two sweeps of UpdateCandidateSites, worked out from the cells around a new node in
+// (column, row) alone. With the States following from the nodes before the node came, only
+// its 5 x 5 block changes; the second sweep lists every candidate site in scan order; the
+// first lists the same sites except those that saw no next-to-node cell when it reached
+// them: cells next to a node only through the new node, and those still ahead in the sweep.
+void ReclassifyAround(World& world, int column, int row) {
+  CandidateSites& sites = world.Sites;
+  auto inBlock = [column, row](int c, int r, int radius) {
+    return std::abs(c - column) <= radius && std::abs(r - row) <= radius;
+  };
+  // Which cells of the new node's 3 x 3 block were next to a node before it came.
+  std::array<bool, 9> wasNextToNode{};
+  auto blockSlot = [column, row](int c, int r) {
+    return static_cast<std::size_t>((r - row + 1) * 3 + (c - column + 1));
+  };
+  for (int r = row - 1; r <= row + 1; ++r) {
+    for (int c = column - 1; c <= column + 1; ++c) {
+      if (world.InGrid(c, r)) {
+        TCell& cell = world.CellGrid(c, r);
+        wasNextToNode[blockSlot(c, r)] = cell.State == kStateNextToNode;
+        if (cell.State != kStateNode) {
+          cell.State = kStateNextToNode;
+        }
+        sites.Candidates.Assign(c, r, false);
+      }
+    }
+  }
+  for (int r = row - 2; r <= row + 2; ++r) {
+    for (int c = column - 2; c <= column + 2; ++c) {
+      if (world.InGrid(c, r) && !inBlock(c, r, 1)) {
+        TCell& cell = world.CellGrid(c, r);
+        if (cell.State == kStateFree || cell.State == kStateCandidate) {
+          cell.State = kStateCandidate;
+          sites.Candidates.Assign(c, r, true);
+        }
+      }
+    }
+  }
+
+  auto nextToNodeInFirstSweep = [&](int c, int r, int ownColumn, int ownRow) {
+    if (world.CellGrid(c, r).State != kStateNextToNode) {
+      return false;
+    }
+    const bool before = r < ownRow || (r == ownRow && c < ownColumn);
+    return before || (inBlock(c, r, 1) ? wasNextToNode[blockSlot(c, r)] : true);
+  };
+  auto listedInFirstSweep = [&](int c, int r) {
+    for (int y = r - 1; y <= r + 1; ++y) {
+      for (int x = c - 1; x <= c + 1; ++x) {
+        if (world.InGrid(x, y) && nextToNodeInFirstSweep(x, y, c, r)) {
+          return true;
+        }
+      }
+    }
+    return false;
+  };
+
+  std::vector<TCell*>& list = world.CandidateList;
+  list.clear();
+  std::vector<TCell>& cells = world.CellGrid.Cells();
+  const int columns = world.ColumnCount;
+  sites.Candidates.ForEachSet([&](std::size_t index) {
+    const int c = static_cast<int>(index % static_cast<std::size_t>(columns));
+    const int r = static_cast<int>(index / static_cast<std::size_t>(columns));
+    if (!inBlock(c, r, 2) || listedInFirstSweep(c, r)) {
+      list.push_back(&cells[index]);
+    }
+  });
+  sites.Candidates.ForEachSet([&](std::size_t index) { list.push_back(&cells[index]); });
+}
+
+}  // namespace
+
+void UpdateCandidateSitesAround(World& world, int column, int row) {
+  if (world.RescanGrids || !world.Sites.Trusted ||
+      world.Sites.Candidates.Columns() != world.ColumnCount ||
+      world.Sites.Candidates.Rows() != world.RowCount) {
+    UpdateCandidateSites(world);
+    if (!world.RescanGrids) {
+      TrustIfStatesFollowFromNodes(world);
+    }
+    return;
+  }
+  ReclassifyAround(world, column, row);
 }
 
 void UpdateCandidateSites(World& world) {

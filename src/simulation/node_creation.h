@@ -26,4 +26,8 @@ int MarkNeighbourhoodState(World& world, TCell& cell);
 // appear twice (and get two draws in network growth).
 void UpdateCandidateSites(World& world);
 
+// The same result after a new node in (column, row), from the cells around it alone while
+// the world's States are known to follow from its nodes; otherwise the two full sweeps.
+void UpdateCandidateSitesAround(World& world, int column, int row);
+
 }  // namespace veltmoor

@@ -4,6 +4,10 @@
 
 #include <array>
 #include <cmath>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -105,7 +109,8 @@ TAgent* NearestNode(World& world, int x, int y) {
   return nearest;
 }
 
-// Appends every free fine cell for which `admit` holds, fine rows outer.
+// Appends every free fine cell for which `admit` holds, fine rows outer: the whole grid
+// rescanned, the yardstick for the frontier.
 template <typename Admit>
 void CollectFreeFineCells(World& world, std::vector<TCell*>& list, Admit admit) {
   list.clear();
@@ -125,7 +130,7 @@ void CollectFreeFineCells(World& world, std::vector<TCell*>& list, Admit admit) 
 
 void Develop(Simulation& sim, TCell& fine) {
   World& world = sim.world;
-  fine.LandUse = kLandDeveloped;
+  world.SetFineLandUse(fine, kLandDeveloped);
   fine.SubState = kSubBuild;
   fine.Color = colours::kBlue;
   if (world.FineImage) {
@@ -136,31 +141,121 @@ void Develop(Simulation& sim, TCell& fine) {
   coarse.LandUse = kLandDeveloped;
 }
 
+namespace {
+
+// Runs a loop over rows in two halves at once: the upper half on one helper thread, kept
+// for the program's life so the five passes of a step do not start threads, the lower half
+// on the caller's. Rows are independent in the loops handed to it, so the result is the
+// same as one loop's. Small grids, and a second caller while the helper is busy, run on the
+// caller's thread alone.
+class RowSplitter {
+ public:
+  ~RowSplitter() {
+    {
+      std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    wake_.notify_one();
+    if (helper_.joinable()) {
+      helper_.join();
+    }
+  }
+
+  // body(first, end) for rows [first, end).
+  void ForRows(int rows, int columns, const std::function<void(int, int)>& body) {
+    // Below this many cells a pass takes less than handing half of it to another thread.
+    constexpr long long kCellsWorthSplitting = 16384;
+    std::unique_lock caller(busy_, std::try_to_lock);
+    if (!caller.owns_lock() || static_cast<long long>(rows) * columns < kCellsWorthSplitting) {
+      body(0, rows);
+      return;
+    }
+    const int middle = rows / 2;
+    {
+      std::lock_guard lock(mutex_);
+      if (!helper_.joinable()) {
+        helper_ = std::thread([this] { Serve(); });
+      }
+      job_ = [&body, middle, rows] { body(middle, rows); };
+      done_ = false;
+    }
+    wake_.notify_one();
+    body(0, middle);
+    std::unique_lock lock(mutex_);
+    finished_.wait(lock, [this] { return done_; });
+  }
+
+ private:
+  void Serve() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [this] { return stop_ || job_ != nullptr; });
+      if (stop_) {
+        return;
+      }
+      auto job = std::move(job_);
+      job_ = nullptr;
+      lock.unlock();
+      job();
+      lock.lock();
+      done_ = true;
+      finished_.notify_one();
+    }
+  }
+
+  std::mutex busy_;  // one caller at a time
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::condition_variable finished_;
+  std::function<void()> job_;
+  bool done_ = true;
+  bool stop_ = false;
+  std::thread helper_;
+};
+
+// One row of a pass's new potentials into `next`.
+void ComputeNextPotentialRow(const World& world, Grid2D<float>& next, int r) {
+  for (int c = 0; c < world.ColumnCount; ++c) {
+    // Every partial sum is kept as a 32-bit float, as the scratch grid stores it.
+    float& s = next(c, r);
+    s = OwnTerm(world.CellGrid(c, r));
+    for (const auto& [dc, dr] : kNeighbourOffsets) {
+      if (world.InGrid(c + dc, r + dr)) {
+        s = s + world.CellGrid(c + dc, r + dr).Potential;
+      }
+    }
+    // Always a fifth, so cells on the border, with fewer neighbours, are damped.
+    s = s / 5.0f;
+  }
+}
+
+RowSplitter& PotentialRows() {
+  static RowSplitter splitter;
+  return splitter;
+}
+
+}  // namespace
+
 void UpdatePotential(World& world) {
+  // The pass is synchronous: new values go to PotentialGrid and only the second loop writes
+  // them back, so the rows can be shared out.
   Grid2D<float>& next = world.PotentialGrid;
-  for (int r = 0; r < world.RowCount; ++r) {
-    for (int c = 0; c < world.ColumnCount; ++c) {
-      // Every partial sum is kept as a 32-bit float, as the scratch grid stores it.
-      float& s = next(c, r);
-      s = OwnTerm(world.CellGrid(c, r));
-      for (const auto& [dc, dr] : kNeighbourOffsets) {
-        if (world.InGrid(c + dc, r + dr)) {
-          s = s + world.CellGrid(c + dc, r + dr).Potential;
+  PotentialRows().ForRows(world.RowCount, world.ColumnCount, [&world, &next](int first, int end) {
+    for (int r = first; r < end; ++r) {
+      ComputeNextPotentialRow(world, next, r);
+    }
+  });
+  PotentialRows().ForRows(world.RowCount, world.ColumnCount, [&world, &next](int first, int end) {
+    for (int r = first; r < end; ++r) {
+      for (int c = 0; c < world.ColumnCount; ++c) {
+        TCell& cell = world.CellGrid(c, r);
+        cell.Potential = next(c, r);
+        if (cell.Potential > 1.0f) {
+          cell.Potential = 1.0f;
         }
       }
-      // Always a fifth, so cells on the border, with fewer neighbours, are damped.
-      s = s / 5.0f;
     }
-  }
-  for (int r = 0; r < world.RowCount; ++r) {
-    for (int c = 0; c < world.ColumnCount; ++c) {
-      TCell& cell = world.CellGrid(c, r);
-      cell.Potential = next(c, r);
-      if (cell.Potential > 1.0f) {
-        cell.Potential = 1.0f;
-      }
-    }
-  }
+  });
 }
 
 void SpreadPotentialToFineGrid(World& world) {
@@ -201,7 +296,7 @@ bool IsHwmCandidate(const Simulation& sim, int column, int row) {
   return IsHwmCandidateBelow(sim.world, column, row, sim.settings.Float("E_devThresh"));
 }
 
-void CollectHwmCandidates(Simulation& sim) {
+void CollectHwmCandidatesByRescan(Simulation& sim) {
   // The threshold cannot change during one sweep, so it is parsed when the first free cell
   // needs it and kept: a bad text still fails exactly where the test would read it.
   std::optional<double> threshold;
@@ -213,6 +308,56 @@ void CollectHwmCandidates(Simulation& sim) {
   });
 }
 
+void CollectClusterCandidatesByRescan(Simulation& sim) {
+  CollectFreeFineCells(sim.world, sim.world.ClusterCandidateList, [](int, int) { return true; });
+}
+
+namespace {
+
+FineFrontier& BuiltFrontier(World& world) {
+  if (!world.Frontier.Built() || world.Frontier.Free().Columns() != world.FineGrid.Columns() ||
+      world.Frontier.Free().Rows() != world.FineGrid.Rows()) {
+    world.Frontier.Build(world.FineGrid);
+  }
+  return world.Frontier;
+}
+
+// Appends the fine cells of the set bits in scan order that `admit` lets in.
+template <typename Admit>
+void CollectMarkedFineCells(World& world, const BitGrid& marked, std::vector<TCell*>& list,
+                            Admit admit) {
+  list.clear();
+  std::vector<TCell>& cells = world.FineGrid.Cells();
+  marked.ForEachSet([&](std::size_t index) {
+    TCell& fine = cells[index];
+    if (admit(fine)) {
+      list.push_back(&fine);
+    }
+  });
+}
+
+}  // namespace
+
+void CollectHwmCandidates(Simulation& sim) {
+  World& world = sim.world;
+  if (world.RescanGrids) {
+    CollectHwmCandidatesByRescan(sim);
+    return;
+  }
+  const FineFrontier& frontier = BuiltFrontier(world);
+  world.HwmCandidateList.clear();
+  if (frontier.FreeCount() == 0) {
+    return;  // the full sweep would not have read the threshold either
+  }
+  // Only a free cell beside used land can pass the test; the test itself still decides,
+  // as the potentials of the developed neighbours change every step.
+  const double threshold = sim.settings.Float("E_devThresh");
+  CollectMarkedFineCells(world, frontier.Frontier(), world.HwmCandidateList,
+                         [&world, threshold](const TCell& fine) {
+                           return IsHwmCandidateBelow(world, fine.Column, fine.Row, threshold);
+                         });
+}
+
 void DevelopBestHwmCandidate(Simulation& sim) {
   if (TCell* chosen = ChooseBestCandidate(sim, sim.world.HwmCandidateList)) {
     Develop(sim, *chosen);
@@ -220,7 +365,13 @@ void DevelopBestHwmCandidate(Simulation& sim) {
 }
 
 void CollectClusterCandidates(Simulation& sim) {
-  CollectFreeFineCells(sim.world, sim.world.ClusterCandidateList, [](int, int) { return true; });
+  World& world = sim.world;
+  if (world.RescanGrids) {
+    CollectClusterCandidatesByRescan(sim);
+    return;
+  }
+  CollectMarkedFineCells(world, BuiltFrontier(world).Free(), world.ClusterCandidateList,
+                         [](const TCell&) { return true; });
 }
 
 void DevelopBestClusterCandidate(Simulation& sim) {

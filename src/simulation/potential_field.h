@@ -23,6 +23,11 @@ void DevelopBestHwmCandidate(Simulation& sim);
 void CollectClusterCandidates(Simulation& sim);
 void DevelopBestClusterCandidate(Simulation& sim);
 
+// The same lists found by rescanning the whole fine grid, as before the frontier kept them;
+// for tests and benchmarks to hold the frontier against.
+void CollectHwmCandidatesByRescan(Simulation& sim);
+void CollectClusterCandidatesByRescan(Simulation& sim);
+
 // Ties an isolated development to the network with a straight street from the nearest node.
 // A world without any node gets a node in the fine cell's cell and no street.
 void ConnectToNearestNode(Simulation& sim, TCell& fine);

@@ -180,6 +180,11 @@ void NewSetup(Simulation& sim) {
   CreateCellGrid(world);
   ResetCells(world);
   CreateFineGrid(world);
+  // Every cell is free and far from any node: nothing to find yet, and nothing to distrust.
+  world.Frontier.Reset();
+  world.Sites.Reset();
+  world.Sites.Candidates.Resize(world.ColumnCount, world.RowCount);
+  world.Sites.Trusted = true;
 
   if (sim.settings.Checked("cb_centerNode") && world.ColumnCount > 0 && world.RowCount > 0) {
     CreateNode(
@@ -224,6 +229,8 @@ void ClearWorld(Simulation& sim) {
   world.PotentialGrid.Clear();
   world.HwmCandidateList.clear();
   world.ClusterCandidateList.clear();
+  world.Frontier.Reset();
+  world.Sites.Reset();
   world.ClusterSizes.clear();
   world.NodeNeighbourhoods.clear();
   // Nothing may keep pointing into the grids that are gone.

@@ -81,7 +81,7 @@ void MarkStreet(Simulation& sim, TCell& fine) {
   ++coarse.StreetCount;
 
   fine.Color = colours::kYellow;
-  fine.LandUse = kLandStreet;
+  sim.world.SetFineLandUse(fine, kLandStreet);
   fine.SubState = kSubStreet;
   if (sim.world.FineImage) {
     fine.DrawCell(*sim.world.FineImage);

@@ -32,4 +32,11 @@ int World::FineOffset(int d) const {
   return RoundToInt(d * 0.33 * CellSize);
 }
 
+void World::SetFineLandUse(TCell& fine, std::int32_t landUse) {
+  fine.LandUse = landUse;
+  if (Frontier.Built()) {
+    Frontier.Update(fine.Column, fine.Row, landUse == kLandFree);
+  }
+}
+
 }  // namespace veltmoor

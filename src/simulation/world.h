@@ -12,6 +12,7 @@
 
 #include "display/canvas.h"
 #include "simulation/agent.h"
+#include "simulation/candidate_bookkeeping.h"
 #include "simulation/cell.h"
 #include "simulation/edge.h"
 #include "simulation/grid.h"
@@ -59,6 +60,12 @@ struct World {
   std::vector<TCell*> CandidateList;
   std::vector<TCell*> HwmCandidateList;
   std::vector<TCell*> ClusterCandidateList;
+  // Kept up to date as cells change, so the lists above are found without rescanning.
+  FineFrontier Frontier;
+  CandidateSites Sites;
+  // Benchmarks and tests set this to find every candidate list by rescanning the grids, the
+  // yardstick the bookkeeping above is measured and checked against.
+  bool RescanGrids = false;
   std::vector<NodeLabel> NodeLabelList;
   // One TEdge per linked pair (a, b), a < b, keyed by the pair.
   std::map<std::pair<std::int32_t, std::int32_t>, TEdge> EdgeMatrix;
@@ -109,6 +116,9 @@ struct World {
   int FineOffset(int d) const;
   TCell& CoarseOfFine(const TCell& fine) { return CellGrid(fine.Column / 3, fine.Row / 3); }
   TCell& FineOfNode(const TAgent& node) { return FineGrid(3 * node.Column + 1, 3 * node.Row + 1); }
+
+  // The one way a fine cell's LandUse changes during a run, so the frontier follows it.
+  void SetFineLandUse(TCell& fine, std::int32_t landUse);
 };
 
 }  // namespace veltmoor

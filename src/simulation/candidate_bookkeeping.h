@@ -1,0 +1,99 @@
+// What a time step needs to find its candidates without rescanning the grids: which fine
+// cells are free and which of them touch used land, and which cells are candidate sites of
+// the network. Both are kept up to date as cells change; a step visits only the set bits, in
+// the grids' scan order, so the random draws that follow that order stay the same.
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "simulation/cell.h"
+#include "simulation/grid.h"
+
+namespace veltmoor {
+
+// One bit per cell of a grid, row by row like Grid2D, so the set bits come out in scan order.
+// A second level marks the words that hold any set bit, so a walk over a sparse grid skips
+// 4096 empty cells at a time.
+class BitGrid {
+ public:
+  void Resize(int columns, int rows);  // every bit clear
+  void Clear();                        // frees the memory
+
+  int Columns() const { return columns_; }
+  int Rows() const { return rows_; }
+  bool Empty() const { return words_.empty(); }
+
+  std::size_t Index(int column, int row) const {
+    return static_cast<std::size_t>(row) * static_cast<std::size_t>(columns_) +
+           static_cast<std::size_t>(column);
+  }
+  bool Test(std::size_t index) const { return (words_[index / 64] >> (index % 64)) & 1u; }
+  bool Test(int column, int row) const { return Test(Index(column, row)); }
+  void Assign(std::size_t index, bool on);
+  void Assign(int column, int row, bool on) { Assign(Index(column, row), on); }
+
+  // Calls visit(index) for every set bit, in increasing index.
+  template <typename Visit>
+  void ForEachSet(Visit visit) const {
+    for (std::size_t s = 0; s < summary_.size(); ++s) {
+      for (std::uint64_t used = summary_[s]; used != 0; used &= used - 1) {
+        const std::size_t w = s * 64 + static_cast<std::size_t>(std::countr_zero(used));
+        for (std::uint64_t bits = words_[w]; bits != 0; bits &= bits - 1) {
+          visit(w * 64 + static_cast<std::size_t>(std::countr_zero(bits)));
+        }
+      }
+    }
+  }
+
+ private:
+  int columns_ = 0;
+  int rows_ = 0;
+  std::vector<std::uint64_t> words_;
+  std::vector<std::uint64_t> summary_;  // bit w: words_[w] is not zero
+};
+
+// The free fine cells, and among them the frontier: free fine cells with a street or
+// developed fine cell among their four neighbours. Only frontier cells can be HWM
+// candidates. Built from the grid when first needed, then kept up to date by
+// World::SetFineLandUse.
+class FineFrontier {
+ public:
+  bool Built() const { return built_; }
+  void Build(const Grid2D<TCell>& fine);
+  // Forgets everything; the next Build starts from the grid again.
+  void Reset();
+
+  // The fine cell at (column, row) became free or used.
+  void Update(int column, int row, bool free);
+
+  std::size_t FreeCount() const { return freeCount_; }
+  const BitGrid& Free() const { return free_; }
+  const BitGrid& Frontier() const { return frontier_; }
+
+ private:
+  void Refresh(int column, int row);
+
+  bool built_ = false;
+  std::size_t freeCount_ = 0;
+  BitGrid free_;
+  BitGrid frontier_;
+};
+
+// The candidate sites (State 3) of the cell grid, valid while Trusted: then every cell's
+// State follows from the node cells alone (2 within one cell of a node, 3 at two cells, 0
+// further out), which lets a new node re-classify only the cells around it. A world read
+// from a file is trusted only once a full classification has shown it so.
+struct CandidateSites {
+  bool Trusted = false;
+  BitGrid Candidates;
+
+  void Reset() {
+    Trusted = false;
+    Candidates.Clear();
+  }
+};
+
+}  // namespace veltmoor

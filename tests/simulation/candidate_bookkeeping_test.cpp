@@ -1,0 +1,197 @@
+// The frontier and the candidate sites kept up to date as a run goes must give exactly the
+// lists a rescan of the whole grids gives, step after step, whatever the world.
+#include "simulation/candidate_bookkeeping.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "simulation/node_creation.h"
+#include "simulation/potential_field.h"
+#include "simulation/run_control.h"
+#include "simulation/setup.h"
+#include "support/test_simulation.h"
+
+namespace veltmoor {
+namespace {
+
+using Positions = std::vector<std::pair<int, int>>;
+
+Positions PositionsOf(const std::vector<TCell*>& list) {
+  Positions positions;
+  positions.reserve(list.size());
+  for (const TCell* cell : list) {
+    positions.emplace_back(cell->Column, cell->Row);
+  }
+  return positions;
+}
+
+std::vector<std::int32_t> States(const World& world) {
+  std::vector<std::int32_t> states;
+  for (const TCell& cell : world.CellGrid.Cells()) {
+    states.push_back(cell.State);
+  }
+  return states;
+}
+
+std::vector<std::int32_t> LandUses(const World& world) {
+  std::vector<std::int32_t> uses;
+  for (const TCell& fine : world.FineGrid.Cells()) {
+    uses.push_back(fine.LandUse);
+  }
+  return uses;
+}
+
+// Two runs from one seed, one keeping its candidates up to date, one rescanning the grids.
+struct Lockstep {
+  Lockstep(const char* radio, int cellSize, bool autoBuild, std::uint64_t seed)
+      : kept(180, 160), rescanned(180, 160) {
+    for (testing::TestSimulation* t : {&kept, &rescanned}) {
+      t->random.SetFixedSeed(seed);
+      t->settings.SetChecked(radio, true);
+      t->settings.Set("SE_cellScale", std::to_string(cellSize));
+      t->settings.SetChecked("b_autoBuild", autoBuild);
+    }
+    rescanned.world().RescanGrids = true;
+    NewSetup(kept.sim);
+    NewSetup(rescanned.sim);
+    StartRun(kept.sim);
+    StartRun(rescanned.sim);
+  }
+
+  testing::TestSimulation kept;
+  testing::TestSimulation rescanned;
+};
+
+using RunCase = std::tuple<const char*, int, bool>;
+
+class CandidateBookkeepingTest : public ::testing::TestWithParam<RunCase> {};
+
+TEST_P(CandidateBookkeepingTest, EveryStepMatchesARescanOfTheGrids) {
+  const auto& [radio, cellSize, autoBuild] = GetParam();
+  for (std::uint64_t seed : {3u, 17u}) {
+    Lockstep run(radio, cellSize, autoBuild, seed);
+    World& kept = run.kept.world();
+    World& rescanned = run.rescanned.world();
+    int step = 0;
+    for (; step < 40 && run.kept.sim.TimerEnabled; ++step) {
+      SimulationStep(run.kept.sim);
+      SimulationStep(run.rescanned.sim);
+      SCOPED_TRACE("seed " + std::to_string(seed) + ", step " + std::to_string(step));
+      ASSERT_EQ(run.kept.sim.TimerEnabled, run.rescanned.sim.TimerEnabled);
+      ASSERT_EQ(PositionsOf(kept.CandidateList), PositionsOf(rescanned.CandidateList));
+      ASSERT_EQ(PositionsOf(kept.HwmCandidateList), PositionsOf(rescanned.HwmCandidateList));
+      ASSERT_EQ(PositionsOf(kept.ClusterCandidateList),
+                PositionsOf(rescanned.ClusterCandidateList));
+      ASSERT_EQ(States(kept), States(rescanned));
+      ASSERT_EQ(LandUses(kept), LandUses(rescanned));
+
+      // And within the kept world, at a moment the step itself never collects.
+      CollectHwmCandidates(run.kept.sim);
+      const Positions fromFrontier = PositionsOf(kept.HwmCandidateList);
+      CollectHwmCandidatesByRescan(run.kept.sim);
+      ASSERT_EQ(fromFrontier, PositionsOf(kept.HwmCandidateList));
+      CollectClusterCandidates(run.kept.sim);
+      const Positions freeCells = PositionsOf(kept.ClusterCandidateList);
+      CollectClusterCandidatesByRescan(run.kept.sim);
+      ASSERT_EQ(freeCells, PositionsOf(kept.ClusterCandidateList));
+      // The other run collects the same, so both lists still compare after the next step.
+      CollectHwmCandidatesByRescan(run.rescanned.sim);
+      CollectClusterCandidatesByRescan(run.rescanned.sim);
+    }
+    EXPECT_GT(step, 5);
+    EXPECT_GT(kept.NodeCount, 2u);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Worlds, CandidateBookkeepingTest,
+                         ::testing::Combine(::testing::Values("RB_netOnly", "RB_boom",
+                                                              "RB_interlink", "RB_cluster"),
+                                            ::testing::Values(3, 6, 24), ::testing::Bool()),
+                         [](const ::testing::TestParamInfo<RunCase>& param) {
+                           return std::string(std::get<0>(param.param) + 3) + "_size" +
+                                  std::to_string(std::get<1>(param.param)) +
+                                  (std::get<2>(param.param) ? "_autoBuild" : "_byHand");
+                         });
+
+// Nodes planted by hand, on the border and in clusters, in an order no growth step takes.
+TEST(CandidateSitesTest, NodesAnywhereMatchTwoFullSweeps) {
+  testing::TestSimulation kept(200, 160);
+  testing::TestSimulation rescanned(200, 160);
+  for (testing::TestSimulation* t : {&kept, &rescanned}) {
+    t->settings.SetChecked("cb_centerNode", false);
+    t->settings.Set("SE_cellScale", "8");
+  }
+  rescanned.world().RescanGrids = true;
+  NewSetup(kept.sim);
+  NewSetup(rescanned.sim);
+  const Positions nodes = {{0, 0}, {3, 1},  {24, 19}, {12, 10}, {14, 10}, {13, 12}, {12, 10},
+                           {1, 3}, {23, 0}, {16, 9},  {9, 13},  {10, 7},  {0, 19},  {5, 5}};
+  for (const auto& [c, r] : nodes) {
+    CreateNode(kept.sim, kept.world().CellGrid(c, r));
+    CreateNode(rescanned.sim, rescanned.world().CellGrid(c, r));
+    SCOPED_TRACE(std::to_string(c) + "," + std::to_string(r));
+    ASSERT_EQ(PositionsOf(kept.world().CandidateList),
+              PositionsOf(rescanned.world().CandidateList));
+    ASSERT_EQ(States(kept.world()), States(rescanned.world()));
+  }
+  EXPECT_TRUE(kept.world().Sites.Trusted);
+}
+
+// A read world may hold States no run produces; those are swept in full, as they always were.
+TEST(CandidateSitesTest, StatesThatDoNotFollowFromTheNodesAreSweptInFull) {
+  testing::TestSimulation kept(200, 160);
+  testing::TestSimulation rescanned(200, 160);
+  for (testing::TestSimulation* t : {&kept, &rescanned}) {
+    t->settings.Set("SE_cellScale", "8");
+  }
+  rescanned.world().RescanGrids = true;
+  NewSetup(kept.sim);
+  NewSetup(rescanned.sim);
+  for (World* world : {&kept.world(), &rescanned.world()}) {
+    world->CellGrid(2, 2).State = kStateNextToNode;  // no node anywhere near
+    world->Sites.Reset();
+  }
+  CreateNode(kept.sim, kept.world().CellGrid(20, 5));
+  CreateNode(rescanned.sim, rescanned.world().CellGrid(20, 5));
+  EXPECT_EQ(PositionsOf(kept.world().CandidateList), PositionsOf(rescanned.world().CandidateList));
+  EXPECT_EQ(States(kept.world()), States(rescanned.world()));
+  // The stray cell was listed as a candidate, so the States still do not follow.
+  EXPECT_FALSE(kept.world().Sites.Trusted);
+}
+
+TEST(FineFrontierTest, FollowsLandUseChangesAtTheGridBorder) {
+  Grid2D<TCell> fine(4, 3);
+  for (int r = 0; r < 3; ++r) {
+    for (int c = 0; c < 4; ++c) {
+      fine(c, r).Column = c;
+      fine(c, r).Row = r;
+    }
+  }
+  fine(0, 0).LandUse = kLandStreet;
+  FineFrontier frontier;
+  frontier.Build(fine);
+  EXPECT_EQ(frontier.FreeCount(), 11u);
+  auto marked = [&frontier] {
+    Positions positions;
+    frontier.Frontier().ForEachSet([&positions](std::size_t index) {
+      positions.emplace_back(static_cast<int>(index % 4), static_cast<int>(index / 4));
+    });
+    return positions;
+  };
+  EXPECT_EQ(marked(), (Positions{{1, 0}, {0, 1}}));
+
+  frontier.Update(3, 2, false);  // the far corner used
+  EXPECT_EQ(marked(), (Positions{{1, 0}, {0, 1}, {3, 1}, {2, 2}}));
+  frontier.Update(3, 2, false);  // used again (a street over developed land): no change
+  EXPECT_EQ(frontier.FreeCount(), 10u);
+  frontier.Update(0, 0, true);  // freed, as a reset grid is
+  EXPECT_EQ(marked(), (Positions{{3, 1}, {2, 2}}));
+  EXPECT_EQ(frontier.FreeCount(), 11u);
+}
+
+}  // namespace
+}  // namespace veltmoor
