@@ -31,6 +31,10 @@ int RoundToInt(long double value) {
   return static_cast<int>(std::nearbyintl(value));
 }
 
+int RoundToInt(double value) {
+  return static_cast<int>(std::nearbyint(value));
+}
+
 double RoundToDecimals(long double value, int decimals) {
   const double step = decimals == 2 ? 0.01 : decimals == 4 ? 0.0001 : std::pow(10.0, -decimals);
   const long double quotient = value / static_cast<long double>(step);

@@ -19,6 +19,14 @@ class ConversionError : public std::runtime_error {
 // to a double first, 29.4999999999999999 would become 29.5 and round up.
 double Round(long double value);
 int RoundToInt(long double value);
+// The same rounding for a value that is a double already, where widening changes nothing:
+// the per-cell shading calls it millions of times a step, and the extended-precision
+// rounding costs several times the double one.
+int RoundToInt(double value);
+// Single-precision values are exactly doubles; this keeps their calls unambiguous.
+inline int RoundToInt(float value) {
+  return RoundToInt(static_cast<double>(value));
+}
 
 // Rounds to `decimals` places by dividing by the double nearest to 10^-decimals in extended
 // precision. That double lies slightly above 10^-decimals, so 0.875 becomes 0.87.
