@@ -129,7 +129,7 @@ Simulation& TForm1::sim() {
 
 bool TForm1::Act(const std::function<void()>& handler) {
   context_.router.Route(settings_);
-  const bool ok = RunGuarded(this, handler);
+  const bool ok = context_.errors.Run(this, handler);
   SyncTimer();
   RefreshViews();
   return ok;
@@ -145,7 +145,7 @@ void TForm1::SyncTimer() {
 
 void TForm1::Timer1Timer() {
   context_.router.Route(settings_);
-  RunGuarded(this, [this] { SimulationStep(sim()); });
+  context_.errors.Run(this, [this] { SimulationStep(sim()); });
   SyncTimer();
 }
 
@@ -163,7 +163,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
   closed_ = true;
   timer1_.stop();
   timer_buildAna_.stop();
-  RunGuarded(this, [this] { ClearWorld(sim()); });
+  context_.errors.Run(this, [this] { ClearWorld(sim()); });
   event->accept();
 }
 
@@ -241,7 +241,7 @@ QWidget* TForm1::ChartGrid(std::initializer_list<const char*> charts, int column
         target = &sim().charts.Get("Chart_IS");
       }
       ChartView* targetView = chart_views_.at(target->Name());
-      ChartEditor editor(*targetView, this);
+      ChartEditor editor(*targetView, context_.errors, this);
       editor.exec();
     });
     chart_views_[name] = view;
@@ -519,8 +519,8 @@ QWidget* TForm1::BuildBuildingAnalysisTab() {
     building_study_->B_stopBuildAnaClick();
     SyncBuildingStudyTimer();
   });
-  AddButton(buttons, "Button11", QStringLiteral("edit"), [this] {
-    ChartEditor editor(*chart_views_.at("Chart_buildAna"), this);
+  AddButton(buttons, QStringLiteral("Button11"), QStringLiteral("edit"), [this] {
+    ChartEditor editor(*chart_views_.at("Chart_buildAna"), context_.errors, this);
     editor.exec();
   });
   form->addRow(buttons);
@@ -534,7 +534,7 @@ QWidget* TForm1::BuildBuildingAnalysisTab() {
 
 void TForm1::Timer_buildAnaTimer() {
   context_.router.Route(settings_);
-  if (!RunGuarded(this, [this] { building_study_->Tick(); })) {
+  if (!context_.errors.Run(this, [this] { building_study_->Tick(); })) {
     // Stopped, so a failing tick is reported once rather than every millisecond.
     building_study_->SetRunning(false);
   }

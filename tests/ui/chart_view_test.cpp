@@ -302,8 +302,9 @@ TEST_F(ChartViewTest, DoubleClickAsksForTheEditorOfItsChart) {
 
 TEST_F(ChartViewTest, EditorWritesTitlesAndVisibilityIntoTheModel) {
   ChartView view(&model_);
-  ChartEditor editor(view);
-  EXPECT_EQ(editor.windowTitle(), "Chart editor – Test chart");
+  ErrorGuard errors;
+  ChartEditor editor(view, errors);
+  EXPECT_EQ(editor.windowTitle(), QStringLiteral("Chart editor – Test chart"));
   EXPECT_EQ(editor.SeriesList()->count(), 5);
   editor.TitleEdit()->setText("Renamed");
   editor.LeftTitleEdit()->setText("cells");
@@ -330,19 +331,22 @@ TEST_F(ChartViewTest, SavesThePictureAndTheDataFile) {
   QImage picture(png);
   EXPECT_EQ(picture.size(), QSize(420, 300));
 
-  ChartEditor editor(view);
-  ASSERT_TRUE(editor.SaveData(dir.filePath("chart")));
-  EXPECT_EQ(chart::LoadChartFile(dir.filePath("chart.tee").toStdString())->AllSeries().size(), 5u);
+  ErrorGuard errors;
+  ChartEditor editor(view, errors);
+  ASSERT_TRUE(editor.SaveData(dir.filePath(QStringLiteral("chart"))));
+  EXPECT_EQ(chart::LoadChartFile(dir.filePath(QStringLiteral("chart.tee")).toStdString())
+                ->AllSeries()
+                .size(),
+            5u);
 
   QString shown;
-  SetErrorPresenter([&](QWidget*, const QString& message) { shown = message; });
+  errors.SetPresenter([&](QWidget*, const QString& message) { shown = message; });
   // A plain file where a folder should be: no folder can be made there.
   const QString missing = png + "/chart";
   EXPECT_FALSE(editor.SaveData(missing));
   EXPECT_TRUE(shown.contains(missing)) << shown.toStdString();
-  EXPECT_FALSE(editor.SavePng(missing + ".png"));
-  EXPECT_TRUE(shown.contains(missing + ".png")) << shown.toStdString();
-  SetErrorPresenter({});
+  EXPECT_FALSE(editor.SavePng(missing + QStringLiteral(".png")));
+  EXPECT_TRUE(shown.contains(missing + QStringLiteral(".png"))) << shown.toStdString();
 }
 
 }  // namespace

@@ -17,7 +17,6 @@
 #include "simulation/world.h"
 #include "ui/app_context.h"
 #include "ui/desktop_program.h"
-#include "ui/error_guard.h"
 #include "ui/main_form.h"
 #include "ui/map_panel.h"
 #include "ui/simulation_window.h"
@@ -30,14 +29,14 @@ class DesktopProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
     test::TestApp();
-    SetErrorPresenter([this](QWidget*, const QString& message) { errors_.push_back(message); });
     program_ = StartDesktopProgram(false);
+    program_.context->errors.SetPresenter(
+        [this](QWidget*, const QString& message) { errors_.push_back(message); });
     program_.frame->SetConfirmation([this](const QString& text) {
       asked_.push_back(text);
       return answer_;
     });
   }
-  void TearDown() override { SetErrorPresenter(nullptr); }
 
   TForm1& Window() { return *program_.simulation; }
   World& world() { return program_.context->sim.world; }
@@ -139,7 +138,7 @@ TEST_F(DesktopProgramTest, BadDecimalIsShownAndTheTimerKeepsRunning) {
   Click("B_ITL_start");
   Ticks(3);
   ASSERT_FALSE(errors_.empty());
-  EXPECT_EQ(errors_[0], "'0.x' is not a valid floating point value");
+  EXPECT_EQ(errors_[0], QStringLiteral("'0.x' is not a valid floating point value"));
   EXPECT_TRUE(Window().Timer1().isActive());
   Window().Settings().SetText("E_centriPe", "2,0");
   const auto before = world().TimeStep;

@@ -28,7 +28,6 @@
 #include "ui/chart_editor.h"
 #include "ui/chart_view.h"
 #include "ui/desktop_program.h"
-#include "ui/error_guard.h"
 #include "ui/main_form.h"
 #include "ui/simulation_window.h"
 
@@ -50,19 +49,16 @@ class StudyWindowsTest : public ::testing::Test {
   void SetUp() override {
     test::TestApp();
     ASSERT_TRUE(files_.isValid());
-    SetStudyFilesFolder(files_.path().toStdString());
-    SetErrorPresenter([this](QWidget*, const QString& message) { errors_.push_back(message); });
     program_ = StartDesktopProgram(true);
+    program_.context->study_files_folder = files_.path().toStdString();
+    program_.context->errors.SetPresenter(
+        [this](QWidget*, const QString& message) { errors_.push_back(message); });
     program_.frame->SetConfirmation([this](const QString& text) {
       asked_.push_back(text);
       return answer_;
     });
     // A small world keeps every run short.
     SimWindow().Settings().SetText("SE_cellScale", "60");
-  }
-  void TearDown() override {
-    SetErrorPresenter(nullptr);
-    SetStudyFilesFolder({});
   }
 
   TForm1& SimWindow() { return *program_.simulation; }
@@ -279,7 +275,7 @@ TEST_F(StudyWindowsTest, SettingsThatNeverEndAreRefusedOnce) {
   dev.findChild<QPushButton*>("B_startStop")->click();
   dev.Button("B_start")->click();
   ASSERT_EQ(errors_.size(), 1u);
-  EXPECT_TRUE(errors_[0].contains("increment")) << errors_[0].toStdString();
+  EXPECT_TRUE(errors_[0].contains(QStringLiteral("increment"))) << errors_[0].toStdString();
 
   TanaMinDist& minDist = Open<TanaMinDist>("B_anaMinDist", "TanaMinDist");
   Type(minDist, "E_incre", "-1");  // "-" alone is no number yet, and says nothing
@@ -303,7 +299,7 @@ TEST_F(StudyWindowsTest, DataFileThatCannotBeWrittenStopsTheStudyWithOneMessage)
   dev.Button("B_start")->click();
   RunToEnd(dev);
   ASSERT_EQ(errors_.size(), 1u);
-  EXPECT_TRUE(errors_[0].contains("xx_Veltmoor_2.tee")) << errors_[0].toStdString();
+  EXPECT_TRUE(errors_[0].contains(QStringLiteral("xx_Veltmoor_2.tee"))) << errors_[0].toStdString();
   EXPECT_FALSE(dev.StudyTimer().isActive());
 }
 
@@ -405,7 +401,8 @@ TEST_F(StudyWindowsTest, FailedPictureStopsTheStudyAndResumingTakesItAgain) {
   dev.Button("B_start")->click();
   RunToEnd(dev);
   ASSERT_EQ(errors_.size(), 1u);
-  EXPECT_TRUE(errors_[0].contains("xx_Veltmoor_main_1_2.jpg")) << errors_[0].toStdString();
+  EXPECT_TRUE(errors_[0].contains(QStringLiteral("xx_Veltmoor_main_1_2.jpg")))
+      << errors_[0].toStdString();
   // Still at the first value: nothing of the next one has run.
   EXPECT_EQ(dev.DevPara().State().ValueIndex, 1u);
   EXPECT_EQ(SimWindow().Settings().Text("E_centriPe"), "1");

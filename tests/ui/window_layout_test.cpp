@@ -15,9 +15,9 @@
 #include <QTableWidget>
 
 #include "qt_app.h"
+#include "ui/app_context.h"
 #include "ui/chart_view.h"
 #include "ui/desktop_program.h"
-#include "ui/error_guard.h"
 #include "ui/main_form.h"
 #include "ui/simulation_window.h"
 #include "ui/study_windows.h"
@@ -29,11 +29,11 @@ class WindowLayoutTest : public ::testing::Test {
  protected:
   void SetUp() override {
     test::TestApp();
-    SetErrorPresenter([this](QWidget*, const QString& message) { errors_.push_back(message); });
     program_ = StartDesktopProgram(false);
+    program_.context->errors.SetPresenter(
+        [this](QWidget*, const QString& message) { errors_.push_back(message); });
     program_.frame->SetConfirmation([](const QString&) { return QMessageBox::Ok; });
   }
-  void TearDown() override { SetErrorPresenter(nullptr); }
 
   void ShowFrame(const QSize& size) {
     program_.frame->resize(size);

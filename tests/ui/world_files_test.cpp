@@ -13,7 +13,6 @@
 #include "qt_app.h"
 #include "ui/app_context.h"
 #include "ui/desktop_program.h"
-#include "ui/error_guard.h"
 #include "ui/main_form.h"
 #include "ui/simulation_window.h"
 
@@ -32,8 +31,9 @@ std::string Read(const fs::path& path) {
 TEST(WorldFilesTest, SavedWorldLoadsBackAndABadFileKeepsTheWorld) {
   test::TestApp();
   std::vector<QString> errors;
-  SetErrorPresenter([&errors](QWidget*, const QString& message) { errors.push_back(message); });
   DesktopProgram program = StartDesktopProgram(false);
+  program.context->errors.SetPresenter(
+      [&errors](QWidget*, const QString& message) { errors.push_back(message); });
   TForm1& window = *program.simulation;
   World& world = program.context->sim.world;
   EXPECT_NE(program.frame->Action("WorldLoad"), nullptr);
@@ -57,7 +57,7 @@ TEST(WorldFilesTest, SavedWorldLoadsBackAndABadFileKeepsTheWorld) {
   const std::uint32_t fresh = world.NodeCount;
   EXPECT_FALSE(window.LoadWorld(QString::fromStdString((dir / "bad.json").string())));
   ASSERT_EQ(errors.size(), 1u);
-  EXPECT_TRUE(errors[0].contains("'SubState'[0][0]")) << errors[0].toStdString();
+  EXPECT_TRUE(errors[0].contains(QStringLiteral("'SubState'[0][0]"))) << errors[0].toStdString();
   EXPECT_EQ(world.NodeCount, fresh);
 
   ASSERT_TRUE(window.LoadWorld(QString::fromStdString(saved.string())));
@@ -67,7 +67,6 @@ TEST(WorldFilesTest, SavedWorldLoadsBackAndABadFileKeepsTheWorld) {
   ASSERT_TRUE(window.SaveWorldAs(QString::fromStdString(again.string())));
   EXPECT_EQ(Read(again), Read(saved));
   fs::remove_all(dir);
-  SetErrorPresenter(nullptr);
 }
 
 }  // namespace
