@@ -13,4 +13,4 @@ target_compile_options(veltmoor_options INTERFACE
 add_library(veltmoor_qt_options INTERFACE)
 target_link_libraries(veltmoor_qt_options INTERFACE veltmoor_options)
 target_compile_definitions(veltmoor_qt_options INTERFACE
-  QT_NO_NARROWING_CONVERSIONS_IN_CONNECT)
+  QT_NO_CAST_FROM_ASCII QT_NO_NARROWING_CONVERSIONS_IN_CONNECT)

@@ -122,18 +122,20 @@ bool ChartEditor::SavePng(const QString& path) {
 }
 
 void ChartEditor::AskAndSavePng() {
-  const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save as PNG"),
-                                                    QString::fromStdString(model_.Name()) + ".png",
-                                                    QStringLiteral("PNG pictures (*.png)"));
+  const QString path =
+      QFileDialog::getSaveFileName(this, QStringLiteral("Save as PNG"),
+                                   QString::fromStdString(model_.Name()) + QStringLiteral(".png"),
+                                   QStringLiteral("PNG pictures (*.png)"));
   if (!path.isEmpty()) {
     SavePng(path);
   }
 }
 
 void ChartEditor::AskAndSaveData() {
-  const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save data"),
-                                                    QString::fromStdString(model_.Name()) + ".tee",
-                                                    QStringLiteral("Chart data (*.tee)"));
+  const QString path =
+      QFileDialog::getSaveFileName(this, QStringLiteral("Save data"),
+                                   QString::fromStdString(model_.Name()) + QStringLiteral(".tee"),
+                                   QStringLiteral("Chart data (*.tee)"));
   if (!path.isEmpty()) {
     SaveData(path);
   }

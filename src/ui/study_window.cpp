@@ -156,7 +156,8 @@ TForm1* StudyWindow::SimulationWindow() const {
   if (context_.frame == nullptr) {
     return nullptr;
   }
-  auto* simulation = qobject_cast<TForm1*>(context_.frame->FindChildWindow("TForm1"));
+  auto* simulation =
+      qobject_cast<TForm1*>(context_.frame->FindChildWindow(QStringLiteral("TForm1")));
   // A window that is closing has cleared the world already. A minimised one hides its
   // contents but is still open.
   if (simulation == nullptr || simulation->Closed()) {
@@ -311,9 +312,10 @@ QWidget* StudyWindow::ProgressRows(
 QLayout* StudyWindow::ChartButtons() {
   auto* row = new QHBoxLayout;
   AddButton(
-      row, "B_undoZ", QStringLiteral("undoZoom"), [this] { view_->Model()->UndoZoom(); }, false);
+      row, QStringLiteral("B_undoZ"), QStringLiteral("undoZoom"),
+      [this] { view_->Model()->UndoZoom(); }, false);
   AddButton(
-      row, "Button1", QStringLiteral("edit"), [this] { OpenChartEditor(); }, false);
+      row, QStringLiteral("Button1"), QStringLiteral("edit"), [this] { OpenChartEditor(); }, false);
   return row;
 }
 

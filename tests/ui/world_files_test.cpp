@@ -36,11 +36,12 @@ TEST(WorldFilesTest, SavedWorldLoadsBackAndABadFileKeepsTheWorld) {
       [&errors](QWidget*, const QString& message) { errors.push_back(message); });
   TForm1& window = *program.simulation;
   World& world = program.context->sim.world;
-  EXPECT_NE(program.frame->Action("WorldLoad"), nullptr);
-  EXPECT_EQ(program.frame->Action("WorldSaveAs")->text(), QStringLiteral("Welt speichern unter…"));
+  EXPECT_NE(program.frame->Action(QStringLiteral("WorldLoad")), nullptr);
+  EXPECT_EQ(program.frame->Action(QStringLiteral("WorldSaveAs"))->text(),
+            QStringLiteral("Welt speichern unter…"));
 
-  window.findChild<QRadioButton*>("RB_boom")->click();
-  window.Button("B_ITL_start")->click();
+  window.findChild<QRadioButton*>(QStringLiteral("RB_boom"))->click();
+  window.Button(QStringLiteral("B_ITL_start"))->click();
   for (int i = 0; i < 15; ++i) {
     window.Timer1Timer();
   }
@@ -53,7 +54,7 @@ TEST(WorldFilesTest, SavedWorldLoadsBackAndABadFileKeepsTheWorld) {
   nlohmann::json bad = nlohmann::json::parse(Read(saved));
   bad["SubState"][0][0] = 9;
   std::ofstream(dir / "bad.json") << bad.dump();
-  window.Button("B_setup")->click();  // a fresh world, different from the saved one
+  window.Button(QStringLiteral("B_setup"))->click();  // a fresh world, different from the saved one
   const std::uint32_t fresh = world.NodeCount;
   EXPECT_FALSE(window.LoadWorld(QString::fromStdString((dir / "bad.json").string())));
   ASSERT_EQ(errors.size(), 1u);
