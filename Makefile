@@ -10,8 +10,8 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 10
 
 .PHONY: all deps configure build run screenshot test test-fast test-asan test-fuzz \
-	test-sanitizers test-asan-ui test-tsan bench town format format-check clean update-golden \
-	mutation
+	test-sanitizers test-asan-ui test-tsan bench town format format-check tidy clean \
+	update-golden mutation
 
 all: build
 
@@ -115,6 +115,14 @@ format:
 
 format-check:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
+# clang-tidy with the checks of .clang-tidy over every source file of src/; any finding
+# fails. Needs the build for its compile commands and the generated Qt sources.
+tidy: build
+	@run-clang-tidy-14 -clang-tidy-binary clang-tidy-14 -p $(BUILD) -j $(JOBS) -quiet \
+	  '^$(CURDIR)/src/.*\.cpp$$' >$(BUILD)/tidy.log 2>&1 || \
+	  { grep -vE '^clang-tidy-14 |warnings? (and [0-9]+ errors? )?generated' $(BUILD)/tidy.log; \
+	    exit 1; }
 
 clean:
 	@rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD) build-asan-ui build-tsan build-bench
