@@ -2,13 +2,16 @@
 BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
+# Every build made here fails on a compiler warning; WERROR=OFF for a compiler that warns
+# about something new.
+WERROR ?= ON
 SANITIZE_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 10
 
 .PHONY: all deps configure build run screenshot test test-fast test-asan test-fuzz \
-	test-sanitizers test-asan-ui test-tsan bench town format format-check clean update-golden \
-	mutation
+	test-sanitizers test-asan-ui test-tsan bench town format format-check tidy clean \
+	update-golden mutation
 
 all: build
 
@@ -16,7 +19,7 @@ deps:
 	@scripts/install-deps
 
 configure: deps
-	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	@cmake -S . -B $(BUILD) -DVELTMOOR_WERROR=$(WERROR) $(CMAKE_FLAGS) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
@@ -62,8 +65,8 @@ mutation: deps
 	@python3 tests/mutation/mutate.py --jobs $(JOBS)
 
 test-asan: deps
-	@cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVELTMOOR_SANITIZE=ON \
-	  -DVELTMOOR_BUILD_GUI=OFF >/dev/null
+	@cmake -S . -B $(SANITIZE_BUILD) -DVELTMOOR_WERROR=$(WERROR) -DCMAKE_BUILD_TYPE=Debug \
+	  -DVELTMOOR_SANITIZE=ON -DVELTMOOR_BUILD_GUI=OFF >/dev/null
 	@cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	@cd $(SANITIZE_BUILD) && QT_QPA_PLATFORM=offscreen \
 	  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
@@ -73,8 +76,9 @@ test-asan: deps
 # libFuzzer (clang-14) on the readers of hostile input, FUZZ_SECONDS per target, from the
 # seed corpus in tests/fuzz/corpus/.
 test-fuzz: deps
-	@cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=Debug \
-	  -DVELTMOOR_BUILD_FUZZ=ON -DVELTMOOR_BUILD_GUI=OFF -DBUILD_TESTING=OFF >/dev/null
+	@cmake -S . -B $(FUZZ_BUILD) -DVELTMOOR_WERROR=$(WERROR) -DCMAKE_CXX_COMPILER=clang++-14 \
+	  -DCMAKE_BUILD_TYPE=Debug -DVELTMOOR_BUILD_FUZZ=ON -DVELTMOOR_BUILD_GUI=OFF \
+	  -DBUILD_TESTING=OFF >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target veltmoor_fuzz
 	@tests/fuzz/run-fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
@@ -84,7 +88,8 @@ test-fuzz: deps
 test-sanitizers: test-asan-ui test-tsan
 
 test-asan-ui: deps
-	@cmake -S . -B build-asan-ui -DCMAKE_BUILD_TYPE=Debug -DVELTMOOR_SANITIZE=ON >/dev/null
+	@cmake -S . -B build-asan-ui -DVELTMOOR_WERROR=$(WERROR) -DCMAKE_BUILD_TYPE=Debug \
+	  -DVELTMOOR_SANITIZE=ON >/dev/null
 	@cmake --build build-asan-ui -j $(JOBS)
 	@cd build-asan-ui && QT_QPA_PLATFORM=offscreen \
 	  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
@@ -93,15 +98,15 @@ test-asan-ui: deps
 
 # Only the programs whose tests run the path search on several threads.
 test-tsan: deps
-	@cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELTMOOR_TSAN=ON \
-	  -DVELTMOOR_BUILD_GUI=OFF >/dev/null
+	@cmake -S . -B build-tsan -DVELTMOOR_WERROR=$(WERROR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DVELTMOOR_TSAN=ON -DVELTMOOR_BUILD_GUI=OFF >/dev/null
 	@cmake --build build-tsan -j $(JOBS) --target veltmoor_analysis_tests veltmoor_studies_tests
 	@TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/veltmoor_analysis_tests --gtest_brief=1
 	@TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/veltmoor_studies_tests --gtest_brief=1
 
 bench: deps
-	@cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DVELTMOOR_BUILD_BENCH=ON \
-	  -DBUILD_TESTING=OFF >/dev/null
+	@cmake -S . -B build-bench -DVELTMOOR_WERROR=$(WERROR) -DCMAKE_BUILD_TYPE=Release \
+	  -DVELTMOOR_BUILD_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
 	@cmake --build build-bench -j $(JOBS)
 	@bench/run-benchmarks build-bench
 
@@ -110,6 +115,14 @@ format:
 
 format-check:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
+# clang-tidy with the checks of .clang-tidy over every source file of src/; any finding
+# fails. Needs the build for its compile commands and the generated Qt sources.
+tidy: build
+	@run-clang-tidy-14 -clang-tidy-binary clang-tidy-14 -p $(BUILD) -j $(JOBS) -quiet \
+	  '^$(CURDIR)/src/.*\.cpp$$' >$(BUILD)/tidy.log 2>&1 || \
+	  { grep -vE '^clang-tidy-14 |warnings? (and [0-9]+ errors? )?generated' $(BUILD)/tidy.log; \
+	    exit 1; }
 
 clean:
 	@rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD) build-asan-ui build-tsan build-bench

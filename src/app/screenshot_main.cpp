@@ -27,7 +27,7 @@ int Bench(int steps) {
   program.frame->showNormal();
   program.frame->setGeometry(0, 0, 1600, 1000);
   veltmoor::TForm1& window = *program.simulation;
-  window.findChild<QRadioButton*>("RB_boom")->click();
+  window.findChild<QRadioButton*>(QStringLiteral("RB_boom"))->click();
   // The step limit ends the run at the last step, like a user's auto-stop.
   window.Settings().SetText("SE_stopAt", std::to_string(steps - 1));
   QElapsedTimer clock;
@@ -50,7 +50,7 @@ int Bench(int steps) {
   });
   clock.start();
   sinceLast.start();
-  window.Button("B_ITL_start")->click();
+  window.Button(QStringLiteral("B_ITL_start"))->click();
   probe.start();
   QApplication::exec();
   const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
@@ -69,14 +69,14 @@ QWidget* RunStudy(veltmoor::DesktopProgram& program, const QString& study_class)
     return nullptr;
   }
   veltmoor::WidgetSettings& own = study->Settings();
-  if (study_class == "TAnaDev") {
+  if (study_class == QStringLiteral("TAnaDev")) {
     own.SetChecked("CB1_acti", true);
     own.SetText("E1_valTo", "3,0");
     own.SetText("E_incre", "1");
     own.SetText("SE_toSteps", "20");
     own.SetChecked("CB_trendShow", true);
     own.SetChecked("B_startStop", true);
-  } else if (study_class == "TanaMinDist") {
+  } else if (study_class == QStringLiteral("TanaMinDist")) {
     own.SetText("E_valTo", "4");
     own.SetText("E_toSteps", "30");
     own.SetText("E_calcVals", "3");
@@ -85,11 +85,11 @@ QWidget* RunStudy(veltmoor::DesktopProgram& program, const QString& study_class)
     own.SetText("E_toSteps", "60");
     own.SetText("E_calcVals", "3");
   }
-  study->Button("B_start")->click();
+  study->Button(QStringLiteral("B_start"))->click();
   for (int tick = 0; tick < 200000 && study->StudyObject().Running(); ++tick) {
     study->StudyTimerTick();
   }
-  if (study_class == "TAnaDev") {
+  if (study_class == QStringLiteral("TAnaDev")) {
     study->StudyObject().StudyChart().Find("ser_Connect")->SetVisible(true);
   }
   study->RefreshViews();
@@ -131,14 +131,14 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
     return study != nullptr && study->grab().save(out) ? 0 : 1;
   }
-  window.findChild<QRadioButton*>("RB_boom")->click();
-  window.Button("B_ITL_start")->click();
+  window.findChild<QRadioButton*>(QStringLiteral("RB_boom"))->click();
+  window.Button(QStringLiteral("B_ITL_start"))->click();
   for (int i = 0; i < steps && window.Timer1().isActive(); ++i) {
     window.Timer1Timer();
   }
-  window.Button("B_ITL_stop")->click();
-  window.Button("B_CalcPathes")->click();
-  window.Button("Button4")->click();
+  window.Button(QStringLiteral("B_ITL_stop"))->click();
+  window.Button(QStringLiteral("B_CalcPathes"))->click();
+  window.Button(QStringLiteral("Button4"))->click();
   window.Tabs()->setCurrentIndex(tab);
   QApplication::processEvents();
   window.RefreshViews();

@@ -113,7 +113,7 @@ CLI::App* AddAnalyseCommand(CLI::App& app, FromWorldOptions& options) {
   return command;
 }
 
-int RunAnalyseCommand(FromWorldOptions options, std::ostream& err) {
+int RunAnalyseCommand(const FromWorldOptions& options, std::ostream& err) {
   const TableTarget table = PlaceTable(options.table_csv, options.out);
   const auto batch = Load(options);
   Simulation& sim = *batch->sim;

@@ -51,7 +51,7 @@ struct FromWorldOptions {
 
 // analyse --from world.json [--table F.csv] [--geo] --out DIR
 CLI::App* AddAnalyseCommand(CLI::App& app, FromWorldOptions& options);
-int RunAnalyseCommand(FromWorldOptions options, std::ostream& err);
+int RunAnalyseCommand(const FromWorldOptions& options, std::ostream& err);
 
 // export --from world.json --out DIR
 CLI::App* AddExportCommand(CLI::App& app, FromWorldOptions& options);

@@ -66,6 +66,40 @@ void CollectLines(const OGRGeometry& geometry, std::vector<const OGRLineString*>
   }
 }
 
+// The transformation from the streets' system to the raster's; none when they agree or
+// either is unknown.
+std::unique_ptr<OGRCoordinateTransformation> StreetsToRaster(OGRLayer& layer,
+                                                             const Georeference& reference,
+                                                             const std::string& path) {
+  std::unique_ptr<OGRCoordinateTransformation> toRaster;
+  const OGRSpatialReference* source = layer.GetSpatialRef();
+  if (source != nullptr && !reference.crs_wkt.empty()) {
+    OGRSpatialReference from(*source);
+    OGRSpatialReference to = SpatialReferenceOf(reference);
+    from.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    if (!from.IsSame(&to)) {
+      toRaster.reset(OGRCreateCoordinateTransformation(&from, &to));
+      if (!toRaster) {
+        Refuse(path + ": cannot reproject the streets to the raster's system");
+      }
+    }
+  }
+  return toRaster;
+}
+
+// The world's rectangle; `box` is xmin, ymin, xmax, ymax.
+OGRPolygon BoxPolygon(const std::array<double, 4>& box) {
+  OGRPolygon polygon;
+  OGRLinearRing ring;
+  ring.addPoint(box[0], box[1]);
+  ring.addPoint(box[2], box[1]);
+  ring.addPoint(box[2], box[3]);
+  ring.addPoint(box[0], box[3]);
+  ring.addPoint(box[0], box[1]);
+  polygon.addRing(&ring);
+  return polygon;
+}
+
 bool Linked(const TAgent& a, std::int32_t b) {
   return std::any_of(a.Links.begin(), a.Links.end(),
                      [b](const LinkEntry& link) { return link.OtherNode == b; });
@@ -258,29 +292,9 @@ void TownImport::ReadStreets(Simulation& sim, ImportCounts& counts) {
     Refuse(options_.streets + ": cannot read the vector file");
   }
   OGRLayer* layer = LineLayer(*vector, options_.layer, options_.streets);
-  std::unique_ptr<OGRCoordinateTransformation> toRaster;
-  const OGRSpatialReference* source = layer->GetSpatialRef();
-  if (source != nullptr && !reference_.crs_wkt.empty()) {
-    OGRSpatialReference from(*source);
-    OGRSpatialReference to = SpatialReferenceOf(reference_);
-    from.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
-    if (!from.IsSame(&to)) {
-      toRaster.reset(OGRCreateCoordinateTransformation(&from, &to));
-      if (!toRaster) {
-        Refuse(options_.streets + ": cannot reproject the streets to the raster's system");
-      }
-    }
-  }
-  OGRPolygon box;
-  {
-    OGRLinearRing ring;
-    ring.addPoint(box_[0], box_[1]);
-    ring.addPoint(box_[2], box_[1]);
-    ring.addPoint(box_[2], box_[3]);
-    ring.addPoint(box_[0], box_[3]);
-    ring.addPoint(box_[0], box_[1]);
-    box.addRing(&ring);
-  }
+  const std::unique_ptr<OGRCoordinateTransformation> toRaster =
+      StreetsToRaster(*layer, reference_, options_.streets);
+  const OGRPolygon box = BoxPolygon(box_);
   // Every line, reprojected and clipped, goes into one set whose union splits the lines
   // where they meet, so junctions are vertices and become nodes.
   OGRMultiLineString all;

@@ -282,6 +282,30 @@ void ReadGrids(const json& doc, WorldDocument& out) {
   }
 }
 
+// Every link is listed at both of its ends, and every cell in State 1 holds a node.
+void CheckNodesAgree(const WorldDocument& out, const std::set<std::pair<int, int>>& taken) {
+  for (std::size_t i = 0; i < out.nodes.size(); ++i) {
+    for (const LinkEntry& link : out.nodes[i].Links) {
+      const auto& back = out.nodes[static_cast<std::size_t>(link.OtherNode)].Links;
+      const bool listed = std::any_of(back.begin(), back.end(), [&](const LinkEntry& b) {
+        return b.OtherNode == static_cast<std::int32_t>(i) && b.Length == link.Length;
+      });
+      if (!listed) {
+        Fail("'Nodes[" + std::to_string(i) + "].Links': the link to node " +
+             std::to_string(link.OtherNode) + " is missing at its other end");
+      }
+    }
+  }
+  for (int r = 0; r < out.rows; ++r) {
+    for (int c = 0; c < out.columns; ++c) {
+      if (out.coarse(c, r).State == kStateNode && !taken.contains({c, r})) {
+        Fail("'State'[" + std::to_string(c) + "][" + std::to_string(r) +
+             "] is 1 but no node lies in that cell");
+      }
+    }
+  }
+}
+
 void ReadNodes(const json& doc, WorldDocument& out) {
   const json& nodes = Member(doc, "Nodes");
   if (!nodes.is_array()) {
@@ -339,27 +363,7 @@ void ReadNodes(const json& doc, WorldDocument& out) {
             : colours::kGrey;
     out.nodes.push_back(std::move(agent));
   }
-  // Every link is listed at both of its ends.
-  for (std::size_t i = 0; i < out.nodes.size(); ++i) {
-    for (const LinkEntry& link : out.nodes[i].Links) {
-      const auto& back = out.nodes[static_cast<std::size_t>(link.OtherNode)].Links;
-      const bool listed = std::any_of(back.begin(), back.end(), [&](const LinkEntry& b) {
-        return b.OtherNode == static_cast<std::int32_t>(i) && b.Length == link.Length;
-      });
-      if (!listed) {
-        Fail("'Nodes[" + std::to_string(i) + "].Links': the link to node " +
-             std::to_string(link.OtherNode) + " is missing at its other end");
-      }
-    }
-  }
-  for (int r = 0; r < out.rows; ++r) {
-    for (int c = 0; c < out.columns; ++c) {
-      if (out.coarse(c, r).State == kStateNode && !taken.contains({c, r})) {
-        Fail("'State'[" + std::to_string(c) + "][" + std::to_string(r) +
-             "] is 1 but no node lies in that cell");
-      }
-    }
-  }
+  CheckNodesAgree(out, taken);
   if (out.node_count != out.nodes.size()) {
     Fail("'NodeCount' is " + std::to_string(out.node_count) + " but 'Nodes' lists " +
          std::to_string(out.nodes.size()));

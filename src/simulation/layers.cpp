@@ -128,7 +128,7 @@ Colour GradientColourAt(double v) {
 }
 
 void AdjustColourScale(Simulation& sim) {
-  const long long p = sim.settings.Int("TB_color");
+  const double p = static_cast<double>(sim.settings.Int("TB_color"));
   const double k = p <= 5 ? p * 0.1 + 0.5 : (p - 5) / 2.0 + 1.0;
   sim.world.ColourExponent = k;
   sim.labels.Set("Lbl_colScal", FormatNumber(k));

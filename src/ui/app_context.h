@@ -2,6 +2,7 @@
 // services it draws on.
 #pragma once
 
+#include <filesystem>
 #include <memory>
 
 #include "analysis/periodic_analyses.h"
@@ -9,6 +10,7 @@
 #include "simulation/random_source.h"
 #include "simulation/settings.h"
 #include "simulation/simulation.h"
+#include "ui/error_guard.h"
 
 namespace veltmoor {
 
@@ -25,6 +27,11 @@ struct AppContext {
   QtCanvasFactory canvases;
   Simulation sim;
   TMainForm* frame = nullptr;
+  ErrorGuard errors;
+  // The folder under which the studies' "pictures" and "data" folders lie; empty means
+  // beside the executable (tests keep their files in a scratch folder). A study window
+  // reads it when it is created.
+  std::filesystem::path study_files_folder;
 };
 
 }  // namespace veltmoor

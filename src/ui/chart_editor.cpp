@@ -33,8 +33,8 @@ QLineEdit* TitleField(const std::string& text) {
 
 }  // namespace
 
-ChartEditor::ChartEditor(ChartView& view, QWidget* parent)
-    : QDialog(parent), view_(view), model_(*view.Model()) {
+ChartEditor::ChartEditor(ChartView& view, ErrorGuard& errors, QWidget* parent)
+    : QDialog(parent), view_(view), model_(*view.Model()), errors_(errors) {
   setWindowTitle(Caption(model_));
   BuildForm();
   // Connected after filling the fields, so opening the editor changes nothing.
@@ -110,11 +110,11 @@ QString ChartEditor::DataFilePath(const QString& path) {
 }
 
 bool ChartEditor::SaveData(const QString& path) {
-  return RunGuarded(this, [&] { chart::SaveChartFile(model_, DataFilePath(path).toStdString()); });
+  return errors_.Run(this, [&] { chart::SaveChartFile(model_, DataFilePath(path).toStdString()); });
 }
 
 bool ChartEditor::SavePng(const QString& path) {
-  return RunGuarded(this, [&] {
+  return errors_.Run(this, [&] {
     if (!SaveChartPng(view_, path)) {
       throw std::runtime_error("cannot write picture '" + path.toStdString() + "'");
     }
@@ -122,18 +122,20 @@ bool ChartEditor::SavePng(const QString& path) {
 }
 
 void ChartEditor::AskAndSavePng() {
-  const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save as PNG"),
-                                                    QString::fromStdString(model_.Name()) + ".png",
-                                                    QStringLiteral("PNG pictures (*.png)"));
+  const QString path =
+      QFileDialog::getSaveFileName(this, QStringLiteral("Save as PNG"),
+                                   QString::fromStdString(model_.Name()) + QStringLiteral(".png"),
+                                   QStringLiteral("PNG pictures (*.png)"));
   if (!path.isEmpty()) {
     SavePng(path);
   }
 }
 
 void ChartEditor::AskAndSaveData() {
-  const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save data"),
-                                                    QString::fromStdString(model_.Name()) + ".tee",
-                                                    QStringLiteral("Chart data (*.tee)"));
+  const QString path =
+      QFileDialog::getSaveFileName(this, QStringLiteral("Save data"),
+                                   QString::fromStdString(model_.Name()) + QStringLiteral(".tee"),
+                                   QStringLiteral("Chart data (*.tee)"));
   if (!path.isEmpty()) {
     SaveData(path);
   }

@@ -14,13 +14,15 @@ class QListWidgetItem;
 namespace veltmoor {
 
 class ChartView;
+class ErrorGuard;
 
 class ChartEditor : public QDialog {
   Q_OBJECT
 
  public:
-  // Edits the chart `view` shows; the view must outlive the dialog.
-  explicit ChartEditor(ChartView& view, QWidget* parent = nullptr);
+  // Edits the chart `view` shows; the view and `errors`, which shows failed saves, must
+  // outlive the dialog.
+  ChartEditor(ChartView& view, ErrorGuard& errors, QWidget* parent = nullptr);
 
   QLineEdit* TitleEdit() const { return title_; }
   QLineEdit* BottomTitleEdit() const { return bottom_; }
@@ -44,6 +46,7 @@ class ChartEditor : public QDialog {
 
   ChartView& view_;
   chart::Chart& model_;
+  ErrorGuard& errors_;
   QLineEdit* title_ = nullptr;
   QLineEdit* bottom_ = nullptr;
   QLineEdit* left_ = nullptr;

@@ -39,13 +39,14 @@ DesktopProgram StartDesktopProgram(bool show) {
     frame.showMaximized();
   }
 
-  frame.RegisterWindowClass("TForm1", [&context] { return new TForm1(context); });
-  frame.RegisterWindowClass("TAnaDev", [&context] { return new TAnaDev(context); });
-  frame.RegisterWindowClass("TanaMinDist", [&context] { return new TanaMinDist(context); });
-  frame.RegisterWindowClass("Tana_clusterGrow",
+  frame.RegisterWindowClass(QStringLiteral("TForm1"), [&context] { return new TForm1(context); });
+  frame.RegisterWindowClass(QStringLiteral("TAnaDev"), [&context] { return new TAnaDev(context); });
+  frame.RegisterWindowClass(QStringLiteral("TanaMinDist"),
+                            [&context] { return new TanaMinDist(context); });
+  frame.RegisterWindowClass(QStringLiteral("Tana_clusterGrow"),
                             [&context] { return new Tana_clusterGrow(context); });
 
-  frame.RegisterWindowClass("TConnectivityTable",
+  frame.RegisterWindowClass(QStringLiteral("TConnectivityTable"),
                             [&context] { return new TConnectivityTable(context); });
 
   auto* simulation = new TForm1(context);
@@ -53,7 +54,9 @@ DesktopProgram StartDesktopProgram(bool show) {
   program.simulation = simulation;
   frame.AddChild(new TConnectivityTable(context));
   frame.MdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(simulation->parentWidget()));
-  context.sim.TableWindowNeeded = [&frame] { frame.EnsureChildWindow("TConnectivityTable"); };
+  context.sim.TableWindowNeeded = [&frame] {
+    frame.EnsureChildWindow(QStringLiteral("TConnectivityTable"));
+  };
   QPointer<TForm1> first(simulation);
   frame.SetWorldFiles(
       [first](const QString& path) {

@@ -11,29 +11,24 @@ void ShowInBox(QWidget* parent, const QString& message) {
   QMessageBox::critical(parent, QStringLiteral("veltmoor"), message);
 }
 
-ErrorPresenter& Presenter() {
-  static ErrorPresenter presenter = ShowInBox;
-  return presenter;
-}
-
-bool g_showing = false;
-
-void Present(QWidget* parent, const QString& message) {
-  if (g_showing) {
-    return;
-  }
-  g_showing = true;
-  Presenter()(parent, message);
-  g_showing = false;
-}
-
 }  // namespace
 
-void SetErrorPresenter(ErrorPresenter presenter) {
-  Presenter() = presenter ? std::move(presenter) : ErrorPresenter(ShowInBox);
+ErrorGuard::ErrorGuard() : presenter_(ShowInBox) {}
+
+void ErrorGuard::SetPresenter(ErrorPresenter presenter) {
+  presenter_ = presenter ? std::move(presenter) : ErrorPresenter(ShowInBox);
 }
 
-bool RunGuarded(QWidget* parent, const std::function<void()>& handler) {
+void ErrorGuard::Present(QWidget* parent, const QString& message) {
+  if (showing_) {
+    return;
+  }
+  showing_ = true;
+  presenter_(parent, message);
+  showing_ = false;
+}
+
+bool ErrorGuard::Run(QWidget* parent, const std::function<void()>& handler) {
   try {
     handler();
     return true;

@@ -82,12 +82,12 @@ TForm1::TForm1(AppContext& context, QWidget* parent)
 
   tabs_ = new QTabWidget(this);
   tabs_->setObjectName("PageControl1");
-  tabs_->addTab(BuildFieldTypesTab(), kFieldTypes);
-  tabs_->addTab(BuildDevelopmentTab(), kDevelopment);
-  tabs_->addTab(BuildBuildingTab(), kBuilding);
-  tabs_->addTab(BuildAnalyseGraphTab(), kAnalyseGraph);
-  tabs_->addTab(BuildAnalyseStructureTab(), kAnalyseStructure);
-  tabs_->addTab(BuildBuildingAnalysisTab(), kBuildingAnalysis);
+  tabs_->addTab(BuildFieldTypesTab(), QString::fromUtf8(kFieldTypes));
+  tabs_->addTab(BuildDevelopmentTab(), QString::fromUtf8(kDevelopment));
+  tabs_->addTab(BuildBuildingTab(), QString::fromUtf8(kBuilding));
+  tabs_->addTab(BuildAnalyseGraphTab(), QString::fromUtf8(kAnalyseGraph));
+  tabs_->addTab(BuildAnalyseStructureTab(), QString::fromUtf8(kAnalyseStructure));
+  tabs_->addTab(BuildBuildingAnalysisTab(), QString::fromUtf8(kBuildingAnalysis));
   connect(tabs_, &QTabWidget::currentChanged, this, [this] { RefreshCharts(); });
 
   auto* splitter = new QSplitter(Qt::Horizontal, this);
@@ -129,7 +129,7 @@ Simulation& TForm1::sim() {
 
 bool TForm1::Act(const std::function<void()>& handler) {
   context_.router.Route(settings_);
-  const bool ok = RunGuarded(this, handler);
+  const bool ok = context_.errors.Run(this, handler);
   SyncTimer();
   RefreshViews();
   return ok;
@@ -145,7 +145,7 @@ void TForm1::SyncTimer() {
 
 void TForm1::Timer1Timer() {
   context_.router.Route(settings_);
-  RunGuarded(this, [this] { SimulationStep(sim()); });
+  context_.errors.Run(this, [this] { SimulationStep(sim()); });
   SyncTimer();
 }
 
@@ -163,7 +163,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
   closed_ = true;
   timer1_.stop();
   timer_buildAna_.stop();
-  RunGuarded(this, [this] { ClearWorld(sim()); });
+  context_.errors.Run(this, [this] { ClearWorld(sim()); });
   event->accept();
 }
 
@@ -241,7 +241,7 @@ QWidget* TForm1::ChartGrid(std::initializer_list<const char*> charts, int column
         target = &sim().charts.Get("Chart_IS");
       }
       ChartView* targetView = chart_views_.at(target->Name());
-      ChartEditor editor(*targetView, this);
+      ChartEditor editor(*targetView, context_.errors, this);
       editor.exec();
     });
     chart_views_[name] = view;
@@ -259,7 +259,7 @@ QWidget* TForm1::BuildFieldTypesTab() {
   layout->addLayout(form);
 
   auto* run = new QHBoxLayout;
-  AddButton(run, "B_setup", QStringLiteral("new setup"), [this] {
+  AddButton(run, QStringLiteral("B_setup"), QStringLiteral("new setup"), [this] {
     // The visible part of the panel: a map loaded larger than the window makes the panel
     // itself larger, and a new world should fit the window again.
     const QSize visible = map_scroll_->maximumViewportSize();
@@ -267,12 +267,13 @@ QWidget* TForm1::BuildFieldTypesTab() {
     sim().PanelHeight = visible.height();
     B_setupClick(sim());
   });
-  QPushButton* start = AddButton(run, "B_ITL_start", QStringLiteral("start"), [this] {
-    StartRun(sim());
-    timer1_.start();
-  });
+  QPushButton* start =
+      AddButton(run, QStringLiteral("B_ITL_start"), QStringLiteral("start"), [this] {
+        StartRun(sim());
+        timer1_.start();
+      });
   start->setDefault(true);
-  AddButton(run, "B_ITL_stop", QStringLiteral("stop"), [this] {
+  AddButton(run, QStringLiteral("B_ITL_stop"), QStringLiteral("stop"), [this] {
     StopRun(sim());
     timer1_.stop();
   });
@@ -288,12 +289,12 @@ QWidget* TForm1::BuildFieldTypesTab() {
 
   auto* studies = new QGroupBox(QStringLiteral("parameter studies"), page);
   auto* studyButtons = new QHBoxLayout(studies);
-  AddButton(studyButtons, "B_anaMinDist", QStringLiteral("anal. minDist"),
-            [this] { OpenStudy("TanaMinDist"); });
-  AddButton(studyButtons, "B_anaDevPara", QStringLiteral("Anal. Dev. Param."),
-            [this] { OpenStudy("TAnaDev"); });
-  AddButton(studyButtons, "B_anaGraphSize", QStringLiteral("anal. graph size"),
-            [this] { OpenStudy("Tana_clusterGrow"); });
+  AddButton(studyButtons, QStringLiteral("B_anaMinDist"), QStringLiteral("anal. minDist"),
+            [this] { OpenStudy(QStringLiteral("TanaMinDist")); });
+  AddButton(studyButtons, QStringLiteral("B_anaDevPara"), QStringLiteral("Anal. Dev. Param."),
+            [this] { OpenStudy(QStringLiteral("TAnaDev")); });
+  AddButton(studyButtons, QStringLiteral("B_anaGraphSize"), QStringLiteral("anal. graph size"),
+            [this] { OpenStudy(QStringLiteral("Tana_clusterGrow")); });
   layout->addWidget(studies);
   layout->addStretch(1);
   return page;
@@ -324,7 +325,7 @@ QWidget* TForm1::BuildBuildingTab() {
   auto* form = new QFormLayout(rules);
   AddSettings(form, kBuilding);
   auto* random = new QHBoxLayout;
-  AddButton(random, "b_rndBuild", QStringLiteral("random buildings"),
+  AddButton(random, QStringLiteral("b_rndBuild"), QStringLiteral("random buildings"),
             [this] { RandomBuildings(sim()); });
   form->addRow(random);
   layout->addWidget(rules);
@@ -383,14 +384,14 @@ QWidget* TForm1::BuildAnalyseGraphTab() {
   auto* page = new QWidget(this);
   auto* layout = new QVBoxLayout(page);
   auto* buttons = new QHBoxLayout;
-  AddButton(buttons, "B_CalcPathes", QStringLiteral("calcPathes"), [this] {
+  AddButton(buttons, QStringLiteral("B_CalcPathes"), QStringLiteral("calcPathes"), [this] {
     EnsureTableWindow();
     WithProgressPanel([this] { B_CalcPathesClick(sim()); });
   });
-  AddButton(buttons, "Button5", QStringLiteral("show table"), [this] {
+  AddButton(buttons, QStringLiteral("Button5"), QStringLiteral("show table"), [this] {
     if (context_.frame != nullptr) {
       EnsureTableWindow();
-      if (QWidget* table = context_.frame->FindChildWindow("TConnectivityTable")) {
+      if (QWidget* table = context_.frame->FindChildWindow(QStringLiteral("TConnectivityTable"))) {
         context_.frame->MdiArea()->setActiveSubWindow(
             qobject_cast<QMdiSubWindow*>(table->parentWidget()));
       }
@@ -422,24 +423,25 @@ QWidget* TForm1::BuildAnalyseStructureTab() {
   auto* outer = new QVBoxLayout(page);
   auto* views = new QGridLayout;
   auto* viewButtons = new QHBoxLayout;
-  AddButton(viewButtons, "Button3", QStringLiteral("show states"),
+  AddButton(viewButtons, QStringLiteral("Button3"), QStringLiteral("show states"),
             [this] { ShowStatesView(sim()); });
-  AddButton(viewButtons, "Button6", QStringLiteral("sub states"),
+  AddButton(viewButtons, QStringLiteral("Button6"), QStringLiteral("sub states"),
             [this] { ShowSubStatesView(sim()); });
-  AddButton(viewButtons, "Button7", QStringLiteral("pot. field"),
+  AddButton(viewButtons, QStringLiteral("Button7"), QStringLiteral("pot. field"),
             [this] { ShowPotentialView(sim()); });
-  AddButton(viewButtons, "Button8", QStringLiteral("cand. sites"),
+  AddButton(viewButtons, QStringLiteral("Button8"), QStringLiteral("cand. sites"),
             [this] { ShowCandidateSitesView(sim()); });
-  AddButton(viewButtons, "Button9", QStringLiteral("gray agents"), [this] { GreyAllNodes(sim()); });
+  AddButton(viewButtons, QStringLiteral("Button9"), QStringLiteral("gray agents"),
+            [this] { GreyAllNodes(sim()); });
   views->addLayout(viewButtons, 0, 0, 1, 2);
   auto* analysisButtons = new QHBoxLayout;
-  AddButton(analysisButtons, "Button4", QStringLiteral("fractal A."), [this] {
+  AddButton(analysisButtons, QStringLiteral("Button4"), QStringLiteral("fractal A."), [this] {
     EnsureTableWindow();
     WithProgressPanel([this] { Button4Click(sim()); });
   });
-  AddButton(analysisButtons, "B_showCluster", QStringLiteral("show cluster"),
+  AddButton(analysisButtons, QStringLiteral("B_showCluster"), QStringLiteral("show cluster"),
             [this] { ShowClusters(sim()); });
-  AddButton(analysisButtons, "B_agRepaint", QStringLiteral("rePaint nodes"),
+  AddButton(analysisButtons, QStringLiteral("B_agRepaint"), QStringLiteral("rePaint nodes"),
             [this] { RepaintNodes(sim()); });
   views->addLayout(analysisButtons, 1, 0, 1, 2);
   auto* checks = new QHBoxLayout;
@@ -514,16 +516,16 @@ QWidget* TForm1::BuildBuildingAnalysisTab() {
             [this] { Act([this] { building_study_->SE_rdsPerValChange(); }); });
   }
   auto* buttons = new QHBoxLayout;
-  AddButton(buttons, "B_startBuildAna", QStringLiteral("new start"), [this] {
+  AddButton(buttons, QStringLiteral("B_startBuildAna"), QStringLiteral("new start"), [this] {
     building_study_->B_startBuildAnaClick();
     SyncBuildingStudyTimer();
   });
-  AddButton(buttons, "B_stopBuildAna", QStringLiteral("start / stop"), [this] {
+  AddButton(buttons, QStringLiteral("B_stopBuildAna"), QStringLiteral("start / stop"), [this] {
     building_study_->B_stopBuildAnaClick();
     SyncBuildingStudyTimer();
   });
-  AddButton(buttons, "Button11", QStringLiteral("edit"), [this] {
-    ChartEditor editor(*chart_views_.at("Chart_buildAna"), this);
+  AddButton(buttons, QStringLiteral("Button11"), QStringLiteral("edit"), [this] {
+    ChartEditor editor(*chart_views_.at("Chart_buildAna"), context_.errors, this);
     editor.exec();
   });
   form->addRow(buttons);
@@ -537,7 +539,7 @@ QWidget* TForm1::BuildBuildingAnalysisTab() {
 
 void TForm1::Timer_buildAnaTimer() {
   context_.router.Route(settings_);
-  if (!RunGuarded(this, [this] { building_study_->Tick(); })) {
+  if (!context_.errors.Run(this, [this] { building_study_->Tick(); })) {
     // Stopped, so a failing tick is reported once rather than every millisecond.
     building_study_->SetRunning(false);
   }
@@ -600,7 +602,7 @@ void TForm1::ConnectSettingEvents() {
 
 void TForm1::EnsureTableWindow() {
   if (context_.frame != nullptr) {
-    context_.frame->EnsureChildWindow("TConnectivityTable");
+    context_.frame->EnsureChildWindow(QStringLiteral("TConnectivityTable"));
     if (auto* own = qobject_cast<QMdiSubWindow*>(parentWidget())) {
       context_.frame->MdiArea()->setActiveSubWindow(own);
     }

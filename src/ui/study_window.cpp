@@ -34,15 +34,17 @@ namespace {
 // millisecond.
 constexpr int kRefreshMilliseconds = 50;
 
-std::filesystem::path& FilesFolderOverride() {
-  static std::filesystem::path folder;
-  return folder;
-}
-
 // A message the study left when it stopped goes the way of any failure, so it is shown in
 // the same box (and tests see it the same way).
-void ShowMessage(QWidget* parent, const std::string& text) {
-  RunGuarded(parent, [&text] { throw std::runtime_error(text); });
+void ShowMessage(ErrorGuard& errors, QWidget* parent, const std::string& text) {
+  errors.Run(parent, [&text] { throw std::runtime_error(text); });
+}
+
+std::filesystem::path StudyFilesFolder(const AppContext& context) {
+  if (!context.study_files_folder.empty()) {
+    return context.study_files_folder;
+  }
+  return std::filesystem::path(QCoreApplication::applicationDirPath().toStdString());
 }
 
 // A window changed within this tick has its new layout and its charts' new axes waiting
@@ -73,17 +75,6 @@ WidgetSettings& WidgetControls::Target() const {
     throw std::runtime_error("The simulation window is closed; the study cannot go on.");
   }
   return *settings;
-}
-
-std::filesystem::path StudyFilesFolder() {
-  if (!FilesFolderOverride().empty()) {
-    return FilesFolderOverride();
-  }
-  return std::filesystem::path(QCoreApplication::applicationDirPath().toStdString());
-}
-
-void SetStudyFilesFolder(std::filesystem::path folder) {
-  FilesFolderOverride() = std::move(folder);
 }
 
 // The desktop's pictures: the simulation window at the end of a value, the study window at
@@ -133,7 +124,8 @@ StudyWindow::StudyWindow(AppContext& context, const SettingsRegistry& registry,
 StudyWindow::~StudyWindow() = default;
 
 StudyContext StudyWindow::MakeStudyContext() {
-  return StudyContext{context_.sim, simulation_controls_, pictures_.get(), StudyFilesFolder()};
+  return StudyContext{context_.sim, simulation_controls_, pictures_.get(),
+                      StudyFilesFolder(context_)};
 }
 
 void StudyWindow::Attach(std::unique_ptr<Study> study, chart::Chart& chart, const Labels& labels,
@@ -164,7 +156,8 @@ TForm1* StudyWindow::SimulationWindow() const {
   if (context_.frame == nullptr) {
     return nullptr;
   }
-  auto* simulation = qobject_cast<TForm1*>(context_.frame->FindChildWindow("TForm1"));
+  auto* simulation =
+      qobject_cast<TForm1*>(context_.frame->FindChildWindow(QStringLiteral("TForm1")));
   // A window that is closing has cleared the world already. A minimised one hides its
   // contents but is still open.
   if (simulation == nullptr || simulation->Closed()) {
@@ -182,7 +175,7 @@ void StudyWindow::RouteToSimulation() {
 }
 
 bool StudyWindow::Act(const std::function<void()>& handler, bool drives_simulation) {
-  const bool ok = RunGuarded(this, [&] {
+  const bool ok = context_.errors.Run(this, [&] {
     if (drives_simulation) {
       RouteToSimulation();
     }
@@ -198,7 +191,7 @@ void StudyWindow::StudyTimerTick() {
     Settle();
     return;
   }
-  const bool ok = RunGuarded(this, [this] {
+  const bool ok = context_.errors.Run(this, [this] {
     RouteToSimulation();
     study_->Tick();
   });
@@ -211,7 +204,7 @@ void StudyWindow::StudyTimerTick() {
 
 void StudyWindow::Settle() {
   if (std::string message = study_->TakeMessage(); !message.empty()) {
-    ShowMessage(this, message);
+    ShowMessage(context_.errors, this, message);
   }
   if (run_toggle_ != nullptr && run_toggle_->isChecked() != study_->Running()) {
     const QSignalBlocker quiet(run_toggle_);
@@ -248,7 +241,7 @@ void StudyWindow::RefreshViews() {
 }
 
 void StudyWindow::OpenChartEditor() {
-  ChartEditor editor(*view_, this);
+  ChartEditor editor(*view_, context_.errors, this);
   editor.exec();
   view_->Refresh();
 }
@@ -319,9 +312,10 @@ QWidget* StudyWindow::ProgressRows(
 QLayout* StudyWindow::ChartButtons() {
   auto* row = new QHBoxLayout;
   AddButton(
-      row, "B_undoZ", QStringLiteral("undoZoom"), [this] { view_->Model()->UndoZoom(); }, false);
+      row, QStringLiteral("B_undoZ"), QStringLiteral("undoZoom"),
+      [this] { view_->Model()->UndoZoom(); }, false);
   AddButton(
-      row, "Button1", QStringLiteral("edit"), [this] { OpenChartEditor(); }, false);
+      row, QStringLiteral("Button1"), QStringLiteral("edit"), [this] { OpenChartEditor(); }, false);
   return row;
 }
 

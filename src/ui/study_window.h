@@ -6,7 +6,6 @@
 #include <QString>
 #include <QTimer>
 #include <QWidget>
-#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -41,12 +40,6 @@ class WidgetControls : public SimulationControls {
   WidgetSettings& Target() const;
   std::function<WidgetSettings*()> settings_;
 };
-
-// The folder under which the studies' "pictures" and "data" folders lie: beside the
-// executable, unless set (tests keep their files in a scratch folder). Windows read it when
-// they are created; an empty path restores the default.
-std::filesystem::path StudyFilesFolder();
-void SetStudyFilesFolder(std::filesystem::path folder);
 
 class StudyWindow : public QWidget {
   Q_OBJECT

@@ -77,7 +77,8 @@ QWidget* TAnaDev::BuildControls() {
   AddRows(snapshot, {"Cb_saveSnap", "E_bName"});
 
   auto* run = new QHBoxLayout;
-  AddButton(run, "B_start", QStringLiteral("new start"), [this] { dev_->B_startClick(); });
+  AddButton(run, QStringLiteral("B_start"), QStringLiteral("new start"),
+            [this] { dev_->B_startClick(); });
   run->addWidget(Control("B_startStop"));
   auto* runBox = new QWidget(this);
   runBox->setLayout(run);
@@ -142,9 +143,11 @@ QWidget* TanaMinDist::BuildControls() {
   settings->addLayout(form);
 
   auto* run = new QHBoxLayout;
-  AddButton(run, "B_start", QStringLiteral("new start"), [this] { min_dist_->B_startClick(); });
+  AddButton(run, QStringLiteral("B_start"), QStringLiteral("new start"),
+            [this] { min_dist_->B_startClick(); });
   AddButton(
-      run, "B_break", QStringLiteral("start / stop"), [this] { min_dist_->B_breakClick(); }, false);
+      run, QStringLiteral("B_break"), QStringLiteral("start / stop"),
+      [this] { min_dist_->B_breakClick(); }, false);
   auto* runBox = new QWidget(this);
   runBox->setLayout(run);
 
@@ -189,9 +192,11 @@ QWidget* Tana_clusterGrow::BuildControls() {
   SetSpinStep("E_toSteps", 10);
 
   auto* run = new QHBoxLayout;
-  AddButton(run, "B_start", QStringLiteral("new start"), [this] { growth_->B_startClick(); });
+  AddButton(run, QStringLiteral("B_start"), QStringLiteral("new start"),
+            [this] { growth_->B_startClick(); });
   AddButton(
-      run, "B_break", QStringLiteral("start / stop"), [this] { growth_->B_breakClick(); }, false);
+      run, QStringLiteral("B_break"), QStringLiteral("start / stop"),
+      [this] { growth_->B_breakClick(); }, false);
   auto* runBox = new QWidget(this);
   runBox->setLayout(run);
 

@@ -84,12 +84,13 @@ TEST_F(ChartViewTest, ShowsEachVisibleSeriesByItsKind) {
   EXPECT_EQ(bars->barSets()[0]->at(2), 30.0);
   auto* categories = qobject_cast<QCategoryAxis*>(view.BottomAxis());
   ASSERT_NE(categories, nullptr);
-  EXPECT_EQ(categories->categoriesLabels(), (QStringList{"1", "2", "3"}));
+  EXPECT_EQ(categories->categoriesLabels(),
+            (QStringList{QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")}));
   auto* scatter = static_cast<QScatterSeries*>(view.chart()->series()[1]);
   EXPECT_EQ(scatter->color(), QColor(255, 0, 0));
-  EXPECT_EQ(view.chart()->title(), "Test chart");
-  EXPECT_EQ(view.BottomAxis()->titleText(), "time");
-  EXPECT_EQ(view.LeftAxis()->titleText(), "count");
+  EXPECT_EQ(view.chart()->title(), QStringLiteral("Test chart"));
+  EXPECT_EQ(view.BottomAxis()->titleText(), QStringLiteral("time"));
+  EXPECT_EQ(view.LeftAxis()->titleText(), QStringLiteral("count"));
   // Bars stand on zero and their value marks get room above the highest one.
   EXPECT_EQ(view.FittedLeft().min, 0.0);
   EXPECT_GT(view.FittedLeft().max, 30.0);
@@ -147,14 +148,14 @@ TEST_F(ChartViewTest, ColoursComeFromTheModelAndStayWhenLinesAreToggled) {
     return by_name;
   };
   const auto before = colours();
-  EXPECT_NE(before.at("a"), before.at("b"));
-  EXPECT_EQ(before.at("trend a"), before.at("a"));
+  EXPECT_NE(before.at(QStringLiteral("a")), before.at(QStringLiteral("b")));
+  EXPECT_EQ(before.at(QStringLiteral("trend a")), before.at(QStringLiteral("a")));
   EXPECT_EQ(static_cast<QLineSeries*>(view.chart()->series()[2])->pen().style(), Qt::DashLine);
 
   trend.SetVisible(false);
   first.SetVisible(false);
   view.Refresh();
-  EXPECT_EQ(colours().at("b"), before.at("b"));
+  EXPECT_EQ(colours().at(QStringLiteral("b")), before.at(QStringLiteral("b")));
   first.SetVisible(true);
   trend.SetVisible(true);
   view.Refresh();
@@ -196,7 +197,7 @@ TEST_F(ChartViewTest, RightAxisOnlyWhileAShownSeriesUsesIt) {
   hidden.SetVisible(true);
   view.Refresh();
   ASSERT_NE(view.RightAxis(), nullptr);
-  EXPECT_EQ(view.RightAxis()->titleText(), "ratio");
+  EXPECT_EQ(view.RightAxis()->titleText(), QStringLiteral("ratio"));
   EXPECT_EQ(view.chart()->axes(Qt::Vertical).size(), 2);
 }
 
@@ -209,7 +210,7 @@ TEST_F(ChartViewTest, RefreshRebuildsOnlyWhenTheModelChanged) {
   model_.Find("ser_line")->Add(2.0, 25.0);
   view.Refresh();
   EXPECT_EQ(view.RebuildCount(), 2u);
-  EXPECT_EQ(Count(view, "ser_line title"), 4);
+  EXPECT_EQ(Count(view, QStringLiteral("ser_line title")), 4);
 }
 
 TEST_F(ChartViewTest, SkipsPointsThatAreNotFiniteAndFitsEmptyCharts) {
@@ -222,7 +223,7 @@ TEST_F(ChartViewTest, SkipsPointsThatAreNotFiniteAndFitsEmptyCharts) {
   series.Add(2.0, std::numeric_limits<double>::infinity());
   series.Add(4.0, 3.0);
   view.Refresh();
-  EXPECT_EQ(Count(view, "ser"), 2);
+  EXPECT_EQ(Count(view, QStringLiteral("ser")), 2);
   EXPECT_DOUBLE_EQ(view.FittedBottom().min, -0.2);
   EXPECT_DOUBLE_EQ(view.FittedBottom().max, 4.2);
   EXPECT_TRUE(std::isfinite(view.LeftAxis()->max()));
@@ -235,7 +236,7 @@ TEST_F(ChartViewTest, EmptyBarChartKeepsItsAxisTitleUnderThePlot) {
   ChartView view(&bars);
   // No categories: a plain axis, whose title sits below the plot like any chart's.
   EXPECT_EQ(qobject_cast<QCategoryAxis*>(view.BottomAxis()), nullptr);
-  EXPECT_EQ(view.BottomAxis()->titleText(), "cluster");
+  EXPECT_EQ(view.BottomAxis()->titleText(), QStringLiteral("cluster"));
   bars.Find("bar_clusterSize")->Add(1, 5);
   view.Refresh();
   EXPECT_NE(qobject_cast<QCategoryAxis*>(view.BottomAxis()), nullptr);
@@ -302,17 +303,18 @@ TEST_F(ChartViewTest, DoubleClickAsksForTheEditorOfItsChart) {
 
 TEST_F(ChartViewTest, EditorWritesTitlesAndVisibilityIntoTheModel) {
   ChartView view(&model_);
-  ChartEditor editor(view);
-  EXPECT_EQ(editor.windowTitle(), "Chart editor – Test chart");
+  ErrorGuard errors;
+  ChartEditor editor(view, errors);
+  EXPECT_EQ(editor.windowTitle(), QStringLiteral("Chart editor – Test chart"));
   EXPECT_EQ(editor.SeriesList()->count(), 5);
-  editor.TitleEdit()->setText("Renamed");
-  editor.LeftTitleEdit()->setText("cells");
-  editor.RightTitleEdit()->setText("share");
+  editor.TitleEdit()->setText(QStringLiteral("Renamed"));
+  editor.LeftTitleEdit()->setText(QStringLiteral("cells"));
+  editor.RightTitleEdit()->setText(QStringLiteral("share"));
   EXPECT_EQ(model_.Title(), "Renamed");
   EXPECT_EQ(model_.BottomAxisTitle(), "time");
   EXPECT_EQ(model_.LeftAxisTitle(), "cells");
   EXPECT_EQ(model_.RightAxisTitle(), "share");
-  EXPECT_EQ(view.chart()->title(), "Renamed") << "the view follows at once";
+  EXPECT_EQ(view.chart()->title(), QStringLiteral("Renamed")) << "the view follows at once";
 
   editor.SeriesList()->item(0)->setCheckState(Qt::Unchecked);
   editor.SeriesList()->item(4)->setCheckState(Qt::Checked);
@@ -325,24 +327,27 @@ TEST_F(ChartViewTest, SavesThePictureAndTheDataFile) {
   ChartView view(&model_);
   view.resize(420, 300);
   QTemporaryDir dir;
-  const QString png = dir.filePath("chart.png");
+  const QString png = dir.filePath(QStringLiteral("chart.png"));
   ASSERT_TRUE(SaveChartPng(view, png));
   QImage picture(png);
   EXPECT_EQ(picture.size(), QSize(420, 300));
 
-  ChartEditor editor(view);
-  ASSERT_TRUE(editor.SaveData(dir.filePath("chart")));
-  EXPECT_EQ(chart::LoadChartFile(dir.filePath("chart.tee").toStdString())->AllSeries().size(), 5u);
+  ErrorGuard errors;
+  ChartEditor editor(view, errors);
+  ASSERT_TRUE(editor.SaveData(dir.filePath(QStringLiteral("chart"))));
+  EXPECT_EQ(chart::LoadChartFile(dir.filePath(QStringLiteral("chart.tee")).toStdString())
+                ->AllSeries()
+                .size(),
+            5u);
 
   QString shown;
-  SetErrorPresenter([&](QWidget*, const QString& message) { shown = message; });
+  errors.SetPresenter([&](QWidget*, const QString& message) { shown = message; });
   // A plain file where a folder should be: no folder can be made there.
-  const QString missing = png + "/chart";
+  const QString missing = png + QStringLiteral("/chart");
   EXPECT_FALSE(editor.SaveData(missing));
   EXPECT_TRUE(shown.contains(missing)) << shown.toStdString();
-  EXPECT_FALSE(editor.SavePng(missing + ".png"));
-  EXPECT_TRUE(shown.contains(missing + ".png")) << shown.toStdString();
-  SetErrorPresenter({});
+  EXPECT_FALSE(editor.SavePng(missing + QStringLiteral(".png")));
+  EXPECT_TRUE(shown.contains(missing + QStringLiteral(".png"))) << shown.toStdString();
 }
 
 }  // namespace

@@ -19,7 +19,6 @@
 #include "simulation/world.h"
 #include "ui/app_context.h"
 #include "ui/desktop_program.h"
-#include "ui/error_guard.h"
 #include "ui/main_form.h"
 #include "ui/map_panel.h"
 #include "ui/simulation_window.h"
@@ -32,14 +31,14 @@ class DesktopProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
     test::TestApp();
-    SetErrorPresenter([this](QWidget*, const QString& message) { errors_.push_back(message); });
     program_ = StartDesktopProgram(false);
+    program_.context->errors.SetPresenter(
+        [this](QWidget*, const QString& message) { errors_.push_back(message); });
     program_.frame->SetConfirmation([this](const QString& text) {
       asked_.push_back(text);
       return answer_;
     });
   }
-  void TearDown() override { SetErrorPresenter(nullptr); }
 
   TForm1& Window() { return *program_.simulation; }
   World& world() { return program_.context->sim.world; }
@@ -49,24 +48,26 @@ class DesktopProgramTest : public ::testing::Test {
   int Count(const char* windowClass) const {
     int count = 0;
     for (QMdiSubWindow* child : Children()) {
-      count += child->widget()->property("windowClass").toString() == windowClass ? 1 : 0;
+      count += child->widget()->property("windowClass").toString() == QLatin1StringView(windowClass)
+                   ? 1
+                   : 0;
     }
     return count;
   }
-  void Click(const char* button) { Window().Button(button)->click(); }
+  void Click(const char* button) { Window().Button(QLatin1StringView(button))->click(); }
   void Ticks(int n) {
     for (int i = 0; i < n && Window().Timer1().isActive(); ++i) {
       Window().Timer1Timer();
     }
   }
   void RunBoom(int steps) {
-    Window().findChild<QRadioButton*>("RB_boom")->click();
+    Window().findChild<QRadioButton*>(QStringLiteral("RB_boom"))->click();
     Click("B_ITL_start");
     Ticks(steps);
   }
   QString LabelText(const char* name) {
     Window().RefreshViews();
-    return Window().findChild<QLabel*>(name)->text();
+    return Window().findChild<QLabel*>(QLatin1StringView(name))->text();
   }
 
   DesktopProgram program_;
@@ -77,29 +78,30 @@ class DesktopProgramTest : public ::testing::Test {
 
 TEST_F(DesktopProgramTest, StartUpCreatesSimulationThenTableWindow) {
   // A maximised child adds its caption to the frame's, as in any multiple-document frame.
-  EXPECT_TRUE(program_.frame->windowTitle().startsWith("veltmoor"))
+  EXPECT_TRUE(program_.frame->windowTitle().startsWith(QStringLiteral("veltmoor")))
       << program_.frame->windowTitle().toStdString();
   const auto children = Children();
   ASSERT_EQ(children.size(), 2);
-  EXPECT_EQ(children[0]->widget()->property("windowClass"), "TForm1");
-  EXPECT_EQ(children[0]->widget()->windowTitle(), "growing network");
-  EXPECT_EQ(children[1]->widget()->property("windowClass"), "TConnectivityTable");
-  EXPECT_EQ(children[1]->widget()->windowTitle(), "Connectivity Table");
+  EXPECT_EQ(children[0]->widget()->property("windowClass"), QStringLiteral("TForm1"));
+  EXPECT_EQ(children[0]->widget()->windowTitle(), QStringLiteral("growing network"));
+  EXPECT_EQ(children[1]->widget()->property("windowClass"), QStringLiteral("TConnectivityTable"));
+  EXPECT_EQ(children[1]->widget()->windowTitle(), QStringLiteral("Connectivity Table"));
   EXPECT_EQ(world().NodeCount, 1u);
-  EXPECT_FALSE(program_.frame->Action("FileSave")->isEnabled());
-  EXPECT_FALSE(program_.frame->Action("FileSaveAs")->isEnabled());
+  EXPECT_FALSE(program_.frame->Action(QStringLiteral("FileSave"))->isEnabled());
+  EXPECT_FALSE(program_.frame->Action(QStringLiteral("FileSaveAs"))->isEnabled());
 }
 
 TEST_F(DesktopProgramTest, NewAsksBeforeMakingASecondSimulationWindow) {
-  program_.frame->Action("FileNew")->trigger();
+  program_.frame->Action(QStringLiteral("FileNew"))->trigger();
   ASSERT_EQ(asked_.size(), 1u);
-  EXPECT_EQ(asked_[0],
-            "Form \"growing network\" already created. Select OK to switch to it, Yes to "
-            "create a new form instance.");
+  EXPECT_EQ(
+      asked_[0],
+      QStringLiteral("Form \"growing network\" already created. Select OK to switch to it, Yes to "
+                     "create a new form instance."));
   EXPECT_EQ(Count("TForm1"), 1);
 
   answer_ = QMessageBox::Yes;
-  program_.frame->Action("FileNew")->trigger();
+  program_.frame->Action(QStringLiteral("FileNew"))->trigger();
   EXPECT_EQ(Count("TForm1"), 2);
   // Both windows show the one world; the second one's setup replaced it.
   EXPECT_EQ(world().NodeCount, 1u);
@@ -109,7 +111,7 @@ TEST_F(DesktopProgramTest, StartGrowsTheTownAndStopResetsTheFieldType) {
   RunBoom(50);
   EXPECT_TRUE(Window().Timer1().isActive());
   EXPECT_EQ(world().TimeStep, 50u);
-  EXPECT_EQ(LabelText("lbl_actTime"), "49");
+  EXPECT_EQ(LabelText("lbl_actTime"), QStringLiteral("49"));
   EXPECT_GT(world().NodeCount, 1u);
   EXPECT_EQ(LabelText("Lbl_nrNodes"), QString::number(world().NodeCount));
   Click("B_ITL_stop");
@@ -123,25 +125,27 @@ TEST_F(DesktopProgramTest, CalcPathesFillsTheTableAndColoursTheNodes) {
   Click("B_CalcPathes");
   const auto& table = program_.context->sim.StringGrid1;
   EXPECT_EQ(table.NodeRows(), static_cast<int>(world().NodeCount));
-  auto* view = program_.frame->findChild<QTableView*>("StringGrid1");
+  auto* view = program_.frame->findChild<QTableView*>(QStringLiteral("StringGrid1"));
   ASSERT_NE(view, nullptr);
-  static_cast<TConnectivityTable*>(program_.frame->FindChildWindow("TConnectivityTable"))->Sync();
+  static_cast<TConnectivityTable*>(
+      program_.frame->FindChildWindow(QStringLiteral("TConnectivityTable")))
+      ->Sync();
   EXPECT_EQ(view->model()->rowCount(), static_cast<int>(world().NodeCount) + 1);
   bool coloured = false;
   for (const auto& node : world().NodeList) {
     coloured = coloured || node->Color != colours::kGrey;
   }
   EXPECT_TRUE(coloured);
-  EXPECT_NE(LabelText("Lbl_ml"), "ML");
+  EXPECT_NE(LabelText("Lbl_ml"), QStringLiteral("ML"));
 }
 
 TEST_F(DesktopProgramTest, BadDecimalIsShownAndTheTimerKeepsRunning) {
   Window().Settings().SetText("E_centriPe", "0.x");
-  Window().findChild<QRadioButton*>("RB_cluster")->click();
+  Window().findChild<QRadioButton*>(QStringLiteral("RB_cluster"))->click();
   Click("B_ITL_start");
   Ticks(3);
   ASSERT_FALSE(errors_.empty());
-  EXPECT_EQ(errors_[0], "'0.x' is not a valid floating point value");
+  EXPECT_EQ(errors_[0], QStringLiteral("'0.x' is not a valid floating point value"));
   EXPECT_TRUE(Window().Timer1().isActive());
   Window().Settings().SetText("E_centriPe", "2,0");
   const auto before = world().TimeStep;
@@ -150,7 +154,7 @@ TEST_F(DesktopProgramTest, BadDecimalIsShownAndTheTimerKeepsRunning) {
 }
 
 TEST_F(DesktopProgramTest, ClosedTableWindowIsReopenedByThePathComputation) {
-  QWidget* table = program_.frame->FindChildWindow("TConnectivityTable");
+  QWidget* table = program_.frame->FindChildWindow(QStringLiteral("TConnectivityTable"));
   ASSERT_NE(table, nullptr);
   table->parentWidget()->close();
   QApplication::processEvents();
@@ -207,7 +211,7 @@ TEST_F(DesktopProgramTest, ALargeMapScrollsAndANewSetupFitsTheWindowAgain) {
 }
 
 TEST_F(DesktopProgramTest, ToolBarButtonFlipsTheStartUpWindowsTimer) {
-  QAction* toggle = program_.frame->Action("ToggleTimer");
+  QAction* toggle = program_.frame->Action(QStringLiteral("ToggleTimer"));
   toggle->trigger();
   EXPECT_TRUE(Window().Timer1().isActive());
   toggle->trigger();

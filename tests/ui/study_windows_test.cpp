@@ -28,7 +28,6 @@
 #include "ui/chart_editor.h"
 #include "ui/chart_view.h"
 #include "ui/desktop_program.h"
-#include "ui/error_guard.h"
 #include "ui/main_form.h"
 #include "ui/simulation_window.h"
 
@@ -50,9 +49,10 @@ class StudyWindowsTest : public ::testing::Test {
   void SetUp() override {
     test::TestApp();
     ASSERT_TRUE(files_.isValid());
-    SetStudyFilesFolder(files_.path().toStdString());
-    SetErrorPresenter([this](QWidget*, const QString& message) { errors_.push_back(message); });
     program_ = StartDesktopProgram(true);
+    program_.context->study_files_folder = files_.path().toStdString();
+    program_.context->errors.SetPresenter(
+        [this](QWidget*, const QString& message) { errors_.push_back(message); });
     program_.frame->SetConfirmation([this](const QString& text) {
       asked_.push_back(text);
       return answer_;
@@ -60,16 +60,13 @@ class StudyWindowsTest : public ::testing::Test {
     // A small world keeps every run short.
     SimWindow().Settings().SetText("SE_cellScale", "60");
   }
-  void TearDown() override {
-    SetErrorPresenter(nullptr);
-    SetStudyFilesFolder({});
-  }
 
   TForm1& SimWindow() { return *program_.simulation; }
   template <typename Window>
   Window& Open(const char* button, const char* windowClass) {
-    SimWindow().Button(button)->click();
-    auto* window = qobject_cast<Window*>(program_.frame->FindChildWindow(windowClass));
+    SimWindow().Button(QLatin1StringView(button))->click();
+    auto* window =
+        qobject_cast<Window*>(program_.frame->FindChildWindow(QLatin1StringView(windowClass)));
     EXPECT_NE(window, nullptr) << windowClass;
     // Lets the frame, which is never shown here, settle its children's sizes.
     QApplication::processEvents();
@@ -77,12 +74,12 @@ class StudyWindowsTest : public ::testing::Test {
   }
   static QString LabelText(StudyWindow& window, const char* name) {
     window.RefreshViews();
-    return window.findChild<QLabel*>(name)->text();
+    return window.findChild<QLabel*>(QLatin1StringView(name))->text();
   }
   static void Type(StudyWindow& window, const char* edit, const char* text) {
     auto* line = qobject_cast<QLineEdit*>(window.Settings().Control(edit));
     line->selectAll();
-    QTest::keyClicks(line, text);
+    QTest::keyClicks(line, QString::fromUtf8(text));
   }
   QString InFiles(const QString& relative) const { return files_.filePath(relative); }
 
@@ -95,39 +92,42 @@ class StudyWindowsTest : public ::testing::Test {
 
 TEST_F(StudyWindowsTest, ButtonsOpenTheStudyWindowsWithTheirControlsAndDefaults) {
   TAnaDev& dev = Open<TAnaDev>("B_anaDevPara", "TAnaDev");
-  EXPECT_EQ(dev.windowTitle(), "AnaDevPara");
+  EXPECT_EQ(dev.windowTitle(), QStringLiteral("AnaDevPara"));
   EXPECT_EQ(dev.Settings().Text("E0_valTo"), "10,0");
   EXPECT_EQ(dev.Settings().Text("E4_valFrom"), "1");
   EXPECT_EQ(dev.Settings().Text("E_incre"), "0,2");
   EXPECT_EQ(dev.Settings().Text("SE_toSteps"), "300");
   EXPECT_EQ(dev.Settings().Text("E_bName"), "xx_Veltmoor");
   EXPECT_FALSE(dev.Settings().Checked("CB1_acti"));
-  EXPECT_EQ(dev.findChild<QCheckBox*>("CB_trendShow")->text(), "show trend");
+  EXPECT_EQ(dev.findChild<QCheckBox*>(QStringLiteral("CB_trendShow"))->text(),
+            QStringLiteral("show trend"));
   for (const char* button : {"B_start", "B_undoZ", "Button1"}) {
-    EXPECT_NE(dev.Button(button), nullptr) << button;
+    EXPECT_NE(dev.Button(QLatin1StringView(button)), nullptr) << button;
   }
-  EXPECT_EQ(dev.findChild<QPushButton*>("B_startStop")->text(), "start / stop");
-  EXPECT_EQ(LabelText(dev, "Lbl_proceed"), "/ 0");
-  dev.findChild<QCheckBox*>("CB1_acti")->click();  // 1,0 to 10,0 by 0,2, two runs each
-  EXPECT_EQ(LabelText(dev, "Lbl_proceed"), "/ 92");
+  EXPECT_EQ(dev.findChild<QPushButton*>(QStringLiteral("B_startStop"))->text(),
+            QStringLiteral("start / stop"));
+  EXPECT_EQ(LabelText(dev, "Lbl_proceed"), QStringLiteral("/ 0"));
+  dev.findChild<QCheckBox*>(QStringLiteral("CB1_acti"))
+      ->click();  // 1,0 to 10,0 by 0,2, two runs each
+  EXPECT_EQ(LabelText(dev, "Lbl_proceed"), QStringLiteral("/ 92"));
 
   TanaMinDist& minDist = Open<TanaMinDist>("B_anaMinDist", "TanaMinDist");
-  EXPECT_EQ(minDist.windowTitle(), "analyse min distance");
-  EXPECT_EQ(LabelText(minDist, "Lbl_proceed"), "/ 100");
+  EXPECT_EQ(minDist.windowTitle(), QStringLiteral("analyse min distance"));
+  EXPECT_EQ(LabelText(minDist, "Lbl_proceed"), QStringLiteral("/ 100"));
   Type(minDist, "E_incre", "3");
-  EXPECT_EQ(LabelText(minDist, "Lbl_proceed"), "/ 40");
+  EXPECT_EQ(LabelText(minDist, "Lbl_proceed"), QStringLiteral("/ 40"));
   EXPECT_EQ(minDist.Settings().Text("E_polyDegSeg"), "3");
 
   Tana_clusterGrow& growth = Open<Tana_clusterGrow>("B_anaGraphSize", "Tana_clusterGrow");
-  EXPECT_EQ(growth.windowTitle(), "analyse cluster growth");
+  EXPECT_EQ(growth.windowTitle(), QStringLiteral("analyse cluster growth"));
   EXPECT_EQ(growth.Settings().Text("E_toSteps"), "1000");
-  EXPECT_EQ(LabelText(growth, "Lbl_proceed"), "/ 10");
-  EXPECT_EQ(growth.Button("B_break")->text(), "start / stop");
+  EXPECT_EQ(LabelText(growth, "Lbl_proceed"), QStringLiteral("/ 10"));
+  EXPECT_EQ(growth.Button(QStringLiteral("B_break"))->text(), QStringLiteral("start / stop"));
 
   // A second click offers the open window; OK switches to it.
-  SimWindow().Button("B_anaDevPara")->click();
+  SimWindow().Button(QStringLiteral("B_anaDevPara"))->click();
   ASSERT_EQ(asked_.size(), 1u);
-  EXPECT_TRUE(asked_[0].startsWith("Form \"AnaDevPara\" already created."));
+  EXPECT_TRUE(asked_[0].startsWith(QStringLiteral("Form \"AnaDevPara\" already created.")));
   EXPECT_TRUE(errors_.empty());
 }
 
@@ -143,10 +143,10 @@ TEST_F(StudyWindowsTest, DevelopmentParameterStudyWritesItsPicturesAndDataFile) 
   SimWindow().Timer1().start();
 
   // With "start / stop" up, "new start" prepares the study and waits.
-  dev.Button("B_start")->click();
+  dev.Button(QStringLiteral("B_start"))->click();
   EXPECT_FALSE(dev.StudyObject().Running());
   EXPECT_FALSE(SimWindow().Timer1().isActive());
-  dev.findChild<QPushButton*>("B_startStop")->click();
+  dev.findChild<QPushButton*>(QStringLiteral("B_startStop"))->click();
   EXPECT_TRUE(dev.StudyTimer().isActive());
   RunToEnd(dev);
 
@@ -159,43 +159,43 @@ TEST_F(StudyWindowsTest, DevelopmentParameterStudyWritesItsPicturesAndDataFile) 
 
   const QSize simulationSize = SimWindow().size();
   for (const char* name : {"xx_Veltmoor_main_1_3.jpg", "xx_Veltmoor_main_2_3.jpg"}) {
-    const QImage picture(InFiles(QStringLiteral("pictures/") + name));
+    const QImage picture(InFiles(QStringLiteral("pictures/") + QString::fromUtf8(name)));
     ASSERT_FALSE(picture.isNull()) << name;
     EXPECT_EQ(picture.size(), simulationSize) << name;
   }
-  const QImage measure(InFiles("pictures/xx_Veltmoor_measure_3_3.jpg"));
+  const QImage measure(InFiles(QStringLiteral("pictures/xx_Veltmoor_measure_3_3.jpg")));
   ASSERT_FALSE(measure.isNull());
   EXPECT_EQ(measure.size(), dev.size());
-  EXPECT_EQ(QDir(InFiles("pictures")).entryList(QDir::Files).size(), 3);
-  EXPECT_TRUE(QFile::exists(InFiles("data/xx_Veltmoor_3.tee")));
+  EXPECT_EQ(QDir(InFiles(QStringLiteral("pictures"))).entryList(QDir::Files).size(), 3);
+  EXPECT_TRUE(QFile::exists(InFiles(QStringLiteral("data/xx_Veltmoor_3.tee"))));
 }
 
 TEST_F(StudyWindowsTest, MinimumDistanceStudyDrivesTheStartUpSimulationWindow) {
   // A second simulation window must not take the study's values.
   answer_ = QMessageBox::Yes;
-  program_.frame->Action("FileNew")->trigger();
+  program_.frame->Action(QStringLiteral("FileNew"))->trigger();
   TanaMinDist& minDist = Open<TanaMinDist>("B_anaMinDist", "TanaMinDist");
   minDist.MinDist().SetBaseSeed(5);
   Type(minDist, "E_valFrom", "2");
   Type(minDist, "E_valTo", "3");
   Type(minDist, "E_toSteps", "4");
   Type(minDist, "E_calcVals", "2");
-  EXPECT_EQ(LabelText(minDist, "Lbl_proceed"), "/ 4");
+  EXPECT_EQ(LabelText(minDist, "Lbl_proceed"), QStringLiteral("/ 4"));
 
-  minDist.Button("B_start")->click();
+  minDist.Button(QStringLiteral("B_start"))->click();
   EXPECT_TRUE(minDist.StudyTimer().isActive());
   EXPECT_EQ(SimWindow().Settings().Text("SE_minDist"), "2");
   EXPECT_TRUE(SimWindow().Settings().Checked("RB_netOnly"));
-  minDist.Button("B_break")->click();
+  minDist.Button(QStringLiteral("B_break"))->click();
   EXPECT_FALSE(minDist.StudyTimer().isActive());
-  minDist.Button("B_break")->click();
+  minDist.Button(QStringLiteral("B_break"))->click();
   RunToEnd(minDist);
 
   EXPECT_TRUE(errors_.empty());
   const chart::Chart& chart = minDist.MinDist().Chart_IS;
   EXPECT_EQ(chart.Find("Series_IS")->Count(), 4u);
   EXPECT_EQ(chart.Find("Series_IS_Avg")->Count(), 2u);
-  EXPECT_EQ(LabelText(minDist, "Lbl_akt"), "4");
+  EXPECT_EQ(LabelText(minDist, "Lbl_akt"), QStringLiteral("4"));
   EXPECT_EQ(SimWindow().Settings().Text("SE_minDist"), "3");
   TForm1* second = nullptr;
   for (QMdiSubWindow* child : program_.frame->MdiArea()->subWindowList(QMdiArea::CreationOrder)) {
@@ -214,8 +214,8 @@ TEST_F(StudyWindowsTest, ClusterGrowthStudyAveragesItsRunsStepByStep) {
   growth.Settings().SetText("E_measureSt", "2");
   growth.Settings().SetText("E_toSteps", "4");
   growth.Settings().SetText("E_calcVals", "2");
-  EXPECT_EQ(LabelText(growth, "Lbl_proceed"), "/ 2");
-  growth.Button("B_start")->click();
+  EXPECT_EQ(LabelText(growth, "Lbl_proceed"), QStringLiteral("/ 2"));
+  growth.Button(QStringLiteral("B_start"))->click();
   RunToEnd(growth);
 
   EXPECT_TRUE(errors_.empty());
@@ -233,7 +233,7 @@ TEST_F(StudyWindowsTest, StudyTimerRunsTheStudyToItsEndOnItsOwn) {
   growth.Settings().SetText("E_measureSt", "2");
   growth.Settings().SetText("E_toSteps", "4");
   growth.Settings().SetText("E_calcVals", "2");
-  growth.Button("B_start")->click();
+  growth.Button(QStringLiteral("B_start"))->click();
   QElapsedTimer waited;
   waited.start();
   while (growth.StudyTimer().isActive() && waited.elapsed() < 10000) {
@@ -241,7 +241,7 @@ TEST_F(StudyWindowsTest, StudyTimerRunsTheStudyToItsEndOnItsOwn) {
   }
   EXPECT_FALSE(growth.StudyObject().Running());
   EXPECT_EQ(growth.ClusterGrowth().Chart_growCluster.Find("Series_ML")->Count(), 4u);
-  EXPECT_EQ(LabelText(growth, "lbl_pSteps"), "4");
+  EXPECT_EQ(LabelText(growth, "lbl_pSteps"), QStringLiteral("4"));
   EXPECT_TRUE(errors_.empty());
 }
 
@@ -253,7 +253,7 @@ TEST_F(StudyWindowsTest, BuildingRuleStudyWithOnlyRuleThreeTicked) {
   settings.SetText("SE_rdsPerVal", "2");
   settings.SetText("SE_stepsPerRd", "1");
   SimWindow().Timer1().start();
-  SimWindow().Button("B_startBuildAna")->click();
+  SimWindow().Button(QStringLiteral("B_startBuildAna"))->click();
   EXPECT_TRUE(SimWindow().Timer_buildAna().isActive());
   EXPECT_FALSE(SimWindow().Timer1().isActive());
   EXPECT_EQ(settings.Text("SE_genA") + settings.Text("SE_genB") + settings.Text("SE_genC") +
@@ -276,22 +276,22 @@ TEST_F(StudyWindowsTest, SettingsThatNeverEndAreRefusedOnce) {
   TAnaDev& dev = Open<TAnaDev>("B_anaDevPara", "TAnaDev");
   dev.Settings().SetChecked("CB1_acti", true);
   dev.Settings().SetText("E_incre", "0");
-  dev.findChild<QPushButton*>("B_startStop")->click();
-  dev.Button("B_start")->click();
+  dev.findChild<QPushButton*>(QStringLiteral("B_startStop"))->click();
+  dev.Button(QStringLiteral("B_start"))->click();
   ASSERT_EQ(errors_.size(), 1u);
-  EXPECT_TRUE(errors_[0].contains("increment")) << errors_[0].toStdString();
+  EXPECT_TRUE(errors_[0].contains(QStringLiteral("increment"))) << errors_[0].toStdString();
 
   TanaMinDist& minDist = Open<TanaMinDist>("B_anaMinDist", "TanaMinDist");
   Type(minDist, "E_incre", "-1");  // "-" alone is no number yet, and says nothing
   EXPECT_EQ(errors_.size(), 1u);
-  minDist.Button("B_start")->click();
+  minDist.Button(QStringLiteral("B_start"))->click();
   ASSERT_EQ(errors_.size(), 2u);
   EXPECT_FALSE(minDist.StudyTimer().isActive());
 }
 
 TEST_F(StudyWindowsTest, DataFileThatCannotBeWrittenStopsTheStudyWithOneMessage) {
   // "data" is taken by a plain file, so the folder cannot be made.
-  QFile blocker(InFiles("data"));
+  QFile blocker(InFiles(QStringLiteral("data")));
   ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
   blocker.close();
   TAnaDev& dev = Open<TAnaDev>("B_anaDevPara", "TAnaDev");
@@ -299,17 +299,17 @@ TEST_F(StudyWindowsTest, DataFileThatCannotBeWrittenStopsTheStudyWithOneMessage)
   dev.Settings().SetText("E1_valTo", "1,0");
   dev.Settings().SetText("SE_toSteps", "1");
   dev.Settings().SetText("SE_perVal", "1");
-  dev.findChild<QPushButton*>("B_startStop")->click();
-  dev.Button("B_start")->click();
+  dev.findChild<QPushButton*>(QStringLiteral("B_startStop"))->click();
+  dev.Button(QStringLiteral("B_start"))->click();
   RunToEnd(dev);
   ASSERT_EQ(errors_.size(), 1u);
-  EXPECT_TRUE(errors_[0].contains("xx_Veltmoor_2.tee")) << errors_[0].toStdString();
+  EXPECT_TRUE(errors_[0].contains(QStringLiteral("xx_Veltmoor_2.tee"))) << errors_[0].toStdString();
   EXPECT_FALSE(dev.StudyTimer().isActive());
 }
 
 TEST_F(StudyWindowsTest, ClosingTheSimulationWindowStopsARunningStudy) {
   Tana_clusterGrow& growth = Open<Tana_clusterGrow>("B_anaGraphSize", "Tana_clusterGrow");
-  growth.Button("B_start")->click();
+  growth.Button(QStringLiteral("B_start"))->click();
   growth.StudyTimerTick();
   qobject_cast<QMdiSubWindow*>(SimWindow().parentWidget())->close();
   growth.StudyTimerTick();
@@ -328,9 +328,9 @@ TEST_F(StudyWindowsTest, MinimisedSimulationWindowIsStillOpenForTheStudies) {
   Type(minDist, "E_calcVals", "1");
   EXPECT_TRUE(errors_.empty()) << errors_.front().toStdString();
   EXPECT_EQ(minDist.Settings().Text("E_toSteps"), "3");
-  EXPECT_EQ(LabelText(minDist, "Lbl_proceed"), "/ 1");
+  EXPECT_EQ(LabelText(minDist, "Lbl_proceed"), QStringLiteral("/ 1"));
 
-  minDist.Button("B_start")->click();
+  minDist.Button(QStringLiteral("B_start"))->click();
   EXPECT_TRUE(minDist.StudyTimer().isActive());
   RunToEnd(minDist);
   EXPECT_TRUE(errors_.empty()) << errors_.front().toStdString();
@@ -338,7 +338,7 @@ TEST_F(StudyWindowsTest, MinimisedSimulationWindowIsStillOpenForTheStudies) {
 
   // Hidden is open too; only a closed window is gone.
   SimWindow().parentWidget()->hide();
-  minDist.Button("B_start")->click();
+  minDist.Button(QStringLiteral("B_start"))->click();
   minDist.StudyTimerTick();
   EXPECT_TRUE(errors_.empty()) << errors_.front().toStdString();
   EXPECT_TRUE(minDist.StudyTimer().isActive());
@@ -346,13 +346,13 @@ TEST_F(StudyWindowsTest, MinimisedSimulationWindowIsStillOpenForTheStudies) {
 
 TEST_F(StudyWindowsTest, StartStopShowsWhetherTheStudyRuns) {
   TAnaDev& dev = Open<TAnaDev>("B_anaDevPara", "TAnaDev");
-  auto* toggle = dev.findChild<QPushButton*>("B_startStop");
+  auto* toggle = dev.findChild<QPushButton*>(QStringLiteral("B_startStop"));
   dev.Settings().SetChecked("CB1_acti", true);
   dev.Settings().SetText("E1_valTo", "1,0");
   dev.Settings().SetText("SE_toSteps", "1");
   dev.Settings().SetText("SE_perVal", "1");
   toggle->click();
-  dev.Button("B_start")->click();
+  dev.Button(QStringLiteral("B_start"))->click();
   EXPECT_TRUE(toggle->isChecked());
   RunToEnd(dev);
   // The study ended on its own: one click starts it again, so the button is up.
@@ -360,12 +360,12 @@ TEST_F(StudyWindowsTest, StartStopShowsWhetherTheStudyRuns) {
   EXPECT_FALSE(toggle->isChecked());
 
   // So does a data file that cannot be written ("data" is taken by a plain file).
-  QFile blocker(InFiles("data"));
-  ASSERT_TRUE(QFile::remove(InFiles("data/xx_Veltmoor_2.tee")));
-  ASSERT_TRUE(QDir(InFiles("data")).removeRecursively());
+  QFile blocker(InFiles(QStringLiteral("data")));
+  ASSERT_TRUE(QFile::remove(InFiles(QStringLiteral("data/xx_Veltmoor_2.tee"))));
+  ASSERT_TRUE(QDir(InFiles(QStringLiteral("data"))).removeRecursively());
   ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
   blocker.close();
-  dev.Button("B_start")->click();
+  dev.Button(QStringLiteral("B_start"))->click();
   toggle->click();
   EXPECT_TRUE(dev.StudyTimer().isActive());
   RunToEnd(dev);
@@ -376,19 +376,19 @@ TEST_F(StudyWindowsTest, StartStopShowsWhetherTheStudyRuns) {
 
 TEST_F(StudyWindowsTest, PlannedRunsFollowMultiply) {
   TAnaDev& dev = Open<TAnaDev>("B_anaDevPara", "TAnaDev");
-  dev.findChild<QCheckBox*>("CB1_acti")->click();
+  dev.findChild<QCheckBox*>(QStringLiteral("CB1_acti"))->click();
   Type(dev, "E_incre", "2");  // 1, 3, 5, 7, 9; two runs each
-  EXPECT_EQ(LabelText(dev, "Lbl_proceed"), "/ 10");
-  dev.findChild<QCheckBox*>("cb_multiply")->click();  // 1, 2, 4, 8
-  EXPECT_EQ(LabelText(dev, "Lbl_proceed"), "/ 8");
-  dev.findChild<QCheckBox*>("cb_multiply")->click();
-  EXPECT_EQ(LabelText(dev, "Lbl_proceed"), "/ 10");
+  EXPECT_EQ(LabelText(dev, "Lbl_proceed"), QStringLiteral("/ 10"));
+  dev.findChild<QCheckBox*>(QStringLiteral("cb_multiply"))->click();  // 1, 2, 4, 8
+  EXPECT_EQ(LabelText(dev, "Lbl_proceed"), QStringLiteral("/ 8"));
+  dev.findChild<QCheckBox*>(QStringLiteral("cb_multiply"))->click();
+  EXPECT_EQ(LabelText(dev, "Lbl_proceed"), QStringLiteral("/ 10"));
   EXPECT_TRUE(errors_.empty());
 }
 
 TEST_F(StudyWindowsTest, FailedPictureStopsTheStudyAndResumingTakesItAgain) {
   // "pictures" is taken by a plain file, so no picture can be written.
-  QFile blocker(InFiles("pictures"));
+  QFile blocker(InFiles(QStringLiteral("pictures")));
   ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
   blocker.close();
   TAnaDev& dev = Open<TAnaDev>("B_anaDevPara", "TAnaDev");
@@ -400,40 +400,41 @@ TEST_F(StudyWindowsTest, FailedPictureStopsTheStudyAndResumingTakesItAgain) {
   own.SetText("SE_toSteps", "2");
   own.SetText("SE_perVal", "1");
   own.SetChecked("Cb_saveSnap", true);
-  auto* toggle = dev.findChild<QPushButton*>("B_startStop");
+  auto* toggle = dev.findChild<QPushButton*>(QStringLiteral("B_startStop"));
   toggle->click();
-  dev.Button("B_start")->click();
+  dev.Button(QStringLiteral("B_start"))->click();
   RunToEnd(dev);
   ASSERT_EQ(errors_.size(), 1u);
-  EXPECT_TRUE(errors_[0].contains("xx_Veltmoor_main_1_2.jpg")) << errors_[0].toStdString();
+  EXPECT_TRUE(errors_[0].contains(QStringLiteral("xx_Veltmoor_main_1_2.jpg")))
+      << errors_[0].toStdString();
   // Still at the first value: nothing of the next one has run.
   EXPECT_EQ(dev.DevPara().State().ValueIndex, 1u);
   EXPECT_EQ(SimWindow().Settings().Text("E_centriPe"), "1");
   EXPECT_EQ(dev.DevPara().Chart_devPara.Find("ser_Connect")->Count(), 1u);
 
-  ASSERT_TRUE(QFile::remove(InFiles("pictures")));
+  ASSERT_TRUE(QFile::remove(InFiles(QStringLiteral("pictures"))));
   toggle->click();
   RunToEnd(dev);
   EXPECT_EQ(errors_.size(), 1u);
-  EXPECT_TRUE(QFile::exists(InFiles("pictures/xx_Veltmoor_main_1_2.jpg")));
-  EXPECT_TRUE(QFile::exists(InFiles("pictures/xx_Veltmoor_main_2_2.jpg")));
+  EXPECT_TRUE(QFile::exists(InFiles(QStringLiteral("pictures/xx_Veltmoor_main_1_2.jpg"))));
+  EXPECT_TRUE(QFile::exists(InFiles(QStringLiteral("pictures/xx_Veltmoor_main_2_2.jpg"))));
   // The run before the picture is measured once.
   EXPECT_EQ(dev.DevPara().Chart_devPara.Find("ser_Connect")->Count(), 2u);
 }
 
 TEST_F(StudyWindowsTest, StudyReopensAClosedConnectivityTable) {
-  QWidget* table = program_.frame->FindChildWindow("TConnectivityTable");
+  QWidget* table = program_.frame->FindChildWindow(QStringLiteral("TConnectivityTable"));
   ASSERT_NE(table, nullptr);
   table->parentWidget()->close();
   QApplication::processEvents();
-  ASSERT_EQ(program_.frame->FindChildWindow("TConnectivityTable"), nullptr);
+  ASSERT_EQ(program_.frame->FindChildWindow(QStringLiteral("TConnectivityTable")), nullptr);
   Tana_clusterGrow& growth = Open<Tana_clusterGrow>("B_anaGraphSize", "Tana_clusterGrow");
   growth.Settings().SetText("E_measureSt", "2");
   growth.Settings().SetText("E_toSteps", "2");
   growth.Settings().SetText("E_calcVals", "1");
-  growth.Button("B_start")->click();
+  growth.Button(QStringLiteral("B_start"))->click();
   RunToEnd(growth);
-  EXPECT_NE(program_.frame->FindChildWindow("TConnectivityTable"), nullptr);
+  EXPECT_NE(program_.frame->FindChildWindow(QStringLiteral("TConnectivityTable")), nullptr);
   EXPECT_TRUE(asked_.empty());
   EXPECT_EQ(program_.frame->MdiArea()->activeSubWindow()->widget(), &growth);
 }
@@ -447,12 +448,12 @@ TEST_F(StudyWindowsTest, EditOpensTheChartEditorAndUndoZoomResetsTheZoom) {
       editor->reject();
     }
   });
-  minDist.Button("Button1")->click();
-  EXPECT_EQ(editedTitle, "mean length / min distance for connections");
+  minDist.Button(QStringLiteral("Button1"))->click();
+  EXPECT_EQ(editedTitle, QStringLiteral("mean length / min distance for connections"));
 
   minDist.View()->chart()->zoomIn();
   EXPECT_TRUE(minDist.View()->IsZoomed());
-  minDist.Button("B_undoZ")->click();
+  minDist.Button(QStringLiteral("B_undoZ"))->click();
   EXPECT_FALSE(minDist.View()->IsZoomed());
 }
 

@@ -15,9 +15,9 @@
 #include <QTableWidget>
 
 #include "qt_app.h"
+#include "ui/app_context.h"
 #include "ui/chart_view.h"
 #include "ui/desktop_program.h"
-#include "ui/error_guard.h"
 #include "ui/main_form.h"
 #include "ui/simulation_window.h"
 #include "ui/study_windows.h"
@@ -29,11 +29,11 @@ class WindowLayoutTest : public ::testing::Test {
  protected:
   void SetUp() override {
     test::TestApp();
-    SetErrorPresenter([this](QWidget*, const QString& message) { errors_.push_back(message); });
     program_ = StartDesktopProgram(false);
+    program_.context->errors.SetPresenter(
+        [this](QWidget*, const QString& message) { errors_.push_back(message); });
     program_.frame->SetConfirmation([](const QString&) { return QMessageBox::Ok; });
   }
-  void TearDown() override { SetErrorPresenter(nullptr); }
 
   void ShowFrame(const QSize& size) {
     program_.frame->resize(size);
@@ -43,12 +43,12 @@ class WindowLayoutTest : public ::testing::Test {
   QMdiArea& Area() { return *program_.frame->MdiArea(); }
   QList<QMdiSubWindow*> Children() { return Area().subWindowList(QMdiArea::CreationOrder); }
   void Trigger(const char* action) {
-    program_.frame->Action(action)->trigger();
+    program_.frame->Action(QLatin1StringView(action))->trigger();
     QApplication::processEvents();
   }
   void OpenStudies() {
-    program_.simulation->Button("B_anaMinDist")->click();
-    program_.simulation->Button("B_anaDevPara")->click();
+    program_.simulation->Button(QStringLiteral("B_anaMinDist"))->click();
+    program_.simulation->Button(QStringLiteral("B_anaDevPara"))->click();
     QApplication::processEvents();
   }
 
@@ -110,7 +110,7 @@ TEST_F(WindowLayoutTest, TiledWindowsKeepTheirTilesAndScrollTheirContents) {
     EXPECT_LE(child->width(), area.width() / 4 + 4);
   }
   // The study's chart keeps its size inside a scrolling window rather than being squeezed.
-  auto* study = qobject_cast<TAnaDev*>(program_.frame->FindChildWindow("TAnaDev"));
+  auto* study = qobject_cast<TAnaDev*>(program_.frame->FindChildWindow(QStringLiteral("TAnaDev")));
   ASSERT_NE(study, nullptr);
   EXPECT_GE(study->View()->width(), 300);
   EXPECT_NE(study->findChild<QScrollArea*>(), nullptr);
@@ -126,13 +126,13 @@ TEST_F(WindowLayoutTest, StructureChartsHaveRoomMaximisedAndAt1280x800) {
     QApplication::processEvents();
     auto* outer = window.findChild<QScrollArea*>(QString(), Qt::FindDirectChildrenOnly);
     ASSERT_NE(outer, nullptr);
-    auto* strip = window.findChild<QTabWidget*>("ChartStrip");
+    auto* strip = window.findChild<QTabWidget*>(QStringLiteral("ChartStrip"));
     ASSERT_NE(strip, nullptr);
     for (const char* name :
          {"Chart_fractal", "Ch_clusterSize", "Chart_rank", "Chart_denseA", "Chart_denseD",
           "Chart_ConnPot", "Chart_PotDens", "Chart_IS", "Chart_FractGrid"}) {
       SCOPED_TRACE(name);
-      auto* view = window.findChild<ChartView*>(name);
+      auto* view = window.findChild<ChartView*>(QLatin1StringView(name));
       ASSERT_NE(view, nullptr);
       if (strip->indexOf(view->parentWidget()) >= 0) {
         strip->setCurrentWidget(view->parentWidget());
@@ -153,12 +153,12 @@ TEST_F(WindowLayoutTest, ValueListKeysAndEdgesLegend) {
   window.Tabs()->setCurrentIndex(4);
   window.RefreshViews();
   QApplication::processEvents();
-  auto* values = window.findChild<QTableWidget*>("ValueListEditor1");
+  auto* values = window.findChild<QTableWidget*>(QStringLiteral("ValueListEditor1"));
   const QFontMetrics metrics(values->font());
   for (const char* key : {"IS_developed_cells", "Nodes (radial a.)"}) {
     EXPECT_GE(values->columnWidth(0), metrics.horizontalAdvance(QString::fromUtf8(key))) << key;
   }
-  auto* edges = window.findChild<ChartView*>("Chart_nodes");
+  auto* edges = window.findChild<ChartView*>(QStringLiteral("Chart_nodes"));
   ASSERT_NE(edges, nullptr);
   EXPECT_FALSE(edges->chart()->legend()->isVisible());
 }

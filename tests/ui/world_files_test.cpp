@@ -13,7 +13,6 @@
 #include "qt_app.h"
 #include "ui/app_context.h"
 #include "ui/desktop_program.h"
-#include "ui/error_guard.h"
 #include "ui/main_form.h"
 #include "ui/simulation_window.h"
 
@@ -32,15 +31,17 @@ std::string Read(const fs::path& path) {
 TEST(WorldFilesTest, SavedWorldLoadsBackAndABadFileKeepsTheWorld) {
   test::TestApp();
   std::vector<QString> errors;
-  SetErrorPresenter([&errors](QWidget*, const QString& message) { errors.push_back(message); });
   DesktopProgram program = StartDesktopProgram(false);
+  program.context->errors.SetPresenter(
+      [&errors](QWidget*, const QString& message) { errors.push_back(message); });
   TForm1& window = *program.simulation;
   World& world = program.context->sim.world;
-  EXPECT_NE(program.frame->Action("WorldLoad"), nullptr);
-  EXPECT_EQ(program.frame->Action("WorldSaveAs")->text(), QStringLiteral("Welt speichern unter…"));
+  EXPECT_NE(program.frame->Action(QStringLiteral("WorldLoad")), nullptr);
+  EXPECT_EQ(program.frame->Action(QStringLiteral("WorldSaveAs"))->text(),
+            QStringLiteral("Welt speichern unter…"));
 
-  window.findChild<QRadioButton*>("RB_boom")->click();
-  window.Button("B_ITL_start")->click();
+  window.findChild<QRadioButton*>(QStringLiteral("RB_boom"))->click();
+  window.Button(QStringLiteral("B_ITL_start"))->click();
   for (int i = 0; i < 15; ++i) {
     window.Timer1Timer();
   }
@@ -53,11 +54,11 @@ TEST(WorldFilesTest, SavedWorldLoadsBackAndABadFileKeepsTheWorld) {
   nlohmann::json bad = nlohmann::json::parse(Read(saved));
   bad["SubState"][0][0] = 9;
   std::ofstream(dir / "bad.json") << bad.dump();
-  window.Button("B_setup")->click();  // a fresh world, different from the saved one
+  window.Button(QStringLiteral("B_setup"))->click();  // a fresh world, different from the saved one
   const std::uint32_t fresh = world.NodeCount;
   EXPECT_FALSE(window.LoadWorld(QString::fromStdString((dir / "bad.json").string())));
   ASSERT_EQ(errors.size(), 1u);
-  EXPECT_TRUE(errors[0].contains("'SubState'[0][0]")) << errors[0].toStdString();
+  EXPECT_TRUE(errors[0].contains(QStringLiteral("'SubState'[0][0]"))) << errors[0].toStdString();
   EXPECT_EQ(world.NodeCount, fresh);
 
   ASSERT_TRUE(window.LoadWorld(QString::fromStdString(saved.string())));
@@ -67,7 +68,6 @@ TEST(WorldFilesTest, SavedWorldLoadsBackAndABadFileKeepsTheWorld) {
   ASSERT_TRUE(window.SaveWorldAs(QString::fromStdString(again.string())));
   EXPECT_EQ(Read(again), Read(saved));
   fs::remove_all(dir);
-  SetErrorPresenter(nullptr);
 }
 
 }  // namespace
