@@ -46,7 +46,7 @@ constexpr const char* kChartFile = "study.tee";
 // The building-rule study's controls sit in the simulation window's own group box.
 const SettingsRegistry& BuildingRuleSettings() {
   static const SettingsRegistry registry = [] {
-    const std::string& tab = SimulationSettings().Get("SE_rdsPerVal").tab;
+    const std::string& tab = SimulationSettings().Get(setting::kRoundsPerRule).tab;
     std::vector<SettingDef> table;
     for (const SettingDef& def : SimulationSettings().All()) {
       if (def.tab == tab) {
@@ -112,7 +112,7 @@ const StudyKind& FindKind(const std::string& name) {
 SettingTexts AllTexts(const SettingsSource& source, const SettingsRegistry& registry) {
   SettingTexts texts;
   for (const SettingDef& def : registry.All()) {
-    texts.emplace_back(def.name, source.Text(def.name));
+    texts.emplace_back(def.name, source.Text(def.Name()));
   }
   return texts;
 }
@@ -121,7 +121,7 @@ SettingTexts AllTexts(const SettingsSource& source, const SettingsRegistry& regi
 SettingTexts ChangedTexts(const SettingsSource& source) {
   SettingTexts texts;
   for (const SettingDef& def : source.Registry().All()) {
-    std::string text = source.Text(def.name);
+    std::string text = source.Text(def.Name());
     if (text != def.default_text) {
       texts.emplace_back(def.name, std::move(text));
     }
@@ -149,7 +149,7 @@ json TextsToJson(const SettingTexts& texts) {
 SettingTexts TextsFromJson(const json& object, const SettingsRegistry& registry) {
   SettingTexts texts;
   for (const auto& [name, value] : object.items()) {
-    if (registry.Find(name) == nullptr || !value.is_string()) {
+    if (registry.Find(SettingName{name}) == nullptr || !value.is_string()) {
       throw UsageError("'" + name + "' is not a setting with a text");
     }
   }
@@ -280,7 +280,7 @@ class StudySession {
                const fs::path& base_dir)
       : batch(world), own(kind.registry()), controls(batch.settings) {
     for (const auto& [name, text] : study_texts) {
-      own.Set(name, text);
+      own.Set(SettingName{name}, text);
     }
     if (world.picture) {
       snapshots = std::make_unique<MapSnapshots>(*batch.sim, write_clock);
@@ -472,9 +472,9 @@ int RunStudy(const StudyOptions& options, std::ostream& err) {
   if (kind.name == "devpara") {
     // --pictures and "save snapshot per value" ask for the same thing.
     if (world.picture) {
-      study_settings.SetChecked("Cb_saveSnap", true);
+      study_settings.SetChecked(setting::dev_para::kSaveSnapshot, true);
     }
-    world.picture = study_settings.Checked("Cb_saveSnap");
+    world.picture = study_settings.Checked(setting::dev_para::kSaveSnapshot);
   } else if (world.picture) {
     throw UsageError("--pictures: only the development-parameter study (devpara) takes pictures");
   }
@@ -486,7 +486,8 @@ int RunStudy(const StudyOptions& options, std::ostream& err) {
   }
 
   const std::string bad_name =
-      kind.name == "devpara" ? FileStemFault(study_settings.Text("E_bName")) : std::string();
+      kind.name == "devpara" ? FileStemFault(study_settings.Text(setting::dev_para::kBasicName))
+                             : std::string();
   if (!bad_name.empty()) {
     throw UsageError("--study-set E_bName: the base name " + bad_name);
   }

@@ -198,7 +198,8 @@ bool IsHwmCandidateBelow(const World& world, int column, int row, double thresho
 }  // namespace
 
 bool IsHwmCandidate(const Simulation& sim, int column, int row) {
-  return IsHwmCandidateBelow(sim.world, column, row, sim.settings.Float("E_devThresh"));
+  return IsHwmCandidateBelow(sim.world, column, row,
+                             sim.settings.Float(setting::kDevelopmentThreshold));
 }
 
 void CollectHwmCandidates(Simulation& sim) {
@@ -207,7 +208,7 @@ void CollectHwmCandidates(Simulation& sim) {
   std::optional<double> threshold;
   CollectFreeFineCells(sim.world, sim.world.HwmCandidateList, [&sim, &threshold](int c, int r) {
     if (!threshold) {
-      threshold = sim.settings.Float("E_devThresh");
+      threshold = sim.settings.Float(setting::kDevelopmentThreshold);
     }
     return IsHwmCandidateBelow(sim.world, c, r, *threshold);
   });
