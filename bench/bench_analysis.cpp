@@ -44,7 +44,7 @@ BenchSimulation& GrownNetwork(int nodes) {
     const int pixels = side * kNetworkCellSize;
     network = std::make_unique<BenchSimulation>(WorldSize{pixels, pixels, kNetworkCellSize},
                                                 CanvasKind::Null);
-    network->settings.Set("SE_stopAt", std::to_string(nodes));
+    network->settings.Set(setting::kStopAt, std::to_string(nodes));
     network->Start("network");
     network->Run(4LL * nodes);
   }

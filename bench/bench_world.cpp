@@ -47,10 +47,10 @@ const char* CanvasName(CanvasKind kind) {
 }
 
 const char* FieldTypeButton(const std::string& field_type) {
-  static const std::map<std::string, const char*> buttons = {{"network", "RB_netOnly"},
-                                                             {"boom", "RB_boom"},
-                                                             {"interlink", "RB_interlink"},
-                                                             {"cluster", "RB_cluster"}};
+  static const std::map<std::string, SettingName> buttons = {{"network", setting::kNetworkOnly},
+                                                             {"boom", setting::kBoom},
+                                                             {"interlink", setting::kInterlink},
+                                                             {"cluster", setting::kCluster}};
   const auto found = buttons.find(field_type);
   if (found == buttons.end()) {
     throw std::invalid_argument("unknown field type " + field_type);
@@ -60,7 +60,7 @@ const char* FieldTypeButton(const std::string& field_type) {
 
 BenchSimulation::BenchSimulation(WorldSize size, CanvasKind canvas, std::uint64_t seed)
     : random(seed), canvases(MakeCanvasFactory(canvas)), sim(settings, random, *canvases) {
-  settings.Set("SE_cellScale", std::to_string(size.cell_size));
+  settings.Set(setting::kCellScale, std::to_string(size.cell_size));
   sim.PanelWidth = size.width;
   sim.PanelHeight = size.height;
   InstallPeriodicAnalyses(sim);

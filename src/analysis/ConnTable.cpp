@@ -74,17 +74,18 @@ std::string CsvField(const std::string& text) {
 }  // namespace
 
 void FillConnectivityTable(Simulation& sim) {
-  const long long radius = sim.settings.Int("SE_locRad");
+  const long long radius = sim.settings.Int(setting::kLocalRadius);
   const int node_count = static_cast<int>(sim.world.NodeList.size());
   sim.StringGrid1.Begin(node_count, sim.world.PathMatrix);
   NodeMeasures measures = MeasureRows(sim, node_count, radius);
-  ScaleAndColourNodes(sim, sim.settings.Checked("CB_locMeas") ? measures.loc : measures.ml);
+  ScaleAndColourNodes(sim,
+                      sim.settings.Checked(setting::kUseLocalMeasure) ? measures.loc : measures.ml);
 }
 
 void ScaleAndColourNodes(Simulation& sim, std::vector<double>& values) {
   World& world = sim.world;
   const double k = world.ColourExponent;
-  const bool local = sim.settings.Checked("CB_locMeas");
+  const bool local = sim.settings.Checked(setting::kUseLocalMeasure);
   double max = 0.0;
   double min = 99999999.0;
   for (double v : values) {

@@ -218,7 +218,7 @@ FineCellPosition MapCentre(const World& world) {
 }
 
 FineCellPosition RadialCentre(const Simulation& sim) {
-  if (sim.settings.Checked("cb_centerGrav")) {
+  if (sim.settings.Checked(setting::kCenterGravity)) {
     // Without developed land there is no centre of gravity; the map's middle stands in.
     if (const std::optional<FineCellPosition> gravity = CentreOfGravity(sim.world)) {
       return *gravity;

@@ -29,7 +29,7 @@ int Bench(int steps) {
   veltmoor::TForm1& window = *program.simulation;
   window.findChild<QRadioButton*>(QStringLiteral("RB_boom"))->click();
   // The step limit ends the run at the last step, like a user's auto-stop.
-  window.Settings().SetText("SE_stopAt", std::to_string(steps - 1));
+  window.Settings().SetText(veltmoor::setting::kStopAt, std::to_string(steps - 1));
   QElapsedTimer clock;
   QElapsedTimer sinceLast;
   qint64 longestGap = 0;
@@ -63,27 +63,27 @@ int Bench(int steps) {
 // A short study of the window class `study_class` run to its end in a small world; its
 // window is the one pictured.
 QWidget* RunStudy(veltmoor::DesktopProgram& program, const QString& study_class) {
-  program.simulation->Settings().SetText("SE_cellScale", "60");
+  program.simulation->Settings().SetText(veltmoor::setting::kCellScale, "60");
   auto* study = qobject_cast<veltmoor::StudyWindow*>(program.frame->OpenOrSwitch(study_class));
   if (study == nullptr) {
     return nullptr;
   }
   veltmoor::WidgetSettings& own = study->Settings();
   if (study_class == QStringLiteral("TAnaDev")) {
-    own.SetChecked("CB1_acti", true);
-    own.SetText("E1_valTo", "3,0");
-    own.SetText("E_incre", "1");
-    own.SetText("SE_toSteps", "20");
-    own.SetChecked("CB_trendShow", true);
-    own.SetChecked("B_startStop", true);
+    own.SetChecked(veltmoor::SettingName{"CB1_acti"}, true);
+    own.SetText(veltmoor::SettingName{"E1_valTo"}, "3,0");
+    own.SetText(veltmoor::setting::dev_para::kIncrement, "1");
+    own.SetText(veltmoor::setting::dev_para::kTimeUntilNextStep, "20");
+    own.SetChecked(veltmoor::setting::dev_para::kShowTrend, true);
+    own.SetChecked(veltmoor::setting::dev_para::kStartStop, true);
   } else if (study_class == QStringLiteral("TanaMinDist")) {
-    own.SetText("E_valTo", "4");
-    own.SetText("E_toSteps", "30");
-    own.SetText("E_calcVals", "3");
+    own.SetText(veltmoor::setting::min_dist::kValuesTo, "4");
+    own.SetText(veltmoor::setting::min_dist::kTimesteps, "30");
+    own.SetText(veltmoor::setting::min_dist::kCalculationsPerValue, "3");
   } else {
-    own.SetText("E_measureSt", "10");
-    own.SetText("E_toSteps", "60");
-    own.SetText("E_calcVals", "3");
+    own.SetText(veltmoor::setting::cluster_growth::kMeasureSteps, "10");
+    own.SetText(veltmoor::setting::cluster_growth::kGrowUntil, "60");
+    own.SetText(veltmoor::setting::cluster_growth::kCalculations, "3");
   }
   study->Button(QStringLiteral("B_start"))->click();
   for (int tick = 0; tick < 200000 && study->StudyObject().Running(); ++tick) {

@@ -116,10 +116,10 @@ struct RunOptions {
 };
 
 // The radio button behind each --field-type value.
-const std::map<std::string, std::string> kFieldTypeButtons = {{"network", "RB_netOnly"},
-                                                              {"boom", "RB_boom"},
-                                                              {"interlink", "RB_interlink"},
-                                                              {"cluster", "RB_cluster"}};
+const std::map<std::string, SettingName> kFieldTypeButtons = {{"network", setting::kNetworkOnly},
+                                                              {"boom", setting::kBoom},
+                                                              {"interlink", setting::kInterlink},
+                                                              {"cluster", setting::kCluster}};
 
 CLI::Option* AddFieldTypeOption(CLI::App& command, std::string& field_type) {
   return command.add_option("--field-type", field_type, "network, boom, interlink or cluster")
@@ -241,7 +241,7 @@ void AddStudyOptions(CLI::App& command, StudyCommandOptions& options) {
 
 int RunStudyCommand(StudyCommandOptions options, std::ostream& err) {
   if (!options.field_type.empty()) {
-    options.study.world.sets.push_back(kFieldTypeButtons.at(options.field_type) + "=1");
+    options.study.world.sets.push_back(kFieldTypeButtons.at(options.field_type).Str() + "=1");
   }
   return RunStudy(options.study, err);
 }
@@ -287,7 +287,7 @@ void AddCalibrateOptions(CLI::App& command, CalibrateCommandOptions& options) {
 }
 
 int RunCalibrateCommand(CalibrateCommandOptions options, std::ostream& err) {
-  options.calibrate.world.sets.push_back(kFieldTypeButtons.at(options.field_type) + "=1");
+  options.calibrate.world.sets.push_back(kFieldTypeButtons.at(options.field_type).Str() + "=1");
   return RunCalibration(options.calibrate, err);
 }
 

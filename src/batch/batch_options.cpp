@@ -71,13 +71,13 @@ void ApplySettingOverrides(MapSettings& settings, const std::vector<std::string>
     }
     const std::string name = pair.substr(0, eq);
     const std::string value = pair.substr(eq + 1);
-    const SettingDef* def = settings.Registry().Find(name);
+    const SettingDef* def = settings.Registry().Find(SettingName{name});
     if (def == nullptr) {
       throw UsageError("--set: unknown setting '" + name + "'");
     }
     try {
       CheckValue(*def, value);
-      settings.Set(name, value);
+      settings.Set(def->Name(), value);
     } catch (const ConversionError& e) {
       throw UsageError(name + ": " + e.what());
     } catch (const std::invalid_argument& e) {

@@ -101,7 +101,7 @@ VariedSetting ParseVary(const std::string& pair) {
   }
   VariedSetting setting;
   setting.name = pair.substr(0, eq);
-  const SettingDef* def = SimulationSettings().Find(setting.name);
+  const SettingDef* def = SimulationSettings().Find(SettingName{setting.name});
   if (def == nullptr) {
     throw UsageError("--vary: unknown setting '" + setting.name + "'");
   }

@@ -9,7 +9,7 @@ using nlohmann::json;
 SettingTexts AllTexts(const SettingsSource& source, const SettingsRegistry& registry) {
   SettingTexts texts;
   for (const SettingDef& def : registry.All()) {
-    texts.emplace_back(def.name, source.Text(def.name));
+    texts.emplace_back(def.name, source.Text(def.Name()));
   }
   return texts;
 }
@@ -18,7 +18,7 @@ SettingTexts AllTexts(const SettingsSource& source, const SettingsRegistry& regi
 SettingTexts ChangedTexts(const SettingsSource& source) {
   SettingTexts texts;
   for (const SettingDef& def : source.Registry().All()) {
-    std::string text = source.Text(def.name);
+    std::string text = source.Text(def.Name());
     if (text != def.default_text) {
       texts.emplace_back(def.name, std::move(text));
     }
@@ -46,7 +46,7 @@ json TextsToJson(const SettingTexts& texts) {
 SettingTexts TextsFromJson(const json& object, const SettingsRegistry& registry) {
   SettingTexts texts;
   for (const auto& [name, value] : object.items()) {
-    if (registry.Find(name) == nullptr || !value.is_string()) {
+    if (registry.Find(SettingName{name}) == nullptr || !value.is_string()) {
       throw UsageError("'" + name + "' is not a setting with a text");
     }
   }

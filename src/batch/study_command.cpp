@@ -122,9 +122,9 @@ StudyInput CheckedStudyInput(const StudyKind& kind, const StudyOptions& options)
   if (kind.name == "devpara") {
     // --pictures and "save snapshot per value" ask for the same thing.
     if (world.picture) {
-      study_settings.SetChecked("Cb_saveSnap", true);
+      study_settings.SetChecked(setting::dev_para::kSaveSnapshot, true);
     }
-    world.picture = study_settings.Checked("Cb_saveSnap");
+    world.picture = study_settings.Checked(setting::dev_para::kSaveSnapshot);
   } else if (world.picture) {
     throw UsageError("--pictures: only the development-parameter study (devpara) takes pictures");
   }
@@ -135,7 +135,8 @@ StudyInput CheckedStudyInput(const StudyKind& kind, const StudyOptions& options)
   }
 
   const std::string bad_name =
-      kind.name == "devpara" ? FileStemFault(study_settings.Text("E_bName")) : std::string();
+      kind.name == "devpara" ? FileStemFault(study_settings.Text(setting::dev_para::kBasicName))
+                             : std::string();
   if (!bad_name.empty()) {
     throw UsageError("--study-set E_bName: the base name " + bad_name);
   }

@@ -13,7 +13,7 @@ namespace {
 // The building-rule study's controls sit in the simulation window's own group box.
 const SettingsRegistry& BuildingRuleSettings() {
   static const SettingsRegistry registry = [] {
-    const std::string& tab = SimulationSettings().Get("SE_rdsPerVal").tab;
+    const std::string& tab = SimulationSettings().Get(setting::kRoundsPerRule).tab;
     std::vector<SettingDef> table;
     for (const SettingDef& def : SimulationSettings().All()) {
       if (def.tab == tab) {

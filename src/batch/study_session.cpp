@@ -37,7 +37,7 @@ StudySession::StudySession(const StudyKind& kind, const WorldOptions& world,
                            const SettingTexts& study_texts, const std::filesystem::path& base_dir)
     : batch(world), own(kind.registry()), controls(batch.settings) {
   for (const auto& [name, text] : study_texts) {
-    own.Set(name, text);
+    own.Set(SettingName{name}, text);
   }
   if (world.picture) {
     snapshots = std::make_unique<MapSnapshots>(*batch.sim, write_clock);

@@ -69,7 +69,7 @@ json SettingsJson(const SettingsSource& settings) {
   json out = json::object();
   for (const SettingDef& def : settings.Registry().All()) {
     out[def.name] =
-        HoldsState(def) ? (settings.Checked(def.name) ? "1" : "0") : settings.Text(def.name);
+        HoldsState(def) ? (settings.Checked(def.Name()) ? "1" : "0") : settings.Text(def.Name());
   }
   return out;
 }
@@ -391,7 +391,7 @@ void ReadCandidates(const json& doc, WorldDocument& out) {
 void ReadSettings(const json& doc, WorldDocument& out) {
   const SettingsRegistry& registry = SimulationSettings();
   if (!doc.contains("Settings")) {
-    out.settings.emplace_back("SE_cellScale", std::to_string(out.cell_size));
+    out.settings.emplace_back(setting::kCellScale.Str(), std::to_string(out.cell_size));
     return;
   }
   const json& settings = doc["Settings"];
@@ -399,7 +399,7 @@ void ReadSettings(const json& doc, WorldDocument& out) {
     Fail("'Settings' must be an object of control names and texts");
   }
   for (const auto& [name, value] : settings.items()) {
-    const SettingDef* def = registry.Find(name);
+    const SettingDef* def = registry.Find(SettingName{name});
     if (def == nullptr) {
       Fail("'Settings' names an unknown setting '" + name + "'");
     }
@@ -416,7 +416,7 @@ void ReadSettings(const json& doc, WorldDocument& out) {
       out.settings.emplace_back(def.name, settings[def.name].get<std::string>());
     }
   }
-  const auto cell = settings.find("SE_cellScale");
+  const auto cell = settings.find(setting::kCellScale.Str());
   if (cell == settings.end() || *cell != std::to_string(out.cell_size)) {
     Fail("'Settings.SE_cellScale' must be the world's 'CellSize', " +
          std::to_string(out.cell_size));
@@ -633,7 +633,7 @@ WorldDocument ReadWorldFile(const std::string& path) {
 }
 
 void RestoreWorld(const WorldDocument& document, Simulation& sim) {
-  if (sim.settings.Int("SE_cellScale") != document.cell_size) {
+  if (sim.settings.Int(setting::kCellScale) != document.cell_size) {
     throw WorldFileError("the settings' cell size is not the world's 'CellSize'");
   }
   sim.PanelWidth = document.width;

@@ -43,8 +43,10 @@ struct BuildingRule {
 };
 
 BuildingRule ReadRule(const SettingsSource& settings) {
-  return {static_cast<int>(settings.Int("SE_genA")), static_cast<int>(settings.Int("SE_genB")),
-          static_cast<int>(settings.Int("SE_genC")), static_cast<int>(settings.Int("SE_genD"))};
+  return {static_cast<int>(settings.Int(setting::kGenA)),
+          static_cast<int>(settings.Int(setting::kGenB)),
+          static_cast<int>(settings.Int(setting::kGenC)),
+          static_cast<int>(settings.Int(setting::kGenD))};
 }
 
 // Applies the rule to one cell with n build neighbours.

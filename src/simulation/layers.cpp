@@ -45,7 +45,7 @@ void RedrawNodes(Simulation& sim, bool grey) {
     return;
   }
   Canvas& canvas = *world.AgentImage;
-  const auto radius = static_cast<std::int32_t>(sim.settings.Int("SE_nSz"));
+  const auto radius = static_cast<std::int32_t>(sim.settings.Int(setting::kNodeSize));
   canvas.pen.width = 1;
   for (auto& node : world.NodeList) {
     node->Radius = radius;
@@ -128,7 +128,7 @@ Colour GradientColourAt(double v) {
 }
 
 void AdjustColourScale(Simulation& sim) {
-  const double p = static_cast<double>(sim.settings.Int("TB_color"));
+  const double p = static_cast<double>(sim.settings.Int(setting::kColorAdjust));
   const double k = p <= 5 ? p * 0.1 + 0.5 : (p - 5) / 2.0 + 1.0;
   sim.world.ColourExponent = k;
   sim.labels.Set("Lbl_colScal", FormatNumber(k));

@@ -43,7 +43,7 @@ TAgent& CreateNode(Simulation& sim, TCell& cell) {
   node->Column = cell.Column;
   node->Row = cell.Row;
   node->Color = colours::kGrey;
-  node->Radius = static_cast<std::int32_t>(sim.settings.Int("SE_nSz"));
+  node->Radius = static_cast<std::int32_t>(sim.settings.Int(setting::kNodeSize));
   if (world.AgentImage) {
     node->DrawNode(*world.AgentImage);
   }
@@ -51,7 +51,7 @@ TAgent& CreateNode(Simulation& sim, TCell& cell) {
   ++world.NodeCount;
   TAgent& created = *world.NodeList.back();
 
-  if (sim.settings.Checked("CB_nodeLbl")) {
+  if (sim.settings.Checked(setting::kNodeNumbers)) {
     LabelNode(sim, created, world.NodeList.size() - 1);
   }
   UpdateCandidateSitesAround(world, cell.Column, cell.Row);

@@ -293,7 +293,8 @@ bool IsHwmCandidateBelow(const World& world, int column, int row, double thresho
 }  // namespace
 
 bool IsHwmCandidate(const Simulation& sim, int column, int row) {
-  return IsHwmCandidateBelow(sim.world, column, row, sim.settings.Float("E_devThresh"));
+  return IsHwmCandidateBelow(sim.world, column, row,
+                             sim.settings.Float(setting::kDevelopmentThreshold));
 }
 
 void CollectHwmCandidatesByRescan(Simulation& sim) {
@@ -302,7 +303,7 @@ void CollectHwmCandidatesByRescan(Simulation& sim) {
   std::optional<double> threshold;
   CollectFreeFineCells(sim.world, sim.world.HwmCandidateList, [&sim, &threshold](int c, int r) {
     if (!threshold) {
-      threshold = sim.settings.Float("E_devThresh");
+      threshold = sim.settings.Float(setting::kDevelopmentThreshold);
     }
     return IsHwmCandidateBelow(sim.world, c, r, *threshold);
   });

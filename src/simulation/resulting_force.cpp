@@ -7,14 +7,14 @@
 namespace veltmoor {
 
 void ReadForceShape(const SettingsSource& settings, ForceWeights& weights) {
-  weights.w1 = static_cast<float>(settings.Float("E_centriPe"));
-  weights.w2 = static_cast<float>(settings.Float("E_centriFu"));
-  weights.A = static_cast<float>(settings.Float("E_peScale"));
-  weights.B = static_cast<float>(settings.Float("E_fuScale"));
+  weights.w1 = static_cast<float>(settings.Float(setting::kCentripetalWeight));
+  weights.w2 = static_cast<float>(settings.Float(setting::kCentrifugalWeight));
+  weights.A = static_cast<float>(settings.Float(setting::kCentripetalScale));
+  weights.B = static_cast<float>(settings.Float(setting::kCentrifugalScale));
 }
 
 float ReadRandomScale(const SettingsSource& settings) {
-  return static_cast<float>(settings.Float("E_rndScale"));
+  return static_cast<float>(settings.Float(setting::kRandomScale));
 }
 
 const ForceScorer::Terms& ForceScorer::TermsAt(double p) {
@@ -61,7 +61,7 @@ double ResultingForceCurve(Simulation& sim, double x) {
       (1.0L - std::exp(-static_cast<long double>(weights.w1) * lx)) * weights.A;
   const long double push =
       (1.0L - std::exp(-static_cast<long double>(weights.w2) * lx)) * weights.B;
-  if (!sim.settings.Checked("cb_plotRnd")) {
+  if (!sim.settings.Checked(setting::kPlotRandom)) {
     return static_cast<double>(pull - push);
   }
   const long double u1 = sim.random.Random();

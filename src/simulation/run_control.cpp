@@ -11,12 +11,12 @@ namespace {
 
 // The field-type radio buttons in the order they are tested, with their codes.
 constexpr struct {
-  const char* name;
+  SettingName name;
   std::uint8_t code;
-} kFieldTypeButtons[] = {{"RB_netOnly", kFieldNetworkOnly},
-                         {"RB_boom", kFieldBoom},
-                         {"RB_interlink", kFieldInterlink},
-                         {"RB_cluster", kFieldCluster}};
+} kFieldTypeButtons[] = {{setting::kNetworkOnly, kFieldNetworkOnly},
+                         {setting::kBoom, kFieldBoom},
+                         {setting::kInterlink, kFieldInterlink},
+                         {setting::kCluster, kFieldCluster}};
 
 // Counters are unsigned, spin edit values signed; compare both as wide signed integers.
 bool Reached(std::uint32_t counter, long long limit) {
@@ -28,7 +28,7 @@ void DevelopmentPhase(Simulation& sim, void (*collect)(Simulation&), void (*deve
     UpdatePotential(sim.world);
   }
   SpreadPotentialToFineGrid(sim.world);
-  const long long n = sim.settings.Int("SE_HWM_gRate");
+  const long long n = sim.settings.Int(setting::kGrowthRate);
   // All n rounds run even after an empty list switched the timer off.
   for (long long i = 0; i < n; ++i) {
     collect(sim);
@@ -62,7 +62,7 @@ void NetworkPhase(Simulation& sim) {
   GrowNetwork(sim);
   sim.labels.Set("Lbl_nrNodes", FormatInt(sim.world.NodeCount));
   sim.labels.Set("lbl_nrEdges", FormatInt(sim.world.EdgeCount));
-  if (Reached(sim.world.NodeCount, sim.settings.Int("SE_stopAt"))) {
+  if (Reached(sim.world.NodeCount, sim.settings.Int(setting::kStopAt))) {
     sim.TimerEnabled = false;
   }
 }
@@ -85,7 +85,7 @@ void SimulationStep(Simulation& sim) {
       NetworkPhase(sim);
       break;
     case kFieldBoom:
-      if (Reached(world.TimeStep, sim.settings.Int("se_clusterRds"))) {
+      if (Reached(world.TimeStep, sim.settings.Int(setting::kClusterRounds))) {
         NetworkPhase(sim);
         HwmDevelopmentPhase(sim);
       } else {
@@ -93,7 +93,7 @@ void SimulationStep(Simulation& sim) {
       }
       break;
     case kFieldInterlink:
-      if (Reached(world.TimeStep, sim.settings.Int("se_clusterRds"))) {
+      if (Reached(world.TimeStep, sim.settings.Int(setting::kClusterRounds))) {
         HwmDevelopmentPhase(sim);
         NetworkPhase(sim);
       } else {
@@ -106,11 +106,11 @@ void SimulationStep(Simulation& sim) {
     default:
       break;
   }
-  if (sim.settings.Checked("b_autoBuild")) {
+  if (sim.settings.Checked(setting::kAutoBuild)) {
     ApplyBuildingRules(sim);
   }
   sim.labels.Set("lbl_actTime", FormatInt(world.TimeStep));
-  if (Reached(world.TimeStep, sim.settings.Int("SE_stopAt"))) {
+  if (Reached(world.TimeStep, sim.settings.Int(setting::kStopAt))) {
     sim.TimerEnabled = false;
   }
   if (world.AnalysisCountdown == 0 && world.FieldType > kFieldNetworkOnly) {

@@ -9,9 +9,9 @@
 
 namespace veltmoor::setting_rows {
 
-inline SettingDef Spin(std::string name, std::string caption, std::string value, long long min,
+inline SettingDef Spin(SettingName name, std::string caption, std::string value, long long min,
                        long long max, std::string tab) {
-  return {std::move(name),
+  return {name.Str(),
           std::move(caption),
           ControlKind::SpinEdit,
           std::move(value),
@@ -21,9 +21,9 @@ inline SettingDef Spin(std::string name, std::string caption, std::string value,
           {}};
 }
 
-inline SettingDef Track(std::string name, std::string caption, std::string value, long long min,
+inline SettingDef Track(SettingName name, std::string caption, std::string value, long long min,
                         long long max, std::string tab) {
-  return {std::move(name),
+  return {name.Str(),
           std::move(caption),
           ControlKind::TrackBar,
           std::move(value),
@@ -33,36 +33,30 @@ inline SettingDef Track(std::string name, std::string caption, std::string value
           {}};
 }
 
-inline SettingDef Edit(std::string name, std::string caption, std::string text, std::string tab) {
-  return {std::move(name),
-          std::move(caption),
-          ControlKind::EditBox,
-          std::move(text),
-          0,
-          0,
-          std::move(tab),
-          {}};
+inline SettingDef Edit(SettingName name, std::string caption, std::string text, std::string tab) {
+  return {
+      name.Str(), std::move(caption), ControlKind::EditBox, std::move(text), 0, 0, std::move(tab),
+      {}};
 }
 
-inline SettingDef State(ControlKind kind, std::string name, std::string caption, bool on,
+inline SettingDef State(ControlKind kind, SettingName name, std::string caption, bool on,
                         std::string tab, std::string group = {}) {
-  return {std::move(name), std::move(caption), kind, on ? "1" : "0", 0, 0,
-          std::move(tab),  std::move(group)};
+  return {name.Str(),     std::move(caption), kind, on ? "1" : "0", 0, 0,
+          std::move(tab), std::move(group)};
 }
 
-inline SettingDef Check(std::string name, std::string caption, bool checked, std::string tab) {
-  return State(ControlKind::CheckBox, std::move(name), std::move(caption), checked, std::move(tab));
+inline SettingDef Check(SettingName name, std::string caption, bool checked, std::string tab) {
+  return State(ControlKind::CheckBox, name, std::move(caption), checked, std::move(tab));
 }
 
-inline SettingDef Radio(std::string name, std::string caption, bool checked, std::string tab,
+inline SettingDef Radio(SettingName name, std::string caption, bool checked, std::string tab,
                         std::string group) {
-  return State(ControlKind::RadioButton, std::move(name), std::move(caption), checked,
-               std::move(tab), std::move(group));
+  return State(ControlKind::RadioButton, name, std::move(caption), checked, std::move(tab),
+               std::move(group));
 }
 
-inline SettingDef Toggle(std::string name, std::string caption, bool down, std::string tab) {
-  return State(ControlKind::ToggleButton, std::move(name), std::move(caption), down,
-               std::move(tab));
+inline SettingDef Toggle(SettingName name, std::string caption, bool down, std::string tab) {
+  return State(ControlKind::ToggleButton, name, std::move(caption), down, std::move(tab));
 }
 
 }  // namespace veltmoor::setting_rows

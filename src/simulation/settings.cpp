@@ -9,21 +9,21 @@ namespace veltmoor {
 
 SettingsRegistry::SettingsRegistry(std::vector<SettingDef> table) : table_(std::move(table)) {}
 
-const SettingDef* SettingsRegistry::Find(std::string_view name) const {
+const SettingDef* SettingsRegistry::Find(SettingName name) const {
   const auto it = std::find_if(table_.begin(), table_.end(),
-                               [name](const SettingDef& def) { return def.name == name; });
+                               [name](const SettingDef& def) { return def.name == name.View(); });
   return it == table_.end() ? nullptr : &*it;
 }
 
-const SettingDef& SettingsRegistry::Get(std::string_view name) const {
+const SettingDef& SettingsRegistry::Get(SettingName name) const {
   const SettingDef* def = Find(name);
   if (def == nullptr) {
-    throw std::out_of_range("unknown setting '" + std::string(name) + "'");
+    throw std::out_of_range("unknown setting '" + name.Str() + "'");
   }
   return *def;
 }
 
-long long SettingsSource::Int(std::string_view name) const {
+long long SettingsSource::Int(SettingName name) const {
   const SettingDef& def = Registry().Get(name);
   long long value = def.min;
   try {
@@ -37,7 +37,7 @@ long long SettingsSource::Int(std::string_view name) const {
   return value;
 }
 
-double SettingsSource::Float(std::string_view name) const {
+double SettingsSource::Float(SettingName name) const {
   return ParseDecimal(Text(name));
 }
 
@@ -47,7 +47,7 @@ bool IsStateKind(ControlKind kind) {
          kind == ControlKind::ToggleButton;
 }
 
-bool ParseState(std::string_view name, std::string_view value) {
+bool ParseState(SettingName name, std::string_view value) {
   if (value == "1" || value == "true" || value == "on" || value == "yes") {
     return true;
   }
@@ -55,7 +55,7 @@ bool ParseState(std::string_view name, std::string_view value) {
     return false;
   }
   throw std::invalid_argument("'" + std::string(value) + "' is not a valid state for " +
-                              std::string(name) + " (use 1 or 0)");
+                              name.Str() + " (use 1 or 0)");
 }
 }  // namespace
 
@@ -65,22 +65,22 @@ MapSettings::MapSettings(const SettingsRegistry& registry) : registry_(registry)
   }
 }
 
-std::string MapSettings::Text(std::string_view name) const {
-  const auto it = values_.find(name);
+std::string MapSettings::Text(SettingName name) const {
+  const auto it = values_.find(name.View());
   if (it == values_.end()) {
-    throw std::out_of_range("unknown setting '" + std::string(name) + "'");
+    throw std::out_of_range("unknown setting '" + name.Str() + "'");
   }
   return it->second;
 }
 
-bool MapSettings::Checked(std::string_view name) const {
+bool MapSettings::Checked(SettingName name) const {
   return Text(name) == "1";
 }
 
-void MapSettings::Set(std::string_view name, std::string_view value) {
+void MapSettings::Set(SettingName name, std::string_view value) {
   const SettingDef* def = registry_.Find(name);
   if (def == nullptr) {
-    throw std::invalid_argument("unknown setting '" + std::string(name) + "'");
+    throw std::invalid_argument("unknown setting '" + name.Str() + "'");
   }
   if (IsStateKind(def->kind)) {
     SetChecked(name, ParseState(name, value));
@@ -89,7 +89,7 @@ void MapSettings::Set(std::string_view name, std::string_view value) {
   values_[def->name] = std::string(value);
 }
 
-void MapSettings::SetChecked(std::string_view name, bool checked) {
+void MapSettings::SetChecked(SettingName name, bool checked) {
   const SettingDef& def = registry_.Get(name);
   if (def.kind == ControlKind::RadioButton && checked && !def.group.empty()) {
     for (const SettingDef& other : registry_.All()) {

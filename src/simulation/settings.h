@@ -8,7 +8,11 @@
 #include <string_view>
 #include <vector>
 
+#include "io/typed_name.h"
+
 namespace veltmoor {
+
+using SettingName = TypedName<struct SettingNameKind>;
 
 enum class ControlKind { SpinEdit, EditBox, CheckBox, RadioButton, ToggleButton, TrackBar };
 
@@ -21,6 +25,8 @@ struct SettingDef {
   long long max = 0;
   std::string tab;    // tab (or group) of the window that holds the control
   std::string group;  // radio buttons of one group exclude each other
+
+  SettingName Name() const { return SettingName{name}; }
 };
 
 // An ordered table of settings of one window (the simulation window or a study window).
@@ -28,8 +34,8 @@ class SettingsRegistry {
  public:
   explicit SettingsRegistry(std::vector<SettingDef> table);
   const std::vector<SettingDef>& All() const { return table_; }
-  const SettingDef* Find(std::string_view name) const;
-  const SettingDef& Get(std::string_view name) const;  // throws std::out_of_range
+  const SettingDef* Find(SettingName name) const;
+  const SettingDef& Get(SettingName name) const;  // throws std::out_of_range
 
  private:
   std::vector<SettingDef> table_;
@@ -38,20 +44,69 @@ class SettingsRegistry {
 // The simulation window's registry.
 const SettingsRegistry& SimulationSettings();
 
+// The names of the simulation window's settings, in its tab order.
+namespace setting {
+inline constexpr SettingName kCellScale{"SE_cellScale"};
+inline constexpr SettingName kCenterNode{"cb_centerNode"};
+inline constexpr SettingName kNetworkOnly{"RB_netOnly"};
+inline constexpr SettingName kBoom{"RB_boom"};
+inline constexpr SettingName kInterlink{"RB_interlink"};
+inline constexpr SettingName kCluster{"RB_cluster"};
+inline constexpr SettingName kClusterRounds{"se_clusterRds"};
+inline constexpr SettingName kStopAt{"SE_stopAt"};
+inline constexpr SettingName kNoiseWeight{"E_fieldW"};
+inline constexpr SettingName kGrowThreshold{"E_nodeThresh"};
+inline constexpr SettingName kMinDistance{"SE_minDist"};
+inline constexpr SettingName kNodeSize{"SE_nSz"};
+inline constexpr SettingName kNodeNumbers{"CB_nodeLbl"};
+
+inline constexpr SettingName kGrowthRate{"SE_HWM_gRate"};
+inline constexpr SettingName kStreetStep{"SE_strStep"};
+inline constexpr SettingName kCentripetalWeight{"E_centriPe"};
+inline constexpr SettingName kCentrifugalWeight{"E_centriFu"};
+inline constexpr SettingName kCentripetalScale{"E_peScale"};
+inline constexpr SettingName kCentrifugalScale{"E_fuScale"};
+inline constexpr SettingName kRandomScale{"E_rndScale"};
+inline constexpr SettingName kDevelopmentThreshold{"E_devThresh"};
+inline constexpr SettingName kPlotRandom{"cb_plotRnd"};
+
+inline constexpr SettingName kAutoBuild{"b_autoBuild"};
+inline constexpr SettingName kGenA{"SE_genA"};
+inline constexpr SettingName kGenB{"SE_genB"};
+inline constexpr SettingName kGenC{"SE_genC"};
+inline constexpr SettingName kGenD{"SE_genD"};
+
+inline constexpr SettingName kColorAdjust{"TB_color"};
+inline constexpr SettingName kLocalRadius{"SE_locRad"};
+inline constexpr SettingName kUseLocalMeasure{"CB_locMeas"};
+
+inline constexpr SettingName kCenterGravity{"cb_centerGrav"};
+inline constexpr SettingName kShowAgentLayer{"CB_agLayer"};
+inline constexpr SettingName kShowCellLayer{"CB_cellLayer"};
+
+inline constexpr SettingName kRule8114{"cb_r8114"};
+inline constexpr SettingName kRule7013{"cb_r7013"};
+inline constexpr SettingName kRule5012{"cb_r5012"};
+inline constexpr SettingName kRule3011{"cb_r3011"};
+inline constexpr SettingName kRule3010{"cb_r3010"};
+inline constexpr SettingName kRoundsPerRule{"SE_rdsPerVal"};
+inline constexpr SettingName kStepsPerRound{"SE_stepsPerRd"};
+}  // namespace setting
+
 // Reads settings by control name. Text and Checked are what a control holds; the typed
 // readers interpret them the way the controls do.
 class SettingsSource {
  public:
   virtual ~SettingsSource() = default;
   virtual const SettingsRegistry& Registry() const = 0;
-  virtual std::string Text(std::string_view name) const = 0;
-  virtual bool Checked(std::string_view name) const = 0;
+  virtual std::string Text(SettingName name) const = 0;
+  virtual bool Checked(SettingName name) const = 0;
 
   // Spin edits and track bars: a text that is not an integer reads as the minimum and the
   // value is kept inside the range, as a spin edit does.
-  long long Int(std::string_view name) const;
+  long long Int(SettingName name) const;
   // Edit boxes holding decimals: throws ConversionError naming the text.
-  double Float(std::string_view name) const;
+  double Float(SettingName name) const;
 };
 
 // Settings held as texts: the registry defaults, overridden by Set. Used by headless
@@ -61,14 +116,14 @@ class MapSettings : public SettingsSource {
   explicit MapSettings(const SettingsRegistry& registry = SimulationSettings());
 
   const SettingsRegistry& Registry() const override { return registry_; }
-  std::string Text(std::string_view name) const override;
-  bool Checked(std::string_view name) const override;
+  std::string Text(SettingName name) const override;
+  bool Checked(SettingName name) const override;
 
   // Sets a control's text (or, for check boxes, radio buttons and toggle buttons, its state
   // from "1"/"0"/"true"/"false"). Checking a radio button unchecks the rest of its group.
   // Throws std::invalid_argument for an unknown name or a state that is not a boolean.
-  void Set(std::string_view name, std::string_view value);
-  void SetChecked(std::string_view name, bool checked);
+  void Set(SettingName name, std::string_view value);
+  void SetChecked(SettingName name, bool checked);
 
  private:
   const SettingsRegistry& registry_;
@@ -84,8 +139,8 @@ class SettingsRouter : public SettingsSource {
   const SettingsSource& Target() const { return *target_; }
 
   const SettingsRegistry& Registry() const override { return target_->Registry(); }
-  std::string Text(std::string_view name) const override { return target_->Text(name); }
-  bool Checked(std::string_view name) const override { return target_->Checked(name); }
+  std::string Text(SettingName name) const override { return target_->Text(name); }
+  bool Checked(SettingName name) const override { return target_->Checked(name); }
 
  private:
   const SettingsSource* target_;

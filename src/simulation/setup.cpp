@@ -155,7 +155,8 @@ void CheckWorldFits(std::int64_t width, std::int64_t height, std::int64_t cell_s
 }
 
 void CheckWorldFits(const Simulation& sim) {
-  CheckWorldFits(sim.PanelWidth, sim.PanelHeight, sim.settings.Int("SE_cellScale"), MemoryBudget());
+  CheckWorldFits(sim.PanelWidth, sim.PanelHeight, sim.settings.Int(setting::kCellScale),
+                 MemoryBudget());
 }
 
 void NewSetup(Simulation& sim) {
@@ -165,7 +166,7 @@ void NewSetup(Simulation& sim) {
   CreateLayerImages(sim);
   ResetCounters(world);
 
-  world.CellSize = static_cast<std::int32_t>(sim.settings.Int("SE_cellScale"));
+  world.CellSize = static_cast<std::int32_t>(sim.settings.Int(setting::kCellScale));
   world.ColumnCount = static_cast<std::int32_t>(
       std::floor(static_cast<double>(world.MapImage->Width()) / world.CellSize));
   world.RowCount = static_cast<std::int32_t>(
@@ -186,7 +187,7 @@ void NewSetup(Simulation& sim) {
   world.Sites.Candidates.Resize(world.ColumnCount, world.RowCount);
   world.Sites.Trusted = true;
 
-  if (sim.settings.Checked("cb_centerNode") && world.ColumnCount > 0 && world.RowCount > 0) {
+  if (sim.settings.Checked(setting::kCenterNode) && world.ColumnCount > 0 && world.RowCount > 0) {
     CreateNode(
         sim, world.CellGrid(RoundToInt(world.ColumnCount / 2.0), RoundToInt(world.RowCount / 2.0)));
   }

@@ -198,8 +198,8 @@ TCell& IntermediateCell(World& world, const TCell& a, int g, float stepX, float 
 }  // namespace
 
 void GrowNetwork(Simulation& sim) {
-  const double noiseWeight = sim.settings.Float("E_fieldW");
-  const double threshold = sim.settings.Float("E_nodeThresh");
+  const double noiseWeight = sim.settings.Float(setting::kNoiseWeight);
+  const double threshold = sim.settings.Float(setting::kGrowThreshold);
   if (sim.world.CandidateList.empty()) {
     sim.TimerEnabled = false;
     return;
@@ -250,7 +250,7 @@ void InterlinkNodes(Simulation& sim, TAgent& n, const std::vector<TAgent*>& list
   std::vector<TAgent*> path;
   for (TAgent* q : list) {
     FindNetworkPath(sim.world, path, n, *q);
-    const long long minDist = sim.settings.Int("SE_minDist");
+    const long long minDist = sim.settings.Int(setting::kMinDistance);
     if (path.empty() || static_cast<long long>(path.size()) > minDist) {
       LinkNodes(sim, n, *q);
     }
@@ -289,7 +289,7 @@ void BuildStraightStreet(Simulation& sim, TCell& a, TCell& b) {
   World& world = sim.world;
   const double angle = std::atan2(a.Row - b.Row, a.Column - b.Column);
   const int dist = PixelDistance(a.X, a.Y, b.X, b.Y);
-  const int step = static_cast<int>(sim.settings.Int("SE_strStep")) * world.CellSize;
+  const int step = static_cast<int>(sim.settings.Int(setting::kStreetStep)) * world.CellSize;
   const int n = RoundToInt(static_cast<double>(dist) / step);
   const float ex = static_cast<float>(step * std::cos(angle));
   const float ey = static_cast<float>(step * std::sin(angle));

@@ -242,7 +242,8 @@ constexpr SeriesEntry kSeries[] = {
 // The building-rule study averages the runs of one rule; until its first start the period
 // follows the window's "rounds per rule".
 int RoundsPerRule() {
-  return static_cast<int>(ParseInteger(SimulationSettings().Get("SE_rdsPerVal").default_text));
+  return static_cast<int>(
+      ParseInteger(SimulationSettings().Get(setting::kRoundsPerRule).default_text));
 }
 
 chart::Series& AddSeries(chart::Chart& chart, const SeriesEntry& entry) {

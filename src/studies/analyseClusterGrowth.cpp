@@ -18,12 +18,12 @@ constexpr std::uint32_t kRed = 0x0000FF;
 std::vector<SettingDef> ClusterGrowthTable() {
   using namespace setting_rows;
   return {
-      Spin("E_measureSt", "measure steps:", "10", 1, 10000, kSettings),
-      Spin("E_toSteps", "grow until:", "1000", 2, 32000, kSettings),
-      Spin("E_calcVals", "calculations:", "10", 1, 30000, kSettings),
-      Check("CB_data_Seg", "show data", true, kChart),
-      Check("CB_avg_Seg", "show average", true, kChart),
-      Check("CB_trend_Seg", "show trend", false, kChart),
+      Spin(setting::cluster_growth::kMeasureSteps, "measure steps:", "10", 1, 10000, kSettings),
+      Spin(setting::cluster_growth::kGrowUntil, "grow until:", "1000", 2, 32000, kSettings),
+      Spin(setting::cluster_growth::kCalculations, "calculations:", "10", 1, 30000, kSettings),
+      Check(setting::cluster_growth::kShowData, "show data", true, kChart),
+      Check(setting::cluster_growth::kShowAverage, "show average", true, kChart),
+      Check(setting::cluster_growth::kShowTrend, "show trend", false, kChart),
   };
 }
 
@@ -75,13 +75,15 @@ ClusterGrowthStudy::ClusterGrowthStudy(StudyContext context, const SettingsSourc
 }
 
 void ClusterGrowthStudy::ShowPlannedRuns() {
-  labels.Set("Lbl_proceed", "/ " + own_.Text("E_calcVals"));
+  labels.Set("Lbl_proceed", "/ " + own_.Text(setting::cluster_growth::kCalculations));
 }
 
 void ClusterGrowthStudy::UpdateSeriesVisibility() {
-  Chart_growCluster.Find("Series_ML")->SetVisible(own_.Checked("CB_data_Seg"));
-  Chart_growCluster.Find("Series_ML_Avg")->SetVisible(own_.Checked("CB_avg_Seg"));
-  Chart_growCluster.Find("Series_ML_Trend")->SetVisible(own_.Checked("CB_trend_Seg"));
+  Chart_growCluster.Find("Series_ML")->SetVisible(own_.Checked(setting::cluster_growth::kShowData));
+  Chart_growCluster.Find("Series_ML_Avg")
+      ->SetVisible(own_.Checked(setting::cluster_growth::kShowAverage));
+  Chart_growCluster.Find("Series_ML_Trend")
+      ->SetVisible(own_.Checked(setting::cluster_growth::kShowTrend));
 }
 
 void ClusterGrowthStudy::Start() {
@@ -93,14 +95,16 @@ void ClusterGrowthStudy::NewStart() {
   SelectNetworkOnly();
   sim().TimerEnabled = false;
   Chart_growCluster.SetTitle("growing cluster with minDist = " +
-                             FormatInt(sim().settings.Int("SE_minDist")));
+                             FormatInt(sim().settings.Int(setting::kMinDistance)));
   for (const char* name : {"Series_ML", "Series_ML_Avg", "Series_StDv", "Series_Border",
                            "Series_Edges", "Series_Correlation"}) {
     Chart_growCluster.Find(name)->Clear();
   }
   Chart_growCluster.Find("Series_ML_Avg")->SetColor(kGreen);
-  Chart_growCluster.Find("Series_ML_Avg")->SetVisible(own_.Checked("CB_avg_Seg"));
-  Chart_growCluster.Find("Series_ML_Trend")->SetVisible(own_.Checked("CB_trend_Seg"));
+  Chart_growCluster.Find("Series_ML_Avg")
+      ->SetVisible(own_.Checked(setting::cluster_growth::kShowAverage));
+  Chart_growCluster.Find("Series_ML_Trend")
+      ->SetVisible(own_.Checked(setting::cluster_growth::kShowTrend));
   ClearMeasurements();
   runs_measured_ = 0;
   state_.RunTotal = 1;
@@ -124,7 +128,7 @@ void ClusterGrowthStudy::RestartRun() {
 }
 
 void ClusterGrowthStudy::StudyTick() {
-  const long long to_steps = own_.Int("E_toSteps");
+  const long long to_steps = own_.Int(setting::cluster_growth::kGrowUntil);
   if (!CurrentSelected()) {
     // A run of another shard counts as done at once.
     state_.StepCounter = static_cast<std::uint32_t>(to_steps + 1);
@@ -139,7 +143,8 @@ void ClusterGrowthStudy::StudyTick() {
     Chart_growCluster.Find("Series_ML_Trend")->Recompute();
     labels.Set("Lbl_akt", FormatInt(state_.RunTotal));
     ++state_.RunTotal;
-    if (own_.Int("E_calcVals") < static_cast<long long>(state_.RunTotal)) {
+    if (own_.Int(setting::cluster_growth::kCalculations) <
+        static_cast<long long>(state_.RunTotal)) {
       FinishStudy();
       return;
     }
@@ -153,7 +158,8 @@ void ClusterGrowthStudy::StudyTick() {
   labels.Set("lbl_pSteps", FormatInt(state_.StepCounter));
   ++state_.StepCounter;
   ++state_.StepsSinceMeasure;
-  if (static_cast<long long>(state_.StepsSinceMeasure) >= own_.Int("E_measureSt")) {
+  if (static_cast<long long>(state_.StepsSinceMeasure) >=
+      own_.Int(setting::cluster_growth::kMeasureSteps)) {
     MeasureRun();
     state_.StepsSinceMeasure = 0;
   }
@@ -180,14 +186,14 @@ void ClusterGrowthStudy::FinishStudy() {
 }
 
 RunPlan ClusterGrowthStudy::PlanRuns() const {
-  return RunPlan(1, static_cast<std::uint64_t>(own_.Int("E_calcVals")),
+  return RunPlan(1, static_cast<std::uint64_t>(own_.Int(setting::cluster_growth::kCalculations)),
                  [](std::uint64_t) { return PlannedValue{}; });
 }
 
 void ClusterGrowthStudy::ReplayMeasurements(const std::vector<Measurement>& records) {
   ReplayPoints(Chart_growCluster, {std::begin(kDataSeries), std::end(kDataSeries)}, records);
   chart::Series& average = *Chart_growCluster.Find("Series_ML_Avg");
-  average.SetPeriod(static_cast<int>(own_.Int("E_calcVals")));
+  average.SetPeriod(static_cast<int>(own_.Int(setting::cluster_growth::kCalculations)));
   average.Recompute();
   Chart_growCluster.Find("Series_ML_Trend")->Recompute();
   for (const char* name : kEndOfStudyLines) {

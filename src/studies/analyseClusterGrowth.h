@@ -16,6 +16,15 @@ namespace veltmoor {
 // The study window's controls (caption "analyse cluster growth").
 const SettingsRegistry& ClusterGrowthSettings();
 
+namespace setting::cluster_growth {
+inline constexpr SettingName kMeasureSteps{"E_measureSt"};
+inline constexpr SettingName kGrowUntil{"E_toSteps"};
+inline constexpr SettingName kCalculations{"E_calcVals"};
+inline constexpr SettingName kShowData{"CB_data_Seg"};
+inline constexpr SettingName kShowAverage{"CB_avg_Seg"};
+inline constexpr SettingName kShowTrend{"CB_trend_Seg"};
+}  // namespace setting::cluster_growth
+
 struct ClusterGrowthState {
   std::uint32_t StepCounter = 0;        // 1 + growth steps performed in the current run
   std::uint32_t StepsSinceMeasure = 0;  // since the last measurement or the run's start

@@ -15,11 +15,16 @@
 namespace veltmoor {
 
 const std::array<DevParaRow, kDevParaRows> kDevParaRowControls{{
-    {"centrifugal weight :", "E0_valFrom", "E0_valTo", "CB0_acti", "E_centriFu"},
-    {"centripetal weight :", "E1_valFrom", "E1_valTo", "CB1_acti", "E_centriPe"},
-    {"centrifugal scale :", "E2_valFrom", "E2_valTo", "CB2_acti", "E_fuScale"},
-    {"centripetal scale :", "E3_valFrom", "E3_valTo", "CB3_acti", "E_peScale"},
-    {"random scale :", "E4_valFrom", "E4_valTo", "CB4_acti", "E_rndScale"},
+    {"centrifugal weight :", SettingName{"E0_valFrom"}, SettingName{"E0_valTo"},
+     SettingName{"CB0_acti"}, setting::kCentrifugalWeight},
+    {"centripetal weight :", SettingName{"E1_valFrom"}, SettingName{"E1_valTo"},
+     SettingName{"CB1_acti"}, setting::kCentripetalWeight},
+    {"centrifugal scale :", SettingName{"E2_valFrom"}, SettingName{"E2_valTo"},
+     SettingName{"CB2_acti"}, setting::kCentrifugalScale},
+    {"centripetal scale :", SettingName{"E3_valFrom"}, SettingName{"E3_valTo"},
+     SettingName{"CB3_acti"}, setting::kCentripetalScale},
+    {"random scale :", SettingName{"E4_valFrom"}, SettingName{"E4_valTo"}, SettingName{"CB4_acti"},
+     setting::kRandomScale},
 }};
 
 namespace {
@@ -44,16 +49,19 @@ std::vector<SettingDef> DevParaTable() {
     table.push_back(Edit(row.to, "to", range[1], kParameters));
     table.push_back(Check(row.active, "", false, kParameters));
   }
-  table.push_back(Edit("E_incre", "increment:", "0,2", kParameters));
-  table.push_back(Check("cb_multiply", "multiply", false, kParameters));
-  table.push_back(Spin("SE_toSteps", "time until next step:", "300", 0, 10000, kParameters));
-  table.push_back(Spin("SE_perVal", "calculations per round:", "2", 1, 1000, kParameters));
-  table.push_back(Check("Cb_saveSnap", "save snapshot per value", false, kSnapshot));
-  table.push_back(Edit("E_bName", "basic name:", "xx_Veltmoor", kSnapshot));
-  table.push_back(Check("CB_dataShow", "show data", true, kChart));
-  table.push_back(Check("CB_avgShow", "show average", true, kChart));
-  table.push_back(Check("CB_trendShow", "show trend", false, kChart));
-  table.push_back(Toggle("B_startStop", "start / stop", false, kChart));
+  table.push_back(Edit(setting::dev_para::kIncrement, "increment:", "0,2", kParameters));
+  table.push_back(Check(setting::dev_para::kMultiply, "multiply", false, kParameters));
+  table.push_back(Spin(setting::dev_para::kTimeUntilNextStep, "time until next step:", "300", 0,
+                       10000, kParameters));
+  table.push_back(Spin(setting::dev_para::kCalculationsPerRound, "calculations per round:", "2", 1,
+                       1000, kParameters));
+  table.push_back(
+      Check(setting::dev_para::kSaveSnapshot, "save snapshot per value", false, kSnapshot));
+  table.push_back(Edit(setting::dev_para::kBasicName, "basic name:", "xx_Veltmoor", kSnapshot));
+  table.push_back(Check(setting::dev_para::kShowData, "show data", true, kChart));
+  table.push_back(Check(setting::dev_para::kShowAverage, "show average", true, kChart));
+  table.push_back(Check(setting::dev_para::kShowTrend, "show trend", false, kChart));
+  table.push_back(Toggle(setting::dev_para::kStartStop, "start / stop", false, kChart));
   return table;
 }
 
@@ -171,8 +179,8 @@ SweepInput InputFromEdits(const SettingsSource& own) {
     in.end[i] = static_cast<float>(own.Float(row.to));
     in.active[i] = own.Checked(row.active);
   }
-  in.increment = own.Float("E_incre");
-  in.multiply = own.Checked("cb_multiply");
+  in.increment = own.Float(setting::dev_para::kIncrement);
+  in.multiply = own.Checked(setting::dev_para::kMultiply);
   return in;
 }
 
@@ -191,7 +199,7 @@ DevParaStudy::DevParaStudy(StudyContext context, const SettingsSource& settings)
     : Study(std::move(context)), Chart_devPara("Chart_devPara", kTitle), own_(settings) {
   CreateChart();
   sim().TimerEnabled = false;
-  state_.BaseName = own_.Text("E_bName");
+  state_.BaseName = own_.Text(setting::dev_para::kBasicName);
   labels.Set("lbl_pSteps", "0");
   labels.Set("Lbl_mainRds", "0");
   labels.Set("Lbl_akt", "0");
@@ -202,7 +210,7 @@ DevParaStudy::DevParaStudy(StudyContext context, const SettingsSource& settings)
 void DevParaStudy::CreateChart() {
   Chart_devPara.SetAxisTitles("analysed development parameters", "characteristic values",
                               "mean length");
-  const int period = static_cast<int>(own_.Int("SE_perVal"));
+  const int period = static_cast<int>(own_.Int(setting::dev_para::kCalculationsPerRound));
   for (const MeasureSeries& m : kMeasures) {
     chart::Series& data = Chart_devPara.AddSeries(m.data, m.data_title, chart::SeriesKind::Point);
     data.SetOrder(chart::XOrder::Ascending);
@@ -221,39 +229,39 @@ void DevParaStudy::CreateChart() {
 
 void DevParaStudy::B_startClick() {
   NewStart();
-  SetRunning(own_.Checked("B_startStop"));
-  state_.BaseName = own_.Text("E_bName");
+  SetRunning(own_.Checked(setting::dev_para::kStartStop));
+  state_.BaseName = own_.Text(setting::dev_para::kBasicName);
 }
 
 void DevParaStudy::B_startStopClick() {
-  SetRunning(own_.Checked("B_startStop"));
+  SetRunning(own_.Checked(setting::dev_para::kStartStop));
 }
 
 void DevParaStudy::E_bNameChange() {
   // A name half typed may not be a file name yet; the study goes on with the last good one.
-  if (FileStemFault(own_.Text("E_bName")).empty()) {
-    state_.BaseName = own_.Text("E_bName");
+  if (FileStemFault(own_.Text(setting::dev_para::kBasicName)).empty()) {
+    state_.BaseName = own_.Text(setting::dev_para::kBasicName);
   }
 }
 
 void DevParaStudy::Start() {
   NewStart();
-  state_.BaseName = own_.Text("E_bName");
+  state_.BaseName = own_.Text(setting::dev_para::kBasicName);
   SetRunning(true);
 }
 
 void DevParaStudy::CheckSweepEnds() const {
   // The base name names the study's files; as a path it could reach outside their folders.
-  const std::string bad_name = FileStemFault(own_.Text("E_bName"));
+  const std::string bad_name = FileStemFault(own_.Text(setting::dev_para::kBasicName));
   if (!bad_name.empty()) {
-    throw StudySettingsError("The \"basic name:\" '" + own_.Text("E_bName") + "' " + bad_name +
-                             "; it names the study's files and can be no path.");
+    throw StudySettingsError("The \"basic name:\" '" + own_.Text(setting::dev_para::kBasicName) +
+                             "' " + bad_name + "; it names the study's files and can be no path.");
   }
   const SweepInput in = InputFromEdits(own_);
   if (!in.AnyActive()) {
     return;  // runs without points until stopped, which a user may want to watch
   }
-  const std::string increment = "\"increment:\" " + own_.Text("E_incre");
+  const std::string increment = "\"increment:\" " + own_.Text(setting::dev_para::kIncrement);
   if (!in.multiply && in.increment <= 0.0) {
     throw StudySettingsError(
         "The increment must be above 0, or the values never reach their "
@@ -329,7 +337,7 @@ void DevParaStudy::RestartRun() {
 }
 
 void DevParaStudy::StudyTick() {
-  const long long to_steps = own_.Int("SE_toSteps");
+  const long long to_steps = own_.Int(setting::dev_para::kTimeUntilNextStep);
   if (!CurrentSelected()) {
     // A run of another shard counts as done at once.
     state_.StepCounter = static_cast<std::uint32_t>(to_steps + 1);
@@ -338,7 +346,7 @@ void DevParaStudy::StudyTick() {
     if (!state_.SnapshotDue) {
       CompleteRun();
     }
-    if (state_.SnapshotDue && own_.Checked("Cb_saveSnap")) {
+    if (state_.SnapshotDue && own_.Checked(setting::dev_para::kSaveSnapshot)) {
       // A picture that could not be taken stops the study here, so resuming takes it again
       // of the same world.
       if (!SaveSnapshot(SnapshotKind::Main)) {
@@ -346,7 +354,7 @@ void DevParaStudy::StudyTick() {
       }
     }
     state_.SnapshotDue = false;
-    if (state_.RunInValue > own_.Int("SE_perVal")) {
+    if (state_.RunInValue > own_.Int(setting::dev_para::kCalculationsPerRound)) {
       ++state_.ValueIndex;
       labels.Set("Lbl_mainRds", FormatInt(state_.ValueIndex) + " ; ");
       ApplyAveragePeriod();
@@ -377,17 +385,18 @@ void DevParaStudy::CompleteRun() {
   ++state_.RunInValue;
   ++state_.RunTotal;
   // The picture shows the world of the value's last run, so only its own shard takes it.
-  state_.SnapshotDue =
-      state_.RunInValue > own_.Int("SE_perVal") && own_.Checked("Cb_saveSnap") && CurrentSelected();
+  state_.SnapshotDue = state_.RunInValue > own_.Int(setting::dev_para::kCalculationsPerRound) &&
+                       own_.Checked(setting::dev_para::kSaveSnapshot) && CurrentSelected();
 }
 
 bool DevParaStudy::AdvanceValues() {
-  const bool multiply = own_.Checked("cb_multiply");
+  const bool multiply = own_.Checked(setting::dev_para::kMultiply);
   for (std::size_t i = 0; i < kDevParaRowControls.size(); ++i) {
     if (!state_.RowActive[i]) {
       continue;
     }
-    state_.CurrentValue[i] = NextValue(state_.CurrentValue[i], own_.Float("E_incre"), multiply);
+    state_.CurrentValue[i] =
+        NextValue(state_.CurrentValue[i], own_.Float(setting::dev_para::kIncrement), multiply);
     if (state_.CurrentValue[i] > state_.EndValue[i]) {
       return false;
     }
@@ -397,7 +406,7 @@ bool DevParaStudy::AdvanceValues() {
 
 void DevParaStudy::FinishStudy() {
   SetRunning(false);
-  if (own_.Checked("Cb_saveSnap")) {
+  if (own_.Checked(setting::dev_para::kSaveSnapshot)) {
     SaveSnapshot(SnapshotKind::Measure);
   }
   SaveStudyData();
@@ -451,7 +460,7 @@ void DevParaStudy::MeasureRun() {
 }
 
 void DevParaStudy::ApplyAveragePeriod() {
-  const int period = static_cast<int>(own_.Int("SE_perVal"));
+  const int period = static_cast<int>(own_.Int(setting::dev_para::kCalculationsPerRound));
   for (const MeasureSeries& m : kMeasures) {
     chart::Series& average = *Chart_devPara.Find(m.average);
     average.SetPeriod(period);
@@ -467,13 +476,14 @@ std::uint64_t DevParaStudy::PlannedRuns() const {
   }
   in.end = state_.EndValue;
   in.active = state_.RowActive;
-  in.increment = own_.Float("E_incre");
-  in.multiply = own_.Checked("cb_multiply");
+  in.increment = own_.Float(setting::dev_para::kIncrement);
+  in.multiply = own_.Checked(setting::dev_para::kMultiply);
   const Sweep sweep = TraceSweep(in, false);
   if (sweep.end != SweepEnd::Passes) {
     return 0;
   }
-  return sweep.value_count * static_cast<std::uint64_t>(own_.Int("SE_perVal"));
+  return sweep.value_count *
+         static_cast<std::uint64_t>(own_.Int(setting::dev_para::kCalculationsPerRound));
 }
 
 void DevParaStudy::ReadStudySettings() {
@@ -487,9 +497,9 @@ void DevParaStudy::ReadStudySettings() {
 }
 
 void DevParaStudy::UpdateSeriesVisibility() {
-  const bool data = own_.Checked("CB_dataShow");
-  const bool average = own_.Checked("CB_avgShow");
-  const bool trend = own_.Checked("CB_trendShow");
+  const bool data = own_.Checked(setting::dev_para::kShowData);
+  const bool average = own_.Checked(setting::dev_para::kShowAverage);
+  const bool trend = own_.Checked(setting::dev_para::kShowTrend);
   for (const MeasureSeries& m : kMeasures) {
     Chart_devPara.Find(m.data)->SetVisible(data);
     Chart_devPara.Find(m.average)->SetVisible(average);
@@ -526,7 +536,8 @@ bool DevParaStudy::SaveStudyData() {
 RunPlan DevParaStudy::PlanRuns() const {
   CheckSweepEnds();
   const SweepInput in = InputFromEdits(own_);
-  const auto runs_per_value = static_cast<std::uint64_t>(own_.Int("SE_perVal"));
+  const auto runs_per_value =
+      static_cast<std::uint64_t>(own_.Int(setting::dev_para::kCalculationsPerRound));
   if (!in.AnyActive()) {
     return RunPlan::Unbounded(runs_per_value, {});
   }
@@ -542,7 +553,7 @@ RunPlan DevParaStudy::PlanRuns() const {
       if (!planned.x) {
         planned.x = RoundTo4(row_values[i]);
       }
-      planned.writes.push_back({kDevParaRowControls[i].target, ValueText(row_values[i])});
+      planned.writes.push_back({kDevParaRowControls[i].target.Str(), ValueText(row_values[i])});
     }
     return planned;
   });
@@ -564,8 +575,9 @@ void DevParaStudy::ReplayMeasurements(const std::vector<Measurement>& records) {
   if (const auto values = plan.ValueCount()) {
     state_.ValueIndex = static_cast<std::uint32_t>(*values + 1);
   }
-  state_.StepCounter = static_cast<std::uint32_t>(own_.Int("SE_toSteps") + 1);
-  state_.BaseName = own_.Text("E_bName");
+  state_.StepCounter =
+      static_cast<std::uint32_t>(own_.Int(setting::dev_para::kTimeUntilNextStep) + 1);
+  state_.BaseName = own_.Text(setting::dev_para::kBasicName);
 }
 
 }  // namespace veltmoor

@@ -23,15 +23,29 @@ inline constexpr std::array<int, kDevParaRows> kDevParaScreenOrder{1, 0, 3, 2, 4
 
 struct DevParaRow {
   const char* label;   // the row's caption in the study window
-  const char* from;    // its from edit
-  const char* to;      // its to edit
-  const char* active;  // its activation box
-  const char* target;  // the simulation window's edit box the values go to
+  SettingName from;    // its from edit
+  SettingName to;      // its to edit
+  SettingName active;  // its activation box
+  SettingName target;  // the simulation window's edit box the values go to
 };
 extern const std::array<DevParaRow, kDevParaRows> kDevParaRowControls;
 
 // The study window's controls (caption "AnaDevPara").
 const SettingsRegistry& DevParaSettings();
+
+// Besides the rows' controls above.
+namespace setting::dev_para {
+inline constexpr SettingName kIncrement{"E_incre"};
+inline constexpr SettingName kMultiply{"cb_multiply"};
+inline constexpr SettingName kTimeUntilNextStep{"SE_toSteps"};
+inline constexpr SettingName kCalculationsPerRound{"SE_perVal"};
+inline constexpr SettingName kSaveSnapshot{"Cb_saveSnap"};
+inline constexpr SettingName kBasicName{"E_bName"};
+inline constexpr SettingName kShowData{"CB_dataShow"};
+inline constexpr SettingName kShowAverage{"CB_avgShow"};
+inline constexpr SettingName kShowTrend{"CB_trendShow"};
+inline constexpr SettingName kStartStop{"B_startStop"};
+}  // namespace setting::dev_para
 
 struct DevParaState {
   std::array<float, kDevParaRows> CurrentValue{};  // always rounded to four decimals

@@ -18,16 +18,16 @@ constexpr const char* kChart = "chart";
 std::vector<SettingDef> MinDistTable() {
   using namespace setting_rows;
   return {
-      Edit("E_valFrom", "values from:", "1", kSettings),
-      Edit("E_valTo", "to:", "10", kSettings),
-      Edit("E_incre", "increment:", "1", kSettings),
-      Edit("E_toSteps", "timesteps:", "300", kSettings),
-      Edit("E_calcVals", "calculations per value:", "10", kSettings),
-      Check("CB_data_Seg", "show data", true, kChart),
-      Check("CB_avg_Seg", "show average", true, kChart),
-      Check("CB_trend_Seg", "show trend", false, kChart),
-      Check("CB_cFit_Seg", "show curve fitting", false, kChart),
-      Spin("E_polyDegSeg", "poly degree:", "3", 2, 20, kChart),
+      Edit(setting::min_dist::kValuesFrom, "values from:", "1", kSettings),
+      Edit(setting::min_dist::kValuesTo, "to:", "10", kSettings),
+      Edit(setting::min_dist::kIncrement, "increment:", "1", kSettings),
+      Edit(setting::min_dist::kTimesteps, "timesteps:", "300", kSettings),
+      Edit(setting::min_dist::kCalculationsPerValue, "calculations per value:", "10", kSettings),
+      Check(setting::min_dist::kShowData, "show data", true, kChart),
+      Check(setting::min_dist::kShowAverage, "show average", true, kChart),
+      Check(setting::min_dist::kShowTrend, "show trend", false, kChart),
+      Check(setting::min_dist::kShowCurveFit, "show curve fitting", false, kChart),
+      Spin(setting::min_dist::kPolyDegree, "poly degree:", "3", 2, 20, kChart),
   };
 }
 
@@ -83,16 +83,16 @@ MinDistStudy::MinDistStudy(StudyContext context, const SettingsSource& settings)
   ShowPlannedRuns();
 }
 
-long long MinDistStudy::Whole(const char* name) const {
+long long MinDistStudy::Whole(SettingName name) const {
   return ParseInteger(own_.Text(name));
 }
 
 MinDistStudy::Sweep MinDistStudy::ReadSweep() const {
   Sweep sweep;
-  sweep.from = Whole("E_valFrom");
-  sweep.to = Whole("E_valTo");
-  sweep.increment = Whole("E_incre");
-  sweep.runs_per_value = std::max(Whole("E_calcVals"), 1LL);
+  sweep.from = Whole(setting::min_dist::kValuesFrom);
+  sweep.to = Whole(setting::min_dist::kValuesTo);
+  sweep.increment = Whole(setting::min_dist::kIncrement);
+  sweep.runs_per_value = std::max(Whole(setting::min_dist::kCalculationsPerValue), 1LL);
   return sweep;
 }
 
@@ -101,7 +101,7 @@ void MinDistStudy::CheckSweepEnds(const Sweep& sweep) const {
     throw StudySettingsError(
         "The increment must be a whole number above 0, or the minimum "
         "distance never passes its end (\"increment:\" " +
-        own_.Text("E_incre") + ").");
+        own_.Text(setting::min_dist::kIncrement) + ").");
   }
   // Bounds like the development-parameter study's, so no plan runs for ever.
   if (sweep.ValueCount() > kMaxValues) {
@@ -109,13 +109,14 @@ void MinDistStudy::CheckSweepEnds(const Sweep& sweep) const {
                              " values; choose a larger increment or a smaller range.");
   }
   if (sweep.runs_per_value > kMaxRunsPerValue) {
-    throw StudySettingsError("\"calculations per value:\" " + own_.Text("E_calcVals") +
+    throw StudySettingsError("\"calculations per value:\" " +
+                             own_.Text(setting::min_dist::kCalculationsPerValue) +
                              " is more than " + FormatInt(kMaxRunsPerValue) + ".");
   }
-  const long long steps = Whole("E_toSteps");
+  const long long steps = Whole(setting::min_dist::kTimesteps);
   if (steps > kMaxSteps) {
-    throw StudySettingsError("\"timesteps:\" " + own_.Text("E_toSteps") + " is more than " +
-                             FormatInt(kMaxSteps) + ".");
+    throw StudySettingsError("\"timesteps:\" " + own_.Text(setting::min_dist::kTimesteps) +
+                             " is more than " + FormatInt(kMaxSteps) + ".");
   }
 }
 
@@ -130,14 +131,14 @@ void MinDistStudy::ShowPlannedRuns() {
 }
 
 void MinDistStudy::UpdateSeriesVisibility() {
-  Chart_IS.Find("Series_IS")->SetVisible(own_.Checked("CB_data_Seg"));
-  Chart_IS.Find("Series_IS_Avg")->SetVisible(own_.Checked("CB_avg_Seg"));
-  Chart_IS.Find("Series_IS_Trend")->SetVisible(own_.Checked("CB_trend_Seg"));
-  Chart_IS.Find("Series_IS_Fit")->SetVisible(own_.Checked("CB_cFit_Seg"));
+  Chart_IS.Find("Series_IS")->SetVisible(own_.Checked(setting::min_dist::kShowData));
+  Chart_IS.Find("Series_IS_Avg")->SetVisible(own_.Checked(setting::min_dist::kShowAverage));
+  Chart_IS.Find("Series_IS_Trend")->SetVisible(own_.Checked(setting::min_dist::kShowTrend));
+  Chart_IS.Find("Series_IS_Fit")->SetVisible(own_.Checked(setting::min_dist::kShowCurveFit));
 }
 
 void MinDistStudy::UpD_polyDegSegClick() {
-  const long long position = own_.Int("E_polyDegSeg");
+  const long long position = own_.Int(setting::min_dist::kPolyDegree);
   if (position <= 1) {
     return;
   }
@@ -148,7 +149,7 @@ void MinDistStudy::UpD_polyDegSegClick() {
 }
 
 void MinDistStudy::WriteMinDist() {
-  controls().SetText("SE_minDist", FormatInt(state_.CurrentValue));
+  controls().SetText(setting::kMinDistance, FormatInt(state_.CurrentValue));
 }
 
 void MinDistStudy::Start() {
@@ -168,9 +169,9 @@ void MinDistStudy::NewStart() {
   }
   Chart_IS.Find("Series_IS_Avg")->SetPeriod(static_cast<int>(sweep.runs_per_value));
   Chart_IS.Find("Series_IS_Fit")->SetDegree(state_.FitDegree);
-  Chart_IS.Find("Series_IS_Avg")->SetVisible(own_.Checked("CB_avg_Seg"));
-  Chart_IS.Find("Series_IS_Trend")->SetVisible(own_.Checked("CB_trend_Seg"));
-  Chart_IS.Find("Series_IS_Fit")->SetVisible(own_.Checked("CB_cFit_Seg"));
+  Chart_IS.Find("Series_IS_Avg")->SetVisible(own_.Checked(setting::min_dist::kShowAverage));
+  Chart_IS.Find("Series_IS_Trend")->SetVisible(own_.Checked(setting::min_dist::kShowTrend));
+  Chart_IS.Find("Series_IS_Fit")->SetVisible(own_.Checked(setting::min_dist::kShowCurveFit));
   ClearMeasurements();
   state_.RunInValue = 1;
   state_.RunTotal = 0;
@@ -197,7 +198,7 @@ void MinDistStudy::StudyTick() {
 }
 
 void MinDistStudy::AdvanceStudy() {
-  const long long to_steps = Whole("E_toSteps");
+  const long long to_steps = Whole(setting::min_dist::kTimesteps);
   if (!CurrentSelected() && static_cast<long long>(state_.StepCounter) < to_steps) {
     // A run of another shard counts as done at once.
     state_.StepCounter = static_cast<std::uint32_t>(to_steps);
@@ -205,7 +206,7 @@ void MinDistStudy::AdvanceStudy() {
   if (static_cast<long long>(state_.StepCounter) >= to_steps) {
     // Everything the tick reads is read before the run is measured, so a tick that fails
     // here leaves the run to be measured once the settings are mended.
-    const bool value_done = state_.RunInValue + 1 > Whole("E_calcVals");
+    const bool value_done = state_.RunInValue + 1 > Whole(setting::min_dist::kCalculationsPerValue);
     const Sweep sweep = value_done ? ReadSweep() : Sweep{};
     if (value_done) {
       CheckSweepEnds(sweep);
@@ -262,12 +263,13 @@ void MinDistStudy::FinishStudy() {
 RunPlan MinDistStudy::PlanRuns() const {
   const Sweep sweep = ReadSweep();
   CheckSweepEnds(sweep);
-  return RunPlan(
-      sweep.ValueCount(), static_cast<std::uint64_t>(sweep.runs_per_value),
-      [sweep](std::uint64_t index) {
-        const long long value = sweep.from + static_cast<long long>(index) * sweep.increment;
-        return PlannedValue{static_cast<double>(value), {{"SE_minDist", FormatInt(value)}}};
-      });
+  return RunPlan(sweep.ValueCount(), static_cast<std::uint64_t>(sweep.runs_per_value),
+                 [sweep](std::uint64_t index) {
+                   const long long value =
+                       sweep.from + static_cast<long long>(index) * sweep.increment;
+                   return PlannedValue{static_cast<double>(value),
+                                       {{setting::kMinDistance.Str(), FormatInt(value)}}};
+                 });
 }
 
 void MinDistStudy::ReplayMeasurements(const std::vector<Measurement>& records) {

@@ -16,6 +16,19 @@ namespace veltmoor {
 // The study window's controls (caption "analyse min distance").
 const SettingsRegistry& MinDistSettings();
 
+namespace setting::min_dist {
+inline constexpr SettingName kValuesFrom{"E_valFrom"};
+inline constexpr SettingName kValuesTo{"E_valTo"};
+inline constexpr SettingName kIncrement{"E_incre"};
+inline constexpr SettingName kTimesteps{"E_toSteps"};
+inline constexpr SettingName kCalculationsPerValue{"E_calcVals"};
+inline constexpr SettingName kShowData{"CB_data_Seg"};
+inline constexpr SettingName kShowAverage{"CB_avg_Seg"};
+inline constexpr SettingName kShowTrend{"CB_trend_Seg"};
+inline constexpr SettingName kShowCurveFit{"CB_cFit_Seg"};
+inline constexpr SettingName kPolyDegree{"E_polyDegSeg"};
+}  // namespace setting::min_dist
+
 struct MinDistState {
   long long CurrentValue = 0;     // the minimum distance of the current runs
   std::uint32_t StepCounter = 0;  // growth steps performed in the current run, from 0
@@ -63,7 +76,7 @@ class MinDistStudy : public Study {
     std::uint64_t ValueCount() const;
   };
   // Whole numbers read from the edits; throws ConversionError for other text.
-  long long Whole(const char* name) const;
+  long long Whole(SettingName name) const;
   Sweep ReadSweep() const;
   void CheckSweepEnds(const Sweep& sweep) const;
   void AdvanceStudy();

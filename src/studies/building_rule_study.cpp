@@ -11,16 +11,17 @@
 namespace veltmoor {
 
 const std::array<BuildingRule, 5> kBuildingRules{{
-    {"cb_r8114", {8, 1, 1, 4}},
-    {"cb_r7013", {7, 0, 1, 3}},
-    {"cb_r5012", {5, 0, 1, 2}},
-    {"cb_r3011", {3, 0, 1, 1}},
-    {"cb_r3010", {3, 0, 1, 0}},
+    {setting::kRule8114, {8, 1, 1, 4}},
+    {setting::kRule7013, {7, 0, 1, 3}},
+    {setting::kRule5012, {5, 0, 1, 2}},
+    {setting::kRule3011, {3, 0, 1, 1}},
+    {setting::kRule3010, {3, 0, 1, 0}},
 }};
 
 namespace {
 
-constexpr const char* kGenControls[] = {"SE_genA", "SE_genB", "SE_genC", "SE_genD"};
+constexpr SettingName kGenControls[] = {setting::kGenA, setting::kGenB, setting::kGenC,
+                                        setting::kGenD};
 
 struct RuleSeries {
   const char* data;
@@ -47,7 +48,7 @@ std::optional<double> PercentIn(const std::string& text) {
 std::vector<ControlWrite> RuleWrites(const BuildingRule& rule) {
   std::vector<ControlWrite> writes;
   for (std::size_t i = 0; i < rule.gen.size(); ++i) {
-    writes.push_back({kGenControls[i], FormatInt(rule.gen[i])});
+    writes.push_back({kGenControls[i].Str(), FormatInt(rule.gen[i])});
   }
   return writes;
 }
@@ -99,7 +100,7 @@ void BuildingRuleStudy::SelectNextRule() {
     const BuildingRule& rule = kBuildingRules[static_cast<std::size_t>(rule_number_ - 1)];
     if (sim().settings.Checked(rule.check_box)) {
       for (const ControlWrite& write : RuleWrites(rule)) {
-        controls().SetText(write.name, write.text);
+        controls().SetText(SettingName{write.name}, write.text);
       }
       return;
     }
@@ -114,7 +115,7 @@ void BuildingRuleStudy::ClearStudySeries() {
 }
 
 void BuildingRuleStudy::SetAveragePeriods() {
-  const int period = static_cast<int>(sim().settings.Int("SE_rdsPerVal"));
+  const int period = static_cast<int>(sim().settings.Int(setting::kRoundsPerRule));
   chart::Chart& chart = StudyChart();
   for (const RuleSeries& s : kSeries) {
     chart.Find(s.average)->SetPeriod(period);
@@ -125,14 +126,15 @@ void BuildingRuleStudy::BuildingStudyTick() {
   if (CurrentSelected()) {
     // The step's own auto-stop switches the simulation window's timer, not this study's.
     SimulationStep(sim());
-    if (static_cast<long long>(sim().world.TimeStep) < sim().settings.Int("SE_stepsPerRd")) {
+    if (static_cast<long long>(sim().world.TimeStep) <
+        sim().settings.Int(setting::kStepsPerRound)) {
       return;
     }
     RecordStudyRun();
   }
   ++rule_run_count_;
   SetCurrentRun(CurrentRun() + 1);
-  if (rule_run_count_ >= sim().settings.Int("SE_rdsPerVal")) {
+  if (rule_run_count_ >= sim().settings.Int(setting::kRoundsPerRule)) {
     rule_run_count_ = 0;
     SelectNextRule();
   }
@@ -169,13 +171,13 @@ RunPlan BuildingRuleStudy::PlanRuns() const {
       rules->push_back(static_cast<int>(i + 1));
     }
   }
-  return RunPlan(rules->size(), static_cast<std::uint64_t>(sim().settings.Int("SE_rdsPerVal")),
-                 [rules](std::uint64_t index) {
-                   const int rule = (*rules)[index];
-                   return PlannedValue{
-                       static_cast<double>(rule),
-                       RuleWrites(kBuildingRules[static_cast<std::size_t>(rule - 1)])};
-                 });
+  return RunPlan(
+      rules->size(), static_cast<std::uint64_t>(sim().settings.Int(setting::kRoundsPerRule)),
+      [rules](std::uint64_t index) {
+        const int rule = (*rules)[index];
+        return PlannedValue{static_cast<double>(rule),
+                            RuleWrites(kBuildingRules[static_cast<std::size_t>(rule - 1)])};
+      });
 }
 
 void BuildingRuleStudy::ReplayMeasurements(const std::vector<Measurement>& records) {

@@ -14,7 +14,7 @@
 namespace veltmoor {
 
 struct BuildingRule {
-  const char* check_box;   // its activation box in the simulation window
+  SettingName check_box;   // its activation box in the simulation window
   std::array<int, 4> gen;  // the values for SE_genA .. SE_genD
 };
 extern const std::array<BuildingRule, 5> kBuildingRules;

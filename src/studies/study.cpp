@@ -28,7 +28,7 @@ void Study::FreshWorld(std::uint64_t run) {
 }
 
 void Study::SelectNetworkOnly() {
-  controls().SetChecked("RB_netOnly", true);
+  controls().SetChecked(setting::kNetworkOnly, true);
   ReadFieldType(sim());
 }
 

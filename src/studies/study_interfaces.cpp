@@ -2,11 +2,11 @@
 
 namespace veltmoor {
 
-void MapSettingsControls::SetText(std::string_view name, const std::string& text) {
+void MapSettingsControls::SetText(SettingName name, const std::string& text) {
   settings_.Set(name, text);
 }
 
-void MapSettingsControls::SetChecked(std::string_view name, bool checked) {
+void MapSettingsControls::SetChecked(SettingName name, bool checked) {
   settings_.SetChecked(name, checked);
 }
 

@@ -26,16 +26,16 @@ class StudySettingsError : public std::runtime_error {
 class SimulationControls {
  public:
   virtual ~SimulationControls() = default;
-  virtual void SetText(std::string_view name, const std::string& text) = 0;
-  virtual void SetChecked(std::string_view name, bool checked) = 0;
+  virtual void SetText(SettingName name, const std::string& text) = 0;
+  virtual void SetChecked(SettingName name, bool checked) = 0;
 };
 
 // Headless runs and tests: the controls are the texts of a MapSettings.
 class MapSettingsControls : public SimulationControls {
  public:
   explicit MapSettingsControls(MapSettings& settings) : settings_(settings) {}
-  void SetText(std::string_view name, const std::string& text) override;
-  void SetChecked(std::string_view name, bool checked) override;
+  void SetText(SettingName name, const std::string& text) override;
+  void SetChecked(SettingName name, bool checked) override;
 
  private:
   MapSettings& settings_;

@@ -52,15 +52,16 @@ const char* const kAnalyseStructure = "analyse structure";
 const char* const kBuildingAnalysis = "building structure analysis";
 
 // Texts that stand after a control on the same line.
-const std::map<std::string, QString> kTrailingTexts = {
-    {"se_clusterRds", QStringLiteral("cluster rounds")},
-    {"E_nodeThresh", QStringLiteral("(=1 for higwayman)")},
-    {"SE_minDist", QStringLiteral("(only for interlink)")},
+const std::map<std::string_view, QString> kTrailingTexts = {
+    {setting::kClusterRounds.View(), QStringLiteral("cluster rounds")},
+    {setting::kGrowThreshold.View(), QStringLiteral("(=1 for higwayman)")},
+    {setting::kMinDistance.View(), QStringLiteral("(only for interlink)")},
 };
 
 // Settings whose change redraws the resulting-force curve and the proportions.
-const char* const kForceSettings[] = {"E_centriPe", "E_centriFu", "E_peScale", "E_fuScale",
-                                      "E_rndScale"};
+const SettingName kForceSettings[] = {setting::kCentripetalWeight, setting::kCentrifugalWeight,
+                                      setting::kCentripetalScale, setting::kCentrifugalScale,
+                                      setting::kRandomScale};
 
 }  // namespace
 
@@ -367,7 +368,7 @@ QWidget* TForm1::BuildGradientGroup() {
   auto* slider = new QWidget(group);
   auto* sliderLayout = new QVBoxLayout(slider);
   sliderLayout->addWidget(new QLabel(QStringLiteral("adjust:"), slider));
-  const SettingDef& def = settings_.Registry().Get("TB_color");
+  const SettingDef& def = settings_.Registry().Get(setting::kColorAdjust);
   QWidget* track = settings_.CreateControl(def, slider);
   track->setMinimumHeight(150);
   sliderLayout->addWidget(track, 1);
@@ -403,7 +404,7 @@ QWidget* TForm1::BuildAnalyseGraphTab() {
   top->addWidget(BuildGradientGroup());
   auto* measures = new QFormLayout;
   for (const SettingDef& def : settings_.Registry().All()) {
-    if (def.tab == kAnalyseGraph && def.name != "TB_color") {
+    if (def.tab == kAnalyseGraph && def.Name() != setting::kColorAdjust) {
       QWidget* control = settings_.CreateControl(def, this);
       if (def.kind == ControlKind::CheckBox) {
         measures->addRow(control);
@@ -508,10 +509,10 @@ QWidget* TForm1::BuildBuildingAnalysisTab() {
   auto* study = new QGroupBox(QStringLiteral("analyse building rules"), page);
   auto* form = new QFormLayout(study);
   AddSettings(form, kBuildingAnalysis);
-  if (auto* steps = qobject_cast<QSpinBox*>(settings_.Control("SE_stepsPerRd"))) {
+  if (auto* steps = qobject_cast<QSpinBox*>(settings_.Control(setting::kStepsPerRound))) {
     steps->setSingleStep(10);
   }
-  if (auto* rounds = qobject_cast<QSpinBox*>(settings_.Control("SE_rdsPerVal"))) {
+  if (auto* rounds = qobject_cast<QSpinBox*>(settings_.Control(setting::kRoundsPerRule))) {
     connect(rounds, &QSpinBox::valueChanged, this,
             [this] { Act([this] { building_study_->SE_rdsPerValChange(); }); });
   }
@@ -559,13 +560,14 @@ void TForm1::SyncBuildingStudyTimer() {
 }
 
 void TForm1::ConnectSettingEvents() {
-  for (const char* radio : {"RB_netOnly", "RB_boom", "RB_interlink", "RB_cluster"}) {
+  for (const SettingName radio :
+       {setting::kNetworkOnly, setting::kBoom, setting::kInterlink, setting::kCluster}) {
     if (auto* button = qobject_cast<QRadioButton*>(settings_.Control(radio))) {
       connect(button, &QRadioButton::clicked, this,
               [this] { Act([this] { ReadFieldType(sim()); }); });
     }
   }
-  for (const char* name : kForceSettings) {
+  for (const SettingName name : kForceSettings) {
     if (auto* edit = qobject_cast<QLineEdit*>(settings_.Control(name))) {
       connect(edit, &QLineEdit::textEdited, this, [this] {
         Act([this] {
@@ -575,24 +577,24 @@ void TForm1::ConnectSettingEvents() {
       });
     }
   }
-  if (auto* plot = qobject_cast<QAbstractButton*>(settings_.Control("cb_plotRnd"))) {
+  if (auto* plot = qobject_cast<QAbstractButton*>(settings_.Control(setting::kPlotRandom))) {
     connect(plot, &QAbstractButton::clicked, this,
             [this] { Act([this] { ResetResultingForceCurve(sim()); }); });
   }
-  if (auto* size = qobject_cast<QSpinBox*>(settings_.Control("SE_nSz"))) {
+  if (auto* size = qobject_cast<QSpinBox*>(settings_.Control(setting::kNodeSize))) {
     connect(size, &QSpinBox::valueChanged, this, [this] { Act([this] { RepaintNodes(sim()); }); });
   }
-  if (auto* track = qobject_cast<QSlider*>(settings_.Control("TB_color"))) {
+  if (auto* track = qobject_cast<QSlider*>(settings_.Control(setting::kColorAdjust))) {
     connect(track, &QSlider::valueChanged, this,
             [this] { Act([this] { AdjustColourScale(sim()); }); });
   }
-  if (auto* agents = qobject_cast<QAbstractButton*>(settings_.Control("CB_agLayer"))) {
+  if (auto* agents = qobject_cast<QAbstractButton*>(settings_.Control(setting::kShowAgentLayer))) {
     connect(agents, &QAbstractButton::toggled, this, [this](bool on) {
       sim().layers.Agent = on;
       RefreshViews();
     });
   }
-  if (auto* cells = qobject_cast<QAbstractButton*>(settings_.Control("CB_cellLayer"))) {
+  if (auto* cells = qobject_cast<QAbstractButton*>(settings_.Control(setting::kShowCellLayer))) {
     connect(cells, &QAbstractButton::toggled, this, [this](bool on) {
       sim().layers.CellLayers = on;
       RefreshViews();

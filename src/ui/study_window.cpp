@@ -61,11 +61,11 @@ void SettleForPicture(QWidget& window) {
 
 }  // namespace
 
-void WidgetControls::SetText(std::string_view name, const std::string& text) {
+void WidgetControls::SetText(SettingName name, const std::string& text) {
   Target().SetText(name, text);
 }
 
-void WidgetControls::SetChecked(std::string_view name, bool checked) {
+void WidgetControls::SetChecked(SettingName name, bool checked) {
   Target().SetChecked(name, checked);
 }
 
@@ -251,15 +251,15 @@ QPushButton* StudyWindow::Button(const QString& objectName) const {
   return it == buttons_.end() ? nullptr : it->second;
 }
 
-QWidget* StudyWindow::Control(const char* name) {
+QWidget* StudyWindow::Control(SettingName name) {
   if (QWidget* made = settings_.Control(name)) {
     return made;
   }
   return settings_.CreateControl(settings_.Registry().Get(name), this);
 }
 
-void StudyWindow::AddRows(QFormLayout* form, std::initializer_list<const char*> names) {
-  for (const char* name : names) {
+void StudyWindow::AddRows(QFormLayout* form, std::initializer_list<SettingName> names) {
+  for (const SettingName name : names) {
     const SettingDef& def = settings_.Registry().Get(name);
     QWidget* control = Control(name);
     const bool captioned = def.kind == ControlKind::CheckBox ||
@@ -319,13 +319,13 @@ QLayout* StudyWindow::ChartButtons() {
   return row;
 }
 
-void StudyWindow::SetSpinStep(const char* name, int step) {
+void StudyWindow::SetSpinStep(SettingName name, int step) {
   if (auto* spin = qobject_cast<QSpinBox*>(Control(name))) {
     spin->setSingleStep(step);
   }
 }
 
-void StudyWindow::OnChange(const char* name, const std::function<void()>& handler,
+void StudyWindow::OnChange(SettingName name, const std::function<void()>& handler,
                            bool drives_simulation) {
   QWidget* control = Control(name);
   const auto act = [this, handler, drives_simulation] { Act(handler, drives_simulation); };
@@ -358,7 +358,7 @@ void StudyWindow::SetPreferredSize(const QSize& size) {
   resize(size);
 }
 
-void StudyWindow::SetRunToggle(const char* name) {
+void StudyWindow::SetRunToggle(SettingName name) {
   run_toggle_ = qobject_cast<QAbstractButton*>(Control(name));
   if (study_) {
     Settle();

@@ -33,8 +33,8 @@ class WidgetControls : public SimulationControls {
  public:
   explicit WidgetControls(std::function<WidgetSettings*()> settings)
       : settings_(std::move(settings)) {}
-  void SetText(std::string_view name, const std::string& text) override;
-  void SetChecked(std::string_view name, bool checked) override;
+  void SetText(SettingName name, const std::string& text) override;
+  void SetChecked(SettingName name, bool checked) override;
 
  private:
   WidgetSettings& Target() const;
@@ -82,8 +82,8 @@ class StudyWindow : public QWidget {
   bool Act(const std::function<void()>& handler, bool drives_simulation = true);
 
   // Builders for the windows' layouts.
-  QWidget* Control(const char* name);
-  void AddRows(QFormLayout* form, std::initializer_list<const char*> names);
+  QWidget* Control(SettingName name);
+  void AddRows(QFormLayout* form, std::initializer_list<SettingName> names);
   QPushButton* AddButton(QLayout* layout, const QString& name, const QString& caption,
                          const std::function<void()>& handler, bool drives_simulation = true);
   QLabel* AddLabel(const char* name);
@@ -91,15 +91,15 @@ class StudyWindow : public QWidget {
   QWidget* ProgressRows(std::initializer_list<std::pair<const char*, const char*>> extra);
   // The chart group's buttons "undoZoom" and "edit".
   QLayout* ChartButtons();
-  void SetSpinStep(const char* name, int step);
+  void SetSpinStep(SettingName name, int step);
   // Runs `handler` (through Act) when the user changes the control.
-  void OnChange(const char* name, const std::function<void()>& handler,
+  void OnChange(SettingName name, const std::function<void()>& handler,
                 bool drives_simulation = true);
 
   void SetPreferredSize(const QSize& size);
   // A toggle button that starts and stops the study: drawn down exactly while the study
   // runs, also after the study stopped on its own.
-  void SetRunToggle(const char* name);
+  void SetRunToggle(SettingName name);
 
   void closeEvent(QCloseEvent* event) override;
 

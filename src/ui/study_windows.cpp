@@ -43,7 +43,7 @@ TAnaDev::TAnaDev(AppContext& context)
   auto study = std::make_unique<DevParaStudy>(MakeStudyContext(), Settings());
   dev_ = study.get();
   Attach(std::move(study), dev_->Chart_devPara, dev_->labels, controls);
-  SetRunToggle("B_startStop");
+  SetRunToggle(setting::dev_para::kStartStop);
   ConnectEvents();
   SetPreferredSize({1160, 660});
 }
@@ -54,7 +54,7 @@ QGroupBox* TAnaDev::BuildParameterGroup() {
   for (const int index : kDevParaScreenOrder) {
     const DevParaRow& row = kDevParaRowControls[static_cast<std::size_t>(index)];
     rows->addWidget(new QLabel(QString::fromUtf8(row.label), this), line, 0);
-    for (const char* edit : {row.from, row.to}) {
+    for (const SettingName edit : {row.from, row.to}) {
       Control(edit)->setFixedWidth(kValueEditWidth);
     }
     rows->addWidget(Control(row.from), line, 1);
@@ -64,8 +64,9 @@ QGroupBox* TAnaDev::BuildParameterGroup() {
     ++line;
   }
   auto* form = new QFormLayout;
-  AddRows(form, {"E_incre", "cb_multiply", "SE_toSteps", "SE_perVal"});
-  SetSpinStep("SE_toSteps", 10);
+  AddRows(form, {setting::dev_para::kIncrement, setting::dev_para::kMultiply,
+                 setting::dev_para::kTimeUntilNextStep, setting::dev_para::kCalculationsPerRound});
+  SetSpinStep(setting::dev_para::kTimeUntilNextStep, 10);
   auto* contents = new QVBoxLayout;
   contents->addLayout(rows);
   contents->addLayout(form);
@@ -74,17 +75,18 @@ QGroupBox* TAnaDev::BuildParameterGroup() {
 
 QWidget* TAnaDev::BuildControls() {
   auto* snapshot = new QFormLayout;
-  AddRows(snapshot, {"Cb_saveSnap", "E_bName"});
+  AddRows(snapshot, {setting::dev_para::kSaveSnapshot, setting::dev_para::kBasicName});
 
   auto* run = new QHBoxLayout;
   AddButton(run, QStringLiteral("B_start"), QStringLiteral("new start"),
             [this] { dev_->B_startClick(); });
-  run->addWidget(Control("B_startStop"));
+  run->addWidget(Control(setting::dev_para::kStartStop));
   auto* runBox = new QWidget(this);
   runBox->setLayout(run);
 
   auto* chart = new QFormLayout;
-  AddRows(chart, {"CB_dataShow", "CB_avgShow", "CB_trendShow"});
+  AddRows(chart, {setting::dev_para::kShowData, setting::dev_para::kShowAverage,
+                  setting::dev_para::kShowTrend});
   chart->addRow(ChartButtons());
 
   return Column(
@@ -95,22 +97,23 @@ QWidget* TAnaDev::BuildControls() {
 
 void TAnaDev::ConnectEvents() {
   OnChange(
-      "B_startStop", [this] { dev_->B_startStopClick(); }, false);
-  for (const char* name : {"CB_dataShow", "CB_avgShow", "CB_trendShow", "Cb_saveSnap"}) {
+      setting::dev_para::kStartStop, [this] { dev_->B_startStopClick(); }, false);
+  for (const SettingName name : {setting::dev_para::kShowData, setting::dev_para::kShowAverage,
+                                 setting::dev_para::kShowTrend, setting::dev_para::kSaveSnapshot}) {
     OnChange(
         name, [this] { dev_->UpdateSeriesVisibility(); }, false);
   }
   const auto read = [this] { dev_->ReadStudySettings(); };
   for (const DevParaRow& row : kDevParaRowControls) {
-    for (const char* name : {row.active, row.from, row.to}) {
+    for (const SettingName name : {row.active, row.from, row.to}) {
       OnChange(name, read);
     }
   }
-  OnChange("E_incre", read);
-  OnChange("cb_multiply", read);
-  OnChange("SE_perVal", read);
+  OnChange(setting::dev_para::kIncrement, read);
+  OnChange(setting::dev_para::kMultiply, read);
+  OnChange(setting::dev_para::kCalculationsPerRound, read);
   OnChange(
-      "E_bName", [this] { dev_->E_bNameChange(); }, false);
+      setting::dev_para::kBasicName, [this] { dev_->E_bNameChange(); }, false);
 }
 
 // ---- TanaMinDist
@@ -130,14 +133,15 @@ QWidget* TanaMinDist::BuildControls() {
   auto* range = new QGridLayout;
   range->addWidget(new QLabel(QStringLiteral("minDist Value"), this), 0, 0, 1, 4);
   range->addWidget(new QLabel(QStringLiteral("values from:"), this), 1, 0);
-  range->addWidget(Control("E_valFrom"), 1, 1);
+  range->addWidget(Control(setting::min_dist::kValuesFrom), 1, 1);
   range->addWidget(new QLabel(QStringLiteral("to:"), this), 1, 2);
-  range->addWidget(Control("E_valTo"), 1, 3);
-  for (const char* edit : {"E_valFrom", "E_valTo"}) {
+  range->addWidget(Control(setting::min_dist::kValuesTo), 1, 3);
+  for (const SettingName edit : {setting::min_dist::kValuesFrom, setting::min_dist::kValuesTo}) {
     Control(edit)->setFixedWidth(kValueEditWidth);
   }
   auto* form = new QFormLayout;
-  AddRows(form, {"E_incre", "E_toSteps", "E_calcVals"});
+  AddRows(form, {setting::min_dist::kIncrement, setting::min_dist::kTimesteps,
+                 setting::min_dist::kCalculationsPerValue});
   auto* settings = new QVBoxLayout;
   settings->addLayout(range);
   settings->addLayout(form);
@@ -152,7 +156,9 @@ QWidget* TanaMinDist::BuildControls() {
   runBox->setLayout(run);
 
   auto* chart = new QFormLayout;
-  AddRows(chart, {"CB_data_Seg", "CB_avg_Seg", "CB_trend_Seg", "CB_cFit_Seg", "E_polyDegSeg"});
+  AddRows(chart, {setting::min_dist::kShowData, setting::min_dist::kShowAverage,
+                  setting::min_dist::kShowTrend, setting::min_dist::kShowCurveFit,
+                  setting::min_dist::kPolyDegree});
   chart->addRow(ChartButtons());
 
   return Column(this, {Group(QStringLiteral("settings"), this, settings), runBox,
@@ -160,16 +166,19 @@ QWidget* TanaMinDist::BuildControls() {
 }
 
 void TanaMinDist::ConnectEvents() {
-  for (const char* name : {"E_valFrom", "E_valTo", "E_toSteps", "E_calcVals", "E_incre"}) {
+  for (const SettingName name :
+       {setting::min_dist::kValuesFrom, setting::min_dist::kValuesTo, setting::min_dist::kTimesteps,
+        setting::min_dist::kCalculationsPerValue, setting::min_dist::kIncrement}) {
     OnChange(
         name, [this] { min_dist_->ShowPlannedRuns(); }, false);
   }
-  for (const char* name : {"CB_data_Seg", "CB_avg_Seg", "CB_trend_Seg", "CB_cFit_Seg"}) {
+  for (const SettingName name : {setting::min_dist::kShowData, setting::min_dist::kShowAverage,
+                                 setting::min_dist::kShowTrend, setting::min_dist::kShowCurveFit}) {
     OnChange(
         name, [this] { min_dist_->UpdateSeriesVisibility(); }, false);
   }
   OnChange(
-      "E_polyDegSeg", [this] { min_dist_->UpD_polyDegSegClick(); }, false);
+      setting::min_dist::kPolyDegree, [this] { min_dist_->UpD_polyDegSegClick(); }, false);
 }
 
 // ---- Tana_clusterGrow
@@ -188,8 +197,9 @@ Tana_clusterGrow::Tana_clusterGrow(AppContext& context)
 QWidget* Tana_clusterGrow::BuildControls() {
   auto* settings = new QFormLayout;
   settings->addRow(new QLabel(QStringLiteral("growing cluster:"), this));
-  AddRows(settings, {"E_measureSt", "E_toSteps", "E_calcVals"});
-  SetSpinStep("E_toSteps", 10);
+  AddRows(settings, {setting::cluster_growth::kMeasureSteps, setting::cluster_growth::kGrowUntil,
+                     setting::cluster_growth::kCalculations});
+  SetSpinStep(setting::cluster_growth::kGrowUntil, 10);
 
   auto* run = new QHBoxLayout;
   AddButton(run, QStringLiteral("B_start"), QStringLiteral("new start"),
@@ -201,7 +211,8 @@ QWidget* Tana_clusterGrow::BuildControls() {
   runBox->setLayout(run);
 
   auto* chart = new QFormLayout;
-  AddRows(chart, {"CB_data_Seg", "CB_avg_Seg", "CB_trend_Seg"});
+  AddRows(chart, {setting::cluster_growth::kShowData, setting::cluster_growth::kShowAverage,
+                  setting::cluster_growth::kShowTrend});
   chart->addRow(ChartButtons());
 
   return Column(this, {Group(QStringLiteral("settings"), this, settings), runBox,
@@ -209,11 +220,15 @@ QWidget* Tana_clusterGrow::BuildControls() {
 }
 
 void Tana_clusterGrow::ConnectEvents() {
-  for (const char* name : {"E_measureSt", "E_toSteps", "E_calcVals"}) {
+  for (const SettingName name :
+       {setting::cluster_growth::kMeasureSteps, setting::cluster_growth::kGrowUntil,
+        setting::cluster_growth::kCalculations}) {
     OnChange(
         name, [this] { growth_->ShowPlannedRuns(); }, false);
   }
-  for (const char* name : {"CB_data_Seg", "CB_avg_Seg", "CB_trend_Seg"}) {
+  for (const SettingName name :
+       {setting::cluster_growth::kShowData, setting::cluster_growth::kShowAverage,
+        setting::cluster_growth::kShowTrend}) {
     OnChange(
         name, [this] { growth_->UpdateSeriesVisibility(); }, false);
   }

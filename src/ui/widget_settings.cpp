@@ -66,12 +66,12 @@ QWidget* WidgetSettings::CreateControl(const SettingDef& def, QWidget* parent) {
   return control;
 }
 
-QWidget* WidgetSettings::Control(std::string_view name) const {
-  const auto it = controls_.find(name);
+QWidget* WidgetSettings::Control(SettingName name) const {
+  const auto it = controls_.find(name.View());
   return it == controls_.end() ? nullptr : it->second;
 }
 
-std::string WidgetSettings::Text(std::string_view name) const {
+std::string WidgetSettings::Text(SettingName name) const {
   QWidget* control = Control(name);
   if (control == nullptr) {
     return registry_.Get(name).default_text;  // a control this window does not show
@@ -91,7 +91,7 @@ std::string WidgetSettings::Text(std::string_view name) const {
   return {};
 }
 
-bool WidgetSettings::Checked(std::string_view name) const {
+bool WidgetSettings::Checked(SettingName name) const {
   QWidget* control = Control(name);
   if (control == nullptr) {
     return registry_.Get(name).default_text == "1";
@@ -102,7 +102,7 @@ bool WidgetSettings::Checked(std::string_view name) const {
   return false;
 }
 
-void WidgetSettings::SetText(std::string_view name, const std::string& text) {
+void WidgetSettings::SetText(SettingName name, const std::string& text) {
   QWidget* control = Control(name);
   if (auto* spin = qobject_cast<QSpinBox*>(control)) {
     spin->setValue(std::stoi(text));
@@ -111,16 +111,16 @@ void WidgetSettings::SetText(std::string_view name, const std::string& text) {
   } else if (auto* slider = qobject_cast<QSlider*>(control)) {
     slider->setValue(std::stoi(text));
   } else {
-    throw std::invalid_argument("no text control '" + std::string(name) + "'");
+    throw std::invalid_argument("no text control '" + name.Str() + "'");
   }
 }
 
-void WidgetSettings::SetChecked(std::string_view name, bool checked) {
+void WidgetSettings::SetChecked(SettingName name, bool checked) {
   if (auto* button = qobject_cast<QAbstractButton*>(Control(name))) {
     button->setChecked(checked);
     return;
   }
-  throw std::invalid_argument("no check control '" + std::string(name) + "'");
+  throw std::invalid_argument("no check control '" + name.Str() + "'");
 }
 
 }  // namespace veltmoor

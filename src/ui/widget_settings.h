@@ -18,15 +18,15 @@ class WidgetSettings : public SettingsSource {
   // Creates the control of one setting (spin box, line edit, check box, radio button,
   // toggle button or slider) with its default; the caller places it.
   QWidget* CreateControl(const SettingDef& def, QWidget* parent);
-  QWidget* Control(std::string_view name) const;  // nullptr when not created
+  QWidget* Control(SettingName name) const;  // nullptr when not created
 
   const SettingsRegistry& Registry() const override { return registry_; }
-  std::string Text(std::string_view name) const override;
-  bool Checked(std::string_view name) const override;
+  std::string Text(SettingName name) const override;
+  bool Checked(SettingName name) const override;
 
   // Writes a control's text or state as a user would (tests, studies).
-  void SetText(std::string_view name, const std::string& text);
-  void SetChecked(std::string_view name, bool checked);
+  void SetText(SettingName name, const std::string& text);
+  void SetChecked(SettingName name, bool checked);
 
  private:
   const SettingsRegistry& registry_;

@@ -22,11 +22,11 @@ bool TForm1::LoadWorld(const QString& path) {
     const WorldDocument document = ReadWorldFile(path.toStdString());
     timer1_.stop();
     for (const auto& [name, value] : document.settings) {
-      const SettingDef& def = settings_.Registry().Get(name);
+      const SettingDef& def = settings_.Registry().Get(SettingName{name});
       if (HoldsState(def)) {
-        settings_.SetChecked(name, value == "1");
+        settings_.SetChecked(def.Name(), value == "1");
       } else {
-        settings_.SetText(name, value);
+        settings_.SetText(def.Name(), value);
       }
     }
     RestoreWorld(document, sim());

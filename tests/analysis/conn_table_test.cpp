@@ -81,7 +81,7 @@ TEST_F(ConnTableTest, ChainOfThreeWithEitherMeasure) {
   EXPECT_EQ(net.world().Node(1).Color, colours::kRed);
   EXPECT_EQ(net.world().Node(1).Measure, 1.0f);
 
-  net.t.settings.SetChecked("CB_locMeas", false);
+  net.t.settings.SetChecked(setting::kUseLocalMeasure, false);
   FillConnectivityTable(net.sim());
   EXPECT_EQ(SML(net), (std::vector<std::string>{"0", "1", "0"}));
   EXPECT_EQ(net.world().Node(1).Color, colours::kRed);
@@ -133,7 +133,7 @@ TEST_F(ConnTableTest, RoundedQuotientsAreFormedInExtendedPrecision) {
 
   // Local measures 3000, 2960 and 2991 scale the last to 31 / 40 = 0.775, which goes down.
   PathNetwork three(3);
-  three.t.settings.Set("SE_locRad", "1000");
+  three.t.settings.Set(setting::kLocalRadius, "1000");
   three.world().PathMatrix.Reset(3);
   three.world().PathMatrix.HopRow(1)[0] = 40;
   three.world().PathMatrix.HopRow(2)[0] = 9;
@@ -146,7 +146,7 @@ TEST_F(ConnTableTest, RoundedQuotientsAreFormedInExtendedPrecision) {
 TEST_F(ConnTableTest, LocalMeasureCountsTheNodeAndNodesOutOfReach) {
   PathNetwork chain(3);
   chain.Chain(3);
-  chain.t.settings.Set("SE_locRad", "1");
+  chain.t.settings.Set(setting::kLocalRadius, "1");
   Analyse(chain);
   EXPECT_EQ(Loc(chain), (std::vector<std::string>{"1", "1", "1"}));
 
@@ -179,7 +179,7 @@ TEST_F(ConnTableTest, EqualValuesStayUnscaledWithAColourOnTheBar) {
   triangle.Link(0, 1);
   triangle.Link(1, 2);
   triangle.Link(2, 0);
-  triangle.t.settings.SetChecked("CB_locMeas", false);
+  triangle.t.settings.SetChecked(setting::kUseLocalMeasure, false);
   Analyse(triangle);
   EXPECT_EQ(SML(triangle), (std::vector<std::string>{"0,67", "0,67", "0,67"}));
   EXPECT_EQ(triangle.world().Node(2).Color, GradientColourAt(0.67));
@@ -282,7 +282,7 @@ TEST_F(ConnTableTest, CsvQuotesTheDecimalComma) {
 
 TEST_F(ConnTableTest, CalcPathesBlanksTheCellsAndAnalysesTheNetwork) {
   testing::TestSimulation t;
-  t.settings.SetChecked("RB_netOnly", true);
+  t.settings.SetChecked(setting::kNetworkOnly, true);
   NewSetup(t.sim);
   t.world().CellGrid(0, 0).Color = colours::kRed;
   t.world().FieldType = kFieldNetworkOnly;

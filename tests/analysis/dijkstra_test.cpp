@@ -222,7 +222,7 @@ class GrownNetworkPaths : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     grown_ = std::make_unique<testing::TestSimulation>();
-    grown_->settings.SetChecked("RB_netOnly", true);
+    grown_->settings.SetChecked(setting::kNetworkOnly, true);
     NewSetup(grown_->sim);
     StartRun(grown_->sim);
     for (int step = 0; step < 150 && grown_->sim.TimerEnabled; ++step) {

@@ -29,8 +29,8 @@ constexpr const char* kFractalKeys[] = {"D_grid",  "slope_grid",  "D_rad",  "slo
 // A world made by "new setup" on a panel of exactly columns x rows cells, without a node.
 struct FractalWorld {
   FractalWorld(int columns, int rows, int cellSize = 24) : t(columns * cellSize, rows * cellSize) {
-    t.settings.Set("SE_cellScale", std::to_string(cellSize));
-    t.settings.SetChecked("cb_centerNode", false);
+    t.settings.Set(setting::kCellScale, std::to_string(cellSize));
+    t.settings.SetChecked(setting::kCenterNode, false);
     NewSetup(t.sim);
   }
 
@@ -394,7 +394,7 @@ TEST(RadialAnalysisTest, TheCentreIsTheMiddleOrTheCentreOfGravity) {
   EXPECT_EQ(w.Title("Chart_fractal"),
             "Fractal Radial Analysis, r²_dev = -, r²_node = -, r²_edge = -");
 
-  w.t.settings.SetChecked("cb_centerGrav", true);
+  w.t.settings.SetChecked(setting::kCenterGravity, true);
   RadialAnalysis(w.sim());
   // Centre (5, 6): five radii up to the left border, each holding the one cell.
   const auto& points = w.Series("ser_devFract").Points();
@@ -417,7 +417,7 @@ void ExpectNoRadialValues(FractalWorld& w) {
 TEST(RadialAnalysisTest, ACentreOnTheBorderHasNoRadius) {
   FractalWorld w(12, 12);
   w.Develop(0, 7);
-  w.t.settings.SetChecked("cb_centerGrav", true);
+  w.t.settings.SetChecked(setting::kCenterGravity, true);
   RadialAnalysis(w.sim());
   ExpectNoRadialValues(w);
 }
@@ -428,7 +428,7 @@ TEST(RadialAnalysisTest, WithoutDevelopedLandTheCentreOfGravityFallsBackToTheMid
   w.AddNode(6, 6);
   w.Link(0, 1);
   w.FillTable();
-  w.t.settings.SetChecked("cb_centerGrav", true);
+  w.t.settings.SetChecked(setting::kCenterGravity, true);
   RadialAnalysis(w.sim());
   // Radii up to the middle's nearest border, k = 18; the midpoint lies 48 pixels from
   // node 0, so k = 6 .. 18.

@@ -170,7 +170,7 @@ TEST_F(LayersTest, AdjustColourScaleOverAllTrackBarPositions) {
   const double k[] = {0.5, 0.6, 0.7, 0.8, 0.9, 1.0, 1.5, 2.0, 2.5, 3.0, 3.5};
   const int top[] = {60, 68, 75, 81, 87, 92, 115, 131, 143, 151, 156};
   for (int p = 0; p <= 10; ++p) {
-    t.settings.Set("TB_color", std::to_string(p));
+    t.settings.Set(setting::kColorAdjust, std::to_string(p));
     AdjustColourScale(sim);
     EXPECT_DOUBLE_EQ(sim.world.ColourExponent, k[p]) << p;
     EXPECT_EQ(sim.labels.Top("Lbl_half"), top[p]) << p;
@@ -191,7 +191,7 @@ TEST_F(LayersTest, NodeLayerRepaint) {
   AddNode(sim.world, 3, 3);
   Link(sim.world, 0, 1);
   Link(sim.world, 1, 2);
-  t.settings.Set("SE_nSz", "7");
+  t.settings.Set(setting::kNodeSize, "7");
 
   RepaintNodes(sim);
   const auto fills = CallsOf(sim.world.AgentImage, CanvasCallKind::FillRect);

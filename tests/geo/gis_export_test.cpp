@@ -19,7 +19,7 @@ class GisExportTest : public ::testing::Test {
  protected:
   void SetUp() override {
     EnsureGdal();
-    t_.settings.SetChecked("RB_boom", true);
+    t_.settings.SetChecked(setting::kBoom, true);
     NewSetup(t_.sim);
     StartRun(t_.sim);
     for (int i = 0; i < 40; ++i) {

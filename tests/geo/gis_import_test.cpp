@@ -71,8 +71,8 @@ class GisImportTest : public ::testing::Test {
 
   ImportCounts Import(ImportOptions options) {
     TownImport town(std::move(options));
-    t_.settings.Set("SE_cellScale", "24");
-    t_.settings.Set("cb_centerNode", "0");
+    t_.settings.Set(setting::kCellScale, "24");
+    t_.settings.Set(setting::kCenterNode, "0");
     return town.BuildInto(t_.sim);
   }
 

@@ -14,7 +14,7 @@ namespace {
 
 struct Network : testing::TestSimulation {
   Network() {
-    settings.SetChecked("cb_centerNode", false);
+    settings.SetChecked(setting::kCenterNode, false);
     NewSetup(sim);
   }
   TAgent& Plant(int column, int row) { return CreateNode(sim, world().CellGrid(column, row)); }

@@ -59,8 +59,9 @@ class BuildingRulesTest : public ::testing::Test {
   }
 
   void SetRule(const std::string& digits) {
+    const SettingName gens[] = {setting::kGenA, setting::kGenB, setting::kGenC, setting::kGenD};
     for (std::size_t i = 0; i < 4; ++i) {
-      t.settings.Set(std::string("SE_gen") + static_cast<char>('A' + i), digits.substr(i, 1));
+      t.settings.Set(gens[i], digits.substr(i, 1));
     }
   }
 

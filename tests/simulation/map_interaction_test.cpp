@@ -59,7 +59,7 @@ TEST(MapInteractionTest, RightClickCountsEveryClickAndStaysInsideTheCell) {
   EXPECT_EQ(t.world().CellGrid(3, 4).DevelopedCount, 2);
   EXPECT_EQ(t.world().CellGrid(3, 4).LandUse, kLandDeveloped);
 
-  t.settings.Set("SE_cellScale", "25");
+  t.settings.Set(setting::kCellScale, "25");
   B_setupClick(t.sim);
   // 125 / (25 / 3) falls just short of 15 in floating point, a fine column of cell 4.
   Click(t.sim, MouseButton::Right, 125, 5);

@@ -75,7 +75,7 @@ TEST(CreateNodeTest, SecondNodeInTheSameCellIsAddedAndTheCellPointsAtIt) {
 
 TEST(CreateNodeTest, NodeNextToTheBorderSkipsPositionsOffTheGrid) {
   testing::TestSimulation t;
-  t.settings.SetChecked("cb_centerNode", false);
+  t.settings.SetChecked(setting::kCenterNode, false);
   NewSetup(t.sim);
   World& world = t.world();
   EXPECT_TRUE(world.CandidateList.empty());
@@ -89,7 +89,7 @@ TEST(CreateNodeTest, NodeNextToTheBorderSkipsPositionsOffTheGrid) {
 
 TEST(CreateNodeTest, NodeNumbersAreLabelledWhenAsked) {
   testing::TestSimulation t;
-  t.settings.SetChecked("CB_nodeLbl", true);
+  t.settings.SetChecked(setting::kNodeNumbers, true);
   NewSetup(t.sim);
   CreateNode(t.sim, t.world().CellGrid(3, 4));
   const auto& labels = t.world().NodeLabelList;
@@ -101,7 +101,7 @@ TEST(CreateNodeTest, NodeNumbersAreLabelledWhenAsked) {
 
 TEST(ClassifyNeighbourhoodTest, NodeBeatsNextToNodeAndCentreCounts) {
   testing::TestSimulation t;
-  t.settings.SetChecked("cb_centerNode", false);
+  t.settings.SetChecked(setting::kCenterNode, false);
   NewSetup(t.sim);
   World& world = t.world();
   EXPECT_EQ(ClassifyNeighbourhood(world, 5, 5), 0);

@@ -16,7 +16,7 @@ namespace {
 struct Field : testing::TestSimulation {
   explicit Field(bool centreNode = false)
       : testing::TestSimulation(611, 689, std::make_unique<RecordingCanvasFactory>()) {
-    settings.SetChecked("cb_centerNode", centreNode);
+    settings.SetChecked(setting::kCenterNode, centreNode);
     NewSetup(sim);
   }
   TCell& Cell(int c, int r) { return world().CellGrid(c, r); }
@@ -113,7 +113,7 @@ TEST(UpdatePotentialTest, SpreadCopiesEachCellIntoItsNineFineCells) {
 
 TEST(FineNeighbourTest, HwmCandidateNeedsStreetOrDevelopedLandAboveThreshold) {
   Field f;
-  f.settings.Set("E_devThresh", "0,5");
+  f.settings.Set(setting::kDevelopmentThreshold, "0,5");
   f.Fine(10, 11).LandUse = kLandDeveloped;
   f.Fine(10, 11).Potential = 0.5f;
   EXPECT_FALSE(IsHwmCandidate(f.sim, 10, 10));
@@ -132,8 +132,8 @@ TEST(FineNeighbourTest, HwmCandidateNeedsStreetOrDevelopedLandAboveThreshold) {
 
 TEST(DevelopBestTest, ZeroWeightsTakeTheFirstCandidateWithoutDrawing) {
   Field f;
-  f.settings.Set("E_centriPe", "0");
-  f.settings.Set("E_centriFu", "0");
+  f.settings.Set(setting::kCentripetalWeight, "0");
+  f.settings.Set(setting::kCentrifugalWeight, "0");
   f.Fine(10, 10).LandUse = kLandStreet;
   CollectHwmCandidates(f.sim);
   ASSERT_EQ(f.world().HwmCandidateList.size(), 4u);
@@ -160,7 +160,7 @@ TEST(DevelopBestTest, ZeroWeightsTakeTheFirstCandidateWithoutDrawing) {
 
 TEST(DevelopBestTest, WithoutRandomTheMiddlePotentialBeatsFullPotential) {
   Field f;
-  f.settings.Set("E_rndScale", "0");
+  f.settings.Set(setting::kRandomScale, "0");
   f.Fine(0, 0).Potential = 1.0f;
   f.Fine(1, 0).Potential = 0.5f;
   f.Fine(2, 0).Potential = 0.5f;

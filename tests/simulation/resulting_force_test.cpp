@@ -64,7 +64,7 @@ TEST(ResultingForceTest, EachZeroWeightSilencesOnlyItsOwnTermAndDraw) {
 
 TEST(ShowProportionsTest, ZeroDivisorsLeaveZero) {
   testing::TestSimulation t;
-  t.settings.Set("E_centriFu", "0");
+  t.settings.Set(setting::kCentrifugalWeight, "0");
   NewSetup(t.sim);
   EXPECT_EQ(t.sim.labels.Get("lbl_rat1"), "0");
   EXPECT_EQ(t.sim.labels.Get("lbl_rat2"), "0,85");

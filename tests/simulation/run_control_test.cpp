@@ -18,7 +18,7 @@ int DevelopedFineCells(const World& world) {
 
 class RunControlTest : public ::testing::Test {
  protected:
-  void Start(const char* radio) {
+  void Start(SettingName radio) {
     t.settings.SetChecked(radio, true);
     NewSetup(t.sim);
     StartRun(t.sim);
@@ -29,7 +29,7 @@ class RunControlTest : public ::testing::Test {
 };
 
 TEST_F(RunControlTest, ReadFieldTypeTakesTheCheckedButtonAndStopResetsIt) {
-  Start("RB_interlink");
+  Start(setting::kInterlink);
   EXPECT_EQ(t.world().FieldType, kFieldInterlink);
   EXPECT_TRUE(t.sim.TimerEnabled);
   StopRun(t.sim);
@@ -38,9 +38,9 @@ TEST_F(RunControlTest, ReadFieldTypeTakesTheCheckedButtonAndStopResetsIt) {
 }
 
 TEST_F(RunControlTest, BoomRunsClusterRoundsFirst) {
-  t.settings.Set("se_clusterRds", "3");
-  t.settings.Set("SE_HWM_gRate", "2");
-  Start("RB_boom");
+  t.settings.Set(setting::kClusterRounds, "3");
+  t.settings.Set(setting::kGrowthRate, "2");
+  Start(setting::kBoom);
   for (int step = 0; step < 3; ++step) {
     SimulationStep(t.sim);
     // Cluster rounds leave the node-count label alone: only a network phase writes it.
@@ -56,7 +56,7 @@ TEST_F(RunControlTest, BoomRunsClusterRoundsFirst) {
 }
 
 TEST_F(RunControlTest, NetworkOnlyNeverRunsThePeriodicAnalyses) {
-  Start("RB_netOnly");
+  Start(setting::kNetworkOnly);
   for (int i = 0; i < 12; ++i) {
     SimulationStep(t.sim);
   }
@@ -66,8 +66,8 @@ TEST_F(RunControlTest, NetworkOnlyNeverRunsThePeriodicAnalyses) {
 }
 
 TEST_F(RunControlTest, PeriodicAnalysesRunAtStepsZeroTenTwenty) {
-  Start("RB_cluster");
-  t.settings.Set("SE_HWM_gRate", "1");
+  Start(setting::kCluster);
+  t.settings.Set(setting::kGrowthRate, "1");
   for (int i = 0; i < 21; ++i) {
     SimulationStep(t.sim);
   }
@@ -79,9 +79,9 @@ TEST_F(RunControlTest, PeriodicAnalysesRunAtStepsZeroTenTwenty) {
 }
 
 TEST_F(RunControlTest, AutoStopComparesBeforeTheIncrement) {
-  t.settings.Set("SE_stopAt", "3");
-  Start("RB_cluster");
-  t.settings.Set("SE_HWM_gRate", "1");
+  t.settings.Set(setting::kStopAt, "3");
+  Start(setting::kCluster);
+  t.settings.Set(setting::kGrowthRate, "1");
   int steps = 0;
   while (t.sim.TimerEnabled && steps < 10) {
     SimulationStep(t.sim);
@@ -97,8 +97,8 @@ TEST_F(RunControlTest, AutoStopComparesBeforeTheIncrement) {
 }
 
 TEST_F(RunControlTest, StepCounterCountsPastAByteToTheDefaultAutoStop) {
-  Start("RB_cluster");
-  t.settings.Set("SE_HWM_gRate", "1");
+  Start(setting::kCluster);
+  t.settings.Set(setting::kGrowthRate, "1");
   t.world().TimeStep = 499;
   SimulationStep(t.sim);
   EXPECT_TRUE(t.sim.TimerEnabled);
@@ -109,9 +109,9 @@ TEST_F(RunControlTest, StepCounterCountsPastAByteToTheDefaultAutoStop) {
 }
 
 TEST_F(RunControlTest, DevelopmentPhaseSpreadsThePotentialFivePassesFirst) {
-  t.settings.SetChecked("cb_centerNode", false);
-  t.settings.Set("SE_HWM_gRate", "1");
-  Start("RB_cluster");
+  t.settings.SetChecked(setting::kCenterNode, false);
+  t.settings.Set(setting::kGrowthRate, "1");
+  Start(setting::kCluster);
   t.world().CellGrid(10, 10).DevelopedCount = 9;
   ClusterDevelopmentPhase(t.sim);
   // The first pass fills the cell itself, each further one reaches a cell further out:
@@ -123,15 +123,15 @@ TEST_F(RunControlTest, DevelopmentPhaseSpreadsThePotentialFivePassesFirst) {
 }
 
 TEST_F(RunControlTest, NodeLimitStopsTheNetworkPhase) {
-  t.settings.Set("SE_stopAt", "1");
-  Start("RB_netOnly");
+  t.settings.Set(setting::kStopAt, "1");
+  Start(setting::kNetworkOnly);
   SimulationStep(t.sim);
   EXPECT_EQ(t.world().NodeCount, 2u);
   EXPECT_FALSE(t.sim.TimerEnabled);
 }
 
 TEST_F(RunControlTest, StoppedStepStillCountsAndBuilds) {
-  Start("RB_cluster");
+  Start(setting::kCluster);
   StopRun(t.sim);
   SimulationStep(t.sim);
   EXPECT_EQ(t.world().TimeStep, 1u);
@@ -141,16 +141,16 @@ TEST_F(RunControlTest, StoppedStepStillCountsAndBuilds) {
 }
 
 TEST_F(RunControlTest, NetworkWithoutInitialNodeStopsAtOnce) {
-  t.settings.SetChecked("cb_centerNode", false);
-  Start("RB_netOnly");
+  t.settings.SetChecked(setting::kCenterNode, false);
+  Start(setting::kNetworkOnly);
   SimulationStep(t.sim);
   EXPECT_FALSE(t.sim.TimerEnabled);
   EXPECT_EQ(t.world().NodeCount, 0u);
 }
 
 TEST_F(RunControlTest, ClusterRunWithoutInitialNodeGrowsItsOwnNetwork) {
-  t.settings.SetChecked("cb_centerNode", false);
-  Start("RB_cluster");
+  t.settings.SetChecked(setting::kCenterNode, false);
+  Start(setting::kCluster);
   for (int i = 0; i < 5; ++i) {
     SimulationStep(t.sim);
   }
@@ -162,7 +162,7 @@ TEST_F(RunControlTest, SeededRunsRepeat) {
   auto run = [](std::uint64_t seed) {
     testing::TestSimulation s;
     s.random.SetFixedSeed(seed);
-    s.settings.SetChecked("RB_boom", true);
+    s.settings.SetChecked(setting::kBoom, true);
     NewSetup(s.sim);
     StartRun(s.sim);
     for (int i = 0; i < 15; ++i) {

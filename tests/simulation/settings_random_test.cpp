@@ -22,32 +22,32 @@ SettingsRegistry SmallRegistry() {
 TEST(SettingsSourceTest, SpinEditsReadLikeTheControl) {
   const SettingsRegistry registry = SmallRegistry();
   MapSettings settings(registry);
-  EXPECT_EQ(settings.Int("SE_a"), 5);
-  settings.Set("SE_a", "40");
-  EXPECT_EQ(settings.Int("SE_a"), 10);  // kept inside the range
-  settings.Set("SE_a", "x");
-  EXPECT_EQ(settings.Int("SE_a"), 1);  // unreadable text reads as the minimum
+  EXPECT_EQ(settings.Int(SettingName{"SE_a"}), 5);
+  settings.Set(SettingName{"SE_a"}, "40");
+  EXPECT_EQ(settings.Int(SettingName{"SE_a"}), 10);  // kept inside the range
+  settings.Set(SettingName{"SE_a"}, "x");
+  EXPECT_EQ(settings.Int(SettingName{"SE_a"}), 1);  // unreadable text reads as the minimum
 }
 
 TEST(SettingsSourceTest, DecimalsFailWhenReadNotWhenSet) {
   const SettingsRegistry registry = SmallRegistry();
   MapSettings settings(registry);
-  EXPECT_DOUBLE_EQ(settings.Float("E_b"), 1.5);
-  settings.Set("E_b", "0.x");
-  EXPECT_THROW(settings.Float("E_b"), ConversionError);
+  EXPECT_DOUBLE_EQ(settings.Float(SettingName{"E_b"}), 1.5);
+  settings.Set(SettingName{"E_b"}, "0.x");
+  EXPECT_THROW(settings.Float(SettingName{"E_b"}), ConversionError);
 }
 
 TEST(SettingsSourceTest, RadioButtonsOfAGroupExcludeEachOther) {
   const SettingsRegistry registry = SmallRegistry();
   MapSettings settings(registry);
-  EXPECT_TRUE(settings.Checked("RB_x"));
-  settings.Set("RB_y", "1");
-  EXPECT_TRUE(settings.Checked("RB_y"));
-  EXPECT_FALSE(settings.Checked("RB_x"));
-  settings.Set("cb_c", "true");
-  EXPECT_TRUE(settings.Checked("cb_c"));
-  EXPECT_THROW(settings.Set("cb_c", "maybe"), std::invalid_argument);
-  EXPECT_THROW(settings.Set("SE_nope", "1"), std::invalid_argument);
+  EXPECT_TRUE(settings.Checked(SettingName{"RB_x"}));
+  settings.Set(SettingName{"RB_y"}, "1");
+  EXPECT_TRUE(settings.Checked(SettingName{"RB_y"}));
+  EXPECT_FALSE(settings.Checked(SettingName{"RB_x"}));
+  settings.Set(SettingName{"cb_c"}, "true");
+  EXPECT_TRUE(settings.Checked(SettingName{"cb_c"}));
+  EXPECT_THROW(settings.Set(SettingName{"cb_c"}, "maybe"), std::invalid_argument);
+  EXPECT_THROW(settings.Set(SettingName{"SE_nope"}, "1"), std::invalid_argument);
 }
 
 TEST(RandomSourceTest, FixedSeedRepeatsAndIgnoresClockReseeds) {

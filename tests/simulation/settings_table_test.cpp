@@ -16,7 +16,7 @@ bool IsStateKind(ControlKind kind) {
 }
 
 struct Expected {
-  const char* name;
+  SettingName name;
   ControlKind kind;
   const char* value;
   long long min;
@@ -26,28 +26,29 @@ struct Expected {
 
 TEST(SimulationSettings, RepresentativeControlsStartWithTheirDefaults) {
   const Expected expected[] = {
-      {"SE_cellScale", ControlKind::SpinEdit, "24", 1, 1000, "field types"},
-      {"SE_nSz", ControlKind::SpinEdit, "5", 1, 1000, "field types"},
-      {"cb_centerNode", ControlKind::CheckBox, "1", 0, 0, "field types"},
-      {"SE_stopAt", ControlKind::SpinEdit, "500", 1, 33000, "field types"},
-      {"se_clusterRds", ControlKind::SpinEdit, "3", 0, 10000, "field types"},
-      {"E_fieldW", ControlKind::EditBox, "0,1", 0, 0, "field types"},
-      {"SE_strStep", ControlKind::SpinEdit, "3", 1, 10000, "development settings"},
-      {"E_peScale", ControlKind::EditBox, "1,7", 0, 0, "development settings"},
-      {"cb_plotRnd", ControlKind::CheckBox, "0", 0, 0, "development settings"},
-      {"b_autoBuild", ControlKind::ToggleButton, "1", 0, 0, "building"},
-      {"SE_genA", ControlKind::SpinEdit, "7", 0, 8, "building"},
-      {"SE_genD", ControlKind::SpinEdit, "3", 0, 8, "building"},
-      {"TB_color", ControlKind::TrackBar, "5", 0, 10, "analyse graph"},
-      {"SE_locRad", ControlKind::SpinEdit, "4", 1, 1000, "analyse graph"},
-      {"CB_locMeas", ControlKind::CheckBox, "1", 0, 0, "analyse graph"},
-      {"cb_centerGrav", ControlKind::CheckBox, "0", 0, 0, "analyse structure"},
-      {"cb_r3010", ControlKind::CheckBox, "1", 0, 0, "building structure analysis"},
-      {"SE_stepsPerRd", ControlKind::SpinEdit, "500", 1, 1000, "building structure analysis"},
+      {setting::kCellScale, ControlKind::SpinEdit, "24", 1, 1000, "field types"},
+      {setting::kNodeSize, ControlKind::SpinEdit, "5", 1, 1000, "field types"},
+      {setting::kCenterNode, ControlKind::CheckBox, "1", 0, 0, "field types"},
+      {setting::kStopAt, ControlKind::SpinEdit, "500", 1, 33000, "field types"},
+      {setting::kClusterRounds, ControlKind::SpinEdit, "3", 0, 10000, "field types"},
+      {setting::kNoiseWeight, ControlKind::EditBox, "0,1", 0, 0, "field types"},
+      {setting::kStreetStep, ControlKind::SpinEdit, "3", 1, 10000, "development settings"},
+      {setting::kCentripetalScale, ControlKind::EditBox, "1,7", 0, 0, "development settings"},
+      {setting::kPlotRandom, ControlKind::CheckBox, "0", 0, 0, "development settings"},
+      {setting::kAutoBuild, ControlKind::ToggleButton, "1", 0, 0, "building"},
+      {setting::kGenA, ControlKind::SpinEdit, "7", 0, 8, "building"},
+      {setting::kGenD, ControlKind::SpinEdit, "3", 0, 8, "building"},
+      {setting::kColorAdjust, ControlKind::TrackBar, "5", 0, 10, "analyse graph"},
+      {setting::kLocalRadius, ControlKind::SpinEdit, "4", 1, 1000, "analyse graph"},
+      {setting::kUseLocalMeasure, ControlKind::CheckBox, "1", 0, 0, "analyse graph"},
+      {setting::kCenterGravity, ControlKind::CheckBox, "0", 0, 0, "analyse structure"},
+      {setting::kRule3010, ControlKind::CheckBox, "1", 0, 0, "building structure analysis"},
+      {setting::kStepsPerRound, ControlKind::SpinEdit, "500", 1, 1000,
+       "building structure analysis"},
   };
   const SettingsRegistry& registry = SimulationSettings();
   for (const Expected& e : expected) {
-    SCOPED_TRACE(e.name);
+    SCOPED_TRACE(e.name.Str());
     const SettingDef* def = registry.Find(e.name);
     ASSERT_NE(def, nullptr);
     EXPECT_EQ(def->kind, e.kind);
@@ -56,8 +57,8 @@ TEST(SimulationSettings, RepresentativeControlsStartWithTheirDefaults) {
     EXPECT_EQ(def->max, e.max);
     EXPECT_EQ(def->tab, e.tab);
   }
-  EXPECT_EQ(registry.Get("SE_cellScale").caption, "cell size:");
-  EXPECT_EQ(registry.Get("E_peScale").caption, "x  scale (A):");
+  EXPECT_EQ(registry.Get(setting::kCellScale).caption, "cell size:");
+  EXPECT_EQ(registry.Get(setting::kCentripetalScale).caption, "x  scale (A):");
 }
 
 TEST(SimulationSettings, FieldTypesFormOneGroupWithClusterChecked) {
@@ -75,11 +76,11 @@ TEST(SimulationSettings, FieldTypesFormOneGroupWithClusterChecked) {
 
 TEST(SimulationSettings, CheckingBoomUnchecksCluster) {
   MapSettings settings;
-  EXPECT_TRUE(settings.Checked("RB_cluster"));
-  settings.Set("RB_boom", "1");
-  EXPECT_TRUE(settings.Checked("RB_boom"));
-  EXPECT_FALSE(settings.Checked("RB_cluster"));
-  EXPECT_FALSE(settings.Checked("RB_netOnly"));
+  EXPECT_TRUE(settings.Checked(setting::kCluster));
+  settings.Set(setting::kBoom, "1");
+  EXPECT_TRUE(settings.Checked(setting::kBoom));
+  EXPECT_FALSE(settings.Checked(setting::kCluster));
+  EXPECT_FALSE(settings.Checked(setting::kNetworkOnly));
 }
 
 TEST(SimulationSettings, NamesAreUniqueAndEveryEntryIsComplete) {
@@ -106,17 +107,17 @@ TEST(SimulationSettings, DefaultsReadBackAsTheirControlsWould) {
     if (IsStateKind(def.kind)) {
       EXPECT_TRUE(def.default_text == "0" || def.default_text == "1");
     } else if (def.kind == ControlKind::EditBox) {
-      EXPECT_NO_THROW(settings.Float(def.name));
+      EXPECT_NO_THROW(settings.Float(def.Name()));
     } else {
       EXPECT_LT(def.min, def.max);
       const long long value = ParseInteger(def.default_text);
       EXPECT_GE(value, def.min);
       EXPECT_LE(value, def.max);
-      EXPECT_EQ(settings.Int(def.name), value);
+      EXPECT_EQ(settings.Int(def.Name()), value);
     }
   }
-  EXPECT_DOUBLE_EQ(settings.Float("E_centriPe"), 2.0);
-  EXPECT_DOUBLE_EQ(settings.Float("E_peScale"), 1.7);
+  EXPECT_DOUBLE_EQ(settings.Float(setting::kCentripetalWeight), 2.0);
+  EXPECT_DOUBLE_EQ(settings.Float(setting::kCentripetalScale), 1.7);
   SetDecimalSeparator(previous);
 }
 

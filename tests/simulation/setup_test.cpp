@@ -76,7 +76,7 @@ TEST(NewSetupTest, OutputsAreReset) {
 
 TEST(NewSetupTest, WithoutInitialStreetTheWorldHasNoNode) {
   testing::TestSimulation t;
-  t.settings.SetChecked("cb_centerNode", false);
+  t.settings.SetChecked(setting::kCenterNode, false);
   NewSetup(t.sim);
   EXPECT_EQ(t.world().NodeCount, 0u);
   EXPECT_TRUE(t.world().NodeList.empty());
@@ -96,7 +96,7 @@ TEST(NewSetupTest, AreaSmallerThanOneCellLeavesTheGridsEmpty) {
 
 TEST(NewSetupTest, CellSizeComesFromTheSetting) {
   testing::TestSimulation t(100, 50);
-  t.settings.Set("SE_cellScale", "7");
+  t.settings.Set(setting::kCellScale, "7");
   NewSetup(t.sim);
   EXPECT_EQ(t.world().ColumnCount, 14);
   EXPECT_EQ(t.world().RowCount, 7);
@@ -156,7 +156,7 @@ TEST(NewSetupTest, SetupKeepsTheRunState) {
 
 TEST(NewSetupTest, BadDecimalSettingFailsWithTheConversionError) {
   testing::TestSimulation t;
-  t.settings.Set("E_centriPe", "0.x");
+  t.settings.Set(setting::kCentripetalWeight, "0.x");
   try {
     NewSetup(t.sim);
     FAIL() << "setup accepted a bad decimal";
@@ -184,7 +184,7 @@ TEST(WorldMemoryTest, ATooLargeWorldIsRefusedWithTheBytesAndTheCellsThatFit) {
     EXPECT_NE(message.find(std::to_string(need) + " bytes"), std::string::npos) << message;
     // One cell less than the 100 x 100 asked for fits.
     EXPECT_NE(message.find("at most 9999 cells fit"), std::string::npos) << message;
-    EXPECT_NE(message.find("SE_cellScale"), std::string::npos) << message;
+    EXPECT_NE(message.find(setting::kCellScale.Str()), std::string::npos) << message;
   }
 }
 
@@ -194,7 +194,7 @@ TEST(WorldMemoryTest, NewSetupKeepsTheOldWorldWhenTheNewOneCannotFit) {
   NewSetup(t.sim);
   t.sim.PanelWidth = 20000;
   t.sim.PanelHeight = 20000;
-  t.settings.Set("SE_cellScale", "1");
+  t.settings.Set(setting::kCellScale, "1");
   EXPECT_THROW(B_setupClick(t.sim), WorldSizeError);
   EXPECT_TRUE(t.world().Exists());
   EXPECT_EQ(t.world().ColumnCount, 25);

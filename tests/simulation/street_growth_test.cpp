@@ -19,7 +19,7 @@ namespace {
 
 struct EmptyWorld : testing::TestSimulation {
   EmptyWorld() {
-    settings.SetChecked("cb_centerNode", false);
+    settings.SetChecked(setting::kCenterNode, false);
     NewSetup(sim);
   }
   TAgent& Plant(int column, int row) { return CreateNode(sim, world().CellGrid(column, row)); }
@@ -47,7 +47,7 @@ bool Linked(const TAgent& a, int otherIndex) {
 
 TEST(GrowNetworkTest, FirstNetworkOnlyStepLinksTheNewNodeTwoCellsAway) {
   testing::TestSimulation t;
-  t.settings.Set("E_fieldW", "0");
+  t.settings.Set(setting::kNoiseWeight, "0");
   NewSetup(t.sim);
   World& world = t.world();
   world.FieldType = kFieldNetworkOnly;
@@ -72,7 +72,7 @@ TEST(GrowNetworkTest, FirstNetworkOnlyStepLinksTheNewNodeTwoCellsAway) {
 TEST(GrowNetworkTest, ThresholdOfOneStopsGrowthOutsideNetworkOnlyAndNoSiteStopsTheTimer) {
   for (std::uint8_t fieldType = kFieldNetworkOnly; fieldType <= kFieldCluster; ++fieldType) {
     testing::TestSimulation t;
-    t.settings.Set("E_nodeThresh", "1");
+    t.settings.Set(setting::kGrowThreshold, "1");
     NewSetup(t.sim);
     t.world().FieldType = fieldType;
     for (TCell* cell : t.world().CandidateList) {
@@ -249,7 +249,7 @@ TEST(TraceStreetTest, EveryDirectionFollowsTheAngleRuleExactly) {
 TEST(TraceStreetTest, FirstNetworkStepOfSeedOneTakesTheRowStepOnItsDiagonal) {
   testing::TestSimulation t;
   t.random.SetFixedSeed(1);
-  t.settings.SetChecked("RB_netOnly", true);
+  t.settings.SetChecked(setting::kNetworkOnly, true);
   NewSetup(t.sim);
   StartRun(t.sim);
   SimulationStep(t.sim);
@@ -300,7 +300,7 @@ TEST(BuildStraightStreetTest, IntermediateNodeRoundedOntoTheEndCellIsNotLinkedTo
   // intermediate node, 5 * 0.707 = 3.54 cells along, rounds onto the end cell.
   EmptyWorld t;
   World& world = t.world();
-  t.settings.Set("SE_strStep", "1");
+  t.settings.Set(setting::kStreetStep, "1");
   BuildStraightStreet(t.sim, world.CellGrid(5, 5), world.CellGrid(9, 9));
   ASSERT_EQ(world.NodeCount, 6u);
   EXPECT_EQ(world.Node(5).Column, 9);

@@ -11,7 +11,7 @@ namespace veltmoor {
 namespace {
 
 struct FieldTypeCase {
-  const char* radio;
+  SettingName radio;
   int steps;
 };
 
@@ -97,12 +97,12 @@ TEST_P(WorldInvariantsTest, FixedSeedRepeatsTheRun) {
 }
 
 INSTANTIATE_TEST_SUITE_P(FieldTypes, WorldInvariantsTest,
-                         ::testing::Values(FieldTypeCase{"RB_netOnly", 150},
-                                           FieldTypeCase{"RB_boom", 150},
-                                           FieldTypeCase{"RB_interlink", 150},
-                                           FieldTypeCase{"RB_cluster", 100}),
+                         ::testing::Values(FieldTypeCase{setting::kNetworkOnly, 150},
+                                           FieldTypeCase{setting::kBoom, 150},
+                                           FieldTypeCase{setting::kInterlink, 150},
+                                           FieldTypeCase{setting::kCluster, 100}),
                          [](const ::testing::TestParamInfo<FieldTypeCase>& param) {
-                           return std::string(param.param.radio + 3);
+                           return param.param.radio.Str().substr(3);
                          });
 
 }  // namespace

@@ -12,13 +12,13 @@ using testing::RunToEnd;
 class BuildingRuleStudyTest : public ::testing::Test {
  protected:
   BuildingRuleStudyTest() : study(world.Context(folder.path())) {
-    settings().Set("SE_stepsPerRd", "1");
-    settings().Set("SE_rdsPerVal", "2");
+    settings().Set(setting::kStepsPerRound, "1");
+    settings().Set(setting::kRoundsPerRule, "2");
   }
   MapSettings& settings() { return world.t.settings; }
-  void TickOnly(const char* rule) {
+  void TickOnly(SettingName rule) {
     for (const BuildingRule& r : kBuildingRules) {
-      settings().SetChecked(r.check_box, r.check_box == std::string(rule));
+      settings().SetChecked(r.check_box, r.check_box == rule);
     }
   }
 
@@ -28,12 +28,12 @@ class BuildingRuleStudyTest : public ::testing::Test {
 };
 
 TEST_F(BuildingRuleStudyTest, OnlyRuleThreeLoadsItsDigitsAndPlotsAtThree) {
-  TickOnly("cb_r5012");
+  TickOnly(setting::kRule5012);
   study.StartBuildingRuleStudy();
   EXPECT_EQ(study.RuleNumber(), 3);
   EXPECT_TRUE(study.Running());
   EXPECT_FALSE(world.t.sim.TimerEnabled);
-  const char* gens[] = {"SE_genA", "SE_genB", "SE_genC", "SE_genD"};
+  const SettingName gens[] = {setting::kGenA, setting::kGenB, setting::kGenC, setting::kGenD};
   const char* digits[] = {"5", "0", "1", "2"};
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(settings().Text(gens[i]), digits[i]);
@@ -59,14 +59,14 @@ TEST_F(BuildingRuleStudyTest, OnlyRuleThreeLoadsItsDigitsAndPlotsAtThree) {
 }
 
 TEST_F(BuildingRuleStudyTest, StudyRunsLastStepsPerRoundTimeSteps) {
-  settings().Set("SE_stepsPerRd", "3");
-  settings().Set("SE_rdsPerVal", "1");
-  TickOnly("cb_r8114");
-  settings().SetChecked("cb_r3010", true);
+  settings().Set(setting::kStepsPerRound, "3");
+  settings().Set(setting::kRoundsPerRule, "1");
+  TickOnly(setting::kRule8114);
+  settings().SetChecked(setting::kRule3010, true);
   const RunPlan plan = study.PlanRuns();
   ASSERT_EQ(plan.RunCount(), 2u);
   EXPECT_EQ(*plan.Run(1).value.x, 5.0);
-  EXPECT_EQ(plan.Run(1).value.writes.back(), (ControlWrite{"SE_genD", "0"}));
+  EXPECT_EQ(plan.Run(1).value.writes.back(), (ControlWrite{setting::kGenD.Str(), "0"}));
 
   study.StartBuildingRuleStudy();
   EXPECT_EQ(RunToEnd(study), 6);
@@ -78,7 +78,7 @@ TEST_F(BuildingRuleStudyTest, StudyRunsLastStepsPerRoundTimeSteps) {
 }
 
 TEST_F(BuildingRuleStudyTest, NoRuleTickedIsRefused) {
-  TickOnly("none");
+  TickOnly(SettingName{"none"});
   EXPECT_THROW(study.StartBuildingRuleStudy(), StudySettingsError);
   EXPECT_FALSE(study.Running());
   EXPECT_THROW(study.PlanRuns(), StudySettingsError);
@@ -87,9 +87,9 @@ TEST_F(BuildingRuleStudyTest, NoRuleTickedIsRefused) {
 TEST_F(BuildingRuleStudyTest, RadialMeasureOfANetworkWithoutNodesIsMissingNotZero) {
   // No initial street and network growth only: no node, so the radial analysis has no
   // segment to fit and "slope_edge" reads "-".
-  TickOnly("cb_r3011");
-  settings().SetChecked("cb_centerNode", false);
-  settings().SetChecked("RB_netOnly", true);
+  TickOnly(setting::kRule3011);
+  settings().SetChecked(setting::kCenterNode, false);
+  settings().SetChecked(setting::kNetworkOnly, true);
   study.StartBuildingRuleStudy();
   RunToEnd(study);
   EXPECT_EQ(world.t.sim.valueList.Value("slope_edge"), "-");
@@ -99,7 +99,7 @@ TEST_F(BuildingRuleStudyTest, RadialMeasureOfANetworkWithoutNodesIsMissingNotZer
 }
 
 TEST_F(BuildingRuleStudyTest, RoundsPerRuleChangeTakesTheNewAveragePeriod) {
-  settings().Set("SE_rdsPerVal", "4");
+  settings().Set(setting::kRoundsPerRule, "4");
   study.SE_rdsPerValChange();
   EXPECT_EQ(study.StudyChart().Find("avg_ratBlueGreen")->Period(), 4);
 }

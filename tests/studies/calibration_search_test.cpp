@@ -11,7 +11,7 @@ namespace {
 
 CalibrationDesign OneMeasure(std::uint64_t points, std::uint64_t runs) {
   CalibrationDesign design;
-  design.settings = {{"E_peScale", 0.0, 10.0, false}};
+  design.settings = {{setting::kCentripetalScale.Str(), 0.0, 10.0, false}};
   design.targets = {{"NodeCount", 10.0, 1.0}};
   design.points = points;
   design.runs = runs;
@@ -88,7 +88,7 @@ TEST(CalibrationSearchTest, PointsMissingARunOrAMeasureHaveNoDistance) {
 
 TEST(CalibrationSearchTest, LaterStagesSearchAroundTheAcceptedPointsInsideTheWholeBox) {
   CalibrationDesign design = OneMeasure(4, 2);
-  design.settings.push_back({"SE_minDist", 1.0, 9.0, true});
+  design.settings.push_back({setting::kMinDistance.Str(), 1.0, 9.0, true});
   const SearchBox whole = StageBox(design, 0, {});
   EXPECT_EQ(whole, (SearchBox{{0.0, 1.0}, {10.0, 9.0}}));
   const std::vector<ParameterPoint> first = StagePoints(design, 0, whole);

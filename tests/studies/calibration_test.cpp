@@ -45,7 +45,7 @@ TEST(CalibrationTargetTest, ReadsMeasuresFilesAndNamedValues) {
 
 TEST(CalibrationGrowthTest, GrowsToTheDevelopedSizeOrSaysWhyItStopped) {
   testing::TestSimulation t(300, 300);
-  t.settings.SetChecked("RB_boom", true);
+  t.settings.SetChecked(setting::kBoom, true);
   NewSetup(t.sim);
   StartRun(t.sim);
   const Growth reached = GrowTown(t.sim, {GrowthLimit::Kind::Developed, 40});

@@ -13,9 +13,9 @@ using testing::RunToEnd;
 class ClusterGrowthTest : public ::testing::Test {
  protected:
   ClusterGrowthTest() : own(ClusterGrowthSettings()) {
-    own.Set("E_toSteps", "20");
-    own.Set("E_measureSt", "10");
-    own.Set("E_calcVals", "3");
+    own.Set(setting::cluster_growth::kGrowUntil, "20");
+    own.Set(setting::cluster_growth::kMeasureSteps, "10");
+    own.Set(setting::cluster_growth::kCalculations, "3");
   }
 
   ClusterGrowthStudy& Study() {
@@ -64,7 +64,7 @@ TEST_F(ClusterGrowthTest, ThreeRunsMeasureAtElevenAndTwentyOneAndAverageThem) {
 }
 
 TEST_F(ClusterGrowthTest, GrowUntilThatIsNoMultipleMeasuresAtTheSameStepsEveryRun) {
-  own.Set("E_toSteps", "25");
+  own.Set(setting::cluster_growth::kGrowUntil, "25");
   ClusterGrowthStudy& s = Study();
   s.Start();
   RunToEnd(s);
@@ -75,7 +75,7 @@ TEST_F(ClusterGrowthTest, GrowUntilThatIsNoMultipleMeasuresAtTheSameStepsEveryRu
 }
 
 TEST_F(ClusterGrowthTest, MeasureStepsBeyondGrowUntilMeasureNothingButStillEnd) {
-  own.Set("E_measureSt", "30");
+  own.Set(setting::cluster_growth::kMeasureSteps, "30");
   ClusterGrowthStudy& s = Study();
   s.Start();
   const long long ticks = RunToEnd(s);

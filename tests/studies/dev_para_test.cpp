@@ -17,10 +17,10 @@ class DevParaTest : public ::testing::Test {
 
   // Only row 1 active, from 1,0 to 1,4 by 0,2, two runs per value.
   void ExampleSweep(const char* steps = "300") {
-    own.SetChecked("CB1_acti", true);
-    own.Set("E1_valFrom", "1,0");
-    own.Set("E1_valTo", "1,4");
-    own.Set("SE_toSteps", steps);
+    own.SetChecked(SettingName{"CB1_acti"}, true);
+    own.Set(SettingName{"E1_valFrom"}, "1,0");
+    own.Set(SettingName{"E1_valTo"}, "1,4");
+    own.Set(setting::dev_para::kTimeUntilNextStep, steps);
   }
 
   DevParaStudy& Study(SnapshotTaker* taker = nullptr) {
@@ -40,7 +40,7 @@ class DevParaTest : public ::testing::Test {
 
 TEST_F(DevParaTest, ExampleSweepNamesItsPicturesAndDataFileAfterValueAndSteps) {
   ExampleSweep();
-  own.SetChecked("Cb_saveSnap", true);
+  own.SetChecked(setting::dev_para::kSaveSnapshot, true);
   testing::RecordingSnapshots pictures;
   DevParaStudy& s = Study(&pictures);
   s.Start();
@@ -64,7 +64,7 @@ TEST_F(DevParaTest, ExampleSweepNamesItsPicturesAndDataFileAfterValueAndSteps) {
     EXPECT_DOUBLE_EQ(connect.XValue(i), xs[i]) << i;
   }
   EXPECT_EQ(s.Chart_devPara.Find("avg_Connect")->Count(), 3u);
-  EXPECT_EQ(world.t.settings.Text("E_centriPe"), "1,4");
+  EXPECT_EQ(world.t.settings.Text(setting::kCentripetalWeight), "1,4");
   EXPECT_EQ(s.State().ValueIndex, 4u);
 
   const auto saved = chart::LoadChartFile(InFolder("data/xx_Veltmoor_4.tee"));
@@ -73,13 +73,13 @@ TEST_F(DevParaTest, ExampleSweepNamesItsPicturesAndDataFileAfterValueAndSteps) {
 }
 
 TEST_F(DevParaTest, MultiplyModeDoublesUntilTheEndIsPassed) {
-  own.SetChecked("CB0_acti", true);
-  own.Set("E0_valFrom", "1");
-  own.Set("E0_valTo", "10");
-  own.Set("E_incre", "2");
-  own.SetChecked("cb_multiply", true);
-  own.Set("SE_toSteps", "0");
-  own.Set("SE_perVal", "1");
+  own.SetChecked(SettingName{"CB0_acti"}, true);
+  own.Set(SettingName{"E0_valFrom"}, "1");
+  own.Set(SettingName{"E0_valTo"}, "10");
+  own.Set(setting::dev_para::kIncrement, "2");
+  own.SetChecked(setting::dev_para::kMultiply, true);
+  own.Set(setting::dev_para::kTimeUntilNextStep, "0");
+  own.Set(setting::dev_para::kCalculationsPerRound, "1");
   DevParaStudy& s = Study();
 
   const RunPlan plan = s.PlanRuns();
@@ -87,7 +87,8 @@ TEST_F(DevParaTest, MultiplyModeDoublesUntilTheEndIsPassed) {
   for (std::uint64_t r = 0; r < 4; ++r) {
     EXPECT_DOUBLE_EQ(*plan.Run(r).value.x, 1 << r);
   }
-  EXPECT_EQ(plan.Run(3).value.writes, (std::vector<ControlWrite>{{"E_centriFu", "8"}}));
+  EXPECT_EQ(plan.Run(3).value.writes,
+            (std::vector<ControlWrite>{{setting::kCentrifugalWeight.Str(), "8"}}));
 
   s.Start();
   EXPECT_EQ(s.labels.Get("Lbl_proceed"), "/ 4");
@@ -95,7 +96,7 @@ TEST_F(DevParaTest, MultiplyModeDoublesUntilTheEndIsPassed) {
   const chart::Series& grid = *s.Chart_devPara.Find("ser_Connect");
   ASSERT_EQ(grid.Count(), 4u);
   EXPECT_DOUBLE_EQ(grid.XValue(3), 8.0);
-  EXPECT_EQ(world.t.settings.Text("E_centriFu"), "8");
+  EXPECT_EQ(world.t.settings.Text(setting::kCentrifugalWeight), "8");
 }
 
 TEST_F(DevParaTest, PlannedRunsCountTheSweepAndNoActiveRowShowsZero) {
@@ -105,17 +106,18 @@ TEST_F(DevParaTest, PlannedRunsCountTheSweepAndNoActiveRowShowsZero) {
   s.ReadStudySettings();
   EXPECT_EQ(s.labels.Get("Lbl_proceed"), "/ 6");
   // Two active rows advance together; the first to pass its end ends the sweep.
-  own.SetChecked("CB3_acti", true);
-  own.Set("E3_valFrom", "1,0");
-  own.Set("E3_valTo", "1,2");
+  own.SetChecked(SettingName{"CB3_acti"}, true);
+  own.Set(SettingName{"E3_valFrom"}, "1,0");
+  own.Set(SettingName{"E3_valTo"}, "1,2");
   s.ReadStudySettings();
   EXPECT_EQ(s.labels.Get("Lbl_proceed"), "/ 4");
   EXPECT_EQ(s.PlanRuns().Value(1).writes,
-            (std::vector<ControlWrite>{{"E_centriPe", "1,2"}, {"E_peScale", "1,2"}}));
+            (std::vector<ControlWrite>{{setting::kCentripetalWeight.Str(), "1,2"},
+                                       {setting::kCentripetalScale.Str(), "1,2"}}));
 }
 
 TEST_F(DevParaTest, NoActiveRowRunsWithoutPointsAndWithoutEnd) {
-  own.Set("SE_toSteps", "1");
+  own.Set(setting::dev_para::kTimeUntilNextStep, "1");
   DevParaStudy& s = Study();
   EXPECT_FALSE(s.PlanRuns().Bounded());
   s.Start();
@@ -131,7 +133,7 @@ TEST_F(DevParaTest, ABaseNameThatIsAPathIsRefusedAtNewStart) {
   ExampleSweep();
   DevParaStudy& s = Study();
   for (const char* name : {"../../x", "/some/dir/notes", ""}) {
-    own.Set("E_bName", name);
+    own.Set(setting::dev_para::kBasicName, name);
     EXPECT_THROW(s.NewStart(), StudySettingsError) << name;
     EXPECT_FALSE(s.Running());
     // Typed into the running study, it is not taken up.
@@ -143,20 +145,20 @@ TEST_F(DevParaTest, ABaseNameThatIsAPathIsRefusedAtNewStart) {
 TEST_F(DevParaTest, SettingsThatNeverEndTheSweepAreRefusedAtNewStart) {
   ExampleSweep();
   DevParaStudy& s = Study();
-  own.Set("E_incre", "0");
+  own.Set(setting::dev_para::kIncrement, "0");
   EXPECT_THROW(s.NewStart(), StudySettingsError);
-  own.Set("E_incre", "-0,2");
+  own.Set(setting::dev_para::kIncrement, "-0,2");
   EXPECT_THROW(s.NewStart(), StudySettingsError);
-  own.SetChecked("cb_multiply", true);
-  own.Set("E_incre", "1");
+  own.SetChecked(setting::dev_para::kMultiply, true);
+  own.Set(setting::dev_para::kIncrement, "1");
   EXPECT_THROW(s.NewStart(), StudySettingsError);
-  own.Set("E_incre", "2");
-  own.Set("E1_valFrom", "0");
+  own.Set(setting::dev_para::kIncrement, "2");
+  own.Set(SettingName{"E1_valFrom"}, "0");
   EXPECT_THROW(s.NewStart(), StudySettingsError);
   // An increment lost in rounding to four decimals pins the value.
-  own.SetChecked("cb_multiply", false);
-  own.Set("E1_valFrom", "1");
-  own.Set("E_incre", "0,00001");
+  own.SetChecked(setting::dev_para::kMultiply, false);
+  own.Set(SettingName{"E1_valFrom"}, "1");
+  own.Set(setting::dev_para::kIncrement, "0,00001");
   try {
     s.NewStart();
     FAIL() << "a pinned sweep started";
@@ -171,10 +173,10 @@ TEST_F(DevParaTest, SettingsThatNeverEndTheSweepAreRefusedAtNewStart) {
 TEST_F(DevParaTest, MeasuresThatCannotBeReadAddNoPoint) {
   // Network only: no structure analysis, no developed land, so "slope_rank" is empty and
   // "slope_grid" reads "-"; the mean length is always there.
-  world.t.settings.SetChecked("RB_netOnly", true);
+  world.t.settings.SetChecked(setting::kNetworkOnly, true);
   ExampleSweep("3");
-  own.Set("E1_valTo", "1,0");
-  own.Set("SE_perVal", "1");
+  own.Set(SettingName{"E1_valTo"}, "1,0");
+  own.Set(setting::dev_para::kCalculationsPerRound, "1");
   DevParaStudy& s = Study();
   s.Start();
   RunToEnd(s);
@@ -189,10 +191,10 @@ TEST_F(DevParaTest, MeasuresThatCannotBeReadAddNoPoint) {
 TEST_F(DevParaTest, UndefinedCorrelationsAddNoPoint) {
   // Boom measured on the freshly set-up world: one node, so one connectivity point and no
   // r, and no developed land, so no density point at all.
-  world.t.settings.SetChecked("RB_boom", true);
+  world.t.settings.SetChecked(setting::kBoom, true);
   ExampleSweep("0");
-  own.Set("E1_valTo", "1,0");
-  own.Set("SE_perVal", "1");
+  own.Set(SettingName{"E1_valTo"}, "1,0");
+  own.Set(setting::dev_para::kCalculationsPerRound, "1");
   DevParaStudy& s = Study();
   s.Start();
   RunToEnd(s);
@@ -206,8 +208,8 @@ TEST_F(DevParaTest, UndefinedCorrelationsAddNoPoint) {
 
 TEST_F(DevParaTest, UnwritableDataFolderStopsTheStudyNamingThePath) {
   ExampleSweep("2");
-  own.Set("E1_valTo", "1,2");
-  own.Set("SE_perVal", "1");
+  own.Set(SettingName{"E1_valTo"}, "1,2");
+  own.Set(setting::dev_para::kCalculationsPerRound, "1");
   // A file where the folder should be: no permission trick, so it fails for root as well.
   std::ofstream(folder.path() / "data") << "in the way";
   DevParaStudy& s = Study();
@@ -222,8 +224,8 @@ TEST_F(DevParaTest, UnwritableDataFolderStopsTheStudyNamingThePath) {
 
 TEST_F(DevParaTest, FailedPictureStopsOnceAndResumingMeasuresNoRunTwice) {
   ExampleSweep("2");
-  own.Set("SE_perVal", "1");
-  own.SetChecked("Cb_saveSnap", true);
+  own.Set(setting::dev_para::kCalculationsPerRound, "1");
+  own.SetChecked(setting::dev_para::kSaveSnapshot, true);
   std::ofstream(folder.path() / "pictures") << "in the way";
   testing::RecordingSnapshots pictures;
   DevParaStudy& s = Study(&pictures);
@@ -247,9 +249,9 @@ TEST_F(DevParaTest, FailedPictureStopsOnceAndResumingMeasuresNoRunTwice) {
 
 TEST_F(DevParaTest, BaseNameWithADotKeepsItsWholeName) {
   ExampleSweep("0");
-  own.Set("E1_valTo", "1,0");
-  own.Set("SE_perVal", "1");
-  own.Set("E_bName", "run.v2");
+  own.Set(SettingName{"E1_valTo"}, "1,0");
+  own.Set(setting::dev_para::kCalculationsPerRound, "1");
+  own.Set(setting::dev_para::kBasicName, "run.v2");
   DevParaStudy& s = Study();
   s.Start();
   RunToEnd(s);
@@ -263,7 +265,7 @@ TEST_F(DevParaTest, StartStopButtonDecidesWhetherNewStartRuns) {
   s.B_startClick();
   EXPECT_FALSE(s.Running());
   EXPECT_EQ(s.labels.Get("Lbl_mainRds"), "1 / ");
-  own.SetChecked("B_startStop", true);
+  own.SetChecked(setting::dev_para::kStartStop, true);
   s.B_startStopClick();
   EXPECT_TRUE(s.Running());
   EXPECT_FALSE(world.t.sim.TimerEnabled);
@@ -274,9 +276,9 @@ std::vector<Measurement> SeededSweep(std::uint64_t seed, std::optional<std::uint
   testing::ScratchFolder folder;
   testing::StudyWorld world;
   MapSettings own(DevParaSettings());
-  own.SetChecked("CB2_acti", true);
-  own.Set("E2_valTo", "1,4");
-  own.Set("SE_toSteps", "12");
+  own.SetChecked(SettingName{"CB2_acti"}, true);
+  own.Set(SettingName{"E2_valTo"}, "1,4");
+  own.Set(setting::dev_para::kTimeUntilNextStep, "12");
   DevParaStudy s(world.Context(folder.path()), own);
   s.SetBaseSeed(seed);
   s.SetPathThreads(1);

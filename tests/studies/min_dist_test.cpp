@@ -26,19 +26,19 @@ class MinDistTest : public ::testing::Test {
 };
 
 TEST_F(MinDistTest, DefaultsPlanAHundredRunsAndMakeThemAll) {
-  own.Set("E_toSteps", "2");
+  own.Set(setting::min_dist::kTimesteps, "2");
   MinDistStudy& s = Study();
   EXPECT_EQ(s.labels.Get("Lbl_proceed"), "/ 100");
   s.Start();
   EXPECT_EQ(world.t.sim.world.FieldType, kFieldNetworkOnly);
-  EXPECT_TRUE(world.t.settings.Checked("RB_netOnly"));
+  EXPECT_TRUE(world.t.settings.Checked(setting::kNetworkOnly));
   RunToEnd(s);
 
   EXPECT_FALSE(s.Running());
   EXPECT_EQ(s.State().RunTotal, 100u);
   EXPECT_EQ(s.labels.Get("Lbl_akt"), "100");
   EXPECT_EQ(s.State().CurrentValue, 11);  // the study ended when the value became 11
-  EXPECT_EQ(world.t.settings.Text("SE_minDist"), "10");
+  EXPECT_EQ(world.t.settings.Text(setting::kMinDistance), "10");
   EXPECT_EQ(s.Chart_IS.Find("Series_IS")->Count(), 100u);
   EXPECT_EQ(s.Chart_IS.Find("Series_IS_Avg")->Count(), 10u);
   for (const char* line : {"Series_IS_Fit", "Series_StDv", "Series_Correlation", "Series_mean"}) {
@@ -47,18 +47,19 @@ TEST_F(MinDistTest, DefaultsPlanAHundredRunsAndMakeThemAll) {
 }
 
 TEST_F(MinDistTest, IncrementThreeVisitsFourValues) {
-  own.Set("E_incre", "3");
-  own.Set("E_calcVals", "1");
-  own.Set("E_toSteps", "1");
+  own.Set(setting::min_dist::kIncrement, "3");
+  own.Set(setting::min_dist::kCalculationsPerValue, "1");
+  own.Set(setting::min_dist::kTimesteps, "1");
   MinDistStudy& s = Study();
-  own.Set("E_calcVals", "10");
+  own.Set(setting::min_dist::kCalculationsPerValue, "10");
   s.ShowPlannedRuns();
   EXPECT_EQ(s.labels.Get("Lbl_proceed"), "/ 40");
 
-  own.Set("E_calcVals", "1");
+  own.Set(setting::min_dist::kCalculationsPerValue, "1");
   const RunPlan plan = s.PlanRuns();
   ASSERT_EQ(plan.RunCount(), 4u);
-  EXPECT_EQ(plan.Run(3).value.writes, (std::vector<ControlWrite>{{"SE_minDist", "10"}}));
+  EXPECT_EQ(plan.Run(3).value.writes,
+            (std::vector<ControlWrite>{{setting::kMinDistance.Str(), "10"}}));
   s.Start();
   RunToEnd(s);
   const chart::Series& data = *s.Chart_IS.Find("Series_IS");
@@ -70,17 +71,17 @@ TEST_F(MinDistTest, IncrementThreeVisitsFourValues) {
 }
 
 TEST_F(MinDistTest, ResumingAfterTheEndMeasuresAtTheValueBeyondIt) {
-  own.Set("E_valTo", "4");
-  own.Set("E_incre", "3");
-  own.Set("E_calcVals", "1");
-  own.Set("E_toSteps", "1");
+  own.Set(setting::min_dist::kValuesTo, "4");
+  own.Set(setting::min_dist::kIncrement, "3");
+  own.Set(setting::min_dist::kCalculationsPerValue, "1");
+  own.Set(setting::min_dist::kTimesteps, "1");
   MinDistStudy& s = Study();
   s.Start();
   RunToEnd(s);
   const chart::Series& data = *s.Chart_IS.Find("Series_IS");
   ASSERT_EQ(data.Count(), 2u);
   EXPECT_EQ(s.State().CurrentValue, 7);
-  EXPECT_EQ(world.t.settings.Text("SE_minDist"), "4");
+  EXPECT_EQ(world.t.settings.Text(setting::kMinDistance), "4");
 
   // "start / stop" resumes: the last world is measured at X = 7, and 10 ends the sweep again.
   s.B_breakClick();
@@ -93,26 +94,26 @@ TEST_F(MinDistTest, ResumingAfterTheEndMeasuresAtTheValueBeyondIt) {
 
 TEST_F(MinDistTest, IncrementsThatNeverEndAreRefusedAndTextIsNotANumber) {
   MinDistStudy& s = Study();
-  own.Set("E_incre", "0");
+  own.Set(setting::min_dist::kIncrement, "0");
   EXPECT_THROW(s.NewStart(), StudySettingsError);
   s.ShowPlannedRuns();
   EXPECT_EQ(s.labels.Get("Lbl_proceed"), "/ 0");
-  own.Set("E_incre", "-1");
+  own.Set(setting::min_dist::kIncrement, "-1");
   EXPECT_THROW(s.Start(), StudySettingsError);
   EXPECT_FALSE(s.Running());
-  own.Set("E_incre", "1,5");
+  own.Set(setting::min_dist::kIncrement, "1,5");
   EXPECT_THROW(s.NewStart(), ConversionError);
 }
 
 TEST_F(MinDistTest, ValueBelowOneIsPlottedAtItsOwnX) {
-  own.Set("E_valFrom", "0");
-  own.Set("E_valTo", "0");
-  own.Set("E_calcVals", "1");
-  own.Set("E_toSteps", "2");
+  own.Set(setting::min_dist::kValuesFrom, "0");
+  own.Set(setting::min_dist::kValuesTo, "0");
+  own.Set(setting::min_dist::kCalculationsPerValue, "1");
+  own.Set(setting::min_dist::kTimesteps, "2");
   MinDistStudy& s = Study();
   s.Start();
-  EXPECT_EQ(world.t.settings.Text("SE_minDist"), "0");
-  EXPECT_EQ(world.t.settings.Int("SE_minDist"), 1);  // the spin edit holds 1
+  EXPECT_EQ(world.t.settings.Text(setting::kMinDistance), "0");
+  EXPECT_EQ(world.t.settings.Int(setting::kMinDistance), 1);  // the spin edit holds 1
   RunToEnd(s);
   ASSERT_EQ(s.Chart_IS.Find("Series_IS")->Count(), 1u);
   EXPECT_EQ(s.Chart_IS.Find("Series_IS")->XValue(0), 0.0);
@@ -120,10 +121,10 @@ TEST_F(MinDistTest, ValueBelowOneIsPlottedAtItsOwnX) {
 
 TEST_F(MinDistTest, OneValueHasNoCorrelation) {
   // From = to: every point has the same X, so there is no r to show.
-  own.Set("E_valFrom", "3");
-  own.Set("E_valTo", "3");
-  own.Set("E_calcVals", "2");
-  own.Set("E_toSteps", "3");
+  own.Set(setting::min_dist::kValuesFrom, "3");
+  own.Set(setting::min_dist::kValuesTo, "3");
+  own.Set(setting::min_dist::kCalculationsPerValue, "2");
+  own.Set(setting::min_dist::kTimesteps, "3");
   MinDistStudy& s = Study();
   s.Start();
   RunToEnd(s);
@@ -133,14 +134,14 @@ TEST_F(MinDistTest, OneValueHasNoCorrelation) {
 }
 
 TEST_F(MinDistTest, DegreeChangeAfterTheEndRefitsOnlyTheCurve) {
-  own.Set("E_valTo", "4");
-  own.Set("E_calcVals", "1");
-  own.Set("E_toSteps", "3");
+  own.Set(setting::min_dist::kValuesTo, "4");
+  own.Set(setting::min_dist::kCalculationsPerValue, "1");
+  own.Set(setting::min_dist::kTimesteps, "3");
   MinDistStudy& s = Study();
   s.Start();
   RunToEnd(s);
   const auto deviation = s.Chart_IS.Find("Series_StDv")->Points();
-  own.Set("E_polyDegSeg", "2");
+  own.Set(setting::min_dist::kPolyDegree, "2");
   s.UpD_polyDegSegClick();
   EXPECT_EQ(s.State().FitDegree, 2);
   EXPECT_EQ(s.Chart_IS.Find("Series_IS_Fit")->Degree(), 2);
@@ -148,28 +149,28 @@ TEST_F(MinDistTest, DegreeChangeAfterTheEndRefitsOnlyTheCurve) {
 }
 
 TEST_F(MinDistTest, FailingTickStopsTheTimerAndResumingMeasuresEachRunOnce) {
-  own.Set("E_valTo", "2");
-  own.Set("E_calcVals", "1");
-  own.Set("E_toSteps", "2");
+  own.Set(setting::min_dist::kValuesTo, "2");
+  own.Set(setting::min_dist::kCalculationsPerValue, "1");
+  own.Set(setting::min_dist::kTimesteps, "2");
   MinDistStudy& s = Study();
   s.Start();
   s.Tick();
   s.Tick();
-  own.Set("E_incre", "0");  // read when the first value's run is complete
+  own.Set(setting::min_dist::kIncrement, "0");  // read when the first value's run is complete
   EXPECT_THROW(s.Tick(), StudySettingsError);
   EXPECT_FALSE(s.Running());
   EXPECT_EQ(s.Chart_IS.Find("Series_IS")->Count(), 0u);
 
-  own.Set("E_incre", "1");
+  own.Set(setting::min_dist::kIncrement, "1");
   s.SetRunning(true);
   RunToEnd(s);
   EXPECT_EQ(s.Chart_IS.Find("Series_IS")->Count(), 2u);
 }
 
 TEST_F(MinDistTest, ReplayingMergedShardsGivesTheWholeStudysChart) {
-  own.Set("E_valTo", "3");
-  own.Set("E_calcVals", "2");
-  own.Set("E_toSteps", "6");
+  own.Set(setting::min_dist::kValuesTo, "3");
+  own.Set(setting::min_dist::kCalculationsPerValue, "2");
+  own.Set(setting::min_dist::kTimesteps, "6");
   auto run = [&](std::optional<std::uint64_t> shard) {
     testing::StudyWorld w;
     MinDistStudy s(w.Context(folder.path()), own);

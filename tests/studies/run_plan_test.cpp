@@ -5,6 +5,7 @@
 #include <set>
 #include <sstream>
 
+#include "simulation/settings.h"
 #include "studies/measurements.h"
 
 namespace veltmoor {
@@ -23,7 +24,8 @@ TEST(RunSeedTest, DependsOnBaseAndRunAndNothingElse) {
 
 TEST(RunPlanTest, RunsBelongToTheirValueInOrder) {
   const RunPlan plan(3, 2, [](std::uint64_t i) {
-    return PlannedValue{static_cast<double>(10 * i), {{"SE_minDist", std::to_string(10 * i)}}};
+    return PlannedValue{static_cast<double>(10 * i),
+                        {{setting::kMinDistance.Str(), std::to_string(10 * i)}}};
   });
   EXPECT_EQ(plan.ValueCount(), 3u);
   EXPECT_EQ(plan.RunCount(), 6u);

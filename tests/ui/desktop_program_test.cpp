@@ -140,14 +140,14 @@ TEST_F(DesktopProgramTest, CalcPathesFillsTheTableAndColoursTheNodes) {
 }
 
 TEST_F(DesktopProgramTest, BadDecimalIsShownAndTheTimerKeepsRunning) {
-  Window().Settings().SetText("E_centriPe", "0.x");
+  Window().Settings().SetText(setting::kCentripetalWeight, "0.x");
   Window().findChild<QRadioButton*>(QStringLiteral("RB_cluster"))->click();
   Click("B_ITL_start");
   Ticks(3);
   ASSERT_FALSE(errors_.empty());
   EXPECT_EQ(errors_[0], QStringLiteral("'0.x' is not a valid floating point value"));
   EXPECT_TRUE(Window().Timer1().isActive());
-  Window().Settings().SetText("E_centriPe", "2,0");
+  Window().Settings().SetText(setting::kCentripetalWeight, "2,0");
   const auto before = world().TimeStep;
   Ticks(2);
   EXPECT_EQ(world().TimeStep, before + 2);

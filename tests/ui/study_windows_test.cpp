@@ -58,7 +58,7 @@ class StudyWindowsTest : public ::testing::Test {
       return answer_;
     });
     // A small world keeps every run short.
-    SimWindow().Settings().SetText("SE_cellScale", "60");
+    SimWindow().Settings().SetText(setting::kCellScale, "60");
   }
 
   TForm1& SimWindow() { return *program_.simulation; }
@@ -76,7 +76,7 @@ class StudyWindowsTest : public ::testing::Test {
     window.RefreshViews();
     return window.findChild<QLabel*>(QLatin1StringView(name))->text();
   }
-  static void Type(StudyWindow& window, const char* edit, const char* text) {
+  static void Type(StudyWindow& window, SettingName edit, const char* text) {
     auto* line = qobject_cast<QLineEdit*>(window.Settings().Control(edit));
     line->selectAll();
     QTest::keyClicks(line, QString::fromUtf8(text));
@@ -93,14 +93,13 @@ class StudyWindowsTest : public ::testing::Test {
 TEST_F(StudyWindowsTest, ButtonsOpenTheStudyWindowsWithTheirControlsAndDefaults) {
   TAnaDev& dev = Open<TAnaDev>("B_anaDevPara", "TAnaDev");
   EXPECT_EQ(dev.windowTitle(), QStringLiteral("AnaDevPara"));
-  EXPECT_EQ(dev.Settings().Text("E0_valTo"), "10,0");
-  EXPECT_EQ(dev.Settings().Text("E4_valFrom"), "1");
-  EXPECT_EQ(dev.Settings().Text("E_incre"), "0,2");
-  EXPECT_EQ(dev.Settings().Text("SE_toSteps"), "300");
-  EXPECT_EQ(dev.Settings().Text("E_bName"), "xx_Veltmoor");
-  EXPECT_FALSE(dev.Settings().Checked("CB1_acti"));
-  EXPECT_EQ(dev.findChild<QCheckBox*>(QStringLiteral("CB_trendShow"))->text(),
-            QStringLiteral("show trend"));
+  EXPECT_EQ(dev.Settings().Text(SettingName{"E0_valTo"}), "10,0");
+  EXPECT_EQ(dev.Settings().Text(SettingName{"E4_valFrom"}), "1");
+  EXPECT_EQ(dev.Settings().Text(setting::dev_para::kIncrement), "0,2");
+  EXPECT_EQ(dev.Settings().Text(setting::dev_para::kTimeUntilNextStep), "300");
+  EXPECT_EQ(dev.Settings().Text(setting::dev_para::kBasicName), "xx_Veltmoor");
+  EXPECT_FALSE(dev.Settings().Checked(SettingName{"CB1_acti"}));
+  EXPECT_EQ(dev.findChild<QCheckBox*>(QStringLiteral("CB_trendShow"))->text(), QStringLiteral("show trend"));
   for (const char* button : {"B_start", "B_undoZ", "Button1"}) {
     EXPECT_NE(dev.Button(QLatin1StringView(button)), nullptr) << button;
   }
@@ -114,13 +113,13 @@ TEST_F(StudyWindowsTest, ButtonsOpenTheStudyWindowsWithTheirControlsAndDefaults)
   TanaMinDist& minDist = Open<TanaMinDist>("B_anaMinDist", "TanaMinDist");
   EXPECT_EQ(minDist.windowTitle(), QStringLiteral("analyse min distance"));
   EXPECT_EQ(LabelText(minDist, "Lbl_proceed"), QStringLiteral("/ 100"));
-  Type(minDist, "E_incre", "3");
+  Type(minDist, setting::min_dist::kIncrement, "3");
   EXPECT_EQ(LabelText(minDist, "Lbl_proceed"), QStringLiteral("/ 40"));
-  EXPECT_EQ(minDist.Settings().Text("E_polyDegSeg"), "3");
+  EXPECT_EQ(minDist.Settings().Text(setting::min_dist::kPolyDegree), "3");
 
   Tana_clusterGrow& growth = Open<Tana_clusterGrow>("B_anaGraphSize", "Tana_clusterGrow");
   EXPECT_EQ(growth.windowTitle(), QStringLiteral("analyse cluster growth"));
-  EXPECT_EQ(growth.Settings().Text("E_toSteps"), "1000");
+  EXPECT_EQ(growth.Settings().Text(setting::cluster_growth::kGrowUntil), "1000");
   EXPECT_EQ(LabelText(growth, "Lbl_proceed"), QStringLiteral("/ 10"));
   EXPECT_EQ(growth.Button(QStringLiteral("B_break"))->text(), QStringLiteral("start / stop"));
 
@@ -135,11 +134,11 @@ TEST_F(StudyWindowsTest, DevelopmentParameterStudyWritesItsPicturesAndDataFile) 
   TAnaDev& dev = Open<TAnaDev>("B_anaDevPara", "TAnaDev");
   dev.DevPara().SetBaseSeed(11);
   WidgetSettings& own = dev.Settings();
-  own.SetChecked("CB1_acti", true);
-  own.SetText("E1_valTo", "1,2");
-  own.SetText("SE_toSteps", "3");
-  own.SetText("SE_perVal", "1");
-  own.SetChecked("Cb_saveSnap", true);
+  own.SetChecked(SettingName{"CB1_acti"}, true);
+  own.SetText(SettingName{"E1_valTo"}, "1,2");
+  own.SetText(setting::dev_para::kTimeUntilNextStep, "3");
+  own.SetText(setting::dev_para::kCalculationsPerRound, "1");
+  own.SetChecked(setting::dev_para::kSaveSnapshot, true);
   SimWindow().Timer1().start();
 
   // With "start / stop" up, "new start" prepares the study and waits.
@@ -153,7 +152,7 @@ TEST_F(StudyWindowsTest, DevelopmentParameterStudyWritesItsPicturesAndDataFile) 
   EXPECT_TRUE(errors_.empty()) << errors_.front().toStdString();
   EXPECT_FALSE(dev.StudyTimer().isActive());
   EXPECT_EQ(dev.DevPara().Chart_devPara.Find("ser_Connect")->Count(), 2u);
-  EXPECT_EQ(SimWindow().Settings().Text("E_centriPe"), "1,2");
+  EXPECT_EQ(SimWindow().Settings().Text(setting::kCentripetalWeight), "1,2");
   dev.View()->Refresh();
   EXPECT_GT(dev.View()->chart()->series().size(), 0);
 
@@ -176,16 +175,16 @@ TEST_F(StudyWindowsTest, MinimumDistanceStudyDrivesTheStartUpSimulationWindow) {
   program_.frame->Action(QStringLiteral("FileNew"))->trigger();
   TanaMinDist& minDist = Open<TanaMinDist>("B_anaMinDist", "TanaMinDist");
   minDist.MinDist().SetBaseSeed(5);
-  Type(minDist, "E_valFrom", "2");
-  Type(minDist, "E_valTo", "3");
-  Type(minDist, "E_toSteps", "4");
-  Type(minDist, "E_calcVals", "2");
+  Type(minDist, setting::min_dist::kValuesFrom, "2");
+  Type(minDist, setting::min_dist::kValuesTo, "3");
+  Type(minDist, setting::min_dist::kTimesteps, "4");
+  Type(minDist, setting::min_dist::kCalculationsPerValue, "2");
   EXPECT_EQ(LabelText(minDist, "Lbl_proceed"), QStringLiteral("/ 4"));
 
   minDist.Button(QStringLiteral("B_start"))->click();
   EXPECT_TRUE(minDist.StudyTimer().isActive());
-  EXPECT_EQ(SimWindow().Settings().Text("SE_minDist"), "2");
-  EXPECT_TRUE(SimWindow().Settings().Checked("RB_netOnly"));
+  EXPECT_EQ(SimWindow().Settings().Text(setting::kMinDistance), "2");
+  EXPECT_TRUE(SimWindow().Settings().Checked(setting::kNetworkOnly));
   minDist.Button(QStringLiteral("B_break"))->click();
   EXPECT_FALSE(minDist.StudyTimer().isActive());
   minDist.Button(QStringLiteral("B_break"))->click();
@@ -196,7 +195,7 @@ TEST_F(StudyWindowsTest, MinimumDistanceStudyDrivesTheStartUpSimulationWindow) {
   EXPECT_EQ(chart.Find("Series_IS")->Count(), 4u);
   EXPECT_EQ(chart.Find("Series_IS_Avg")->Count(), 2u);
   EXPECT_EQ(LabelText(minDist, "Lbl_akt"), QStringLiteral("4"));
-  EXPECT_EQ(SimWindow().Settings().Text("SE_minDist"), "3");
+  EXPECT_EQ(SimWindow().Settings().Text(setting::kMinDistance), "3");
   TForm1* second = nullptr;
   for (QMdiSubWindow* child : program_.frame->MdiArea()->subWindowList(QMdiArea::CreationOrder)) {
     if (auto* window = qobject_cast<TForm1*>(child->widget()); window != &SimWindow()) {
@@ -204,16 +203,16 @@ TEST_F(StudyWindowsTest, MinimumDistanceStudyDrivesTheStartUpSimulationWindow) {
     }
   }
   ASSERT_NE(second, nullptr);
-  EXPECT_EQ(second->Settings().Text("SE_minDist"), "3");  // its own default, untouched
-  EXPECT_FALSE(second->Settings().Checked("RB_netOnly"));
+  EXPECT_EQ(second->Settings().Text(setting::kMinDistance), "3");  // its own default, untouched
+  EXPECT_FALSE(second->Settings().Checked(setting::kNetworkOnly));
 }
 
 TEST_F(StudyWindowsTest, ClusterGrowthStudyAveragesItsRunsStepByStep) {
   Tana_clusterGrow& growth = Open<Tana_clusterGrow>("B_anaGraphSize", "Tana_clusterGrow");
   growth.ClusterGrowth().SetBaseSeed(3);
-  growth.Settings().SetText("E_measureSt", "2");
-  growth.Settings().SetText("E_toSteps", "4");
-  growth.Settings().SetText("E_calcVals", "2");
+  growth.Settings().SetText(setting::cluster_growth::kMeasureSteps, "2");
+  growth.Settings().SetText(setting::cluster_growth::kGrowUntil, "4");
+  growth.Settings().SetText(setting::cluster_growth::kCalculations, "2");
   EXPECT_EQ(LabelText(growth, "Lbl_proceed"), QStringLiteral("/ 2"));
   growth.Button(QStringLiteral("B_start"))->click();
   RunToEnd(growth);
@@ -230,9 +229,9 @@ TEST_F(StudyWindowsTest, ClusterGrowthStudyAveragesItsRunsStepByStep) {
 
 TEST_F(StudyWindowsTest, StudyTimerRunsTheStudyToItsEndOnItsOwn) {
   Tana_clusterGrow& growth = Open<Tana_clusterGrow>("B_anaGraphSize", "Tana_clusterGrow");
-  growth.Settings().SetText("E_measureSt", "2");
-  growth.Settings().SetText("E_toSteps", "4");
-  growth.Settings().SetText("E_calcVals", "2");
+  growth.Settings().SetText(setting::cluster_growth::kMeasureSteps, "2");
+  growth.Settings().SetText(setting::cluster_growth::kGrowUntil, "4");
+  growth.Settings().SetText(setting::cluster_growth::kCalculations, "2");
   growth.Button(QStringLiteral("B_start"))->click();
   QElapsedTimer waited;
   waited.start();
@@ -247,17 +246,18 @@ TEST_F(StudyWindowsTest, StudyTimerRunsTheStudyToItsEndOnItsOwn) {
 
 TEST_F(StudyWindowsTest, BuildingRuleStudyWithOnlyRuleThreeTicked) {
   WidgetSettings& settings = SimWindow().Settings();
-  for (const char* rule : {"cb_r8114", "cb_r7013", "cb_r3011", "cb_r3010"}) {
+  for (const SettingName rule :
+       {setting::kRule8114, setting::kRule7013, setting::kRule3011, setting::kRule3010}) {
     settings.SetChecked(rule, false);
   }
-  settings.SetText("SE_rdsPerVal", "2");
-  settings.SetText("SE_stepsPerRd", "1");
+  settings.SetText(setting::kRoundsPerRule, "2");
+  settings.SetText(setting::kStepsPerRound, "1");
   SimWindow().Timer1().start();
   SimWindow().Button(QStringLiteral("B_startBuildAna"))->click();
   EXPECT_TRUE(SimWindow().Timer_buildAna().isActive());
   EXPECT_FALSE(SimWindow().Timer1().isActive());
-  EXPECT_EQ(settings.Text("SE_genA") + settings.Text("SE_genB") + settings.Text("SE_genC") +
-                settings.Text("SE_genD"),
+  EXPECT_EQ(settings.Text(setting::kGenA) + settings.Text(setting::kGenB) +
+                settings.Text(setting::kGenC) + settings.Text(setting::kGenD),
             "5012");
   int ticks = 0;
   while (SimWindow().Timer_buildAna().isActive() && ticks < 100) {
@@ -274,15 +274,16 @@ TEST_F(StudyWindowsTest, BuildingRuleStudyWithOnlyRuleThreeTicked) {
 
 TEST_F(StudyWindowsTest, SettingsThatNeverEndAreRefusedOnce) {
   TAnaDev& dev = Open<TAnaDev>("B_anaDevPara", "TAnaDev");
-  dev.Settings().SetChecked("CB1_acti", true);
-  dev.Settings().SetText("E_incre", "0");
+  dev.Settings().SetChecked(SettingName{"CB1_acti"}, true);
+  dev.Settings().SetText(setting::dev_para::kIncrement, "0");
   dev.findChild<QPushButton*>(QStringLiteral("B_startStop"))->click();
   dev.Button(QStringLiteral("B_start"))->click();
   ASSERT_EQ(errors_.size(), 1u);
   EXPECT_TRUE(errors_[0].contains(QStringLiteral("increment"))) << errors_[0].toStdString();
 
   TanaMinDist& minDist = Open<TanaMinDist>("B_anaMinDist", "TanaMinDist");
-  Type(minDist, "E_incre", "-1");  // "-" alone is no number yet, and says nothing
+  Type(minDist, setting::min_dist::kIncrement,
+       "-1");  // "-" alone is no number yet, and says nothing
   EXPECT_EQ(errors_.size(), 1u);
   minDist.Button(QStringLiteral("B_start"))->click();
   ASSERT_EQ(errors_.size(), 2u);
@@ -295,10 +296,10 @@ TEST_F(StudyWindowsTest, DataFileThatCannotBeWrittenStopsTheStudyWithOneMessage)
   ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
   blocker.close();
   TAnaDev& dev = Open<TAnaDev>("B_anaDevPara", "TAnaDev");
-  dev.Settings().SetChecked("CB1_acti", true);
-  dev.Settings().SetText("E1_valTo", "1,0");
-  dev.Settings().SetText("SE_toSteps", "1");
-  dev.Settings().SetText("SE_perVal", "1");
+  dev.Settings().SetChecked(SettingName{"CB1_acti"}, true);
+  dev.Settings().SetText(SettingName{"E1_valTo"}, "1,0");
+  dev.Settings().SetText(setting::dev_para::kTimeUntilNextStep, "1");
+  dev.Settings().SetText(setting::dev_para::kCalculationsPerRound, "1");
   dev.findChild<QPushButton*>(QStringLiteral("B_startStop"))->click();
   dev.Button(QStringLiteral("B_start"))->click();
   RunToEnd(dev);
@@ -322,12 +323,12 @@ TEST_F(StudyWindowsTest, MinimisedSimulationWindowIsStillOpenForTheStudies) {
   qobject_cast<QMdiSubWindow*>(SimWindow().parentWidget())->showMinimized();
   QApplication::processEvents();
   // Typing in a study's edit boxes is no failure: the texts stay as typed.
-  Type(minDist, "E_valFrom", "2");
-  Type(minDist, "E_valTo", "2");
-  Type(minDist, "E_toSteps", "3");
-  Type(minDist, "E_calcVals", "1");
+  Type(minDist, setting::min_dist::kValuesFrom, "2");
+  Type(minDist, setting::min_dist::kValuesTo, "2");
+  Type(minDist, setting::min_dist::kTimesteps, "3");
+  Type(minDist, setting::min_dist::kCalculationsPerValue, "1");
   EXPECT_TRUE(errors_.empty()) << errors_.front().toStdString();
-  EXPECT_EQ(minDist.Settings().Text("E_toSteps"), "3");
+  EXPECT_EQ(minDist.Settings().Text(setting::min_dist::kTimesteps), "3");
   EXPECT_EQ(LabelText(minDist, "Lbl_proceed"), QStringLiteral("/ 1"));
 
   minDist.Button(QStringLiteral("B_start"))->click();
@@ -347,10 +348,10 @@ TEST_F(StudyWindowsTest, MinimisedSimulationWindowIsStillOpenForTheStudies) {
 TEST_F(StudyWindowsTest, StartStopShowsWhetherTheStudyRuns) {
   TAnaDev& dev = Open<TAnaDev>("B_anaDevPara", "TAnaDev");
   auto* toggle = dev.findChild<QPushButton*>(QStringLiteral("B_startStop"));
-  dev.Settings().SetChecked("CB1_acti", true);
-  dev.Settings().SetText("E1_valTo", "1,0");
-  dev.Settings().SetText("SE_toSteps", "1");
-  dev.Settings().SetText("SE_perVal", "1");
+  dev.Settings().SetChecked(SettingName{"CB1_acti"}, true);
+  dev.Settings().SetText(SettingName{"E1_valTo"}, "1,0");
+  dev.Settings().SetText(setting::dev_para::kTimeUntilNextStep, "1");
+  dev.Settings().SetText(setting::dev_para::kCalculationsPerRound, "1");
   toggle->click();
   dev.Button(QStringLiteral("B_start"))->click();
   EXPECT_TRUE(toggle->isChecked());
@@ -377,7 +378,7 @@ TEST_F(StudyWindowsTest, StartStopShowsWhetherTheStudyRuns) {
 TEST_F(StudyWindowsTest, PlannedRunsFollowMultiply) {
   TAnaDev& dev = Open<TAnaDev>("B_anaDevPara", "TAnaDev");
   dev.findChild<QCheckBox*>(QStringLiteral("CB1_acti"))->click();
-  Type(dev, "E_incre", "2");  // 1, 3, 5, 7, 9; two runs each
+  Type(dev, setting::dev_para::kIncrement, "2");  // 1, 3, 5, 7, 9; two runs each
   EXPECT_EQ(LabelText(dev, "Lbl_proceed"), QStringLiteral("/ 10"));
   dev.findChild<QCheckBox*>(QStringLiteral("cb_multiply"))->click();  // 1, 2, 4, 8
   EXPECT_EQ(LabelText(dev, "Lbl_proceed"), QStringLiteral("/ 8"));
@@ -394,12 +395,12 @@ TEST_F(StudyWindowsTest, FailedPictureStopsTheStudyAndResumingTakesItAgain) {
   TAnaDev& dev = Open<TAnaDev>("B_anaDevPara", "TAnaDev");
   dev.DevPara().SetBaseSeed(4);
   WidgetSettings& own = dev.Settings();
-  own.SetChecked("CB1_acti", true);
-  own.SetText("E1_valTo", "2,0");
-  own.SetText("E_incre", "1");
-  own.SetText("SE_toSteps", "2");
-  own.SetText("SE_perVal", "1");
-  own.SetChecked("Cb_saveSnap", true);
+  own.SetChecked(SettingName{"CB1_acti"}, true);
+  own.SetText(SettingName{"E1_valTo"}, "2,0");
+  own.SetText(setting::dev_para::kIncrement, "1");
+  own.SetText(setting::dev_para::kTimeUntilNextStep, "2");
+  own.SetText(setting::dev_para::kCalculationsPerRound, "1");
+  own.SetChecked(setting::dev_para::kSaveSnapshot, true);
   auto* toggle = dev.findChild<QPushButton*>(QStringLiteral("B_startStop"));
   toggle->click();
   dev.Button(QStringLiteral("B_start"))->click();
@@ -409,7 +410,7 @@ TEST_F(StudyWindowsTest, FailedPictureStopsTheStudyAndResumingTakesItAgain) {
       << errors_[0].toStdString();
   // Still at the first value: nothing of the next one has run.
   EXPECT_EQ(dev.DevPara().State().ValueIndex, 1u);
-  EXPECT_EQ(SimWindow().Settings().Text("E_centriPe"), "1");
+  EXPECT_EQ(SimWindow().Settings().Text(setting::kCentripetalWeight), "1");
   EXPECT_EQ(dev.DevPara().Chart_devPara.Find("ser_Connect")->Count(), 1u);
 
   ASSERT_TRUE(QFile::remove(InFiles(QStringLiteral("pictures"))));
@@ -429,9 +430,9 @@ TEST_F(StudyWindowsTest, StudyReopensAClosedConnectivityTable) {
   QApplication::processEvents();
   ASSERT_EQ(program_.frame->FindChildWindow(QStringLiteral("TConnectivityTable")), nullptr);
   Tana_clusterGrow& growth = Open<Tana_clusterGrow>("B_anaGraphSize", "Tana_clusterGrow");
-  growth.Settings().SetText("E_measureSt", "2");
-  growth.Settings().SetText("E_toSteps", "2");
-  growth.Settings().SetText("E_calcVals", "1");
+  growth.Settings().SetText(setting::cluster_growth::kMeasureSteps, "2");
+  growth.Settings().SetText(setting::cluster_growth::kGrowUntil, "2");
+  growth.Settings().SetText(setting::cluster_growth::kCalculations, "1");
   growth.Button(QStringLiteral("B_start"))->click();
   RunToEnd(growth);
   EXPECT_NE(program_.frame->FindChildWindow(QStringLiteral("TConnectivityTable")), nullptr);
