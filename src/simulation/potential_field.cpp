@@ -352,7 +352,7 @@ void CollectHwmCandidates(Simulation& sim) {
   }
   // Only a free cell beside used land can pass the test; the test itself still decides,
   // as the potentials of the developed neighbours change every step.
-  const double threshold = sim.settings.Float("E_devThresh");
+  const double threshold = sim.settings.Float(setting::kDevelopmentThreshold);
   CollectMarkedFineCells(world, frontier.Frontier(), world.HwmCandidateList,
                          [&world, threshold](const TCell& fine) {
                            return IsHwmCandidateBelow(world, fine.Column, fine.Row, threshold);

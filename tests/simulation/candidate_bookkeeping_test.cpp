@@ -52,8 +52,8 @@ struct Lockstep {
     for (testing::TestSimulation* t : {&kept, &rescanned}) {
       t->random.SetFixedSeed(seed);
       t->settings.SetChecked(radio, true);
-      t->settings.Set("SE_cellScale", std::to_string(cellSize));
-      t->settings.SetChecked("b_autoBuild", autoBuild);
+      t->settings.Set(setting::kCellScale, std::to_string(cellSize));
+      t->settings.SetChecked(setting::kAutoBuild, autoBuild);
     }
     rescanned.world().RescanGrids = true;
     NewSetup(kept.sim);
@@ -122,8 +122,8 @@ TEST(CandidateSitesTest, NodesAnywhereMatchTwoFullSweeps) {
   testing::TestSimulation kept(200, 160);
   testing::TestSimulation rescanned(200, 160);
   for (testing::TestSimulation* t : {&kept, &rescanned}) {
-    t->settings.SetChecked("cb_centerNode", false);
-    t->settings.Set("SE_cellScale", "8");
+    t->settings.SetChecked(setting::kCenterNode, false);
+    t->settings.Set(setting::kCellScale, "8");
   }
   rescanned.world().RescanGrids = true;
   NewSetup(kept.sim);
@@ -146,7 +146,7 @@ TEST(CandidateSitesTest, StatesThatDoNotFollowFromTheNodesAreSweptInFull) {
   testing::TestSimulation kept(200, 160);
   testing::TestSimulation rescanned(200, 160);
   for (testing::TestSimulation* t : {&kept, &rescanned}) {
-    t->settings.Set("SE_cellScale", "8");
+    t->settings.Set(setting::kCellScale, "8");
   }
   rescanned.world().RescanGrids = true;
   NewSetup(kept.sim);
