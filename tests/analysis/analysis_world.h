@@ -17,25 +17,15 @@ struct AnalysisWorld {
     w.RowCount = rows;
     w.CellGrid.Resize(columns, rows);
     w.FineGrid.Resize(3 * columns, 3 * rows);
-    for (int r = 0; r < rows; ++r) {
-      for (int c = 0; c < columns; ++c) {
-        w.CellGrid(c, r).Column = c;
-        w.CellGrid(c, r).Row = r;
-      }
-    }
-    for (int r = 0; r < 3 * rows; ++r) {
-      for (int c = 0; c < 3 * columns; ++c) {
-        w.FineGrid(c, r).Column = c;
-        w.FineGrid(c, r).Row = r;
-        w.FineGrid(c, r).Color = colours::kWhite;
-      }
+    for (TFineCell& fine : w.FineGrid.Cells()) {
+      fine.Color = colours::kWhite;
     }
     w.FineImage = std::make_unique<NullCanvas>(24 * columns, 24 * rows);
   }
 
   World& world() { return t.sim.world; }
   Simulation& sim() { return t.sim; }
-  TCell& Fine(int c, int r) { return world().FineGrid(c, r); }
+  TFineCell& Fine(int c, int r) { return world().FineGrid(c, r); }
   TCell& Coarse(int c, int r) { return world().CellGrid(c, r); }
 
   void Develop(int c, int r) {

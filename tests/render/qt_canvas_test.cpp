@@ -4,6 +4,7 @@
 
 #include "display/layers.h"
 #include "display/test_world.h"
+#include "simulation/numbers.h"
 
 namespace veltmoor {
 namespace {
@@ -113,7 +114,7 @@ class QtLayersTest : public ::testing::Test {
     sim.PanelHeight = rows * cellSize + 4;
     CreateLayerImages(sim);
     testing::BuildGrids(sim.world, cellSize, columns, rows);
-    for (TCell& fine : sim.world.FineGrid.Cells()) {
+    for (TFineCell& fine : sim.world.FineGrid.Cells()) {
       fine.LandUse = kLandDeveloped;
     }
     ShowLandUse(sim);
