@@ -144,7 +144,7 @@ BenchSimulation& MillionCellWorld() {
   if (!world) {
     world = std::make_unique<BenchSimulation>(WorldSize{2000, 2000, 6}, CanvasKind::Null);
     world->Start("cluster");
-    for (TCell& fine : world->sim.world.FineGrid.Cells()) {
+    for (TFineCell& fine : world->sim.world.FineGrid.Cells()) {
       if (world->random.Random() < 0.4) {
         fine.LandUse = kLandDeveloped;
       }

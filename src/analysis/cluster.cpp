@@ -23,11 +23,11 @@ bool Claimable(const World& world, int column, int row) {
   if (!world.InFineGrid(column, row)) {
     return false;
   }
-  const TCell& cell = world.FineGrid(column, row);
+  const TFineCell& cell = world.FineGrid(column, row);
   return cell.IsDeveloped && !cell.ClusterVisited;
 }
 
-void Claim(TCell& cell, std::int32_t k, std::vector<std::uint32_t>& sizes) {
+void Claim(TFineCell& cell, std::int32_t k, std::vector<std::uint32_t>& sizes) {
   cell.ClusterVisited = true;
   cell.ClusterIndex = k;
   ++sizes[static_cast<std::size_t>(k)];
@@ -82,15 +82,14 @@ float RankSizeSlope(const chart::Series& trend, std::size_t n) {
 }  // namespace
 
 void ClearClusterMarks(World& world) {
-  for (TCell& cell : world.FineGrid.Cells()) {
-    cell.ClusterLinks.clear();
+  for (TFineCell& cell : world.FineGrid.Cells()) {
     cell.ClusterVisited = false;
   }
 }
 
 std::vector<std::uint32_t> FindClusters(World& world) {
   ClearClusterMarks(world);
-  for (TCell& cell : world.FineGrid.Cells()) {
+  for (TFineCell& cell : world.FineGrid.Cells()) {
     cell.ClusterIndex = -1;
   }
   std::vector<std::uint32_t> sizes;
@@ -106,7 +105,7 @@ std::vector<std::uint32_t> FindClusters(World& world) {
       FillCluster(world, c, r, k, sizes, pending);
     }
   }
-  for (TCell& cell : world.FineGrid.Cells()) {
+  for (TFineCell& cell : world.FineGrid.Cells()) {
     if (cell.ClusterIndex != -1) {
       cell.ClusterSize =
           static_cast<std::int32_t>(sizes[static_cast<std::size_t>(cell.ClusterIndex)]);

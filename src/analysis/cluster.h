@@ -10,7 +10,7 @@
 
 namespace veltmoor {
 
-// Empties ClusterLinks and clears ClusterVisited of every fine cell.
+// Clears ClusterVisited of every fine cell.
 void ClearClusterMarks(World& world);
 
 // Labels the clusters of the current IsDeveloped marks. Clusters are numbered in the order

@@ -161,13 +161,15 @@ std::vector<TEdge> EdgesInScanOrder(const World& world) {
 
 // Distances of the developed fine cells from the centre, ascending, so that each radius
 // counts them by a search instead of a scan of the whole fine grid.
-std::vector<int> DevelopedDistances(const World& world, const TCell& centre) {
+std::vector<int> DevelopedDistances(const World& world, const TFineCell& centre) {
+  const int x = world.CentreX(centre);
+  const int y = world.CentreY(centre);
   std::vector<int> distances;
   for (int r = 0; r < 3 * world.RowCount; ++r) {
     for (int c = 0; c < 3 * world.ColumnCount; ++c) {
-      const TCell& fine = world.FineGrid(c, r);
+      const TFineCell& fine = world.FineGrid(c, r);
       if (fine.IsDeveloped) {
-        distances.push_back(PixelDistance(fine.X, fine.Y, centre.X, centre.Y));
+        distances.push_back(PixelDistance(world.FineCentre(c), world.FineCentre(r), x, y));
       }
     }
   }
@@ -182,7 +184,7 @@ bool WithinRadius(int distance, Real radius) {
 }
 
 std::vector<RadialCounts> CountWithinRadii(const World& world, const TAgent* centralNode,
-                                           const TCell& centre, int radii) {
+                                           const TFineCell& centre, int radii) {
   struct MeasuredEdge {
     int distance;
     float length;
@@ -349,11 +351,13 @@ std::optional<FineCellPosition> CentreOfGravity(const World& world) {
   long long columns = 0;
   long long rows = 0;
   long long cells = 0;
-  for (const TCell& fine : world.FineGrid.Cells()) {
-    if (fine.LandUse == kLandDeveloped) {
-      columns += fine.Column;
-      rows += fine.Row;
-      ++cells;
+  for (int r = 0; r < 3 * world.RowCount; ++r) {
+    for (int c = 0; c < 3 * world.ColumnCount; ++c) {
+      if (world.FineGrid(c, r).LandUse == kLandDeveloped) {
+        columns += c;
+        rows += r;
+        ++cells;
+      }
     }
   }
   if (cells == 0) {
@@ -380,7 +384,7 @@ void RadialAnalysis(Simulation& sim) {
   LogLogFamily segments;
   LogLogFamily lengths;
   if (radii > 0) {
-    const TCell& z = world.FineGrid(centre.Column, centre.Row);
+    const TFineCell& z = world.FineGrid(centre.Column, centre.Row);
     for (const RadialCounts& c : CountWithinRadii(world, centralNode, z, radii)) {
       developed.Add(c.radius, c.developed);
       segments.Add(c.radius, c.segments);

@@ -19,13 +19,13 @@ using Real = long double;
 constexpr int kSegregationTiles = 8;
 constexpr const char* kUndefined = "-";
 
-bool ClassifyFineCell(const World& world, TCell& fine) {
+bool ClassifyFineCell(const World& world, TFineCell& fine, int column, int row) {
   switch (fine.LandUse) {
     case kLandDeveloped:
       fine.IsDeveloped = true;
       break;
     case kLandStreet:
-      fine.IsDeveloped = HasDevelopedNeighbour(world, fine.Column, fine.Row);
+      fine.IsDeveloped = HasDevelopedNeighbour(world, column, row);
       break;
     case kLandFree:
       fine.IsDeveloped = false;
@@ -95,8 +95,8 @@ void ClassifyDevelopedCells(World& world) {
   world.FineCellTotals = {0, 0};
   for (int r = 0; r < 3 * world.RowCount; ++r) {
     for (int c = 0; c < 3 * world.ColumnCount; ++c) {
-      TCell& fine = world.FineGrid(c, r);
-      if (ClassifyFineCell(world, fine)) {
+      TFineCell& fine = world.FineGrid(c, r);
+      if (ClassifyFineCell(world, fine, c, r)) {
         ++world.FineCellTotals[fine.IsDeveloped ? 1 : 0];
       }
       if (fine.IsDeveloped) {

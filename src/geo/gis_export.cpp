@@ -16,11 +16,11 @@ std::array<double, 6> GeoTransform(const Georeference& g, int cell_size, double 
   return {g.origin_x, size, 0.0, g.origin_y, 0.0, -size};
 }
 
-template <typename Value, typename Field>
-std::vector<Value> Band(const Grid2D<TCell>& grid, Field field) {
+template <typename Value, typename Cell, typename Field>
+std::vector<Value> Band(const Grid2D<Cell>& grid, Field field) {
   std::vector<Value> values;
   values.reserve(grid.Cells().size());
-  for (const TCell& cell : grid.Cells()) {  // row by row: the raster's own order
+  for (const Cell& cell : grid.Cells()) {  // row by row: the raster's own order
     values.push_back(static_cast<Value>(field(cell)));
   }
   return values;
@@ -76,12 +76,12 @@ void WriteBand(GDALDataset& dataset, int index, const char* name, std::vector<Va
 
 void WriteLandUse(const World& world, const Georeference& g, const OGRSpatialReference& reference,
                   const std::string& path) {
-  const Grid2D<TCell>& fine = world.FineGrid;
+  const Grid2D<TFineCell>& fine = world.FineGrid;
   DatasetPtr dataset =
       CreateRaster(path, fine.Columns(), fine.Rows(), 2, GDT_Byte,
                    GeoTransform(g, world.CellSize, world.CellSize / 3.0), reference);
-  auto land = Band<std::uint8_t>(fine, [](const TCell& c) { return c.LandUse; });
-  auto sub = Band<std::uint8_t>(fine, [](const TCell& c) { return c.SubState; });
+  auto land = Band<std::uint8_t>(fine, [](const TFineCell& c) { return CodeNumber(c.LandUse); });
+  auto sub = Band<std::uint8_t>(fine, [](const TFineCell& c) { return CodeNumber(c.SubState); });
   WriteBand(*dataset, 1, "LandUse", land, GDT_Byte);
   WriteBand(*dataset, 2, "SubState", sub, GDT_Byte);
   GDALColorTable colours = MapColours();
@@ -96,7 +96,7 @@ void WriteCells(const World& world, const Georeference& g, const OGRSpatialRefer
   auto potential = Band<float>(grid, [](const TCell& c) { return c.Potential; });
   auto developed = Band<float>(grid, [](const TCell& c) { return c.DevelopedCount; });
   auto streets = Band<float>(grid, [](const TCell& c) { return c.StreetCount; });
-  auto state = Band<float>(grid, [](const TCell& c) { return c.State; });
+  auto state = Band<float>(grid, [](const TCell& c) { return CodeNumber(c.State); });
   WriteBand(*dataset, 1, "Potential", potential, GDT_Float32);
   WriteBand(*dataset, 2, "DevelopedCount", developed, GDT_Float32);
   WriteBand(*dataset, 3, "StreetCount", streets, GDT_Float32);

@@ -28,8 +28,8 @@ constexpr std::size_t kMaxSettingText = 1000;
 
 // ---- writing -------------------------------------------------------------------------
 
-template <typename Field>
-json GridField(const Grid2D<TCell>& grid, Field field) {
+template <typename Cell, typename Field>
+json GridField(const Grid2D<Cell>& grid, Field field) {
   json columns = json::array();
   for (int c = 0; c < grid.Columns(); ++c) {
     json column = json::array();
@@ -157,11 +157,12 @@ const json& ArrayOf(const json& value, std::size_t size, const std::string& what
 
 // A grid written column by column; `read` takes one value into one cell. A missing
 // optional grid leaves the cells as `fallback` sets them.
-void ReadGrid(const json& doc, const std::string& key, Grid2D<TCell>& grid,
-              const std::function<void(TCell&, const json&, const std::string&)>& read,
-              const std::function<void(TCell&)>& fallback = nullptr) {
+template <typename Cell>
+void ReadGrid(const json& doc, const std::string& key, Grid2D<Cell>& grid,
+              const std::function<void(Cell&, const json&, const std::string&)>& read,
+              const std::function<void(Cell&)>& fallback = nullptr) {
   if (fallback && !doc.contains(key)) {
-    for (TCell& cell : grid.Cells()) {
+    for (Cell& cell : grid.Cells()) {
       fallback(cell);
     }
     return;
@@ -178,20 +179,30 @@ void ReadGrid(const json& doc, const std::string& key, Grid2D<TCell>& grid,
   }
 }
 
-// Reads integer grid values into a member of TCell.
-auto IntInto(std::int32_t TCell::*member, long long min, long long max) {
-  return [member, min, max](TCell& cell, const json& value, const std::string& what) {
-    cell.*member = static_cast<std::int32_t>(Integer(value, min, max, what));
+// Reads integer grid values (or codes) into a member of a cell.
+template <typename Cell, typename Value>
+std::function<void(Cell&, const json&, const std::string&)> IntInto(Value Cell::*member,
+                                                                    long long min, long long max) {
+  return [member, min, max](Cell& cell, const json& value, const std::string& what) {
+    cell.*member = static_cast<Value>(Integer(value, min, max, what));
   };
 }
 
-auto ColourInto() {
-  return [](TCell& cell, const json& value, const std::string& what) {
+// The same for a code, between its first and last value.
+template <typename Cell, typename Code>
+std::function<void(Cell&, const json&, const std::string&)> CodeInto(Code Cell::*member, Code min,
+                                                                     Code max) {
+  return IntInto(member, CodeNumber(min), CodeNumber(max));
+}
+
+template <typename Cell>
+std::function<void(Cell&, const json&, const std::string&)> ColourInto() {
+  return [](Cell& cell, const json& value, const std::string& what) {
     cell.Color = static_cast<Colour>(Integer(value, 0, 0xFFFFFF, what));
   };
 }
 
-Colour LandUseColour(const TCell& fine) {
+Colour LandUseColour(const TFineCell& fine) {
   switch (fine.LandUse) {
     case kLandStreet:
       return colours::kYellow;
@@ -218,49 +229,45 @@ void ReadGrids(const json& doc, WorldDocument& out) {
   CheckShape(doc, "LandUse", 3 * out.columns, 3 * out.rows);
   out.coarse.Resize(out.columns, out.rows);
   out.fine.Resize(3 * out.columns, 3 * out.rows);
-  for (int r = 0; r < out.rows; ++r) {
-    for (int c = 0; c < out.columns; ++c) {
-      out.coarse(c, r).Column = c;
-      out.coarse(c, r).Row = r;
-    }
-  }
   // A coarse cell holds nine fine cells; streets and development can fill all of them.
-  ReadGrid(doc, "State", out.coarse, IntInto(&TCell::State, kStateFree, kStateCandidate));
-  ReadGrid(doc, "Potential", out.coarse, [](TCell& cell, const json& v, const std::string& w) {
-    cell.Potential = FiniteFloat(v, w);
-  });
+  ReadGrid(doc, "State", out.coarse, CodeInto(&TCell::State, kStateFree, kStateCandidate));
+  ReadGrid<TCell>(
+      doc, "Potential", out.coarse,
+      [](TCell& cell, const json& v, const std::string& w) { cell.Potential = FiniteFloat(v, w); });
   ReadGrid(doc, "DevelopedCount", out.coarse, IntInto(&TCell::DevelopedCount, 0, 9));
   ReadGrid(doc, "StreetCount", out.coarse, IntInto(&TCell::StreetCount, 0, 9));
-  ReadGrid(doc, "LandUse", out.fine, IntInto(&TCell::LandUse, kLandFree, kLandDeveloped));
-  ReadGrid(doc, "SubState", out.fine, IntInto(&TCell::SubState, kSubNone, kSubOpen));
+  ReadGrid(doc, "LandUse", out.fine, CodeInto(&TFineCell::LandUse, kLandFree, kLandDeveloped));
+  ReadGrid(doc, "SubState", out.fine, CodeInto(&TFineCell::SubState, kSubNone, kSubOpen));
   // What a run keeps between steps beyond the published grids; files without them (older
   // ones, or written by other tools) start these from what the grids above imply.
-  ReadGrid(
-      doc, "CellLandUse", out.coarse, IntInto(&TCell::LandUse, kLandFree, kLandDeveloped),
+  ReadGrid<TCell>(
+      doc, "CellLandUse", out.coarse, CodeInto(&TCell::LandUse, kLandFree, kLandDeveloped),
       [](TCell& cell) { cell.LandUse = cell.DevelopedCount > 0 ? kLandDeveloped : kLandFree; });
-  ReadGrid(doc, "IsDevelopedCount", out.coarse, IntInto(&TCell::IsDevelopedCount, 0, 9),
-           [](TCell&) {});
-  ReadGrid(doc, "CellColor", out.coarse, ColourInto(), [](TCell& cell) {
+  ReadGrid<TCell>(doc, "IsDevelopedCount", out.coarse, IntInto(&TCell::IsDevelopedCount, 0, 9),
+                  [](TCell&) {});
+  ReadGrid<TCell>(doc, "CellColor", out.coarse, ColourInto<TCell>(), [](TCell& cell) {
     cell.Color = cell.State == kStateNode ? colours::kLightGrey : colours::kWhite;
   });
-  ReadGrid(
+  ReadGrid<TFineCell>(
       doc, "FinePotential", out.fine,
-      [](TCell& cell, const json& v, const std::string& w) { cell.Potential = FiniteFloat(v, w); },
-      [](TCell& cell) { cell.Potential = 0.0f; });
-  ReadGrid(
+      [](TFineCell& cell, const json& v, const std::string& w) {
+        cell.Potential = FiniteFloat(v, w);
+      },
+      [](TFineCell& cell) { cell.Potential = 0.0f; });
+  ReadGrid<TFineCell>(
       doc, "IsDeveloped", out.fine,
-      [](TCell& cell, const json& v, const std::string& w) {
+      [](TFineCell& cell, const json& v, const std::string& w) {
         if (!v.is_boolean()) {
           Fail(w + " must be true or false");
         }
         cell.IsDeveloped = v.get<bool>();
       },
-      [](TCell&) {});
-  ReadGrid(doc, "ClusterSize", out.fine,
-           IntInto(&TCell::ClusterSize, 0, std::numeric_limits<std::int32_t>::max()),
-           [](TCell&) {});
-  ReadGrid(doc, "FineColor", out.fine, ColourInto(),
-           [](TCell& cell) { cell.Color = LandUseColour(cell); });
+      [](TFineCell&) {});
+  ReadGrid<TFineCell>(doc, "ClusterSize", out.fine,
+                      IntInto(&TFineCell::ClusterSize, 0, std::numeric_limits<std::int32_t>::max()),
+                      [](TFineCell&) {});
+  ReadGrid<TFineCell>(doc, "FineColor", out.fine, ColourInto<TFineCell>(),
+                      [](TFineCell& cell) { cell.Color = LandUseColour(cell); });
   // The tallies of a coarse cell are those of its nine fine cells.
   for (int r = 0; r < out.rows; ++r) {
     for (int c = 0; c < out.columns; ++c) {
@@ -268,7 +275,7 @@ void ReadGrids(const json& doc, WorldDocument& out) {
       int streets = 0;
       for (int dr = 0; dr < 3; ++dr) {
         for (int dc = 0; dc < 3; ++dc) {
-          const int use = out.fine(3 * c + dc, 3 * r + dr).LandUse;
+          const LandUseCode use = out.fine(3 * c + dc, 3 * r + dr).LandUse;
           developed += use == kLandDeveloped ? 1 : 0;
           streets += use == kLandStreet ? 1 : 0;
         }
@@ -553,30 +560,33 @@ json WorldToJson(const Simulation& sim, std::optional<std::uint64_t> seed,
   out["TimeStep"] = world.TimeStep;
   out["FieldType"] = world.FieldType;
   out["Seed"] = seed ? json(*seed) : json(nullptr);
-  out["State"] = GridField(world.CellGrid, [](const TCell& c) { return c.State; });
+  out["State"] = GridField(world.CellGrid, [](const TCell& c) { return CodeNumber(c.State); });
   out["Potential"] = GridField(world.CellGrid, [](const TCell& c) { return c.Potential; });
   out["DevelopedCount"] =
       GridField(world.CellGrid, [](const TCell& c) { return c.DevelopedCount; });
-  out["StreetCount"] = GridField(world.CellGrid, [](const TCell& c) { return c.StreetCount; });
-  out["LandUse"] = GridField(world.FineGrid, [](const TCell& c) { return c.LandUse; });
-  out["SubState"] = GridField(world.FineGrid, [](const TCell& c) { return c.SubState; });
+  out["StreetCount"] = GridField(world.CellGrid, [](const TCell& c) { return int{c.StreetCount}; });
+  out["LandUse"] =
+      GridField(world.FineGrid, [](const TFineCell& c) { return CodeNumber(c.LandUse); });
+  out["SubState"] =
+      GridField(world.FineGrid, [](const TFineCell& c) { return CodeNumber(c.SubState); });
   out["Nodes"] = NodesJson(world);
   json candidates = json::array();
   for (const TCell* cell : world.CandidateList) {
-    candidates.push_back({cell->Column, cell->Row});
+    candidates.push_back({world.ColumnOf(*cell), world.RowOf(*cell)});
   }
   out["CandidateList"] = std::move(candidates);
   // What a run needs to continue exactly.
   out["AnalysisCountdown"] = world.AnalysisCountdown;
   out["Running"] = sim.TimerEnabled;
-  out["CellLandUse"] = GridField(world.CellGrid, [](const TCell& c) { return c.LandUse; });
+  out["CellLandUse"] =
+      GridField(world.CellGrid, [](const TCell& c) { return CodeNumber(c.LandUse); });
   out["IsDevelopedCount"] =
-      GridField(world.CellGrid, [](const TCell& c) { return c.IsDevelopedCount; });
+      GridField(world.CellGrid, [](const TCell& c) { return int{c.IsDevelopedCount}; });
   out["CellColor"] = GridField(world.CellGrid, [](const TCell& c) { return c.Color; });
-  out["FinePotential"] = GridField(world.FineGrid, [](const TCell& c) { return c.Potential; });
-  out["IsDeveloped"] = GridField(world.FineGrid, [](const TCell& c) { return c.IsDeveloped; });
-  out["ClusterSize"] = GridField(world.FineGrid, [](const TCell& c) { return c.ClusterSize; });
-  out["FineColor"] = GridField(world.FineGrid, [](const TCell& c) { return c.Color; });
+  out["FinePotential"] = GridField(world.FineGrid, [](const TFineCell& c) { return c.Potential; });
+  out["IsDeveloped"] = GridField(world.FineGrid, [](const TFineCell& c) { return c.IsDeveloped; });
+  out["ClusterSize"] = GridField(world.FineGrid, [](const TFineCell& c) { return c.ClusterSize; });
+  out["FineColor"] = GridField(world.FineGrid, [](const TFineCell& c) { return c.Color; });
   out["FineCellTotals"] = world.FineCellTotals;
   out["MeanLength"] = world.MeanLength;
   out["ClusterSizes"] = world.ClusterSizes;
@@ -659,8 +669,8 @@ void RestoreWorld(const WorldDocument& document, Simulation& sim) {
     cell.Color = saved.Color;
   }
   for (std::size_t i = 0; i < world.FineGrid.Cells().size(); ++i) {
-    const TCell& saved = document.fine.Cells()[i];
-    TCell& cell = world.FineGrid.Cells()[i];
+    const TFineCell& saved = document.fine.Cells()[i];
+    TFineCell& cell = world.FineGrid.Cells()[i];
     cell.LandUse = saved.LandUse;
     cell.SubState = saved.SubState;
     cell.Potential = saved.Potential;
@@ -693,12 +703,12 @@ void RestoreWorld(const WorldDocument& document, Simulation& sim) {
   // The layers show what the saved world showed.
   if (world.MapImage) {
     for (const TCell& cell : world.CellGrid.Cells()) {
-      cell.DrawCell(*world.MapImage);
+      world.DrawCell(*world.MapImage, cell);
     }
   }
   if (world.FineImage) {
-    for (const TCell& cell : world.FineGrid.Cells()) {
-      cell.DrawCell(*world.FineImage);
+    for (const TFineCell& cell : world.FineGrid.Cells()) {
+      world.DrawCell(*world.FineImage, cell);
     }
   }
   ClearAgentLayer(sim);

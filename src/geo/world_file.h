@@ -65,7 +65,7 @@ struct WorldDocument {
   std::optional<Georeference> georeference;
   // Only the fields a world keeps between steps are filled.
   Grid2D<TCell> coarse;
-  Grid2D<TCell> fine;
+  Grid2D<TFineCell> fine;
   std::vector<TAgent> nodes;
   std::vector<std::pair<std::int32_t, std::int32_t>> candidates;  // column, row
 

@@ -14,7 +14,7 @@ namespace {
 // neither rule touches them.
 constexpr int kLargestUntouchedCluster = 4;
 
-bool InLargeCluster(const TCell& cell) {
+bool InLargeCluster(const TFineCell& cell) {
   return cell.ClusterSize > kLargestUntouchedCluster;
 }
 
@@ -22,13 +22,13 @@ bool IsBuildAt(const World& world, int column, int row) {
   return world.InFineGrid(column, row) && world.FineGrid(column, row).SubState == kSubBuild;
 }
 
-void Redraw(World& world, const TCell& cell) {
+void Redraw(World& world, const TFineCell& cell) {
   if (world.FineImage) {
-    cell.DrawCell(*world.FineImage);
+    world.DrawCell(*world.FineImage, cell);
   }
 }
 
-void SetSubState(World& world, TCell& cell, int subState, Colour colour) {
+void SetSubState(World& world, TFineCell& cell, SubStateCode subState, Colour colour) {
   cell.SubState = subState;
   cell.Color = colour;
   Redraw(world, cell);
@@ -50,7 +50,7 @@ BuildingRule ReadRule(const SettingsSource& settings) {
 }
 
 // Applies the rule to one cell with n build neighbours.
-void ApplyRuleToCell(World& world, TCell& cell, const BuildingRule& rule, int n) {
+void ApplyRuleToCell(World& world, TFineCell& cell, const BuildingRule& rule, int n) {
   if (cell.SubState == kSubBuild) {
     if (n >= rule.A || n <= rule.B) {
       SetSubState(world, cell, kSubOpen, colours::kLime);
@@ -75,10 +75,10 @@ struct SubStateCounts {
 
 SubStateCounts CountSubStates(const World& world) {
   SubStateCounts counts;
-  const Grid2D<TCell>& fine = world.FineGrid;
+  const Grid2D<TFineCell>& fine = world.FineGrid;
   for (int r = 0; r < fine.Rows(); ++r) {
     for (int c = 0; c < fine.Columns(); ++c) {
-      const TCell& cell = fine(c, r);
+      const TFineCell& cell = fine(c, r);
       switch (cell.SubState) {
         case kSubNone:
           ++counts.empty;
@@ -171,11 +171,11 @@ int BuildCount4(const World& world, int column, int row) {
 void ApplyBuildingRules(Simulation& sim) {
   World& world = sim.world;
   const BuildingRule rule = ReadRule(sim.settings);
-  Grid2D<TCell>& fine = world.FineGrid;
+  Grid2D<TFineCell>& fine = world.FineGrid;
   // In place: a cell sees the sub-types its predecessors in this sweep have just taken.
   for (int r = 0; r < fine.Rows(); ++r) {
     for (int c = 0; c < fine.Columns(); ++c) {
-      TCell& cell = fine(c, r);
+      TFineCell& cell = fine(c, r);
       if (cell.LandUse != kLandDeveloped || !InLargeCluster(cell)) {
         continue;
       }
@@ -186,15 +186,16 @@ void ApplyBuildingRules(Simulation& sim) {
 
 void RandomBuildings(Simulation& sim) {
   World& world = sim.world;
-  Grid2D<TCell>& fine = world.FineGrid;
+  Grid2D<TFineCell>& fine = world.FineGrid;
   for (int r = 0; r < fine.Rows(); ++r) {
     for (int c = 0; c < fine.Columns(); ++c) {
-      TCell& cell = fine(c, r);
+      TFineCell& cell = fine(c, r);
       if (!InLargeCluster(cell)) {
         continue;
       }
       if (cell.LandUse != kLandDeveloped) {
-        cell.SubState = cell.LandUse;
+        // Free land and street have the same code as land use and as sub-type.
+        cell.SubState = static_cast<SubStateCode>(CodeNumber(cell.LandUse));
       } else if (sim.random.Random() > 0.5) {
         cell.SubState = kSubOpen;
         cell.Color = colours::kLime;

@@ -2,11 +2,11 @@
 
 namespace veltmoor {
 
-void TCell::DrawCell(Canvas& canvas) const {
+void DrawCellSquare(Canvas& canvas, Colour colour, int x, int y, int size) {
   canvas.pen.width = 0;
-  canvas.pen.colour = Color;
-  canvas.brush = Color;
-  canvas.Rectangle(X - Size, Y - Size, X + Size, Y + Size);
+  canvas.pen.colour = colour;
+  canvas.brush = colour;
+  canvas.Rectangle(x - size, y - size, x + size, y + size);
 }
 
 }  // namespace veltmoor

@@ -2,6 +2,7 @@
 // program's row-outer scans walk memory in order.
 #pragma once
 
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -31,6 +32,18 @@ class Grid2D {
 
   T& operator()(int column, int row) { return cells_[Index(column, row)]; }
   const T& operator()(int column, int row) const { return cells_[Index(column, row)]; }
+
+  // Where a cell of this grid lies; `cell` must be one of this grid's own.
+  std::size_t IndexOf(const T& cell) const {
+    assert(!cells_.empty() && &cell >= cells_.data() && &cell < cells_.data() + cells_.size());
+    return static_cast<std::size_t>(&cell - cells_.data());
+  }
+  int ColumnOf(const T& cell) const {
+    return static_cast<int>(IndexOf(cell) % static_cast<std::size_t>(columns_));
+  }
+  int RowOf(const T& cell) const {
+    return static_cast<int>(IndexOf(cell) / static_cast<std::size_t>(columns_));
+  }
 
   // Row by row, columns inner: the program's scan order.
   std::vector<T>& Cells() { return cells_; }

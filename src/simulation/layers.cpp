@@ -31,10 +31,10 @@ Colour BlendColour(Colour colour1, Colour colour2, int step, int steps) {
                     BlendChannel(BlueOf(colour1), BlueOf(colour2), step, steps));
 }
 
-template <typename Paint>
-void ForEachCell(Grid2D<TCell>& grid, Paint paint) {
+template <typename Cell, typename Paint>
+void ForEachCell(Grid2D<Cell>& grid, Paint paint) {
   // Cells() runs row by row, columns inner: the program's scan order.
-  for (TCell& cell : grid.Cells()) {
+  for (Cell& cell : grid.Cells()) {
     paint(cell);
   }
 }
@@ -177,7 +177,7 @@ void ClearCellLayer(Simulation& sim) {
   }
   ForEachCell(world.CellGrid, [&world](TCell& cell) {
     cell.Color = colours::kWhite;
-    cell.DrawCell(*world.MapImage);
+    world.DrawCell(*world.MapImage, cell);
   });
 }
 
@@ -186,7 +186,7 @@ void ShowLandUse(Simulation& sim) {
   if (!world.FineImage) {
     return;
   }
-  ForEachCell(world.FineGrid, [&world](TCell& cell) {
+  ForEachCell(world.FineGrid, [&world](TFineCell& cell) {
     switch (cell.LandUse) {
       case kLandDeveloped:
         cell.Color = colours::kBlue;
@@ -200,7 +200,7 @@ void ShowLandUse(Simulation& sim) {
       default:
         break;
     }
-    cell.DrawCell(*world.FineImage);
+    world.DrawCell(*world.FineImage, cell);
   });
 }
 
@@ -209,7 +209,7 @@ void ShowSubStates(Simulation& sim) {
   if (!world.FineImage) {
     return;
   }
-  ForEachCell(world.FineGrid, [&world](TCell& cell) {
+  ForEachCell(world.FineGrid, [&world](TFineCell& cell) {
     switch (cell.SubState) {
       case kSubOpen:
         cell.Color = colours::kLime;
@@ -227,7 +227,7 @@ void ShowSubStates(Simulation& sim) {
     if (cell.LandUse == kLandStreet) {
       cell.Color = colours::kYellow;
     }
-    cell.DrawCell(*world.FineImage);
+    world.DrawCell(*world.FineImage, cell);
   });
 }
 
@@ -244,13 +244,13 @@ void ShowCandidateSites(Simulation& sim) {
       if (cell.State == kStateNode) {
         continue;
       }
-      const int kind = MarkNeighbourhoodState(world, cell);
-      if (kind == 1) {
+      const NeighbourhoodClass kind = MarkNeighbourhoodState(world, cell);
+      if (kind == NeighbourhoodClass::kNodeNearby) {
         cell.Color = colours::kLightGrey;
-      } else if (kind == 2) {
+      } else if (kind == NeighbourhoodClass::kNextToNodeNearby) {
         cell.Color = colours::kRedOrange;
       }
-      cell.DrawCell(*world.MapImage);
+      world.DrawCell(*world.MapImage, cell);
     }
   }
 }
@@ -260,9 +260,9 @@ void ShowDevelopedMask(Simulation& sim) {
   if (!world.FineImage) {
     return;
   }
-  ForEachCell(world.FineGrid, [&world](TCell& cell) {
+  ForEachCell(world.FineGrid, [&world](TFineCell& cell) {
     cell.Color = cell.IsDeveloped ? colours::kBlack : colours::kWhite;
-    cell.DrawCell(*world.FineImage);
+    world.DrawCell(*world.FineImage, cell);
   });
 }
 

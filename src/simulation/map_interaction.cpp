@@ -51,20 +51,22 @@ void PlantOrLayStreet(Simulation& sim, TCell& cell) {
 
 // The fine cell under (x, y). The real-valued fine pitch can put a pixel on the very edge
 // of a coarse cell into the neighbour's fine column, so the result is kept in `cell`.
-TCell& FineCellAt(World& world, const TCell& cell, int x, int y) {
-  const int column = std::clamp(world.PixelToFineColumn(x), 3 * cell.Column, 3 * cell.Column + 2);
-  const int row = std::clamp(world.PixelToFineRow(y), 3 * cell.Row, 3 * cell.Row + 2);
+TFineCell& FineCellAt(World& world, const TCell& cell, int x, int y) {
+  const int left = 3 * world.ColumnOf(cell);
+  const int top = 3 * world.RowOf(cell);
+  const int column = std::clamp(world.PixelToFineColumn(x), left, left + 2);
+  const int row = std::clamp(world.PixelToFineRow(y), top, top + 2);
   return world.FineGrid(column, row);
 }
 
 // Developing by hand counts every click, whatever the fine cell held before.
 void DevelopByHand(Simulation& sim, TCell& cell, int x, int y) {
   World& world = sim.world;
-  TCell& fine = FineCellAt(world, cell, x, y);
+  TFineCell& fine = FineCellAt(world, cell, x, y);
   world.SetFineLandUse(fine, kLandDeveloped);
   fine.Color = colours::kBlue;
   if (world.FineImage) {
-    fine.DrawCell(*world.FineImage);
+    world.DrawCell(*world.FineImage, fine);
   }
   ++cell.DevelopedCount;
   cell.LandUse = kLandDeveloped;

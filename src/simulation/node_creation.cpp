@@ -38,10 +38,10 @@ TAgent& CreateNode(Simulation& sim, TCell& cell) {
   cell.NodeIndex = static_cast<std::int32_t>(world.NodeList.size());
 
   auto node = std::make_unique<TAgent>();
-  node->X = cell.X;
-  node->Y = cell.Y;
-  node->Column = cell.Column;
-  node->Row = cell.Row;
+  node->X = world.CentreX(cell);
+  node->Y = world.CentreY(cell);
+  node->Column = world.ColumnOf(cell);
+  node->Row = world.RowOf(cell);
   node->Color = colours::kGrey;
   node->Radius = static_cast<std::int32_t>(sim.settings.Int(setting::kNodeSize));
   if (world.AgentImage) {
@@ -58,28 +58,29 @@ TAgent& CreateNode(Simulation& sim, TCell& cell) {
   return created;
 }
 
-int ClassifyNeighbourhood(const World& world, int column, int row) {
+NeighbourhoodClass ClassifyNeighbourhood(const World& world, int column, int row) {
   bool nextToNode = false;
   for (int r = row - 1; r <= row + 1; ++r) {
     for (int c = column - 1; c <= column + 1; ++c) {
       if (!world.InGrid(c, r)) {
         continue;
       }
-      const int state = world.CellGrid(c, r).State;
+      const CellState state = world.CellGrid(c, r).State;
       if (state == kStateNode) {
-        return 1;
+        return NeighbourhoodClass::kNodeNearby;
       }
       nextToNode = nextToNode || state == kStateNextToNode;
     }
   }
-  return nextToNode ? 2 : 0;
+  return nextToNode ? NeighbourhoodClass::kNextToNodeNearby : NeighbourhoodClass::kFarFromNodes;
 }
 
-int MarkNeighbourhoodState(World& world, TCell& cell) {
-  const int kind = ClassifyNeighbourhood(world, cell.Column, cell.Row);
-  if (kind == 1) {
+NeighbourhoodClass MarkNeighbourhoodState(World& world, TCell& cell) {
+  const NeighbourhoodClass kind =
+      ClassifyNeighbourhood(world, world.ColumnOf(cell), world.RowOf(cell));
+  if (kind == NeighbourhoodClass::kNodeNearby) {
     cell.State = kStateNextToNode;
-  } else if (kind == 2) {
+  } else if (kind == NeighbourhoodClass::kNextToNodeNearby) {
     cell.State = kStateCandidate;
   }
   return kind;
@@ -226,7 +227,7 @@ void UpdateCandidateSites(World& world) {
         if (cell.State == kStateNode) {
           continue;
         }
-        if (MarkNeighbourhoodState(world, cell) == 2) {
+        if (MarkNeighbourhoodState(world, cell) == NeighbourhoodClass::kNextToNodeNearby) {
           world.CandidateList.push_back(&cell);
         }
       }

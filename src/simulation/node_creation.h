@@ -3,6 +3,8 @@
 // operation of the program uses.
 #pragma once
 
+#include <cstdint>
+
 #include "simulation/simulation.h"
 
 namespace veltmoor {
@@ -14,13 +16,18 @@ int PixelDistance(int x1, int y1, int x2, int y2);
 // candidate sites. No test for an existing node: a second node may share the cell.
 TAgent& CreateNode(Simulation& sim, TCell& cell);
 
-// 1 if a node cell lies in the 3 x 3 block around (column, row), else 2 if a cell next to a
-// node does, else 0.
-int ClassifyNeighbourhood(const World& world, int column, int row);
+// What the 3 x 3 block of coarse cells around a cell holds.
+enum class NeighbourhoodClass : std::uint8_t {
+  kFarFromNodes = 0,
+  kNodeNearby = 1,        // a node cell
+  kNextToNodeNearby = 2,  // no node cell, but a cell next to a node
+};
+
+NeighbourhoodClass ClassifyNeighbourhood(const World& world, int column, int row);
 
 // Classifies a cell that holds no node and writes the State that follows: 2 next to a node,
 // 3 a candidate site; a free cell far from the network keeps its State. Returns the class.
-int MarkNeighbourhoodState(World& world, TCell& cell);
+NeighbourhoodClass MarkNeighbourhoodState(World& world, TCell& cell);
 
 // Two full sweeps over CellGrid; the list is emptied once, so cells listed in both sweeps
 // appear twice (and get two draws in network growth).

@@ -68,7 +68,7 @@ float OwnTerm(const TCell& cell) {
 // The fine cell of `candidates` with the strictly greatest resulting force, the earliest
 // on ties; nullptr (and the step timer off) when there is none. The weights are read and
 // the generator reseeded even then, so a bad setting fails before the list is looked at.
-TCell* ChooseBestCandidate(Simulation& sim, const std::vector<TCell*>& candidates) {
+TFineCell* ChooseBestCandidate(Simulation& sim, const std::vector<TFineCell*>& candidates) {
   ForceWeights weights;
   weights.R = ReadRandomScale(sim.settings);
   sim.random.ReseedFromClock();
@@ -79,9 +79,9 @@ TCell* ChooseBestCandidate(Simulation& sim, const std::vector<TCell*>& candidate
     return nullptr;
   }
   double best = -999999999.0;
-  TCell* chosen = nullptr;
+  TFineCell* chosen = nullptr;
   ForceScorer scorer(weights);
-  for (TCell* candidate : candidates) {
+  for (TFineCell* candidate : candidates) {
     const double force = scorer.Score(candidate->Potential, sim.random);
     if (force > best) {
       best = force;
@@ -112,13 +112,13 @@ TAgent* NearestNode(World& world, int x, int y) {
 // Appends every free fine cell for which `admit` holds, fine rows outer: the whole grid
 // rescanned, the yardstick for the frontier.
 template <typename Admit>
-void CollectFreeFineCells(World& world, std::vector<TCell*>& list, Admit admit) {
+void CollectFreeFineCells(World& world, std::vector<TFineCell*>& list, Admit admit) {
   list.clear();
   const int rows = 3 * world.RowCount;
   const int columns = 3 * world.ColumnCount;
   for (int r = 0; r < rows; ++r) {
     for (int c = 0; c < columns; ++c) {
-      TCell& fine = world.FineGrid(c, r);
+      TFineCell& fine = world.FineGrid(c, r);
       if (fine.LandUse == kLandFree && admit(c, r)) {
         list.push_back(&fine);
       }
@@ -128,13 +128,13 @@ void CollectFreeFineCells(World& world, std::vector<TCell*>& list, Admit admit) 
 
 }  // namespace
 
-void Develop(Simulation& sim, TCell& fine) {
+void Develop(Simulation& sim, TFineCell& fine) {
   World& world = sim.world;
   world.SetFineLandUse(fine, kLandDeveloped);
   fine.SubState = kSubBuild;
   fine.Color = colours::kBlue;
   if (world.FineImage) {
-    fine.DrawCell(*world.FineImage);
+    world.DrawCell(*world.FineImage, fine);
   }
   TCell& coarse = world.CoarseOfFine(fine);
   ++coarse.DevelopedCount;
@@ -273,18 +273,18 @@ void SpreadPotentialToFineGrid(World& world) {
 
 bool HasOccupiedNeighbour(const World& world, int column, int row) {
   return AnyFineNeighbour(world, column, row,
-                          [](const TCell& n) { return n.LandUse != kLandFree; });
+                          [](const TFineCell& n) { return n.LandUse != kLandFree; });
 }
 
 bool HasDevelopedNeighbour(const World& world, int column, int row) {
   return AnyFineNeighbour(world, column, row,
-                          [](const TCell& n) { return n.LandUse == kLandDeveloped; });
+                          [](const TFineCell& n) { return n.LandUse == kLandDeveloped; });
 }
 
 namespace {
 
 bool IsHwmCandidateBelow(const World& world, int column, int row, double threshold) {
-  return AnyFineNeighbour(world, column, row, [threshold](const TCell& n) {
+  return AnyFineNeighbour(world, column, row, [threshold](const TFineCell& n) {
     return n.LandUse == kLandStreet ||
            (n.LandUse == kLandDeveloped && static_cast<double>(n.Potential) > threshold);
   });
@@ -360,7 +360,7 @@ void CollectHwmCandidates(Simulation& sim) {
 }
 
 void DevelopBestHwmCandidate(Simulation& sim) {
-  if (TCell* chosen = ChooseBestCandidate(sim, sim.world.HwmCandidateList)) {
+  if (TFineCell* chosen = ChooseBestCandidate(sim, sim.world.HwmCandidateList)) {
     Develop(sim, *chosen);
   }
 }
@@ -376,23 +376,23 @@ void CollectClusterCandidates(Simulation& sim) {
 }
 
 void DevelopBestClusterCandidate(Simulation& sim) {
-  TCell* chosen = ChooseBestCandidate(sim, sim.world.ClusterCandidateList);
+  TFineCell* chosen = ChooseBestCandidate(sim, sim.world.ClusterCandidateList);
   if (chosen == nullptr) {
     return;
   }
   Develop(sim, *chosen);
   // Only land that touches nothing and lies outside the reach of a node needs a street of
   // its own; next to a node the network will grow to it anyway.
-  const int state = sim.world.CoarseOfFine(*chosen).State;
-  if (!HasOccupiedNeighbour(sim.world, chosen->Column, chosen->Row) &&
+  const CellState state = sim.world.CoarseOfFine(*chosen).State;
+  if (!HasOccupiedNeighbour(sim.world, sim.world.ColumnOf(*chosen), sim.world.RowOf(*chosen)) &&
       (state == kStateFree || state == kStateCandidate)) {
     ConnectToNearestNode(sim, *chosen);
   }
 }
 
-void ConnectToNearestNode(Simulation& sim, TCell& fine) {
+void ConnectToNearestNode(Simulation& sim, TFineCell& fine) {
   World& world = sim.world;
-  TAgent* nearest = NearestNode(world, fine.X, fine.Y);
+  TAgent* nearest = NearestNode(world, world.CentreX(fine), world.CentreY(fine));
   TCell& cell = world.CoarseOfFine(fine);
   TAgent& created = CreateNode(sim, cell);
   if (nearest == nullptr) {
@@ -402,7 +402,7 @@ void ConnectToNearestNode(Simulation& sim, TCell& fine) {
   BuildStraightStreet(sim, world.CellGrid(nearest->Column, nearest->Row), cell);
   // The network now holds at least the nearest node and the new one.
   std::vector<TAgent*> nearby;
-  CollectNearbyNodes(world, cell.Column, cell.Row, nearby);
+  CollectNearbyNodes(world, world.ColumnOf(cell), world.RowOf(cell), nearby);
   InterlinkNodes(sim, created, nearby);
 }
 
@@ -421,7 +421,7 @@ void PaintPotential(Simulation& sim) {
       }
       cell.Color = shade;
       if (world.MapImage) {
-        cell.DrawCell(*world.MapImage);
+        world.DrawCell(*world.MapImage, cell);
       }
     }
   }

@@ -16,7 +16,7 @@ bool HasDevelopedNeighbour(const World& world, int column, int row);
 bool IsHwmCandidate(const Simulation& sim, int column, int row);
 
 // Makes a fine cell developed land, counted in its coarse cell.
-void Develop(Simulation& sim, TCell& fine);
+void Develop(Simulation& sim, TFineCell& fine);
 
 void CollectHwmCandidates(Simulation& sim);
 void DevelopBestHwmCandidate(Simulation& sim);
@@ -30,7 +30,7 @@ void CollectClusterCandidatesByRescan(Simulation& sim);
 
 // Ties an isolated development to the network with a straight street from the nearest node.
 // A world without any node gets a node in the fine cell's cell and no street.
-void ConnectToNearestNode(Simulation& sim, TCell& fine);
+void ConnectToNearestNode(Simulation& sim, TFineCell& fine);
 
 // Shades every cell grey by its potential on MapImage.
 void PaintPotential(Simulation& sim);

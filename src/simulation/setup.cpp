@@ -17,52 +17,37 @@ namespace veltmoor {
 namespace {
 
 void CreateCellGrid(World& world) {
-  const int h = world.CellSize / 2;
   world.CellGrid.Resize(world.ColumnCount, world.RowCount);
-  for (int r = 0; r < world.RowCount; ++r) {
-    for (int c = 0; c < world.ColumnCount; ++c) {
-      world.CellGrid(c, r) = TCell(world.CellCentre(c), world.CellCentre(r), h, 0);
-    }
-  }
 }
 
 void ResetCells(World& world) {
-  for (int r = 0; r < world.RowCount; ++r) {
-    for (int c = 0; c < world.ColumnCount; ++c) {
-      TCell& cell = world.CellGrid(c, r);
-      cell.Color = colours::kWhite;
-      cell.Potential = 0.0f;
-      cell.DevelopedCount = 0;
-      cell.StreetCount = 0;
-      cell.State = kStateFree;
-      cell.Column = c;
-      cell.Row = r;
-      cell.LandUse = kLandFree;
-      if (world.MapImage) {
-        cell.DrawCell(*world.MapImage);
-      }
+  for (TCell& cell : world.CellGrid.Cells()) {
+    cell.Color = colours::kWhite;
+    cell.Potential = 0.0f;
+    cell.DevelopedCount = 0;
+    cell.StreetCount = 0;
+    cell.State = kStateFree;
+    cell.LandUse = kLandFree;
+    if (world.MapImage) {
+      world.DrawCell(*world.MapImage, cell);
     }
   }
 }
 
 void CreateFineGrid(World& world) {
-  const int s = static_cast<int>(std::floor(world.CellSize / 2.0 / 3.0));
   world.FineGrid.Resize(3 * world.ColumnCount, 3 * world.RowCount);
   for (int r = 0; r < world.RowCount; ++r) {
     for (int c = 0; c < world.ColumnCount; ++c) {
       const TCell& coarse = world.CellGrid(c, r);
       for (int dy = -1; dy <= 1; ++dy) {
         for (int dx = -1; dx <= 1; ++dx) {
-          TCell fine(coarse.X + world.FineOffset(dx), coarse.Y + world.FineOffset(dy), s, 0);
+          TFineCell& fine = world.FineGrid(3 * c + dx + 1, 3 * r + dy + 1);
           fine.Color = colours::kWhite;
           fine.Potential = coarse.Potential;
-          fine.Column = 3 * c + dx + 1;
-          fine.Row = 3 * r + dy + 1;
           fine.IsDeveloped = false;
           if (world.FineImage) {
-            fine.DrawCell(*world.FineImage);
+            world.DrawCell(*world.FineImage, fine);
           }
-          world.FineGrid(fine.Column, fine.Row) = std::move(fine);
         }
       }
     }
@@ -95,7 +80,8 @@ constexpr const char* kSeriesToClear[] = {
 
 constexpr std::uint64_t kLayerCount = 3;
 constexpr std::uint64_t kBytesPerPixel = 4;
-constexpr std::uint64_t kBytesPerCell = 10 * sizeof(TCell) + sizeof(float);
+// A cell, its nine fine cells and its scratch potential.
+constexpr std::uint64_t kBytesPerCell = sizeof(TCell) + 9 * sizeof(TFineCell) + sizeof(float);
 
 std::uint64_t LayerBytes(std::int64_t width, std::int64_t height) {
   return kLayerCount * kBytesPerPixel *

@@ -47,11 +47,11 @@ void PlaceNode(Simulation& sim, TCell& cell) {
   CreateNode(sim, cell);
   cell.Color = colours::kLightGrey;
   if (world.MapImage) {
-    cell.DrawCell(*world.MapImage);
+    world.DrawCell(*world.MapImage, cell);
   }
   if (world.NodeList.size() > 1) {
     std::vector<TAgent*> nearby;
-    CollectNearbyNodes(world, cell.Column, cell.Row, nearby);
+    CollectNearbyNodes(world, world.ColumnOf(cell), world.RowOf(cell), nearby);
     LinkNewNode(sim, cell, nearby);
   }
 }
@@ -70,7 +70,7 @@ std::vector<TAgent*>::iterator NearestByManhattan(std::vector<TAgent*>& list, co
   return nearest;
 }
 
-void MarkStreet(Simulation& sim, TCell& fine) {
+void MarkStreet(Simulation& sim, TFineCell& fine) {
   // A street replaces whatever the fine cell held, so its coarse cell's tallies follow.
   TCell& coarse = sim.world.CoarseOfFine(fine);
   if (fine.LandUse == kLandStreet) {
@@ -84,7 +84,7 @@ void MarkStreet(Simulation& sim, TCell& fine) {
   sim.world.SetFineLandUse(fine, kLandStreet);
   fine.SubState = kSubStreet;
   if (sim.world.FineImage) {
-    fine.DrawCell(*sim.world.FineImage);
+    sim.world.DrawCell(*sim.world.FineImage, fine);
   }
 }
 
@@ -160,24 +160,28 @@ int CompareDeviations(GridVector u, GridVector v1, GridVector v2) {
 // The neighbour that moves one fine cell closer to the goal and whose own bearing to the
 // goal deviates least from the street's direction; the earlier neighbour wins a tie. Null
 // only when current is the goal.
-TCell* NextStreetCell(World& world, const TCell& current, const TCell& goal,
-                      const StreetDirection& direction) {
+TFineCell* NextStreetCell(World& world, const TFineCell& current, const TFineCell& goal,
+                          const StreetDirection& direction) {
   static constexpr int kOffsets[4][2] = {{0, 1}, {0, -1}, {1, 0}, {-1, 0}};
   const GridVector street{direction.columns, direction.rows};
+  const int column = world.ColumnOf(current);
+  const int row = world.RowOf(current);
+  const int goalColumn = world.ColumnOf(goal);
+  const int goalRow = world.RowOf(goal);
   GridVector best;
-  TCell* next = nullptr;
+  TFineCell* next = nullptr;
   for (const auto& offset : kOffsets) {
-    const int c = current.Column + offset[0];
-    const int r = current.Row + offset[1];
+    const int c = column + offset[0];
+    const int r = row + offset[1];
     if (!world.InFineGrid(c, r)) {
       continue;
     }
-    const bool closer = std::abs(goal.Row - r) <= std::abs(goal.Row - current.Row) &&
-                        std::abs(goal.Column - c) <= std::abs(goal.Column - current.Column);
+    const bool closer = std::abs(goalRow - r) <= std::abs(goalRow - row) &&
+                        std::abs(goalColumn - c) <= std::abs(goalColumn - column);
     if (!closer) {
       continue;
     }
-    const GridVector toGoal{goal.Column - c, goal.Row - r};
+    const GridVector toGoal{goalColumn - c, goalRow - r};
     if (next == nullptr || CompareDeviations(street, toGoal, best) < 0) {
       best = toGoal;
       next = &world.FineGrid(c, r);
@@ -189,8 +193,9 @@ TCell* NextStreetCell(World& world, const TCell& current, const TCell& goal,
 // The cell g steps of `stepX`, `stepY` pixels back from cell a towards b. The rounding
 // cannot leave the rectangle spanned by a and b, but the index is kept on the grid anyway.
 TCell& IntermediateCell(World& world, const TCell& a, int g, float stepX, float stepY) {
-  const int column = a.Column - RoundToInt(g * static_cast<double>(stepX) / world.CellSize);
-  const int row = a.Row - RoundToInt(g * static_cast<double>(stepY) / world.CellSize);
+  const int column =
+      world.ColumnOf(a) - RoundToInt(g * static_cast<double>(stepX) / world.CellSize);
+  const int row = world.RowOf(a) - RoundToInt(g * static_cast<double>(stepY) / world.CellSize);
   return world.CellGrid(std::clamp(column, 0, world.ColumnCount - 1),
                         std::clamp(row, 0, world.RowCount - 1));
 }
@@ -269,14 +274,16 @@ void LinkNodes(Simulation& sim, TAgent& a, TAgent& b) {
   b.Links.push_back(LinkEntry{NodeIndexOf(world, a), length});
   ++world.EdgeCount;
 
-  TCell& fa = world.FineOfNode(a);
-  TCell& fb = world.FineOfNode(b);
-  TraceStreet(sim, fb, fa, StreetDirection{fa.Column - fb.Column, fa.Row - fb.Row});
+  TFineCell& fa = world.FineOfNode(a);
+  TFineCell& fb = world.FineOfNode(b);
+  TraceStreet(
+      sim, fb, fa,
+      StreetDirection{world.ColumnOf(fa) - world.ColumnOf(fb), world.RowOf(fa) - world.RowOf(fb)});
 }
 
-void TraceStreet(Simulation& sim, TCell& current, TCell& goal, StreetDirection direction) {
+void TraceStreet(Simulation& sim, TFineCell& current, TFineCell& goal, StreetDirection direction) {
   // Each move shortens the four-connected distance by one, so the walk is bounded.
-  for (TCell* cell = &current; cell != nullptr;) {
+  for (TFineCell* cell = &current; cell != nullptr;) {
     MarkStreet(sim, *cell);
     if (cell == &goal) {
       return;
@@ -287,8 +294,10 @@ void TraceStreet(Simulation& sim, TCell& current, TCell& goal, StreetDirection d
 
 void BuildStraightStreet(Simulation& sim, TCell& a, TCell& b) {
   World& world = sim.world;
-  const double angle = std::atan2(a.Row - b.Row, a.Column - b.Column);
-  const int dist = PixelDistance(a.X, a.Y, b.X, b.Y);
+  const double angle =
+      std::atan2(world.RowOf(a) - world.RowOf(b), world.ColumnOf(a) - world.ColumnOf(b));
+  const int dist =
+      PixelDistance(world.CentreX(a), world.CentreY(a), world.CentreX(b), world.CentreY(b));
   const int step = static_cast<int>(sim.settings.Int(setting::kStreetStep)) * world.CellSize;
   const int n = RoundToInt(static_cast<double>(dist) / step);
   const float ex = static_cast<float>(step * std::cos(angle));

@@ -37,7 +37,7 @@ struct StreetDirection {
 };
 
 // Marks the four-connected staircase from `current` to `goal` as street.
-void TraceStreet(Simulation& sim, TCell& current, TCell& goal, StreetDirection direction);
+void TraceStreet(Simulation& sim, TFineCell& current, TFineCell& goal, StreetDirection direction);
 
 // A chain of nodes about SE_strStep cells apart from cell a to cell b.
 void BuildStraightStreet(Simulation& sim, TCell& a, TCell& b);

@@ -32,11 +32,25 @@ int World::FineOffset(int d) const {
   return RoundToInt(d * 0.33 * CellSize);
 }
 
-void World::SetFineLandUse(TCell& fine, std::int32_t landUse) {
+void World::SetFineLandUse(TFineCell& fine, LandUseCode landUse) {
   fine.LandUse = landUse;
   if (Frontier.Built()) {
-    Frontier.Update(fine.Column, fine.Row, landUse == kLandFree);
+    Frontier.Update(ColumnOf(fine), RowOf(fine), landUse == kLandFree);
   }
+}
+
+int World::FineCentre(int fineIndex) const {
+  const int coarse = fineIndex / 3;
+  return CellCentre(coarse) + FineOffset(fineIndex - 3 * coarse - 1);
+}
+
+void World::DrawCell(Canvas& canvas, const TCell& cell) const {
+  DrawCellSquare(canvas, cell.Color, CentreX(cell), CentreY(cell), CellSize / 2);
+}
+
+void World::DrawCell(Canvas& canvas, const TFineCell& fine) const {
+  const int size = static_cast<int>(std::floor(CellSize / 2.0 / 3.0));
+  DrawCellSquare(canvas, fine.Color, CentreX(fine), CentreY(fine), size);
 }
 
 }  // namespace veltmoor

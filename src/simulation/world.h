@@ -52,14 +52,14 @@ struct World {
   std::int32_t RowCount = 0;
 
   Grid2D<TCell> CellGrid;
-  Grid2D<TCell> FineGrid;
+  Grid2D<TFineCell> FineGrid;
   Grid2D<float> PotentialGrid;
 
   // Nodes live behind pointers so references held by searches stay valid as the list grows.
   std::vector<std::unique_ptr<TAgent>> NodeList;
   std::vector<TCell*> CandidateList;
-  std::vector<TCell*> HwmCandidateList;
-  std::vector<TCell*> ClusterCandidateList;
+  std::vector<TFineCell*> HwmCandidateList;
+  std::vector<TFineCell*> ClusterCandidateList;
   // Kept up to date as cells change, so the lists above are found without rescanning.
   FineFrontier Frontier;
   CandidateSites Sites;
@@ -114,11 +114,33 @@ struct World {
   int CellCentre(int index) const;  // centre x of a column, or centre y of a row
   // Centre offset of fine cell d in {-1, 0, 1} from its coarse cell's centre.
   int FineOffset(int d) const;
-  TCell& CoarseOfFine(const TCell& fine) { return CellGrid(fine.Column / 3, fine.Row / 3); }
-  TCell& FineOfNode(const TAgent& node) { return FineGrid(3 * node.Column + 1, 3 * node.Row + 1); }
+  TCell& CoarseOfFine(const TFineCell& fine) {
+    return CellGrid(ColumnOf(fine) / 3, RowOf(fine) / 3);
+  }
+  TFineCell& FineOfNode(const TAgent& node) {
+    return FineGrid(3 * node.Column + 1, 3 * node.Row + 1);
+  }
+
+  // Where a cell of CellGrid or FineGrid lies: its indices, and its pixel centre.
+  int ColumnOf(const TCell& cell) const { return CellGrid.ColumnOf(cell); }
+  int RowOf(const TCell& cell) const { return CellGrid.RowOf(cell); }
+  int ColumnOf(const TFineCell& fine) const { return FineGrid.ColumnOf(fine); }
+  int RowOf(const TFineCell& fine) const { return FineGrid.RowOf(fine); }
+  int CentreX(const TCell& cell) const { return CellCentre(ColumnOf(cell)); }
+  int CentreY(const TCell& cell) const { return CellCentre(RowOf(cell)); }
+  int CentreX(const TFineCell& fine) const { return FineCentre(ColumnOf(fine)); }
+  int CentreY(const TFineCell& fine) const { return FineCentre(RowOf(fine)); }
+  // Centre x of a fine column, or centre y of a fine row.
+  int FineCentre(int fineIndex) const;
+
+  // Paints a cell of CellGrid (MapImage) or FineGrid (FineImage) as its square in its Color:
+  // Floor(CellSize / 2) pixels from the centre for a cell, Floor(CellSize / 2 / 3) for a
+  // fine cell.
+  void DrawCell(Canvas& canvas, const TCell& cell) const;
+  void DrawCell(Canvas& canvas, const TFineCell& fine) const;
 
   // The one way a fine cell's LandUse changes during a run, so the frontier follows it.
-  void SetFineLandUse(TCell& fine, std::int32_t landUse);
+  void SetFineLandUse(TFineCell& fine, LandUseCode landUse);
 };
 
 }  // namespace veltmoor

@@ -204,7 +204,7 @@ RunEnd RunEndFromName(const std::string& name) {
 long long DevelopedFineCells(const World& world) {
   const auto& cells = world.FineGrid.Cells();
   return std::count_if(cells.begin(), cells.end(),
-                       [](const TCell& cell) { return cell.LandUse == kLandDeveloped; });
+                       [](const TFineCell& cell) { return cell.LandUse == kLandDeveloped; });
 }
 
 Growth GrowTown(Simulation& sim, const GrowthLimit& limit) {

@@ -69,7 +69,7 @@ TEST(FindClustersTest, CellsLeavingAClusterKeepTheirOldSize) {
 
 TEST(FindClustersTest, AClusterOverTheWholeGridNeedsNoDeepRecursion) {
   TestWorld w(334, 334);  // 1002 x 1002 fine cells
-  for (TCell& cell : w.world().FineGrid.Cells()) {
+  for (TFineCell& cell : w.world().FineGrid.Cells()) {
     cell.IsDeveloped = true;
   }
   LabelClusters(w.sim());

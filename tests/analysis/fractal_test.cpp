@@ -42,7 +42,7 @@ struct FractalWorld {
 
   void Develop(int c, int r) { world().FineGrid(c, r).LandUse = kLandDeveloped; }
   void DevelopAll() {
-    for (TCell& fine : world().FineGrid.Cells()) {
+    for (TFineCell& fine : world().FineGrid.Cells()) {
       fine.LandUse = kLandDeveloped;
     }
   }
@@ -156,7 +156,7 @@ double OccupiedTilesDirectly(const World& world, int n) {
 TEST(GridAnalysisTest, ScatteredLandCountsAsTileByTileAndTheIndexMatchesThePeriodicOne) {
   FractalWorld w(25, 28);
   std::mt19937 random(11);
-  for (TCell& fine : w.world().FineGrid.Cells()) {
+  for (TFineCell& fine : w.world().FineGrid.Cells()) {
     const unsigned draw = random() % 50;
     fine.LandUse = draw == 0 ? kLandDeveloped : draw < 6 ? kLandStreet : kLandFree;
     fine.IsDeveloped = draw % 2 == 0;  // stale marks the analysis must replace
@@ -441,7 +441,7 @@ TEST(RadialAnalysisTest, EmptyFamiliesShowDashesAndLoseTheirOldPoints) {
   RadialAnalysis(w.sim());
   ASSERT_FALSE(w.Series("ser_devFract").Points().empty());
 
-  for (TCell& fine : w.world().FineGrid.Cells()) {
+  for (TFineCell& fine : w.world().FineGrid.Cells()) {
     fine.LandUse = kLandFree;
   }
   RadialAnalysis(w.sim());

@@ -226,7 +226,7 @@ TEST_F(LayersTest, SubStatesShowStreetsOverWhatTheRulesWrote) {
   w.FineGrid(0, 0).SubState = kSubOpen;
   w.FineGrid(1, 0).SubState = kSubBuild;
   w.FineGrid(1, 0).LandUse = kLandStreet;
-  w.FineGrid(2, 0).SubState = 7;  // unknown code keeps its colour
+  w.FineGrid(2, 0).SubState = static_cast<SubStateCode>(7);  // unknown code keeps its colour
   w.FineGrid(2, 0).Color = colours::kNavy;
   ShowSubStatesView(sim);
   EXPECT_TRUE(sim.layers.Fine);

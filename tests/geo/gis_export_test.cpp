@@ -76,8 +76,8 @@ TEST_F(GisExportTest, RastersHoldTheGridsAtTheWorldsPlace) {
             CE_None);
   int developed = 0;
   for (std::size_t i = 0; i < use.size(); ++i) {
-    ASSERT_EQ(use[i], world.FineGrid.Cells()[i].LandUse) << i;
-    developed += use[i] == kLandDeveloped ? 1 : 0;
+    ASSERT_EQ(use[i], CodeNumber(world.FineGrid.Cells()[i].LandUse)) << i;
+    developed += use[i] == CodeNumber(kLandDeveloped) ? 1 : 0;
   }
   EXPECT_GT(developed, 0);
 
@@ -97,7 +97,7 @@ TEST_F(GisExportTest, RastersHoldTheGridsAtTheWorldsPlace) {
             CE_None);
   for (std::size_t i = 0; i < potential.size(); ++i) {
     ASSERT_EQ(potential[i], world.CellGrid.Cells()[i].Potential);
-    ASSERT_EQ(state[i], static_cast<float>(world.CellGrid.Cells()[i].State));
+    ASSERT_EQ(state[i], static_cast<float>(CodeNumber(world.CellGrid.Cells()[i].State)));
   }
 }
 

@@ -140,7 +140,7 @@ TEST_F(GisImportTest, TJunctionBecomesFourNodesThreeStreets) {
   EXPECT_EQ(world.EdgeCount, 3u);
   EXPECT_EQ(world.Node(static_cast<std::size_t>(world.CellGrid(5, 5).NodeIndex)).Links.size(), 3u);
   int streets = 0;
-  for (const TCell& fine : world.FineGrid.Cells()) {
+  for (const TFineCell& fine : world.FineGrid.Cells()) {
     streets += fine.LandUse == kLandStreet ? 1 : 0;
   }
   EXPECT_EQ(streets, (25 - 4 + 1) + (28 - 16 + 1) - 1);

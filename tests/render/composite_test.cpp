@@ -27,7 +27,7 @@ class ComposeMapTest : public ::testing::Test {
     testing::AddNode(w, 2, 0);
     testing::Link(w, 0, 1);
     w.CellGrid(1, 2).Color = colours::kRedOrange;
-    w.CellGrid(1, 2).DrawCell(*w.MapImage);
+    w.DrawCell(*w.MapImage, w.CellGrid(1, 2));
     w.FineGrid(10, 7).LandUse = kLandDeveloped;  // centre fine cell of cell (3, 2)
     ShowLandUse(sim);
     RepaintNodes(sim);

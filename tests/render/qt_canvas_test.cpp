@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "simulation/layers.h"
+#include "simulation/numbers.h"
 #include "support/test_world.h"
 
 namespace veltmoor {
@@ -153,7 +154,7 @@ class QtLayersTest : public ::testing::Test {
     sim.PanelHeight = rows * cellSize + 4;
     CreateLayerImages(sim);
     testing::BuildGrids(sim.world, cellSize, columns, rows);
-    for (TCell& fine : sim.world.FineGrid.Cells()) {
+    for (TFineCell& fine : sim.world.FineGrid.Cells()) {
       fine.LandUse = kLandDeveloped;
     }
     ShowLandUse(sim);

@@ -21,18 +21,13 @@ class BuildingRulesTest : public ::testing::Test {
  protected:
   void MakeWorld(int columns, int rows) {
     World& world = t.world();
+    world.CellSize = 24;  // fine cells of 8 x 8 pixels
     world.ColumnCount = columns;
     world.RowCount = rows;
     world.FineGrid.Resize(3 * columns, 3 * rows);
     for (int r = 0; r < 3 * rows; ++r) {
       for (int c = 0; c < 3 * columns; ++c) {
-        TCell& cell = Fine(c, r);
-        cell.Column = c;
-        cell.Row = r;
-        cell.X = 4 + 8 * c;
-        cell.Y = 4 + 8 * r;
-        cell.Size = 4;
-        cell.Color = colours::kWhite;
+        Fine(c, r).Color = colours::kWhite;
       }
     }
     auto canvas = std::make_unique<RecordingCanvas>(24 * columns, 24 * rows);
@@ -40,19 +35,19 @@ class BuildingRulesTest : public ::testing::Test {
     world.FineImage = std::move(canvas);
   }
 
-  TCell& Fine(int c, int r) { return t.world().FineGrid(c, r); }
+  TFineCell& Fine(int c, int r) { return t.world().FineGrid(c, r); }
 
   // A developed fine cell of the given sub-type; cluster size 9 lets the rules touch it.
-  TCell& Develop(int c, int r, int subState, int clusterSize = 9) {
-    TCell& cell = Fine(c, r);
+  TFineCell& Develop(int c, int r, SubStateCode subState, int clusterSize = 9) {
+    TFineCell& cell = Fine(c, r);
     cell.LandUse = kLandDeveloped;
     cell.SubState = subState;
     cell.ClusterSize = clusterSize;
     return cell;
   }
 
-  TCell& Street(int c, int r, int subState = kSubStreet) {
-    TCell& cell = Fine(c, r);
+  TFineCell& Street(int c, int r, SubStateCode subState = kSubStreet) {
+    TFineCell& cell = Fine(c, r);
     cell.LandUse = kLandStreet;
     cell.SubState = subState;
     return cell;
@@ -96,7 +91,7 @@ TEST_F(BuildingRulesTest, CornerBuildCellWithDefaultRuleTurnsFreeOnlyWithoutBuil
   const std::pair<int, int> neighbours[] = {{1, 0}, {0, 1}, {1, 1}};
   for (int buildNeighbours = 0; buildNeighbours <= 3; ++buildNeighbours) {
     MakeWorld(1, 1);
-    const TCell& corner = Develop(0, 0, kSubBuild);
+    const TFineCell& corner = Develop(0, 0, kSubBuild);
     // Below the cluster limit, so they count for the corner but are not ruled themselves.
     for (int i = 0; i < buildNeighbours; ++i) {
       Develop(neighbours[i].first, neighbours[i].second, kSubBuild, 4);
@@ -155,8 +150,8 @@ TEST_F(BuildingRulesTest, FreeCellSeesNeighboursBuiltEarlierInTheSameSweep) {
   MakeWorld(1, 1);
   SetRule("8011");
   Develop(0, 0, kSubBuild, 0);
-  TCell& first = Develop(1, 0, kSubOpen);
-  TCell& second = Develop(2, 0, kSubOpen);  // no build neighbour before the sweep
+  TFineCell& first = Develop(1, 0, kSubOpen);
+  TFineCell& second = Develop(2, 0, kSubOpen);  // no build neighbour before the sweep
   ApplyBuildingRules(t.sim);
   EXPECT_EQ(first.SubState, kSubBuild);
   EXPECT_EQ(first.Color, colours::kBlue);
@@ -165,11 +160,11 @@ TEST_F(BuildingRulesTest, FreeCellSeesNeighboursBuiltEarlierInTheSameSweep) {
 
 TEST_F(BuildingRulesTest, RandomBuildingsSkipsSmallClustersAndResetsUndevelopedCells) {
   MakeWorld(1, 1);
-  TCell& small = Develop(0, 0, kSubBuild, 4);
-  TCell& street = Street(1, 0, kSubOpen);  // left over from before the street was traced
+  TFineCell& small = Develop(0, 0, kSubBuild, 4);
+  TFineCell& street = Street(1, 0, kSubOpen);  // left over from before the street was traced
   street.Color = colours::kYellow;
   street.ClusterSize = 5;
-  std::vector<TCell*> developed;
+  std::vector<TFineCell*> developed;
   for (int c = 0; c < 3; ++c) {
     for (int r = 1; r < 3; ++r) {
       developed.push_back(&Develop(c, r, kSubNone, 5));

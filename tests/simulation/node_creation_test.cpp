@@ -16,7 +16,7 @@ using Cells = std::vector<std::pair<int, int>>;
 Cells CandidatePositions(const World& world) {
   Cells positions;
   for (const TCell* cell : world.CandidateList) {
-    positions.emplace_back(cell->Column, cell->Row);
+    positions.emplace_back(world.ColumnOf(*cell), world.RowOf(*cell));
   }
   return positions;
 }
@@ -38,7 +38,10 @@ TEST(CreateNodeTest, InitialNodeClassifiesTwoRingsAndListsTheDoublePass) {
   for (int r = 0; r < world.RowCount; ++r) {
     for (int c = 0; c < world.ColumnCount; ++c) {
       const int ring = std::max(std::abs(c - 12), std::abs(r - 14));
-      const int expected = ring == 0 ? 1 : ring == 1 ? 2 : ring == 2 ? 3 : 0;
+      const CellState expected = ring == 0   ? kStateNode
+                                 : ring == 1 ? kStateNextToNode
+                                 : ring == 2 ? kStateCandidate
+                                             : kStateFree;
       EXPECT_EQ(world.CellGrid(c, r).State, expected) << c << "," << r;
     }
   }
@@ -104,13 +107,13 @@ TEST(ClassifyNeighbourhoodTest, NodeBeatsNextToNodeAndCentreCounts) {
   t.settings.SetChecked(setting::kCenterNode, false);
   NewSetup(t.sim);
   World& world = t.world();
-  EXPECT_EQ(ClassifyNeighbourhood(world, 5, 5), 0);
+  EXPECT_EQ(ClassifyNeighbourhood(world, 5, 5), NeighbourhoodClass::kFarFromNodes);
   world.CellGrid(6, 6).State = kStateNextToNode;
-  EXPECT_EQ(ClassifyNeighbourhood(world, 5, 5), 2);
+  EXPECT_EQ(ClassifyNeighbourhood(world, 5, 5), NeighbourhoodClass::kNextToNodeNearby);
   world.CellGrid(5, 5).State = kStateNode;
-  EXPECT_EQ(ClassifyNeighbourhood(world, 5, 5), 1);
-  EXPECT_EQ(ClassifyNeighbourhood(world, 4, 4), 1);
-  EXPECT_EQ(ClassifyNeighbourhood(world, 7, 7), 2);
+  EXPECT_EQ(ClassifyNeighbourhood(world, 5, 5), NeighbourhoodClass::kNodeNearby);
+  EXPECT_EQ(ClassifyNeighbourhood(world, 4, 4), NeighbourhoodClass::kNodeNearby);
+  EXPECT_EQ(ClassifyNeighbourhood(world, 7, 7), NeighbourhoodClass::kNextToNodeNearby);
 }
 
 }  // namespace

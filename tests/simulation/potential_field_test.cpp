@@ -20,7 +20,7 @@ struct Field : testing::TestSimulation {
     NewSetup(sim);
   }
   TCell& Cell(int c, int r) { return world().CellGrid(c, r); }
-  TCell& Fine(int c, int r) { return world().FineGrid(c, r); }
+  TFineCell& Fine(int c, int r) { return world().FineGrid(c, r); }
   RecordingCanvas& Layer(std::unique_ptr<Canvas>& layer) {
     return static_cast<RecordingCanvas&>(*layer);
   }
@@ -142,7 +142,7 @@ TEST(DevelopBestTest, ZeroWeightsTakeTheFirstCandidateWithoutDrawing) {
   f.Layer(f.world().MapImage).ClearCalls();
 
   DevelopBestHwmCandidate(f.sim);
-  const TCell& chosen = f.Fine(10, 9);  // fine row 9 comes before row 10
+  const TFineCell& chosen = f.Fine(10, 9);  // fine row 9 comes before row 10
   EXPECT_EQ(chosen.LandUse, kLandDeveloped);
   EXPECT_EQ(chosen.SubState, kSubBuild);
   EXPECT_EQ(chosen.Color, colours::kBlue);
@@ -154,7 +154,7 @@ TEST(DevelopBestTest, ZeroWeightsTakeTheFirstCandidateWithoutDrawing) {
   const auto& drawn = f.Layer(f.world().FineImage).Calls();
   ASSERT_EQ(drawn.size(), 1u);
   EXPECT_EQ(drawn[0].brush, colours::kBlue);
-  EXPECT_EQ(drawn[0].x1, chosen.X - chosen.Size);
+  EXPECT_EQ(drawn[0].x1, 84 - 4);  // centre of cell column 3, 8 x 8 pixels
   EXPECT_TRUE(f.Layer(f.world().MapImage).Calls().empty());
 }
 
@@ -257,7 +257,7 @@ TEST(PaintPotentialTest, GreysRunFrom85To255AndRoundHalvesToEven) {
   const auto& drawn = f.Layer(f.world().MapImage).Calls();
   ASSERT_EQ(drawn.size(), static_cast<std::size_t>(25 * 28 - 1));
   EXPECT_EQ(drawn[1].brush, 212u * 0x010101u);
-  EXPECT_EQ(drawn[1].x1, f.Cell(2, 0).X - f.Cell(2, 0).Size);
+  EXPECT_EQ(drawn[1].x1, 60 - 12);
   f.Layer(f.world().MapImage).ClearCalls();
   PaintPotential(f.sim);
   EXPECT_TRUE(f.Layer(f.world().MapImage).Calls().empty());

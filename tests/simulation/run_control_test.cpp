@@ -10,7 +10,7 @@ namespace {
 
 int DevelopedFineCells(const World& world) {
   int count = 0;
-  for (const TCell& fine : world.FineGrid.Cells()) {
+  for (const TFineCell& fine : world.FineGrid.Cells()) {
     count += fine.LandUse == kLandDeveloped ? 1 : 0;
   }
   return count;
@@ -168,8 +168,8 @@ TEST_F(RunControlTest, SeededRunsRepeat) {
     for (int i = 0; i < 15; ++i) {
       SimulationStep(s.sim);
     }
-    std::vector<std::int32_t> landUse;
-    for (const TCell& fine : s.world().FineGrid.Cells()) {
+    std::vector<LandUseCode> landUse;
+    for (const TFineCell& fine : s.world().FineGrid.Cells()) {
       landUse.push_back(fine.LandUse);
     }
     return std::make_pair(s.world().NodeCount, landUse);

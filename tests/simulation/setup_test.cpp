@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "display/recording_canvas.h"
 #include "simulation/numbers.h"
 #include "support/test_simulation.h"
 
@@ -37,20 +38,28 @@ TEST(NewSetupTest, CellsAndFineCellsSitOnTheirPitch) {
   NewSetup(t.sim);
   const World& world = t.world();
   const TCell& cell = world.CellGrid(2, 3);
-  EXPECT_EQ(cell.X, 12 + 2 * 24);
-  EXPECT_EQ(cell.Y, 12 + 3 * 24);
-  EXPECT_EQ(cell.Size, 12);
-  EXPECT_EQ(cell.Column, 2);
+  EXPECT_EQ(world.CentreX(cell), 12 + 2 * 24);
+  EXPECT_EQ(world.CentreY(cell), 12 + 3 * 24);
+  EXPECT_EQ(world.ColumnOf(cell), 2);
+  EXPECT_EQ(world.RowOf(cell), 3);
   EXPECT_EQ(cell.Color, colours::kWhite);
+  RecordingCanvas canvas(611, 689);
+  world.DrawCell(canvas, cell);
   // 0.33 * 24 = 7.92 rounds to 8: fine centres 8 pixels apart, squares of 8.
   for (int d = -1; d <= 1; ++d) {
-    const TCell& fine = world.FineGrid(3 * 2 + 1 + d, 3 * 3 + 1);
-    EXPECT_EQ(fine.X, cell.X + 8 * d);
-    EXPECT_EQ(fine.Y, cell.Y);
-    EXPECT_EQ(fine.Size, 4);
-    EXPECT_EQ(fine.Column, 3 * 2 + 1 + d);
-    EXPECT_EQ(fine.Row, 3 * 3 + 1);
+    const TFineCell& fine = world.FineGrid(3 * 2 + 1 + d, 3 * 3 + 1);
+    EXPECT_EQ(world.CentreX(fine), 12 + 2 * 24 + 8 * d);
+    EXPECT_EQ(world.CentreY(fine), 12 + 3 * 24);
+    EXPECT_EQ(world.ColumnOf(fine), 3 * 2 + 1 + d);
+    EXPECT_EQ(world.RowOf(fine), 3 * 3 + 1);
+    world.DrawCell(canvas, fine);
   }
+  ASSERT_EQ(canvas.Calls().size(), 4u);
+  EXPECT_EQ(canvas.Calls()[0].x1, 48);
+  EXPECT_EQ(canvas.Calls()[0].x2, 72);
+  EXPECT_EQ(canvas.Calls()[1].x1, 48);  // centre 52, half-edge 4
+  EXPECT_EQ(canvas.Calls()[1].x2, 56);
+  EXPECT_EQ(canvas.Calls()[3].x2, 72);
 }
 
 TEST(NewSetupTest, OutputsAreReset) {
@@ -100,8 +109,15 @@ TEST(NewSetupTest, CellSizeComesFromTheSetting) {
   NewSetup(t.sim);
   EXPECT_EQ(t.world().ColumnCount, 14);
   EXPECT_EQ(t.world().RowCount, 7);
-  EXPECT_EQ(t.world().CellGrid(0, 0).Size, 3);
-  EXPECT_EQ(t.world().FineGrid(0, 0).Size, 1);
+  // Half-edges of 3 and 1 pixels; the fine centres lie Round(0.33 * 7) = 2 pixels apart.
+  RecordingCanvas canvas(100, 50);
+  t.world().DrawCell(canvas, t.world().CellGrid(0, 0));
+  t.world().DrawCell(canvas, t.world().FineGrid(0, 0));
+  ASSERT_EQ(canvas.Calls().size(), 2u);
+  EXPECT_EQ(canvas.Calls()[0].x1, 0);
+  EXPECT_EQ(canvas.Calls()[0].x2, 6);
+  EXPECT_EQ(canvas.Calls()[1].x1, 0);
+  EXPECT_EQ(canvas.Calls()[1].x2, 2);
   EXPECT_TRUE(t.world().InGrid(13, 6));
   EXPECT_FALSE(t.world().InGrid(14, 0));
   EXPECT_FALSE(t.world().InGrid(-1, 0));

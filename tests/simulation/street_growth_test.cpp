@@ -23,14 +23,17 @@ struct EmptyWorld : testing::TestSimulation {
     NewSetup(sim);
   }
   TAgent& Plant(int column, int row) { return CreateNode(sim, world().CellGrid(column, row)); }
-  TCell& Fine(int column, int row) { return world().FineGrid(column, row); }
+  TFineCell& Fine(int column, int row) { return world().FineGrid(column, row); }
 };
 
-std::vector<const TCell*> StreetCells(const World& world) {
-  std::vector<const TCell*> streets;
-  for (const TCell& fine : world.FineGrid.Cells()) {
-    if (fine.LandUse == kLandStreet) {
-      streets.push_back(&fine);
+// Column and row of every street fine cell, in scan order.
+std::vector<std::pair<int, int>> StreetCells(const World& world) {
+  std::vector<std::pair<int, int>> streets;
+  for (int r = 0; r < world.FineGrid.Rows(); ++r) {
+    for (int c = 0; c < world.FineGrid.Columns(); ++c) {
+      if (world.FineGrid(c, r).LandUse == kLandStreet) {
+        streets.emplace_back(c, r);
+      }
     }
   }
   return streets;
@@ -62,9 +65,8 @@ TEST(GrowNetworkTest, FirstNetworkOnlyStepLinksTheNewNodeTwoCellsAway) {
   EXPECT_EQ(world.Node(0).Links[0].Length, 48);
   const auto streets = StreetCells(world);
   ASSERT_EQ(streets.size(), 7u);
-  EXPECT_EQ(streets.front()->Column, 37);
-  EXPECT_EQ(streets.back()->Column, 43);
-  EXPECT_EQ(streets.back()->Row, 43);
+  EXPECT_EQ(streets.front().first, 37);
+  EXPECT_EQ(streets.back(), std::make_pair(43, 43));
   EXPECT_EQ(world.CellGrid(13, 14).StreetCount, 3);
   EXPECT_EQ(world.CellGrid(14, 14).StreetCount, 2);
 }
@@ -165,9 +167,9 @@ TEST(TraceStreetTest, StaircaseHasManhattanLengthAndStaysInItsRectangle) {
     EXPECT_EQ(streets.size(),
               static_cast<std::size_t>(std::abs(e[2] - e[0]) + std::abs(e[3] - e[1]) + 1));
     EXPECT_EQ(t.Fine(e[2], e[3]).LandUse, kLandStreet);
-    for (const TCell* fine : streets) {
-      EXPECT_TRUE(fine->Column >= std::min(e[0], e[2]) && fine->Column <= std::max(e[0], e[2]) &&
-                  fine->Row >= std::min(e[1], e[3]) && fine->Row <= std::max(e[1], e[3]));
+    for (const auto& [c, r] : streets) {
+      EXPECT_TRUE(c >= std::min(e[0], e[2]) && c <= std::max(e[0], e[2]) &&
+                  r >= std::min(e[1], e[3]) && r <= std::max(e[1], e[3]));
     }
   }
 }
@@ -205,10 +207,7 @@ std::vector<std::pair<int, int>> ReferenceStreet(int c, int r, int goalC, int go
 std::vector<std::pair<int, int>> TracedStreet(int c, int r, int goalC, int goalR) {
   EmptyWorld t;
   TraceStreet(t.sim, t.Fine(c, r), t.Fine(goalC, goalR), {goalC - c, goalR - r});
-  std::vector<std::pair<int, int>> cells;
-  for (const TCell* fine : StreetCells(t.world())) {
-    cells.emplace_back(fine->Column, fine->Row);
-  }
+  std::vector<std::pair<int, int>> cells = StreetCells(t.world());
   std::sort(cells.begin(), cells.end());
   return cells;
 }

@@ -18,7 +18,7 @@ struct FieldTypeCase {
 class WorldInvariantsTest : public ::testing::TestWithParam<FieldTypeCase> {
  protected:
   static void Run(testing::TestSimulation& t, const FieldTypeCase& c,
-                  std::vector<std::int32_t>* landUseAfterEachStep = nullptr) {
+                  std::vector<LandUseCode>* landUseAfterEachStep = nullptr) {
     t.settings.SetChecked(c.radio, true);
     NewSetup(t.sim);
     StartRun(t.sim);
@@ -26,7 +26,7 @@ class WorldInvariantsTest : public ::testing::TestWithParam<FieldTypeCase> {
       SimulationStep(t.sim);
       if (landUseAfterEachStep != nullptr) {
         for (std::size_t k = 0; k < t.world().FineGrid.Cells().size(); ++k) {
-          const std::int32_t now = t.world().FineGrid.Cells()[k].LandUse;
+          const LandUseCode now = t.world().FineGrid.Cells()[k].LandUse;
           // Land once used never becomes free again.
           ASSERT_FALSE((*landUseAfterEachStep)[k] != kLandFree && now == kLandFree);
           (*landUseAfterEachStep)[k] = now;
@@ -38,7 +38,7 @@ class WorldInvariantsTest : public ::testing::TestWithParam<FieldTypeCase> {
 
 TEST_P(WorldInvariantsTest, NetworkAndCountersStayConsistent) {
   testing::TestSimulation t;
-  std::vector<std::int32_t> landUse(75 * 84, kLandFree);
+  std::vector<LandUseCode> landUse(75 * 84, kLandFree);
   Run(t, GetParam(), &landUse);
   const World& world = t.world();
   ASSERT_GT(world.NodeCount, 1u);
@@ -65,7 +65,7 @@ TEST_P(WorldInvariantsTest, NetworkAndCountersStayConsistent) {
       int developed = 0;
       for (int dy = 0; dy < 3; ++dy) {
         for (int dx = 0; dx < 3; ++dx) {
-          const int use = world.FineGrid(3 * c + dx, 3 * r + dy).LandUse;
+          const LandUseCode use = world.FineGrid(3 * c + dx, 3 * r + dy).LandUse;
           streets += use == kLandStreet;
           developed += use == kLandDeveloped;
         }
@@ -85,8 +85,8 @@ TEST_P(WorldInvariantsTest, FixedSeedRepeatsTheRun) {
     t.random.SetFixedSeed(seed);
     Run(t, GetParam());
     std::vector<std::int64_t> print{t.world().NodeCount, t.world().EdgeCount, t.world().TimeStep};
-    for (const TCell& fine : t.world().FineGrid.Cells()) {
-      print.push_back(fine.LandUse * 4 + fine.SubState);
+    for (const TFineCell& fine : t.world().FineGrid.Cells()) {
+      print.push_back(CodeNumber(fine.LandUse) * 4 + CodeNumber(fine.SubState));
     }
     for (const TCell& cell : t.world().CellGrid.Cells()) {
       print.push_back(static_cast<std::int64_t>(cell.Potential * 1e6));

@@ -2,45 +2,27 @@
 // segments placed directly, land uses set directly, no growth process involved.
 #pragma once
 
-#include <cmath>
 #include <memory>
 #include <vector>
 
 #include "display/null_canvas.h"
-#include "simulation/numbers.h"
 #include "simulation/simulation.h"
 #include "support/test_simulation.h"
 
 namespace veltmoor::testing {
 
-// Coarse cells centred at Floor(s/2) + c*s with half edge Floor(s/2); fine cells offset by
-// Round(d * 0.33 * s) with half edge Floor(s/2/3); everything white.
+// Grids of `columns` x `rows` cells of `cellSize` pixels, everything white.
 inline void BuildGrids(World& world, int cellSize, int columns, int rows) {
   world.CellSize = cellSize;
   world.ColumnCount = columns;
   world.RowCount = rows;
-  const int half = static_cast<int>(std::floor(cellSize / 2.0));
-  const int fineHalf = static_cast<int>(std::floor(cellSize / 2.0 / 3.0));
   world.CellGrid.Resize(columns, rows);
   world.FineGrid.Resize(3 * columns, 3 * rows);
-  for (int r = 0; r < rows; ++r) {
-    for (int c = 0; c < columns; ++c) {
-      TCell cell(half + c * cellSize, half + r * cellSize, half, 0);
-      cell.Column = c;
-      cell.Row = r;
-      cell.Color = colours::kWhite;
-      for (int dy = -1; dy <= 1; ++dy) {
-        for (int dx = -1; dx <= 1; ++dx) {
-          TCell fine(cell.X + RoundToInt(dx * 0.33 * cellSize),
-                     cell.Y + RoundToInt(dy * 0.33 * cellSize), fineHalf, 0);
-          fine.Column = 3 * c + 1 + dx;
-          fine.Row = 3 * r + 1 + dy;
-          fine.Color = colours::kWhite;
-          world.FineGrid(fine.Column, fine.Row) = fine;
-        }
-      }
-      world.CellGrid(c, r) = cell;
-    }
+  for (TCell& cell : world.CellGrid.Cells()) {
+    cell.Color = colours::kWhite;
+  }
+  for (TFineCell& fine : world.FineGrid.Cells()) {
+    fine.Color = colours::kWhite;
   }
 }
 
@@ -50,8 +32,8 @@ inline TAgent& AddNode(World& world, int column, int row) {
   cell.State = kStateNode;
   cell.NodeIndex = static_cast<int>(world.NodeList.size());
   auto node = std::make_unique<TAgent>();
-  node->X = cell.X;
-  node->Y = cell.Y;
+  node->X = world.CentreX(cell);
+  node->Y = world.CentreY(cell);
   node->Column = column;
   node->Row = row;
   world.NodeList.push_back(std::move(node));
@@ -76,7 +58,7 @@ struct TestWorld {
 
   World& world() { return t.sim.world; }
   Simulation& sim() { return t.sim; }
-  TCell& Fine(int c, int r) { return world().FineGrid(c, r); }
+  TFineCell& Fine(int c, int r) { return world().FineGrid(c, r); }
   TCell& Coarse(int c, int r) { return world().CellGrid(c, r); }
 
   void Develop(int c, int r) {
