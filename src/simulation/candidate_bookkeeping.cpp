@@ -29,7 +29,7 @@ void BitGrid::Assign(std::size_t index, bool on) {
   summary = word != 0 ? (summary | used) : (summary & ~used);
 }
 
-void FineFrontier::Build(const Grid2D<TCell>& fine) {
+void FineFrontier::Build(const Grid2D<TFineCell>& fine) {
   const int columns = fine.Columns();
   const int rows = fine.Rows();
   free_.Resize(columns, rows);

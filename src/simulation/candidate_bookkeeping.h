@@ -62,7 +62,7 @@ class BitGrid {
 class FineFrontier {
  public:
   bool Built() const { return built_; }
-  void Build(const Grid2D<TCell>& fine);
+  void Build(const Grid2D<TFineCell>& fine);
   // Forgets everything; the next Build starts from the grid again.
   void Reset();
 

@@ -54,7 +54,7 @@ TAgent& CreateNode(Simulation& sim, TCell& cell) {
   if (sim.settings.Checked(setting::kNodeNumbers)) {
     LabelNode(sim, created, world.NodeList.size() - 1);
   }
-  UpdateCandidateSitesAround(world, cell.Column, cell.Row);
+  UpdateCandidateSitesAround(world, world.ColumnOf(cell), world.RowOf(cell));
   return created;
 }
 
@@ -93,7 +93,7 @@ namespace {
 bool StatesFollowFromNodes(const World& world) {
   for (int r = 0; r < world.RowCount; ++r) {
     for (int c = 0; c < world.ColumnCount; ++c) {
-      const int state = world.CellGrid(c, r).State;
+      const CellState state = world.CellGrid(c, r).State;
       if (state == kStateNode) {
         continue;
       }
@@ -105,9 +105,9 @@ bool StatesFollowFromNodes(const World& world) {
           }
         }
       }
-      const int expected = nearest == 1   ? kStateNextToNode
-                           : nearest == 2 ? kStateCandidate
-                                          : kStateFree;
+      const CellState expected = nearest == 1   ? kStateNextToNode
+                                 : nearest == 2 ? kStateCandidate
+                                                : kStateFree;
       if (state != expected) {
         return false;
       }

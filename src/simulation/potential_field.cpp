@@ -325,12 +325,12 @@ FineFrontier& BuiltFrontier(World& world) {
 
 // Appends the fine cells of the set bits in scan order that `admit` lets in.
 template <typename Admit>
-void CollectMarkedFineCells(World& world, const BitGrid& marked, std::vector<TCell*>& list,
+void CollectMarkedFineCells(World& world, const BitGrid& marked, std::vector<TFineCell*>& list,
                             Admit admit) {
   list.clear();
-  std::vector<TCell>& cells = world.FineGrid.Cells();
+  std::vector<TFineCell>& cells = world.FineGrid.Cells();
   marked.ForEachSet([&](std::size_t index) {
-    TCell& fine = cells[index];
+    TFineCell& fine = cells[index];
     if (admit(fine)) {
       list.push_back(&fine);
     }
@@ -354,8 +354,9 @@ void CollectHwmCandidates(Simulation& sim) {
   // as the potentials of the developed neighbours change every step.
   const double threshold = sim.settings.Float(setting::kDevelopmentThreshold);
   CollectMarkedFineCells(world, frontier.Frontier(), world.HwmCandidateList,
-                         [&world, threshold](const TCell& fine) {
-                           return IsHwmCandidateBelow(world, fine.Column, fine.Row, threshold);
+                         [&world, threshold](const TFineCell& fine) {
+                           return IsHwmCandidateBelow(world, world.ColumnOf(fine),
+                                                      world.RowOf(fine), threshold);
                          });
 }
 
@@ -372,7 +373,7 @@ void CollectClusterCandidates(Simulation& sim) {
     return;
   }
   CollectMarkedFineCells(world, BuiltFrontier(world).Free(), world.ClusterCandidateList,
-                         [](const TCell&) { return true; });
+                         [](const TFineCell&) { return true; });
 }
 
 void DevelopBestClusterCandidate(Simulation& sim) {

@@ -20,26 +20,35 @@ namespace {
 
 using Positions = std::vector<std::pair<int, int>>;
 
-Positions PositionsOf(const std::vector<TCell*>& list) {
+// Where the cells of a list lie in `grid`, in list order.
+template <typename Cell>
+Positions PositionsIn(const Grid2D<Cell>& grid, const std::vector<Cell*>& list) {
   Positions positions;
   positions.reserve(list.size());
-  for (const TCell* cell : list) {
-    positions.emplace_back(cell->Column, cell->Row);
+  for (const Cell* cell : list) {
+    positions.emplace_back(grid.ColumnOf(*cell), grid.RowOf(*cell));
   }
   return positions;
 }
 
-std::vector<std::int32_t> States(const World& world) {
-  std::vector<std::int32_t> states;
+Positions PositionsOf(const World& world, const std::vector<TCell*>& list) {
+  return PositionsIn(world.CellGrid, list);
+}
+Positions PositionsOf(const World& world, const std::vector<TFineCell*>& list) {
+  return PositionsIn(world.FineGrid, list);
+}
+
+std::vector<CellState> States(const World& world) {
+  std::vector<CellState> states;
   for (const TCell& cell : world.CellGrid.Cells()) {
     states.push_back(cell.State);
   }
   return states;
 }
 
-std::vector<std::int32_t> LandUses(const World& world) {
-  std::vector<std::int32_t> uses;
-  for (const TCell& fine : world.FineGrid.Cells()) {
+std::vector<LandUseCode> LandUses(const World& world) {
+  std::vector<LandUseCode> uses;
+  for (const TFineCell& fine : world.FineGrid.Cells()) {
     uses.push_back(fine.LandUse);
   }
   return uses;
@@ -51,7 +60,7 @@ struct Lockstep {
       : kept(180, 160), rescanned(180, 160) {
     for (testing::TestSimulation* t : {&kept, &rescanned}) {
       t->random.SetFixedSeed(seed);
-      t->settings.SetChecked(radio, true);
+      t->settings.SetChecked(SettingName{radio}, true);
       t->settings.Set(setting::kCellScale, std::to_string(cellSize));
       t->settings.SetChecked(setting::kAutoBuild, autoBuild);
     }
@@ -82,22 +91,24 @@ TEST_P(CandidateBookkeepingTest, EveryStepMatchesARescanOfTheGrids) {
       SimulationStep(run.rescanned.sim);
       SCOPED_TRACE("seed " + std::to_string(seed) + ", step " + std::to_string(step));
       ASSERT_EQ(run.kept.sim.TimerEnabled, run.rescanned.sim.TimerEnabled);
-      ASSERT_EQ(PositionsOf(kept.CandidateList), PositionsOf(rescanned.CandidateList));
-      ASSERT_EQ(PositionsOf(kept.HwmCandidateList), PositionsOf(rescanned.HwmCandidateList));
-      ASSERT_EQ(PositionsOf(kept.ClusterCandidateList),
-                PositionsOf(rescanned.ClusterCandidateList));
+      ASSERT_EQ(PositionsOf(kept, kept.CandidateList),
+                PositionsOf(rescanned, rescanned.CandidateList));
+      ASSERT_EQ(PositionsOf(kept, kept.HwmCandidateList),
+                PositionsOf(rescanned, rescanned.HwmCandidateList));
+      ASSERT_EQ(PositionsOf(kept, kept.ClusterCandidateList),
+                PositionsOf(rescanned, rescanned.ClusterCandidateList));
       ASSERT_EQ(States(kept), States(rescanned));
       ASSERT_EQ(LandUses(kept), LandUses(rescanned));
 
       // And within the kept world, at a moment the step itself never collects.
       CollectHwmCandidates(run.kept.sim);
-      const Positions fromFrontier = PositionsOf(kept.HwmCandidateList);
+      const Positions fromFrontier = PositionsOf(kept, kept.HwmCandidateList);
       CollectHwmCandidatesByRescan(run.kept.sim);
-      ASSERT_EQ(fromFrontier, PositionsOf(kept.HwmCandidateList));
+      ASSERT_EQ(fromFrontier, PositionsOf(kept, kept.HwmCandidateList));
       CollectClusterCandidates(run.kept.sim);
-      const Positions freeCells = PositionsOf(kept.ClusterCandidateList);
+      const Positions freeCells = PositionsOf(kept, kept.ClusterCandidateList);
       CollectClusterCandidatesByRescan(run.kept.sim);
-      ASSERT_EQ(freeCells, PositionsOf(kept.ClusterCandidateList));
+      ASSERT_EQ(freeCells, PositionsOf(kept, kept.ClusterCandidateList));
       // The other run collects the same, so both lists still compare after the next step.
       CollectHwmCandidatesByRescan(run.rescanned.sim);
       CollectClusterCandidatesByRescan(run.rescanned.sim);
@@ -134,8 +145,8 @@ TEST(CandidateSitesTest, NodesAnywhereMatchTwoFullSweeps) {
     CreateNode(kept.sim, kept.world().CellGrid(c, r));
     CreateNode(rescanned.sim, rescanned.world().CellGrid(c, r));
     SCOPED_TRACE(std::to_string(c) + "," + std::to_string(r));
-    ASSERT_EQ(PositionsOf(kept.world().CandidateList),
-              PositionsOf(rescanned.world().CandidateList));
+    ASSERT_EQ(PositionsOf(kept.world(), kept.world().CandidateList),
+              PositionsOf(rescanned.world(), rescanned.world().CandidateList));
     ASSERT_EQ(States(kept.world()), States(rescanned.world()));
   }
   EXPECT_TRUE(kept.world().Sites.Trusted);
@@ -157,20 +168,15 @@ TEST(CandidateSitesTest, StatesThatDoNotFollowFromTheNodesAreSweptInFull) {
   }
   CreateNode(kept.sim, kept.world().CellGrid(20, 5));
   CreateNode(rescanned.sim, rescanned.world().CellGrid(20, 5));
-  EXPECT_EQ(PositionsOf(kept.world().CandidateList), PositionsOf(rescanned.world().CandidateList));
+  EXPECT_EQ(PositionsOf(kept.world(), kept.world().CandidateList),
+            PositionsOf(rescanned.world(), rescanned.world().CandidateList));
   EXPECT_EQ(States(kept.world()), States(rescanned.world()));
   // The stray cell was listed as a candidate, so the States still do not follow.
   EXPECT_FALSE(kept.world().Sites.Trusted);
 }
 
 TEST(FineFrontierTest, FollowsLandUseChangesAtTheGridBorder) {
-  Grid2D<TCell> fine(4, 3);
-  for (int r = 0; r < 3; ++r) {
-    for (int c = 0; c < 4; ++c) {
-      fine(c, r).Column = c;
-      fine(c, r).Row = r;
-    }
-  }
+  Grid2D<TFineCell> fine(4, 3);
   fine(0, 0).LandUse = kLandStreet;
   FineFrontier frontier;
   frontier.Build(fine);

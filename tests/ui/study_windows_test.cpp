@@ -99,7 +99,8 @@ TEST_F(StudyWindowsTest, ButtonsOpenTheStudyWindowsWithTheirControlsAndDefaults)
   EXPECT_EQ(dev.Settings().Text(setting::dev_para::kTimeUntilNextStep), "300");
   EXPECT_EQ(dev.Settings().Text(setting::dev_para::kBasicName), "xx_Veltmoor");
   EXPECT_FALSE(dev.Settings().Checked(SettingName{"CB1_acti"}));
-  EXPECT_EQ(dev.findChild<QCheckBox*>(QStringLiteral("CB_trendShow"))->text(), QStringLiteral("show trend"));
+  EXPECT_EQ(dev.findChild<QCheckBox*>(QStringLiteral("CB_trendShow"))->text(),
+            QStringLiteral("show trend"));
   for (const char* button : {"B_start", "B_undoZ", "Button1"}) {
     EXPECT_NE(dev.Button(QLatin1StringView(button)), nullptr) << button;
   }
