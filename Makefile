@@ -44,8 +44,8 @@ town: build
 	@scripts/make-town $(BUILD) out/town
 
 # Unit and integration tests, then every test again under AddressSanitizer and UBSan (the
-# desktop program's offscreen), the threaded path search under ThreadSanitizer, and a short
-# fuzz run.
+# desktop program's offscreen), the threaded path search and potential passes under
+# ThreadSanitizer, and a short fuzz run.
 test: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory test-asan-ui
@@ -100,7 +100,10 @@ test-asan-ui: deps
 test-tsan: deps
 	@cmake -S . -B build-tsan -DVELTMOOR_WERROR=$(WERROR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DVELTMOOR_TSAN=ON -DVELTMOOR_BUILD_GUI=OFF >/dev/null
-	@cmake --build build-tsan -j $(JOBS) --target veltmoor_analysis_tests veltmoor_studies_tests
+	@cmake --build build-tsan -j $(JOBS) --target veltmoor_simulation_tests \
+	  veltmoor_analysis_tests veltmoor_studies_tests
+	@TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/veltmoor_simulation_tests --gtest_brief=1 \
+	  --gtest_filter='UpdatePotential*:RunControl*'
 	@TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/veltmoor_analysis_tests --gtest_brief=1
 	@TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/veltmoor_studies_tests --gtest_brief=1
 

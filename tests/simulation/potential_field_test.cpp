@@ -46,6 +46,41 @@ TEST(UpdatePotentialTest, SingleDevelopedFineCellSpreadsOneCellPerPass) {
   EXPECT_FLOAT_EQ(f.Cell(5, 5).Potential, 0.116670989f / 5.0f);
 }
 
+// A large grid's passes are shared out by rows between two threads. The same developed
+// patch straddling the rows where the grid is split and lying well inside one half must
+// grow the same field cell for cell: a pass that read a neighbour row's new values, or
+// wrote before the other half had read, would show at the split.
+TEST(UpdatePotentialTest, AFieldAcrossTheThreadsSplitEqualsOneInsideAHalf) {
+  testing::TestSimulation t(611, 689);
+  t.settings.Set(setting::kCellScale, "3");
+  t.settings.SetChecked(setting::kCenterNode, false);
+  NewSetup(t.sim);
+  World& w = t.world();
+  ASSERT_GT(w.ColumnCount * w.RowCount, 16384);  // large enough to be shared out
+  const int split = w.RowCount / 2;
+  const int quiet = w.RowCount / 4;
+  auto developPatch = [&w](int column, int row) {
+    for (int dr = -2; dr <= 1; ++dr) {
+      for (int dc = -2; dc <= 2; ++dc) {
+        w.CellGrid(column + dc, row + dr).DevelopedCount = 1 + (dc + 2) * 2 + (dr + 2);
+      }
+    }
+  };
+  developPatch(60, split);
+  developPatch(140, quiet);
+  for (int pass = 0; pass < 5; ++pass) {
+    UpdatePotential(w);
+  }
+  for (int dr = -8; dr <= 8; ++dr) {
+    for (int dc = -8; dc <= 8; ++dc) {
+      ASSERT_EQ(w.CellGrid(60 + dc, split + dr).Potential,
+                w.CellGrid(140 + dc, quiet + dr).Potential)
+          << dc << "," << dr;
+    }
+  }
+  EXPECT_GT(w.CellGrid(60, split - 6).Potential, 0.0f);  // the field did spread over the split
+}
+
 TEST(UpdatePotentialTest, SumsAndQuotientAreRoundedAsSinglePrecision) {
   Field f;
   f.Cell(8, 9).Potential = 0.1f;
