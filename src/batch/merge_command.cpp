@@ -97,6 +97,7 @@ int RunMerge(const MergeOptions& options, std::ostream& err) {
   study.Start();
   study.SetRunning(false);
   std::vector<std::vector<Measurement>> records;
+  records.reserve(parts.size());
   for (const Part& part : parts) {
     records.push_back(part.records);
   }

@@ -335,6 +335,11 @@ void TownImport::ReadStreets(Simulation& sim, ImportCounts& counts) {
   }
   std::vector<const OGRLineString*> pieces;
   CollectLines(*noded, pieces);
+  PlaceStreets(sim, pieces, counts);
+}
+
+void TownImport::PlaceStreets(Simulation& sim, const std::vector<const OGRLineString*>& pieces,
+                              ImportCounts& counts) {
   World& world = sim.world;
   const double coarse = 3.0 * fine_;
   for (const OGRLineString* piece : pieces) {

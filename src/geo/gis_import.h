@@ -63,6 +63,9 @@ class TownImport {
  private:
   void ReadLand(Simulation& sim, ImportCounts& counts);
   void ReadStreets(Simulation& sim, ImportCounts& counts);
+  // Nodes at the coarse cells the simplified, noded street lines pass, linked in order.
+  void PlaceStreets(Simulation& sim, const std::vector<const OGRLineString*>& pieces,
+                    ImportCounts& counts);
   bool Developed(double value) const;
 
   ImportOptions options_;

@@ -111,15 +111,17 @@ void AddLinePoints(Simulation& sim, const SubStateCounts& counts, double total) 
   }
   const double x = sim.world.TimeStep;
   const auto add = [&](const char* series, double y) { sim.charts.GetSeries(series).Add(x, y); };
-  add("ser_white_all", counts.empty / total);
-  add("ser_street_all", counts.street / total);
-  add("ser_dev_all", counts.developed / total);
-  add("ser_blue_all", counts.build / total);
-  add("ser_green_all", counts.open / total);
+  add("ser_white_all", static_cast<double>(counts.empty) / total);
+  add("ser_street_all", static_cast<double>(counts.street) / total);
+  add("ser_dev_all", static_cast<double>(counts.developed) / total);
+  add("ser_blue_all", static_cast<double>(counts.build) / total);
+  add("ser_green_all", static_cast<double>(counts.open) / total);
   // Open cells outside developed land cannot arise from the rules, but a hand-edited world
   // could hold some; the ratio then stays at 1 rather than running off to infinity.
   const bool hasRatio = counts.open > 0 && counts.developed > 0;
-  add("ser_blue_green", hasRatio ? 1.0 - static_cast<double>(counts.open) / counts.developed : 1.0);
+  add("ser_blue_green",
+      hasRatio ? 1.0 - static_cast<double>(counts.open) / static_cast<double>(counts.developed)
+               : 1.0);
 }
 
 void AddNeighbourHistogram(Simulation& sim, const SubStateCounts& counts) {

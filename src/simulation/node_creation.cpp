@@ -88,6 +88,19 @@ NeighbourhoodClass MarkNeighbourhoodState(World& world, TCell& cell) {
 
 namespace {
 
+// Chebyshev distance from (c, r) to the nearest node cell within two cells, 3 for further.
+int NearestNodeWithinTwo(const World& world, int c, int r) {
+  int nearest = 3;
+  for (int y = std::max(r - 2, 0); y <= std::min(r + 2, world.RowCount - 1); ++y) {
+    for (int x = std::max(c - 2, 0); x <= std::min(c + 2, world.ColumnCount - 1); ++x) {
+      if (world.CellGrid(x, y).State == kStateNode) {
+        nearest = std::min(nearest, std::max(std::abs(x - c), std::abs(y - r)));
+      }
+    }
+  }
+  return nearest;
+}
+
 // True when every cell's State follows from the node cells alone: 2 with a node in its
 // 3 x 3 block, else 3 with one in its 5 x 5 block, else 0.
 bool StatesFollowFromNodes(const World& world) {
@@ -97,14 +110,7 @@ bool StatesFollowFromNodes(const World& world) {
       if (state == kStateNode) {
         continue;
       }
-      int nearest = 3;  // Chebyshev distance to the nearest node cell, 3 for "further"
-      for (int y = std::max(r - 2, 0); y <= std::min(r + 2, world.RowCount - 1); ++y) {
-        for (int x = std::max(c - 2, 0); x <= std::min(c + 2, world.ColumnCount - 1); ++x) {
-          if (world.CellGrid(x, y).State == kStateNode) {
-            nearest = std::min(nearest, std::max(std::abs(x - c), std::abs(y - r)));
-          }
-        }
-      }
+      const int nearest = NearestNodeWithinTwo(world, c, r);
       const CellState expected = nearest == 1   ? kStateNextToNode
                                  : nearest == 2 ? kStateCandidate
                                                 : kStateFree;
@@ -143,7 +149,7 @@ void ReclassifyAround(World& world, int column, int row) {
   // Which cells of the new node's 3 x 3 block were next to a node before it came.
   std::array<bool, 9> wasNextToNode{};
   auto blockSlot = [column, row](int c, int r) {
-    return static_cast<std::size_t>((r - row + 1) * 3 + (c - column + 1));
+    return static_cast<std::size_t>(r - row + 1) * 3 + static_cast<std::size_t>(c - column + 1);
   };
   for (int r = row - 1; r <= row + 1; ++r) {
     for (int c = column - 1; c <= column + 1; ++c) {

@@ -34,22 +34,27 @@ void ResetCells(World& world) {
   }
 }
 
+// The nine fine cells of coarse cell (c, r), white, in the coarse cell's potential.
+void CreateFineCellsOf(World& world, int c, int r) {
+  const TCell& coarse = world.CellGrid(c, r);
+  for (int dy = -1; dy <= 1; ++dy) {
+    for (int dx = -1; dx <= 1; ++dx) {
+      TFineCell& fine = world.FineGrid(3 * c + dx + 1, 3 * r + dy + 1);
+      fine.Color = colours::kWhite;
+      fine.Potential = coarse.Potential;
+      fine.IsDeveloped = false;
+      if (world.FineImage) {
+        world.DrawCell(*world.FineImage, fine);
+      }
+    }
+  }
+}
+
 void CreateFineGrid(World& world) {
   world.FineGrid.Resize(3 * world.ColumnCount, 3 * world.RowCount);
   for (int r = 0; r < world.RowCount; ++r) {
     for (int c = 0; c < world.ColumnCount; ++c) {
-      const TCell& coarse = world.CellGrid(c, r);
-      for (int dy = -1; dy <= 1; ++dy) {
-        for (int dx = -1; dx <= 1; ++dx) {
-          TFineCell& fine = world.FineGrid(3 * c + dx + 1, 3 * r + dy + 1);
-          fine.Color = colours::kWhite;
-          fine.Potential = coarse.Potential;
-          fine.IsDeveloped = false;
-          if (world.FineImage) {
-            world.DrawCell(*world.FineImage, fine);
-          }
-        }
-      }
+      CreateFineCellsOf(world, c, r);
     }
   }
 }
