@@ -41,13 +41,7 @@ std::string HostName() {
 }
 
 std::string Prefix(const fs::path& folder, const char* kind) {
-  // Appended piece by piece: GCC 12 at -O3 misreads "." + string as overlapping copies.
-  std::string prefix = ".";
-  prefix += folder.filename().string();
-  prefix += ".veltmoor-";
-  prefix += kind;
-  prefix += '.';
-  return prefix;
+  return "." + folder.filename().string() + ".veltmoor-" + kind + ".";
 }
 
 fs::path TemporaryBeside(const fs::path& folder, const char* kind) {
