@@ -46,7 +46,7 @@ const char* CanvasName(CanvasKind kind) {
   return kind == CanvasKind::Qt ? "qt" : "null";
 }
 
-const char* FieldTypeButton(const std::string& field_type) {
+SettingName FieldTypeButton(const std::string& field_type) {
   static const std::map<std::string, SettingName> buttons = {{"network", setting::kNetworkOnly},
                                                              {"boom", setting::kBoom},
                                                              {"interlink", setting::kInterlink},

@@ -21,7 +21,7 @@ enum class CanvasKind { Null, Qt };
 const char* CanvasName(CanvasKind kind);
 
 // The radio button behind "network", "boom", "interlink" or "cluster".
-const char* FieldTypeButton(const std::string& field_type);
+SettingName FieldTypeButton(const std::string& field_type);
 
 struct WorldSize {
   int width = 611;
