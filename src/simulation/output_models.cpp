@@ -1,6 +1,7 @@
 #include "simulation/output_models.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace veltmoor {
 
@@ -40,6 +41,8 @@ void ValueList::SetValue(const std::string& key, std::string value) {
       return;
     }
   }
+  // A misspelt key would otherwise write a value nobody ever sees.
+  throw std::logic_error("the value list has no row '" + key + "'");
 }
 
 std::string ValueList::Value(const std::string& key) const {

@@ -31,7 +31,8 @@ class Labels {
 class ValueList {
  public:
   void AddRow(std::string key, std::string value);
-  // Writes the value of the first row with this key; a key with no row is ignored.
+  // Writes the value of the first row with this key; a key with no row throws
+  // std::logic_error.
   void SetValue(const std::string& key, std::string value);
   // The value of the first row with this key, or "" when there is none.
   std::string Value(const std::string& key) const;

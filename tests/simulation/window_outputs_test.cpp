@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -32,6 +33,14 @@ TEST_F(WindowOutputs, LabelsShowTheirFirstTexts) {
   for (const auto& [name, text] : labels.All()) {
     EXPECT_FALSE(text.empty()) << name;
   }
+}
+
+TEST_F(WindowOutputs, AValueForAKeyWithoutARowIsRefusedNotLost) {
+  values.SetValue("D_grid", "1,5");
+  EXPECT_EQ(values.Value("D_grid"), "1,5");
+  const auto changes = values.ChangeCount();
+  EXPECT_THROW(values.SetValue("D_gird", "1,5"), std::logic_error);
+  EXPECT_EQ(values.ChangeCount(), changes);
 }
 
 TEST_F(WindowOutputs, EveryMeasureTheAnalysesWriteHasOneRowUnderItsHeading) {
