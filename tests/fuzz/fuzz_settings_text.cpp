@@ -57,10 +57,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   for (const veltmoor::SettingDef& def : settings.Registry().All()) {
-    settings.Int(def.name);
+    settings.Int(def.Name());
     if (HoldsDecimal(def)) {
       // Accepted means usable: a number within the range of the 32-bit controls.
-      const double value = settings.Float(def.name);
+      const double value = settings.Float(def.Name());
       if (!(std::fabs(value) <= std::numeric_limits<float>::max())) {
         std::abort();
       }
