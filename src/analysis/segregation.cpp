@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "analysis/analysis_values.h"
 #include "analysis/cluster.h"
@@ -161,17 +162,56 @@ void CountTiles(const DevelopedCellSums& sums, TDreierArray& counts, int n) {
   }
 }
 
-void PartitionClassifiedGrid(Simulation& sim, const DevelopedCellSums& sums, TDreierArray& counts,
-                             int n) {
-  CountTiles(sums, counts, n);
+void CountTiles(const World& world, TDreierArray& counts, int n) {
+  n = std::max(n, 0);
+  counts.Resize(n, n, 2);
+  const int columns = world.FineGrid.Columns();
+  const int rows = world.FineGrid.Rows();
+  if (n == 0 || columns == 0 || rows == 0) {
+    return;
+  }
+  // The tiles cover the grid without gaps, so each line belongs to exactly one of them.
+  auto tileOfLine = [n](int lineCount) {
+    const std::vector<int> bounds = TileBounds(lineCount, n);
+    std::vector<int> tile(static_cast<std::size_t>(lineCount));
+    for (int t = 0; t < n; ++t) {
+      for (int line = bounds[t] + 1; line <= bounds[t + 1]; ++line) {
+        tile[static_cast<std::size_t>(line)] = t;
+      }
+    }
+    return tile;
+  };
+  const std::vector<int> tileOfColumn = tileOfLine(columns);
+  const std::vector<int> tileOfRow = tileOfLine(rows);
+  for (int r = 0; r < rows; ++r) {
+    const int a = tileOfRow[static_cast<std::size_t>(r)];
+    for (int c = 0; c < columns; ++c) {
+      ++counts(tileOfColumn[static_cast<std::size_t>(c)], a, world.FineGrid(c, r).IsDeveloped ? 1 : 0);
+    }
+  }
+}
+
+namespace {
+
+void IndexFromEightTiles(Simulation& sim, const TDreierArray& counts, int n) {
   if (n == kSegregationTiles) {
     SegregationIndex(sim, counts);
   }
 }
 
+}  // namespace
+
+void PartitionClassifiedGrid(Simulation& sim, const DevelopedCellSums& sums, TDreierArray& counts,
+                             int n) {
+  CountTiles(sums, counts, n);
+  IndexFromEightTiles(sim, counts, n);
+}
+
 void PartitionFineGrid(Simulation& sim, TDreierArray& counts, int n) {
   ClassifyDevelopedCells(sim.world);
-  PartitionClassifiedGrid(sim, DevelopedCellSums(sim.world), counts, n);
+  // One tiling needs no table of sums the size of the fine grid.
+  CountTiles(sim.world, counts, n);
+  IndexFromEightTiles(sim, counts, n);
 }
 
 void SegregationIndex(Simulation& sim, const TDreierArray& counts) {

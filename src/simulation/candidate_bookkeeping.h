@@ -7,6 +7,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <vector>
 
 #include "simulation/cell.h"
@@ -53,6 +54,58 @@ class BitGrid {
   int rows_ = 0;
   std::vector<std::uint64_t> words_;
   std::vector<std::uint64_t> summary_;  // bit w: words_[w] is not zero
+};
+
+// Fine cells in scan order, held either as the cells themselves or as the set bits of a
+// BitGrid over the fine grid. "Every free fine cell" is of the second kind, so a town of
+// millions of fine cells does not keep a pointer per free cell. A list of marks shows the
+// bits as they are when it is read, so it is read before any land changes again.
+class FineCellList {
+ public:
+  FineCellList() = default;
+  FineCellList(std::initializer_list<TFineCell*> cells) : cells_(cells) {}
+  FineCellList& operator=(std::initializer_list<TFineCell*> cells) {
+    clear();
+    cells_ = cells;
+    return *this;
+  }
+
+  void clear() {
+    cells_.clear();
+    marked_ = nullptr;
+    grid_ = nullptr;
+    markedCount_ = 0;
+  }
+  void push_back(TFineCell* cell) { cells_.push_back(cell); }
+  // The list becomes the cells of `grid` whose bits are set in `marked`, `count` of them.
+  void ShowMarked(const BitGrid& marked, std::size_t count, std::vector<TFineCell>& grid) {
+    clear();
+    marked_ = &marked;
+    grid_ = &grid;
+    markedCount_ = count;
+  }
+
+  std::size_t size() const { return marked_ != nullptr ? markedCount_ : cells_.size(); }
+  bool empty() const { return size() == 0; }
+
+  // Calls visit(TFineCell&) for every cell in order.
+  template <typename Visit>
+  void ForEach(Visit visit) const {
+    if (marked_ != nullptr) {
+      std::vector<TFineCell>& grid = *grid_;
+      marked_->ForEachSet([&grid, &visit](std::size_t index) { visit(grid[index]); });
+      return;
+    }
+    for (TFineCell* cell : cells_) {
+      visit(*cell);
+    }
+  }
+
+ private:
+  std::vector<TFineCell*> cells_;
+  const BitGrid* marked_ = nullptr;
+  std::vector<TFineCell>* grid_ = nullptr;
+  std::size_t markedCount_ = 0;
 };
 
 // The free fine cells, and among them the frontier: free fine cells with a street or

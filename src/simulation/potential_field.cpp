@@ -68,7 +68,7 @@ float OwnTerm(const TCell& cell) {
 // The fine cell of `candidates` with the strictly greatest resulting force, the earliest
 // on ties; nullptr (and the step timer off) when there is none. The weights are read and
 // the generator reseeded even then, so a bad setting fails before the list is looked at.
-TFineCell* ChooseBestCandidate(Simulation& sim, const std::vector<TFineCell*>& candidates) {
+TFineCell* ChooseBestCandidate(Simulation& sim, const FineCellList& candidates) {
   ForceWeights weights;
   weights.R = ReadRandomScale(sim.settings);
   sim.random.ReseedFromClock();
@@ -80,14 +80,14 @@ TFineCell* ChooseBestCandidate(Simulation& sim, const std::vector<TFineCell*>& c
   }
   double best = -999999999.0;
   TFineCell* chosen = nullptr;
-  ForceScorer scorer(weights);
-  for (TFineCell* candidate : candidates) {
-    const double force = scorer.Score(candidate->Potential, sim.random);
+  ForceScorer scorer(weights, sim.forceTerms);
+  candidates.ForEach([&](TFineCell& candidate) {
+    const double force = scorer.Score(candidate.Potential, sim.random);
     if (force > best) {
       best = force;
-      chosen = candidate;
+      chosen = &candidate;
     }
-  }
+  });
   return chosen;
 }
 
@@ -112,7 +112,7 @@ TAgent* NearestNode(World& world, int x, int y) {
 // Appends every free fine cell for which `admit` holds, fine rows outer: the whole grid
 // rescanned, the yardstick for the frontier.
 template <typename Admit>
-void CollectFreeFineCells(World& world, std::vector<TFineCell*>& list, Admit admit) {
+void CollectFreeFineCells(World& world, FineCellList& list, Admit admit) {
   list.clear();
   const int rows = 3 * world.RowCount;
   const int columns = 3 * world.ColumnCount;
@@ -213,19 +213,31 @@ class RowSplitter {
   std::thread helper_;
 };
 
-// One row of a pass's new potentials into `next`.
+// One row of a pass's new potentials into `next`: the own term, then the neighbours below,
+// above, right and left, each partial sum kept as a 32-bit float as the scratch grid stores
+// it, and always a fifth of the sum, so cells on the border, with fewer neighbours, are
+// damped. The rows are walked directly as this pass runs five times a step over the grid.
 void ComputeNextPotentialRow(const World& world, Grid2D<float>& next, int r) {
-  for (int c = 0; c < world.ColumnCount; ++c) {
-    // Every partial sum is kept as a 32-bit float, as the scratch grid stores it.
-    float& s = next(c, r);
-    s = OwnTerm(world.CellGrid(c, r));
-    for (const auto& [dc, dr] : kNeighbourOffsets) {
-      if (world.InGrid(c + dc, r + dr)) {
-        s = s + world.CellGrid(c + dc, r + dr).Potential;
-      }
+  const int columns = world.ColumnCount;
+  const TCell* row = &world.CellGrid(0, r);
+  const TCell* below = r + 1 < world.RowCount ? &world.CellGrid(0, r + 1) : nullptr;
+  const TCell* above = r > 0 ? &world.CellGrid(0, r - 1) : nullptr;
+  float* out = &next(0, r);
+  for (int c = 0; c < columns; ++c) {
+    float s = OwnTerm(row[c]);
+    if (below != nullptr) {
+      s = s + below[c].Potential;
     }
-    // Always a fifth, so cells on the border, with fewer neighbours, are damped.
-    s = s / 5.0f;
+    if (above != nullptr) {
+      s = s + above[c].Potential;
+    }
+    if (c + 1 < columns) {
+      s = s + row[c + 1].Potential;
+    }
+    if (c > 0) {
+      s = s + row[c - 1].Potential;
+    }
+    out[c] = s / 5.0f;
   }
 }
 
@@ -325,7 +337,7 @@ FineFrontier& BuiltFrontier(World& world) {
 
 // Appends the fine cells of the set bits in scan order that `admit` lets in.
 template <typename Admit>
-void CollectMarkedFineCells(World& world, const BitGrid& marked, std::vector<TFineCell*>& list,
+void CollectMarkedFineCells(World& world, const BitGrid& marked, FineCellList& list,
                             Admit admit) {
   list.clear();
   std::vector<TFineCell>& cells = world.FineGrid.Cells();
@@ -372,8 +384,11 @@ void CollectClusterCandidates(Simulation& sim) {
     CollectClusterCandidatesByRescan(sim);
     return;
   }
-  CollectMarkedFineCells(world, BuiltFrontier(world).Free(), world.ClusterCandidateList,
-                         [](const TFineCell&) { return true; });
+  // Every free fine cell is a candidate: the list shows the free bits rather than copying
+  // them, which in a large world would be a pointer per fine cell.
+  const FineFrontier& frontier = BuiltFrontier(world);
+  world.ClusterCandidateList.ShowMarked(frontier.Free(), frontier.FreeCount(),
+                                        world.FineGrid.Cells());
 }
 
 void DevelopBestClusterCandidate(Simulation& sim) {
@@ -407,14 +422,18 @@ void ConnectToNearestNode(Simulation& sim, TFineCell& fine) {
   InterlinkNodes(sim, created, nearby);
 }
 
+Colour PotentialShade(float potential) {
+  // 85 for no potential up to 255 for full potential.
+  const int grey = RoundToInt((static_cast<double>(potential) + 0.5) * 170.0) % 256;
+  return static_cast<Colour>(grey) * 0x010101u;
+}
+
 void PaintPotential(Simulation& sim) {
   World& world = sim.world;
   for (int r = 0; r < world.RowCount; ++r) {
     for (int c = 0; c < world.ColumnCount; ++c) {
       TCell& cell = world.CellGrid(c, r);
-      // 85 for no potential up to 255 for full potential.
-      const int grey = RoundToInt((static_cast<double>(cell.Potential) + 0.5) * 170.0) % 256;
-      const Colour shade = static_cast<Colour>(grey) * 0x010101u;
+      const Colour shade = PotentialShade(cell.Potential);
       // Every change of a cell's Color is drawn at once, so a cell already in its shade
       // shows it on MapImage; the step paints g times with mostly unchanged potentials.
       if (cell.Color == shade) {

@@ -32,6 +32,8 @@ void CollectClusterCandidatesByRescan(Simulation& sim);
 // A world without any node gets a node in the fine cell's cell and no street.
 void ConnectToNearestNode(Simulation& sim, TFineCell& fine);
 
+// The grey a cell of this potential is shaded in.
+Colour PotentialShade(float potential);
 // Shades every cell grey by its potential on MapImage.
 void PaintPotential(Simulation& sim);
 

@@ -17,11 +17,6 @@ RandomSource::RandomSource(std::uint64_t fixed_seed) {
   SetFixedSeed(fixed_seed);
 }
 
-double RandomSource::Random() {
-  // 53 random bits give every double in [0, 1) on the 2^-53 lattice.
-  return static_cast<double>(engine_() >> 11) * 0x1.0p-53;
-}
-
 void RandomSource::ReseedFromClock() {
   if (fixed_seed_) {
     return;

@@ -17,38 +17,9 @@ float ReadRandomScale(const SettingsSource& settings) {
   return static_cast<float>(settings.Float(setting::kRandomScale));
 }
 
-const ForceScorer::Terms& ForceScorer::TermsAt(double p) {
-  // Candidates come in scan order, so runs of one cell's fine cells ask for the same value.
-  if (last_ != nullptr && last_p_ == p) {
-    return *last_;
-  }
-  auto found = terms_.find(p);
-  if (found == terms_.end()) {
-    const long double lp = p;
-    const Terms terms{(1.0L - std::exp(-static_cast<long double>(weights_.w1) * lp)) * weights_.A,
-                      (1.0L - std::exp(-static_cast<long double>(weights_.w2) * lp)) * weights_.B};
-    found = terms_.emplace(p, terms).first;
-  }
-  last_p_ = p;
-  last_ = &found->second;
-  return *last_;
-}
-
-double ForceScorer::Score(double p, RandomSource& random) {
-  const Terms& terms = TermsAt(p);
-  long double centripetal = 0.0L;
-  long double centrifugal = 0.0L;
-  if (weights_.w1 != 0.0f) {
-    centripetal = terms.pull + static_cast<long double>(random.Random()) * weights_.R;
-  }
-  if (weights_.w2 != 0.0f) {
-    centrifugal = terms.push + static_cast<long double>(random.Random()) * weights_.R;
-  }
-  return static_cast<double>(centripetal - centrifugal);
-}
-
 double ResultingForce(double p, const ForceWeights& weights, RandomSource& random) {
-  return ForceScorer(weights).Score(p, random);
+  ForceTermsCache terms;
+  return ForceScorer(weights, terms).Score(p, random);
 }
 
 double ResultingForceCurve(Simulation& sim, double x) {

@@ -2,21 +2,11 @@
 // development, its curve over the potential range, and the proportions of the weights.
 #pragma once
 
-#include <unordered_map>
-
+#include "simulation/force_terms.h"
 #include "simulation/random_source.h"
 #include "simulation/simulation.h"
 
 namespace veltmoor {
-
-// Weights and scales as the development reads them: held as 32-bit floats.
-struct ForceWeights {
-  float w1 = 0.0f;  // centripetal weight
-  float w2 = 0.0f;  // centrifugal weight
-  float A = 0.0f;   // centripetal scale
-  float B = 0.0f;   // centrifugal scale
-  float R = 0.0f;   // random scale
-};
 
 // Reads w1, w2, A and B (R is read separately by the callers, which read it first).
 void ReadForceShape(const SettingsSource& settings, ForceWeights& weights);
@@ -26,25 +16,30 @@ float ReadRandomScale(const SettingsSource& settings);
 // weight drops its term and draws no random number.
 double ResultingForce(double p, const ForceWeights& weights, RandomSource& random);
 
-// Scores many candidates with one set of weights. The terms without noise depend only on the
-// potential, which the nine fine cells of a cell share, so they are computed once per
-// potential value; the random draws and the result are exactly ResultingForce's.
+// Scores many candidates with one set of weights; the random draws and the result are
+// exactly ResultingForce's.
 class ForceScorer {
  public:
-  explicit ForceScorer(const ForceWeights& weights) : weights_(weights) {}
-  double Score(double p, RandomSource& random);
+  // Uses `terms` for the noise-free part, which may keep values from earlier scorings.
+  ForceScorer(const ForceWeights& weights, ForceTermsCache& terms) : weights_(weights), terms_(terms) {
+    terms_.UseShape(weights);
+  }
+  double Score(double p, RandomSource& random) {
+    const ForceTermsCache::Terms& terms = terms_.At(p);
+    long double centripetal = 0.0L;
+    long double centrifugal = 0.0L;
+    if (weights_.w1 != 0.0f) {
+      centripetal = terms.pull + static_cast<long double>(random.Random()) * weights_.R;
+    }
+    if (weights_.w2 != 0.0f) {
+      centrifugal = terms.push + static_cast<long double>(random.Random()) * weights_.R;
+    }
+    return static_cast<double>(centripetal - centrifugal);
+  }
 
  private:
-  struct Terms {
-    long double pull;  // (1 - e^(-w1 p)) A
-    long double push;  // (1 - e^(-w2 p)) B
-  };
-  const Terms& TermsAt(double p);
-
   ForceWeights weights_;
-  std::unordered_map<double, Terms> terms_;
-  const Terms* last_ = nullptr;  // node addresses of the map stay put as it grows
-  double last_p_ = 0.0;
+  ForceTermsCache& terms_;
 };
 
 // The callback of ser_custFkt: the force at potential x, with the random terms only while

@@ -33,7 +33,12 @@ void DevelopmentPhase(Simulation& sim, void (*collect)(Simulation&), void (*deve
   for (long long i = 0; i < n; ++i) {
     collect(sim);
     develop(sim);
-    PaintPotential(sim);
+    // The potentials stay as they are for the whole phase and developing land recolours
+    // fine cells only, so once the first round has shaded every cell the later repaints
+    // would find nothing to do: on a large map they cost more than the rest of the round.
+    if (i == 0) {
+      PaintPotential(sim);
+    }
   }
 }
 

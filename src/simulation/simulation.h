@@ -8,6 +8,7 @@
 #include "chart/chart_set.h"
 #include "display/canvas.h"
 #include "simulation/connectivity_table_model.h"
+#include "simulation/force_terms.h"
 #include "simulation/output_models.h"
 #include "simulation/random_source.h"
 #include "simulation/settings.h"
@@ -45,6 +46,10 @@ struct Simulation {
   CanvasFactory& canvases;
 
   LayerVisibility layers;
+
+  // The noise-free terms of the resulting force, kept from one scoring of the candidates
+  // to the next.
+  ForceTermsCache forceTerms;
 
   // Size of the drawing area Panel_Paint, which the front end keeps up to date.
   int PanelWidth = 611;

@@ -58,8 +58,8 @@ struct World {
   // Nodes live behind pointers so references held by searches stay valid as the list grows.
   std::vector<std::unique_ptr<TAgent>> NodeList;
   std::vector<TCell*> CandidateList;
-  std::vector<TFineCell*> HwmCandidateList;
-  std::vector<TFineCell*> ClusterCandidateList;
+  FineCellList HwmCandidateList;
+  FineCellList ClusterCandidateList;
   // Kept up to date as cells change, so the lists above are found without rescanning.
   FineFrontier Frontier;
   CandidateSites Sites;

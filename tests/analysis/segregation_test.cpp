@@ -118,7 +118,7 @@ TDreierArray CountTilesDirectly(const World& world, int n) {
   return counts;
 }
 
-TEST(CountTilesTest, SummedCountsEqualADirectCountOfAnIrregularPattern) {
+TEST(CountTilesTest, SummedAndStreamedCountsEqualADirectCountOfAnIrregularPattern) {
   // Odd numbers of fine lines, one of them narrower than most tilings, so that many blocks
   // are empty.
   for (const auto& [columns, rows] : {std::pair{7, 5}, {1, 11}, {13, 3}, {9, 9}}) {
@@ -129,17 +129,21 @@ TEST(CountTilesTest, SummedCountsEqualADirectCountOfAnIrregularPattern) {
     ASSERT_EQ(sums.Columns(), 3 * columns);
     ASSERT_EQ(sums.Rows(), 3 * rows);
     for (int n = 1; n <= 45; ++n) {
-      TDreierArray counts;
-      CountTiles(sums, counts, n);
+      TDreierArray summed;
+      CountTiles(sums, summed, n);
+      TDreierArray streamed;
+      CountTiles(w.world(), streamed, n);
       const TDreierArray expected = CountTilesDirectly(w.world(), n);
-      ASSERT_EQ(counts.Size1(), n);
-      ASSERT_EQ(counts.Size2(), n);
-      for (int b = 0; b < n; ++b) {
-        for (int a = 0; a < n; ++a) {
-          for (int k = 0; k < 2; ++k) {
-            ASSERT_EQ(counts(b, a, k), expected(b, a, k))
-                << 3 * columns << " x " << 3 * rows << ", n = " << n << ", tile (" << b << ", " << a
-                << "), k = " << k;
+      for (const TDreierArray* counts : {&summed, &streamed}) {
+        ASSERT_EQ(counts->Size1(), n);
+        ASSERT_EQ(counts->Size2(), n);
+        for (int b = 0; b < n; ++b) {
+          for (int a = 0; a < n; ++a) {
+            for (int k = 0; k < 2; ++k) {
+              ASSERT_EQ((*counts)(b, a, k), expected(b, a, k))
+                  << 3 * columns << " x " << 3 * rows << ", n = " << n << ", tile (" << b << ", "
+                  << a << "), k = " << k << (counts == &summed ? ", summed" : ", streamed");
+            }
           }
         }
       }

@@ -37,11 +37,29 @@ TEST(ResultingForceTest, ScorerDrawsAndScoresExactlyAsTheFormula) {
   const ForceWeights w = Defaults(1.0f);
   RandomSource a(9);
   RandomSource b(9);
-  ForceScorer scorer(w);
-  for (const double p : {0.0, 0.3, 0.3, 0.3, 0.7, 0.3, 1.0, 1.0, 0.0}) {
+  ForceTermsCache terms;
+  ForceScorer scorer(w, terms);
+  for (const double p : {0.0, 0.3, 0.3, 0.3, 0.7, 0.3, 1.0, 1.0, 0.0, -0.0}) {
     EXPECT_EQ(scorer.Score(p, a), ResultingForce(p, w, b)) << p;
   }
   EXPECT_EQ(a.Random(), b.Random());
+}
+
+// The kept terms belong to one shape of the force: a scorer with other weights must not
+// reuse them, and one with the first weights again must still find the right ones.
+TEST(ResultingForceTest, KeptTermsFollowTheWeightsTheyWereComputedWith) {
+  ForceWeights other = Defaults(1.0f);
+  other.w2 = 0.5f;
+  other.A = 3.0f;
+  ForceTermsCache terms;
+  RandomSource a(4);
+  RandomSource b(4);
+  for (const ForceWeights& w : {Defaults(1.0f), other, Defaults(1.0f), other}) {
+    ForceScorer scorer(w, terms);
+    for (const double p : {0.25, 0.25, 0.6}) {
+      EXPECT_EQ(scorer.Score(p, a), ResultingForce(p, w, b)) << p;
+    }
+  }
 }
 
 TEST(ResultingForceTest, ZeroWeightsDrawNothing) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "simulation/potential_field.h"
 #include "simulation/setup.h"
 #include "support/test_simulation.h"
 
@@ -120,6 +121,28 @@ TEST_F(RunControlTest, DevelopmentPhaseSpreadsThePotentialFivePassesFirst) {
   EXPECT_GT(t.world().CellGrid(12, 12).Potential, 0.0f);
   EXPECT_EQ(t.world().CellGrid(15, 10).Potential, 0.0f);
   EXPECT_EQ(t.world().CellGrid(10, 5).Potential, 0.0f);
+}
+
+// A development phase shades the cells once, after its first round, as developing land
+// leaves the cells' colours alone; what a step leaves must still be every cell in the grey
+// of its potential, with streets and nodes grown during the later rounds too.
+TEST_F(RunControlTest, EveryCellShowsItsPotentialAfterADevelopmentStep) {
+  for (SettingName radio : {setting::kCluster, setting::kBoom}) {
+    testing::TestSimulation s;
+    s.random.SetFixedSeed(11);
+    s.settings.SetChecked(setting::kCenterNode, false);
+    s.settings.SetChecked(setting::kAutoBuild, false);
+    s.settings.SetChecked(radio, true);
+    NewSetup(s.sim);
+    StartRun(s.sim);
+    for (int step = 0; step < 12; ++step) {
+      SimulationStep(s.sim);
+      for (const TCell& cell : s.world().CellGrid.Cells()) {
+        ASSERT_EQ(cell.Color, PotentialShade(cell.Potential)) << "step " << step;
+      }
+    }
+    EXPECT_GT(s.world().NodeCount, 3u);
+  }
 }
 
 TEST_F(RunControlTest, NodeLimitStopsTheNetworkPhase) {

@@ -1,0 +1,52 @@
+// The noise-free terms of the resulting force, kept per potential value. A step scores its
+// candidates g times with the same potentials, and the nine fine cells of a cell share
+// theirs, so nearly every lookup finds a value computed before; each miss costs two
+// extended-precision exponentials.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <unordered_map>
+
+namespace veltmoor {
+
+// Weights and scales as the development reads them: held as 32-bit floats.
+struct ForceWeights {
+  float w1 = 0.0f;  // centripetal weight
+  float w2 = 0.0f;  // centrifugal weight
+  float A = 0.0f;   // centripetal scale
+  float B = 0.0f;   // centrifugal scale
+  float R = 0.0f;   // random scale
+};
+
+class ForceTermsCache {
+ public:
+  struct Terms {
+    long double pull;  // (1 - e^(-w1 p)) A
+    long double push;  // (1 - e^(-w2 p)) B
+  };
+
+  // Keeps the values while w1, w2, A and B are those they were computed with.
+  void UseShape(const ForceWeights& weights);
+  const Terms& At(double p) {
+    if (last_ != nullptr && last_p_ == p) {
+      return *last_;  // runs of one cell's fine cells ask for the same value
+    }
+    return Lookup(p);
+  }
+
+ private:
+  // Bounds the memory a long run of ever new potentials can take.
+  static constexpr std::size_t kMaxValues = std::size_t{1} << 18;
+
+  const Terms& Lookup(double p);
+
+  ForceWeights shape_;
+  // Keyed by the bits of the potential: equal doubles are equal bits here, as potentials are
+  // never NaN and -0.0 gives the terms of 0.0.
+  std::unordered_map<std::uint64_t, Terms> terms_;
+  const Terms* last_ = nullptr;  // node addresses stay put as the map grows
+  double last_p_ = 0.0;
+};
+
+}  // namespace veltmoor
