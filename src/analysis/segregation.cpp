@@ -186,7 +186,8 @@ void CountTiles(const World& world, TDreierArray& counts, int n) {
   for (int r = 0; r < rows; ++r) {
     const int a = tileOfRow[static_cast<std::size_t>(r)];
     for (int c = 0; c < columns; ++c) {
-      ++counts(tileOfColumn[static_cast<std::size_t>(c)], a, world.FineGrid(c, r).IsDeveloped ? 1 : 0);
+      ++counts(tileOfColumn[static_cast<std::size_t>(c)], a,
+               world.FineGrid(c, r).IsDeveloped ? 1 : 0);
     }
   }
 }

@@ -175,13 +175,24 @@ void ApplyBuildingRules(Simulation& sim) {
   const BuildingRule rule = ReadRule(sim.settings);
   Grid2D<TFineCell>& fine = world.FineGrid;
   // In place: a cell sees the sub-types its predecessors in this sweep have just taken.
+  auto apply = [&world, &fine, &rule](int c, int r) {
+    TFineCell& cell = fine(c, r);
+    if (cell.LandUse == kLandDeveloped && InLargeCluster(cell)) {
+      ApplyRuleToCell(world, cell, rule, BuildCount8(world, c, r));
+    }
+  };
+  if (!world.RescanGrids) {
+    // The rules change no land use, so the developed cells, in scan order, are all it visits.
+    const int columns = fine.Columns();
+    world.KeptFrontier().Developed().ForEachSet([&apply, columns](std::size_t index) {
+      apply(static_cast<int>(index % static_cast<std::size_t>(columns)),
+            static_cast<int>(index / static_cast<std::size_t>(columns)));
+    });
+    return;
+  }
   for (int r = 0; r < fine.Rows(); ++r) {
     for (int c = 0; c < fine.Columns(); ++c) {
-      TFineCell& cell = fine(c, r);
-      if (cell.LandUse != kLandDeveloped || !InLargeCluster(cell)) {
-        continue;
-      }
-      ApplyRuleToCell(world, cell, rule, BuildCount8(world, c, r));
+      apply(c, r);
     }
   }
 }

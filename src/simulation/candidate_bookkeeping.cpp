@@ -34,12 +34,16 @@ void FineFrontier::Build(const Grid2D<TFineCell>& fine) {
   const int rows = fine.Rows();
   free_.Resize(columns, rows);
   frontier_.Resize(columns, rows);
+  developed_.Resize(columns, rows);
   freeCount_ = 0;
   for (int r = 0; r < rows; ++r) {
     for (int c = 0; c < columns; ++c) {
-      if (fine(c, r).LandUse == kLandFree) {
+      const LandUseCode landUse = fine(c, r).LandUse;
+      if (landUse == kLandFree) {
         free_.Assign(c, r, true);
         ++freeCount_;
+      } else if (landUse == kLandDeveloped) {
+        developed_.Assign(c, r, true);
       }
     }
   }
@@ -56,9 +60,12 @@ void FineFrontier::Reset() {
   freeCount_ = 0;
   free_.Clear();
   frontier_.Clear();
+  developed_.Clear();
 }
 
-void FineFrontier::Update(int column, int row, bool free) {
+void FineFrontier::Update(int column, int row, LandUseCode landUse) {
+  developed_.Assign(column, row, landUse == kLandDeveloped);
+  const bool free = landUse == kLandFree;
   if (free_.Test(column, row) == free) {
     return;  // street over developed land: still used, nothing around it changes
   }

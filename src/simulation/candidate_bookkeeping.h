@@ -110,8 +110,8 @@ class FineCellList {
 
 // The free fine cells, and among them the frontier: free fine cells with a street or
 // developed fine cell among their four neighbours. Only frontier cells can be HWM
-// candidates. Built from the grid when first needed, then kept up to date by
-// World::SetFineLandUse.
+// candidates. Also the developed fine cells, the only ones the building rules change.
+// Built from the grid when first needed, then kept up to date by World::SetFineLandUse.
 class FineFrontier {
  public:
   bool Built() const { return built_; }
@@ -119,12 +119,13 @@ class FineFrontier {
   // Forgets everything; the next Build starts from the grid again.
   void Reset();
 
-  // The fine cell at (column, row) became free or used.
-  void Update(int column, int row, bool free);
+  // The fine cell at (column, row) took this land use.
+  void Update(int column, int row, LandUseCode landUse);
 
   std::size_t FreeCount() const { return freeCount_; }
   const BitGrid& Free() const { return free_; }
   const BitGrid& Frontier() const { return frontier_; }
+  const BitGrid& Developed() const { return developed_; }
 
  private:
   void Refresh(int column, int row);
@@ -133,6 +134,7 @@ class FineFrontier {
   std::size_t freeCount_ = 0;
   BitGrid free_;
   BitGrid frontier_;
+  BitGrid developed_;
 };
 
 // The candidate sites (State 3) of the cell grid, valid while Trusted: then every cell's

@@ -5,30 +5,80 @@
 
 namespace veltmoor {
 
+namespace {
+
+// Spreads the bits of a double, whose low bits are often zero, over the table's index.
+std::size_t Mix(std::uint64_t key) {
+  key ^= key >> 33;
+  key *= 0xff51afd7ed558ccdULL;
+  key ^= key >> 33;
+  return static_cast<std::size_t>(key);
+}
+
+}  // namespace
+
 void ForceTermsCache::UseShape(const ForceWeights& weights) {
-  if (weights.w1 == shape_.w1 && weights.w2 == shape_.w2 && weights.A == shape_.A &&
-      weights.B == shape_.B) {
+  if (!slots_.empty() && weights.w1 == shape_.w1 && weights.w2 == shape_.w2 &&
+      weights.A == shape_.A && weights.B == shape_.B) {
     return;
   }
   shape_ = weights;
-  terms_.clear();
+  slots_.assign(1024, Slot{});
+  used_ = 0;
   last_ = nullptr;
 }
 
+void ForceTermsCache::Grow() {
+  std::vector<Slot> old;
+  old.swap(slots_);
+  last_ = nullptr;
+  used_ = 0;
+  if (old.size() >= kMaxSlots) {
+    slots_.assign(1024, Slot{});
+    return;
+  }
+  slots_.assign(old.size() * 2, Slot{});
+  const std::size_t mask = slots_.size() - 1;
+  for (const Slot& slot : old) {
+    if (slot.used) {
+      std::size_t i = Mix(slot.key) & mask;
+      while (slots_[i].used) {
+        i = (i + 1) & mask;
+      }
+      slots_[i] = slot;
+      ++used_;
+    }
+  }
+}
+
 const ForceTermsCache::Terms& ForceTermsCache::Lookup(double p) {
+  if (slots_.empty()) {
+    UseShape(shape_);
+  }
   const auto key = std::bit_cast<std::uint64_t>(p);
-  auto found = terms_.find(key);
-  if (found == terms_.end()) {
-    if (terms_.size() >= kMaxValues) {
-      terms_.clear();
+  std::size_t mask = slots_.size() - 1;
+  std::size_t i = Mix(key) & mask;
+  while (slots_[i].used && slots_[i].key != key) {
+    i = (i + 1) & mask;
+  }
+  if (!slots_[i].used) {
+    if (2 * (used_ + 1) > slots_.size()) {
+      Grow();
+      mask = slots_.size() - 1;
+      i = Mix(key) & mask;
+      while (slots_[i].used) {
+        i = (i + 1) & mask;
+      }
     }
     const long double lp = p;
-    const Terms terms{(1.0L - std::exp(-static_cast<long double>(shape_.w1) * lp)) * shape_.A,
-                      (1.0L - std::exp(-static_cast<long double>(shape_.w2) * lp)) * shape_.B};
-    found = terms_.emplace(key, terms).first;
+    slots_[i].key = key;
+    slots_[i].used = true;
+    slots_[i].terms = {(1.0L - std::exp(-static_cast<long double>(shape_.w1) * lp)) * shape_.A,
+                       (1.0L - std::exp(-static_cast<long double>(shape_.w2) * lp)) * shape_.B};
+    ++used_;
   }
   last_p_ = p;
-  last_ = &found->second;
+  last_ = &slots_[i].terms;
   return *last_;
 }
 

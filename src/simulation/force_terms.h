@@ -6,7 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <unordered_map>
+#include <vector>
 
 namespace veltmoor {
 
@@ -36,16 +36,23 @@ class ForceTermsCache {
   }
 
  private:
-  // Bounds the memory a long run of ever new potentials can take.
-  static constexpr std::size_t kMaxValues = std::size_t{1} << 18;
+  // An open-addressed table keyed by the bits of the potential: equal potentials are equal
+  // bits here, as potentials are never NaN, and -0.0 has the terms of 0.0 anyway.
+  struct Slot {
+    std::uint64_t key = 0;
+    bool used = false;
+    Terms terms{};
+  };
+  // Bounds the memory a long run of ever new potentials can take: a full table starts over.
+  static constexpr std::size_t kMaxSlots = std::size_t{1} << 18;
 
   const Terms& Lookup(double p);
+  void Grow();
 
   ForceWeights shape_;
-  // Keyed by the bits of the potential: equal doubles are equal bits here, as potentials are
-  // never NaN and -0.0 gives the terms of 0.0.
-  std::unordered_map<std::uint64_t, Terms> terms_;
-  const Terms* last_ = nullptr;  // node addresses stay put as the map grows
+  std::vector<Slot> slots_;  // a power of two in size, at most half used
+  std::size_t used_ = 0;
+  const Terms* last_ = nullptr;  // invalid once the table grows or starts over
   double last_p_ = 0.0;
 };
 

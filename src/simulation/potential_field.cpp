@@ -8,6 +8,7 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -41,11 +42,11 @@ bool AnyFineNeighbour(const World& world, int column, int row, Test test) {
 // The cell's own share of the new potential: none without developed land, otherwise the
 // developed fraction raised to (1 - p), which grows towards 1 as the potential does.
 // Right clicks count past nine, so n/9 may exceed 1 and the term with it.
-float OwnTerm(const TCell& cell) {
-  if (cell.DevelopedCount <= 0) {
+float OwnTerm(std::int32_t developedCount, float potential) {
+  if (developedCount <= 0) {
     return 0.0f;
   }
-  if (cell.DevelopedCount == 9) {
+  if (developedCount == 9) {
     return 1.0f;  // 1 to any power; full cells are common in a grown town
   }
   // (n/9)^(1-p) as e^((1-p) ln(n/9)) with the common logarithms taken once: the same value
@@ -58,10 +59,10 @@ float OwnTerm(const TCell& cell) {
     }
     return logs;
   }();
-  const auto n = static_cast<std::size_t>(cell.DevelopedCount);
+  const auto n = static_cast<std::size_t>(developedCount);
   const long double logFraction =
       n < kLogFractions.size() ? kLogFractions[n] : std::log(static_cast<long double>(n) / 9.0L);
-  const long double exponent = 1.0L - static_cast<long double>(cell.Potential);
+  const long double exponent = 1.0L - static_cast<long double>(potential);
   return static_cast<float>(std::exp(exponent * logFraction));
 }
 
@@ -213,31 +214,56 @@ class RowSplitter {
   std::thread helper_;
 };
 
-// One row of a pass's new potentials into `next`: the own term, then the neighbours below,
-// above, right and left, each partial sum kept as a 32-bit float as the scratch grid stores
-// it, and always a fifth of the sum, so cells on the border, with fewer neighbours, are
-// damped. The rows are walked directly as this pass runs five times a step over the grid.
-void ComputeNextPotentialRow(const World& world, Grid2D<float>& next, int r) {
-  const int columns = world.ColumnCount;
-  const TCell* row = &world.CellGrid(0, r);
-  const TCell* below = r + 1 < world.RowCount ? &world.CellGrid(0, r + 1) : nullptr;
-  const TCell* above = r > 0 ? &world.CellGrid(0, r - 1) : nullptr;
-  float* out = &next(0, r);
+// A pass reads the potentials from the cells or from the scratch grid and writes them to
+// the other.
+float PotentialAt(const TCell* row, int c) {
+  return row[c].Potential;
+}
+float PotentialAt(const float* row, int c) {
+  return row[c];
+}
+void StorePotential(TCell* row, int c, float value) {
+  row[c].Potential = value;
+}
+void StorePotential(float* row, int c, float value) {
+  row[c] = value;
+}
+
+// One row of a pass: the own term, then the neighbours below, above, right and left, each
+// partial sum kept as a 32-bit float, always a fifth of the sum, so cells on the border,
+// with fewer neighbours, are damped, and at most 1. `above`/`below` are null off the grid.
+template <typename From, typename To>
+void NextPotentialRow(const TCell* cells, From above, From row, From below, To out, int columns) {
   for (int c = 0; c < columns; ++c) {
-    float s = OwnTerm(row[c]);
+    float s = OwnTerm(cells[c].DevelopedCount, PotentialAt(row, c));
     if (below != nullptr) {
-      s = s + below[c].Potential;
+      s = s + PotentialAt(below, c);
     }
     if (above != nullptr) {
-      s = s + above[c].Potential;
+      s = s + PotentialAt(above, c);
     }
     if (c + 1 < columns) {
-      s = s + row[c + 1].Potential;
+      s = s + PotentialAt(row, c + 1);
     }
     if (c > 0) {
-      s = s + row[c - 1].Potential;
+      s = s + PotentialAt(row, c - 1);
     }
-    out[c] = s / 5.0f;
+    s = s / 5.0f;
+    StorePotential(out, c, s > 1.0f ? 1.0f : s);
+  }
+}
+
+// Rows [first, end) of one pass from the grid `from` (cells or scratch) into `to`.
+template <typename FromGrid, typename ToGrid>
+void NextPotentialRows(World& world, FromGrid& from, ToGrid& to, int first, int end) {
+  const int rows = world.RowCount;
+  const int columns = world.ColumnCount;
+  for (int r = first; r < end; ++r) {
+    using From = const std::remove_reference_t<decltype(from(0, r))>*;
+    const From row = &from(0, r);
+    const From above = r > 0 ? &from(0, r - 1) : nullptr;
+    const From below = r + 1 < rows ? &from(0, r + 1) : nullptr;
+    NextPotentialRow(&world.CellGrid(0, r), above, row, below, &to(0, r), columns);
   }
 }
 
@@ -248,39 +274,49 @@ RowSplitter& PotentialRows() {
 
 }  // namespace
 
-void UpdatePotential(World& world) {
-  // The pass is synchronous: new values go to PotentialGrid and only the second loop writes
-  // them back, so the rows can be shared out.
-  Grid2D<float>& next = world.PotentialGrid;
-  PotentialRows().ForRows(world.RowCount, world.ColumnCount, [&world, &next](int first, int end) {
-    for (int r = first; r < end; ++r) {
-      ComputeNextPotentialRow(world, next, r);
-    }
-  });
-  PotentialRows().ForRows(world.RowCount, world.ColumnCount, [&world, &next](int first, int end) {
-    for (int r = first; r < end; ++r) {
-      for (int c = 0; c < world.ColumnCount; ++c) {
-        TCell& cell = world.CellGrid(c, r);
-        cell.Potential = next(c, r);
-        if (cell.Potential > 1.0f) {
-          cell.Potential = 1.0f;
-        }
-      }
-    }
-  });
+void UpdatePotential(World& world, int passes) {
+  // Each pass is synchronous, reading only the potentials of the pass before, so its rows
+  // can be shared out. The passes take turns writing the scratch grid and the cells, so
+  // the values move once per pass; an odd count ends with one copy into the cells.
+  Grid2D<TCell>& cells = world.CellGrid;
+  Grid2D<float>& scratch = world.PotentialGrid;
+  for (int pass = 0; pass < passes; ++pass) {
+    const bool fromCells = pass % 2 == 0;
+    PotentialRows().ForRows(world.RowCount, world.ColumnCount,
+                            [&world, &cells, &scratch, fromCells](int first, int end) {
+                              if (fromCells) {
+                                NextPotentialRows(world, cells, scratch, first, end);
+                              } else {
+                                NextPotentialRows(world, scratch, cells, first, end);
+                              }
+                            });
+  }
+  if (passes % 2 == 1) {
+    PotentialRows().ForRows(world.RowCount, world.ColumnCount,
+                            [&world, &scratch](int first, int end) {
+                              for (int r = first; r < end; ++r) {
+                                for (int c = 0; c < world.ColumnCount; ++c) {
+                                  world.CellGrid(c, r).Potential = scratch(c, r);
+                                }
+                              }
+                            });
+  }
 }
 
 void SpreadPotentialToFineGrid(World& world) {
-  for (int r = 0; r < world.RowCount; ++r) {
-    for (int c = 0; c < world.ColumnCount; ++c) {
-      const float potential = world.CellGrid(c, r).Potential;
-      for (int j = 0; j < 3; ++j) {
-        for (int i = 0; i < 3; ++i) {
-          world.FineGrid(3 * c + i, 3 * r + j).Potential = potential;
+  // Cell rows fill fine rows of their own, so the rows can be shared out.
+  PotentialRows().ForRows(world.RowCount, world.ColumnCount, [&world](int first, int end) {
+    for (int r = first; r < end; ++r) {
+      for (int c = 0; c < world.ColumnCount; ++c) {
+        const float potential = world.CellGrid(c, r).Potential;
+        for (int j = 0; j < 3; ++j) {
+          for (int i = 0; i < 3; ++i) {
+            world.FineGrid(3 * c + i, 3 * r + j).Potential = potential;
+          }
         }
       }
     }
-  }
+  });
 }
 
 bool HasOccupiedNeighbour(const World& world, int column, int row) {
@@ -327,18 +363,9 @@ void CollectClusterCandidatesByRescan(Simulation& sim) {
 
 namespace {
 
-FineFrontier& BuiltFrontier(World& world) {
-  if (!world.Frontier.Built() || world.Frontier.Free().Columns() != world.FineGrid.Columns() ||
-      world.Frontier.Free().Rows() != world.FineGrid.Rows()) {
-    world.Frontier.Build(world.FineGrid);
-  }
-  return world.Frontier;
-}
-
 // Appends the fine cells of the set bits in scan order that `admit` lets in.
 template <typename Admit>
-void CollectMarkedFineCells(World& world, const BitGrid& marked, FineCellList& list,
-                            Admit admit) {
+void CollectMarkedFineCells(World& world, const BitGrid& marked, FineCellList& list, Admit admit) {
   list.clear();
   std::vector<TFineCell>& cells = world.FineGrid.Cells();
   marked.ForEachSet([&](std::size_t index) {
@@ -357,7 +384,7 @@ void CollectHwmCandidates(Simulation& sim) {
     CollectHwmCandidatesByRescan(sim);
     return;
   }
-  const FineFrontier& frontier = BuiltFrontier(world);
+  const FineFrontier& frontier = world.KeptFrontier();
   world.HwmCandidateList.clear();
   if (frontier.FreeCount() == 0) {
     return;  // the full sweep would not have read the threshold either
@@ -386,7 +413,7 @@ void CollectClusterCandidates(Simulation& sim) {
   }
   // Every free fine cell is a candidate: the list shows the free bits rather than copying
   // them, which in a large world would be a pointer per fine cell.
-  const FineFrontier& frontier = BuiltFrontier(world);
+  const FineFrontier& frontier = world.KeptFrontier();
   world.ClusterCandidateList.ShowMarked(frontier.Free(), frontier.FreeCount(),
                                         world.FineGrid.Cells());
 }

@@ -6,9 +6,10 @@
 
 namespace veltmoor {
 
-// One smoothing round of the coarse potentials (own term plus four neighbours, a fifth).
-// Cost: O(cells) time; no memory beyond PotentialGrid.
-void UpdatePotential(World& world);
+// `passes` smoothing rounds of the coarse potentials (own term plus four neighbours, a
+// fifth), the same as as many single rounds.
+// Cost: O(passes x cells) time; no memory beyond PotentialGrid.
+void UpdatePotential(World& world, int passes = 1);
 void SpreadPotentialToFineGrid(World& world);
 
 bool HasOccupiedNeighbour(const World& world, int column, int row);

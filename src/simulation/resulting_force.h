@@ -21,7 +21,8 @@ double ResultingForce(double p, const ForceWeights& weights, RandomSource& rando
 class ForceScorer {
  public:
   // Uses `terms` for the noise-free part, which may keep values from earlier scorings.
-  ForceScorer(const ForceWeights& weights, ForceTermsCache& terms) : weights_(weights), terms_(terms) {
+  ForceScorer(const ForceWeights& weights, ForceTermsCache& terms)
+      : weights_(weights), terms_(terms) {
     terms_.UseShape(weights);
   }
   double Score(double p, RandomSource& random) {

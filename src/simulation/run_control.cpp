@@ -24,9 +24,7 @@ bool Reached(std::uint32_t counter, long long limit) {
 }
 
 void DevelopmentPhase(Simulation& sim, void (*collect)(Simulation&), void (*develop)(Simulation&)) {
-  for (int i = 0; i < 5; ++i) {
-    UpdatePotential(sim.world);
-  }
+  UpdatePotential(sim.world, 5);
   SpreadPotentialToFineGrid(sim.world);
   const long long n = sim.settings.Int(setting::kGrowthRate);
   // All n rounds run even after an empty list switched the timer off.

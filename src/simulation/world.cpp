@@ -35,8 +35,16 @@ int World::FineOffset(int d) const {
 void World::SetFineLandUse(TFineCell& fine, LandUseCode landUse) {
   fine.LandUse = landUse;
   if (Frontier.Built()) {
-    Frontier.Update(ColumnOf(fine), RowOf(fine), landUse == kLandFree);
+    Frontier.Update(ColumnOf(fine), RowOf(fine), landUse);
   }
+}
+
+FineFrontier& World::KeptFrontier() {
+  if (!Frontier.Built() || Frontier.Free().Columns() != FineGrid.Columns() ||
+      Frontier.Free().Rows() != FineGrid.Rows()) {
+    Frontier.Build(FineGrid);
+  }
+  return Frontier;
 }
 
 int World::FineCentre(int fineIndex) const {

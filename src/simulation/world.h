@@ -60,7 +60,8 @@ struct World {
   std::vector<TCell*> CandidateList;
   FineCellList HwmCandidateList;
   FineCellList ClusterCandidateList;
-  // Kept up to date as cells change, so the lists above are found without rescanning.
+  // Kept up to date as cells change, so the lists above are found without rescanning;
+  // KeptFrontier builds it first where it is not built for this grid.
   FineFrontier Frontier;
   CandidateSites Sites;
   // Benchmarks and tests set this to find every candidate list by rescanning the grids, the
@@ -141,6 +142,7 @@ struct World {
 
   // The one way a fine cell's LandUse changes during a run, so the frontier follows it.
   void SetFineLandUse(TFineCell& fine, LandUseCode landUse);
+  FineFrontier& KeptFrontier();
 };
 
 }  // namespace veltmoor

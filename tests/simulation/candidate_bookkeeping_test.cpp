@@ -48,10 +48,12 @@ std::vector<CellState> States(const World& world) {
   return states;
 }
 
-std::vector<LandUseCode> LandUses(const World& world) {
-  std::vector<LandUseCode> uses;
+// Land use and sub-type of every fine cell: the building rules visit only developed cells
+// in the kept world.
+std::vector<std::pair<LandUseCode, SubStateCode>> LandUses(const World& world) {
+  std::vector<std::pair<LandUseCode, SubStateCode>> uses;
   for (const TFineCell& fine : world.FineGrid.Cells()) {
-    uses.push_back(fine.LandUse);
+    uses.emplace_back(fine.LandUse, fine.SubState);
   }
   return uses;
 }
@@ -191,11 +193,20 @@ TEST(FineFrontierTest, FollowsLandUseChangesAtTheGridBorder) {
   };
   EXPECT_EQ(marked(), (Positions{{1, 0}, {0, 1}}));
 
-  frontier.Update(3, 2, false);  // the far corner used
+  auto developed = [&frontier] {
+    std::size_t count = 0;
+    frontier.Developed().ForEachSet([&count](std::size_t) { ++count; });
+    return count;
+  };
+
+  frontier.Update(3, 2, kLandDeveloped);  // the far corner used
   EXPECT_EQ(marked(), (Positions{{1, 0}, {0, 1}, {3, 1}, {2, 2}}));
-  frontier.Update(3, 2, false);  // used again (a street over developed land): no change
+  EXPECT_EQ(developed(), 1u);
+  frontier.Update(3, 2, kLandStreet);  // a street over developed land: still used
+  EXPECT_EQ(marked(), (Positions{{1, 0}, {0, 1}, {3, 1}, {2, 2}}));
   EXPECT_EQ(frontier.FreeCount(), 10u);
-  frontier.Update(0, 0, true);  // freed, as a reset grid is
+  EXPECT_EQ(developed(), 0u);
+  frontier.Update(0, 0, kLandFree);  // freed, as a reset grid is
   EXPECT_EQ(marked(), (Positions{{3, 1}, {2, 2}}));
   EXPECT_EQ(frontier.FreeCount(), 11u);
 }

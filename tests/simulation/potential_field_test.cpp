@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <memory>
+#include <random>
 
 #include "display/recording_canvas.h"
 #include "simulation/setup.h"
@@ -79,6 +80,40 @@ TEST(UpdatePotentialTest, AFieldAcrossTheThreadsSplitEqualsOneInsideAHalf) {
     }
   }
   EXPECT_GT(w.CellGrid(60, split - 6).Potential, 0.0f);  // the field did spread over the split
+}
+
+// Several passes at once move the values between the cells and the scratch grid; they must
+// equal as many single passes bit for bit, for odd and even counts, with cells past nine
+// developed fine cells (potentials capped at 1) and on both sides of the threads' split.
+TEST(UpdatePotentialTest, SeveralPassesAtOnceEqualAsManySinglePasses) {
+  for (int passes = 1; passes <= 6; ++passes) {
+    testing::TestSimulation once(611, 689);
+    testing::TestSimulation single(611, 689);
+    std::mt19937 draw(static_cast<unsigned>(passes));
+    for (testing::TestSimulation* t : {&once, &single}) {
+      t->settings.Set(setting::kCellScale, "3");
+      t->settings.SetChecked(setting::kCenterNode, false);
+      NewSetup(t->sim);
+    }
+    const std::size_t cells = once.world().CellGrid.Cells().size();
+    for (std::size_t i = 0; i < cells; i += 1 + draw() % 7) {
+      const auto developed = static_cast<std::int32_t>(draw() % 12);
+      const float potential = static_cast<float>(draw() % 1000) / 999.0f;
+      for (testing::TestSimulation* t : {&once, &single}) {
+        t->world().CellGrid.Cells()[i].DevelopedCount = developed;
+        t->world().CellGrid.Cells()[i].Potential = potential;
+      }
+    }
+    UpdatePotential(once.world(), passes);
+    for (int pass = 0; pass < passes; ++pass) {
+      UpdatePotential(single.world());
+    }
+    for (std::size_t i = 0; i < cells; ++i) {
+      ASSERT_EQ(once.world().CellGrid.Cells()[i].Potential,
+                single.world().CellGrid.Cells()[i].Potential)
+          << passes << " passes, cell " << i;
+    }
+  }
 }
 
 TEST(UpdatePotentialTest, SumsAndQuotientAreRoundedAsSinglePrecision) {

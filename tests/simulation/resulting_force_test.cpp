@@ -42,6 +42,14 @@ TEST(ResultingForceTest, ScorerDrawsAndScoresExactlyAsTheFormula) {
   for (const double p : {0.0, 0.3, 0.3, 0.3, 0.7, 0.3, 1.0, 1.0, 0.0, -0.0}) {
     EXPECT_EQ(scorer.Score(p, a), ResultingForce(p, w, b)) << p;
   }
+  // Enough distinct potentials for the kept terms to outgrow their first table twice over,
+  // then the same again from the grown one.
+  for (int round = 0; round < 2; ++round) {
+    for (int i = 0; i < 3000; ++i) {
+      const double p = i / 2999.0;
+      ASSERT_EQ(scorer.Score(p, a), ResultingForce(p, w, b)) << p;
+    }
+  }
   EXPECT_EQ(a.Random(), b.Random());
 }
 
