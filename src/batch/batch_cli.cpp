@@ -40,7 +40,7 @@ namespace fs = std::filesystem;
 // as a whole.
 class OutputSet {
  public:
-  void Add(std::string name, std::string content) {
+  void Add(std::string name, FileContent content) {
     files_.emplace_back(std::move(name), std::move(content));
   }
   void WriteTo(const fs::path& folder) const {
@@ -50,7 +50,7 @@ class OutputSet {
   }
 
  private:
-  std::vector<std::pair<std::string, std::string>> files_;
+  OutputFiles files_;
 };
 
 const CLI::Validator kFolderName(
@@ -87,10 +87,11 @@ void AddMapOptions(CLI::App& command, WorldOptions& options) {
 void AddWorldOutputs(const BatchSimulation& batch, const WorldOptions& options,
                      OutputSet& outputs) {
   if (options.picture) {
-    outputs.Add("map.png", MapPngBytes(*batch.sim));
+    outputs.Add("map.png", Text(MapPngBytes(*batch.sim)));
   }
-  outputs.Add("world.json",
-              WorldToJson(*batch.sim, options.seed, batch.georeference).dump() + "\n");
+  outputs.Add("world.json", [&batch, seed = options.seed](std::ostream& out) {
+    WriteWorldJson(out, *batch.sim, seed, batch.georeference);
+  });
 }
 
 int RunSetup(const WorldOptions& options) {
@@ -196,7 +197,7 @@ int RunRun(RunOptions options, std::ostream& err) {
   }
   OutputSet outputs;
   AddWorldOutputs(batch, options.world, outputs);
-  outputs.Add("measures.json", MeasuresToJson(sim).dump() + "\n");
+  outputs.Add("measures.json", Text(MeasuresToJson(sim).dump() + "\n"));
   if (options.geo) {
     OutputFiles files;
     AddGisFiles(batch, files);

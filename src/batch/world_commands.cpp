@@ -96,9 +96,13 @@ std::string MapPngBytes(const Simulation& sim) {
   return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
+FileContent Text(std::string content) {
+  return [content = std::move(content)](std::ostream& out) { out << content; };
+}
+
 void AddGisFiles(const BatchSimulation& batch, OutputFiles& files) {
-  for (auto& file : GisFiles(*batch.sim, ReferenceOf(*batch.sim, batch.georeference))) {
-    files.push_back(std::move(file));
+  for (auto& [name, content] : GisFiles(*batch.sim, ReferenceOf(*batch.sim, batch.georeference))) {
+    files.emplace_back(std::move(name), Text(std::move(content)));
   }
 }
 
@@ -129,9 +133,9 @@ int RunAnalyseCommand(const FromWorldOptions& options, std::ostream& err) {
   LabelClusters(sim);
   OutputFiles files;
   if (options.picture) {
-    files.emplace_back("map.png", MapPngBytes(sim));
+    files.emplace_back("map.png", Text(MapPngBytes(sim)));
   }
-  files.emplace_back("measures.json", MeasuresToJson(sim).dump() + "\n");
+  files.emplace_back("measures.json", Text(MeasuresToJson(sim).dump() + "\n"));
   if (options.geo) {
     AddGisFiles(*batch, files);
   }
@@ -233,10 +237,12 @@ int RunImportCommand(ImportCommandOptions options, const OutputWriter& write, st
   err << "\n";
   OutputFiles files;
   if (world.picture) {
-    files.emplace_back("map.png", MapPngBytes(*batch.sim));
+    files.emplace_back("map.png", Text(MapPngBytes(*batch.sim)));
   }
-  files.emplace_back("world.json",
-                     WorldToJson(*batch.sim, world.seed, batch.georeference).dump() + "\n");
+  const BatchSimulation& written = batch;
+  files.emplace_back("world.json", [&written, seed = world.seed](std::ostream& out) {
+    WriteWorldJson(out, *written.sim, seed, written.georeference);
+  });
   if (options.geo) {
     AddGisFiles(batch, files);
   }

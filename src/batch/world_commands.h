@@ -16,8 +16,12 @@
 
 namespace veltmoor {
 
+// Writes one file's content; large files are written as they are made, not held whole.
+using FileContent = std::function<void(std::ostream&)>;
+// Content already made.
+FileContent Text(std::string content);
 // Name and content of each file a command writes into its output folder.
-using OutputFiles = std::vector<std::pair<std::string, std::string>>;
+using OutputFiles = std::vector<std::pair<std::string, FileContent>>;
 // Writes a command's files into a folder as one unit.
 using OutputWriter = std::function<void(const OutputFiles&, const std::string& folder)>;
 

@@ -28,17 +28,31 @@ constexpr std::size_t kMaxSettingText = 1000;
 
 // ---- writing -------------------------------------------------------------------------
 
+// One member of the world document, written by `write` as the JSON of its value.
+struct DocumentMember {
+  std::string key;
+  std::function<void(std::ostream&)> write;
+};
+
+DocumentMember Value(std::string key, json value) {
+  return {std::move(key), [value = std::move(value)](std::ostream& out) { out << value.dump(); }};
+}
+
+// A grid as an array of columns. Only one column at a time is held as JSON, so a town of
+// millions of fine cells is written without a document of them all in memory.
 template <typename Cell, typename Field>
-json GridField(const Grid2D<Cell>& grid, Field field) {
-  json columns = json::array();
-  for (int c = 0; c < grid.Columns(); ++c) {
-    json column = json::array();
-    for (int r = 0; r < grid.Rows(); ++r) {
-      column.push_back(field(grid(c, r)));
-    }
-    columns.push_back(std::move(column));
-  }
-  return columns;
+DocumentMember GridField(std::string key, const Grid2D<Cell>& grid, Field field) {
+  return {std::move(key), [&grid, field](std::ostream& out) {
+            out << '[';
+            for (int c = 0; c < grid.Columns(); ++c) {
+              json column = json::array();
+              for (int r = 0; r < grid.Rows(); ++r) {
+                column.push_back(field(grid(c, r)));
+              }
+              out << (c > 0 ? "," : "") << column.dump();
+            }
+            out << ']';
+          }};
 }
 
 json NodesJson(const World& world) {
@@ -546,54 +560,79 @@ std::vector<std::string> WorldDocument::SettingTexts() const {
   return texts;
 }
 
-json WorldToJson(const Simulation& sim, std::optional<std::uint64_t> seed,
-                 const std::optional<Georeference>& georeference) {
+void WriteWorldJson(std::ostream& out, const Simulation& sim, std::optional<std::uint64_t> seed,
+                    const std::optional<Georeference>& georeference) {
   const World& world = sim.world;
-  json out;
-  out["CellSize"] = world.CellSize;
-  out["ColumnCount"] = world.ColumnCount;
-  out["RowCount"] = world.RowCount;
-  out["Width"] = world.MapImage ? world.MapImage->Width() : sim.PanelWidth;
-  out["Height"] = world.MapImage ? world.MapImage->Height() : sim.PanelHeight;
-  out["NodeCount"] = world.NodeCount;
-  out["EdgeCount"] = world.EdgeCount;
-  out["TimeStep"] = world.TimeStep;
-  out["FieldType"] = world.FieldType;
-  out["Seed"] = seed ? json(*seed) : json(nullptr);
-  out["State"] = GridField(world.CellGrid, [](const TCell& c) { return CodeNumber(c.State); });
-  out["Potential"] = GridField(world.CellGrid, [](const TCell& c) { return c.Potential; });
-  out["DevelopedCount"] =
-      GridField(world.CellGrid, [](const TCell& c) { return c.DevelopedCount; });
-  out["StreetCount"] = GridField(world.CellGrid, [](const TCell& c) { return int{c.StreetCount}; });
-  out["LandUse"] =
-      GridField(world.FineGrid, [](const TFineCell& c) { return CodeNumber(c.LandUse); });
-  out["SubState"] =
-      GridField(world.FineGrid, [](const TFineCell& c) { return CodeNumber(c.SubState); });
-  out["Nodes"] = NodesJson(world);
   json candidates = json::array();
   for (const TCell* cell : world.CandidateList) {
     candidates.push_back({world.ColumnOf(*cell), world.RowOf(*cell)});
   }
-  out["CandidateList"] = std::move(candidates);
+  std::vector<DocumentMember> members;
+  members.push_back(Value("CellSize", world.CellSize));
+  members.push_back(Value("ColumnCount", world.ColumnCount));
+  members.push_back(Value("RowCount", world.RowCount));
+  members.push_back(Value("Width", world.MapImage ? world.MapImage->Width() : sim.PanelWidth));
+  members.push_back(Value("Height", world.MapImage ? world.MapImage->Height() : sim.PanelHeight));
+  members.push_back(Value("NodeCount", world.NodeCount));
+  members.push_back(Value("EdgeCount", world.EdgeCount));
+  members.push_back(Value("TimeStep", world.TimeStep));
+  members.push_back(Value("FieldType", world.FieldType));
+  members.push_back(Value("Seed", seed ? json(*seed) : json(nullptr)));
+  members.push_back(
+      GridField("State", world.CellGrid, [](const TCell& c) { return CodeNumber(c.State); }));
+  members.push_back(
+      GridField("Potential", world.CellGrid, [](const TCell& c) { return c.Potential; }));
+  members.push_back(
+      GridField("DevelopedCount", world.CellGrid, [](const TCell& c) { return c.DevelopedCount; }));
+  members.push_back(
+      GridField("StreetCount", world.CellGrid, [](const TCell& c) { return int{c.StreetCount}; }));
+  members.push_back(GridField("LandUse", world.FineGrid,
+                              [](const TFineCell& c) { return CodeNumber(c.LandUse); }));
+  members.push_back(GridField("SubState", world.FineGrid,
+                              [](const TFineCell& c) { return CodeNumber(c.SubState); }));
+  members.push_back(Value("Nodes", NodesJson(world)));
+  members.push_back(Value("CandidateList", std::move(candidates)));
   // What a run needs to continue exactly.
-  out["AnalysisCountdown"] = world.AnalysisCountdown;
-  out["Running"] = sim.TimerEnabled;
-  out["CellLandUse"] =
-      GridField(world.CellGrid, [](const TCell& c) { return CodeNumber(c.LandUse); });
-  out["IsDevelopedCount"] =
-      GridField(world.CellGrid, [](const TCell& c) { return int{c.IsDevelopedCount}; });
-  out["CellColor"] = GridField(world.CellGrid, [](const TCell& c) { return c.Color; });
-  out["FinePotential"] = GridField(world.FineGrid, [](const TFineCell& c) { return c.Potential; });
-  out["IsDeveloped"] = GridField(world.FineGrid, [](const TFineCell& c) { return c.IsDeveloped; });
-  out["ClusterSize"] = GridField(world.FineGrid, [](const TFineCell& c) { return c.ClusterSize; });
-  out["FineColor"] = GridField(world.FineGrid, [](const TFineCell& c) { return c.Color; });
-  out["FineCellTotals"] = world.FineCellTotals;
-  out["MeanLength"] = world.MeanLength;
-  out["ClusterSizes"] = world.ClusterSizes;
-  out["Settings"] = SettingsJson(sim.settings);
-  out["Random"] = RandomJson(sim.random);
-  out["Georeference"] = georeference ? GeoreferenceJson(*georeference) : json(nullptr);
-  return out;
+  members.push_back(Value("AnalysisCountdown", world.AnalysisCountdown));
+  members.push_back(Value("Running", sim.TimerEnabled));
+  members.push_back(GridField("CellLandUse", world.CellGrid,
+                              [](const TCell& c) { return CodeNumber(c.LandUse); }));
+  members.push_back(GridField("IsDevelopedCount", world.CellGrid,
+                              [](const TCell& c) { return int{c.IsDevelopedCount}; }));
+  members.push_back(GridField("CellColor", world.CellGrid, [](const TCell& c) { return c.Color; }));
+  members.push_back(
+      GridField("FinePotential", world.FineGrid, [](const TFineCell& c) { return c.Potential; }));
+  members.push_back(
+      GridField("IsDeveloped", world.FineGrid, [](const TFineCell& c) { return c.IsDeveloped; }));
+  members.push_back(
+      GridField("ClusterSize", world.FineGrid, [](const TFineCell& c) { return c.ClusterSize; }));
+  members.push_back(
+      GridField("FineColor", world.FineGrid, [](const TFineCell& c) { return c.Color; }));
+  members.push_back(Value("FineCellTotals", world.FineCellTotals));
+  members.push_back(Value("MeanLength", world.MeanLength));
+  members.push_back(Value("ClusterSizes", world.ClusterSizes));
+  members.push_back(Value("Settings", SettingsJson(sim.settings)));
+  members.push_back(Value("Random", RandomJson(sim.random)));
+  members.push_back(
+      Value("Georeference", georeference ? GeoreferenceJson(*georeference) : json(nullptr)));
+
+  // The members in the order a JSON object of them prints them, its keys sorted, so files
+  // stay as earlier versions wrote them.
+  std::sort(members.begin(), members.end(),
+            [](const DocumentMember& a, const DocumentMember& b) { return a.key < b.key; });
+  out << '{';
+  for (std::size_t i = 0; i < members.size(); ++i) {
+    out << (i > 0 ? "," : "") << json(members[i].key).dump() << ':';
+    members[i].write(out);
+  }
+  out << "}\n";
+}
+
+std::string WorldJsonText(const Simulation& sim, std::optional<std::uint64_t> seed,
+                          const std::optional<Georeference>& georeference) {
+  std::ostringstream out;
+  WriteWorldJson(out, sim, seed, georeference);
+  return out.str();
 }
 
 WorldDocument ParseWorldDocument(std::string_view text) {

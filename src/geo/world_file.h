@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -73,8 +74,12 @@ struct WorldDocument {
   std::vector<std::string> SettingTexts() const;
 };
 
-nlohmann::json WorldToJson(const Simulation& sim, std::optional<std::uint64_t> seed,
-                           const std::optional<Georeference>& georeference = std::nullopt);
+// Writes the world as a JSON document and a line end, the grids one column at a time.
+void WriteWorldJson(std::ostream& out, const Simulation& sim, std::optional<std::uint64_t> seed,
+                    const std::optional<Georeference>& georeference = std::nullopt);
+// The same document as text, for small worlds and tests.
+std::string WorldJsonText(const Simulation& sim, std::optional<std::uint64_t> seed,
+                          const std::optional<Georeference>& georeference = std::nullopt);
 
 // Parses and checks a world file's text (hostile input). Throws WorldFileError.
 WorldDocument ParseWorldDocument(std::string_view text);

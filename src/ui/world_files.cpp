@@ -39,8 +39,9 @@ bool TForm1::SaveWorldAs(const QString& path) {
     if (!sim().world.Exists()) {
       throw std::runtime_error("there is no world to save");
     }
-    const std::string text = WorldToJson(sim(), std::nullopt, georeference_).dump() + "\n";
-    WriteFileAtomically(path.toStdString(), text);
+    WriteFileAtomically(path.toStdString(), [this](std::ostream& out) {
+      WriteWorldJson(out, sim(), std::nullopt, georeference_);
+    });
   });
 }
 
