@@ -7,6 +7,7 @@
 
 #include "simulation/layers.h"
 #include "simulation/numbers.h"
+#include "simulation/window_outputs.h"
 
 namespace veltmoor {
 
@@ -52,7 +53,7 @@ NodeMeasures MeasureRows(Simulation& sim, int node_count, long long radius) {
   }
   sim.world.MeanLength = mean_length;
   table.SetTotals(total, mean_length);
-  sim.labels.Set("Lbl_ml", FormatNumber(mean_length));
+  sim.labels.Set(label::kMeanLength, FormatNumber(mean_length));
   return measures;
 }
 

@@ -8,6 +8,7 @@
 #include "analysis/analysis_values.h"
 #include "analysis/segregation.h"
 #include "simulation/layers.h"
+#include "simulation/window_outputs.h"
 
 namespace veltmoor {
 
@@ -137,7 +138,7 @@ void RankSizeAnalysis(Simulation& sim, const std::vector<std::uint32_t>& Cluster
   // 0 - slope rather than -slope: no cluster or one cluster must chart as 0, not -0.
   sim.charts.GetSeries("ser_RS").Add(static_cast<double>(sim.world.TimeStep),
                                      0.0 - static_cast<double>(slope));
-  sim.valueList.SetValue("slope_rank", ShownValue(slope));
+  sim.valueList.SetValue(value_key::kRankSlope, ShownValue(slope));
   sim.charts.Get("Chart_rank")
       .SetTitle("Rank-Size (RS) : r² = " + ShownValue(rSquared) + "; slope = " + ShownValue(slope));
 }

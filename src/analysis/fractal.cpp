@@ -14,6 +14,7 @@
 #include "analysis/structure_analysis.h"
 #include "simulation/node_creation.h"
 #include "simulation/numbers.h"
+#include "simulation/window_outputs.h"
 
 namespace veltmoor {
 
@@ -242,16 +243,16 @@ struct RadialFamily {
   const char* data;
   const char* trend;
   const char* correlation;
-  const char* dimensionKey;
-  const char* slopeKey;
+  ValueKey dimensionKey;
+  ValueKey slopeKey;
 };
 
 constexpr RadialFamily kDevelopedFamily{"ser_devFract", "ser_devFractTrend", "ser_devFractCorr",
-                                        "D_rad", "slope_rad"};
-constexpr RadialFamily kSegmentFamily{"ser_f2", "ser_ft2", "ser_fractCorr2", "D_nodes",
-                                      "slope_nodes"};
-constexpr RadialFamily kLengthFamily{"ser_fract", "ser_fractTrend", "ser_fractCorr1", "D_edge",
-                                     "slope_edge"};
+                                        value_key::kRadialDimension, value_key::kRadialSlope};
+constexpr RadialFamily kSegmentFamily{"ser_f2", "ser_ft2", "ser_fractCorr2",
+                                      value_key::kNodeDimension, value_key::kNodeSlope};
+constexpr RadialFamily kLengthFamily{"ser_fract", "ser_fractTrend", "ser_fractCorr1",
+                                     value_key::kEdgeDimension, value_key::kEdgeSlope};
 
 // Charts one family and writes its two value rows; returns its r².
 std::optional<float> ShowRadialFamily(Simulation& sim, const RadialFamily& family,
@@ -296,8 +297,8 @@ void GridAnalysis(Simulation& sim) {
   trend.Recompute();
   const std::optional<float> r2 = FittedSquaredCorrelation(sim.charts.GetSeries("ser_DGrid"),
                                                            sim.charts.GetSeries("ser_DGrid_Corr"));
-  sim.valueList.SetValue("D_grid", Shown(family.MeanRatio()));
-  sim.valueList.SetValue("slope_grid", Shown(TrendSlope(trend)));
+  sim.valueList.SetValue(value_key::kGridDimension, Shown(family.MeanRatio()));
+  sim.valueList.SetValue(value_key::kGridSlope, Shown(TrendSlope(trend)));
   chart.SetTitle("Fractal Grid Analysis, r²_grid = " + Shown(r2));
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "simulation/numbers.h"
+#include "simulation/window_outputs.h"
 
 namespace veltmoor {
 
@@ -141,9 +142,9 @@ std::string PercentOfBuild(long long part, long long build) {
 
 void WriteNeighbourLabels(Simulation& sim, const SubStateCounts& counts) {
   const auto& h = counts.byBuildNeighbours;
-  sim.labels.Set("lbl_grOne", PercentOfBuild(h[2] + h[3] + h[4], counts.build));
-  sim.labels.Set("lbl_grTwo", PercentOfBuild(h[3] + h[4], counts.build));
-  sim.labels.Set("lbl_grThree", PercentOfBuild(h[4], counts.build));
+  sim.labels.Set(label::kMoreThanOneNeighbour, PercentOfBuild(h[2] + h[3] + h[4], counts.build));
+  sim.labels.Set(label::kMoreThanTwoNeighbours, PercentOfBuild(h[3] + h[4], counts.build));
+  sim.labels.Set(label::kMoreThanThreeNeighbours, PercentOfBuild(h[4], counts.build));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "simulation/node_creation.h"
 #include "simulation/numbers.h"
 #include "simulation/resulting_force.h"
+#include "simulation/window_outputs.h"
 
 namespace veltmoor {
 
@@ -67,9 +68,10 @@ void ResetCounters(World& world) {
 }
 
 // Rows of the value list that a new world leaves without a value.
-constexpr const char* kFractalValueKeys[] = {"D_grid",    "slope_grid", "D_rad",
-                                             "slope_rad", "D_nodes",    "slope_nodes",
-                                             "D_edge",    "slope_edge", "IS_developed_cells"};
+constexpr ValueKey kFractalValueKeys[] = {
+    value_key::kGridDimension, value_key::kGridSlope,     value_key::kRadialDimension,
+    value_key::kRadialSlope,   value_key::kNodeDimension, value_key::kNodeSlope,
+    value_key::kEdgeDimension, value_key::kEdgeSlope,     value_key::kSegregation};
 
 // Charts whose zoom a cleared world resets, and the series it empties.
 constexpr const char* kChartsToUnzoom[] = {"Chart_fractal", "Ch_clusterSize", "Chart_rank",
@@ -183,24 +185,24 @@ void NewSetup(Simulation& sim) {
         sim, world.CellGrid(RoundToInt(world.ColumnCount / 2.0), RoundToInt(world.RowCount / 2.0)));
   }
 
-  sim.labels.Set("Lbl_nrNodes", "0");
-  sim.labels.Set("lbl_nrEdges", "0");
-  sim.labels.Set("Lbl_ml", "ML");
+  sim.labels.Set(label::kNodeCount, "0");
+  sim.labels.Set(label::kEdgeCount, "0");
+  sim.labels.Set(label::kMeanLength, "ML");
 
   DrawGradientBar(sim);
   AdjustColourScale(sim);
   sim.charts.GetSeries("Ser_Edges").Clear();
   world.PotentialGrid.Resize(world.ColumnCount, world.RowCount);
 
-  for (const char* key : kFractalValueKeys) {
+  for (const ValueKey key : kFractalValueKeys) {
     sim.valueList.SetValue(key, "-");
   }
   ShowProportions(sim);
   ResetResultingForceCurve(sim);
 
-  sim.labels.Set("lbl_grOne", "___");
-  sim.labels.Set("lbl_grTwo", "___");
-  sim.labels.Set("lbl_grThree", "___");
+  sim.labels.Set(label::kMoreThanOneNeighbour, "___");
+  sim.labels.Set(label::kMoreThanTwoNeighbours, "___");
+  sim.labels.Set(label::kMoreThanThreeNeighbours, "___");
 }
 
 void ClearWorld(Simulation& sim) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "simulation/numbers.h"
@@ -17,50 +18,50 @@ using chart::DerivedKind;
 using chart::SeriesKind;
 
 struct LabelSpec {
-  const char* name;
+  LabelName name;
   const char* text;
 };
 
-// What the labels show before the first setup writes them.
+// Every label of the window with what it shows before the first setup writes it.
 constexpr LabelSpec kLabels[] = {
-    {"Lbl_nrNodes", "0"},
-    {"lbl_nrEdges", "0"},
-    {"Lbl_ml", "ML"},
-    {"lbl_actTime", "0"},
-    {"lbl_rat1", "0"},
-    {"lbl_rat2", "0"},
-    {"lbl_rat3", "0"},
-    {"lbl_grOne", "___"},
-    {"lbl_grTwo", "___"},
-    {"lbl_grThree", "___"},
-    {"Lbl_colScal", "1"},
-    {"Lbl_half", "0.5 -"},
-    {"lbl_calcer", "calculate pathes..."},
+    {label::kNodeCount, "0"},
+    {label::kEdgeCount, "0"},
+    {label::kMeanLength, "ML"},
+    {label::kTimeStep, "0"},
+    {label::kWeightRatio, "0"},
+    {label::kScaleRatio, "0"},
+    {label::kInverseWeightRatio, "0"},
+    {label::kMoreThanOneNeighbour, "___"},
+    {label::kMoreThanTwoNeighbours, "___"},
+    {label::kMoreThanThreeNeighbours, "___"},
+    {label::kColourScale, "1"},
+    {label::kColourHalf, "0.5 -"},
+    {label::kPathProgress, "calculate pathes..."},
 };
 
 struct ValueRowSpec {
-  const char* key;
+  std::string_view key;
   const char* value;
 };
 
 // Headings and blank separator rows share the list with the values; keys may repeat.
 constexpr ValueRowSpec kValueRows[] = {
     {"Grid Analysis", ""},
-    {"D_grid", ""},
-    {"slope_grid", ""},
+    {value_key::kGridDimension.View(), ""},
+    {value_key::kGridSlope.View(), ""},
     {"Radial Analysis", ""},
-    {"D_rad", "0,33"},
-    {"slope_rad", "0,33"},
+    {value_key::kRadialDimension.View(), "0,33"},
+    {value_key::kRadialSlope.View(), "0,33"},
     {"", ""},
     {"Nodes (radial a.)", ""},
-    {"D_nodes", "0,33"},
-    {"slope_nodes", ""},
+    {value_key::kNodeDimension.View(), "0,33"},
+    {value_key::kNodeSlope.View(), ""},
     {"Edges (length, radial a.)", ""},
-    {"D_edge", ""},
-    {"slope_edge", ""},
+    {value_key::kEdgeDimension.View(), ""},
+    {value_key::kEdgeSlope.View(), ""},
     {"", ""},
-    {"IS_developed_cells", ""},
-    {"slope_rank", ""},
+    {value_key::kSegregation.View(), ""},
+    {value_key::kRankSlope.View(), ""},
 };
 
 struct ChartEntry {
@@ -288,10 +289,11 @@ void CreateCharts(chart::ChartSet& charts) {
 
 void CreateSimulationOutputs(Labels& labels, ValueList& valueList, chart::ChartSet& charts) {
   for (const LabelSpec& label : kLabels) {
+    labels.Register(label.name);
     labels.Set(label.name, label.text);
   }
   for (const ValueRowSpec& row : kValueRows) {
-    valueList.AddRow(row.key, row.value);
+    valueList.AddRow(std::string(row.key), row.value);
   }
   CreateCharts(charts);
 }

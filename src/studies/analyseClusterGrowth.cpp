@@ -69,13 +69,13 @@ ClusterGrowthStudy::ClusterGrowthStudy(StudyContext context, const SettingsSourc
     Chart_growCluster.Find(name)->SetOrder(chart::XOrder::Ascending);
   }
   UpdateSeriesVisibility();
-  labels.Set("lbl_pSteps", "0");
-  labels.Set("Lbl_akt", "1");
+  labels.Set(label::study::kSteps, "0");
+  labels.Set(label::study::kRunsDone, "1");
   ShowPlannedRuns();
 }
 
 void ClusterGrowthStudy::ShowPlannedRuns() {
-  labels.Set("Lbl_proceed", "/ " + own_.Text(setting::cluster_growth::kCalculations));
+  labels.Set(label::study::kRunsPlanned, "/ " + own_.Text(setting::cluster_growth::kCalculations));
 }
 
 void ClusterGrowthStudy::UpdateSeriesVisibility() {
@@ -110,7 +110,7 @@ void ClusterGrowthStudy::NewStart() {
   state_.RunTotal = 1;
   state_.StepsSinceMeasure = 0;
   SetCurrentRun(0);
-  labels.Set("Lbl_akt", "1");
+  labels.Set(label::study::kRunsDone, "1");
   RestartRun();
   if (CurrentSelected()) {
     FreshWorld(CurrentRun());
@@ -141,7 +141,7 @@ void ClusterGrowthStudy::StudyTick() {
     average.SetPeriod(static_cast<int>(std::max<std::uint64_t>(runs_measured_, 1)));
     average.Recompute();
     Chart_growCluster.Find("Series_ML_Trend")->Recompute();
-    labels.Set("Lbl_akt", FormatInt(state_.RunTotal));
+    labels.Set(label::study::kRunsDone, FormatInt(state_.RunTotal));
     ++state_.RunTotal;
     if (own_.Int(setting::cluster_growth::kCalculations) <
         static_cast<long long>(state_.RunTotal)) {
@@ -155,7 +155,7 @@ void ClusterGrowthStudy::StudyTick() {
     }
   }
   NetworkPhase(sim());
-  labels.Set("lbl_pSteps", FormatInt(state_.StepCounter));
+  labels.Set(label::study::kSteps, FormatInt(state_.StepCounter));
   ++state_.StepCounter;
   ++state_.StepsSinceMeasure;
   if (static_cast<long long>(state_.StepsSinceMeasure) >=

@@ -11,6 +11,7 @@
 #include "simulation/run_control.h"
 #include "simulation/setting_rows.h"
 #include "simulation/setup.h"
+#include "simulation/window_outputs.h"
 
 namespace veltmoor {
 
@@ -200,11 +201,14 @@ DevParaStudy::DevParaStudy(StudyContext context, const SettingsSource& settings)
   CreateChart();
   sim().TimerEnabled = false;
   state_.BaseName = own_.Text(setting::dev_para::kBasicName);
-  labels.Set("lbl_pSteps", "0");
-  labels.Set("Lbl_mainRds", "0");
-  labels.Set("Lbl_akt", "0");
-  labels.Set("Lbl_round", "0");
-  labels.Set("Lbl_proceed", "/ 0");  // no row is read as active before the first change
+  labels.Register(label::dev_para::kValue);
+  labels.Register(label::dev_para::kRunOfValue);
+  labels.Set(label::study::kSteps, "0");
+  labels.Set(label::dev_para::kValue, "0");
+  labels.Set(label::study::kRunsDone, "0");
+  labels.Set(label::dev_para::kRunOfValue, "0");
+  labels.Set(label::study::kRunsPlanned,
+             "/ 0");  // no row is read as active before the first change
 }
 
 void DevParaStudy::CreateChart() {
@@ -307,8 +311,8 @@ void DevParaStudy::NewStart() {
   state_.ValueIndex = 1;
   state_.RunTotal = 1;
   SetCurrentRun(0);
-  labels.Set("lbl_pSteps", "0");
-  labels.Set("Lbl_mainRds", "1 / ");
+  labels.Set(label::study::kSteps, "0");
+  labels.Set(label::dev_para::kValue, "1 / ");
   for (std::size_t i = 0; i < kDevParaRowControls.size(); ++i) {
     const double from = own_.Float(kDevParaRowControls[i].from);
     state_.CurrentValue[i] = RoundedStart(from);
@@ -356,10 +360,10 @@ void DevParaStudy::StudyTick() {
     state_.SnapshotDue = false;
     if (state_.RunInValue > own_.Int(setting::dev_para::kCalculationsPerRound)) {
       ++state_.ValueIndex;
-      labels.Set("Lbl_mainRds", FormatInt(state_.ValueIndex) + " ; ");
+      labels.Set(label::dev_para::kValue, FormatInt(state_.ValueIndex) + " ; ");
       ApplyAveragePeriod();
       state_.RunInValue = 1;
-      labels.Set("Lbl_round", "1");
+      labels.Set(label::dev_para::kRunOfValue, "1");
       if (!AdvanceValues()) {
         FinishStudy();
         return;
@@ -372,7 +376,7 @@ void DevParaStudy::StudyTick() {
     }
   }
   SimulationStep(sim());
-  labels.Set("lbl_pSteps", FormatInt(state_.StepCounter));
+  labels.Set(label::study::kSteps, FormatInt(state_.StepCounter));
   ++state_.StepCounter;
 }
 
@@ -380,8 +384,8 @@ void DevParaStudy::CompleteRun() {
   if (CurrentSelected()) {
     MeasureRun();
   }
-  labels.Set("Lbl_akt", FormatInt(state_.RunTotal));
-  labels.Set("Lbl_round", FormatInt(state_.RunInValue));
+  labels.Set(label::study::kRunsDone, FormatInt(state_.RunTotal));
+  labels.Set(label::dev_para::kRunOfValue, FormatInt(state_.RunInValue));
   ++state_.RunInValue;
   ++state_.RunTotal;
   // The picture shows the world of the value's last run, so only its own shard takes it.
@@ -442,13 +446,13 @@ void DevParaStudy::MeasureRun() {
   const int row = FirstActiveRow();
   if (row >= 0) {
     const double x = RoundTo4(state_.CurrentValue[static_cast<std::size_t>(row)]);
-    std::optional<double> rank = NumberIn(s.valueList.Value("slope_rank"));
+    std::optional<double> rank = NumberIn(s.valueList.Value(value_key::kRankSlope));
     if (rank) {
       *rank = -*rank;
     }
     const std::optional<double> ys[] = {
-        NumberIn(s.valueList.Value("slope_grid")),         s.world.MeanLength, rank,
-        NumberIn(s.valueList.Value("IS_developed_cells")), r2_density,         r2_connectivity};
+        NumberIn(s.valueList.Value(value_key::kGridSlope)),   s.world.MeanLength, rank,
+        NumberIn(s.valueList.Value(value_key::kSegregation)), r2_density,         r2_connectivity};
     for (std::size_t i = 0; i < std::size(kMeasures); ++i) {
       AddPoint(*Chart_devPara.Find(kMeasures[i].data), x, ys[i], CurrentRun(),
                state_.ValueIndex - 1);
@@ -487,13 +491,13 @@ std::uint64_t DevParaStudy::PlannedRuns() const {
 }
 
 void DevParaStudy::ReadStudySettings() {
-  labels.Set("Lbl_round", FormatInt(state_.RunInValue));
+  labels.Set(label::dev_para::kRunOfValue, FormatInt(state_.RunInValue));
   for (std::size_t i = 0; i < kDevParaRowControls.size(); ++i) {
     state_.EndValue[i] = static_cast<float>(own_.Float(kDevParaRowControls[i].to));
     state_.RowActive[i] = own_.Checked(kDevParaRowControls[i].active);
   }
   ReadFieldType(sim());
-  labels.Set("Lbl_proceed", "/ " + FormatInt(static_cast<long long>(PlannedRuns())));
+  labels.Set(label::study::kRunsPlanned, "/ " + FormatInt(static_cast<long long>(PlannedRuns())));
 }
 
 void DevParaStudy::UpdateSeriesVisibility() {

@@ -78,8 +78,8 @@ MinDistStudy::MinDistStudy(StudyContext context, const SettingsSource& settings)
     line.SetShowMarks(true);
   }
   UpdateSeriesVisibility();
-  labels.Set("lbl_pSteps", "0");
-  labels.Set("Lbl_akt", "0");
+  labels.Set(label::study::kSteps, "0");
+  labels.Set(label::study::kRunsDone, "0");
   ShowPlannedRuns();
 }
 
@@ -127,7 +127,7 @@ void MinDistStudy::ShowPlannedRuns() {
   } catch (const StudySettingsError&) {
     runs = 0;  // a sweep that would never end has no planned number
   }
-  labels.Set("Lbl_proceed", "/ " + std::to_string(runs));
+  labels.Set(label::study::kRunsPlanned, "/ " + std::to_string(runs));
 }
 
 void MinDistStudy::UpdateSeriesVisibility() {
@@ -177,7 +177,7 @@ void MinDistStudy::NewStart() {
   state_.RunTotal = 0;
   value_index_ = 0;
   SetCurrentRun(0);
-  labels.Set("Lbl_akt", "0");
+  labels.Set(label::study::kRunsDone, "0");
   state_.CurrentValue = sweep.from;
   WriteMinDist();
   if (CurrentSelected()) {
@@ -216,7 +216,7 @@ void MinDistStudy::AdvanceStudy() {
     }
     ++state_.RunInValue;
     ++state_.RunTotal;
-    labels.Set("Lbl_akt", FormatInt(state_.RunTotal));
+    labels.Set(label::study::kRunsDone, FormatInt(state_.RunTotal));
     if (value_done) {
       // The value moves on before the end is tested, so a study resumed after its end
       // measures at the value beyond `to`. The increment is above 0; a sum past the integer
@@ -241,7 +241,7 @@ void MinDistStudy::AdvanceStudy() {
     FreshWorld(CurrentRun());
   }
   NetworkPhase(sim());
-  labels.Set("lbl_pSteps", FormatInt(state_.StepCounter));
+  labels.Set(label::study::kSteps, FormatInt(state_.StepCounter));
   ++state_.StepCounter;
 }
 

@@ -7,6 +7,7 @@
 #include "simulation/building_rules.h"
 #include "simulation/numbers.h"
 #include "simulation/run_control.h"
+#include "simulation/window_outputs.h"
 
 namespace veltmoor {
 
@@ -149,10 +150,11 @@ void BuildingRuleStudy::RecordStudyRun() {
   BuildingStatistics(s);
   AnalyseNetwork();
   RadialAnalysis(s);
-  const std::optional<double> ys[] = {
-      LastY(s.charts.GetSeries("ser_blue_green")), PercentIn(s.labels.Get("lbl_grThree")),
-      PercentIn(s.labels.Get("lbl_grTwo")), NumberIn(s.labels.Get("Lbl_ml")),
-      NumberIn(s.valueList.Value("slope_edge"))};
+  const std::optional<double> ys[] = {LastY(s.charts.GetSeries("ser_blue_green")),
+                                      PercentIn(s.labels.Get(label::kMoreThanThreeNeighbours)),
+                                      PercentIn(s.labels.Get(label::kMoreThanTwoNeighbours)),
+                                      NumberIn(s.labels.Get(label::kMeanLength)),
+                                      NumberIn(s.valueList.Value(value_key::kEdgeSlope))};
   chart::Chart& chart = StudyChart();
   for (std::size_t i = 0; i < std::size(kSeries); ++i) {
     AddPoint(*chart.Find(kSeries[i].data), rule_number_, ys[i], CurrentRun(), selections_ - 1);

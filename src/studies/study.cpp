@@ -13,6 +13,15 @@
 
 namespace veltmoor {
 
+Labels ProgressLabels() {
+  Labels labels;
+  for (const LabelName name :
+       {label::study::kSteps, label::study::kRunsDone, label::study::kRunsPlanned}) {
+    labels.Register(name);
+  }
+  return labels;
+}
+
 std::string Study::TakeMessage() {
   std::string text = std::move(message_);
   message_.clear();

@@ -11,11 +11,22 @@
 #include <vector>
 
 #include "chart/chart.h"
+#include "simulation/output_models.h"
 #include "studies/measurements.h"
 #include "studies/run_plan.h"
 #include "studies/study_interfaces.h"
 
 namespace veltmoor {
+
+// The progress labels every study window shows.
+namespace label::study {
+inline constexpr LabelName kSteps{"lbl_pSteps"};  // growth steps of the current run
+inline constexpr LabelName kRunsDone{"Lbl_akt"};
+inline constexpr LabelName kRunsPlanned{"Lbl_proceed"};  // "/ planned"
+}  // namespace label::study
+
+// The labels of a study window with its progress labels registered.
+Labels ProgressLabels();
 
 class Study {
  public:

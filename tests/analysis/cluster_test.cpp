@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "analysis/segregation.h"
+#include "simulation/window_outputs.h"
 #include "support/test_world.h"
 
 namespace veltmoor {
@@ -105,7 +106,7 @@ TEST(RankSizeAnalysisTest, TwelveAndThree) {
   EXPECT_EQ(rank[0].y, static_cast<double>(static_cast<float>(std::log10(12.0))));
   EXPECT_NEAR(rank[1].x, std::log10(2.0), 1e-15);
   EXPECT_EQ(rank[1].y, static_cast<double>(static_cast<float>(std::log10(3.0))));
-  EXPECT_EQ(w.sim().valueList.Value("slope_rank"), "-2");
+  EXPECT_EQ(w.sim().valueList.Value(value_key::kRankSlope), "-2");
   ASSERT_EQ(w.PointsOf("ser_RS").size(), 1u);
   EXPECT_EQ(w.PointsOf("ser_RS")[0].x, 40.0);
   EXPECT_NEAR(w.PointsOf("ser_RS")[0].y, 2.0, 1e-6);
@@ -129,7 +130,7 @@ TEST(RankSizeAnalysisTest, ASingleCellIsOneClusterWithoutBar) {
   LabelClusters(w.sim());
   EXPECT_TRUE(w.PointsOf("bar_clusterSize").empty());
   EXPECT_EQ(w.PointsOf("ser_rank"), (std::vector<chart::Point>{{0, 0}}));
-  EXPECT_EQ(w.sim().valueList.Value("slope_rank"), "0");
+  EXPECT_EQ(w.sim().valueList.Value(value_key::kRankSlope), "0");
   EXPECT_EQ(w.sim().charts.Get("Chart_rank").Title(), "Rank-Size (RS) : r² = 1; slope = 0");
 }
 
@@ -139,7 +140,7 @@ TEST(RankSizeAnalysisTest, NoDevelopedCellLeavesTheChartsEmptyButWritesDefinedVa
   EXPECT_TRUE(w.world().ClusterSizes.empty());
   EXPECT_TRUE(w.PointsOf("ser_rank").empty());
   EXPECT_TRUE(w.PointsOf("ser_rankTrend").empty());
-  EXPECT_EQ(w.sim().valueList.Value("slope_rank"), "0");
+  EXPECT_EQ(w.sim().valueList.Value(value_key::kRankSlope), "0");
   EXPECT_EQ(w.sim().charts.Get("Chart_rank").Title(), "Rank-Size (RS) : r² = 0; slope = 0");
   ASSERT_EQ(w.PointsOf("ser_RS").size(), 1u);
   EXPECT_EQ(w.PointsOf("ser_RS")[0].y, 0.0);
@@ -150,7 +151,7 @@ TEST(RankSizeAnalysisTest, EqualSizesGiveAFlatLine) {
   TestWorld w(3, 3);
   Mark(w, {{0, 0}, {2, 0}, {4, 0}});
   LabelClusters(w.sim());
-  EXPECT_EQ(w.sim().valueList.Value("slope_rank"), "0");
+  EXPECT_EQ(w.sim().valueList.Value(value_key::kRankSlope), "0");
   EXPECT_EQ(w.sim().charts.Get("Chart_rank").Title(), "Rank-Size (RS) : r² = 1; slope = 0");
 }
 

@@ -14,6 +14,7 @@
 #include "simulation/node_creation.h"
 #include "simulation/numbers.h"
 #include "simulation/setup.h"
+#include "simulation/window_outputs.h"
 #include "support/test_world.h"
 
 namespace veltmoor {
@@ -23,8 +24,10 @@ using testing::PathNetwork;
 using testing::TestSimulation;
 using testing::TestWorld;
 
-constexpr const char* kFractalKeys[] = {"D_grid",  "slope_grid",  "D_rad",  "slope_rad",
-                                        "D_nodes", "slope_nodes", "D_edge", "slope_edge"};
+constexpr ValueKey kFractalKeys[] = {value_key::kGridDimension,   value_key::kGridSlope,
+                                     value_key::kRadialDimension, value_key::kRadialSlope,
+                                     value_key::kNodeDimension,   value_key::kNodeSlope,
+                                     value_key::kEdgeDimension,   value_key::kEdgeSlope};
 
 // A world made by "new setup" on a panel of exactly columns x rows cells, without a node.
 struct FractalWorld {
@@ -36,7 +39,7 @@ struct FractalWorld {
 
   Simulation& sim() { return t.sim; }
   World& world() { return t.sim.world; }
-  std::string Value(const char* key) { return sim().valueList.Value(key); }
+  std::string Value(ValueKey key) { return sim().valueList.Value(key); }
   const chart::Series& Series(const char* name) { return sim().charts.GetSeries(name); }
   std::string Title(const char* chart) { return sim().charts.Get(chart).Title(); }
 
@@ -110,13 +113,13 @@ void ExpectOnlyFiniteOutputs(Simulation& sim) {
       }
     }
   }
-  for (const char* key : kFractalKeys) {
+  for (const ValueKey key : kFractalKeys) {
     const std::string text = sim.valueList.Value(key);
     if (text.empty() || text == "-") {
       continue;
     }
-    EXPECT_FALSE(HasNonFiniteText(text)) << key << " = " << text;
-    EXPECT_NO_THROW(EXPECT_TRUE(std::isfinite(ParseDecimal(text))) << key) << key;
+    EXPECT_FALSE(HasNonFiniteText(text)) << key.View() << " = " << text;
+    EXPECT_NO_THROW(EXPECT_TRUE(std::isfinite(ParseDecimal(text))) << key.View()) << key.View();
   }
 }
 
@@ -192,8 +195,8 @@ TEST(GridAnalysisTest, AFullyDeveloped12By12MapHasDimensionTwo) {
     EXPECT_NEAR(points[i].x, std::log10(n), 1e-12);
     EXPECT_NEAR(points[i].y, 2 * std::log10(n), 1e-12);
   }
-  EXPECT_EQ(w.Value("D_grid"), "2");
-  EXPECT_EQ(w.Value("slope_grid"), "2");
+  EXPECT_EQ(w.Value(value_key::kGridDimension), "2");
+  EXPECT_EQ(w.Value(value_key::kGridSlope), "2");
   EXPECT_EQ(w.Title("Chart_FractGrid"), "Fractal Grid Analysis, r²_grid = 1");
   EXPECT_EQ(w.Series("ser_DGrid_Slope").Count(), 2u);
   EXPECT_EQ(w.Series("ser_IS").Count(), 0u);
@@ -210,10 +213,10 @@ TEST(GridAnalysisTest, WithoutDevelopedLandNothingIsFittedAndOldPointsGo) {
   EXPECT_TRUE(w.Series("ser_DGrid").Points().empty());
   EXPECT_TRUE(w.Series("ser_DGrid_Slope").Points().empty());
   EXPECT_TRUE(w.Series("ser_DGrid_Corr").Points().empty());
-  EXPECT_EQ(w.Value("D_grid"), "-");
-  EXPECT_EQ(w.Value("slope_grid"), "-");
+  EXPECT_EQ(w.Value(value_key::kGridDimension), "-");
+  EXPECT_EQ(w.Value(value_key::kGridSlope), "-");
   EXPECT_EQ(w.Title("Chart_FractGrid"), "Fractal Grid Analysis, r²_grid = -");
-  EXPECT_EQ(w.Value("IS_developed_cells"), "-");
+  EXPECT_EQ(w.Value(value_key::kSegregation), "-");
   ExpectOnlyFiniteOutputs(w.sim());
 }
 
@@ -222,8 +225,9 @@ TEST(GridAnalysisTest, AMapTooSmallForAnyLevelStillAnalysesTheFirst) {
   w.DevelopAll();
   GridAnalysis(w.sim());
   ExpectNear(XValues(w.Series("ser_DGrid")), {0.0, std::log10(2.0)});
-  EXPECT_EQ(w.Value("D_grid"), "2");  // all four tiles of the 3 x 3 fine cells hold land
-  EXPECT_EQ(w.Value("slope_grid"), "2");
+  EXPECT_EQ(w.Value(value_key::kGridDimension),
+            "2");  // all four tiles of the 3 x 3 fine cells hold land
+  EXPECT_EQ(w.Value(value_key::kGridSlope), "2");
   // Two points already make a line to correlate with.
   EXPECT_EQ(w.Title("Chart_FractGrid"), "Fractal Grid Analysis, r²_grid = 1");
 }
@@ -350,9 +354,9 @@ TEST(RadialAnalysisTest, TheDefaultCentreOfA25By28MapHas37Radii) {
   EXPECT_NEAR(points.back().x, std::log10(296.0), 1e-12);
   // The centre and its four edge neighbours, 8 pixels away; the diagonals lie 11 away.
   EXPECT_NEAR(points.front().y, std::log10(5.0), 1e-12);
-  EXPECT_NE(w.Value("D_rad"), "-");
-  EXPECT_NE(w.Value("slope_rad"), "-");
-  EXPECT_EQ(w.Value("D_nodes"), "-");  // no node, no segment
+  EXPECT_NE(w.Value(value_key::kRadialDimension), "-");
+  EXPECT_NE(w.Value(value_key::kRadialSlope), "-");
+  EXPECT_EQ(w.Value(value_key::kNodeDimension), "-");  // no node, no segment
   EXPECT_TRUE(w.Series("ser_f2").Points().empty());
   ExpectOnlyFiniteOutputs(w.sim());
 }
@@ -377,9 +381,9 @@ TEST(RadialAnalysisTest, SegmentsAreCountedFromTheCentralNodeByTheirMidpoints) {
   ASSERT_EQ(length.size(), 13u);
   EXPECT_NEAR(length.front().y, std::log10(192.0), 1e-12);
   // Constant counts: flat trend lines.
-  EXPECT_EQ(w.Value("slope_nodes"), "0");
-  EXPECT_EQ(w.Value("slope_edge"), "0");
-  EXPECT_EQ(w.Value("D_rad"), "-");
+  EXPECT_EQ(w.Value(value_key::kNodeSlope), "0");
+  EXPECT_EQ(w.Value(value_key::kEdgeSlope), "0");
+  EXPECT_EQ(w.Value(value_key::kRadialDimension), "-");
   EXPECT_EQ(w.Title("Chart_fractal"),
             "Fractal Radial Analysis, r²_dev = -, r²_node = 1, r²_edge = 1");
 }
@@ -389,8 +393,8 @@ TEST(RadialAnalysisTest, TheCentreIsTheMiddleOrTheCentreOfGravity) {
   w.Develop(5, 6);  // 142 pixels from the middle (18, 18): inside only the last radius, 144
   RadialAnalysis(w.sim());
   ASSERT_EQ(w.Series("ser_devFract").Count(), 1u);
-  EXPECT_EQ(w.Value("D_rad"), "0");      // log 1 / log 144
-  EXPECT_EQ(w.Value("slope_rad"), "-");  // one point has no line through it
+  EXPECT_EQ(w.Value(value_key::kRadialDimension), "0");  // log 1 / log 144
+  EXPECT_EQ(w.Value(value_key::kRadialSlope), "-");      // one point has no line through it
   EXPECT_EQ(w.Title("Chart_fractal"),
             "Fractal Radial Analysis, r²_dev = -, r²_node = -, r²_edge = -");
 
@@ -400,14 +404,16 @@ TEST(RadialAnalysisTest, TheCentreIsTheMiddleOrTheCentreOfGravity) {
   const auto& points = w.Series("ser_devFract").Points();
   ASSERT_EQ(points.size(), 5u);
   EXPECT_NEAR(points.back().x, std::log10(40.0), 1e-12);
-  EXPECT_EQ(w.Value("D_rad"), "0");
-  EXPECT_EQ(w.Value("slope_rad"), "0");
+  EXPECT_EQ(w.Value(value_key::kRadialDimension), "0");
+  EXPECT_EQ(w.Value(value_key::kRadialSlope), "0");
 }
 
 void ExpectNoRadialValues(FractalWorld& w) {
   EXPECT_TRUE(w.Series("ser_devFract").Points().empty());
-  for (const char* key : {"D_rad", "slope_rad", "D_nodes", "slope_nodes", "D_edge", "slope_edge"}) {
-    EXPECT_EQ(w.Value(key), "-") << key;
+  for (const ValueKey key :
+       {value_key::kRadialDimension, value_key::kRadialSlope, value_key::kNodeDimension,
+        value_key::kNodeSlope, value_key::kEdgeDimension, value_key::kEdgeSlope}) {
+    EXPECT_EQ(w.Value(key), "-") << key.View();
   }
   EXPECT_EQ(w.Title("Chart_fractal"),
             "Fractal Radial Analysis, r²_dev = -, r²_node = -, r²_edge = -");
@@ -457,8 +463,8 @@ TEST(RadialAnalysisTest, AOneCellMapHasOneRadius) {
   // Centre (2, 2), one fine cell from the right and bottom borders: the cell and the two
   // neighbours inside the map lie within 8 pixels.
   ExpectNear(XValues(w.Series("ser_devFract")), {std::log10(8.0)});
-  EXPECT_EQ(w.Value("D_rad"), "0,53");  // log 3 / log 8
-  EXPECT_EQ(w.Value("slope_rad"), "-");
+  EXPECT_EQ(w.Value(value_key::kRadialDimension), "0,53");  // log 3 / log 8
+  EXPECT_EQ(w.Value(value_key::kRadialSlope), "-");
   ExpectOnlyFiniteOutputs(w.sim());
 }
 
@@ -468,7 +474,7 @@ TEST(RadialAnalysisTest, RadiiOfAPixelOrLessTakeNoPartInTheMeanRatio) {
     w.DevelopAll();
     RadialAnalysis(w.sim());
     EXPECT_EQ(w.Series("ser_devFract").Count(), 15u) << cellSize;
-    EXPECT_NE(w.Value("D_rad"), "-") << cellSize;
+    EXPECT_NE(w.Value(value_key::kRadialDimension), "-") << cellSize;
     ExpectOnlyFiniteOutputs(w.sim());
   }
 }
@@ -482,8 +488,8 @@ TEST(RadialAnalysisTest, SegmentsOfLengthZeroGiveACountButNoLength) {
   RadialAnalysis(w.sim());
   EXPECT_EQ(w.Series("ser_f2").Count(), 18u);
   EXPECT_TRUE(w.Series("ser_fract").Points().empty());
-  EXPECT_EQ(w.Value("D_edge"), "-");
-  EXPECT_EQ(w.Value("slope_edge"), "-");
+  EXPECT_EQ(w.Value(value_key::kEdgeDimension), "-");
+  EXPECT_EQ(w.Value(value_key::kEdgeSlope), "-");
   ExpectOnlyFiniteOutputs(w.sim());
 }
 
@@ -504,9 +510,9 @@ TEST(Button4ClickTest, RunsPathsTableStructureRadialAndGridAnalyses) {
   EXPECT_EQ(t.sim.charts.GetSeries("ser_IS").Count(), 1u);  // the grid analysis reached 8
   EXPECT_EQ(t.sim.charts.GetSeries("ser_DGrid").Count(), 8u);
   EXPECT_FALSE(t.sim.charts.GetSeries("ser_devFract").Points().empty());
-  EXPECT_NE(t.sim.valueList.Value("D_grid"), "-");
-  EXPECT_NE(t.sim.valueList.Value("D_rad"), "-");
-  EXPECT_EQ(t.sim.valueList.Value("D_edge"), "-");  // one node, no segment
+  EXPECT_NE(t.sim.valueList.Value(value_key::kGridDimension), "-");
+  EXPECT_NE(t.sim.valueList.Value(value_key::kRadialDimension), "-");
+  EXPECT_EQ(t.sim.valueList.Value(value_key::kEdgeDimension), "-");  // one node, no segment
   ExpectOnlyFiniteOutputs(t.sim);
 
   t.sim.world.FieldType = kFieldNetworkOnly;
@@ -517,8 +523,8 @@ TEST(Button4ClickTest, RunsPathsTableStructureRadialAndGridAnalyses) {
 TEST(Button4ClickTest, AnAbsentWorldGivesDashesEverywhere) {
   TestSimulation t;
   Button4Click(t.sim);
-  for (const char* key : kFractalKeys) {
-    EXPECT_EQ(t.sim.valueList.Value(key), "-") << key;
+  for (const ValueKey key : kFractalKeys) {
+    EXPECT_EQ(t.sim.valueList.Value(key), "-") << key.View();
   }
   ExpectOnlyFiniteOutputs(t.sim);
 }

@@ -7,6 +7,7 @@
 
 #include "simulation/run_control.h"
 #include "simulation/setup.h"
+#include "simulation/window_outputs.h"
 #include "support/test_world.h"
 
 namespace veltmoor {
@@ -177,7 +178,7 @@ TEST(SegregationIndexTest, DevelopmentFillingOneTileAloneIsFullySegregated) {
   EXPECT_EQ(w.sim().DissimiGrid.Cell(1, 3), "1");
   EXPECT_EQ(w.sim().DissimiGrid.Cell(1, 1), "0");
   EXPECT_EQ(w.sim().DissimiGrid.Cell(2, 2), "0");
-  EXPECT_EQ(w.sim().valueList.Value("IS_developed_cells"), "1");
+  EXPECT_EQ(w.sim().valueList.Value(value_key::kSegregation), "1");
   ASSERT_EQ(w.PointsOf("ser_IS").size(), 1u);
   EXPECT_EQ(w.PointsOf("ser_IS")[0].x, 30.0);
   EXPECT_NEAR(w.PointsOf("ser_IS")[0].y, 1.0, 1e-12);
@@ -197,7 +198,7 @@ TEST(SegregationIndexTest, EqualSharesInEveryTileGiveZero) {
   SegregationIndex(w.sim(), counts);
   EXPECT_EQ(w.sim().DissimiGrid.Cell(2, 1), "0");
   EXPECT_EQ(w.sim().DissimiGrid.Cell(2, 3), "0");
-  EXPECT_EQ(w.sim().valueList.Value("IS_developed_cells"), "0");
+  EXPECT_EQ(w.sim().valueList.Value(value_key::kSegregation), "0");
   ASSERT_EQ(w.PointsOf("ser_IS").size(), 1u);
   EXPECT_NEAR(w.PointsOf("ser_IS")[0].y, 0.0, 1e-12);
 }
@@ -209,7 +210,7 @@ TEST(SegregationIndexTest, PartlySegregatedDevelopment) {
   PeriodicSegregation(w.sim());
   // Diss = 50 (9/13 + |12/563 - 4/13| + 551/563) = 50 * 1102/563.
   EXPECT_EQ(w.sim().DissimiGrid.Cell(2, 1), "97,87");
-  EXPECT_EQ(w.sim().valueList.Value("IS_developed_cells"), "0,98");
+  EXPECT_EQ(w.sim().valueList.Value(value_key::kSegregation), "0,98");
   ASSERT_EQ(w.PointsOf("ser_IS").size(), 1u);
   EXPECT_NEAR(w.PointsOf("ser_IS")[0].y, 1102.0 / 1126.0, 1e-12);
 }
@@ -247,7 +248,7 @@ TEST(SegregationIndexTest, AnEmptyCategoryLeavesTheIndexUndefined) {
     w.Fine(5, 5).ClusterVisited = true;
     PeriodicSegregation(w.sim());
 
-    EXPECT_EQ(w.sim().valueList.Value("IS_developed_cells"), "-");
+    EXPECT_EQ(w.sim().valueList.Value(value_key::kSegregation), "-");
     for (const auto& [c, r] : {std::pair{1, 1}, {2, 1}, {2, 2}, {1, 3}, {2, 3}}) {
       EXPECT_EQ(w.sim().DissimiGrid.Cell(c, r), "-");
     }
@@ -261,7 +262,7 @@ TEST(SegregationIndexTest, AWorldWithoutCellsRecordsNothing) {
   TDreierArray counts;
   PartitionFineGrid(w.sim(), counts, 8);
   EXPECT_EQ(counts.Size1(), 8);
-  EXPECT_EQ(w.sim().valueList.Value("IS_developed_cells"), "-");
+  EXPECT_EQ(w.sim().valueList.Value(value_key::kSegregation), "-");
   EXPECT_TRUE(w.PointsOf("ser_IS").empty());
 }
 
@@ -277,7 +278,7 @@ TEST(PeriodicSegregationTest, TheTimeStepAddsOnePointEveryTenthStep) {
   EXPECT_EQ(points[0].x, 0.0);
   EXPECT_EQ(points[1].x, 10.0);
   EXPECT_EQ(points[2].x, 20.0);
-  EXPECT_NE(t.sim.valueList.Value("IS_developed_cells"), "-");
+  EXPECT_NE(t.sim.valueList.Value(value_key::kSegregation), "-");
   EXPECT_EQ(t.sim.charts.GetSeries("ser_RS").Count(), 3u);
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "display/recording_canvas.h"
+#include "simulation/window_outputs.h"
 #include "support/test_simulation.h"
 
 namespace veltmoor {
@@ -208,9 +209,9 @@ TEST_F(BuildingRulesTest, StatisticsOfASmallWorld) {
   EXPECT_EQ(PointsOf("ser_blue_green"), at(0.75));
   const std::vector<Point> histogram = {{0, 0}, {1, 2}, {2, 1}, {3, 0}, {4, 0}};
   EXPECT_EQ(PointsOf("ser_freeNb"), histogram);
-  EXPECT_EQ(t.sim.labels.Get("lbl_grOne"), "33");
-  EXPECT_EQ(t.sim.labels.Get("lbl_grTwo"), "0");
-  EXPECT_EQ(t.sim.labels.Get("lbl_grThree"), "0");
+  EXPECT_EQ(t.sim.labels.Get(label::kMoreThanOneNeighbour), "33");
+  EXPECT_EQ(t.sim.labels.Get(label::kMoreThanTwoNeighbours), "0");
+  EXPECT_EQ(t.sim.labels.Get(label::kMoreThanThreeNeighbours), "0");
 }
 
 TEST_F(BuildingRulesTest, PercentagesRoundHalvesToEven) {
@@ -222,14 +223,15 @@ TEST_F(BuildingRulesTest, PercentagesRoundHalvesToEven) {
     Develop(c, r, kSubBuild);
   }
   BuildingStatistics(t.sim);
-  EXPECT_EQ(t.sim.labels.Get("lbl_grOne"), "12");  // 12.5
+  EXPECT_EQ(t.sim.labels.Get(label::kMoreThanOneNeighbour), "12");  // 12.5
 }
 
 TEST_F(BuildingRulesTest, DegenerateWorldsNeverDivideByZero) {
   MakeWorld(1, 1);  // no build, free or developed cell
   BuildingStatistics(t.sim);
-  for (const char* label : {"lbl_grOne", "lbl_grTwo", "lbl_grThree"}) {
-    EXPECT_EQ(t.sim.labels.Get(label), "0") << label;
+  for (const LabelName name : {label::kMoreThanOneNeighbour, label::kMoreThanTwoNeighbours,
+                               label::kMoreThanThreeNeighbours}) {
+    EXPECT_EQ(t.sim.labels.Get(name), "0") << name.View();
   }
   EXPECT_EQ(PointsOf("ser_blue_green"), (std::vector<Point>{{0, 1}}));
   EXPECT_EQ(PointsOf("ser_white_all"), (std::vector<Point>{{0, 1}}));
@@ -241,7 +243,7 @@ TEST_F(BuildingRulesTest, DegenerateWorldsNeverDivideByZero) {
     EXPECT_EQ(PointsOf(series).size(), 1u) << series;
   }
   EXPECT_EQ(PointsOf("ser_freeNb").size(), 5u);
-  EXPECT_EQ(t.sim.labels.Get("lbl_grOne"), "0");
+  EXPECT_EQ(t.sim.labels.Get(label::kMoreThanOneNeighbour), "0");
 }
 
 }  // namespace

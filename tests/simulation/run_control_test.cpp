@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "simulation/setup.h"
+#include "simulation/window_outputs.h"
 #include "support/test_simulation.h"
 
 namespace veltmoor {
@@ -44,14 +45,14 @@ TEST_F(RunControlTest, BoomRunsClusterRoundsFirst) {
   for (int step = 0; step < 3; ++step) {
     SimulationStep(t.sim);
     // Cluster rounds leave the node-count label alone: only a network phase writes it.
-    EXPECT_EQ(t.sim.labels.Get("Lbl_nrNodes"), "0");
+    EXPECT_EQ(t.sim.labels.Get(label::kNodeCount), "0");
     EXPECT_EQ(t.world().TimeStep, static_cast<std::uint32_t>(step + 1));
   }
   const auto nodesBefore = t.world().NodeCount;
-  const std::string labelBefore = t.sim.labels.Get("Lbl_nrNodes");
+  const std::string labelBefore = t.sim.labels.Get(label::kNodeCount);
   SimulationStep(t.sim);  // TimeStep 3: network phase first
   EXPECT_EQ(t.world().TimeStep, 4u);
-  EXPECT_NE(t.sim.labels.Get("Lbl_nrNodes"), labelBefore);
+  EXPECT_NE(t.sim.labels.Get(label::kNodeCount), labelBefore);
   EXPECT_GE(t.world().NodeCount, nodesBefore);
 }
 
@@ -89,7 +90,7 @@ TEST_F(RunControlTest, AutoStopComparesBeforeTheIncrement) {
   }
   EXPECT_EQ(steps, 4);
   EXPECT_EQ(t.world().TimeStep, 4u);
-  EXPECT_EQ(t.sim.labels.Get("lbl_actTime"), "3");
+  EXPECT_EQ(t.sim.labels.Get(label::kTimeStep), "3");
   StartRun(t.sim);  // resumes: one more step, then stops again
   SimulationStep(t.sim);
   EXPECT_FALSE(t.sim.TimerEnabled);
@@ -105,7 +106,7 @@ TEST_F(RunControlTest, StepCounterCountsPastAByteToTheDefaultAutoStop) {
   SimulationStep(t.sim);
   EXPECT_FALSE(t.sim.TimerEnabled);
   EXPECT_EQ(t.world().TimeStep, 501u);
-  EXPECT_EQ(t.sim.labels.Get("lbl_actTime"), "500");
+  EXPECT_EQ(t.sim.labels.Get(label::kTimeStep), "500");
 }
 
 TEST_F(RunControlTest, DevelopmentPhaseSpreadsThePotentialFivePassesFirst) {
@@ -137,7 +138,7 @@ TEST_F(RunControlTest, StoppedStepStillCountsAndBuilds) {
   EXPECT_EQ(t.world().TimeStep, 1u);
   EXPECT_EQ(t.world().AnalysisCountdown, -1);
   EXPECT_EQ(DevelopedFineCells(t.world()), 0);
-  EXPECT_EQ(t.sim.labels.Get("lbl_actTime"), "0");
+  EXPECT_EQ(t.sim.labels.Get(label::kTimeStep), "0");
 }
 
 TEST_F(RunControlTest, NetworkWithoutInitialNodeStopsAtOnce) {

@@ -23,23 +23,32 @@ class WindowOutputs : public ::testing::Test {
   chart::ChartSet charts;
 };
 
-TEST_F(WindowOutputs, LabelsShowTheirFirstTexts) {
-  EXPECT_EQ(labels.Get("Lbl_nrNodes"), "0");
-  EXPECT_EQ(labels.Get("lbl_nrEdges"), "0");
-  EXPECT_EQ(labels.Get("Lbl_ml"), "ML");
-  EXPECT_EQ(labels.Get("lbl_grOne"), "___");
-  EXPECT_EQ(labels.Get("lbl_grThree"), "___");
-  EXPECT_EQ(labels.Get("lbl_calcer"), "calculate pathes...");
+TEST_F(WindowOutputs, LabelsShowTheirFirstTextsAndOnlyRegisteredOnesExist) {
+  EXPECT_EQ(labels.Get(label::kNodeCount), "0");
+  EXPECT_EQ(labels.Get(label::kEdgeCount), "0");
+  EXPECT_EQ(labels.Get(label::kMeanLength), "ML");
+  EXPECT_EQ(labels.Get(label::kMoreThanOneNeighbour), "___");
+  EXPECT_EQ(labels.Get(label::kMoreThanThreeNeighbours), "___");
+  EXPECT_EQ(labels.Get(label::kPathProgress), "calculate pathes...");
   for (const auto& [name, text] : labels.All()) {
     EXPECT_FALSE(text.empty()) << name;
   }
+  // A label of a study window, or a name no window has, is refused rather than kept where
+  // no view shows it.
+  const auto changes = labels.ChangeCount();
+  EXPECT_THROW(labels.Set(LabelName{"lbl_pSteps"}, "1"), std::logic_error);
+  EXPECT_THROW(labels.SetTop(LabelName{"Lbl_halt"}, 3), std::logic_error);
+  EXPECT_THROW(labels.Get(LabelName{"Lbl_nrNode"}), std::logic_error);
+  EXPECT_EQ(labels.ChangeCount(), changes);
+  EXPECT_EQ(labels.All().count("lbl_pSteps"), 0u);
 }
 
 TEST_F(WindowOutputs, AValueForAKeyWithoutARowIsRefusedNotLost) {
-  values.SetValue("D_grid", "1,5");
-  EXPECT_EQ(values.Value("D_grid"), "1,5");
+  values.SetValue(value_key::kGridDimension, "1,5");
+  EXPECT_EQ(values.Value(value_key::kGridDimension), "1,5");
   const auto changes = values.ChangeCount();
-  EXPECT_THROW(values.SetValue("D_gird", "1,5"), std::logic_error);
+  EXPECT_THROW(values.SetValue(ValueKey{"D_gird"}, "1,5"), std::logic_error);
+  EXPECT_THROW(values.Value(ValueKey{"D_gird"}), std::logic_error);
   EXPECT_EQ(values.ChangeCount(), changes);
 }
 
@@ -66,7 +75,7 @@ TEST_F(WindowOutputs, EveryMeasureTheAnalysesWriteHasOneRowUnderItsHeading) {
                           "IS_developed_cells", "slope_rank"}) {
     position(key);
   }
-  EXPECT_EQ(values.Value("D_rad"), "0,33");
+  EXPECT_EQ(values.Value(value_key::kRadialDimension), "0,33");
   EXPECT_EQ(rows.front().first, "Grid Analysis");
   EXPECT_EQ(rows.back().first, "slope_rank");
 }
