@@ -114,8 +114,8 @@ void ScaleAndColourNodes(Simulation& sim, std::vector<double>& values) {
 }
 
 void ShowDegreeHistogram(Simulation& sim) {
-  sim.charts.Get("Chart_nodes").UndoZoom();
-  chart::Series& bars = sim.charts.GetSeries("Ser_Edges");
+  sim.charts.Get(chart_name::kEdgesPerNode).UndoZoom();
+  chart::Series& bars = sim.charts.GetSeries(series_name::kEdgesPerNode);
   bars.Clear();
   std::vector<int> nodes_with_degree(9, 0);
   for (const auto& node : sim.world.NodeList) {

@@ -54,8 +54,8 @@ void FillCluster(World& world, int seedColumn, int seedRow, std::int32_t k,
 }
 
 void AddRankSizePoints(Simulation& sim, const std::vector<std::uint32_t>& sizes) {
-  chart::Series& bars = sim.charts.GetSeries("bar_clusterSize");
-  chart::Series& rank = sim.charts.GetSeries("ser_rank");
+  chart::Series& bars = sim.charts.GetSeries(series_name::kClusterSizes);
+  chart::Series& rank = sim.charts.GetSeries(series_name::kRankSize);
   const std::size_t n = sizes.size();
   int bar = 0;
   for (std::size_t a = n; a-- > 0;) {
@@ -123,23 +123,25 @@ void LabelClusters(Simulation& sim) {
 }
 
 void RankSizeAnalysis(Simulation& sim, const std::vector<std::uint32_t>& ClusterSizes) {
-  sim.charts.Get("Ch_clusterSize").UndoZoom();
-  sim.charts.Get("Chart_rank").UndoZoom();
-  for (const char* name : {"bar_clusterSize", "ser_rank", "ser_rankTrend"}) {
+  sim.charts.Get(chart_name::kClusterSizes).UndoZoom();
+  sim.charts.Get(chart_name::kRankSize).UndoZoom();
+  for (const chart::SeriesName name :
+       {series_name::kClusterSizes, series_name::kRankSize, series_name::kRankSizeTrend}) {
     sim.charts.GetSeries(name).Clear();
   }
   AddRankSizePoints(sim, ClusterSizes);
 
-  const float rSquared = SquaredCorrelation(sim.charts.GetSeries("ser_rankCorr"));
-  chart::Series& trend = sim.charts.GetSeries("ser_rankTrend");
+  const float rSquared =
+      SquaredCorrelation(sim.charts.GetSeries(series_name::kRankSizeCorrelation));
+  chart::Series& trend = sim.charts.GetSeries(series_name::kRankSizeTrend);
   trend.Recompute();
   const float slope = RankSizeSlope(trend, ClusterSizes.size());
 
   // 0 - slope rather than -slope: no cluster or one cluster must chart as 0, not -0.
-  sim.charts.GetSeries("ser_RS").Add(static_cast<double>(sim.world.TimeStep),
-                                     0.0 - static_cast<double>(slope));
+  sim.charts.GetSeries(series_name::kRankSizeByStep)
+      .Add(static_cast<double>(sim.world.TimeStep), 0.0 - static_cast<double>(slope));
   sim.valueList.SetValue(value_key::kRankSlope, ShownValue(slope));
-  sim.charts.Get("Chart_rank")
+  sim.charts.Get(chart_name::kRankSize)
       .SetTitle("Rank-Size (RS) : r² = " + ShownValue(rSquared) + "; slope = " + ShownValue(slope));
 }
 

@@ -240,18 +240,22 @@ int RadiusCount(const World& world, FineCellPosition centre) {
 }
 
 struct RadialFamily {
-  const char* data;
-  const char* trend;
-  const char* correlation;
+  chart::SeriesName data;
+  chart::SeriesName trend;
+  chart::SeriesName correlation;
   ValueKey dimensionKey;
   ValueKey slopeKey;
 };
 
-constexpr RadialFamily kDevelopedFamily{"ser_devFract", "ser_devFractTrend", "ser_devFractCorr",
+constexpr RadialFamily kDevelopedFamily{series_name::kDevelopedFractal,
+                                        series_name::kDevelopedFractalTrend,
+                                        series_name::kDevelopedFractalCorrelation,
                                         value_key::kRadialDimension, value_key::kRadialSlope};
-constexpr RadialFamily kSegmentFamily{"ser_f2", "ser_ft2", "ser_fractCorr2",
+constexpr RadialFamily kSegmentFamily{series_name::kNodeFractal, series_name::kNodeFractalTrend,
+                                      series_name::kNodeFractalCorrelation,
                                       value_key::kNodeDimension, value_key::kNodeSlope};
-constexpr RadialFamily kLengthFamily{"ser_fract", "ser_fractTrend", "ser_fractCorr1",
+constexpr RadialFamily kLengthFamily{series_name::kEdgeFractal, series_name::kEdgeFractalTrend,
+                                     series_name::kEdgeFractalCorrelation,
                                      value_key::kEdgeDimension, value_key::kEdgeSlope};
 
 // Charts one family and writes its two value rows; returns its r².
@@ -278,7 +282,7 @@ std::optional<float> ShowRadialFamily(Simulation& sim, const RadialFamily& famil
 }  // namespace
 
 void GridAnalysis(Simulation& sim) {
-  chart::Chart& chart = sim.charts.Get("Chart_FractGrid");
+  chart::Chart& chart = sim.charts.Get(chart_name::kGridFractal);
   chart.UndoZoom();
   const std::vector<GridLevel> levels = CountOccupiedTiles(sim);
 
@@ -291,12 +295,13 @@ void GridAnalysis(Simulation& sim) {
   if (!family.points.empty()) {
     family.points.insert(family.points.begin(), chart::Point{0.0, 0.0});
   }
-  ShowPoints(sim.charts.GetSeries("ser_DGrid"), family.points);
+  ShowPoints(sim.charts.GetSeries(series_name::kGridFractal), family.points);
 
-  chart::Series& trend = sim.charts.GetSeries("ser_DGrid_Slope");
+  chart::Series& trend = sim.charts.GetSeries(series_name::kGridFractalTrend);
   trend.Recompute();
-  const std::optional<float> r2 = FittedSquaredCorrelation(sim.charts.GetSeries("ser_DGrid"),
-                                                           sim.charts.GetSeries("ser_DGrid_Corr"));
+  const std::optional<float> r2 =
+      FittedSquaredCorrelation(sim.charts.GetSeries(series_name::kGridFractal),
+                               sim.charts.GetSeries(series_name::kGridFractalCorrelation));
   sim.valueList.SetValue(value_key::kGridDimension, Shown(family.MeanRatio()));
   sim.valueList.SetValue(value_key::kGridSlope, Shown(TrendSlope(trend)));
   chart.SetTitle("Fractal Grid Analysis, r²_grid = " + Shown(r2));
@@ -396,7 +401,7 @@ void RadialAnalysis(Simulation& sim) {
   const std::optional<float> r2Dev = ShowRadialFamily(sim, kDevelopedFamily, developed, radii);
   const std::optional<float> r2Node = ShowRadialFamily(sim, kSegmentFamily, segments, radii);
   const std::optional<float> r2Edge = ShowRadialFamily(sim, kLengthFamily, lengths, radii);
-  sim.charts.Get("Chart_fractal")
+  sim.charts.Get(chart_name::kRadialFractal)
       .SetTitle("Fractal Radial Analysis, r²_dev = " + Shown(r2Dev) +
                 ", r²_node = " + Shown(r2Node) + ", r²_edge = " + Shown(r2Edge));
 }

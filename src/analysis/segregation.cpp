@@ -74,8 +74,8 @@ void WriteSegregation(Simulation& sim, const SegregationResult& result) {
   grid.SetCell(1, 3, ShownValue(result.Seg[0]));
   grid.SetCell(2, 3, ShownValue(result.Seg[1]));
   sim.valueList.SetValue(value_key::kSegregation, ShownValue(result.Seg[1]));
-  sim.charts.GetSeries("ser_IS").Add(static_cast<double>(sim.world.TimeStep),
-                                     static_cast<double>(result.Seg[1]));
+  sim.charts.GetSeries(series_name::kSegregationByStep)
+      .Add(static_cast<double>(sim.world.TimeStep), static_cast<double>(result.Seg[1]));
 }
 
 // With all land in one category the shares divide by zero: there is no index to show or to

@@ -6,6 +6,7 @@
 #include "analysis/analysis_values.h"
 #include "analysis/cluster.h"
 #include "analysis/segregation.h"
+#include "simulation/window_outputs.h"
 
 namespace veltmoor {
 
@@ -51,8 +52,8 @@ std::vector<NodeNeighbourhood> NodeNeighbourhoods(const World& world) {
 }
 
 void PotentialCorrelations(Simulation& sim, const std::vector<NodeNeighbourhood>& records) {
-  chart::Series& potDense = sim.charts.GetSeries("ser_PotDense");
-  chart::Series& connPot = sim.charts.GetSeries("ser_ConnPot");
+  chart::Series& potDense = sim.charts.GetSeries(series_name::kPotentialDensity);
+  chart::Series& connPot = sim.charts.GetSeries(series_name::kPotentialConnectivity);
   potDense.Clear();
   connPot.Clear();
   for (std::size_t i = 0; i < records.size(); ++i) {
@@ -63,10 +64,13 @@ void PotentialCorrelations(Simulation& sim, const std::vector<NodeNeighbourhood>
     }
     connPot.Add(static_cast<double>(sim.world.Node(i).Measure), potential);
   }
-  const float densityR2 = SquaredCorrelation(sim.charts.GetSeries("ser_PotDenseCorr"));
-  const float connectivityR2 = SquaredCorrelation(sim.charts.GetSeries("ser_ConnPotCorr"));
-  sim.charts.Get("Chart_PotDens").SetTitle("Potential / Density : r² = " + ShownValue(densityR2));
-  sim.charts.Get("Chart_ConnPot")
+  const float densityR2 =
+      SquaredCorrelation(sim.charts.GetSeries(series_name::kPotentialDensityCorrelation));
+  const float connectivityR2 =
+      SquaredCorrelation(sim.charts.GetSeries(series_name::kPotentialConnectivityCorrelation));
+  sim.charts.Get(chart_name::kPotentialDensity)
+      .SetTitle("Potential / Density : r² = " + ShownValue(densityR2));
+  sim.charts.Get(chart_name::kPotentialConnectivity)
       .SetTitle("Potential / Connectivity : r² = " + ShownValue(connectivityR2));
 }
 
@@ -77,8 +81,8 @@ void DensityProfiles(Simulation& sim, const std::vector<NodeNeighbourhood>& reco
                    [](const NodeNeighbourhood& a, const NodeNeighbourhood& b) {
                      return a.DevelopedStreetSum > b.DevelopedStreetSum;
                    });
-  chart::Series& build = sim.charts.GetSeries("ser_buildDense");
-  chart::Series& street = sim.charts.GetSeries("ser_streetDense");
+  chart::Series& build = sim.charts.GetSeries(series_name::kBuildDensity);
+  chart::Series& street = sim.charts.GetSeries(series_name::kStreetDensity);
   build.Clear();
   street.Clear();
   for (std::size_t i = 0; i < byStreetAndDevelopment.size(); ++i) {
@@ -92,7 +96,7 @@ void DensityProfiles(Simulation& sim, const std::vector<NodeNeighbourhood>& reco
     developed.push_back(record.IsDevelopedSum);
   }
   std::sort(developed.begin(), developed.end(), std::greater<>());
-  chart::Series& devDense = sim.charts.GetSeries("ser_devDense");
+  chart::Series& devDense = sim.charts.GetSeries(series_name::kDevelopedDensity);
   devDense.Clear();
   for (std::size_t i = 0; i < developed.size(); ++i) {
     devDense.Add(static_cast<double>(i), PerFineCell(developed[i]));

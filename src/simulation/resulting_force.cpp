@@ -71,7 +71,7 @@ double ResultingForceCurve(Simulation& sim, double x) {
 }
 
 void ResetResultingForceCurve(Simulation& sim) {
-  chart::Series& curve = sim.charts.GetSeries("ser_custFkt");
+  chart::Series& curve = sim.charts.GetSeries(series_name::kResultingForce);
   curve.Clear();
   curve.SetFunction([&sim](double x) { return ResultingForceCurve(sim, x); }, 0.0, 0.01, 101);
   curve.Recompute();

@@ -74,16 +74,35 @@ constexpr ValueKey kFractalValueKeys[] = {
     value_key::kEdgeDimension, value_key::kEdgeSlope,     value_key::kSegregation};
 
 // Charts whose zoom a cleared world resets, and the series it empties.
-constexpr const char* kChartsToUnzoom[] = {"Chart_fractal", "Ch_clusterSize", "Chart_rank",
-                                           "Chart_denseA",  "Chart_denseD",   "Chart_ConnPot",
-                                           "Chart_PotDens", "Chart_nodes",    "Chart_FractGrid",
-                                           "Chart_IS",      "Chart_nNb"};
-constexpr const char* kSeriesToClear[] = {
-    "ser_fract",     "ser_f2",        "ser_devFract",   "bar_clusterSize", "ser_rank",
-    "ser_rankTrend", "ser_devDense",  "ser_buildDense", "ser_streetDense", "ser_ConnPot",
-    "ser_PotDense",  "Ser_Edges",     "ser_DGrid",      "ser_DGrid_Slope", "ser_DGrid_Corr",
-    "ser_IS",        "ser_RS",        "ser_freeNb",     "ser_white_all",   "ser_street_all",
-    "ser_blue_all",  "ser_green_all", "ser_dev_all",    "ser_blue_green"};
+constexpr chart::ChartName kChartsToUnzoom[] = {
+    chart_name::kRadialFractal,    chart_name::kClusterSizes,  chart_name::kRankSize,
+    chart_name::kDevelopedDensity, chart_name::kStreetDensity, chart_name::kPotentialConnectivity,
+    chart_name::kPotentialDensity, chart_name::kEdgesPerNode,  chart_name::kGridFractal,
+    chart_name::kSegregation,      chart_name::kFreeNeighbours};
+constexpr chart::SeriesName kSeriesToClear[] = {series_name::kEdgeFractal,
+                                                series_name::kNodeFractal,
+                                                series_name::kDevelopedFractal,
+                                                series_name::kClusterSizes,
+                                                series_name::kRankSize,
+                                                series_name::kRankSizeTrend,
+                                                series_name::kDevelopedDensity,
+                                                series_name::kBuildDensity,
+                                                series_name::kStreetDensity,
+                                                series_name::kPotentialConnectivity,
+                                                series_name::kPotentialDensity,
+                                                series_name::kEdgesPerNode,
+                                                series_name::kGridFractal,
+                                                series_name::kGridFractalTrend,
+                                                series_name::kGridFractalCorrelation,
+                                                series_name::kSegregationByStep,
+                                                series_name::kRankSizeByStep,
+                                                series_name::kFreeNeighbours,
+                                                series_name::kEmptyShare,
+                                                series_name::kStreetShare,
+                                                series_name::kBuildShare,
+                                                series_name::kFreeShare,
+                                                series_name::kDevelopedShare,
+                                                series_name::kBuildFreeRatio};
 
 constexpr std::uint64_t kLayerCount = 3;
 constexpr std::uint64_t kBytesPerPixel = 4;
@@ -191,7 +210,7 @@ void NewSetup(Simulation& sim) {
 
   DrawGradientBar(sim);
   AdjustColourScale(sim);
-  sim.charts.GetSeries("Ser_Edges").Clear();
+  sim.charts.GetSeries(series_name::kEdgesPerNode).Clear();
   world.PotentialGrid.Resize(world.ColumnCount, world.RowCount);
 
   for (const ValueKey key : kFractalValueKeys) {
@@ -231,10 +250,10 @@ void ClearWorld(Simulation& sim) {
   world.DragStartCell = nullptr;
   world.DragEndCell = nullptr;
 
-  for (const char* name : kChartsToUnzoom) {
+  for (const chart::ChartName name : kChartsToUnzoom) {
     sim.charts.Get(name).UndoZoom();
   }
-  for (const char* name : kSeriesToClear) {
+  for (const chart::SeriesName name : kSeriesToClear) {
     sim.charts.GetSeries(name).Clear();
   }
 }

@@ -5,6 +5,7 @@
 #include "simulation/numbers.h"
 #include "simulation/run_control.h"
 #include "simulation/setting_rows.h"
+#include "simulation/window_outputs.h"
 
 namespace veltmoor {
 
@@ -170,7 +171,7 @@ void ClusterGrowthStudy::MeasureRun() {
   const auto x = static_cast<double>(state_.StepCounter);
   const Simulation& s = sim();
   const std::optional<double> ys[] = {s.world.MeanLength, static_cast<double>(s.world.EdgeCount),
-                                      FirstY(*s.charts.Find("Chart_nodes")->Find("Ser_Edges"))};
+                                      FirstY(s.charts.GetSeries(series_name::kEdgesPerNode))};
   for (std::size_t i = 0; i < std::size(kDataSeries); ++i) {
     AddPoint(*Chart_growCluster.Find(kDataSeries[i]), x, ys[i], CurrentRun(), measure_in_run_);
   }

@@ -439,9 +439,10 @@ void DevParaStudy::MeasureRun() {
     }
     return *r * *r;
   };
-  const std::optional<double> r2_density = squared(FirstY(s.charts.GetSeries("ser_PotDenseCorr")));
+  const std::optional<double> r2_density =
+      squared(FirstY(s.charts.GetSeries(series_name::kPotentialDensityCorrelation)));
   const std::optional<double> r2_connectivity =
-      squared(FirstY(s.charts.GetSeries("ser_ConnPotCorr")));
+      squared(FirstY(s.charts.GetSeries(series_name::kPotentialConnectivityCorrelation)));
 
   const int row = FirstActiveRow();
   if (row >= 0) {

@@ -226,27 +226,27 @@ void TForm1::AddSettings(QFormLayout* form, const std::string& tab) {
   }
 }
 
-QWidget* TForm1::ChartGrid(std::initializer_list<const char*> charts, int columns) {
+QWidget* TForm1::ChartGrid(std::initializer_list<chart::ChartName> charts, int columns) {
   auto* holder = new QWidget(this);
   auto* grid = new QGridLayout(holder);
   grid->setContentsMargins(0, 0, 0, 0);
   int index = 0;
-  for (const char* name : charts) {
+  for (const chart::ChartName name : charts) {
     chart::Chart& model = sim().charts.Get(name);
     auto* view = new ChartView(&model, holder);
-    view->setObjectName(name);
+    view->setObjectName(QString::fromUtf8(name.View()));
     view->setMinimumHeight(230);
     connect(view, &ChartView::editRequested, this, [this](chart::Chart* edited) {
       // The segregation chart and the sub-type chart share one editor.
       chart::Chart* target = edited;
-      if (edited->Name() == "Chart1") {
-        target = &sim().charts.Get("Chart_IS");
+      if (edited->Name() == chart_name::kSubTypeRatios.View()) {
+        target = &sim().charts.Get(chart_name::kSegregation);
       }
       ChartView* targetView = chart_views_.at(target->Name());
       ChartEditor editor(*targetView, context_.errors, this);
       editor.exec();
     });
-    chart_views_[name] = view;
+    chart_views_[name.Str()] = view;
     grid->addWidget(view, index / columns, index % columns);
     ++index;
   }
@@ -316,7 +316,7 @@ QWidget* TForm1::BuildDevelopmentTab() {
   ratios->addWidget(AddLabel(label::kScaleRatio), 1, 1);
   ratios->addWidget(AddLabel(label::kInverseWeightRatio), 1, 2);
   layout->addWidget(proportions);
-  layout->addWidget(ChartGrid({"Chart_resForce"}, 1), 1);
+  layout->addWidget(ChartGrid({chart_name::kResultingForce}, 1), 1);
   return page;
 }
 
@@ -416,7 +416,7 @@ QWidget* TForm1::BuildAnalyseGraphTab() {
   }
   top->addLayout(measures, 1);
   layout->addLayout(top);
-  layout->addWidget(ChartGrid({"Chart_nodes"}, 1), 1);
+  layout->addWidget(ChartGrid({chart_name::kEdgesPerNode}, 1), 1);
   return page;
 }
 
@@ -469,7 +469,7 @@ QWidget* TForm1::BuildAnalyseStructureTab() {
   auto* bodyLayout = new QHBoxLayout(body);
   bodyLayout->setContentsMargins(0, 0, 0, 0);
   bodyLayout->addWidget(value_list_);
-  bodyLayout->addWidget(ChartGrid({"Chart_IS"}, 1), 1);
+  bodyLayout->addWidget(ChartGrid({chart_name::kSegregation}, 1), 1);
 
   // The analyses' charts do not fit under the value list at any usable size: one at a
   // time, chosen by its tab, and the user drags the split between them and the list.
@@ -477,11 +477,15 @@ QWidget* TForm1::BuildAnalyseStructureTab() {
   strip->setObjectName("ChartStrip");
   strip->setDocumentMode(true);
   strip->setUsesScrollButtons(true);
-  const std::pair<const char*, const char*> stripCharts[] = {
-      {"Chart_FractGrid", "grid fractal"},           {"Chart_fractal", "radial fractal"},
-      {"Ch_clusterSize", "cluster sizes"},           {"Chart_rank", "rank-size"},
-      {"Chart_denseA", "density developed"},         {"Chart_denseD", "density streets"},
-      {"Chart_ConnPot", "potential / connectivity"}, {"Chart_PotDens", "potential / density"}};
+  const std::pair<chart::ChartName, const char*> stripCharts[] = {
+      {chart_name::kGridFractal, "grid fractal"},
+      {chart_name::kRadialFractal, "radial fractal"},
+      {chart_name::kClusterSizes, "cluster sizes"},
+      {chart_name::kRankSize, "rank-size"},
+      {chart_name::kDevelopedDensity, "density developed"},
+      {chart_name::kStreetDensity, "density streets"},
+      {chart_name::kPotentialConnectivity, "potential / connectivity"},
+      {chart_name::kPotentialDensity, "potential / density"}};
   for (const auto& [name, caption] : stripCharts) {
     strip->addTab(ChartGrid({name}, 1), QString::fromUtf8(caption));
   }
@@ -527,15 +531,18 @@ QWidget* TForm1::BuildBuildingAnalysisTab() {
     SyncBuildingStudyTimer();
   });
   AddButton(buttons, QStringLiteral("Button11"), QStringLiteral("edit"), [this] {
-    ChartEditor editor(*chart_views_.at("Chart_buildAna"), context_.errors, this);
+    ChartEditor editor(*chart_views_.at(chart_name::kBuildingRules.Str()), context_.errors, this);
     editor.exec();
   });
   form->addRow(buttons);
   auto* top = new QHBoxLayout;
   top->addWidget(study);
-  top->addWidget(ChartGrid({"Chart_buildAna"}, 1), 1);
+  top->addWidget(ChartGrid({chart_name::kBuildingRules}, 1), 1);
   layout->addLayout(top, 1);
-  layout->addWidget(ChartGrid({"Chart1", "Chart2", "Chart_nNb"}, 3), 1);
+  layout->addWidget(ChartGrid({chart_name::kSubTypeRatios, chart_name::kMainTypeRatios,
+                               chart_name::kFreeNeighbours},
+                              3),
+                    1);
   return page;
 }
 

@@ -87,7 +87,7 @@ class TForm1 : public QWidget {
   QPushButton* AddButton(QLayout* layout, const QString& name, const QString& caption,
                          const std::function<void()>& handler);
   QLabel* AddLabel(LabelName name);
-  QWidget* ChartGrid(std::initializer_list<const char*> charts, int columns);
+  QWidget* ChartGrid(std::initializer_list<chart::ChartName> charts, int columns);
   QWidget* LabelRow(const QString& caption, LabelName name);
   QWidget* BuildGradientGroup();
   void ConnectSettingEvents();

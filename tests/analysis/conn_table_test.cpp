@@ -263,9 +263,9 @@ TEST_F(ConnTableTest, DegreeHistogramGivesEveryDegreeItsBar) {
   net.Link(11, 12);
   ShowDegreeHistogram(net.sim());
   ShowDegreeHistogram(net.sim());
-  const chart::Series& bars = net.sim().charts.GetSeries("Ser_Edges");
+  const chart::Series& bars = net.sim().charts.GetSeries(series_name::kEdgesPerNode);
   EXPECT_EQ(bars.Points(), (std::vector<chart::Point>{{0, 1}, {1, 12}, {10, 1}}));
-  EXPECT_EQ(net.sim().charts.Get("Chart_nodes").ZoomResetRequests(), 2u);
+  EXPECT_EQ(net.sim().charts.Get(chart_name::kEdgesPerNode).ZoomResetRequests(), 2u);
 }
 
 TEST_F(ConnTableTest, CsvQuotesTheDecimalComma) {
@@ -291,7 +291,8 @@ TEST_F(ConnTableTest, CalcPathesBlanksTheCellsAndAnalysesTheNetwork) {
   EXPECT_EQ(t.world().CellGrid(0, 0).Color, colours::kWhite);
   EXPECT_EQ(t.sim.StringGrid1.NodeRows(), 1);
   EXPECT_EQ(t.sim.labels.Get(label::kMeanLength), "0");
-  EXPECT_EQ(t.sim.charts.GetSeries("Ser_Edges").Points(), (std::vector<chart::Point>{{0, 1}}));
+  EXPECT_EQ(t.sim.charts.GetSeries(series_name::kEdgesPerNode).Points(),
+            (std::vector<chart::Point>{{0, 1}}));
 }
 
 }  // namespace

@@ -40,8 +40,8 @@ struct FractalWorld {
   Simulation& sim() { return t.sim; }
   World& world() { return t.sim.world; }
   std::string Value(ValueKey key) { return sim().valueList.Value(key); }
-  const chart::Series& Series(const char* name) { return sim().charts.GetSeries(name); }
-  std::string Title(const char* chart) { return sim().charts.Get(chart).Title(); }
+  const chart::Series& Series(chart::SeriesName name) { return sim().charts.GetSeries(name); }
+  std::string Title(chart::ChartName chart) { return sim().charts.Get(chart).Title(); }
 
   void Develop(int c, int r) { world().FineGrid(c, r).LandUse = kLandDeveloped; }
   void DevelopAll() {
@@ -104,7 +104,7 @@ bool HasNonFiniteText(const std::string& text) {
 // Whatever the world, the fractal outputs hold only finite numbers, the dash, or the empty
 // text of a row no analysis wrote yet.
 void ExpectOnlyFiniteOutputs(Simulation& sim) {
-  for (const char* name : {"Chart_fractal", "Chart_FractGrid"}) {
+  for (const chart::ChartName name : {chart_name::kRadialFractal, chart_name::kGridFractal}) {
     const chart::Chart& chart = sim.charts.Get(name);
     EXPECT_FALSE(HasNonFiniteText(chart.Title())) << chart.Title();
     for (const auto& series : chart.AllSeries()) {
@@ -133,8 +133,8 @@ TEST(GridAnalysisTest, A25By28MapIsTiledFromTwoToEightAndGetsAnIndexOfSegregatio
   for (double x : Log10Of({2, 3, 4, 5, 6, 7, 8})) {
     expected.push_back(x);
   }
-  ExpectNear(XValues(w.Series("ser_DGrid")), expected);
-  EXPECT_EQ(w.Series("ser_IS").Count(), 1u);
+  ExpectNear(XValues(w.Series(series_name::kGridFractal)), expected);
+  EXPECT_EQ(w.Series(series_name::kSegregationByStep).Count(), 1u);
 }
 
 // Tiles holding a developed fine cell, by visiting every fine cell of every tile.
@@ -167,7 +167,7 @@ TEST(GridAnalysisTest, ScatteredLandCountsAsTileByTileAndTheIndexMatchesThePerio
   w.world().TimeStep = 40;
   GridAnalysis(w.sim());
 
-  const auto& points = w.Series("ser_DGrid").Points();
+  const auto& points = w.Series(series_name::kGridFractal).Points();
   ASSERT_EQ(points.size(), 8u);
   for (int n = 2; n <= 8; ++n) {
     EXPECT_NEAR(points[static_cast<std::size_t>(n - 1)].y,
@@ -176,7 +176,7 @@ TEST(GridAnalysisTest, ScatteredLandCountsAsTileByTileAndTheIndexMatchesThePerio
   }
   const std::string gridIndex = w.sim().DissimiGrid.Cell(2, 1);
   PeriodicSegregation(w.sim());
-  const auto& is = w.Series("ser_IS").Points();
+  const auto& is = w.Series(series_name::kSegregationByStep).Points();
   ASSERT_EQ(is.size(), 2u);
   EXPECT_EQ(is[0], is[1]);
   EXPECT_EQ(w.sim().DissimiGrid.Cell(2, 1), gridIndex);
@@ -187,7 +187,7 @@ TEST(GridAnalysisTest, AFullyDeveloped12By12MapHasDimensionTwo) {
   w.DevelopAll();
   GridAnalysis(w.sim());
 
-  const auto& points = w.Series("ser_DGrid").Points();
+  const auto& points = w.Series(series_name::kGridFractal).Points();
   ASSERT_EQ(points.size(), 4u);  // the origin and n = 2, 3, 4 (sides 6, 4, 3)
   EXPECT_EQ(points[0], (chart::Point{0, 0}));
   for (std::size_t i = 1; i < points.size(); ++i) {
@@ -197,25 +197,25 @@ TEST(GridAnalysisTest, AFullyDeveloped12By12MapHasDimensionTwo) {
   }
   EXPECT_EQ(w.Value(value_key::kGridDimension), "2");
   EXPECT_EQ(w.Value(value_key::kGridSlope), "2");
-  EXPECT_EQ(w.Title("Chart_FractGrid"), "Fractal Grid Analysis, r²_grid = 1");
-  EXPECT_EQ(w.Series("ser_DGrid_Slope").Count(), 2u);
-  EXPECT_EQ(w.Series("ser_IS").Count(), 0u);
+  EXPECT_EQ(w.Title(chart_name::kGridFractal), "Fractal Grid Analysis, r²_grid = 1");
+  EXPECT_EQ(w.Series(series_name::kGridFractalTrend).Count(), 2u);
+  EXPECT_EQ(w.Series(series_name::kSegregationByStep).Count(), 0u);
 }
 
 TEST(GridAnalysisTest, WithoutDevelopedLandNothingIsFittedAndOldPointsGo) {
   FractalWorld w(25, 28);
   w.Develop(10, 10);
   GridAnalysis(w.sim());
-  ASSERT_FALSE(w.Series("ser_DGrid").Points().empty());
+  ASSERT_FALSE(w.Series(series_name::kGridFractal).Points().empty());
 
   w.world().FineGrid(10, 10).LandUse = kLandFree;
   GridAnalysis(w.sim());
-  EXPECT_TRUE(w.Series("ser_DGrid").Points().empty());
-  EXPECT_TRUE(w.Series("ser_DGrid_Slope").Points().empty());
-  EXPECT_TRUE(w.Series("ser_DGrid_Corr").Points().empty());
+  EXPECT_TRUE(w.Series(series_name::kGridFractal).Points().empty());
+  EXPECT_TRUE(w.Series(series_name::kGridFractalTrend).Points().empty());
+  EXPECT_TRUE(w.Series(series_name::kGridFractalCorrelation).Points().empty());
   EXPECT_EQ(w.Value(value_key::kGridDimension), "-");
   EXPECT_EQ(w.Value(value_key::kGridSlope), "-");
-  EXPECT_EQ(w.Title("Chart_FractGrid"), "Fractal Grid Analysis, r²_grid = -");
+  EXPECT_EQ(w.Title(chart_name::kGridFractal), "Fractal Grid Analysis, r²_grid = -");
   EXPECT_EQ(w.Value(value_key::kSegregation), "-");
   ExpectOnlyFiniteOutputs(w.sim());
 }
@@ -224,12 +224,12 @@ TEST(GridAnalysisTest, AMapTooSmallForAnyLevelStillAnalysesTheFirst) {
   FractalWorld w(1, 1);  // the side at n = 2 is already below a sixth of a cell
   w.DevelopAll();
   GridAnalysis(w.sim());
-  ExpectNear(XValues(w.Series("ser_DGrid")), {0.0, std::log10(2.0)});
+  ExpectNear(XValues(w.Series(series_name::kGridFractal)), {0.0, std::log10(2.0)});
   EXPECT_EQ(w.Value(value_key::kGridDimension),
             "2");  // all four tiles of the 3 x 3 fine cells hold land
   EXPECT_EQ(w.Value(value_key::kGridSlope), "2");
   // Two points already make a line to correlate with.
-  EXPECT_EQ(w.Title("Chart_FractGrid"), "Fractal Grid Analysis, r²_grid = 1");
+  EXPECT_EQ(w.Title(chart_name::kGridFractal), "Fractal Grid Analysis, r²_grid = 1");
 }
 
 TEST(GridAnalysisTest, CellsOfThreePixelsStillEndTheTiling) {
@@ -238,7 +238,7 @@ TEST(GridAnalysisTest, CellsOfThreePixelsStillEndTheTiling) {
   FractalWorld w(10, 10, 3);
   w.DevelopAll();
   GridAnalysis(w.sim());
-  const std::vector<double> xs = XValues(w.Series("ser_DGrid"));
+  const std::vector<double> xs = XValues(w.Series(series_name::kGridFractal));
   ASSERT_EQ(xs.size(), 20u);
   EXPECT_NEAR(xs.back(), std::log10(20.0), 1e-12);
   ExpectOnlyFiniteOutputs(w.sim());
@@ -348,7 +348,7 @@ TEST(RadialAnalysisTest, TheDefaultCentreOfA25By28MapHas37Radii) {
   RadialAnalysis(w.sim());
 
   // Centre fine cell (38, 42); radii 8, 16, ..., 296 pixels.
-  const auto& points = w.Series("ser_devFract").Points();
+  const auto& points = w.Series(series_name::kDevelopedFractal).Points();
   ASSERT_EQ(points.size(), 37u);
   EXPECT_NEAR(points.front().x, std::log10(8.0), 1e-12);
   EXPECT_NEAR(points.back().x, std::log10(296.0), 1e-12);
@@ -357,7 +357,7 @@ TEST(RadialAnalysisTest, TheDefaultCentreOfA25By28MapHas37Radii) {
   EXPECT_NE(w.Value(value_key::kRadialDimension), "-");
   EXPECT_NE(w.Value(value_key::kRadialSlope), "-");
   EXPECT_EQ(w.Value(value_key::kNodeDimension), "-");  // no node, no segment
-  EXPECT_TRUE(w.Series("ser_f2").Points().empty());
+  EXPECT_TRUE(w.Series(series_name::kNodeFractal).Points().empty());
   ExpectOnlyFiniteOutputs(w.sim());
 }
 
@@ -373,18 +373,18 @@ TEST(RadialAnalysisTest, SegmentsAreCountedFromTheCentralNodeByTheirMidpoints) {
 
   // From node 1 both midpoints lie 48 pixels away: counted from radius 48 (k = 6) to 144
   // (k = 18). From node 0 one of them would lie 144 pixels away.
-  const auto& count = w.Series("ser_f2").Points();
+  const auto& count = w.Series(series_name::kNodeFractal).Points();
   ASSERT_EQ(count.size(), 13u);
   EXPECT_NEAR(count.front().x, std::log10(48.0), 1e-12);
   EXPECT_NEAR(count.front().y, std::log10(2.0), 1e-12);
-  const auto& length = w.Series("ser_fract").Points();
+  const auto& length = w.Series(series_name::kEdgeFractal).Points();
   ASSERT_EQ(length.size(), 13u);
   EXPECT_NEAR(length.front().y, std::log10(192.0), 1e-12);
   // Constant counts: flat trend lines.
   EXPECT_EQ(w.Value(value_key::kNodeSlope), "0");
   EXPECT_EQ(w.Value(value_key::kEdgeSlope), "0");
   EXPECT_EQ(w.Value(value_key::kRadialDimension), "-");
-  EXPECT_EQ(w.Title("Chart_fractal"),
+  EXPECT_EQ(w.Title(chart_name::kRadialFractal),
             "Fractal Radial Analysis, r²_dev = -, r²_node = 1, r²_edge = 1");
 }
 
@@ -392,16 +392,16 @@ TEST(RadialAnalysisTest, TheCentreIsTheMiddleOrTheCentreOfGravity) {
   FractalWorld w(12, 12);
   w.Develop(5, 6);  // 142 pixels from the middle (18, 18): inside only the last radius, 144
   RadialAnalysis(w.sim());
-  ASSERT_EQ(w.Series("ser_devFract").Count(), 1u);
+  ASSERT_EQ(w.Series(series_name::kDevelopedFractal).Count(), 1u);
   EXPECT_EQ(w.Value(value_key::kRadialDimension), "0");  // log 1 / log 144
   EXPECT_EQ(w.Value(value_key::kRadialSlope), "-");      // one point has no line through it
-  EXPECT_EQ(w.Title("Chart_fractal"),
+  EXPECT_EQ(w.Title(chart_name::kRadialFractal),
             "Fractal Radial Analysis, r²_dev = -, r²_node = -, r²_edge = -");
 
   w.t.settings.SetChecked(setting::kCenterGravity, true);
   RadialAnalysis(w.sim());
   // Centre (5, 6): five radii up to the left border, each holding the one cell.
-  const auto& points = w.Series("ser_devFract").Points();
+  const auto& points = w.Series(series_name::kDevelopedFractal).Points();
   ASSERT_EQ(points.size(), 5u);
   EXPECT_NEAR(points.back().x, std::log10(40.0), 1e-12);
   EXPECT_EQ(w.Value(value_key::kRadialDimension), "0");
@@ -409,13 +409,13 @@ TEST(RadialAnalysisTest, TheCentreIsTheMiddleOrTheCentreOfGravity) {
 }
 
 void ExpectNoRadialValues(FractalWorld& w) {
-  EXPECT_TRUE(w.Series("ser_devFract").Points().empty());
+  EXPECT_TRUE(w.Series(series_name::kDevelopedFractal).Points().empty());
   for (const ValueKey key :
        {value_key::kRadialDimension, value_key::kRadialSlope, value_key::kNodeDimension,
         value_key::kNodeSlope, value_key::kEdgeDimension, value_key::kEdgeSlope}) {
     EXPECT_EQ(w.Value(key), "-") << key.View();
   }
-  EXPECT_EQ(w.Title("Chart_fractal"),
+  EXPECT_EQ(w.Title(chart_name::kRadialFractal),
             "Fractal Radial Analysis, r²_dev = -, r²_node = -, r²_edge = -");
   ExpectOnlyFiniteOutputs(w.sim());
 }
@@ -438,21 +438,21 @@ TEST(RadialAnalysisTest, WithoutDevelopedLandTheCentreOfGravityFallsBackToTheMid
   RadialAnalysis(w.sim());
   // Radii up to the middle's nearest border, k = 18; the midpoint lies 48 pixels from
   // node 0, so k = 6 .. 18.
-  EXPECT_EQ(w.Series("ser_f2").Count(), 13u);
+  EXPECT_EQ(w.Series(series_name::kNodeFractal).Count(), 13u);
 }
 
 TEST(RadialAnalysisTest, EmptyFamiliesShowDashesAndLoseTheirOldPoints) {
   FractalWorld w(12, 12);
   w.DevelopAll();
   RadialAnalysis(w.sim());
-  ASSERT_FALSE(w.Series("ser_devFract").Points().empty());
+  ASSERT_FALSE(w.Series(series_name::kDevelopedFractal).Points().empty());
 
   for (TFineCell& fine : w.world().FineGrid.Cells()) {
     fine.LandUse = kLandFree;
   }
   RadialAnalysis(w.sim());
-  EXPECT_TRUE(w.Series("ser_devFractTrend").Points().empty());
-  EXPECT_TRUE(w.Series("ser_devFractCorr").Points().empty());
+  EXPECT_TRUE(w.Series(series_name::kDevelopedFractalTrend).Points().empty());
+  EXPECT_TRUE(w.Series(series_name::kDevelopedFractalCorrelation).Points().empty());
   ExpectNoRadialValues(w);
 }
 
@@ -462,7 +462,7 @@ TEST(RadialAnalysisTest, AOneCellMapHasOneRadius) {
   RadialAnalysis(w.sim());
   // Centre (2, 2), one fine cell from the right and bottom borders: the cell and the two
   // neighbours inside the map lie within 8 pixels.
-  ExpectNear(XValues(w.Series("ser_devFract")), {std::log10(8.0)});
+  ExpectNear(XValues(w.Series(series_name::kDevelopedFractal)), {std::log10(8.0)});
   EXPECT_EQ(w.Value(value_key::kRadialDimension), "0,53");  // log 3 / log 8
   EXPECT_EQ(w.Value(value_key::kRadialSlope), "-");
   ExpectOnlyFiniteOutputs(w.sim());
@@ -473,7 +473,7 @@ TEST(RadialAnalysisTest, RadiiOfAPixelOrLessTakeNoPartInTheMeanRatio) {
     FractalWorld w(10, 10, cellSize);
     w.DevelopAll();
     RadialAnalysis(w.sim());
-    EXPECT_EQ(w.Series("ser_devFract").Count(), 15u) << cellSize;
+    EXPECT_EQ(w.Series(series_name::kDevelopedFractal).Count(), 15u) << cellSize;
     EXPECT_NE(w.Value(value_key::kRadialDimension), "-") << cellSize;
     ExpectOnlyFiniteOutputs(w.sim());
   }
@@ -486,8 +486,8 @@ TEST(RadialAnalysisTest, SegmentsOfLengthZeroGiveACountButNoLength) {
   w.Link(0, 1);
   w.FillTable();
   RadialAnalysis(w.sim());
-  EXPECT_EQ(w.Series("ser_f2").Count(), 18u);
-  EXPECT_TRUE(w.Series("ser_fract").Points().empty());
+  EXPECT_EQ(w.Series(series_name::kNodeFractal).Count(), 18u);
+  EXPECT_TRUE(w.Series(series_name::kEdgeFractal).Points().empty());
   EXPECT_EQ(w.Value(value_key::kEdgeDimension), "-");
   EXPECT_EQ(w.Value(value_key::kEdgeSlope), "-");
   ExpectOnlyFiniteOutputs(w.sim());
@@ -505,11 +505,13 @@ TEST(Button4ClickTest, RunsPathsTableStructureRadialAndGridAnalyses) {
   Button4Click(t.sim);
 
   EXPECT_EQ(t.sim.StringGrid1.NodeRows(), 1);
-  EXPECT_EQ(t.sim.charts.GetSeries("Ser_Edges").Count(), 1u);
-  EXPECT_EQ(t.sim.charts.GetSeries("ser_RS").Count(), 1u);  // the structure analysis ran
-  EXPECT_EQ(t.sim.charts.GetSeries("ser_IS").Count(), 1u);  // the grid analysis reached 8
-  EXPECT_EQ(t.sim.charts.GetSeries("ser_DGrid").Count(), 8u);
-  EXPECT_FALSE(t.sim.charts.GetSeries("ser_devFract").Points().empty());
+  EXPECT_EQ(t.sim.charts.GetSeries(series_name::kEdgesPerNode).Count(), 1u);
+  EXPECT_EQ(t.sim.charts.GetSeries(series_name::kRankSizeByStep).Count(),
+            1u);  // the structure analysis ran
+  EXPECT_EQ(t.sim.charts.GetSeries(series_name::kSegregationByStep).Count(),
+            1u);  // the grid analysis reached 8
+  EXPECT_EQ(t.sim.charts.GetSeries(series_name::kGridFractal).Count(), 8u);
+  EXPECT_FALSE(t.sim.charts.GetSeries(series_name::kDevelopedFractal).Points().empty());
   EXPECT_NE(t.sim.valueList.Value(value_key::kGridDimension), "-");
   EXPECT_NE(t.sim.valueList.Value(value_key::kRadialDimension), "-");
   EXPECT_EQ(t.sim.valueList.Value(value_key::kEdgeDimension), "-");  // one node, no segment
@@ -517,7 +519,7 @@ TEST(Button4ClickTest, RunsPathsTableStructureRadialAndGridAnalyses) {
 
   t.sim.world.FieldType = kFieldNetworkOnly;
   Button4Click(t.sim);
-  EXPECT_EQ(t.sim.charts.GetSeries("ser_RS").Count(), 1u);
+  EXPECT_EQ(t.sim.charts.GetSeries(series_name::kRankSizeByStep).Count(), 1u);
 }
 
 TEST(Button4ClickTest, AnAbsentWorldGivesDashesEverywhere) {

@@ -163,7 +163,7 @@ TEST(PartitionFineGridTest, ClassifiesBeforeCountingAndOnlyEightTilesGiveAnIndex
         EXPECT_EQ(counts(b, a, 1), expected(b, a, 1)) << "n = " << n;
       }
     }
-    EXPECT_EQ(w.PointsOf("ser_IS").size(), n == 8 ? 1u : 0u) << "n = " << n;
+    EXPECT_EQ(w.PointsOf(series_name::kSegregationByStep).size(), n == 8 ? 1u : 0u) << "n = " << n;
   }
 }
 
@@ -179,9 +179,9 @@ TEST(SegregationIndexTest, DevelopmentFillingOneTileAloneIsFullySegregated) {
   EXPECT_EQ(w.sim().DissimiGrid.Cell(1, 1), "0");
   EXPECT_EQ(w.sim().DissimiGrid.Cell(2, 2), "0");
   EXPECT_EQ(w.sim().valueList.Value(value_key::kSegregation), "1");
-  ASSERT_EQ(w.PointsOf("ser_IS").size(), 1u);
-  EXPECT_EQ(w.PointsOf("ser_IS")[0].x, 30.0);
-  EXPECT_NEAR(w.PointsOf("ser_IS")[0].y, 1.0, 1e-12);
+  ASSERT_EQ(w.PointsOf(series_name::kSegregationByStep).size(), 1u);
+  EXPECT_EQ(w.PointsOf(series_name::kSegregationByStep)[0].x, 30.0);
+  EXPECT_NEAR(w.PointsOf(series_name::kSegregationByStep)[0].y, 1.0, 1e-12);
 }
 
 TEST(SegregationIndexTest, EqualSharesInEveryTileGiveZero) {
@@ -199,8 +199,8 @@ TEST(SegregationIndexTest, EqualSharesInEveryTileGiveZero) {
   EXPECT_EQ(w.sim().DissimiGrid.Cell(2, 1), "0");
   EXPECT_EQ(w.sim().DissimiGrid.Cell(2, 3), "0");
   EXPECT_EQ(w.sim().valueList.Value(value_key::kSegregation), "0");
-  ASSERT_EQ(w.PointsOf("ser_IS").size(), 1u);
-  EXPECT_NEAR(w.PointsOf("ser_IS")[0].y, 0.0, 1e-12);
+  ASSERT_EQ(w.PointsOf(series_name::kSegregationByStep).size(), 1u);
+  EXPECT_NEAR(w.PointsOf(series_name::kSegregationByStep)[0].y, 0.0, 1e-12);
 }
 
 TEST(SegregationIndexTest, PartlySegregatedDevelopment) {
@@ -211,8 +211,8 @@ TEST(SegregationIndexTest, PartlySegregatedDevelopment) {
   // Diss = 50 (9/13 + |12/563 - 4/13| + 551/563) = 50 * 1102/563.
   EXPECT_EQ(w.sim().DissimiGrid.Cell(2, 1), "97,87");
   EXPECT_EQ(w.sim().valueList.Value(value_key::kSegregation), "0,98");
-  ASSERT_EQ(w.PointsOf("ser_IS").size(), 1u);
-  EXPECT_NEAR(w.PointsOf("ser_IS")[0].y, 1102.0 / 1126.0, 1e-12);
+  ASSERT_EQ(w.PointsOf(series_name::kSegregationByStep).size(), 1u);
+  EXPECT_NEAR(w.PointsOf(series_name::kSegregationByStep)[0].y, 1102.0 / 1126.0, 1e-12);
 }
 
 TEST(ComputeSegregationTest, ReturnsTheIndicesAndWritesNoOutput) {
@@ -231,7 +231,7 @@ TEST(ComputeSegregationTest, ReturnsTheIndicesAndWritesNoOutput) {
   ASSERT_TRUE(result.has_value());
   EXPECT_NEAR(static_cast<double>(result->Diss), 50.0 * 1102.0 / 563.0, 1e-9);
   EXPECT_NEAR(static_cast<double>(result->Seg[1]), 1102.0 / 1126.0, 1e-12);
-  EXPECT_TRUE(w.PointsOf("ser_IS").empty());
+  EXPECT_TRUE(w.PointsOf(series_name::kSegregationByStep).empty());
   EXPECT_EQ(w.sim().valueList.ChangeCount(), valueChanges);
   EXPECT_EQ(w.sim().DissimiGrid.ChangeCount(), gridChanges);
 
@@ -252,7 +252,7 @@ TEST(SegregationIndexTest, AnEmptyCategoryLeavesTheIndexUndefined) {
     for (const auto& [c, r] : {std::pair{1, 1}, {2, 1}, {2, 2}, {1, 3}, {2, 3}}) {
       EXPECT_EQ(w.sim().DissimiGrid.Cell(c, r), "-");
     }
-    EXPECT_TRUE(w.PointsOf("ser_IS").empty());
+    EXPECT_TRUE(w.PointsOf(series_name::kSegregationByStep).empty());
     EXPECT_FALSE(w.Fine(5, 5).ClusterVisited);
   }
 }
@@ -263,7 +263,7 @@ TEST(SegregationIndexTest, AWorldWithoutCellsRecordsNothing) {
   PartitionFineGrid(w.sim(), counts, 8);
   EXPECT_EQ(counts.Size1(), 8);
   EXPECT_EQ(w.sim().valueList.Value(value_key::kSegregation), "-");
-  EXPECT_TRUE(w.PointsOf("ser_IS").empty());
+  EXPECT_TRUE(w.PointsOf(series_name::kSegregationByStep).empty());
 }
 
 TEST(PeriodicSegregationTest, TheTimeStepAddsOnePointEveryTenthStep) {
@@ -273,13 +273,13 @@ TEST(PeriodicSegregationTest, TheTimeStepAddsOnePointEveryTenthStep) {
   for (int step = 0; step < 21; ++step) {
     SimulationStep(t.sim);
   }
-  const auto& points = t.sim.charts.GetSeries("ser_IS").Points();
+  const auto& points = t.sim.charts.GetSeries(series_name::kSegregationByStep).Points();
   ASSERT_EQ(points.size(), 3u);
   EXPECT_EQ(points[0].x, 0.0);
   EXPECT_EQ(points[1].x, 10.0);
   EXPECT_EQ(points[2].x, 20.0);
   EXPECT_NE(t.sim.valueList.Value(value_key::kSegregation), "-");
-  EXPECT_EQ(t.sim.charts.GetSeries("ser_RS").Count(), 3u);
+  EXPECT_EQ(t.sim.charts.GetSeries(series_name::kRankSizeByStep).Count(), 3u);
 }
 
 }  // namespace

@@ -24,7 +24,9 @@ class RunControlTest : public ::testing::Test {
     NewSetup(t.sim);
     StartRun(t.sim);
   }
-  std::size_t StatisticsPoints() { return t.sim.charts.GetSeries("ser_white_all").Count(); }
+  std::size_t StatisticsPoints() {
+    return t.sim.charts.GetSeries(series_name::kEmptyShare).Count();
+  }
 
   testing::TestSimulation t;
 };
@@ -72,7 +74,7 @@ TEST_F(RunControlTest, PeriodicAnalysesRunAtStepsZeroTenTwenty) {
   for (int i = 0; i < 21; ++i) {
     SimulationStep(t.sim);
   }
-  const chart::Series& empty = t.sim.charts.GetSeries("ser_white_all");
+  const chart::Series& empty = t.sim.charts.GetSeries(series_name::kEmptyShare);
   ASSERT_EQ(empty.Count(), 3u);
   EXPECT_EQ(empty.XValue(0), 0);
   EXPECT_EQ(empty.XValue(1), 10);

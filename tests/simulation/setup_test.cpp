@@ -78,7 +78,7 @@ TEST(NewSetupTest, OutputsAreReset) {
   EXPECT_EQ(t.sim.labels.Get(label::kColourScale), "1");
   EXPECT_DOUBLE_EQ(t.world().ColourExponent, 1.0);
 
-  const chart::Series& curve = t.sim.charts.GetSeries("ser_custFkt");
+  const chart::Series& curve = t.sim.charts.GetSeries(series_name::kResultingForce);
   ASSERT_EQ(curve.Count(), 101u);
   EXPECT_DOUBLE_EQ(curve.XValue(100), 1.0);
   EXPECT_NEAR(curve.YValue(0), 0.0, 1e-12);
@@ -134,17 +134,17 @@ TEST(NewSetupTest, CellSizeComesFromTheSetting) {
 TEST(ClearWorldTest, NewSetupReplacesEverythingAndClearsTheSeries) {
   testing::TestSimulation t;
   NewSetup(t.sim);
-  t.sim.charts.GetSeries("ser_IS").Add(0, 0.5);
-  t.sim.charts.GetSeries("Ser_Edges").Add(1, 2);
+  t.sim.charts.GetSeries(series_name::kSegregationByStep).Add(0, 0.5);
+  t.sim.charts.GetSeries(series_name::kEdgesPerNode).Add(1, 2);
   t.world().DragStartCell = &t.world().CellGrid(1, 1);
   t.world().TimeStep = 7;
   t.world().ClusterSizes = {12, 3};
-  const auto zooms = t.sim.charts.Get("Chart_IS").ZoomResetRequests();
+  const auto zooms = t.sim.charts.Get(chart_name::kSegregation).ZoomResetRequests();
 
   B_setupClick(t.sim);
-  EXPECT_EQ(t.sim.charts.GetSeries("ser_IS").Count(), 0u);
-  EXPECT_EQ(t.sim.charts.GetSeries("Ser_Edges").Count(), 0u);
-  EXPECT_EQ(t.sim.charts.Get("Chart_IS").ZoomResetRequests(), zooms + 1);
+  EXPECT_EQ(t.sim.charts.GetSeries(series_name::kSegregationByStep).Count(), 0u);
+  EXPECT_EQ(t.sim.charts.GetSeries(series_name::kEdgesPerNode).Count(), 0u);
+  EXPECT_EQ(t.sim.charts.Get(chart_name::kSegregation).ZoomResetRequests(), zooms + 1);
   EXPECT_EQ(t.world().DragStartCell, nullptr);
   EXPECT_TRUE(t.world().ClusterSizes.empty());
   EXPECT_EQ(t.world().TimeStep, 0u);

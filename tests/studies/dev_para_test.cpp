@@ -200,7 +200,7 @@ TEST_F(DevParaTest, UndefinedCorrelationsAddNoPoint) {
   s.Start();
   RunToEnd(s);
   ASSERT_EQ(world.t.sim.world.NodeCount, 1u);
-  EXPECT_EQ(world.t.sim.charts.GetSeries("ser_ConnPot").Count(), 1u);
+  EXPECT_EQ(world.t.sim.charts.GetSeries(series_name::kPotentialConnectivity).Count(), 1u);
   EXPECT_EQ(s.Chart_devPara.Find("ser_Connect")->Count(), 1u);
   EXPECT_EQ(s.Chart_devPara.Find("ser_potConn")->Count(), 0u);
   EXPECT_EQ(s.Chart_devPara.Find("ser_potDens")->Count(), 0u);
