@@ -90,7 +90,10 @@ QWidget* RunStudy(veltmoor::DesktopProgram& program, const QString& study_class)
     study->StudyTimerTick();
   }
   if (study_class == QStringLiteral("TAnaDev")) {
-    study->StudyObject().StudyChart().Find("ser_Connect")->SetVisible(true);
+    study->StudyObject()
+        .StudyChart()
+        .Get(veltmoor::chart::SeriesName{"ser_Connect"})
+        .SetVisible(true);
   }
   study->RefreshViews();
   return study;

@@ -67,25 +67,27 @@ std::vector<SettingDef> DevParaTable() {
 }
 
 struct MeasureSeries {
-  const char* data;
+  chart::SeriesName data;
   const char* data_title;
-  const char* average;
+  chart::SeriesName average;
   const char* average_title;  // null: named after the series
-  const char* trend;
+  chart::SeriesName trend;
   chart::AxisSide axis;
 };
 
 constexpr MeasureSeries kMeasures[] = {
-    {"ser_FractGrid", "Fract_D grid", "avg_FractGrid", "avg FGrid", "trend_FractGrid",
-     chart::AxisSide::Left},
-    {"ser_Connect", "mean length", "avg_Connect", "avg_ML", "trend_Connect",
-     chart::AxisSide::Right},
-    {"ser_Rank", "Slope Rank", "avg_Rank", nullptr, "trend_Rank", chart::AxisSide::Left},
-    {"ser_IS", "IS", "avg_IS", nullptr, "trend_IS", chart::AxisSide::Left},
-    {"ser_potDens", "Pot / Dens", "avg_potDens", "avg_PotDens", "trend_potDens",
-     chart::AxisSide::Left},
-    {"ser_potConn", "Pot / Conn", "avg_potConn", "avg_PotConn", "trend_potConn",
-     chart::AxisSide::Left},
+    {chart::SeriesName{"ser_FractGrid"}, "Fract_D grid", chart::SeriesName{"avg_FractGrid"},
+     "avg FGrid", chart::SeriesName{"trend_FractGrid"}, chart::AxisSide::Left},
+    {chart::SeriesName{"ser_Connect"}, "mean length", chart::SeriesName{"avg_Connect"}, "avg_ML",
+     chart::SeriesName{"trend_Connect"}, chart::AxisSide::Right},
+    {chart::SeriesName{"ser_Rank"}, "Slope Rank", chart::SeriesName{"avg_Rank"}, nullptr,
+     chart::SeriesName{"trend_Rank"}, chart::AxisSide::Left},
+    {chart::SeriesName{"ser_IS"}, "IS", chart::SeriesName{"avg_IS"}, nullptr,
+     chart::SeriesName{"trend_IS"}, chart::AxisSide::Left},
+    {chart::SeriesName{"ser_potDens"}, "Pot / Dens", chart::SeriesName{"avg_potDens"},
+     "avg_PotDens", chart::SeriesName{"trend_potDens"}, chart::AxisSide::Left},
+    {chart::SeriesName{"ser_potConn"}, "Pot / Conn", chart::SeriesName{"avg_potConn"},
+     "avg_PotConn", chart::SeriesName{"trend_potConn"}, chart::AxisSide::Left},
 };
 
 using RowValues = std::array<float, kDevParaRows>;
@@ -216,14 +218,15 @@ void DevParaStudy::CreateChart() {
                               "mean length");
   const int period = static_cast<int>(own_.Int(setting::dev_para::kCalculationsPerRound));
   for (const MeasureSeries& m : kMeasures) {
-    chart::Series& data = Chart_devPara.AddSeries(m.data, m.data_title, chart::SeriesKind::Point);
+    chart::Series& data =
+        Chart_devPara.AddSeries(m.data.Str(), m.data_title, chart::SeriesKind::Point);
     data.SetOrder(chart::XOrder::Ascending);
-    chart::Series& average =
-        Chart_devPara.AddDerived(m.average, m.average_title ? m.average_title : m.average,
-                                 chart::DerivedKind::Average, data);
+    chart::Series& average = Chart_devPara.AddDerived(
+        m.average.Str(), m.average_title ? m.average_title : m.average.Str(),
+        chart::DerivedKind::Average, data);
     average.SetPeriod(period);
     chart::Series& trend =
-        Chart_devPara.AddDerived(m.trend, m.trend, chart::DerivedKind::Trend, data);
+        Chart_devPara.AddDerived(m.trend.Str(), m.trend.Str(), chart::DerivedKind::Trend, data);
     trend.SetVisible(false);
     for (chart::Series* series : {&data, &average, &trend}) {
       series->SetVerticalAxis(m.axis);
@@ -455,19 +458,18 @@ void DevParaStudy::MeasureRun() {
         NumberIn(s.valueList.Value(value_key::kGridSlope)),   s.world.MeanLength, rank,
         NumberIn(s.valueList.Value(value_key::kSegregation)), r2_density,         r2_connectivity};
     for (std::size_t i = 0; i < std::size(kMeasures); ++i) {
-      AddPoint(*Chart_devPara.Find(kMeasures[i].data), x, ys[i], CurrentRun(),
-               state_.ValueIndex - 1);
+      AddPoint(Chart_devPara.Get(kMeasures[i].data), x, ys[i], CurrentRun(), state_.ValueIndex - 1);
     }
   }
   for (const MeasureSeries& m : kMeasures) {
-    Chart_devPara.Find(m.trend)->Recompute();
+    Chart_devPara.Get(m.trend).Recompute();
   }
 }
 
 void DevParaStudy::ApplyAveragePeriod() {
   const int period = static_cast<int>(own_.Int(setting::dev_para::kCalculationsPerRound));
   for (const MeasureSeries& m : kMeasures) {
-    chart::Series& average = *Chart_devPara.Find(m.average);
+    chart::Series& average = Chart_devPara.Get(m.average);
     average.SetPeriod(period);
     average.Recompute();
   }
@@ -506,9 +508,9 @@ void DevParaStudy::UpdateSeriesVisibility() {
   const bool average = own_.Checked(setting::dev_para::kShowAverage);
   const bool trend = own_.Checked(setting::dev_para::kShowTrend);
   for (const MeasureSeries& m : kMeasures) {
-    Chart_devPara.Find(m.data)->SetVisible(data);
-    Chart_devPara.Find(m.average)->SetVisible(average);
-    Chart_devPara.Find(m.trend)->SetVisible(trend);
+    Chart_devPara.Get(m.data).SetVisible(data);
+    Chart_devPara.Get(m.average).SetVisible(average);
+    Chart_devPara.Get(m.trend).SetVisible(trend);
   }
 }
 
@@ -565,15 +567,15 @@ RunPlan DevParaStudy::PlanRuns() const {
 }
 
 void DevParaStudy::ReplayMeasurements(const std::vector<Measurement>& records) {
-  std::vector<std::string> data_series;
+  std::vector<chart::SeriesName> data_series;
   for (const MeasureSeries& m : kMeasures) {
-    data_series.emplace_back(m.data);
+    data_series.push_back(m.data);
   }
   Chart_devPara.SetTitle(kTitle);
   ReplayPoints(Chart_devPara, data_series, records);
   ApplyAveragePeriod();
   for (const MeasureSeries& m : kMeasures) {
-    Chart_devPara.Find(m.trend)->Recompute();
+    Chart_devPara.Get(m.trend).Recompute();
   }
   // Where the study ends: one value past the last, after a full run; the file names follow.
   const RunPlan plan = PlanRuns();

@@ -188,9 +188,9 @@ RunPlan BuildingRuleStudy::PlanRuns() const {
 }
 
 void BuildingRuleStudy::ReplayMeasurements(const std::vector<Measurement>& records) {
-  std::vector<std::string> data_series;
+  std::vector<chart::SeriesName> data_series;
   for (const RuleSeries& s : kSeries) {
-    data_series.push_back(s.data.Str());
+    data_series.push_back(s.data);
   }
   chart::Chart& chart = StudyChart();
   ReplayPoints(chart, data_series, records);

@@ -94,7 +94,7 @@ class Study {
   void ClearMeasurements() { measurements_.clear(); }
   // Empties `data_series` of `chart` and refills them from `records`; a record naming any
   // other series is refused with std::invalid_argument.
-  void ReplayPoints(chart::Chart& chart, const std::vector<std::string>& data_series,
+  void ReplayPoints(chart::Chart& chart, const std::vector<chart::SeriesName>& data_series,
                     const std::vector<Measurement>& records);
 
   // Stops the timer and keeps `text` for the front end; several in one tick are joined.
