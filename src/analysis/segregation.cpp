@@ -17,7 +17,6 @@ namespace {
 // Sums and quotients run in extended precision like every intermediate result.
 using Real = long double;
 
-constexpr int kSegregationTiles = 8;
 constexpr const char* kUndefined = "-";
 
 bool ClassifyFineCell(const World& world, TFineCell& fine, int column, int row) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analysis/ConnTable.h"
+#include "analysis/analysis_values.h"
 #include "analysis/dijkstra.h"
 #include "analysis/path_network.h"
 #include "analysis/segregation.h"
@@ -529,6 +530,44 @@ TEST(Button4ClickTest, AnAbsentWorldGivesDashesEverywhere) {
     EXPECT_EQ(t.sim.valueList.Value(key), "-") << key.View();
   }
   ExpectOnlyFiniteOutputs(t.sim);
+}
+
+// ---- the counting apart from the showing ----
+
+// The counts read the world alone: they write no output, and the analyses show exactly them.
+TEST(FractalKernelTest, CountsWriteNothingAndAreWhatTheAnalysesShow) {
+  FractalWorld w(25, 28);
+  std::mt19937 random(7);
+  for (int i = 0; i < 900; ++i) {
+    w.Develop(static_cast<int>(random() % 75), static_cast<int>(random() % 84));
+  }
+  const int a = w.AddNode(12, 14);
+  const int b = w.AddNode(16, 10);
+  const int c = w.AddNode(5, 20);
+  w.Link(a, b);
+  w.Link(a, c);
+  ClassifyDevelopedCells(w.world());
+  BuildEdgeMatrix(w.world());
+  const auto values = w.sim().valueList.ChangeCount();
+  const auto labels = w.sim().labels.ChangeCount();
+
+  const GridFractal grid = ComputeGridFractal(w.world());
+  const RadialFractal radial =
+      ComputeRadialFractal(w.world(), FineCellPosition{38, 42}, std::size_t{0});
+  EXPECT_EQ(w.sim().valueList.ChangeCount(), values);
+  EXPECT_EQ(w.sim().labels.ChangeCount(), labels);
+  EXPECT_TRUE(w.Series(series_name::kGridFractal).Points().empty());
+  ASSERT_TRUE(grid.segregationTiles.has_value());
+  ASSERT_FALSE(radial.segments.points.empty());
+
+  GridAnalysis(w.sim());
+  RadialAnalysis(w.sim());
+  EXPECT_EQ(w.Series(series_name::kGridFractal).Points(), grid.family.points);
+  EXPECT_EQ(w.Value(value_key::kGridDimension), ShownValue(*grid.family.meanRatio));
+  EXPECT_EQ(w.Series(series_name::kDevelopedFractal).Points(), radial.developed.points);
+  EXPECT_EQ(w.Series(series_name::kNodeFractal).Points(), radial.segments.points);
+  EXPECT_EQ(w.Series(series_name::kEdgeFractal).Points(), radial.lengths.points);
+  EXPECT_EQ(w.Value(value_key::kRadialDimension), ShownValue(*radial.developed.meanRatio));
 }
 
 }  // namespace
