@@ -53,23 +53,6 @@ void FillCluster(World& world, int seedColumn, int seedRow, std::int32_t k,
   }
 }
 
-void AddRankSizePoints(Simulation& sim, const std::vector<std::uint32_t>& sizes) {
-  chart::Series& bars = sim.charts.GetSeries(series_name::kClusterSizes);
-  chart::Series& rank = sim.charts.GetSeries(series_name::kRankSize);
-  const std::size_t n = sizes.size();
-  int bar = 0;
-  for (std::size_t a = n; a-- > 0;) {
-    const std::uint32_t size = sizes[a];
-    if (size > kLargestWithoutBar) {
-      bars.Add(bar, size);
-      ++bar;
-    }
-    const auto logRank = static_cast<double>(std::log10(static_cast<long double>(n - a)));
-    const auto logSize = static_cast<float>(std::log10(static_cast<long double>(size)));
-    rank.Add(logRank, logSize);
-  }
-}
-
 // Slope of the least-squares line through log size against log rank: the trend runs from
 // rank 1 (x = 0) to rank n (x = log10 n).
 float RankSizeSlope(const chart::Series& trend, std::size_t n) {
@@ -115,6 +98,21 @@ std::vector<std::uint32_t> FindClusters(World& world) {
   return sizes;
 }
 
+RankSizePoints ComputeRankSize(const std::vector<std::uint32_t>& ClusterSizes) {
+  RankSizePoints points;
+  const std::size_t n = ClusterSizes.size();
+  for (std::size_t a = n; a-- > 0;) {
+    const std::uint32_t size = ClusterSizes[a];
+    if (size > kLargestWithoutBar) {
+      points.bars.push_back({static_cast<double>(points.bars.size()), static_cast<double>(size)});
+    }
+    const auto logRank = static_cast<double>(std::log10(static_cast<long double>(n - a)));
+    const auto logSize = static_cast<float>(std::log10(static_cast<long double>(size)));
+    points.rank.push_back({logRank, static_cast<double>(logSize)});
+  }
+  return points;
+}
+
 void LabelClusters(Simulation& sim) {
   std::vector<std::uint32_t> sizes = FindClusters(sim.world);
   std::sort(sizes.begin(), sizes.end());
@@ -129,7 +127,9 @@ void RankSizeAnalysis(Simulation& sim, const std::vector<std::uint32_t>& Cluster
        {series_name::kClusterSizes, series_name::kRankSize, series_name::kRankSizeTrend}) {
     sim.charts.GetSeries(name).Clear();
   }
-  AddRankSizePoints(sim, ClusterSizes);
+  const RankSizePoints points = ComputeRankSize(ClusterSizes);
+  ShowPoints(sim.charts.GetSeries(series_name::kClusterSizes), points.bars);
+  ShowPoints(sim.charts.GetSeries(series_name::kRankSize), points.rank);
 
   const float rSquared =
       SquaredCorrelation(sim.charts.GetSeries(series_name::kRankSizeCorrelation));

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "chart/chart.h"
 #include "simulation/simulation.h"
 #include "simulation/world.h"
 
@@ -23,6 +24,14 @@ std::vector<std::uint32_t> FindClusters(World& world);
 // analysis of them. Requires ClassifyDevelopedCells on the current world.
 // Cost: O(cells) time and memory (9 fine cells a cell), plus sorting the K sizes.
 void LabelClusters(Simulation& sim);
+
+// The clusters largest first: a bar for each above 10 cells, numbered from 0, and log size
+// against log rank for all. `ClusterSizes` is sorted ascending.
+struct RankSizePoints {
+  std::vector<chart::Point> bars;
+  std::vector<chart::Point> rank;
+};
+RankSizePoints ComputeRankSize(const std::vector<std::uint32_t>& ClusterSizes);
 
 // Bars of the clusters above 10 cells, the log rank / log size points with their trend and
 // correlation, the slope under "slope_rank", -slope in ser_RS and the Chart_rank title.

@@ -71,13 +71,6 @@ struct LogLogFamily {
   LogLogPoints Result() const { return {points, MeanRatio()}; }
 };
 
-void ShowPoints(chart::Series& series, const std::vector<chart::Point>& points) {
-  series.Clear();
-  for (const chart::Point& p : points) {
-    series.Add(p.x, p.y);
-  }
-}
-
 // ---- grid analysis ----
 
 struct GridLevel {

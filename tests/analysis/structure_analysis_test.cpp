@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <vector>
 
+#include "analysis/cluster.h"
 #include "simulation/window_outputs.h"
 #include "support/test_world.h"
 
@@ -126,6 +128,38 @@ TEST(StructureAnalysisTest, ARepeatedAnalysisReplacesEverySeriesButRs) {
   EXPECT_EQ(w.PointsOf(series_name::kClusterSizes).size(), 1u);
   EXPECT_EQ(w.PointsOf(series_name::kRankSize).size(), 1u);
   EXPECT_EQ(w.PointsOf(series_name::kRankSizeByStep).size(), 2u);
+}
+
+// The computations return what the analysis then shows, and read the world alone.
+TEST(StructureKernelTest, PointsAreWhatTheAnalysisShows) {
+  TestWorld w(6, 6);
+  w.DevelopBlock(0, 0, 4, 3);
+  w.DevelopBlock(9, 9, 2, 2);
+  w.DevelopBlock(14, 2, 4, 4);
+  w.Coarse(1, 1).Potential = 0.4f;
+  w.AddNode(1, 1, 0.5f);
+  w.AddNode(4, 4, 0.25f);
+  w.AddNode(5, 0, 1.0f);
+  StructureAnalysis(w.sim());
+  const std::uint64_t values = w.sim().valueList.ChangeCount();
+
+  const std::vector<NodeNeighbourhood>& records = w.world().NodeNeighbourhoods;
+  const PotentialPoints potential = ComputePotentialPoints(w.world(), records);
+  EXPECT_EQ(potential.density, w.PointsOf(series_name::kPotentialDensity));
+  EXPECT_EQ(potential.connectivity, w.PointsOf(series_name::kPotentialConnectivity));
+  const DensityProfile profile = ComputeDensityProfile(records);
+  EXPECT_EQ(profile.build, w.PointsOf(series_name::kBuildDensity));
+  EXPECT_EQ(profile.street, w.PointsOf(series_name::kStreetDensity));
+  EXPECT_EQ(profile.developed, w.PointsOf(series_name::kDevelopedDensity));
+
+  const std::vector<std::uint32_t> ascending(w.world().ClusterSizes.rbegin(),
+                                             w.world().ClusterSizes.rend());
+  ASSERT_EQ(ascending, (std::vector<std::uint32_t>{4, 12, 16}));
+  const RankSizePoints rankSize = ComputeRankSize(ascending);
+  EXPECT_EQ(rankSize.bars, (std::vector<Point>{{0, 16}, {1, 12}}));  // 4 cells get no bar
+  EXPECT_EQ(rankSize.rank, w.PointsOf(series_name::kRankSize));
+  EXPECT_EQ(rankSize.bars, w.PointsOf(series_name::kClusterSizes));
+  EXPECT_EQ(w.sim().valueList.ChangeCount(), values);
 }
 
 }  // namespace
