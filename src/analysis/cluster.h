@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "chart/chart.h"
+#include "simulation/grid.h"
 #include "simulation/simulation.h"
 #include "simulation/world.h"
 
@@ -14,10 +15,24 @@ namespace veltmoor {
 // Clears ClusterVisited of every fine cell.
 void ClearClusterMarks(World& world);
 
-// Labels the clusters of the current IsDeveloped marks. Clusters are numbered in the order
-// their first cell comes up in a scan of rows (outer) and columns (inner); every member gets
-// the cluster's ClusterIndex and ClusterSize, every other cell ClusterIndex -1 and keeps its
-// old ClusterSize. Returns the sizes indexed by ClusterIndex.
+inline constexpr std::int32_t kNoCluster = -1;
+
+// The clusters of the current IsDeveloped marks, numbered in the order their first cell
+// comes up in a scan of rows (outer) and columns (inner): each fine cell's cluster
+// (kNoCluster outside any) and the sizes indexed by cluster. Reads the world only.
+// Cost: O(fine cells) time and memory.
+struct ClusterMap {
+  Grid2D<std::int32_t> index;
+  std::vector<std::uint32_t> sizes;
+};
+ClusterMap ComputeClusters(const World& world);
+
+// Writes the clusters into the fine cells: every member gets the cluster's ClusterIndex and
+// ClusterSize and is marked ClusterVisited; every other cell gets ClusterIndex -1, loses the
+// mark and keeps its old ClusterSize.
+void MarkClusters(World& world, const ClusterMap& clusters);
+
+// ComputeClusters and MarkClusters; returns the sizes indexed by ClusterIndex.
 std::vector<std::uint32_t> FindClusters(World& world);
 
 // FindClusters, the sizes kept largest first in world.ClusterSizes, then the rank-size

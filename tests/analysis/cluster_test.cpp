@@ -55,6 +55,26 @@ TEST(FindClustersTest, ArmsJoinedBelowTheirSeedFormOneCluster) {
   }
 }
 
+TEST(FindClustersTest, ComputingReadsTheCellsAndMarkingWritesWhatWasComputed) {
+  TestWorld w(2, 2);
+  Mark(w, {{1, 1}, {2, 1}, {4, 4}});
+  w.Fine(0, 0).ClusterIndex = 7;  // marks of an earlier labelling
+  w.Fine(0, 0).ClusterVisited = true;
+  const ClusterMap clusters = ComputeClusters(w.world());
+  EXPECT_EQ(clusters.sizes, (std::vector<std::uint32_t>{2, 1}));
+  EXPECT_EQ(clusters.index(2, 1), 0);
+  EXPECT_EQ(clusters.index(4, 4), 1);
+  EXPECT_EQ(clusters.index(0, 0), kNoCluster);
+  EXPECT_EQ(w.Fine(0, 0).ClusterIndex, 7);
+
+  MarkClusters(w.world(), clusters);
+  EXPECT_EQ(w.Fine(0, 0).ClusterIndex, -1);
+  EXPECT_FALSE(w.Fine(0, 0).ClusterVisited);
+  EXPECT_EQ(w.Fine(2, 1).ClusterIndex, 0);
+  EXPECT_EQ(w.Fine(2, 1).ClusterSize, 2);
+  EXPECT_TRUE(w.Fine(4, 4).ClusterVisited);
+}
+
 TEST(FindClustersTest, CellsLeavingAClusterKeepTheirOldSize) {
   TestWorld w(2, 2);
   Mark(w, {{0, 0}, {1, 0}, {2, 0}});
