@@ -14,6 +14,7 @@
 #include <string>
 
 #include "simulation/world.h"
+#include "studies/analyseDevPara.h"
 #include "ui/app_context.h"
 #include "ui/desktop_program.h"
 #include "ui/main_form.h"
@@ -92,7 +93,7 @@ QWidget* RunStudy(veltmoor::DesktopProgram& program, const QString& study_class)
   if (study_class == QStringLiteral("TAnaDev")) {
     study->StudyObject()
         .StudyChart()
-        .Get(veltmoor::chart::SeriesName{"ser_Connect"})
+        .Get(veltmoor::series_name::dev_para::kMeanLength)
         .SetVisible(true);
   }
   study->RefreshViews();

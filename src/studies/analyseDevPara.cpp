@@ -78,7 +78,7 @@ struct MeasureSeries {
 constexpr MeasureSeries kMeasures[] = {
     {chart::SeriesName{"ser_FractGrid"}, "Fract_D grid", chart::SeriesName{"avg_FractGrid"},
      "avg FGrid", chart::SeriesName{"trend_FractGrid"}, chart::AxisSide::Left},
-    {chart::SeriesName{"ser_Connect"}, "mean length", chart::SeriesName{"avg_Connect"}, "avg_ML",
+    {series_name::dev_para::kMeanLength, "mean length", chart::SeriesName{"avg_Connect"}, "avg_ML",
      chart::SeriesName{"trend_Connect"}, chart::AxisSide::Right},
     {chart::SeriesName{"ser_Rank"}, "Slope Rank", chart::SeriesName{"avg_Rank"}, nullptr,
      chart::SeriesName{"trend_Rank"}, chart::AxisSide::Left},

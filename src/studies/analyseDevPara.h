@@ -53,6 +53,11 @@ inline constexpr LabelName kValue{"Lbl_mainRds"};  // the value being studied, o
 inline constexpr LabelName kRunOfValue{"Lbl_round"};
 }  // namespace label::dev_para
 
+// The study's mean-length series, which a picture of the study shows on its own.
+namespace series_name::dev_para {
+inline constexpr chart::SeriesName kMeanLength{"ser_Connect"};
+}  // namespace series_name::dev_para
+
 struct DevParaState {
   std::array<float, kDevParaRows> CurrentValue{};  // always rounded to four decimals
   std::array<float, kDevParaRows> EndValue{};
