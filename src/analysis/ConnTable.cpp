@@ -7,6 +7,7 @@
 
 #include "simulation/layers.h"
 #include "simulation/numbers.h"
+#include "simulation/window_outputs.h"
 
 namespace veltmoor {
 
@@ -52,7 +53,7 @@ NodeMeasures MeasureRows(Simulation& sim, int node_count, long long radius) {
   }
   sim.world.MeanLength = mean_length;
   table.SetTotals(total, mean_length);
-  sim.labels.Set("Lbl_ml", FormatNumber(mean_length));
+  sim.labels.Set(label::kMeanLength, FormatNumber(mean_length));
   return measures;
 }
 
@@ -113,8 +114,8 @@ void ScaleAndColourNodes(Simulation& sim, std::vector<double>& values) {
 }
 
 void ShowDegreeHistogram(Simulation& sim) {
-  sim.charts.Get("Chart_nodes").UndoZoom();
-  chart::Series& bars = sim.charts.GetSeries("Ser_Edges");
+  sim.charts.Get(chart_name::kEdgesPerNode).UndoZoom();
+  chart::Series& bars = sim.charts.GetSeries(series_name::kEdgesPerNode);
   bars.Clear();
   std::vector<int> nodes_with_degree(9, 0);
   for (const auto& node : sim.world.NodeList) {

@@ -27,4 +27,11 @@ float SquaredCorrelation(chart::Series& correlation) {
   return static_cast<float>(static_cast<long double>(r) * r);
 }
 
+void ShowPoints(chart::Series& series, const std::vector<chart::Point>& points) {
+  series.Clear();
+  for (const chart::Point& p : points) {
+    series.Add(p.x, p.y);
+  }
+}
+
 }  // namespace veltmoor

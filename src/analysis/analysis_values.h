@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "chart/chart.h"
 
@@ -11,6 +12,9 @@ namespace veltmoor {
 
 // The value rounded to two decimals in the shortest general form: 0.875 -> "0,87".
 std::string ShownValue(long double value);
+
+// Replaces the points of `series` with `points`, in their order.
+void ShowPoints(chart::Series& series, const std::vector<chart::Point>& points);
 
 // Recomputes the correlation series and returns the square of its r as a 32-bit float.
 // Without points to correlate it gives 0; points whose r is undefined (one point, no spread

@@ -8,6 +8,7 @@
 #include "analysis/analysis_values.h"
 #include "analysis/segregation.h"
 #include "simulation/layers.h"
+#include "simulation/window_outputs.h"
 
 namespace veltmoor {
 
@@ -19,24 +20,23 @@ constexpr std::pair<int, int> kNeighbourOffsets[] = {{0, 1}, {0, -1}, {1, 0}, {-
 // Clusters up to this size are too small for a bar of their own.
 constexpr std::uint32_t kLargestWithoutBar = 10;
 
-bool Claimable(const World& world, int column, int row) {
+// A developed fine cell not yet in a cluster.
+bool Claimable(const World& world, const ClusterMap& clusters, int column, int row) {
   if (!world.InFineGrid(column, row)) {
     return false;
   }
-  const TFineCell& cell = world.FineGrid(column, row);
-  return cell.IsDeveloped && !cell.ClusterVisited;
+  return world.FineGrid(column, row).IsDeveloped && clusters.index(column, row) == kNoCluster;
 }
 
-void Claim(TFineCell& cell, std::int32_t k, std::vector<std::uint32_t>& sizes) {
-  cell.ClusterVisited = true;
-  cell.ClusterIndex = k;
-  ++sizes[static_cast<std::size_t>(k)];
+void Claim(ClusterMap& clusters, int column, int row, std::int32_t k) {
+  clusters.index(column, row) = k;
+  ++clusters.sizes[static_cast<std::size_t>(k)];
 }
 
 // Grows cluster k from its seed. One cluster may cover the whole fine grid, so the cells
 // still to expand wait on an explicit stack instead of the call stack.
-void FillCluster(World& world, int seedColumn, int seedRow, std::int32_t k,
-                 std::vector<std::uint32_t>& sizes, std::vector<std::pair<int, int>>& pending) {
+void FillCluster(const World& world, ClusterMap& clusters, int seedColumn, int seedRow,
+                 std::int32_t k, std::vector<std::pair<int, int>>& pending) {
   pending.assign(1, {seedColumn, seedRow});
   while (!pending.empty()) {
     const auto [column, row] = pending.back();
@@ -44,28 +44,11 @@ void FillCluster(World& world, int seedColumn, int seedRow, std::int32_t k,
     for (const auto& [dc, dr] : kNeighbourOffsets) {
       const int c = column + dc;
       const int r = row + dr;
-      if (Claimable(world, c, r)) {
-        Claim(world.FineGrid(c, r), k, sizes);
+      if (Claimable(world, clusters, c, r)) {
+        Claim(clusters, c, r, k);
         pending.emplace_back(c, r);
       }
     }
-  }
-}
-
-void AddRankSizePoints(Simulation& sim, const std::vector<std::uint32_t>& sizes) {
-  chart::Series& bars = sim.charts.GetSeries("bar_clusterSize");
-  chart::Series& rank = sim.charts.GetSeries("ser_rank");
-  const std::size_t n = sizes.size();
-  int bar = 0;
-  for (std::size_t a = n; a-- > 0;) {
-    const std::uint32_t size = sizes[a];
-    if (size > kLargestWithoutBar) {
-      bars.Add(bar, size);
-      ++bar;
-    }
-    const auto logRank = static_cast<double>(std::log10(static_cast<long double>(n - a)));
-    const auto logSize = static_cast<float>(std::log10(static_cast<long double>(size)));
-    rank.Add(logRank, logSize);
   }
 }
 
@@ -87,31 +70,65 @@ void ClearClusterMarks(World& world) {
   }
 }
 
-std::vector<std::uint32_t> FindClusters(World& world) {
-  ClearClusterMarks(world);
-  for (TFineCell& cell : world.FineGrid.Cells()) {
-    cell.ClusterIndex = -1;
-  }
-  std::vector<std::uint32_t> sizes;
+ClusterMap ComputeClusters(const World& world) {
+  const int columns = 3 * world.ColumnCount;
+  const int rows = 3 * world.RowCount;
+  ClusterMap clusters;
+  clusters.index.Resize(columns, rows);
+  std::fill(clusters.index.Cells().begin(), clusters.index.Cells().end(), kNoCluster);
   std::vector<std::pair<int, int>> pending;
-  for (int r = 0; r < 3 * world.RowCount; ++r) {
-    for (int c = 0; c < 3 * world.ColumnCount; ++c) {
-      if (!Claimable(world, c, r)) {
+  for (int r = 0; r < rows; ++r) {
+    for (int c = 0; c < columns; ++c) {
+      if (!Claimable(world, clusters, c, r)) {
         continue;
       }
-      const auto k = static_cast<std::int32_t>(sizes.size());
-      sizes.push_back(0);
-      Claim(world.FineGrid(c, r), k, sizes);
-      FillCluster(world, c, r, k, sizes, pending);
+      const auto k = static_cast<std::int32_t>(clusters.sizes.size());
+      clusters.sizes.push_back(0);
+      Claim(clusters, c, r, k);
+      FillCluster(world, clusters, c, r, k, pending);
     }
   }
+  return clusters;
+}
+
+void MarkClusters(World& world, const ClusterMap& clusters) {
   for (TFineCell& cell : world.FineGrid.Cells()) {
-    if (cell.ClusterIndex != -1) {
-      cell.ClusterSize =
-          static_cast<std::int32_t>(sizes[static_cast<std::size_t>(cell.ClusterIndex)]);
+    cell.ClusterVisited = false;
+    cell.ClusterIndex = kNoCluster;
+  }
+  for (int r = 0; r < clusters.index.Rows(); ++r) {
+    for (int c = 0; c < clusters.index.Columns(); ++c) {
+      const std::int32_t k = clusters.index(c, r);
+      if (k == kNoCluster) {
+        continue;
+      }
+      TFineCell& cell = world.FineGrid(c, r);
+      cell.ClusterVisited = true;
+      cell.ClusterIndex = k;
+      cell.ClusterSize = static_cast<std::int32_t>(clusters.sizes[static_cast<std::size_t>(k)]);
     }
   }
-  return sizes;
+}
+
+std::vector<std::uint32_t> FindClusters(World& world) {
+  ClusterMap clusters = ComputeClusters(world);
+  MarkClusters(world, clusters);
+  return std::move(clusters.sizes);
+}
+
+RankSizePoints ComputeRankSize(const std::vector<std::uint32_t>& ClusterSizes) {
+  RankSizePoints points;
+  const std::size_t n = ClusterSizes.size();
+  for (std::size_t a = n; a-- > 0;) {
+    const std::uint32_t size = ClusterSizes[a];
+    if (size > kLargestWithoutBar) {
+      points.bars.push_back({static_cast<double>(points.bars.size()), static_cast<double>(size)});
+    }
+    const auto logRank = static_cast<double>(std::log10(static_cast<long double>(n - a)));
+    const auto logSize = static_cast<float>(std::log10(static_cast<long double>(size)));
+    points.rank.push_back({logRank, static_cast<double>(logSize)});
+  }
+  return points;
 }
 
 void LabelClusters(Simulation& sim) {
@@ -122,23 +139,27 @@ void LabelClusters(Simulation& sim) {
 }
 
 void RankSizeAnalysis(Simulation& sim, const std::vector<std::uint32_t>& ClusterSizes) {
-  sim.charts.Get("Ch_clusterSize").UndoZoom();
-  sim.charts.Get("Chart_rank").UndoZoom();
-  for (const char* name : {"bar_clusterSize", "ser_rank", "ser_rankTrend"}) {
+  sim.charts.Get(chart_name::kClusterSizes).UndoZoom();
+  sim.charts.Get(chart_name::kRankSize).UndoZoom();
+  for (const chart::SeriesName name :
+       {series_name::kClusterSizes, series_name::kRankSize, series_name::kRankSizeTrend}) {
     sim.charts.GetSeries(name).Clear();
   }
-  AddRankSizePoints(sim, ClusterSizes);
+  const RankSizePoints points = ComputeRankSize(ClusterSizes);
+  ShowPoints(sim.charts.GetSeries(series_name::kClusterSizes), points.bars);
+  ShowPoints(sim.charts.GetSeries(series_name::kRankSize), points.rank);
 
-  const float rSquared = SquaredCorrelation(sim.charts.GetSeries("ser_rankCorr"));
-  chart::Series& trend = sim.charts.GetSeries("ser_rankTrend");
+  const float rSquared =
+      SquaredCorrelation(sim.charts.GetSeries(series_name::kRankSizeCorrelation));
+  chart::Series& trend = sim.charts.GetSeries(series_name::kRankSizeTrend);
   trend.Recompute();
   const float slope = RankSizeSlope(trend, ClusterSizes.size());
 
   // 0 - slope rather than -slope: no cluster or one cluster must chart as 0, not -0.
-  sim.charts.GetSeries("ser_RS").Add(static_cast<double>(sim.world.TimeStep),
-                                     0.0 - static_cast<double>(slope));
-  sim.valueList.SetValue("slope_rank", ShownValue(slope));
-  sim.charts.Get("Chart_rank")
+  sim.charts.GetSeries(series_name::kRankSizeByStep)
+      .Add(static_cast<double>(sim.world.TimeStep), 0.0 - static_cast<double>(slope));
+  sim.valueList.SetValue(value_key::kRankSlope, ShownValue(slope));
+  sim.charts.Get(chart_name::kRankSize)
       .SetTitle("Rank-Size (RS) : r² = " + ShownValue(rSquared) + "; slope = " + ShownValue(slope));
 }
 

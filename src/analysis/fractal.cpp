@@ -14,6 +14,7 @@
 #include "analysis/structure_analysis.h"
 #include "simulation/node_creation.h"
 #include "simulation/numbers.h"
+#include "simulation/window_outputs.h"
 
 namespace veltmoor {
 
@@ -66,14 +67,9 @@ struct LogLogFamily {
     }
     return static_cast<float>(static_cast<Real>(ratioSum) / ratioTerms);
   }
-};
 
-void ShowPoints(chart::Series& series, const std::vector<chart::Point>& points) {
-  series.Clear();
-  for (const chart::Point& p : points) {
-    series.Add(p.x, p.y);
-  }
-}
+  LogLogPoints Result() const { return {points, MeanRatio()}; }
+};
 
 // ---- grid analysis ----
 
@@ -110,22 +106,30 @@ int FinestTiling(const World& world) {
   return n;
 }
 
-std::vector<GridLevel> CountOccupiedTiles(Simulation& sim) {
-  const int finest = FinestTiling(sim.world);
-  // The land stands still while the levels are counted: one classification and one table of
-  // sums serve every tiling.
-  ClassifyDevelopedCells(sim.world);
-  const DevelopedCellSums sums(sim.world);
+// The occupied tiles of every tiling, and the 8 x 8 counts when the tilings reach 8.
+struct TileCounts {
+  std::vector<GridLevel> levels;
+  std::optional<TDreierArray> segregationTiles;
+};
+
+TileCounts CountOccupiedTiles(const World& world) {
+  const int finest = FinestTiling(world);
+  // The land stands still while the levels are counted: one table of sums serves every
+  // tiling.
+  const DevelopedCellSums sums(world);
   // Sized for the finest tiling first, the array keeps its storage through all the others
   // instead of growing anew at every level.
   TDreierArray counts;
   counts.Resize(finest, finest, 2);
-  std::vector<GridLevel> levels;
+  TileCounts result;
   for (int n = 2; n <= finest; ++n) {
-    PartitionClassifiedGrid(sim, sums, counts, n);
-    levels.push_back({n, OccupiedTiles(counts)});
+    CountTiles(sums, counts, n);
+    if (n == kSegregationTiles) {
+      result.segregationTiles = counts;
+    }
+    result.levels.push_back({n, OccupiedTiles(counts)});
   }
-  return levels;
+  return result;
 }
 
 // Rise over run of a trend line; none when the line has no extent to measure it over.
@@ -239,23 +243,27 @@ int RadiusCount(const World& world, FineCellPosition centre) {
 }
 
 struct RadialFamily {
-  const char* data;
-  const char* trend;
-  const char* correlation;
-  const char* dimensionKey;
-  const char* slopeKey;
+  chart::SeriesName data;
+  chart::SeriesName trend;
+  chart::SeriesName correlation;
+  ValueKey dimensionKey;
+  ValueKey slopeKey;
 };
 
-constexpr RadialFamily kDevelopedFamily{"ser_devFract", "ser_devFractTrend", "ser_devFractCorr",
-                                        "D_rad", "slope_rad"};
-constexpr RadialFamily kSegmentFamily{"ser_f2", "ser_ft2", "ser_fractCorr2", "D_nodes",
-                                      "slope_nodes"};
-constexpr RadialFamily kLengthFamily{"ser_fract", "ser_fractTrend", "ser_fractCorr1", "D_edge",
-                                     "slope_edge"};
+constexpr RadialFamily kDevelopedFamily{series_name::kDevelopedFractal,
+                                        series_name::kDevelopedFractalTrend,
+                                        series_name::kDevelopedFractalCorrelation,
+                                        value_key::kRadialDimension, value_key::kRadialSlope};
+constexpr RadialFamily kSegmentFamily{series_name::kNodeFractal, series_name::kNodeFractalTrend,
+                                      series_name::kNodeFractalCorrelation,
+                                      value_key::kNodeDimension, value_key::kNodeSlope};
+constexpr RadialFamily kLengthFamily{series_name::kEdgeFractal, series_name::kEdgeFractalTrend,
+                                     series_name::kEdgeFractalCorrelation,
+                                     value_key::kEdgeDimension, value_key::kEdgeSlope};
 
 // Charts one family and writes its two value rows; returns its r².
 std::optional<float> ShowRadialFamily(Simulation& sim, const RadialFamily& family,
-                                      const LogLogFamily& values, int radii) {
+                                      const LogLogPoints& values, int radii) {
   chart::Series& data = sim.charts.GetSeries(family.data);
   chart::Series& trend = sim.charts.GetSeries(family.trend);
   ShowPoints(data, values.points);
@@ -269,20 +277,17 @@ std::optional<float> ShowRadialFamily(Simulation& sim, const RadialFamily& famil
     const Real rise = static_cast<Real>(trend.YValue(1)) - trend.YValue(0);
     slope = static_cast<float>(rise / std::log10(static_cast<Real>(radii)));
   }
-  sim.valueList.SetValue(family.dimensionKey, Shown(values.MeanRatio()));
+  sim.valueList.SetValue(family.dimensionKey, Shown(values.meanRatio));
   sim.valueList.SetValue(family.slopeKey, Shown(slope));
   return r2;
 }
 
 }  // namespace
 
-void GridAnalysis(Simulation& sim) {
-  chart::Chart& chart = sim.charts.Get("Chart_FractGrid");
-  chart.UndoZoom();
-  const std::vector<GridLevel> levels = CountOccupiedTiles(sim);
-
+GridFractal ComputeGridFractal(const World& world) {
+  TileCounts tiles = CountOccupiedTiles(world);
   LogLogFamily family;
-  for (const GridLevel& level : levels) {
+  for (const GridLevel& level : tiles.levels) {
     family.Add(level.n, level.occupied);
   }
   // The origin stands for the whole map as one occupied tile; it joins the fit but not the
@@ -290,14 +295,26 @@ void GridAnalysis(Simulation& sim) {
   if (!family.points.empty()) {
     family.points.insert(family.points.begin(), chart::Point{0.0, 0.0});
   }
-  ShowPoints(sim.charts.GetSeries("ser_DGrid"), family.points);
+  return {family.Result(), std::move(tiles.segregationTiles)};
+}
 
-  chart::Series& trend = sim.charts.GetSeries("ser_DGrid_Slope");
+void GridAnalysis(Simulation& sim) {
+  chart::Chart& chart = sim.charts.Get(chart_name::kGridFractal);
+  chart.UndoZoom();
+  ClassifyDevelopedCells(sim.world);
+  const GridFractal grid = ComputeGridFractal(sim.world);
+  if (grid.segregationTiles) {
+    SegregationIndex(sim, *grid.segregationTiles);
+  }
+  ShowPoints(sim.charts.GetSeries(series_name::kGridFractal), grid.family.points);
+
+  chart::Series& trend = sim.charts.GetSeries(series_name::kGridFractalTrend);
   trend.Recompute();
-  const std::optional<float> r2 = FittedSquaredCorrelation(sim.charts.GetSeries("ser_DGrid"),
-                                                           sim.charts.GetSeries("ser_DGrid_Corr"));
-  sim.valueList.SetValue("D_grid", Shown(family.MeanRatio()));
-  sim.valueList.SetValue("slope_grid", Shown(TrendSlope(trend)));
+  const std::optional<float> r2 =
+      FittedSquaredCorrelation(sim.charts.GetSeries(series_name::kGridFractal),
+                               sim.charts.GetSeries(series_name::kGridFractalCorrelation));
+  sim.valueList.SetValue(value_key::kGridDimension, Shown(grid.family.meanRatio));
+  sim.valueList.SetValue(value_key::kGridSlope, Shown(TrendSlope(trend)));
   chart.SetTitle("Fractal Grid Analysis, r²_grid = " + Shown(r2));
 }
 
@@ -367,35 +384,49 @@ std::optional<FineCellPosition> CentreOfGravity(const World& world) {
                           RoundToInt(static_cast<Real>(rows) / cells)};
 }
 
+RadialFractal ComputeRadialFractal(const World& world, FineCellPosition centre,
+                                   std::optional<std::size_t> centralNode) {
+  RadialFractal result;
+  result.radii = RadiusCount(world, centre);
+  if (result.radii <= 0) {
+    return result;
+  }
+  const TAgent* node = centralNode ? &world.Node(*centralNode) : nullptr;
+  LogLogFamily developed;
+  LogLogFamily segments;
+  LogLogFamily lengths;
+  const TFineCell& z = world.FineGrid(centre.Column, centre.Row);
+  for (const RadialCounts& c : CountWithinRadii(world, node, z, result.radii)) {
+    developed.Add(c.radius, c.developed);
+    segments.Add(c.radius, c.segments);
+    lengths.Add(c.radius, c.length);
+  }
+  result.developed = developed.Result();
+  result.segments = segments.Result();
+  result.lengths = lengths.Result();
+  return result;
+}
+
 void RadialAnalysis(Simulation& sim) {
   World& world = sim.world;
   ClassifyDevelopedCells(world);
   BuildEdgeMatrix(world);
 
-  const FineCellPosition centre = RadialCentre(sim);
-  const int radii = RadiusCount(world, centre);
   // The segments are measured from the node with the shortest mean path; without nodes
   // there are no segments to measure.
-  const TAgent* centralNode = world.NodeList.empty()
-                                  ? nullptr
-                                  : &world.Node(static_cast<std::size_t>(FindCentralNode(sim)));
-
-  LogLogFamily developed;
-  LogLogFamily segments;
-  LogLogFamily lengths;
-  if (radii > 0) {
-    const TFineCell& z = world.FineGrid(centre.Column, centre.Row);
-    for (const RadialCounts& c : CountWithinRadii(world, centralNode, z, radii)) {
-      developed.Add(c.radius, c.developed);
-      segments.Add(c.radius, c.segments);
-      lengths.Add(c.radius, c.length);
-    }
+  std::optional<std::size_t> centralNode;
+  if (!world.NodeList.empty()) {
+    centralNode = static_cast<std::size_t>(FindCentralNode(sim));
   }
+  const RadialFractal radial = ComputeRadialFractal(world, RadialCentre(sim), centralNode);
 
-  const std::optional<float> r2Dev = ShowRadialFamily(sim, kDevelopedFamily, developed, radii);
-  const std::optional<float> r2Node = ShowRadialFamily(sim, kSegmentFamily, segments, radii);
-  const std::optional<float> r2Edge = ShowRadialFamily(sim, kLengthFamily, lengths, radii);
-  sim.charts.Get("Chart_fractal")
+  const std::optional<float> r2Dev =
+      ShowRadialFamily(sim, kDevelopedFamily, radial.developed, radial.radii);
+  const std::optional<float> r2Node =
+      ShowRadialFamily(sim, kSegmentFamily, radial.segments, radial.radii);
+  const std::optional<float> r2Edge =
+      ShowRadialFamily(sim, kLengthFamily, radial.lengths, radial.radii);
+  sim.charts.Get(chart_name::kRadialFractal)
       .SetTitle("Fractal Radial Analysis, r²_dev = " + Shown(r2Dev) +
                 ", r²_node = " + Shown(r2Node) + ", r²_edge = " + Shown(r2Edge));
 }

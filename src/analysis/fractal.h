@@ -3,7 +3,12 @@
 // around the town's centre, each fitted on log-log axes.
 #pragma once
 
+#include <cstddef>
 #include <optional>
+#include <vector>
+
+#include "chart/chart.h"
+#include "simulation/grid.h"
 
 #include "simulation/simulation.h"
 #include "simulation/world.h"
@@ -15,6 +20,23 @@ struct FineCellPosition {
   int Row = 0;
   bool operator==(const FineCellPosition&) const = default;
 };
+
+// A log-log family: its points (log scale, log quantity) and the mean of log quantity / log
+// scale over the points whose scale is above 1; none without such a point.
+struct LogLogPoints {
+  std::vector<chart::Point> points;
+  std::optional<float> meanRatio;
+};
+
+// Box counting of the developed land of the last classification: the occupied tiles of the
+// n x n tilings on log-log axes, the whole map as one tile (the origin) first when there is
+// developed land, and the 8 x 8 tile counts the index of segregation is taken from when the
+// tilings reach 8. Reads the world only.
+struct GridFractal {
+  LogLogPoints family;
+  std::optional<TDreierArray> segregationTiles;
+};
+GridFractal ComputeGridFractal(const World& world);
 
 // Counts the tiles holding developed land for n x n tilings, n = 2, 3, ... until a tile is
 // narrower than a sixth of a cell (at least one cell), into ser_DGrid, "D_grid",
@@ -35,6 +57,19 @@ int FindCentralNode(const Simulation& sim);
 
 // Mean column and row of the developed land (LandUse 2), rounded; none without such land.
 std::optional<FineCellPosition> CentreOfGravity(const World& world);
+
+// The radial counts around `centre` for radii of 1, 2, ... fine-cell widths up to the
+// nearest border: developed fine cells of the last classification, and the segments of the
+// edge matrix (as BuildEdgeMatrix left it) around the node `centralNode`, counted and
+// measured; no segments without a central node. Reads the world only.
+struct RadialFractal {
+  int radii = 0;
+  LogLogPoints developed;
+  LogLogPoints segments;
+  LogLogPoints lengths;
+};
+RadialFractal ComputeRadialFractal(const World& world, FineCellPosition centre,
+                                   std::optional<std::size_t> centralNode);
 
 // Developed fine cells around the centre (the middle of the map, or the centre of gravity
 // when "center gravity" is ticked) and street segments around the central node, counted

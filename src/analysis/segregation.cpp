@@ -9,6 +9,7 @@
 #include "analysis/cluster.h"
 #include "simulation/numbers.h"
 #include "simulation/potential_field.h"
+#include "simulation/window_outputs.h"
 
 namespace veltmoor {
 
@@ -17,7 +18,6 @@ namespace {
 // Sums and quotients run in extended precision like every intermediate result.
 using Real = long double;
 
-constexpr int kSegregationTiles = 8;
 constexpr const char* kUndefined = "-";
 
 bool ClassifyFineCell(const World& world, TFineCell& fine, int column, int row) {
@@ -73,9 +73,9 @@ void WriteSegregation(Simulation& sim, const SegregationResult& result) {
   grid.SetCell(2, 2, "0");
   grid.SetCell(1, 3, ShownValue(result.Seg[0]));
   grid.SetCell(2, 3, ShownValue(result.Seg[1]));
-  sim.valueList.SetValue("IS_developed_cells", ShownValue(result.Seg[1]));
-  sim.charts.GetSeries("ser_IS").Add(static_cast<double>(sim.world.TimeStep),
-                                     static_cast<double>(result.Seg[1]));
+  sim.valueList.SetValue(value_key::kSegregation, ShownValue(result.Seg[1]));
+  sim.charts.GetSeries(series_name::kSegregationByStep)
+      .Add(static_cast<double>(sim.world.TimeStep), static_cast<double>(result.Seg[1]));
 }
 
 // With all land in one category the shares divide by zero: there is no index to show or to
@@ -84,7 +84,7 @@ void WriteUndefinedSegregation(Simulation& sim) {
   for (const auto& [column, row] : {std::pair{1, 1}, {2, 1}, {2, 2}, {1, 3}, {2, 3}}) {
     sim.DissimiGrid.SetCell(column, row, kUndefined);
   }
-  sim.valueList.SetValue("IS_developed_cells", kUndefined);
+  sim.valueList.SetValue(value_key::kSegregation, kUndefined);
 }
 
 }  // namespace

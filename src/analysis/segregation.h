@@ -12,6 +12,9 @@
 
 namespace veltmoor {
 
+// The index of segregation is taken over an n x n tiling of this n.
+inline constexpr int kSegregationTiles = 8;
+
 // Marks IsDeveloped on every fine cell (developed land, and street cells with developed land
 // along an edge), counts the marks per coarse cell into IsDevelopedCount and over the whole
 // grid into FineCellTotals ([0] not developed, [1] developed).

@@ -6,6 +6,7 @@
 #include "analysis/analysis_values.h"
 #include "analysis/cluster.h"
 #include "analysis/segregation.h"
+#include "simulation/window_outputs.h"
 
 namespace veltmoor {
 
@@ -50,40 +51,45 @@ std::vector<NodeNeighbourhood> NodeNeighbourhoods(const World& world) {
   return records;
 }
 
-void PotentialCorrelations(Simulation& sim, const std::vector<NodeNeighbourhood>& records) {
-  chart::Series& potDense = sim.charts.GetSeries("ser_PotDense");
-  chart::Series& connPot = sim.charts.GetSeries("ser_ConnPot");
-  potDense.Clear();
-  connPot.Clear();
+PotentialPoints ComputePotentialPoints(const World& world,
+                                       const std::vector<NodeNeighbourhood>& records) {
+  PotentialPoints points;
   for (std::size_t i = 0; i < records.size(); ++i) {
     const NodeNeighbourhood& record = records[i];
     const double potential = MeanPotential(record.PotentialSum);
     if (record.IsDevelopedSum > 0) {
-      potDense.Add(PerFineCell(record.IsDevelopedSum), potential);
+      points.density.push_back({PerFineCell(record.IsDevelopedSum), potential});
     }
-    connPot.Add(static_cast<double>(sim.world.Node(i).Measure), potential);
+    points.connectivity.push_back({static_cast<double>(world.Node(i).Measure), potential});
   }
-  const float densityR2 = SquaredCorrelation(sim.charts.GetSeries("ser_PotDenseCorr"));
-  const float connectivityR2 = SquaredCorrelation(sim.charts.GetSeries("ser_ConnPotCorr"));
-  sim.charts.Get("Chart_PotDens").SetTitle("Potential / Density : r² = " + ShownValue(densityR2));
-  sim.charts.Get("Chart_ConnPot")
+  return points;
+}
+
+void PotentialCorrelations(Simulation& sim, const std::vector<NodeNeighbourhood>& records) {
+  const PotentialPoints points = ComputePotentialPoints(sim.world, records);
+  ShowPoints(sim.charts.GetSeries(series_name::kPotentialDensity), points.density);
+  ShowPoints(sim.charts.GetSeries(series_name::kPotentialConnectivity), points.connectivity);
+  const float densityR2 =
+      SquaredCorrelation(sim.charts.GetSeries(series_name::kPotentialDensityCorrelation));
+  const float connectivityR2 =
+      SquaredCorrelation(sim.charts.GetSeries(series_name::kPotentialConnectivityCorrelation));
+  sim.charts.Get(chart_name::kPotentialDensity)
+      .SetTitle("Potential / Density : r² = " + ShownValue(densityR2));
+  sim.charts.Get(chart_name::kPotentialConnectivity)
       .SetTitle("Potential / Connectivity : r² = " + ShownValue(connectivityR2));
 }
 
-void DensityProfiles(Simulation& sim, const std::vector<NodeNeighbourhood>& records) {
-  // Densest first; neighbourhoods of equal density keep the node order.
+DensityProfile ComputeDensityProfile(const std::vector<NodeNeighbourhood>& records) {
   std::vector<NodeNeighbourhood> byStreetAndDevelopment = records;
   std::stable_sort(byStreetAndDevelopment.begin(), byStreetAndDevelopment.end(),
                    [](const NodeNeighbourhood& a, const NodeNeighbourhood& b) {
                      return a.DevelopedStreetSum > b.DevelopedStreetSum;
                    });
-  chart::Series& build = sim.charts.GetSeries("ser_buildDense");
-  chart::Series& street = sim.charts.GetSeries("ser_streetDense");
-  build.Clear();
-  street.Clear();
+  DensityProfile profile;
   for (std::size_t i = 0; i < byStreetAndDevelopment.size(); ++i) {
-    build.Add(static_cast<double>(i), PerFineCell(byStreetAndDevelopment[i].DevelopedSum));
-    street.Add(static_cast<double>(i), PerFineCell(byStreetAndDevelopment[i].StreetSum));
+    const auto x = static_cast<double>(i);
+    profile.build.push_back({x, PerFineCell(byStreetAndDevelopment[i].DevelopedSum)});
+    profile.street.push_back({x, PerFineCell(byStreetAndDevelopment[i].StreetSum)});
   }
 
   std::vector<std::int32_t> developed;
@@ -92,11 +98,17 @@ void DensityProfiles(Simulation& sim, const std::vector<NodeNeighbourhood>& reco
     developed.push_back(record.IsDevelopedSum);
   }
   std::sort(developed.begin(), developed.end(), std::greater<>());
-  chart::Series& devDense = sim.charts.GetSeries("ser_devDense");
-  devDense.Clear();
   for (std::size_t i = 0; i < developed.size(); ++i) {
-    devDense.Add(static_cast<double>(i), PerFineCell(developed[i]));
+    profile.developed.push_back({static_cast<double>(i), PerFineCell(developed[i])});
   }
+  return profile;
+}
+
+void DensityProfiles(Simulation& sim, const std::vector<NodeNeighbourhood>& records) {
+  const DensityProfile profile = ComputeDensityProfile(records);
+  ShowPoints(sim.charts.GetSeries(series_name::kBuildDensity), profile.build);
+  ShowPoints(sim.charts.GetSeries(series_name::kStreetDensity), profile.street);
+  ShowPoints(sim.charts.GetSeries(series_name::kDevelopedDensity), profile.developed);
 }
 
 void StructureAnalysis(Simulation& sim) {

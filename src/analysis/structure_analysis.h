@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "chart/chart.h"
 #include "simulation/simulation.h"
 #include "simulation/world.h"
 
@@ -13,11 +14,29 @@ namespace veltmoor {
 // grid add nothing.
 std::vector<NodeNeighbourhood> NodeNeighbourhoods(const World& world);
 
-// Potential against density (nodes with developed land around them) and against the nodes'
-// Measure, with their r² in the chart titles.
+// The mean potential of each node's neighbourhood against its developed share (nodes with
+// developed land around them only) and against the node's Measure, in NodeList order.
+struct PotentialPoints {
+  std::vector<chart::Point> density;
+  std::vector<chart::Point> connectivity;
+};
+PotentialPoints ComputePotentialPoints(const World& world,
+                                       const std::vector<NodeNeighbourhood>& records);
+
+// Potential against density and against connectivity, with their r² in the chart titles.
 void PotentialCorrelations(Simulation& sim, const std::vector<NodeNeighbourhood>& records);
 
-// The street-and-development and the developed-cell profiles, densest neighbourhood first.
+// Shares per fine cell of the neighbourhoods, densest first: developed land and streets
+// ordered by the two together (equal ones keep the node order), and the developed cells of
+// the last classification ordered by themselves.
+struct DensityProfile {
+  std::vector<chart::Point> build;
+  std::vector<chart::Point> street;
+  std::vector<chart::Point> developed;
+};
+DensityProfile ComputeDensityProfile(const std::vector<NodeNeighbourhood>& records);
+
+// The street-and-development and the developed-cell profiles.
 void DensityProfiles(Simulation& sim, const std::vector<NodeNeighbourhood>& records);
 
 // Classifies developed cells, labels clusters (rank-size included), rebuilds the node

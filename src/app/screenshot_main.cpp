@@ -14,6 +14,7 @@
 #include <string>
 
 #include "simulation/world.h"
+#include "studies/analyseDevPara.h"
 #include "ui/app_context.h"
 #include "ui/desktop_program.h"
 #include "ui/main_form.h"
@@ -90,7 +91,10 @@ QWidget* RunStudy(veltmoor::DesktopProgram& program, const QString& study_class)
     study->StudyTimerTick();
   }
   if (study_class == QStringLiteral("TAnaDev")) {
-    study->StudyObject().StudyChart().Find("ser_Connect")->SetVisible(true);
+    study->StudyObject()
+        .StudyChart()
+        .Get(veltmoor::series_name::dev_para::kMeanLength)
+        .SetVisible(true);
   }
   study->RefreshViews();
   return study;

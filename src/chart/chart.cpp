@@ -278,6 +278,14 @@ const Series* Chart::Find(const std::string& name) const {
   return const_cast<Chart*>(this)->Find(name);
 }
 
+Series& Chart::Get(SeriesName name) {
+  Series* series = Find(name.Str());
+  if (series == nullptr) {
+    throw std::out_of_range("chart " + name_ + " has no series '" + name.Str() + "'");
+  }
+  return *series;
+}
+
 void Chart::RecomputeDerived() {
   for (auto& series : series_) {
     if (series->Derived() != DerivedKind::None) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "io/typed_name.h"
+
 namespace veltmoor::chart {
 
 enum class SeriesKind { Point, Line, Bar, Area, StackedArea };
@@ -119,6 +121,9 @@ class Series {
   std::uint64_t changes_ = 0;
 };
 
+using ChartName = TypedName<struct ChartNameKind>;
+using SeriesName = TypedName<struct SeriesNameKind>;
+
 class Chart {
  public:
   Chart(std::string name, std::string title);
@@ -139,8 +144,11 @@ class Chart {
   // A derived series computed from `source`, which must belong to this chart.
   Series& AddDerived(std::string name, std::string title, DerivedKind kind, const Series& source,
                      SeriesKind kind_drawn = SeriesKind::Line);
+  // The series of this name, or nullptr: for names read from files or typed by a user.
   Series* Find(const std::string& name);
   const Series* Find(const std::string& name) const;
+  // A series the program created; a name the chart lacks throws std::out_of_range.
+  Series& Get(SeriesName name);
   const std::vector<std::unique_ptr<Series>>& AllSeries() const { return series_; }
 
   // The colour `series` (of this chart) is drawn in: its own when it has one; the colour

@@ -4,47 +4,35 @@
 
 namespace veltmoor::chart {
 
-Chart& ChartSet::Add(std::string name, std::string title) {
-  charts_.push_back(std::make_unique<Chart>(std::move(name), std::move(title)));
+Chart& ChartSet::Add(ChartName name, std::string title) {
+  charts_.push_back(std::make_unique<Chart>(name.Str(), std::move(title)));
   return *charts_.back();
 }
 
-Chart* ChartSet::Find(const std::string& name) {
+Chart& ChartSet::Get(ChartName name) {
   for (auto& chart : charts_) {
-    if (chart->Name() == name) {
-      return chart.get();
+    if (chart->Name() == name.View()) {
+      return *chart;
     }
   }
-  return nullptr;
+  throw std::out_of_range("the window has no chart '" + name.Str() + "'");
 }
 
-const Chart* ChartSet::Find(const std::string& name) const {
-  return const_cast<ChartSet*>(this)->Find(name);
+const Chart& ChartSet::Get(ChartName name) const {
+  return const_cast<ChartSet*>(this)->Get(name);
 }
 
-Chart& ChartSet::Get(const std::string& name) {
-  Chart* chart = Find(name);
-  if (chart == nullptr) {
-    throw std::out_of_range("unknown chart '" + name + "'");
-  }
-  return *chart;
-}
-
-Series* ChartSet::FindSeries(const std::string& name) {
+Series& ChartSet::GetSeries(SeriesName name) {
   for (auto& chart : charts_) {
-    if (Series* series = chart->Find(name)) {
-      return series;
+    if (Series* series = chart->Find(name.Str())) {
+      return *series;
     }
   }
-  return nullptr;
+  throw std::out_of_range("the window has no series '" + name.Str() + "'");
 }
 
-Series& ChartSet::GetSeries(const std::string& name) {
-  Series* series = FindSeries(name);
-  if (series == nullptr) {
-    throw std::out_of_range("unknown series '" + name + "'");
-  }
-  return *series;
+const Series& ChartSet::GetSeries(SeriesName name) const {
+  return const_cast<ChartSet*>(this)->GetSeries(name);
 }
 
 }  // namespace veltmoor::chart

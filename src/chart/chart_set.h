@@ -9,15 +9,17 @@
 
 namespace veltmoor::chart {
 
+// A window's charts are found by the constant that names them where they are created; a
+// name the window lacks is a programming error, so lookups throw std::out_of_range (a
+// std::logic_error) rather than answer nothing.
 class ChartSet {
  public:
-  Chart& Add(std::string name, std::string title);
-  Chart* Find(const std::string& name);
-  const Chart* Find(const std::string& name) const;
-  Chart& Get(const std::string& name);  // throws std::out_of_range
+  Chart& Add(ChartName name, std::string title);
+  Chart& Get(ChartName name);
+  const Chart& Get(ChartName name) const;
   // Series names are unique within a window, so a series can be found without its chart.
-  Series* FindSeries(const std::string& name);
-  Series& GetSeries(const std::string& name);  // throws std::out_of_range
+  Series& GetSeries(SeriesName name);
+  const Series& GetSeries(SeriesName name) const;
   const std::vector<std::unique_ptr<Chart>>& All() const { return charts_; }
 
  private:

@@ -14,6 +14,7 @@
 #include "simulation/layers.h"
 #include "simulation/numbers.h"
 #include "simulation/setup.h"
+#include "simulation/window_outputs.h"
 
 namespace veltmoor {
 
@@ -758,9 +759,9 @@ void RestoreWorld(const WorldDocument& document, Simulation& sim) {
     }
   }
   DrawAllEdges(sim);
-  sim.labels.Set("Lbl_nrNodes", FormatInt(world.NodeCount));
-  sim.labels.Set("lbl_nrEdges", FormatInt(world.EdgeCount));
-  sim.labels.Set("lbl_actTime", FormatInt(world.TimeStep));
+  sim.labels.Set(label::kNodeCount, FormatInt(world.NodeCount));
+  sim.labels.Set(label::kEdgeCount, FormatInt(world.EdgeCount));
+  sim.labels.Set(label::kTimeStep, FormatInt(world.TimeStep));
 }
 
 }  // namespace veltmoor

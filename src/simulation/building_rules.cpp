@@ -5,6 +5,7 @@
 #include <string>
 
 #include "simulation/numbers.h"
+#include "simulation/window_outputs.h"
 
 namespace veltmoor {
 
@@ -110,22 +111,24 @@ void AddLinePoints(Simulation& sim, const SubStateCounts& counts, double total) 
     return;
   }
   const double x = sim.world.TimeStep;
-  const auto add = [&](const char* series, double y) { sim.charts.GetSeries(series).Add(x, y); };
-  add("ser_white_all", static_cast<double>(counts.empty) / total);
-  add("ser_street_all", static_cast<double>(counts.street) / total);
-  add("ser_dev_all", static_cast<double>(counts.developed) / total);
-  add("ser_blue_all", static_cast<double>(counts.build) / total);
-  add("ser_green_all", static_cast<double>(counts.open) / total);
+  const auto add = [&](chart::SeriesName series, double y) {
+    sim.charts.GetSeries(series).Add(x, y);
+  };
+  add(series_name::kEmptyShare, static_cast<double>(counts.empty) / total);
+  add(series_name::kStreetShare, static_cast<double>(counts.street) / total);
+  add(series_name::kDevelopedShare, static_cast<double>(counts.developed) / total);
+  add(series_name::kBuildShare, static_cast<double>(counts.build) / total);
+  add(series_name::kFreeShare, static_cast<double>(counts.open) / total);
   // Open cells outside developed land cannot arise from the rules, but a hand-edited world
   // could hold some; the ratio then stays at 1 rather than running off to infinity.
   const bool hasRatio = counts.open > 0 && counts.developed > 0;
-  add("ser_blue_green",
+  add(series_name::kBuildFreeRatio,
       hasRatio ? 1.0 - static_cast<double>(counts.open) / static_cast<double>(counts.developed)
                : 1.0);
 }
 
 void AddNeighbourHistogram(Simulation& sim, const SubStateCounts& counts) {
-  chart::Series& histogram = sim.charts.GetSeries("ser_freeNb");
+  chart::Series& histogram = sim.charts.GetSeries(series_name::kFreeNeighbours);
   for (std::size_t k = 0; k < counts.byBuildNeighbours.size(); ++k) {
     histogram.Add(static_cast<double>(k), static_cast<double>(counts.byBuildNeighbours[k]));
   }
@@ -141,9 +144,9 @@ std::string PercentOfBuild(long long part, long long build) {
 
 void WriteNeighbourLabels(Simulation& sim, const SubStateCounts& counts) {
   const auto& h = counts.byBuildNeighbours;
-  sim.labels.Set("lbl_grOne", PercentOfBuild(h[2] + h[3] + h[4], counts.build));
-  sim.labels.Set("lbl_grTwo", PercentOfBuild(h[3] + h[4], counts.build));
-  sim.labels.Set("lbl_grThree", PercentOfBuild(h[4], counts.build));
+  sim.labels.Set(label::kMoreThanOneNeighbour, PercentOfBuild(h[2] + h[3] + h[4], counts.build));
+  sim.labels.Set(label::kMoreThanTwoNeighbours, PercentOfBuild(h[3] + h[4], counts.build));
+  sim.labels.Set(label::kMoreThanThreeNeighbours, PercentOfBuild(h[4], counts.build));
 }
 
 }  // namespace
@@ -222,7 +225,7 @@ void RandomBuildings(Simulation& sim) {
 }
 
 void BuildingStatistics(Simulation& sim) {
-  sim.charts.GetSeries("ser_freeNb").Clear();
+  sim.charts.GetSeries(series_name::kFreeNeighbours).Clear();
   const SubStateCounts counts = CountSubStates(sim.world);
   // Counted from the grid itself, which holds 9 * ColumnCount * RowCount fine cells while
   // the world exists and none once it has been cleared.

@@ -6,6 +6,7 @@
 #include "simulation/node_creation.h"
 #include "simulation/numbers.h"
 #include "simulation/potential_field.h"
+#include "simulation/window_outputs.h"
 
 namespace veltmoor {
 
@@ -131,8 +132,8 @@ void AdjustColourScale(Simulation& sim) {
   const double p = static_cast<double>(sim.settings.Int(setting::kColorAdjust));
   const double k = p <= 5 ? p * 0.1 + 0.5 : (p - 5) / 2.0 + 1.0;
   sim.world.ColourExponent = k;
-  sim.labels.Set("Lbl_colScal", FormatNumber(k));
-  sim.labels.SetTop("Lbl_half", RoundToInt(170.0 - 155.0 * std::pow(0.5, k)));
+  sim.labels.Set(label::kColourScale, FormatNumber(k));
+  sim.labels.SetTop(label::kColourHalf, RoundToInt(170.0 - 155.0 * std::pow(0.5, k)));
 }
 
 void ClearAgentLayer(Simulation& sim) {

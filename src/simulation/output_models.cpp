@@ -5,26 +5,46 @@
 
 namespace veltmoor {
 
-void Labels::Set(const std::string& name, std::string text) {
-  auto& slot = texts_[name];
+void Labels::Register(LabelName name) {
+  if (!IsRegistered(name)) {
+    registered_.push_back(name);
+  }
+}
+
+bool Labels::IsRegistered(LabelName name) const {
+  return std::find(registered_.begin(), registered_.end(), name) != registered_.end();
+}
+
+void Labels::Check(LabelName name) const {
+  if (!IsRegistered(name)) {
+    throw std::logic_error("the window has no label '" + name.Str() + "'");
+  }
+}
+
+void Labels::Set(LabelName name, std::string text) {
+  Check(name);
+  auto& slot = texts_[name.Str()];
   if (slot != text) {
     slot = std::move(text);
     ++changes_;
   }
 }
 
-std::string Labels::Get(const std::string& name) const {
-  const auto it = texts_.find(name);
+std::string Labels::Get(LabelName name) const {
+  Check(name);
+  const auto it = texts_.find(name.View());
   return it == texts_.end() ? std::string() : it->second;
 }
 
-void Labels::SetTop(const std::string& name, int top) {
-  tops_[name] = top;
+void Labels::SetTop(LabelName name, int top) {
+  Check(name);
+  tops_[name.Str()] = top;
   ++changes_;
 }
 
-int Labels::Top(const std::string& name) const {
-  const auto it = tops_.find(name);
+int Labels::Top(LabelName name) const {
+  Check(name);
+  const auto it = tops_.find(name.View());
   return it == tops_.end() ? -1 : it->second;
 }
 
@@ -33,25 +53,23 @@ void ValueList::AddRow(std::string key, std::string value) {
   ++changes_;
 }
 
-void ValueList::SetValue(const std::string& key, std::string value) {
-  for (auto& row : rows_) {
-    if (row.first == key) {
-      row.second = std::move(value);
-      ++changes_;
-      return;
+std::size_t ValueList::RowOf(ValueKey key) const {
+  for (std::size_t i = 0; i < rows_.size(); ++i) {
+    if (rows_[i].first == key.View()) {
+      return i;
     }
   }
-  // A misspelt key would otherwise write a value nobody ever sees.
-  throw std::logic_error("the value list has no row '" + key + "'");
+  // A key without a row would otherwise write a value nobody ever sees.
+  throw std::logic_error("the value list has no row '" + key.Str() + "'");
 }
 
-std::string ValueList::Value(const std::string& key) const {
-  for (const auto& row : rows_) {
-    if (row.first == key) {
-      return row.second;
-    }
-  }
-  return {};
+void ValueList::SetValue(ValueKey key, std::string value) {
+  rows_[RowOf(key)].second = std::move(value);
+  ++changes_;
+}
+
+std::string ValueList::Value(ValueKey key) const {
+  return rows_[RowOf(key)].second;
 }
 
 void TextGrid::SetCell(int column, int row, std::string text) {

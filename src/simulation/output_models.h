@@ -3,27 +3,42 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "io/typed_name.h"
+
 namespace veltmoor {
 
+using LabelName = TypedName<struct LabelNameKind>;
+using ValueKey = TypedName<struct ValueKeyKind>;
+
+// The labels of one window. A window registers the labels it shows; reading or writing any
+// other name is a programming error and throws std::logic_error, so a label cannot be
+// written where no view will ever show it.
 class Labels {
  public:
-  void Set(const std::string& name, std::string text);
+  void Register(LabelName name);
+  bool IsRegistered(LabelName name) const;
+  void Set(LabelName name, std::string text);
   // The text of a label, or "" for a label never written.
-  std::string Get(const std::string& name) const;
+  std::string Get(LabelName name) const;
   // Where a label has moved (Lbl_half follows the colour exponent); -1 if it never moved.
-  void SetTop(const std::string& name, int top);
-  int Top(const std::string& name) const;
-  const std::map<std::string, std::string>& All() const { return texts_; }
+  void SetTop(LabelName name, int top);
+  int Top(LabelName name) const;
+  // The texts written so far, by label name.
+  const std::map<std::string, std::string, std::less<>>& All() const { return texts_; }
   std::uint64_t ChangeCount() const { return changes_; }
 
  private:
-  std::map<std::string, std::string> texts_;
-  std::map<std::string, int> tops_;
+  void Check(LabelName name) const;
+
+  std::vector<LabelName> registered_;
+  std::map<std::string, std::string, std::less<>> texts_;
+  std::map<std::string, int, std::less<>> tops_;
   std::uint64_t changes_ = 0;
 };
 
@@ -33,13 +48,15 @@ class ValueList {
   void AddRow(std::string key, std::string value);
   // Writes the value of the first row with this key; a key with no row throws
   // std::logic_error.
-  void SetValue(const std::string& key, std::string value);
-  // The value of the first row with this key, or "" when there is none.
-  std::string Value(const std::string& key) const;
+  void SetValue(ValueKey key, std::string value);
+  // The value of the first row with this key; a key with no row throws std::logic_error.
+  std::string Value(ValueKey key) const;
   const std::vector<std::pair<std::string, std::string>>& Rows() const { return rows_; }
   std::uint64_t ChangeCount() const { return changes_; }
 
  private:
+  std::size_t RowOf(ValueKey key) const;
+
   std::vector<std::pair<std::string, std::string>> rows_;
   std::uint64_t changes_ = 0;
 };

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "simulation/numbers.h"
+#include "simulation/window_outputs.h"
 
 namespace veltmoor {
 
@@ -41,7 +42,7 @@ double ResultingForceCurve(Simulation& sim, double x) {
 }
 
 void ResetResultingForceCurve(Simulation& sim) {
-  chart::Series& curve = sim.charts.GetSeries("ser_custFkt");
+  chart::Series& curve = sim.charts.GetSeries(series_name::kResultingForce);
   curve.Clear();
   curve.SetFunction([&sim](double x) { return ResultingForceCurve(sim, x); }, 0.0, 0.01, 101);
   curve.Recompute();
@@ -59,14 +60,14 @@ std::string Ratio(double numerator, double divisor) {
 }  // namespace
 
 void ShowProportions(Simulation& sim) {
-  sim.labels.Set("lbl_rat1", "0");
-  sim.labels.Set("lbl_rat2", "0");
-  sim.labels.Set("lbl_rat3", "0");
+  sim.labels.Set(label::kWeightRatio, "0");
+  sim.labels.Set(label::kScaleRatio, "0");
+  sim.labels.Set(label::kInverseWeightRatio, "0");
   ForceWeights weights;
   ReadForceShape(sim.settings, weights);
-  sim.labels.Set("lbl_rat1", Ratio(weights.w1, weights.w2));
-  sim.labels.Set("lbl_rat2", Ratio(weights.A, weights.B));
-  sim.labels.Set("lbl_rat3", Ratio(weights.w2, weights.w1));
+  sim.labels.Set(label::kWeightRatio, Ratio(weights.w1, weights.w2));
+  sim.labels.Set(label::kScaleRatio, Ratio(weights.A, weights.B));
+  sim.labels.Set(label::kInverseWeightRatio, Ratio(weights.w2, weights.w1));
 }
 
 }  // namespace veltmoor

@@ -4,6 +4,7 @@
 #include "simulation/numbers.h"
 #include "simulation/potential_field.h"
 #include "simulation/street_growth.h"
+#include "simulation/window_outputs.h"
 
 namespace veltmoor {
 
@@ -63,8 +64,8 @@ void StopRun(Simulation& sim) {
 
 void NetworkPhase(Simulation& sim) {
   GrowNetwork(sim);
-  sim.labels.Set("Lbl_nrNodes", FormatInt(sim.world.NodeCount));
-  sim.labels.Set("lbl_nrEdges", FormatInt(sim.world.EdgeCount));
+  sim.labels.Set(label::kNodeCount, FormatInt(sim.world.NodeCount));
+  sim.labels.Set(label::kEdgeCount, FormatInt(sim.world.EdgeCount));
   if (Reached(sim.world.NodeCount, sim.settings.Int(setting::kStopAt))) {
     sim.TimerEnabled = false;
   }
@@ -112,7 +113,7 @@ void SimulationStep(Simulation& sim) {
   if (sim.settings.Checked(setting::kAutoBuild)) {
     ApplyBuildingRules(sim);
   }
-  sim.labels.Set("lbl_actTime", FormatInt(world.TimeStep));
+  sim.labels.Set(label::kTimeStep, FormatInt(world.TimeStep));
   if (Reached(world.TimeStep, sim.settings.Int(setting::kStopAt))) {
     sim.TimerEnabled = false;
   }

@@ -11,6 +11,7 @@
 #include "simulation/node_creation.h"
 #include "simulation/numbers.h"
 #include "simulation/resulting_force.h"
+#include "simulation/window_outputs.h"
 
 namespace veltmoor {
 
@@ -67,21 +68,41 @@ void ResetCounters(World& world) {
 }
 
 // Rows of the value list that a new world leaves without a value.
-constexpr const char* kFractalValueKeys[] = {"D_grid",    "slope_grid", "D_rad",
-                                             "slope_rad", "D_nodes",    "slope_nodes",
-                                             "D_edge",    "slope_edge", "IS_developed_cells"};
+constexpr ValueKey kFractalValueKeys[] = {
+    value_key::kGridDimension, value_key::kGridSlope,     value_key::kRadialDimension,
+    value_key::kRadialSlope,   value_key::kNodeDimension, value_key::kNodeSlope,
+    value_key::kEdgeDimension, value_key::kEdgeSlope,     value_key::kSegregation};
 
 // Charts whose zoom a cleared world resets, and the series it empties.
-constexpr const char* kChartsToUnzoom[] = {"Chart_fractal", "Ch_clusterSize", "Chart_rank",
-                                           "Chart_denseA",  "Chart_denseD",   "Chart_ConnPot",
-                                           "Chart_PotDens", "Chart_nodes",    "Chart_FractGrid",
-                                           "Chart_IS",      "Chart_nNb"};
-constexpr const char* kSeriesToClear[] = {
-    "ser_fract",     "ser_f2",        "ser_devFract",   "bar_clusterSize", "ser_rank",
-    "ser_rankTrend", "ser_devDense",  "ser_buildDense", "ser_streetDense", "ser_ConnPot",
-    "ser_PotDense",  "Ser_Edges",     "ser_DGrid",      "ser_DGrid_Slope", "ser_DGrid_Corr",
-    "ser_IS",        "ser_RS",        "ser_freeNb",     "ser_white_all",   "ser_street_all",
-    "ser_blue_all",  "ser_green_all", "ser_dev_all",    "ser_blue_green"};
+constexpr chart::ChartName kChartsToUnzoom[] = {
+    chart_name::kRadialFractal,    chart_name::kClusterSizes,  chart_name::kRankSize,
+    chart_name::kDevelopedDensity, chart_name::kStreetDensity, chart_name::kPotentialConnectivity,
+    chart_name::kPotentialDensity, chart_name::kEdgesPerNode,  chart_name::kGridFractal,
+    chart_name::kSegregation,      chart_name::kFreeNeighbours};
+constexpr chart::SeriesName kSeriesToClear[] = {series_name::kEdgeFractal,
+                                                series_name::kNodeFractal,
+                                                series_name::kDevelopedFractal,
+                                                series_name::kClusterSizes,
+                                                series_name::kRankSize,
+                                                series_name::kRankSizeTrend,
+                                                series_name::kDevelopedDensity,
+                                                series_name::kBuildDensity,
+                                                series_name::kStreetDensity,
+                                                series_name::kPotentialConnectivity,
+                                                series_name::kPotentialDensity,
+                                                series_name::kEdgesPerNode,
+                                                series_name::kGridFractal,
+                                                series_name::kGridFractalTrend,
+                                                series_name::kGridFractalCorrelation,
+                                                series_name::kSegregationByStep,
+                                                series_name::kRankSizeByStep,
+                                                series_name::kFreeNeighbours,
+                                                series_name::kEmptyShare,
+                                                series_name::kStreetShare,
+                                                series_name::kBuildShare,
+                                                series_name::kFreeShare,
+                                                series_name::kDevelopedShare,
+                                                series_name::kBuildFreeRatio};
 
 constexpr std::uint64_t kLayerCount = 3;
 constexpr std::uint64_t kBytesPerPixel = 4;
@@ -183,24 +204,24 @@ void NewSetup(Simulation& sim) {
         sim, world.CellGrid(RoundToInt(world.ColumnCount / 2.0), RoundToInt(world.RowCount / 2.0)));
   }
 
-  sim.labels.Set("Lbl_nrNodes", "0");
-  sim.labels.Set("lbl_nrEdges", "0");
-  sim.labels.Set("Lbl_ml", "ML");
+  sim.labels.Set(label::kNodeCount, "0");
+  sim.labels.Set(label::kEdgeCount, "0");
+  sim.labels.Set(label::kMeanLength, "ML");
 
   DrawGradientBar(sim);
   AdjustColourScale(sim);
-  sim.charts.GetSeries("Ser_Edges").Clear();
+  sim.charts.GetSeries(series_name::kEdgesPerNode).Clear();
   world.PotentialGrid.Resize(world.ColumnCount, world.RowCount);
 
-  for (const char* key : kFractalValueKeys) {
+  for (const ValueKey key : kFractalValueKeys) {
     sim.valueList.SetValue(key, "-");
   }
   ShowProportions(sim);
   ResetResultingForceCurve(sim);
 
-  sim.labels.Set("lbl_grOne", "___");
-  sim.labels.Set("lbl_grTwo", "___");
-  sim.labels.Set("lbl_grThree", "___");
+  sim.labels.Set(label::kMoreThanOneNeighbour, "___");
+  sim.labels.Set(label::kMoreThanTwoNeighbours, "___");
+  sim.labels.Set(label::kMoreThanThreeNeighbours, "___");
 }
 
 void ClearWorld(Simulation& sim) {
@@ -229,10 +250,10 @@ void ClearWorld(Simulation& sim) {
   world.DragStartCell = nullptr;
   world.DragEndCell = nullptr;
 
-  for (const char* name : kChartsToUnzoom) {
+  for (const chart::ChartName name : kChartsToUnzoom) {
     sim.charts.Get(name).UndoZoom();
   }
-  for (const char* name : kSeriesToClear) {
+  for (const chart::SeriesName name : kSeriesToClear) {
     sim.charts.GetSeries(name).Clear();
   }
 }

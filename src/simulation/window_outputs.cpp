@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "simulation/numbers.h"
@@ -17,54 +18,54 @@ using chart::DerivedKind;
 using chart::SeriesKind;
 
 struct LabelSpec {
-  const char* name;
+  LabelName name;
   const char* text;
 };
 
-// What the labels show before the first setup writes them.
+// Every label of the window with what it shows before the first setup writes it.
 constexpr LabelSpec kLabels[] = {
-    {"Lbl_nrNodes", "0"},
-    {"lbl_nrEdges", "0"},
-    {"Lbl_ml", "ML"},
-    {"lbl_actTime", "0"},
-    {"lbl_rat1", "0"},
-    {"lbl_rat2", "0"},
-    {"lbl_rat3", "0"},
-    {"lbl_grOne", "___"},
-    {"lbl_grTwo", "___"},
-    {"lbl_grThree", "___"},
-    {"Lbl_colScal", "1"},
-    {"Lbl_half", "0.5 -"},
-    {"lbl_calcer", "calculate pathes..."},
+    {label::kNodeCount, "0"},
+    {label::kEdgeCount, "0"},
+    {label::kMeanLength, "ML"},
+    {label::kTimeStep, "0"},
+    {label::kWeightRatio, "0"},
+    {label::kScaleRatio, "0"},
+    {label::kInverseWeightRatio, "0"},
+    {label::kMoreThanOneNeighbour, "___"},
+    {label::kMoreThanTwoNeighbours, "___"},
+    {label::kMoreThanThreeNeighbours, "___"},
+    {label::kColourScale, "1"},
+    {label::kColourHalf, "0.5 -"},
+    {label::kPathProgress, "calculate pathes..."},
 };
 
 struct ValueRowSpec {
-  const char* key;
+  std::string_view key;
   const char* value;
 };
 
 // Headings and blank separator rows share the list with the values; keys may repeat.
 constexpr ValueRowSpec kValueRows[] = {
     {"Grid Analysis", ""},
-    {"D_grid", ""},
-    {"slope_grid", ""},
+    {value_key::kGridDimension.View(), ""},
+    {value_key::kGridSlope.View(), ""},
     {"Radial Analysis", ""},
-    {"D_rad", "0,33"},
-    {"slope_rad", "0,33"},
+    {value_key::kRadialDimension.View(), "0,33"},
+    {value_key::kRadialSlope.View(), "0,33"},
     {"", ""},
     {"Nodes (radial a.)", ""},
-    {"D_nodes", "0,33"},
-    {"slope_nodes", ""},
+    {value_key::kNodeDimension.View(), "0,33"},
+    {value_key::kNodeSlope.View(), ""},
     {"Edges (length, radial a.)", ""},
-    {"D_edge", ""},
-    {"slope_edge", ""},
+    {value_key::kEdgeDimension.View(), ""},
+    {value_key::kEdgeSlope.View(), ""},
     {"", ""},
-    {"IS_developed_cells", ""},
-    {"slope_rank", ""},
+    {value_key::kSegregation.View(), ""},
+    {value_key::kRankSlope.View(), ""},
 };
 
 struct ChartEntry {
-  const char* name;
+  chart::ChartName name;
   const char* title;
   const char* bottom;
   const char* left;
@@ -73,26 +74,30 @@ struct ChartEntry {
 };
 
 constexpr ChartEntry kCharts[] = {
-    {"Chart_fractal", "Fractal Radial Analysis", "log (radius)", "log (number developed cells)"},
-    {"Ch_clusterSize", "Cluster Sizes", "cluster", "number of cells"},
-    // The rank-size analysis replaces this title with its r² and slope.
-    {"Chart_rank", "Rank-Size (RS)", "log rank", "log cluster size"},
-    {"Chart_denseA", "Density of Developed Cells", "region", "density"},
-    {"Chart_denseD", "Density Streets and Roads", "region", "density"},
-    {"Chart_ConnPot", "Potential / Connectivity", "connectivity", "potential"},
-    {"Chart_PotDens", "Potential / Density", "density", "potential"},
-    // One series that the title and the axes already name.
-    {"Chart_nodes", "Edges per Node", "edges / node", "number of nodes", "", false},
-    {"Chart_FractGrid", "Fractal Grid Analysis", "log (number of tiles)",
+    {chart_name::kRadialFractal, "Fractal Radial Analysis", "log (radius)",
      "log (number developed cells)"},
-    {"Chart_IS", "Index of Segregation (IS) and RS", "time", "IS & RS"},
-    {"Chart_nNb", " build on cell neighbours per build on cell", "build on cell-type",
-     "free von Neuman neighbours"},
-    {"Chart_resForce", "Resulting Force (from Centripetal and Centrifugal)", "potential", "force"},
-    {"Chart1", "ratio sub-types ", "time", "build on & free / all", "ratio build on / free"},
-    {"Chart2", "ratio to main-types to all cells", "time", "streets / free / buildings", "empty"},
-    {"Chart_buildAna", "Analyse Building Rules", "building rule ", "ratio B/G | >three | >two",
-     "mean length | D rad"},
+    {chart_name::kClusterSizes, "Cluster Sizes", "cluster", "number of cells"},
+    // The rank-size analysis replaces this title with its r² and slope.
+    {chart_name::kRankSize, "Rank-Size (RS)", "log rank", "log cluster size"},
+    {chart_name::kDevelopedDensity, "Density of Developed Cells", "region", "density"},
+    {chart_name::kStreetDensity, "Density Streets and Roads", "region", "density"},
+    {chart_name::kPotentialConnectivity, "Potential / Connectivity", "connectivity", "potential"},
+    {chart_name::kPotentialDensity, "Potential / Density", "density", "potential"},
+    // One series that the title and the axes already name.
+    {chart_name::kEdgesPerNode, "Edges per Node", "edges / node", "number of nodes", "", false},
+    {chart_name::kGridFractal, "Fractal Grid Analysis", "log (number of tiles)",
+     "log (number developed cells)"},
+    {chart_name::kSegregation, "Index of Segregation (IS) and RS", "time", "IS & RS"},
+    {chart_name::kFreeNeighbours, " build on cell neighbours per build on cell",
+     "build on cell-type", "free von Neuman neighbours"},
+    {chart_name::kResultingForce, "Resulting Force (from Centripetal and Centrifugal)", "potential",
+     "force"},
+    {chart_name::kSubTypeRatios, "ratio sub-types ", "time", "build on & free / all",
+     "ratio build on / free"},
+    {chart_name::kMainTypeRatios, "ratio to main-types to all cells", "time",
+     "streets / free / buildings", "empty"},
+    {chart_name::kBuildingRules, "Analyse Building Rules", "building rule ",
+     "ratio B/G | >three | >two", "mean length | D rad"},
 };
 
 constexpr std::uint32_t kRed = 0x0000FF;
@@ -103,15 +108,18 @@ constexpr std::uint32_t kYellow = 0x00FFFF;
 constexpr std::uint32_t kOrange = 0x0080FF;
 constexpr std::uint32_t kAzure = 0xFF8000;
 
+// What a series that is not derived from another names as its source.
+constexpr chart::SeriesName kNoSource{""};
+
 // One series of a chart. A series without a title of its own is labelled with its name, as
 // the chart legend would show it; a derived series names its source in the same chart.
 struct SeriesEntry {
-  const char* chart;
-  const char* name;
+  chart::ChartName chart;
+  chart::SeriesName name;
   const char* title = nullptr;
   SeriesKind kind = SeriesKind::Line;
   DerivedKind derived = DerivedKind::None;
-  const char* source = nullptr;
+  chart::SeriesName source = kNoSource;
   AxisSide axis = AxisSide::Left;
   bool visible = true;
   std::uint32_t color = 0;
@@ -139,29 +147,30 @@ struct SeriesEntry {
   }
 };
 
-constexpr SeriesEntry Data(const char* chart, const char* name, const char* title,
+constexpr SeriesEntry Data(chart::ChartName chart, chart::SeriesName name, const char* title,
                            SeriesKind kind) {
   return {chart, name, title, kind};
 }
 
-constexpr SeriesEntry Derived(DerivedKind kind, const char* chart, const char* name,
-                              const char* title, const char* source) {
+constexpr SeriesEntry Derived(DerivedKind kind, chart::ChartName chart, chart::SeriesName name,
+                              const char* title, chart::SeriesName source) {
   return {chart, name, title, SeriesKind::Line, kind, source};
 }
 
-constexpr SeriesEntry Trend(const char* chart, const char* name, const char* title,
-                            const char* source) {
+constexpr SeriesEntry Trend(chart::ChartName chart, chart::SeriesName name, const char* title,
+                            chart::SeriesName source) {
   return Derived(DerivedKind::Trend, chart, name, title, source);
 }
 
-constexpr SeriesEntry Average(const char* chart, const char* name, const char* title,
-                              const char* source) {
+constexpr SeriesEntry Average(chart::ChartName chart, chart::SeriesName name, const char* title,
+                              chart::SeriesName source) {
   return Derived(DerivedKind::Average, chart, name, title, source);
 }
 
 // Correlation series only hold r for the analyses to read back, so they are never drawn;
 // they sit on the right axis to keep r off the data's scale should a user show them.
-constexpr SeriesEntry Correlation(const char* chart, const char* name, const char* source) {
+constexpr SeriesEntry Correlation(chart::ChartName chart, chart::SeriesName name,
+                                  chart::SeriesName source) {
   return Derived(DerivedKind::Correlation, chart, name, nullptr, source).OnRight().Hidden();
 }
 
@@ -172,71 +181,107 @@ constexpr SeriesKind kArea = SeriesKind::Area;
 constexpr SeriesKind kStacked = SeriesKind::StackedArea;
 
 constexpr SeriesEntry kSeries[] = {
-    Data("Chart_fractal", "ser_fract", "edges", kPoint).Colored(kRed),
-    Trend("Chart_fractal", "ser_fractTrend", "edges trend", "ser_fract"),
-    Correlation("Chart_fractal", "ser_fractCorr1", "ser_fract"),
-    Data("Chart_fractal", "ser_f2", "nodes", kPoint).Colored(kLime),
-    Trend("Chart_fractal", "ser_ft2", "nodes trend", "ser_f2").Colored(kGreen),
-    Correlation("Chart_fractal", "ser_fractCorr2", "ser_f2"),
-    Data("Chart_fractal", "ser_devFract", "developed", kPoint).Colored(kAzure),
-    Trend("Chart_fractal", "ser_devFractTrend", "developed tr.", "ser_devFract").Colored(kBlue),
-    Correlation("Chart_fractal", "ser_devFractCorr", "ser_devFract"),
+    Data(chart_name::kRadialFractal, series_name::kEdgeFractal, "edges", kPoint).Colored(kRed),
+    Trend(chart_name::kRadialFractal, series_name::kEdgeFractalTrend, "edges trend",
+          series_name::kEdgeFractal),
+    Correlation(chart_name::kRadialFractal, series_name::kEdgeFractalCorrelation,
+                series_name::kEdgeFractal),
+    Data(chart_name::kRadialFractal, series_name::kNodeFractal, "nodes", kPoint).Colored(kLime),
+    Trend(chart_name::kRadialFractal, series_name::kNodeFractalTrend, "nodes trend",
+          series_name::kNodeFractal)
+        .Colored(kGreen),
+    Correlation(chart_name::kRadialFractal, series_name::kNodeFractalCorrelation,
+                series_name::kNodeFractal),
+    Data(chart_name::kRadialFractal, series_name::kDevelopedFractal, "developed", kPoint)
+        .Colored(kAzure),
+    Trend(chart_name::kRadialFractal, series_name::kDevelopedFractalTrend, "developed tr.",
+          series_name::kDevelopedFractal)
+        .Colored(kBlue),
+    Correlation(chart_name::kRadialFractal, series_name::kDevelopedFractalCorrelation,
+                series_name::kDevelopedFractal),
 
-    Data("Ch_clusterSize", "bar_clusterSize", nullptr, kBar).WithMarks(),
+    Data(chart_name::kClusterSizes, series_name::kClusterSizes, nullptr, kBar).WithMarks(),
 
-    Data("Chart_rank", "ser_rank", nullptr, kLine),
-    Trend("Chart_rank", "ser_rankTrend", nullptr, "ser_rank"),
-    Correlation("Chart_rank", "ser_rankCorr", "ser_rank"),
+    Data(chart_name::kRankSize, series_name::kRankSize, nullptr, kLine),
+    Trend(chart_name::kRankSize, series_name::kRankSizeTrend, nullptr, series_name::kRankSize),
+    Correlation(chart_name::kRankSize, series_name::kRankSizeCorrelation, series_name::kRankSize),
 
-    Data("Chart_denseA", "ser_devDense", nullptr, kArea),
+    Data(chart_name::kDevelopedDensity, series_name::kDevelopedDensity, nullptr, kArea),
 
-    Data("Chart_denseD", "ser_buildDense", nullptr, kStacked).Colored(kBlue),
-    Data("Chart_denseD", "ser_streetDense", nullptr, kStacked).Colored(kYellow),
+    Data(chart_name::kStreetDensity, series_name::kBuildDensity, nullptr, kStacked).Colored(kBlue),
+    Data(chart_name::kStreetDensity, series_name::kStreetDensity, nullptr, kStacked)
+        .Colored(kYellow),
 
-    Data("Chart_ConnPot", "ser_ConnPot", nullptr, kPoint),
-    Correlation("Chart_ConnPot", "ser_ConnPotCorr", "ser_ConnPot"),
+    Data(chart_name::kPotentialConnectivity, series_name::kPotentialConnectivity, nullptr, kPoint),
+    Correlation(chart_name::kPotentialConnectivity, series_name::kPotentialConnectivityCorrelation,
+                series_name::kPotentialConnectivity),
 
-    Data("Chart_PotDens", "ser_PotDense", nullptr, kPoint),
-    Correlation("Chart_PotDens", "ser_PotDenseCorr", "ser_PotDense"),
+    Data(chart_name::kPotentialDensity, series_name::kPotentialDensity, nullptr, kPoint),
+    Correlation(chart_name::kPotentialDensity, series_name::kPotentialDensityCorrelation,
+                series_name::kPotentialDensity),
 
-    Data("Chart_nodes", "Ser_Edges", nullptr, kBar).Colored(kOrange).WithMarks(),
+    Data(chart_name::kEdgesPerNode, series_name::kEdgesPerNode, nullptr, kBar)
+        .Colored(kOrange)
+        .WithMarks(),
 
-    Data("Chart_FractGrid", "ser_DGrid", "grid_ana", kPoint).Colored(kRed),
-    Trend("Chart_FractGrid", "ser_DGrid_Slope", "trend", "ser_DGrid"),
-    Correlation("Chart_FractGrid", "ser_DGrid_Corr", "ser_DGrid"),
+    Data(chart_name::kGridFractal, series_name::kGridFractal, "grid_ana", kPoint).Colored(kRed),
+    Trend(chart_name::kGridFractal, series_name::kGridFractalTrend, "trend",
+          series_name::kGridFractal),
+    Correlation(chart_name::kGridFractal, series_name::kGridFractalCorrelation,
+                series_name::kGridFractal),
 
-    Data("Chart_IS", "ser_IS", "IS", kLine),
-    Data("Chart_IS", "ser_RS", "RS", kLine).Colored(kBlue),
+    Data(chart_name::kSegregation, series_name::kSegregationByStep, "IS", kLine),
+    Data(chart_name::kSegregation, series_name::kRankSizeByStep, "RS", kLine).Colored(kBlue),
 
-    Data("Chart_nNb", "ser_freeNb", nullptr, kBar),
+    Data(chart_name::kFreeNeighbours, series_name::kFreeNeighbours, nullptr, kBar),
 
     // Its callback reads the simulation's settings, so setup attaches it.
-    Derived(DerivedKind::Function, "Chart_resForce", "ser_custFkt", nullptr, nullptr),
+    Derived(DerivedKind::Function, chart_name::kResultingForce, series_name::kResultingForce,
+            nullptr, kNoSource),
 
-    Data("Chart1", "ser_blue_all", "build", kLine),
-    Data("Chart1", "ser_green_all", "free", kLine),
-    Data("Chart1", "ser_blue_green", "ratio", kLine).OnRight(),
+    Data(chart_name::kSubTypeRatios, series_name::kBuildShare, "build", kLine),
+    Data(chart_name::kSubTypeRatios, series_name::kFreeShare, "free", kLine),
+    Data(chart_name::kSubTypeRatios, series_name::kBuildFreeRatio, "ratio", kLine).OnRight(),
 
-    Data("Chart2", "ser_white_all", "empty", kLine).OnRight(),
-    Data("Chart2", "ser_street_all", "streets", kLine),
-    Data("Chart2", "ser_dev_all", "dev.", kLine),
+    Data(chart_name::kMainTypeRatios, series_name::kEmptyShare, "empty", kLine).OnRight(),
+    Data(chart_name::kMainTypeRatios, series_name::kStreetShare, "streets", kLine),
+    Data(chart_name::kMainTypeRatios, series_name::kDevelopedShare, "dev.", kLine),
 
     // The rule study's trend lines stay hidden until a user asks for them.
-    Data("Chart_buildAna", "ser_ratBlueGreen", "ratio B/G", kPoint),
-    Trend("Chart_buildAna", "trend_ratBlueGreen", "trend_ratio B/G", "ser_ratBlueGreen").Hidden(),
-    Average("Chart_buildAna", "avg_ratBlueGreen", "avg_ratio B/G", "ser_ratBlueGreen"),
-    Data("Chart_buildAna", "ser_greaterThree", "> three", kPoint),
-    Trend("Chart_buildAna", "trend_greaterThree", "trend_> three", "ser_greaterThree").Hidden(),
-    Average("Chart_buildAna", "avg_greaterThree", "avg_> three", "ser_greaterThree"),
-    Data("Chart_buildAna", "ser_greaterTwo", "> two", kPoint),
-    Trend("Chart_buildAna", "trend_greaterTwo", "trend_> Two", "ser_greaterTwo").Hidden(),
-    Average("Chart_buildAna", "avg_greaterTwo", "avg_> two", "ser_greaterTwo"),
-    Data("Chart_buildAna", "ser_bML", "ML", kPoint).OnRight(),
-    Trend("Chart_buildAna", "trend_bML", "trend_ML", "ser_bML").OnRight().Hidden(),
-    Average("Chart_buildAna", "avg_bML", "avg_ML", "ser_bML").OnRight(),
-    Data("Chart_buildAna", "ser_D_rad", "D rad", kPoint).OnRight(),
-    Trend("Chart_buildAna", "trend_D_rad", nullptr, "ser_D_rad").OnRight().Hidden(),
-    Average("Chart_buildAna", "avg_D_rad", "avg_D rad", "ser_D_rad").OnRight(),
+    Data(chart_name::kBuildingRules, series_name::kRuleBuildFreeRatio, "ratio B/G", kPoint),
+    Trend(chart_name::kBuildingRules, series_name::kRuleBuildFreeRatioTrend, "trend_ratio B/G",
+          series_name::kRuleBuildFreeRatio)
+        .Hidden(),
+    Average(chart_name::kBuildingRules, series_name::kRuleBuildFreeRatioAverage, "avg_ratio B/G",
+            series_name::kRuleBuildFreeRatio),
+    Data(chart_name::kBuildingRules, series_name::kRuleMoreThanThree, "> three", kPoint),
+    Trend(chart_name::kBuildingRules, series_name::kRuleMoreThanThreeTrend, "trend_> three",
+          series_name::kRuleMoreThanThree)
+        .Hidden(),
+    Average(chart_name::kBuildingRules, series_name::kRuleMoreThanThreeAverage, "avg_> three",
+            series_name::kRuleMoreThanThree),
+    Data(chart_name::kBuildingRules, series_name::kRuleMoreThanTwo, "> two", kPoint),
+    Trend(chart_name::kBuildingRules, series_name::kRuleMoreThanTwoTrend, "trend_> Two",
+          series_name::kRuleMoreThanTwo)
+        .Hidden(),
+    Average(chart_name::kBuildingRules, series_name::kRuleMoreThanTwoAverage, "avg_> two",
+            series_name::kRuleMoreThanTwo),
+    Data(chart_name::kBuildingRules, series_name::kRuleMeanLength, "ML", kPoint).OnRight(),
+    Trend(chart_name::kBuildingRules, series_name::kRuleMeanLengthTrend, "trend_ML",
+          series_name::kRuleMeanLength)
+        .OnRight()
+        .Hidden(),
+    Average(chart_name::kBuildingRules, series_name::kRuleMeanLengthAverage, "avg_ML",
+            series_name::kRuleMeanLength)
+        .OnRight(),
+    Data(chart_name::kBuildingRules, series_name::kRuleRadialDimension, "D rad", kPoint).OnRight(),
+    Trend(chart_name::kBuildingRules, series_name::kRuleRadialDimensionTrend, nullptr,
+          series_name::kRuleRadialDimension)
+        .OnRight()
+        .Hidden(),
+    Average(chart_name::kBuildingRules, series_name::kRuleRadialDimensionAverage, "avg_D rad",
+            series_name::kRuleRadialDimension)
+        .OnRight(),
 };
 
 // The building-rule study averages the runs of one rule; until its first start the period
@@ -247,22 +292,22 @@ int RoundsPerRule() {
 }
 
 chart::Series& AddSeries(chart::Chart& chart, const SeriesEntry& entry) {
-  std::string title = entry.title != nullptr ? entry.title : entry.name;
+  std::string title = entry.title != nullptr ? entry.title : entry.name.Str();
   if (entry.derived == DerivedKind::None) {
-    return chart.AddSeries(entry.name, std::move(title), entry.kind);
+    return chart.AddSeries(entry.name.Str(), std::move(title), entry.kind);
   }
   if (entry.derived == DerivedKind::Function) {
-    chart::Series& series = chart.AddSeries(entry.name, std::move(title), entry.kind);
+    chart::Series& series = chart.AddSeries(entry.name.Str(), std::move(title), entry.kind);
     series.BindTo(DerivedKind::Function, nullptr);
     return series;
   }
-  const chart::Series* source = chart.Find(entry.source);
+  const chart::Series* source = chart.Find(entry.source.Str());
   if (source == nullptr) {
-    throw std::logic_error(std::string("series ") + entry.name + " lists its source " +
-                           entry.source + " after itself or in another chart");
+    throw std::logic_error("series " + entry.name.Str() + " lists its source " +
+                           entry.source.Str() + " after itself or in another chart");
   }
   chart::Series& series =
-      chart.AddDerived(entry.name, std::move(title), entry.derived, *source, entry.kind);
+      chart.AddDerived(entry.name.Str(), std::move(title), entry.derived, *source, entry.kind);
   if (entry.derived == DerivedKind::Average) {
     series.SetPeriod(RoundsPerRule());
   }
@@ -288,10 +333,11 @@ void CreateCharts(chart::ChartSet& charts) {
 
 void CreateSimulationOutputs(Labels& labels, ValueList& valueList, chart::ChartSet& charts) {
   for (const LabelSpec& label : kLabels) {
+    labels.Register(label.name);
     labels.Set(label.name, label.text);
   }
   for (const ValueRowSpec& row : kValueRows) {
-    valueList.AddRow(row.key, row.value);
+    valueList.AddRow(std::string(row.key), row.value);
   }
   CreateCharts(charts);
 }

@@ -5,6 +5,7 @@
 #include "simulation/numbers.h"
 #include "simulation/run_control.h"
 #include "simulation/setting_rows.h"
+#include "simulation/window_outputs.h"
 
 namespace veltmoor {
 
@@ -27,9 +28,18 @@ std::vector<SettingDef> ClusterGrowthTable() {
   };
 }
 
-constexpr const char* kDataSeries[] = {"Series_ML", "Series_Edges", "Series_Border"};
+constexpr chart::SeriesName kMeanLength{"Series_ML"};
+constexpr chart::SeriesName kMeanLengthAverage{"Series_ML_Avg"};
+constexpr chart::SeriesName kMeanLengthTrend{"Series_ML_Trend"};
+constexpr chart::SeriesName kEdges{"Series_Edges"};
+constexpr chart::SeriesName kBorder{"Series_Border"};
+constexpr chart::SeriesName kStdDeviation{"Series_StDv"};
+constexpr chart::SeriesName kCorrelation{"Series_Correlation"};
+constexpr chart::SeriesName kMean{"Series_mean"};
+
+constexpr chart::SeriesName kDataSeries[] = {kMeanLength, kEdges, kBorder};
 // Computed once the last run is over; hidden until a user asks for them.
-constexpr const char* kEndOfStudyLines[] = {"Series_StDv", "Series_Correlation", "Series_mean"};
+constexpr chart::SeriesName kEndOfStudyLines[] = {kStdDeviation, kCorrelation, kMean};
 
 }  // namespace
 
@@ -43,47 +53,47 @@ ClusterGrowthStudy::ClusterGrowthStudy(StudyContext context, const SettingsSourc
       Chart_growCluster("Chart_growCluster", "growing cluster"),
       own_(settings) {
   Chart_growCluster.SetAxisTitles("cluster size ", "mean length (ml)", "edges & borders");
-  chart::Series& ml = Chart_growCluster.AddSeries("Series_ML", "ML", chart::SeriesKind::Point);
+  chart::Series& ml =
+      Chart_growCluster.AddSeries(kMeanLength.Str(), "ML", chart::SeriesKind::Point);
   ml.SetColor(kRed);
-  Chart_growCluster.AddDerived("Series_ML_Avg", "avg ML", chart::DerivedKind::Average, ml)
+  Chart_growCluster.AddDerived(kMeanLengthAverage.Str(), "avg ML", chart::DerivedKind::Average, ml)
       .SetPeriod(1);
-  Chart_growCluster.AddDerived("Series_ML_Trend", "trend", chart::DerivedKind::Trend, ml);
-  for (const auto& [name, title] :
-       {std::pair{"Series_Edges", "edges"}, {"Series_Border", "border"}}) {
-    Chart_growCluster.AddSeries(name, title, chart::SeriesKind::Point)
+  Chart_growCluster.AddDerived(kMeanLengthTrend.Str(), "trend", chart::DerivedKind::Trend, ml);
+  for (const auto& [name, title] : {std::pair{kEdges, "edges"}, {kBorder, "border"}}) {
+    Chart_growCluster.AddSeries(name.Str(), title, chart::SeriesKind::Point)
         .SetVerticalAxis(chart::AxisSide::Right);
   }
-  const std::pair<const char*, chart::DerivedKind> summaries[] = {
-      {"Series_StDv", chart::DerivedKind::StdDeviation},
-      {"Series_Correlation", chart::DerivedKind::Correlation},
-      {"Series_mean", chart::DerivedKind::Mean}};
+  const std::pair<chart::SeriesName, chart::DerivedKind> summaries[] = {
+      {kStdDeviation, chart::DerivedKind::StdDeviation},
+      {kCorrelation, chart::DerivedKind::Correlation},
+      {kMean, chart::DerivedKind::Mean}};
   for (const auto& [name, kind] : summaries) {
-    chart::Series& line = Chart_growCluster.AddDerived(name, name, kind, ml);
+    chart::Series& line = Chart_growCluster.AddDerived(name.Str(), name.Str(), kind, ml);
     line.SetVerticalAxis(chart::AxisSide::Right);
     line.SetShowMarks(true);
     line.SetVisible(false);
   }
   // Every run measures at the same step counts; keeping each count's points together is
   // what lets the average line take one group per count.
-  for (const char* name : kDataSeries) {
-    Chart_growCluster.Find(name)->SetOrder(chart::XOrder::Ascending);
+  for (const chart::SeriesName name : kDataSeries) {
+    Chart_growCluster.Get(name).SetOrder(chart::XOrder::Ascending);
   }
   UpdateSeriesVisibility();
-  labels.Set("lbl_pSteps", "0");
-  labels.Set("Lbl_akt", "1");
+  labels.Set(label::study::kSteps, "0");
+  labels.Set(label::study::kRunsDone, "1");
   ShowPlannedRuns();
 }
 
 void ClusterGrowthStudy::ShowPlannedRuns() {
-  labels.Set("Lbl_proceed", "/ " + own_.Text(setting::cluster_growth::kCalculations));
+  labels.Set(label::study::kRunsPlanned, "/ " + own_.Text(setting::cluster_growth::kCalculations));
 }
 
 void ClusterGrowthStudy::UpdateSeriesVisibility() {
-  Chart_growCluster.Find("Series_ML")->SetVisible(own_.Checked(setting::cluster_growth::kShowData));
-  Chart_growCluster.Find("Series_ML_Avg")
-      ->SetVisible(own_.Checked(setting::cluster_growth::kShowAverage));
-  Chart_growCluster.Find("Series_ML_Trend")
-      ->SetVisible(own_.Checked(setting::cluster_growth::kShowTrend));
+  Chart_growCluster.Get(kMeanLength).SetVisible(own_.Checked(setting::cluster_growth::kShowData));
+  Chart_growCluster.Get(kMeanLengthAverage)
+      .SetVisible(own_.Checked(setting::cluster_growth::kShowAverage));
+  Chart_growCluster.Get(kMeanLengthTrend)
+      .SetVisible(own_.Checked(setting::cluster_growth::kShowTrend));
 }
 
 void ClusterGrowthStudy::Start() {
@@ -96,21 +106,21 @@ void ClusterGrowthStudy::NewStart() {
   sim().TimerEnabled = false;
   Chart_growCluster.SetTitle("growing cluster with minDist = " +
                              FormatInt(sim().settings.Int(setting::kMinDistance)));
-  for (const char* name : {"Series_ML", "Series_ML_Avg", "Series_StDv", "Series_Border",
-                           "Series_Edges", "Series_Correlation"}) {
-    Chart_growCluster.Find(name)->Clear();
+  for (const chart::SeriesName name :
+       {kMeanLength, kMeanLengthAverage, kStdDeviation, kBorder, kEdges, kCorrelation}) {
+    Chart_growCluster.Get(name).Clear();
   }
-  Chart_growCluster.Find("Series_ML_Avg")->SetColor(kGreen);
-  Chart_growCluster.Find("Series_ML_Avg")
-      ->SetVisible(own_.Checked(setting::cluster_growth::kShowAverage));
-  Chart_growCluster.Find("Series_ML_Trend")
-      ->SetVisible(own_.Checked(setting::cluster_growth::kShowTrend));
+  Chart_growCluster.Get(kMeanLengthAverage).SetColor(kGreen);
+  Chart_growCluster.Get(kMeanLengthAverage)
+      .SetVisible(own_.Checked(setting::cluster_growth::kShowAverage));
+  Chart_growCluster.Get(kMeanLengthTrend)
+      .SetVisible(own_.Checked(setting::cluster_growth::kShowTrend));
   ClearMeasurements();
   runs_measured_ = 0;
   state_.RunTotal = 1;
   state_.StepsSinceMeasure = 0;
   SetCurrentRun(0);
-  labels.Set("Lbl_akt", "1");
+  labels.Set(label::study::kRunsDone, "1");
   RestartRun();
   if (CurrentSelected()) {
     FreshWorld(CurrentRun());
@@ -137,11 +147,11 @@ void ClusterGrowthStudy::StudyTick() {
     if (CurrentSelected()) {
       ++runs_measured_;
     }
-    chart::Series& average = *Chart_growCluster.Find("Series_ML_Avg");
+    chart::Series& average = Chart_growCluster.Get(kMeanLengthAverage);
     average.SetPeriod(static_cast<int>(std::max<std::uint64_t>(runs_measured_, 1)));
     average.Recompute();
-    Chart_growCluster.Find("Series_ML_Trend")->Recompute();
-    labels.Set("Lbl_akt", FormatInt(state_.RunTotal));
+    Chart_growCluster.Get(kMeanLengthTrend).Recompute();
+    labels.Set(label::study::kRunsDone, FormatInt(state_.RunTotal));
     ++state_.RunTotal;
     if (own_.Int(setting::cluster_growth::kCalculations) <
         static_cast<long long>(state_.RunTotal)) {
@@ -155,7 +165,7 @@ void ClusterGrowthStudy::StudyTick() {
     }
   }
   NetworkPhase(sim());
-  labels.Set("lbl_pSteps", FormatInt(state_.StepCounter));
+  labels.Set(label::study::kSteps, FormatInt(state_.StepCounter));
   ++state_.StepCounter;
   ++state_.StepsSinceMeasure;
   if (static_cast<long long>(state_.StepsSinceMeasure) >=
@@ -170,16 +180,16 @@ void ClusterGrowthStudy::MeasureRun() {
   const auto x = static_cast<double>(state_.StepCounter);
   const Simulation& s = sim();
   const std::optional<double> ys[] = {s.world.MeanLength, static_cast<double>(s.world.EdgeCount),
-                                      FirstY(*s.charts.Find("Chart_nodes")->Find("Ser_Edges"))};
+                                      FirstY(s.charts.GetSeries(series_name::kEdgesPerNode))};
   for (std::size_t i = 0; i < std::size(kDataSeries); ++i) {
-    AddPoint(*Chart_growCluster.Find(kDataSeries[i]), x, ys[i], CurrentRun(), measure_in_run_);
+    AddPoint(Chart_growCluster.Get(kDataSeries[i]), x, ys[i], CurrentRun(), measure_in_run_);
   }
   ++measure_in_run_;
 }
 
 void ClusterGrowthStudy::FinishStudy() {
-  for (const char* name : kEndOfStudyLines) {
-    Chart_growCluster.Find(name)->Recompute();
+  for (const chart::SeriesName name : kEndOfStudyLines) {
+    Chart_growCluster.Get(name).Recompute();
   }
   SetRunning(false);
   state_.RunTotal = 1;
@@ -192,12 +202,12 @@ RunPlan ClusterGrowthStudy::PlanRuns() const {
 
 void ClusterGrowthStudy::ReplayMeasurements(const std::vector<Measurement>& records) {
   ReplayPoints(Chart_growCluster, {std::begin(kDataSeries), std::end(kDataSeries)}, records);
-  chart::Series& average = *Chart_growCluster.Find("Series_ML_Avg");
+  chart::Series& average = Chart_growCluster.Get(kMeanLengthAverage);
   average.SetPeriod(static_cast<int>(own_.Int(setting::cluster_growth::kCalculations)));
   average.Recompute();
-  Chart_growCluster.Find("Series_ML_Trend")->Recompute();
-  for (const char* name : kEndOfStudyLines) {
-    Chart_growCluster.Find(name)->Recompute();
+  Chart_growCluster.Get(kMeanLengthTrend).Recompute();
+  for (const chart::SeriesName name : kEndOfStudyLines) {
+    Chart_growCluster.Get(name).Recompute();
   }
 }
 

@@ -35,8 +35,7 @@ class ClusterGrowthStudy : public Study {
  public:
   ClusterGrowthStudy(StudyContext context, const SettingsSource& settings);
 
-  // lbl_pSteps, Lbl_akt, Lbl_proceed.
-  Labels labels;
+  Labels labels = ProgressLabels();
   chart::Chart Chart_growCluster;
 
   void B_startClick() { Start(); }                 // "new start", then the timer runs

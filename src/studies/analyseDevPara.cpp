@@ -11,6 +11,7 @@
 #include "simulation/run_control.h"
 #include "simulation/setting_rows.h"
 #include "simulation/setup.h"
+#include "simulation/window_outputs.h"
 
 namespace veltmoor {
 
@@ -66,25 +67,27 @@ std::vector<SettingDef> DevParaTable() {
 }
 
 struct MeasureSeries {
-  const char* data;
+  chart::SeriesName data;
   const char* data_title;
-  const char* average;
+  chart::SeriesName average;
   const char* average_title;  // null: named after the series
-  const char* trend;
+  chart::SeriesName trend;
   chart::AxisSide axis;
 };
 
 constexpr MeasureSeries kMeasures[] = {
-    {"ser_FractGrid", "Fract_D grid", "avg_FractGrid", "avg FGrid", "trend_FractGrid",
-     chart::AxisSide::Left},
-    {"ser_Connect", "mean length", "avg_Connect", "avg_ML", "trend_Connect",
-     chart::AxisSide::Right},
-    {"ser_Rank", "Slope Rank", "avg_Rank", nullptr, "trend_Rank", chart::AxisSide::Left},
-    {"ser_IS", "IS", "avg_IS", nullptr, "trend_IS", chart::AxisSide::Left},
-    {"ser_potDens", "Pot / Dens", "avg_potDens", "avg_PotDens", "trend_potDens",
-     chart::AxisSide::Left},
-    {"ser_potConn", "Pot / Conn", "avg_potConn", "avg_PotConn", "trend_potConn",
-     chart::AxisSide::Left},
+    {chart::SeriesName{"ser_FractGrid"}, "Fract_D grid", chart::SeriesName{"avg_FractGrid"},
+     "avg FGrid", chart::SeriesName{"trend_FractGrid"}, chart::AxisSide::Left},
+    {series_name::dev_para::kMeanLength, "mean length", chart::SeriesName{"avg_Connect"}, "avg_ML",
+     chart::SeriesName{"trend_Connect"}, chart::AxisSide::Right},
+    {chart::SeriesName{"ser_Rank"}, "Slope Rank", chart::SeriesName{"avg_Rank"}, nullptr,
+     chart::SeriesName{"trend_Rank"}, chart::AxisSide::Left},
+    {chart::SeriesName{"ser_IS"}, "IS", chart::SeriesName{"avg_IS"}, nullptr,
+     chart::SeriesName{"trend_IS"}, chart::AxisSide::Left},
+    {chart::SeriesName{"ser_potDens"}, "Pot / Dens", chart::SeriesName{"avg_potDens"},
+     "avg_PotDens", chart::SeriesName{"trend_potDens"}, chart::AxisSide::Left},
+    {chart::SeriesName{"ser_potConn"}, "Pot / Conn", chart::SeriesName{"avg_potConn"},
+     "avg_PotConn", chart::SeriesName{"trend_potConn"}, chart::AxisSide::Left},
 };
 
 using RowValues = std::array<float, kDevParaRows>;
@@ -200,11 +203,14 @@ DevParaStudy::DevParaStudy(StudyContext context, const SettingsSource& settings)
   CreateChart();
   sim().TimerEnabled = false;
   state_.BaseName = own_.Text(setting::dev_para::kBasicName);
-  labels.Set("lbl_pSteps", "0");
-  labels.Set("Lbl_mainRds", "0");
-  labels.Set("Lbl_akt", "0");
-  labels.Set("Lbl_round", "0");
-  labels.Set("Lbl_proceed", "/ 0");  // no row is read as active before the first change
+  labels.Register(label::dev_para::kValue);
+  labels.Register(label::dev_para::kRunOfValue);
+  labels.Set(label::study::kSteps, "0");
+  labels.Set(label::dev_para::kValue, "0");
+  labels.Set(label::study::kRunsDone, "0");
+  labels.Set(label::dev_para::kRunOfValue, "0");
+  labels.Set(label::study::kRunsPlanned,
+             "/ 0");  // no row is read as active before the first change
 }
 
 void DevParaStudy::CreateChart() {
@@ -212,14 +218,15 @@ void DevParaStudy::CreateChart() {
                               "mean length");
   const int period = static_cast<int>(own_.Int(setting::dev_para::kCalculationsPerRound));
   for (const MeasureSeries& m : kMeasures) {
-    chart::Series& data = Chart_devPara.AddSeries(m.data, m.data_title, chart::SeriesKind::Point);
+    chart::Series& data =
+        Chart_devPara.AddSeries(m.data.Str(), m.data_title, chart::SeriesKind::Point);
     data.SetOrder(chart::XOrder::Ascending);
-    chart::Series& average =
-        Chart_devPara.AddDerived(m.average, m.average_title ? m.average_title : m.average,
-                                 chart::DerivedKind::Average, data);
+    chart::Series& average = Chart_devPara.AddDerived(
+        m.average.Str(), m.average_title ? m.average_title : m.average.Str(),
+        chart::DerivedKind::Average, data);
     average.SetPeriod(period);
     chart::Series& trend =
-        Chart_devPara.AddDerived(m.trend, m.trend, chart::DerivedKind::Trend, data);
+        Chart_devPara.AddDerived(m.trend.Str(), m.trend.Str(), chart::DerivedKind::Trend, data);
     trend.SetVisible(false);
     for (chart::Series* series : {&data, &average, &trend}) {
       series->SetVerticalAxis(m.axis);
@@ -307,8 +314,8 @@ void DevParaStudy::NewStart() {
   state_.ValueIndex = 1;
   state_.RunTotal = 1;
   SetCurrentRun(0);
-  labels.Set("lbl_pSteps", "0");
-  labels.Set("Lbl_mainRds", "1 / ");
+  labels.Set(label::study::kSteps, "0");
+  labels.Set(label::dev_para::kValue, "1 / ");
   for (std::size_t i = 0; i < kDevParaRowControls.size(); ++i) {
     const double from = own_.Float(kDevParaRowControls[i].from);
     state_.CurrentValue[i] = RoundedStart(from);
@@ -356,10 +363,10 @@ void DevParaStudy::StudyTick() {
     state_.SnapshotDue = false;
     if (state_.RunInValue > own_.Int(setting::dev_para::kCalculationsPerRound)) {
       ++state_.ValueIndex;
-      labels.Set("Lbl_mainRds", FormatInt(state_.ValueIndex) + " ; ");
+      labels.Set(label::dev_para::kValue, FormatInt(state_.ValueIndex) + " ; ");
       ApplyAveragePeriod();
       state_.RunInValue = 1;
-      labels.Set("Lbl_round", "1");
+      labels.Set(label::dev_para::kRunOfValue, "1");
       if (!AdvanceValues()) {
         FinishStudy();
         return;
@@ -372,7 +379,7 @@ void DevParaStudy::StudyTick() {
     }
   }
   SimulationStep(sim());
-  labels.Set("lbl_pSteps", FormatInt(state_.StepCounter));
+  labels.Set(label::study::kSteps, FormatInt(state_.StepCounter));
   ++state_.StepCounter;
 }
 
@@ -380,8 +387,8 @@ void DevParaStudy::CompleteRun() {
   if (CurrentSelected()) {
     MeasureRun();
   }
-  labels.Set("Lbl_akt", FormatInt(state_.RunTotal));
-  labels.Set("Lbl_round", FormatInt(state_.RunInValue));
+  labels.Set(label::study::kRunsDone, FormatInt(state_.RunTotal));
+  labels.Set(label::dev_para::kRunOfValue, FormatInt(state_.RunInValue));
   ++state_.RunInValue;
   ++state_.RunTotal;
   // The picture shows the world of the value's last run, so only its own shard takes it.
@@ -435,34 +442,34 @@ void DevParaStudy::MeasureRun() {
     }
     return *r * *r;
   };
-  const std::optional<double> r2_density = squared(FirstY(s.charts.GetSeries("ser_PotDenseCorr")));
+  const std::optional<double> r2_density =
+      squared(FirstY(s.charts.GetSeries(series_name::kPotentialDensityCorrelation)));
   const std::optional<double> r2_connectivity =
-      squared(FirstY(s.charts.GetSeries("ser_ConnPotCorr")));
+      squared(FirstY(s.charts.GetSeries(series_name::kPotentialConnectivityCorrelation)));
 
   const int row = FirstActiveRow();
   if (row >= 0) {
     const double x = RoundTo4(state_.CurrentValue[static_cast<std::size_t>(row)]);
-    std::optional<double> rank = NumberIn(s.valueList.Value("slope_rank"));
+    std::optional<double> rank = NumberIn(s.valueList.Value(value_key::kRankSlope));
     if (rank) {
       *rank = -*rank;
     }
     const std::optional<double> ys[] = {
-        NumberIn(s.valueList.Value("slope_grid")),         s.world.MeanLength, rank,
-        NumberIn(s.valueList.Value("IS_developed_cells")), r2_density,         r2_connectivity};
+        NumberIn(s.valueList.Value(value_key::kGridSlope)),   s.world.MeanLength, rank,
+        NumberIn(s.valueList.Value(value_key::kSegregation)), r2_density,         r2_connectivity};
     for (std::size_t i = 0; i < std::size(kMeasures); ++i) {
-      AddPoint(*Chart_devPara.Find(kMeasures[i].data), x, ys[i], CurrentRun(),
-               state_.ValueIndex - 1);
+      AddPoint(Chart_devPara.Get(kMeasures[i].data), x, ys[i], CurrentRun(), state_.ValueIndex - 1);
     }
   }
   for (const MeasureSeries& m : kMeasures) {
-    Chart_devPara.Find(m.trend)->Recompute();
+    Chart_devPara.Get(m.trend).Recompute();
   }
 }
 
 void DevParaStudy::ApplyAveragePeriod() {
   const int period = static_cast<int>(own_.Int(setting::dev_para::kCalculationsPerRound));
   for (const MeasureSeries& m : kMeasures) {
-    chart::Series& average = *Chart_devPara.Find(m.average);
+    chart::Series& average = Chart_devPara.Get(m.average);
     average.SetPeriod(period);
     average.Recompute();
   }
@@ -487,13 +494,13 @@ std::uint64_t DevParaStudy::PlannedRuns() const {
 }
 
 void DevParaStudy::ReadStudySettings() {
-  labels.Set("Lbl_round", FormatInt(state_.RunInValue));
+  labels.Set(label::dev_para::kRunOfValue, FormatInt(state_.RunInValue));
   for (std::size_t i = 0; i < kDevParaRowControls.size(); ++i) {
     state_.EndValue[i] = static_cast<float>(own_.Float(kDevParaRowControls[i].to));
     state_.RowActive[i] = own_.Checked(kDevParaRowControls[i].active);
   }
   ReadFieldType(sim());
-  labels.Set("Lbl_proceed", "/ " + FormatInt(static_cast<long long>(PlannedRuns())));
+  labels.Set(label::study::kRunsPlanned, "/ " + FormatInt(static_cast<long long>(PlannedRuns())));
 }
 
 void DevParaStudy::UpdateSeriesVisibility() {
@@ -501,9 +508,9 @@ void DevParaStudy::UpdateSeriesVisibility() {
   const bool average = own_.Checked(setting::dev_para::kShowAverage);
   const bool trend = own_.Checked(setting::dev_para::kShowTrend);
   for (const MeasureSeries& m : kMeasures) {
-    Chart_devPara.Find(m.data)->SetVisible(data);
-    Chart_devPara.Find(m.average)->SetVisible(average);
-    Chart_devPara.Find(m.trend)->SetVisible(trend);
+    Chart_devPara.Get(m.data).SetVisible(data);
+    Chart_devPara.Get(m.average).SetVisible(average);
+    Chart_devPara.Get(m.trend).SetVisible(trend);
   }
 }
 
@@ -560,15 +567,15 @@ RunPlan DevParaStudy::PlanRuns() const {
 }
 
 void DevParaStudy::ReplayMeasurements(const std::vector<Measurement>& records) {
-  std::vector<std::string> data_series;
+  std::vector<chart::SeriesName> data_series;
   for (const MeasureSeries& m : kMeasures) {
-    data_series.emplace_back(m.data);
+    data_series.push_back(m.data);
   }
   Chart_devPara.SetTitle(kTitle);
   ReplayPoints(Chart_devPara, data_series, records);
   ApplyAveragePeriod();
   for (const MeasureSeries& m : kMeasures) {
-    Chart_devPara.Find(m.trend)->Recompute();
+    Chart_devPara.Get(m.trend).Recompute();
   }
   // Where the study ends: one value past the last, after a full run; the file names follow.
   const RunPlan plan = PlanRuns();

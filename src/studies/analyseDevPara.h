@@ -47,6 +47,17 @@ inline constexpr SettingName kShowTrend{"CB_trendShow"};
 inline constexpr SettingName kStartStop{"B_startStop"};
 }  // namespace setting::dev_para
 
+// The window's labels beside the progress labels of every study.
+namespace label::dev_para {
+inline constexpr LabelName kValue{"Lbl_mainRds"};  // the value being studied, of how many
+inline constexpr LabelName kRunOfValue{"Lbl_round"};
+}  // namespace label::dev_para
+
+// The study's mean-length series, which a picture of the study shows on its own.
+namespace series_name::dev_para {
+inline constexpr chart::SeriesName kMeanLength{"ser_Connect"};
+}  // namespace series_name::dev_para
+
 struct DevParaState {
   std::array<float, kDevParaRows> CurrentValue{};  // always rounded to four decimals
   std::array<float, kDevParaRows> EndValue{};
@@ -68,8 +79,8 @@ class DevParaStudy : public Study {
   // `settings` reads the study window's own controls (DevParaSettings()).
   DevParaStudy(StudyContext context, const SettingsSource& settings);
 
-  // lbl_pSteps, Lbl_mainRds, Lbl_akt, Lbl_round, Lbl_proceed.
-  Labels labels;
+  // The progress labels and label::dev_para.
+  Labels labels = ProgressLabels();
   chart::Chart Chart_devPara;
 
   // The window's controls.

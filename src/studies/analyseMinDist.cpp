@@ -35,9 +35,16 @@ constexpr std::uint64_t kMaxValues = 1000000;
 constexpr long long kMaxRunsPerValue = 1000000;
 constexpr long long kMaxSteps = 100000000;
 
+constexpr chart::SeriesName kData{"Series_IS"};
+constexpr chart::SeriesName kAverage{"Series_IS_Avg"};
+constexpr chart::SeriesName kTrend{"Series_IS_Trend"};
+constexpr chart::SeriesName kCurveFit{"Series_IS_Fit"};
+constexpr chart::SeriesName kStdDeviation{"Series_StDv"};
+constexpr chart::SeriesName kCorrelation{"Series_Correlation"};
+constexpr chart::SeriesName kMean{"Series_mean"};
+
 // The lines computed only when the sweep is over.
-constexpr const char* kEndOfStudyLines[] = {"Series_IS_Fit", "Series_StDv", "Series_Correlation",
-                                            "Series_mean"};
+constexpr chart::SeriesName kEndOfStudyLines[] = {kCurveFit, kStdDeviation, kCorrelation, kMean};
 
 }  // namespace
 
@@ -61,25 +68,25 @@ MinDistStudy::MinDistStudy(StudyContext context, const SettingsSource& settings)
       Chart_IS("Chart_IS", "mean length / min distance for connections"),
       own_(settings) {
   Chart_IS.SetAxisTitles("min. distance (minDist)", "mean length (ml)");
-  chart::Series& data = Chart_IS.AddSeries("Series_IS", "Series_IS", chart::SeriesKind::Point);
+  chart::Series& data = Chart_IS.AddSeries(kData.Str(), kData.Str(), chart::SeriesKind::Point);
   data.SetOrder(chart::XOrder::Ascending);
-  Chart_IS.AddDerived("Series_IS_Avg", "Series_IS_Avg", chart::DerivedKind::Average, data)
+  Chart_IS.AddDerived(kAverage.Str(), kAverage.Str(), chart::DerivedKind::Average, data)
       .SetPeriod(10);
-  Chart_IS.AddDerived("Series_IS_Trend", "Series_IS_Trend", chart::DerivedKind::Trend, data);
-  Chart_IS.AddDerived("Series_IS_Fit", "Series_IS_Fit", chart::DerivedKind::CurveFit, data)
+  Chart_IS.AddDerived(kTrend.Str(), kTrend.Str(), chart::DerivedKind::Trend, data);
+  Chart_IS.AddDerived(kCurveFit.Str(), kCurveFit.Str(), chart::DerivedKind::CurveFit, data)
       .SetDegree(state_.FitDegree);
-  const std::pair<const char*, chart::DerivedKind> summaries[] = {
-      {"Series_StDv", chart::DerivedKind::StdDeviation},
-      {"Series_Correlation", chart::DerivedKind::Correlation},
-      {"Series_mean", chart::DerivedKind::Mean}};
+  const std::pair<chart::SeriesName, chart::DerivedKind> summaries[] = {
+      {kStdDeviation, chart::DerivedKind::StdDeviation},
+      {kCorrelation, chart::DerivedKind::Correlation},
+      {kMean, chart::DerivedKind::Mean}};
   for (const auto& [name, kind] : summaries) {
-    chart::Series& line = Chart_IS.AddDerived(name, name, kind, data);
+    chart::Series& line = Chart_IS.AddDerived(name.Str(), name.Str(), kind, data);
     line.SetVerticalAxis(chart::AxisSide::Right);
     line.SetShowMarks(true);
   }
   UpdateSeriesVisibility();
-  labels.Set("lbl_pSteps", "0");
-  labels.Set("Lbl_akt", "0");
+  labels.Set(label::study::kSteps, "0");
+  labels.Set(label::study::kRunsDone, "0");
   ShowPlannedRuns();
 }
 
@@ -127,14 +134,14 @@ void MinDistStudy::ShowPlannedRuns() {
   } catch (const StudySettingsError&) {
     runs = 0;  // a sweep that would never end has no planned number
   }
-  labels.Set("Lbl_proceed", "/ " + std::to_string(runs));
+  labels.Set(label::study::kRunsPlanned, "/ " + std::to_string(runs));
 }
 
 void MinDistStudy::UpdateSeriesVisibility() {
-  Chart_IS.Find("Series_IS")->SetVisible(own_.Checked(setting::min_dist::kShowData));
-  Chart_IS.Find("Series_IS_Avg")->SetVisible(own_.Checked(setting::min_dist::kShowAverage));
-  Chart_IS.Find("Series_IS_Trend")->SetVisible(own_.Checked(setting::min_dist::kShowTrend));
-  Chart_IS.Find("Series_IS_Fit")->SetVisible(own_.Checked(setting::min_dist::kShowCurveFit));
+  Chart_IS.Get(kData).SetVisible(own_.Checked(setting::min_dist::kShowData));
+  Chart_IS.Get(kAverage).SetVisible(own_.Checked(setting::min_dist::kShowAverage));
+  Chart_IS.Get(kTrend).SetVisible(own_.Checked(setting::min_dist::kShowTrend));
+  Chart_IS.Get(kCurveFit).SetVisible(own_.Checked(setting::min_dist::kShowCurveFit));
 }
 
 void MinDistStudy::UpD_polyDegSegClick() {
@@ -143,7 +150,7 @@ void MinDistStudy::UpD_polyDegSegClick() {
     return;
   }
   state_.FitDegree = static_cast<int>(position);
-  chart::Series& fit = *Chart_IS.Find("Series_IS_Fit");
+  chart::Series& fit = Chart_IS.Get(kCurveFit);
   fit.SetDegree(state_.FitDegree);
   fit.Recompute();
 }
@@ -163,21 +170,20 @@ void MinDistStudy::NewStart() {
   SelectNetworkOnly();
   sim().TimerEnabled = false;
   state_.StepCounter = 0;
-  for (const char* name :
-       {"Series_IS", "Series_IS_Avg", "Series_IS_Fit", "Series_StDv", "Series_Correlation"}) {
-    Chart_IS.Find(name)->Clear();
+  for (const chart::SeriesName name : {kData, kAverage, kCurveFit, kStdDeviation, kCorrelation}) {
+    Chart_IS.Get(name).Clear();
   }
-  Chart_IS.Find("Series_IS_Avg")->SetPeriod(static_cast<int>(sweep.runs_per_value));
-  Chart_IS.Find("Series_IS_Fit")->SetDegree(state_.FitDegree);
-  Chart_IS.Find("Series_IS_Avg")->SetVisible(own_.Checked(setting::min_dist::kShowAverage));
-  Chart_IS.Find("Series_IS_Trend")->SetVisible(own_.Checked(setting::min_dist::kShowTrend));
-  Chart_IS.Find("Series_IS_Fit")->SetVisible(own_.Checked(setting::min_dist::kShowCurveFit));
+  Chart_IS.Get(kAverage).SetPeriod(static_cast<int>(sweep.runs_per_value));
+  Chart_IS.Get(kCurveFit).SetDegree(state_.FitDegree);
+  Chart_IS.Get(kAverage).SetVisible(own_.Checked(setting::min_dist::kShowAverage));
+  Chart_IS.Get(kTrend).SetVisible(own_.Checked(setting::min_dist::kShowTrend));
+  Chart_IS.Get(kCurveFit).SetVisible(own_.Checked(setting::min_dist::kShowCurveFit));
   ClearMeasurements();
   state_.RunInValue = 1;
   state_.RunTotal = 0;
   value_index_ = 0;
   SetCurrentRun(0);
-  labels.Set("Lbl_akt", "0");
+  labels.Set(label::study::kRunsDone, "0");
   state_.CurrentValue = sweep.from;
   WriteMinDist();
   if (CurrentSelected()) {
@@ -216,7 +222,7 @@ void MinDistStudy::AdvanceStudy() {
     }
     ++state_.RunInValue;
     ++state_.RunTotal;
-    labels.Set("Lbl_akt", FormatInt(state_.RunTotal));
+    labels.Set(label::study::kRunsDone, FormatInt(state_.RunTotal));
     if (value_done) {
       // The value moves on before the end is tested, so a study resumed after its end
       // measures at the value beyond `to`. The increment is above 0; a sum past the integer
@@ -241,21 +247,21 @@ void MinDistStudy::AdvanceStudy() {
     FreshWorld(CurrentRun());
   }
   NetworkPhase(sim());
-  labels.Set("lbl_pSteps", FormatInt(state_.StepCounter));
+  labels.Set(label::study::kSteps, FormatInt(state_.StepCounter));
   ++state_.StepCounter;
 }
 
 void MinDistStudy::MeasureRun() {
   AnalyseNetwork();
-  AddPoint(*Chart_IS.Find("Series_IS"), static_cast<double>(state_.CurrentValue),
-           sim().world.MeanLength, CurrentRun(), value_index_);
-  Chart_IS.Find("Series_IS_Avg")->Recompute();
-  Chart_IS.Find("Series_IS_Trend")->Recompute();
+  AddPoint(Chart_IS.Get(kData), static_cast<double>(state_.CurrentValue), sim().world.MeanLength,
+           CurrentRun(), value_index_);
+  Chart_IS.Get(kAverage).Recompute();
+  Chart_IS.Get(kTrend).Recompute();
 }
 
 void MinDistStudy::FinishStudy() {
-  for (const char* name : kEndOfStudyLines) {
-    Chart_IS.Find(name)->Recompute();
+  for (const chart::SeriesName name : kEndOfStudyLines) {
+    Chart_IS.Get(name).Recompute();
   }
   SetRunning(false);
 }
@@ -273,12 +279,12 @@ RunPlan MinDistStudy::PlanRuns() const {
 }
 
 void MinDistStudy::ReplayMeasurements(const std::vector<Measurement>& records) {
-  ReplayPoints(Chart_IS, {"Series_IS"}, records);
-  Chart_IS.Find("Series_IS_Avg")->SetPeriod(static_cast<int>(ReadSweep().runs_per_value));
-  Chart_IS.Find("Series_IS_Avg")->Recompute();
-  Chart_IS.Find("Series_IS_Trend")->Recompute();
-  for (const char* name : kEndOfStudyLines) {
-    Chart_IS.Find(name)->Recompute();
+  ReplayPoints(Chart_IS, {kData}, records);
+  Chart_IS.Get(kAverage).SetPeriod(static_cast<int>(ReadSweep().runs_per_value));
+  Chart_IS.Get(kAverage).Recompute();
+  Chart_IS.Get(kTrend).Recompute();
+  for (const chart::SeriesName name : kEndOfStudyLines) {
+    Chart_IS.Get(name).Recompute();
   }
 }
 

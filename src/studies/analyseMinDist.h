@@ -41,8 +41,7 @@ class MinDistStudy : public Study {
  public:
   MinDistStudy(StudyContext context, const SettingsSource& settings);
 
-  // lbl_pSteps, Lbl_akt, Lbl_proceed.
-  Labels labels;
+  Labels labels = ProgressLabels();
   chart::Chart Chart_IS;
 
   void B_startClick() { Start(); }                 // "new start", then the timer runs

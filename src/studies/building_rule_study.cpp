@@ -7,6 +7,7 @@
 #include "simulation/building_rules.h"
 #include "simulation/numbers.h"
 #include "simulation/run_control.h"
+#include "simulation/window_outputs.h"
 
 namespace veltmoor {
 
@@ -24,17 +25,22 @@ constexpr SettingName kGenControls[] = {setting::kGenA, setting::kGenB, setting:
                                         setting::kGenD};
 
 struct RuleSeries {
-  const char* data;
-  const char* trend;
-  const char* average;
+  chart::SeriesName data;
+  chart::SeriesName trend;
+  chart::SeriesName average;
 };
 
 constexpr RuleSeries kSeries[] = {
-    {"ser_ratBlueGreen", "trend_ratBlueGreen", "avg_ratBlueGreen"},
-    {"ser_greaterThree", "trend_greaterThree", "avg_greaterThree"},
-    {"ser_greaterTwo", "trend_greaterTwo", "avg_greaterTwo"},
-    {"ser_bML", "trend_bML", "avg_bML"},
-    {"ser_D_rad", "trend_D_rad", "avg_D_rad"},
+    {series_name::kRuleBuildFreeRatio, series_name::kRuleBuildFreeRatioTrend,
+     series_name::kRuleBuildFreeRatioAverage},
+    {series_name::kRuleMoreThanThree, series_name::kRuleMoreThanThreeTrend,
+     series_name::kRuleMoreThanThreeAverage},
+    {series_name::kRuleMoreThanTwo, series_name::kRuleMoreThanTwoTrend,
+     series_name::kRuleMoreThanTwoAverage},
+    {series_name::kRuleMeanLength, series_name::kRuleMeanLengthTrend,
+     series_name::kRuleMeanLengthAverage},
+    {series_name::kRuleRadialDimension, series_name::kRuleRadialDimensionTrend,
+     series_name::kRuleRadialDimensionAverage},
 };
 
 std::optional<double> PercentIn(const std::string& text) {
@@ -58,7 +64,7 @@ std::vector<ControlWrite> RuleWrites(const BuildingRule& rule) {
 BuildingRuleStudy::BuildingRuleStudy(StudyContext context) : Study(std::move(context)) {}
 
 chart::Chart& BuildingRuleStudy::StudyChart() {
-  return sim().charts.Get("Chart_buildAna");
+  return sim().charts.Get(chart_name::kBuildingRules);
 }
 
 void BuildingRuleStudy::CheckSomeRuleTicked() const {
@@ -118,7 +124,7 @@ void BuildingRuleStudy::SetAveragePeriods() {
   const int period = static_cast<int>(sim().settings.Int(setting::kRoundsPerRule));
   chart::Chart& chart = StudyChart();
   for (const RuleSeries& s : kSeries) {
-    chart.Find(s.average)->SetPeriod(period);
+    chart.Get(s.average).SetPeriod(period);
   }
 }
 
@@ -149,17 +155,18 @@ void BuildingRuleStudy::RecordStudyRun() {
   BuildingStatistics(s);
   AnalyseNetwork();
   RadialAnalysis(s);
-  const std::optional<double> ys[] = {
-      LastY(s.charts.GetSeries("ser_blue_green")), PercentIn(s.labels.Get("lbl_grThree")),
-      PercentIn(s.labels.Get("lbl_grTwo")), NumberIn(s.labels.Get("Lbl_ml")),
-      NumberIn(s.valueList.Value("slope_edge"))};
+  const std::optional<double> ys[] = {LastY(s.charts.GetSeries(series_name::kBuildFreeRatio)),
+                                      PercentIn(s.labels.Get(label::kMoreThanThreeNeighbours)),
+                                      PercentIn(s.labels.Get(label::kMoreThanTwoNeighbours)),
+                                      NumberIn(s.labels.Get(label::kMeanLength)),
+                                      NumberIn(s.valueList.Value(value_key::kEdgeSlope))};
   chart::Chart& chart = StudyChart();
   for (std::size_t i = 0; i < std::size(kSeries); ++i) {
-    AddPoint(*chart.Find(kSeries[i].data), rule_number_, ys[i], CurrentRun(), selections_ - 1);
+    AddPoint(chart.Get(kSeries[i].data), rule_number_, ys[i], CurrentRun(), selections_ - 1);
   }
   for (const RuleSeries& series : kSeries) {
-    chart.Find(series.trend)->Recompute();
-    chart.Find(series.average)->Recompute();
+    chart.Get(series.trend).Recompute();
+    chart.Get(series.average).Recompute();
   }
 }
 
@@ -181,16 +188,16 @@ RunPlan BuildingRuleStudy::PlanRuns() const {
 }
 
 void BuildingRuleStudy::ReplayMeasurements(const std::vector<Measurement>& records) {
-  std::vector<std::string> data_series;
+  std::vector<chart::SeriesName> data_series;
   for (const RuleSeries& s : kSeries) {
-    data_series.emplace_back(s.data);
+    data_series.push_back(s.data);
   }
   chart::Chart& chart = StudyChart();
   ReplayPoints(chart, data_series, records);
   SetAveragePeriods();
   for (const RuleSeries& series : kSeries) {
-    chart.Find(series.trend)->Recompute();
-    chart.Find(series.average)->Recompute();
+    chart.Get(series.trend).Recompute();
+    chart.Get(series.average).Recompute();
   }
 }
 

@@ -5,6 +5,7 @@
 
 #include "simulation/cell.h"
 #include "simulation/run_control.h"
+#include "simulation/window_outputs.h"
 #include "studies/study.h"
 
 namespace veltmoor {
@@ -14,24 +15,36 @@ namespace {
 using nlohmann::json;
 
 // Measures kept as texts of the value list (rounded to two decimals as shown there).
-constexpr const char* kValueListMeasures[] = {
-    "D_grid", "slope_grid",  "D_rad",      "slope_rad",          "D_nodes",
-    "D_edge", "slope_nodes", "slope_edge", "IS_developed_cells", "slope_rank"};
+constexpr ValueKey kValueListMeasures[] = {value_key::kGridDimension,   value_key::kGridSlope,
+                                           value_key::kRadialDimension, value_key::kRadialSlope,
+                                           value_key::kNodeDimension,   value_key::kEdgeDimension,
+                                           value_key::kNodeSlope,       value_key::kEdgeSlope,
+                                           value_key::kSegregation,     value_key::kRankSlope};
 // Labels that show a measure of the town rather than a setting.
-constexpr const char* kLabelMeasures[] = {"lbl_grOne", "lbl_grTwo", "lbl_grThree"};
+constexpr LabelName kLabelMeasures[] = {label::kMoreThanOneNeighbour, label::kMoreThanTwoNeighbours,
+                                        label::kMoreThanThreeNeighbours};
 constexpr const char* kMeanLength = "MeanLength";
 constexpr const char* kNodeCount = "NodeCount";
 constexpr const char* kEdgeCount = "EdgeCount";
 constexpr const char* kDevelopedShare = "DevelopedShare";
 
+// The constant a measure's name stands for, if it is one of `names`.
+template <class Name, std::size_t N>
+std::optional<Name> Named(const Name (&names)[N], std::string_view name) {
+  for (const Name& candidate : names) {
+    if (candidate.View() == name) {
+      return candidate;
+    }
+  }
+  return std::nullopt;
+}
+
 bool IsValueListMeasure(const std::string& name) {
-  return std::find(std::begin(kValueListMeasures), std::end(kValueListMeasures), name) !=
-         std::end(kValueListMeasures);
+  return Named(kValueListMeasures, name).has_value();
 }
 
 bool IsLabelMeasure(const std::string& name) {
-  return std::find(std::begin(kLabelMeasures), std::end(kLabelMeasures), name) !=
-         std::end(kLabelMeasures);
+  return Named(kLabelMeasures, name).has_value();
 }
 
 std::optional<double> FiniteNumber(const json& value) {
@@ -76,9 +89,14 @@ TargetValue TargetEntry(const std::string& measure, const json& entry) {
 
 const std::vector<std::string>& CalibrationMeasureNames() {
   static const std::vector<std::string> names = [] {
-    std::vector<std::string> list(std::begin(kValueListMeasures), std::end(kValueListMeasures));
+    std::vector<std::string> list;
+    for (const ValueKey key : kValueListMeasures) {
+      list.push_back(key.Str());
+    }
     list.insert(list.end(), {kMeanLength, kNodeCount, kEdgeCount, kDevelopedShare});
-    list.insert(list.end(), std::begin(kLabelMeasures), std::end(kLabelMeasures));
+    for (const LabelName label : kLabelMeasures) {
+      list.push_back(label.Str());
+    }
     return list;
   }();
   return names;
@@ -86,7 +104,7 @@ const std::vector<std::string>& CalibrationMeasureNames() {
 
 std::optional<std::string> CanonicalMeasureName(std::string_view name) {
   if (name == "IS") {
-    return std::string("IS_developed_cells");
+    return value_key::kSegregation.Str();
   }
   const auto& names = CalibrationMeasureNames();
   if (std::find(names.begin(), names.end(), name) == names.end()) {
@@ -97,11 +115,11 @@ std::optional<std::string> CanonicalMeasureName(std::string_view name) {
 
 std::optional<double> ReadMeasure(const Simulation& sim, const std::string& name) {
   const World& world = sim.world;
-  if (IsValueListMeasure(name)) {
-    return NumberIn(sim.valueList.Value(name));
+  if (const std::optional<ValueKey> key = Named(kValueListMeasures, name)) {
+    return NumberIn(sim.valueList.Value(*key));
   }
-  if (IsLabelMeasure(name)) {
-    return NumberIn(sim.labels.Get(name));
+  if (const std::optional<LabelName> label = Named(kLabelMeasures, name)) {
+    return NumberIn(sim.labels.Get(*label));
   }
   if (name == kMeanLength) {
     return world.MeanLength;

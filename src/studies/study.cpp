@@ -13,6 +13,15 @@
 
 namespace veltmoor {
 
+Labels ProgressLabels() {
+  Labels labels;
+  for (const LabelName name :
+       {label::study::kSteps, label::study::kRunsDone, label::study::kRunsPlanned}) {
+    labels.Register(name);
+  }
+  return labels;
+}
+
 std::string Study::TakeMessage() {
   std::string text = std::move(message_);
   message_.clear();
@@ -50,20 +59,27 @@ void Study::AddPoint(chart::Series& series, double x, std::optional<double> y, s
   measurements_.push_back({series.Name(), x, *y, run, value_index});
 }
 
-void Study::ReplayPoints(chart::Chart& chart, const std::vector<std::string>& data_series,
+void Study::ReplayPoints(chart::Chart& chart, const std::vector<chart::SeriesName>& data_series,
                          const std::vector<Measurement>& records) {
+  // A record names its series in a file, so its name is checked against the study's own.
+  std::vector<chart::Series*> targets;
   for (const Measurement& m : records) {
-    if (std::find(data_series.begin(), data_series.end(), m.series) == data_series.end()) {
+    const auto named =
+        std::find_if(data_series.begin(), data_series.end(),
+                     [&m](chart::SeriesName name) { return name.View() == m.series; });
+    if (named == data_series.end()) {
       throw std::invalid_argument("'" + m.series + "' is not a measurement series of " +
                                   chart.Name());
     }
+    targets.push_back(&chart.Get(*named));
   }
-  for (const std::string& name : data_series) {
-    chart.Find(name)->Clear();
+  for (const chart::SeriesName name : data_series) {
+    chart.Get(name).Clear();
   }
   measurements_.clear();
-  for (const Measurement& m : records) {
-    AddPoint(*chart.Find(m.series), m.x, m.y, m.run, m.value_index);
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    const Measurement& m = records[i];
+    AddPoint(*targets[i], m.x, m.y, m.run, m.value_index);
   }
 }
 

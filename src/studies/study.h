@@ -11,11 +11,22 @@
 #include <vector>
 
 #include "chart/chart.h"
+#include "simulation/output_models.h"
 #include "studies/measurements.h"
 #include "studies/run_plan.h"
 #include "studies/study_interfaces.h"
 
 namespace veltmoor {
+
+// The progress labels every study window shows.
+namespace label::study {
+inline constexpr LabelName kSteps{"lbl_pSteps"};  // growth steps of the current run
+inline constexpr LabelName kRunsDone{"Lbl_akt"};
+inline constexpr LabelName kRunsPlanned{"Lbl_proceed"};  // "/ planned"
+}  // namespace label::study
+
+// The labels of a study window with its progress labels registered.
+Labels ProgressLabels();
 
 class Study {
  public:
@@ -83,7 +94,7 @@ class Study {
   void ClearMeasurements() { measurements_.clear(); }
   // Empties `data_series` of `chart` and refills them from `records`; a record naming any
   // other series is refused with std::invalid_argument.
-  void ReplayPoints(chart::Chart& chart, const std::vector<std::string>& data_series,
+  void ReplayPoints(chart::Chart& chart, const std::vector<chart::SeriesName>& data_series,
                     const std::vector<Measurement>& records);
 
   // Stops the timer and keeps `text` for the front end; several in one tick are joined.

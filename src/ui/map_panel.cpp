@@ -10,6 +10,7 @@
 
 #include "render/composite.h"
 #include "simulation/simulation.h"
+#include "simulation/window_outputs.h"
 
 namespace veltmoor {
 
@@ -43,7 +44,7 @@ MapPanel::MapPanel(Simulation& sim, QWidget* parent)
   setAttribute(Qt::WA_OpaquePaintEvent);
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
   progress_panel_->setObjectName("Panel_PBar");
-  progress_label_->setObjectName("lbl_calcer");
+  progress_label_->setObjectName(QString::fromUtf8(label::kPathProgress.View()));
   progress_bar_->setObjectName("ProgressBar1");
   progress_bar_->setRange(0, 100);
   progress_panel_->setAutoFillBackground(true);

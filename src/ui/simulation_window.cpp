@@ -30,6 +30,7 @@
 #include "simulation/resulting_force.h"
 #include "simulation/run_control.h"
 #include "simulation/setup.h"
+#include "simulation/window_outputs.h"
 #include "studies/building_rule_study.h"
 #include "ui/app_context.h"
 #include "ui/chart_editor.h"
@@ -183,15 +184,15 @@ QPushButton* TForm1::AddButton(QLayout* layout, const QString& name, const QStri
   return button;
 }
 
-QLabel* TForm1::AddLabel(const std::string& name) {
+QLabel* TForm1::AddLabel(LabelName name) {
   auto* label = new QLabel(QString::fromStdString(sim().labels.Get(name)), this);
-  label->setObjectName(QString::fromStdString(name));
+  label->setObjectName(QString::fromUtf8(name.View()));
   label->setMinimumWidth(40);
-  labels_[name] = label;
+  labels_.emplace_back(name, label);
   return label;
 }
 
-QWidget* TForm1::LabelRow(const QString& caption, const std::string& name) {
+QWidget* TForm1::LabelRow(const QString& caption, LabelName name) {
   auto* row = new QWidget(this);
   auto* layout = new QHBoxLayout(row);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -225,27 +226,27 @@ void TForm1::AddSettings(QFormLayout* form, const std::string& tab) {
   }
 }
 
-QWidget* TForm1::ChartGrid(std::initializer_list<const char*> charts, int columns) {
+QWidget* TForm1::ChartGrid(std::initializer_list<chart::ChartName> charts, int columns) {
   auto* holder = new QWidget(this);
   auto* grid = new QGridLayout(holder);
   grid->setContentsMargins(0, 0, 0, 0);
   int index = 0;
-  for (const char* name : charts) {
+  for (const chart::ChartName name : charts) {
     chart::Chart& model = sim().charts.Get(name);
     auto* view = new ChartView(&model, holder);
-    view->setObjectName(name);
+    view->setObjectName(QString::fromUtf8(name.View()));
     view->setMinimumHeight(230);
     connect(view, &ChartView::editRequested, this, [this](chart::Chart* edited) {
       // The segregation chart and the sub-type chart share one editor.
       chart::Chart* target = edited;
-      if (edited->Name() == "Chart1") {
-        target = &sim().charts.Get("Chart_IS");
+      if (edited->Name() == chart_name::kSubTypeRatios.View()) {
+        target = &sim().charts.Get(chart_name::kSegregation);
       }
       ChartView* targetView = chart_views_.at(target->Name());
       ChartEditor editor(*targetView, context_.errors, this);
       editor.exec();
     });
-    chart_views_[name] = view;
+    chart_views_[name.Str()] = view;
     grid->addWidget(view, index / columns, index % columns);
     ++index;
   }
@@ -282,10 +283,10 @@ QWidget* TForm1::BuildFieldTypesTab() {
 
   auto* characteristics = new QGroupBox(QStringLiteral("graph characteristics"), page);
   auto* figures = new QVBoxLayout(characteristics);
-  figures->addWidget(LabelRow(QStringLiteral("actual timestep :"), "lbl_actTime"));
-  figures->addWidget(LabelRow(QStringLiteral("nodes:"), "Lbl_nrNodes"));
-  figures->addWidget(LabelRow(QStringLiteral("edges:"), "lbl_nrEdges"));
-  figures->addWidget(LabelRow(QStringLiteral("mean length:"), "Lbl_ml"));
+  figures->addWidget(LabelRow(QStringLiteral("actual timestep :"), label::kTimeStep));
+  figures->addWidget(LabelRow(QStringLiteral("nodes:"), label::kNodeCount));
+  figures->addWidget(LabelRow(QStringLiteral("edges:"), label::kEdgeCount));
+  figures->addWidget(LabelRow(QStringLiteral("mean length:"), label::kMeanLength));
   layout->addWidget(characteristics);
 
   auto* studies = new QGroupBox(QStringLiteral("parameter studies"), page);
@@ -311,11 +312,11 @@ QWidget* TForm1::BuildDevelopmentTab() {
   auto* ratios = new QGridLayout(proportions);
   ratios->addWidget(new QLabel(QStringLiteral("w1/w2   |   A/B   |   w2/w1"), proportions), 0, 0, 1,
                     3);
-  ratios->addWidget(AddLabel("lbl_rat1"), 1, 0);
-  ratios->addWidget(AddLabel("lbl_rat2"), 1, 1);
-  ratios->addWidget(AddLabel("lbl_rat3"), 1, 2);
+  ratios->addWidget(AddLabel(label::kWeightRatio), 1, 0);
+  ratios->addWidget(AddLabel(label::kScaleRatio), 1, 1);
+  ratios->addWidget(AddLabel(label::kInverseWeightRatio), 1, 2);
   layout->addWidget(proportions);
-  layout->addWidget(ChartGrid({"Chart_resForce"}, 1), 1);
+  layout->addWidget(ChartGrid({chart_name::kResultingForce}, 1), 1);
   return page;
 }
 
@@ -333,10 +334,10 @@ QWidget* TForm1::BuildBuildingTab() {
 
   auto* neighbours = new QGroupBox(QStringLiteral("neigbour conditions"), page);
   auto* grid = new QGridLayout(neighbours);
-  const std::pair<const char*, const char*> rows[] = {
-      {"more than one build on neighbours:", "lbl_grOne"},
-      {"more than two build on neighbours:", "lbl_grTwo"},
-      {"more than tree build on neighbours:", "lbl_grThree"}};
+  const std::pair<const char*, LabelName> rows[] = {
+      {"more than one build on neighbours:", label::kMoreThanOneNeighbour},
+      {"more than two build on neighbours:", label::kMoreThanTwoNeighbours},
+      {"more than tree build on neighbours:", label::kMoreThanThreeNeighbours}};
   int row = 0;
   for (const auto& [caption, name] : rows) {
     grid->addWidget(new QLabel(QString::fromUtf8(caption), neighbours), row, 0);
@@ -360,7 +361,7 @@ QWidget* TForm1::BuildGradientGroup() {
   top->move(12, 15);
   auto* bottom = new QLabel(QStringLiteral("1.0 -"), canvas);
   bottom->move(12, 170);
-  QLabel* half = AddLabel("Lbl_half");
+  QLabel* half = AddLabel(label::kColourHalf);
   half->setParent(canvas);
   half->setText(QStringLiteral("0.5 -"));
   half->move(12, 92);
@@ -372,7 +373,7 @@ QWidget* TForm1::BuildGradientGroup() {
   QWidget* track = settings_.CreateControl(def, slider);
   track->setMinimumHeight(150);
   sliderLayout->addWidget(track, 1);
-  sliderLayout->addWidget(AddLabel("Lbl_colScal"));
+  sliderLayout->addWidget(AddLabel(label::kColourScale));
 
   auto* layout = new QHBoxLayout(group);
   layout->addWidget(canvas);
@@ -415,7 +416,7 @@ QWidget* TForm1::BuildAnalyseGraphTab() {
   }
   top->addLayout(measures, 1);
   layout->addLayout(top);
-  layout->addWidget(ChartGrid({"Chart_nodes"}, 1), 1);
+  layout->addWidget(ChartGrid({chart_name::kEdgesPerNode}, 1), 1);
   return page;
 }
 
@@ -468,7 +469,7 @@ QWidget* TForm1::BuildAnalyseStructureTab() {
   auto* bodyLayout = new QHBoxLayout(body);
   bodyLayout->setContentsMargins(0, 0, 0, 0);
   bodyLayout->addWidget(value_list_);
-  bodyLayout->addWidget(ChartGrid({"Chart_IS"}, 1), 1);
+  bodyLayout->addWidget(ChartGrid({chart_name::kSegregation}, 1), 1);
 
   // The analyses' charts do not fit under the value list at any usable size: one at a
   // time, chosen by its tab, and the user drags the split between them and the list.
@@ -476,11 +477,15 @@ QWidget* TForm1::BuildAnalyseStructureTab() {
   strip->setObjectName("ChartStrip");
   strip->setDocumentMode(true);
   strip->setUsesScrollButtons(true);
-  const std::pair<const char*, const char*> stripCharts[] = {
-      {"Chart_FractGrid", "grid fractal"},           {"Chart_fractal", "radial fractal"},
-      {"Ch_clusterSize", "cluster sizes"},           {"Chart_rank", "rank-size"},
-      {"Chart_denseA", "density developed"},         {"Chart_denseD", "density streets"},
-      {"Chart_ConnPot", "potential / connectivity"}, {"Chart_PotDens", "potential / density"}};
+  const std::pair<chart::ChartName, const char*> stripCharts[] = {
+      {chart_name::kGridFractal, "grid fractal"},
+      {chart_name::kRadialFractal, "radial fractal"},
+      {chart_name::kClusterSizes, "cluster sizes"},
+      {chart_name::kRankSize, "rank-size"},
+      {chart_name::kDevelopedDensity, "density developed"},
+      {chart_name::kStreetDensity, "density streets"},
+      {chart_name::kPotentialConnectivity, "potential / connectivity"},
+      {chart_name::kPotentialDensity, "potential / density"}};
   for (const auto& [name, caption] : stripCharts) {
     strip->addTab(ChartGrid({name}, 1), QString::fromUtf8(caption));
   }
@@ -526,15 +531,18 @@ QWidget* TForm1::BuildBuildingAnalysisTab() {
     SyncBuildingStudyTimer();
   });
   AddButton(buttons, QStringLiteral("Button11"), QStringLiteral("edit"), [this] {
-    ChartEditor editor(*chart_views_.at("Chart_buildAna"), context_.errors, this);
+    ChartEditor editor(*chart_views_.at(chart_name::kBuildingRules.Str()), context_.errors, this);
     editor.exec();
   });
   form->addRow(buttons);
   auto* top = new QHBoxLayout;
   top->addWidget(study);
-  top->addWidget(ChartGrid({"Chart_buildAna"}, 1), 1);
+  top->addWidget(ChartGrid({chart_name::kBuildingRules}, 1), 1);
   layout->addLayout(top, 1);
-  layout->addWidget(ChartGrid({"Chart1", "Chart2", "Chart_nNb"}, 3), 1);
+  layout->addWidget(ChartGrid({chart_name::kSubTypeRatios, chart_name::kMainTypeRatios,
+                               chart_name::kFreeNeighbours},
+                              3),
+                    1);
   return page;
 }
 
@@ -634,9 +642,9 @@ void TForm1::RefreshViews() {
   const Simulation& s = context_.sim;
   if (s.labels.ChangeCount() != labels_seen_) {
     labels_seen_ = s.labels.ChangeCount();
-    for (auto& [name, label] : labels_) {
+    for (const auto& [name, label] : labels_) {
       const std::string text = s.labels.Get(name);
-      if (name == "Lbl_half") {
+      if (name == label::kColourHalf) {
         if (const int top = s.labels.Top(name); top >= 0) {
           label->move(label->x(), top);
         }

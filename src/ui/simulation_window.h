@@ -11,8 +11,11 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "geo/world_file.h"
+#include "simulation/output_models.h"
 #include "ui/widget_settings.h"
 
 class QScrollArea;
@@ -83,9 +86,9 @@ class TForm1 : public QWidget {
   void AddSettings(QFormLayout* form, const std::string& tab);
   QPushButton* AddButton(QLayout* layout, const QString& name, const QString& caption,
                          const std::function<void()>& handler);
-  QLabel* AddLabel(const std::string& name);
-  QWidget* ChartGrid(std::initializer_list<const char*> charts, int columns);
-  QWidget* LabelRow(const QString& caption, const std::string& name);
+  QLabel* AddLabel(LabelName name);
+  QWidget* ChartGrid(std::initializer_list<chart::ChartName> charts, int columns);
+  QWidget* LabelRow(const QString& caption, LabelName name);
   QWidget* BuildGradientGroup();
   void ConnectSettingEvents();
   void SyncTimer();
@@ -107,7 +110,7 @@ class TForm1 : public QWidget {
   QTabWidget* tabs_ = nullptr;
   QTableWidget* value_list_ = nullptr;
   QLabel* gradient_ = nullptr;
-  std::map<std::string, QLabel*> labels_;
+  std::vector<std::pair<LabelName, QLabel*>> labels_;
   std::map<QString, QPushButton*> buttons_;
   std::map<std::string, ChartView*> chart_views_;
   std::uint64_t labels_seen_ = ~std::uint64_t{0};

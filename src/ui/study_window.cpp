@@ -284,25 +284,24 @@ QPushButton* StudyWindow::AddButton(QLayout* layout, const QString& name, const 
   return button;
 }
 
-QLabel* StudyWindow::AddLabel(const char* name) {
-  auto* label = new QLabel(QString::fromUtf8(name), this);
-  label->setObjectName(QString::fromUtf8(name));
-  label_views_[name] = label;
+QLabel* StudyWindow::AddLabel(LabelName name) {
+  auto* label = new QLabel(QString::fromUtf8(name.View()), this);
+  label->setObjectName(QString::fromUtf8(name.View()));
+  label_views_.emplace_back(name, label);
   return label;
 }
 
-QWidget* StudyWindow::ProgressRows(
-    std::initializer_list<std::pair<const char*, const char*>> extra) {
+QWidget* StudyWindow::ProgressRows(std::initializer_list<std::pair<const char*, LabelName>> extra) {
   auto* holder = new QWidget(this);
   auto* form = new QFormLayout(holder);
   form->setContentsMargins(0, 0, 0, 0);
-  form->addRow(QStringLiteral("steps:"), AddLabel("lbl_pSteps"));
+  form->addRow(QStringLiteral("steps:"), AddLabel(label::study::kSteps));
   for (const auto& [caption, name] : extra) {
     form->addRow(QString::fromUtf8(caption), AddLabel(name));
   }
   auto* runs = new QHBoxLayout;
-  runs->addWidget(AddLabel("Lbl_akt"));
-  runs->addWidget(AddLabel("Lbl_proceed"));
+  runs->addWidget(AddLabel(label::study::kRunsDone));
+  runs->addWidget(AddLabel(label::study::kRunsPlanned));
   runs->addWidget(new QLabel(QStringLiteral(": calculations"), holder));
   runs->addStretch(1);
   form->addRow(runs);

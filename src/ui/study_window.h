@@ -10,7 +10,10 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "simulation/output_models.h"
 #include "studies/study.h"
 #include "ui/widget_settings.h"
 
@@ -24,7 +27,6 @@ namespace veltmoor {
 
 struct AppContext;
 class ChartView;
-class Labels;
 class TForm1;
 
 // A window's controls as a study writes them, found when written: the window may have
@@ -86,9 +88,9 @@ class StudyWindow : public QWidget {
   void AddRows(QFormLayout* form, std::initializer_list<SettingName> names);
   QPushButton* AddButton(QLayout* layout, const QString& name, const QString& caption,
                          const std::function<void()>& handler, bool drives_simulation = true);
-  QLabel* AddLabel(const char* name);
+  QLabel* AddLabel(LabelName name);
   // "steps:" and the step label, then the runs done, "/ planned" and ": calculations".
-  QWidget* ProgressRows(std::initializer_list<std::pair<const char*, const char*>> extra);
+  QWidget* ProgressRows(std::initializer_list<std::pair<const char*, LabelName>> extra);
   // The chart group's buttons "undoZoom" and "edit".
   QLayout* ChartButtons();
   void SetSpinStep(SettingName name, int step);
@@ -119,7 +121,7 @@ class StudyWindow : public QWidget {
   ChartView* view_ = nullptr;
   QTimer timer_;
   QTimer refresh_;
-  std::map<std::string, QLabel*> label_views_;
+  std::vector<std::pair<LabelName, QLabel*>> label_views_;
   std::map<QString, QPushButton*> buttons_;
   QAbstractButton* run_toggle_ = nullptr;
   std::uint64_t labels_seen_ = ~std::uint64_t{0};

@@ -92,7 +92,8 @@ QWidget* TAnaDev::BuildControls() {
   return Column(
       this, {BuildParameterGroup(), Group(QStringLiteral("save snapshot"), this, snapshot), runBox,
              Group(QStringLiteral("chart"), this, chart),
-             ProgressRows({{"values:", "Lbl_mainRds"}, {"run of value:", "Lbl_round"}})});
+             ProgressRows({{"values:", label::dev_para::kValue},
+                           {"run of value:", label::dev_para::kRunOfValue}})});
 }
 
 void TAnaDev::ConnectEvents() {

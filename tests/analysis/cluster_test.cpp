@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "analysis/segregation.h"
+#include "simulation/window_outputs.h"
 #include "support/test_world.h"
 
 namespace veltmoor {
@@ -54,6 +55,26 @@ TEST(FindClustersTest, ArmsJoinedBelowTheirSeedFormOneCluster) {
   }
 }
 
+TEST(FindClustersTest, ComputingReadsTheCellsAndMarkingWritesWhatWasComputed) {
+  TestWorld w(2, 2);
+  Mark(w, {{1, 1}, {2, 1}, {4, 4}});
+  w.Fine(0, 0).ClusterIndex = 7;  // marks of an earlier labelling
+  w.Fine(0, 0).ClusterVisited = true;
+  const ClusterMap clusters = ComputeClusters(w.world());
+  EXPECT_EQ(clusters.sizes, (std::vector<std::uint32_t>{2, 1}));
+  EXPECT_EQ(clusters.index(2, 1), 0);
+  EXPECT_EQ(clusters.index(4, 4), 1);
+  EXPECT_EQ(clusters.index(0, 0), kNoCluster);
+  EXPECT_EQ(w.Fine(0, 0).ClusterIndex, 7);
+
+  MarkClusters(w.world(), clusters);
+  EXPECT_EQ(w.Fine(0, 0).ClusterIndex, -1);
+  EXPECT_FALSE(w.Fine(0, 0).ClusterVisited);
+  EXPECT_EQ(w.Fine(2, 1).ClusterIndex, 0);
+  EXPECT_EQ(w.Fine(2, 1).ClusterSize, 2);
+  EXPECT_TRUE(w.Fine(4, 4).ClusterVisited);
+}
+
 TEST(FindClustersTest, CellsLeavingAClusterKeepTheirOldSize) {
   TestWorld w(2, 2);
   Mark(w, {{0, 0}, {1, 0}, {2, 0}});
@@ -76,7 +97,7 @@ TEST(FindClustersTest, AClusterOverTheWholeGridNeedsNoDeepRecursion) {
   EXPECT_EQ(w.world().ClusterSizes, (std::vector<int>{1002 * 1002}));
   EXPECT_EQ(w.Fine(1001, 1001).ClusterSize, 1002 * 1002);
   EXPECT_EQ(w.Fine(1001, 1001).ClusterIndex, 0);
-  EXPECT_EQ(w.PointsOf("bar_clusterSize").size(), 1u);
+  EXPECT_EQ(w.PointsOf(series_name::kClusterSizes).size(), 1u);
 }
 
 TEST(RankSizeAnalysisTest, TwelveAndThree) {
@@ -98,18 +119,19 @@ TEST(RankSizeAnalysisTest, TwelveAndThree) {
   LabelClusters(w.sim());
 
   EXPECT_EQ(w.world().ClusterSizes, (std::vector<int>{12, 3}));
-  EXPECT_EQ(w.PointsOf("bar_clusterSize"), (std::vector<chart::Point>{{0, 12}}));
-  const auto rank = w.PointsOf("ser_rank");
+  EXPECT_EQ(w.PointsOf(series_name::kClusterSizes), (std::vector<chart::Point>{{0, 12}}));
+  const auto rank = w.PointsOf(series_name::kRankSize);
   ASSERT_EQ(rank.size(), 2u);
   EXPECT_EQ(rank[0].x, 0.0);
   EXPECT_EQ(rank[0].y, static_cast<double>(static_cast<float>(std::log10(12.0))));
   EXPECT_NEAR(rank[1].x, std::log10(2.0), 1e-15);
   EXPECT_EQ(rank[1].y, static_cast<double>(static_cast<float>(std::log10(3.0))));
-  EXPECT_EQ(w.sim().valueList.Value("slope_rank"), "-2");
-  ASSERT_EQ(w.PointsOf("ser_RS").size(), 1u);
-  EXPECT_EQ(w.PointsOf("ser_RS")[0].x, 40.0);
-  EXPECT_NEAR(w.PointsOf("ser_RS")[0].y, 2.0, 1e-6);
-  EXPECT_EQ(w.sim().charts.Get("Chart_rank").Title(), "Rank-Size (RS) : r² = 1; slope = -2");
+  EXPECT_EQ(w.sim().valueList.Value(value_key::kRankSlope), "-2");
+  ASSERT_EQ(w.PointsOf(series_name::kRankSizeByStep).size(), 1u);
+  EXPECT_EQ(w.PointsOf(series_name::kRankSizeByStep)[0].x, 40.0);
+  EXPECT_NEAR(w.PointsOf(series_name::kRankSizeByStep)[0].y, 2.0, 1e-6);
+  EXPECT_EQ(w.sim().charts.Get(chart_name::kRankSize).Title(),
+            "Rank-Size (RS) : r² = 1; slope = -2");
 }
 
 TEST(RankSizeAnalysisTest, ElevenCellsGetABarTenDoNot) {
@@ -120,38 +142,41 @@ TEST(RankSizeAnalysisTest, ElevenCellsGetABarTenDoNot) {
   }
   LabelClusters(w.sim());
   EXPECT_EQ(w.world().ClusterSizes, (std::vector<int>{11, 10}));
-  EXPECT_EQ(w.PointsOf("bar_clusterSize"), (std::vector<chart::Point>{{0, 11}}));
+  EXPECT_EQ(w.PointsOf(series_name::kClusterSizes), (std::vector<chart::Point>{{0, 11}}));
 }
 
 TEST(RankSizeAnalysisTest, ASingleCellIsOneClusterWithoutBar) {
   TestWorld w(2, 2);
   Mark(w, {{3, 3}});
   LabelClusters(w.sim());
-  EXPECT_TRUE(w.PointsOf("bar_clusterSize").empty());
-  EXPECT_EQ(w.PointsOf("ser_rank"), (std::vector<chart::Point>{{0, 0}}));
-  EXPECT_EQ(w.sim().valueList.Value("slope_rank"), "0");
-  EXPECT_EQ(w.sim().charts.Get("Chart_rank").Title(), "Rank-Size (RS) : r² = 1; slope = 0");
+  EXPECT_TRUE(w.PointsOf(series_name::kClusterSizes).empty());
+  EXPECT_EQ(w.PointsOf(series_name::kRankSize), (std::vector<chart::Point>{{0, 0}}));
+  EXPECT_EQ(w.sim().valueList.Value(value_key::kRankSlope), "0");
+  EXPECT_EQ(w.sim().charts.Get(chart_name::kRankSize).Title(),
+            "Rank-Size (RS) : r² = 1; slope = 0");
 }
 
 TEST(RankSizeAnalysisTest, NoDevelopedCellLeavesTheChartsEmptyButWritesDefinedValues) {
   TestWorld w(2, 2);
   LabelClusters(w.sim());
   EXPECT_TRUE(w.world().ClusterSizes.empty());
-  EXPECT_TRUE(w.PointsOf("ser_rank").empty());
-  EXPECT_TRUE(w.PointsOf("ser_rankTrend").empty());
-  EXPECT_EQ(w.sim().valueList.Value("slope_rank"), "0");
-  EXPECT_EQ(w.sim().charts.Get("Chart_rank").Title(), "Rank-Size (RS) : r² = 0; slope = 0");
-  ASSERT_EQ(w.PointsOf("ser_RS").size(), 1u);
-  EXPECT_EQ(w.PointsOf("ser_RS")[0].y, 0.0);
-  EXPECT_FALSE(std::signbit(w.PointsOf("ser_RS")[0].y));
+  EXPECT_TRUE(w.PointsOf(series_name::kRankSize).empty());
+  EXPECT_TRUE(w.PointsOf(series_name::kRankSizeTrend).empty());
+  EXPECT_EQ(w.sim().valueList.Value(value_key::kRankSlope), "0");
+  EXPECT_EQ(w.sim().charts.Get(chart_name::kRankSize).Title(),
+            "Rank-Size (RS) : r² = 0; slope = 0");
+  ASSERT_EQ(w.PointsOf(series_name::kRankSizeByStep).size(), 1u);
+  EXPECT_EQ(w.PointsOf(series_name::kRankSizeByStep)[0].y, 0.0);
+  EXPECT_FALSE(std::signbit(w.PointsOf(series_name::kRankSizeByStep)[0].y));
 }
 
 TEST(RankSizeAnalysisTest, EqualSizesGiveAFlatLine) {
   TestWorld w(3, 3);
   Mark(w, {{0, 0}, {2, 0}, {4, 0}});
   LabelClusters(w.sim());
-  EXPECT_EQ(w.sim().valueList.Value("slope_rank"), "0");
-  EXPECT_EQ(w.sim().charts.Get("Chart_rank").Title(), "Rank-Size (RS) : r² = 1; slope = 0");
+  EXPECT_EQ(w.sim().valueList.Value(value_key::kRankSlope), "0");
+  EXPECT_EQ(w.sim().charts.Get(chart_name::kRankSize).Title(),
+            "Rank-Size (RS) : r² = 1; slope = 0");
 }
 
 TEST(ShowClustersTest, NetworkOnlyChangesNothing) {
@@ -162,7 +187,7 @@ TEST(ShowClustersTest, NetworkOnlyChangesNothing) {
   EXPECT_FALSE(w.Fine(1, 1).IsDeveloped);
   EXPECT_EQ(w.Fine(1, 1).ClusterIndex, 0);
   EXPECT_EQ(w.Fine(1, 1).Color, colours::kWhite);
-  EXPECT_TRUE(w.PointsOf("ser_RS").empty());
+  EXPECT_TRUE(w.PointsOf(series_name::kRankSizeByStep).empty());
 }
 
 TEST(ShowClustersTest, PaintsDevelopedCellsBlackEvenWithoutNodes) {

@@ -11,6 +11,7 @@
 #include "display/recording_canvas.h"
 #include "simulation/layers.h"
 #include "simulation/setup.h"
+#include "simulation/window_outputs.h"
 
 namespace veltmoor {
 namespace {
@@ -63,7 +64,7 @@ TEST_F(ConnTableTest, TwoLinkedNodesFillTheWholeLayout) {
                          {"", "", "", "2", "0,5", "", ""}};
   EXPECT_EQ(AllCells(net.sim().StringGrid1), expected);
   EXPECT_DOUBLE_EQ(net.world().MeanLength, 0.5);
-  EXPECT_EQ(net.sim().labels.Get("Lbl_ml"), "0,5");
+  EXPECT_EQ(net.sim().labels.Get(label::kMeanLength), "0,5");
   EXPECT_EQ(net.sim().StringGrid1.MLText(1), "0,5");
   EXPECT_DOUBLE_EQ(net.sim().StringGrid1.ML(1), 0.5);
 }
@@ -74,7 +75,7 @@ TEST_F(ConnTableTest, ChainOfThreeWithEitherMeasure) {
   Analyse(net);
   EXPECT_EQ(Column(net.sim().StringGrid1, 4), (std::vector<std::string>{"3", "2", "3"}));
   EXPECT_EQ(ML(net), (std::vector<std::string>{"1", "0,67", "1"}));
-  EXPECT_EQ(net.sim().labels.Get("Lbl_ml"), "0,89");
+  EXPECT_EQ(net.sim().labels.Get(label::kMeanLength), "0,89");
   EXPECT_EQ(Loc(net), (std::vector<std::string>{"9", "10", "9"}));
   EXPECT_EQ(SML(net), (std::vector<std::string>{"0", "1", "0"}));
   EXPECT_EQ(net.world().Node(0).Color, colours::kBlue);
@@ -110,7 +111,7 @@ TEST_F(ConnTableTest, MeanPathLengthsRoundHalvesDown) {
   EXPECT_EQ((std::vector<std::string>{ml[0], ml[1], ml[2], ml[3]}),
             (std::vector<std::string>{"0,37", "0,62", "0,87", "0"}));
   // (0.37 + 0.62 + 0.87) / 8 = 0.2325
-  EXPECT_EQ(net.sim().labels.Get("Lbl_ml"), "0,23");
+  EXPECT_EQ(net.sim().labels.Get(label::kMeanLength), "0,23");
   EXPECT_EQ(net.sim().StringGrid1.Cell(9, 9), "15");
 }
 
@@ -128,7 +129,7 @@ TEST_F(ConnTableTest, RoundedQuotientsAreFormedInExtendedPrecision) {
   many.world().PathMatrix.HopRow(0)[1] = 1000;
   FillConnectivityTable(many.sim());
   EXPECT_EQ(ML(many)[0], "5");
-  EXPECT_EQ(many.sim().labels.Get("Lbl_ml"), "0,02");
+  EXPECT_EQ(many.sim().labels.Get(label::kMeanLength), "0,02");
   EXPECT_DOUBLE_EQ(many.world().MeanLength, 0.02);
 
   // Local measures 3000, 2960 and 2991 scale the last to 31 / 40 = 0.775, which goes down.
@@ -165,7 +166,7 @@ TEST_F(ConnTableTest, EmptyNetworkShowsZeroMeanLength) {
   const Rows expected = {{"", "sum", "ML", "sML", "loc"}, {"", "0", "0", "", ""}};
   EXPECT_EQ(AllCells(net.sim().StringGrid1), expected);
   EXPECT_EQ(net.world().MeanLength, 0.0);
-  EXPECT_EQ(net.sim().labels.Get("Lbl_ml"), "0");
+  EXPECT_EQ(net.sim().labels.Get(label::kMeanLength), "0");
 }
 
 TEST_F(ConnTableTest, EqualValuesStayUnscaledWithAColourOnTheBar) {
@@ -262,9 +263,9 @@ TEST_F(ConnTableTest, DegreeHistogramGivesEveryDegreeItsBar) {
   net.Link(11, 12);
   ShowDegreeHistogram(net.sim());
   ShowDegreeHistogram(net.sim());
-  const chart::Series& bars = net.sim().charts.GetSeries("Ser_Edges");
+  const chart::Series& bars = net.sim().charts.GetSeries(series_name::kEdgesPerNode);
   EXPECT_EQ(bars.Points(), (std::vector<chart::Point>{{0, 1}, {1, 12}, {10, 1}}));
-  EXPECT_EQ(net.sim().charts.Get("Chart_nodes").ZoomResetRequests(), 2u);
+  EXPECT_EQ(net.sim().charts.Get(chart_name::kEdgesPerNode).ZoomResetRequests(), 2u);
 }
 
 TEST_F(ConnTableTest, CsvQuotesTheDecimalComma) {
@@ -289,8 +290,9 @@ TEST_F(ConnTableTest, CalcPathesBlanksTheCellsAndAnalysesTheNetwork) {
   B_CalcPathesClick(t.sim);
   EXPECT_EQ(t.world().CellGrid(0, 0).Color, colours::kWhite);
   EXPECT_EQ(t.sim.StringGrid1.NodeRows(), 1);
-  EXPECT_EQ(t.sim.labels.Get("Lbl_ml"), "0");
-  EXPECT_EQ(t.sim.charts.GetSeries("Ser_Edges").Points(), (std::vector<chart::Point>{{0, 1}}));
+  EXPECT_EQ(t.sim.labels.Get(label::kMeanLength), "0");
+  EXPECT_EQ(t.sim.charts.GetSeries(series_name::kEdgesPerNode).Points(),
+            (std::vector<chart::Point>{{0, 1}}));
 }
 
 }  // namespace

@@ -8,12 +8,14 @@
 #include <vector>
 
 #include "analysis/ConnTable.h"
+#include "analysis/analysis_values.h"
 #include "analysis/dijkstra.h"
 #include "analysis/path_network.h"
 #include "analysis/segregation.h"
 #include "simulation/node_creation.h"
 #include "simulation/numbers.h"
 #include "simulation/setup.h"
+#include "simulation/window_outputs.h"
 #include "support/test_world.h"
 
 namespace veltmoor {
@@ -23,8 +25,10 @@ using testing::PathNetwork;
 using testing::TestSimulation;
 using testing::TestWorld;
 
-constexpr const char* kFractalKeys[] = {"D_grid",  "slope_grid",  "D_rad",  "slope_rad",
-                                        "D_nodes", "slope_nodes", "D_edge", "slope_edge"};
+constexpr ValueKey kFractalKeys[] = {value_key::kGridDimension,   value_key::kGridSlope,
+                                     value_key::kRadialDimension, value_key::kRadialSlope,
+                                     value_key::kNodeDimension,   value_key::kNodeSlope,
+                                     value_key::kEdgeDimension,   value_key::kEdgeSlope};
 
 // A world made by "new setup" on a panel of exactly columns x rows cells, without a node.
 struct FractalWorld {
@@ -36,9 +40,9 @@ struct FractalWorld {
 
   Simulation& sim() { return t.sim; }
   World& world() { return t.sim.world; }
-  std::string Value(const char* key) { return sim().valueList.Value(key); }
-  const chart::Series& Series(const char* name) { return sim().charts.GetSeries(name); }
-  std::string Title(const char* chart) { return sim().charts.Get(chart).Title(); }
+  std::string Value(ValueKey key) { return sim().valueList.Value(key); }
+  const chart::Series& Series(chart::SeriesName name) { return sim().charts.GetSeries(name); }
+  std::string Title(chart::ChartName chart) { return sim().charts.Get(chart).Title(); }
 
   void Develop(int c, int r) { world().FineGrid(c, r).LandUse = kLandDeveloped; }
   void DevelopAll() {
@@ -101,7 +105,7 @@ bool HasNonFiniteText(const std::string& text) {
 // Whatever the world, the fractal outputs hold only finite numbers, the dash, or the empty
 // text of a row no analysis wrote yet.
 void ExpectOnlyFiniteOutputs(Simulation& sim) {
-  for (const char* name : {"Chart_fractal", "Chart_FractGrid"}) {
+  for (const chart::ChartName name : {chart_name::kRadialFractal, chart_name::kGridFractal}) {
     const chart::Chart& chart = sim.charts.Get(name);
     EXPECT_FALSE(HasNonFiniteText(chart.Title())) << chart.Title();
     for (const auto& series : chart.AllSeries()) {
@@ -110,13 +114,13 @@ void ExpectOnlyFiniteOutputs(Simulation& sim) {
       }
     }
   }
-  for (const char* key : kFractalKeys) {
+  for (const ValueKey key : kFractalKeys) {
     const std::string text = sim.valueList.Value(key);
     if (text.empty() || text == "-") {
       continue;
     }
-    EXPECT_FALSE(HasNonFiniteText(text)) << key << " = " << text;
-    EXPECT_NO_THROW(EXPECT_TRUE(std::isfinite(ParseDecimal(text))) << key) << key;
+    EXPECT_FALSE(HasNonFiniteText(text)) << key.View() << " = " << text;
+    EXPECT_NO_THROW(EXPECT_TRUE(std::isfinite(ParseDecimal(text))) << key.View()) << key.View();
   }
 }
 
@@ -130,8 +134,8 @@ TEST(GridAnalysisTest, A25By28MapIsTiledFromTwoToEightAndGetsAnIndexOfSegregatio
   for (double x : Log10Of({2, 3, 4, 5, 6, 7, 8})) {
     expected.push_back(x);
   }
-  ExpectNear(XValues(w.Series("ser_DGrid")), expected);
-  EXPECT_EQ(w.Series("ser_IS").Count(), 1u);
+  ExpectNear(XValues(w.Series(series_name::kGridFractal)), expected);
+  EXPECT_EQ(w.Series(series_name::kSegregationByStep).Count(), 1u);
 }
 
 // Tiles holding a developed fine cell, by visiting every fine cell of every tile.
@@ -164,7 +168,7 @@ TEST(GridAnalysisTest, ScatteredLandCountsAsTileByTileAndTheIndexMatchesThePerio
   w.world().TimeStep = 40;
   GridAnalysis(w.sim());
 
-  const auto& points = w.Series("ser_DGrid").Points();
+  const auto& points = w.Series(series_name::kGridFractal).Points();
   ASSERT_EQ(points.size(), 8u);
   for (int n = 2; n <= 8; ++n) {
     EXPECT_NEAR(points[static_cast<std::size_t>(n - 1)].y,
@@ -173,7 +177,7 @@ TEST(GridAnalysisTest, ScatteredLandCountsAsTileByTileAndTheIndexMatchesThePerio
   }
   const std::string gridIndex = w.sim().DissimiGrid.Cell(2, 1);
   PeriodicSegregation(w.sim());
-  const auto& is = w.Series("ser_IS").Points();
+  const auto& is = w.Series(series_name::kSegregationByStep).Points();
   ASSERT_EQ(is.size(), 2u);
   EXPECT_EQ(is[0], is[1]);
   EXPECT_EQ(w.sim().DissimiGrid.Cell(2, 1), gridIndex);
@@ -184,7 +188,7 @@ TEST(GridAnalysisTest, AFullyDeveloped12By12MapHasDimensionTwo) {
   w.DevelopAll();
   GridAnalysis(w.sim());
 
-  const auto& points = w.Series("ser_DGrid").Points();
+  const auto& points = w.Series(series_name::kGridFractal).Points();
   ASSERT_EQ(points.size(), 4u);  // the origin and n = 2, 3, 4 (sides 6, 4, 3)
   EXPECT_EQ(points[0], (chart::Point{0, 0}));
   for (std::size_t i = 1; i < points.size(); ++i) {
@@ -192,28 +196,28 @@ TEST(GridAnalysisTest, AFullyDeveloped12By12MapHasDimensionTwo) {
     EXPECT_NEAR(points[i].x, std::log10(n), 1e-12);
     EXPECT_NEAR(points[i].y, 2 * std::log10(n), 1e-12);
   }
-  EXPECT_EQ(w.Value("D_grid"), "2");
-  EXPECT_EQ(w.Value("slope_grid"), "2");
-  EXPECT_EQ(w.Title("Chart_FractGrid"), "Fractal Grid Analysis, r²_grid = 1");
-  EXPECT_EQ(w.Series("ser_DGrid_Slope").Count(), 2u);
-  EXPECT_EQ(w.Series("ser_IS").Count(), 0u);
+  EXPECT_EQ(w.Value(value_key::kGridDimension), "2");
+  EXPECT_EQ(w.Value(value_key::kGridSlope), "2");
+  EXPECT_EQ(w.Title(chart_name::kGridFractal), "Fractal Grid Analysis, r²_grid = 1");
+  EXPECT_EQ(w.Series(series_name::kGridFractalTrend).Count(), 2u);
+  EXPECT_EQ(w.Series(series_name::kSegregationByStep).Count(), 0u);
 }
 
 TEST(GridAnalysisTest, WithoutDevelopedLandNothingIsFittedAndOldPointsGo) {
   FractalWorld w(25, 28);
   w.Develop(10, 10);
   GridAnalysis(w.sim());
-  ASSERT_FALSE(w.Series("ser_DGrid").Points().empty());
+  ASSERT_FALSE(w.Series(series_name::kGridFractal).Points().empty());
 
   w.world().FineGrid(10, 10).LandUse = kLandFree;
   GridAnalysis(w.sim());
-  EXPECT_TRUE(w.Series("ser_DGrid").Points().empty());
-  EXPECT_TRUE(w.Series("ser_DGrid_Slope").Points().empty());
-  EXPECT_TRUE(w.Series("ser_DGrid_Corr").Points().empty());
-  EXPECT_EQ(w.Value("D_grid"), "-");
-  EXPECT_EQ(w.Value("slope_grid"), "-");
-  EXPECT_EQ(w.Title("Chart_FractGrid"), "Fractal Grid Analysis, r²_grid = -");
-  EXPECT_EQ(w.Value("IS_developed_cells"), "-");
+  EXPECT_TRUE(w.Series(series_name::kGridFractal).Points().empty());
+  EXPECT_TRUE(w.Series(series_name::kGridFractalTrend).Points().empty());
+  EXPECT_TRUE(w.Series(series_name::kGridFractalCorrelation).Points().empty());
+  EXPECT_EQ(w.Value(value_key::kGridDimension), "-");
+  EXPECT_EQ(w.Value(value_key::kGridSlope), "-");
+  EXPECT_EQ(w.Title(chart_name::kGridFractal), "Fractal Grid Analysis, r²_grid = -");
+  EXPECT_EQ(w.Value(value_key::kSegregation), "-");
   ExpectOnlyFiniteOutputs(w.sim());
 }
 
@@ -221,11 +225,12 @@ TEST(GridAnalysisTest, AMapTooSmallForAnyLevelStillAnalysesTheFirst) {
   FractalWorld w(1, 1);  // the side at n = 2 is already below a sixth of a cell
   w.DevelopAll();
   GridAnalysis(w.sim());
-  ExpectNear(XValues(w.Series("ser_DGrid")), {0.0, std::log10(2.0)});
-  EXPECT_EQ(w.Value("D_grid"), "2");  // all four tiles of the 3 x 3 fine cells hold land
-  EXPECT_EQ(w.Value("slope_grid"), "2");
+  ExpectNear(XValues(w.Series(series_name::kGridFractal)), {0.0, std::log10(2.0)});
+  EXPECT_EQ(w.Value(value_key::kGridDimension),
+            "2");  // all four tiles of the 3 x 3 fine cells hold land
+  EXPECT_EQ(w.Value(value_key::kGridSlope), "2");
   // Two points already make a line to correlate with.
-  EXPECT_EQ(w.Title("Chart_FractGrid"), "Fractal Grid Analysis, r²_grid = 1");
+  EXPECT_EQ(w.Title(chart_name::kGridFractal), "Fractal Grid Analysis, r²_grid = 1");
 }
 
 TEST(GridAnalysisTest, CellsOfThreePixelsStillEndTheTiling) {
@@ -234,7 +239,7 @@ TEST(GridAnalysisTest, CellsOfThreePixelsStillEndTheTiling) {
   FractalWorld w(10, 10, 3);
   w.DevelopAll();
   GridAnalysis(w.sim());
-  const std::vector<double> xs = XValues(w.Series("ser_DGrid"));
+  const std::vector<double> xs = XValues(w.Series(series_name::kGridFractal));
   ASSERT_EQ(xs.size(), 20u);
   EXPECT_NEAR(xs.back(), std::log10(20.0), 1e-12);
   ExpectOnlyFiniteOutputs(w.sim());
@@ -344,16 +349,16 @@ TEST(RadialAnalysisTest, TheDefaultCentreOfA25By28MapHas37Radii) {
   RadialAnalysis(w.sim());
 
   // Centre fine cell (38, 42); radii 8, 16, ..., 296 pixels.
-  const auto& points = w.Series("ser_devFract").Points();
+  const auto& points = w.Series(series_name::kDevelopedFractal).Points();
   ASSERT_EQ(points.size(), 37u);
   EXPECT_NEAR(points.front().x, std::log10(8.0), 1e-12);
   EXPECT_NEAR(points.back().x, std::log10(296.0), 1e-12);
   // The centre and its four edge neighbours, 8 pixels away; the diagonals lie 11 away.
   EXPECT_NEAR(points.front().y, std::log10(5.0), 1e-12);
-  EXPECT_NE(w.Value("D_rad"), "-");
-  EXPECT_NE(w.Value("slope_rad"), "-");
-  EXPECT_EQ(w.Value("D_nodes"), "-");  // no node, no segment
-  EXPECT_TRUE(w.Series("ser_f2").Points().empty());
+  EXPECT_NE(w.Value(value_key::kRadialDimension), "-");
+  EXPECT_NE(w.Value(value_key::kRadialSlope), "-");
+  EXPECT_EQ(w.Value(value_key::kNodeDimension), "-");  // no node, no segment
+  EXPECT_TRUE(w.Series(series_name::kNodeFractal).Points().empty());
   ExpectOnlyFiniteOutputs(w.sim());
 }
 
@@ -369,18 +374,18 @@ TEST(RadialAnalysisTest, SegmentsAreCountedFromTheCentralNodeByTheirMidpoints) {
 
   // From node 1 both midpoints lie 48 pixels away: counted from radius 48 (k = 6) to 144
   // (k = 18). From node 0 one of them would lie 144 pixels away.
-  const auto& count = w.Series("ser_f2").Points();
+  const auto& count = w.Series(series_name::kNodeFractal).Points();
   ASSERT_EQ(count.size(), 13u);
   EXPECT_NEAR(count.front().x, std::log10(48.0), 1e-12);
   EXPECT_NEAR(count.front().y, std::log10(2.0), 1e-12);
-  const auto& length = w.Series("ser_fract").Points();
+  const auto& length = w.Series(series_name::kEdgeFractal).Points();
   ASSERT_EQ(length.size(), 13u);
   EXPECT_NEAR(length.front().y, std::log10(192.0), 1e-12);
   // Constant counts: flat trend lines.
-  EXPECT_EQ(w.Value("slope_nodes"), "0");
-  EXPECT_EQ(w.Value("slope_edge"), "0");
-  EXPECT_EQ(w.Value("D_rad"), "-");
-  EXPECT_EQ(w.Title("Chart_fractal"),
+  EXPECT_EQ(w.Value(value_key::kNodeSlope), "0");
+  EXPECT_EQ(w.Value(value_key::kEdgeSlope), "0");
+  EXPECT_EQ(w.Value(value_key::kRadialDimension), "-");
+  EXPECT_EQ(w.Title(chart_name::kRadialFractal),
             "Fractal Radial Analysis, r²_dev = -, r²_node = 1, r²_edge = 1");
 }
 
@@ -388,28 +393,30 @@ TEST(RadialAnalysisTest, TheCentreIsTheMiddleOrTheCentreOfGravity) {
   FractalWorld w(12, 12);
   w.Develop(5, 6);  // 142 pixels from the middle (18, 18): inside only the last radius, 144
   RadialAnalysis(w.sim());
-  ASSERT_EQ(w.Series("ser_devFract").Count(), 1u);
-  EXPECT_EQ(w.Value("D_rad"), "0");      // log 1 / log 144
-  EXPECT_EQ(w.Value("slope_rad"), "-");  // one point has no line through it
-  EXPECT_EQ(w.Title("Chart_fractal"),
+  ASSERT_EQ(w.Series(series_name::kDevelopedFractal).Count(), 1u);
+  EXPECT_EQ(w.Value(value_key::kRadialDimension), "0");  // log 1 / log 144
+  EXPECT_EQ(w.Value(value_key::kRadialSlope), "-");      // one point has no line through it
+  EXPECT_EQ(w.Title(chart_name::kRadialFractal),
             "Fractal Radial Analysis, r²_dev = -, r²_node = -, r²_edge = -");
 
   w.t.settings.SetChecked(setting::kCenterGravity, true);
   RadialAnalysis(w.sim());
   // Centre (5, 6): five radii up to the left border, each holding the one cell.
-  const auto& points = w.Series("ser_devFract").Points();
+  const auto& points = w.Series(series_name::kDevelopedFractal).Points();
   ASSERT_EQ(points.size(), 5u);
   EXPECT_NEAR(points.back().x, std::log10(40.0), 1e-12);
-  EXPECT_EQ(w.Value("D_rad"), "0");
-  EXPECT_EQ(w.Value("slope_rad"), "0");
+  EXPECT_EQ(w.Value(value_key::kRadialDimension), "0");
+  EXPECT_EQ(w.Value(value_key::kRadialSlope), "0");
 }
 
 void ExpectNoRadialValues(FractalWorld& w) {
-  EXPECT_TRUE(w.Series("ser_devFract").Points().empty());
-  for (const char* key : {"D_rad", "slope_rad", "D_nodes", "slope_nodes", "D_edge", "slope_edge"}) {
-    EXPECT_EQ(w.Value(key), "-") << key;
+  EXPECT_TRUE(w.Series(series_name::kDevelopedFractal).Points().empty());
+  for (const ValueKey key :
+       {value_key::kRadialDimension, value_key::kRadialSlope, value_key::kNodeDimension,
+        value_key::kNodeSlope, value_key::kEdgeDimension, value_key::kEdgeSlope}) {
+    EXPECT_EQ(w.Value(key), "-") << key.View();
   }
-  EXPECT_EQ(w.Title("Chart_fractal"),
+  EXPECT_EQ(w.Title(chart_name::kRadialFractal),
             "Fractal Radial Analysis, r²_dev = -, r²_node = -, r²_edge = -");
   ExpectOnlyFiniteOutputs(w.sim());
 }
@@ -432,21 +439,21 @@ TEST(RadialAnalysisTest, WithoutDevelopedLandTheCentreOfGravityFallsBackToTheMid
   RadialAnalysis(w.sim());
   // Radii up to the middle's nearest border, k = 18; the midpoint lies 48 pixels from
   // node 0, so k = 6 .. 18.
-  EXPECT_EQ(w.Series("ser_f2").Count(), 13u);
+  EXPECT_EQ(w.Series(series_name::kNodeFractal).Count(), 13u);
 }
 
 TEST(RadialAnalysisTest, EmptyFamiliesShowDashesAndLoseTheirOldPoints) {
   FractalWorld w(12, 12);
   w.DevelopAll();
   RadialAnalysis(w.sim());
-  ASSERT_FALSE(w.Series("ser_devFract").Points().empty());
+  ASSERT_FALSE(w.Series(series_name::kDevelopedFractal).Points().empty());
 
   for (TFineCell& fine : w.world().FineGrid.Cells()) {
     fine.LandUse = kLandFree;
   }
   RadialAnalysis(w.sim());
-  EXPECT_TRUE(w.Series("ser_devFractTrend").Points().empty());
-  EXPECT_TRUE(w.Series("ser_devFractCorr").Points().empty());
+  EXPECT_TRUE(w.Series(series_name::kDevelopedFractalTrend).Points().empty());
+  EXPECT_TRUE(w.Series(series_name::kDevelopedFractalCorrelation).Points().empty());
   ExpectNoRadialValues(w);
 }
 
@@ -456,9 +463,9 @@ TEST(RadialAnalysisTest, AOneCellMapHasOneRadius) {
   RadialAnalysis(w.sim());
   // Centre (2, 2), one fine cell from the right and bottom borders: the cell and the two
   // neighbours inside the map lie within 8 pixels.
-  ExpectNear(XValues(w.Series("ser_devFract")), {std::log10(8.0)});
-  EXPECT_EQ(w.Value("D_rad"), "0,53");  // log 3 / log 8
-  EXPECT_EQ(w.Value("slope_rad"), "-");
+  ExpectNear(XValues(w.Series(series_name::kDevelopedFractal)), {std::log10(8.0)});
+  EXPECT_EQ(w.Value(value_key::kRadialDimension), "0,53");  // log 3 / log 8
+  EXPECT_EQ(w.Value(value_key::kRadialSlope), "-");
   ExpectOnlyFiniteOutputs(w.sim());
 }
 
@@ -467,8 +474,8 @@ TEST(RadialAnalysisTest, RadiiOfAPixelOrLessTakeNoPartInTheMeanRatio) {
     FractalWorld w(10, 10, cellSize);
     w.DevelopAll();
     RadialAnalysis(w.sim());
-    EXPECT_EQ(w.Series("ser_devFract").Count(), 15u) << cellSize;
-    EXPECT_NE(w.Value("D_rad"), "-") << cellSize;
+    EXPECT_EQ(w.Series(series_name::kDevelopedFractal).Count(), 15u) << cellSize;
+    EXPECT_NE(w.Value(value_key::kRadialDimension), "-") << cellSize;
     ExpectOnlyFiniteOutputs(w.sim());
   }
 }
@@ -480,10 +487,10 @@ TEST(RadialAnalysisTest, SegmentsOfLengthZeroGiveACountButNoLength) {
   w.Link(0, 1);
   w.FillTable();
   RadialAnalysis(w.sim());
-  EXPECT_EQ(w.Series("ser_f2").Count(), 18u);
-  EXPECT_TRUE(w.Series("ser_fract").Points().empty());
-  EXPECT_EQ(w.Value("D_edge"), "-");
-  EXPECT_EQ(w.Value("slope_edge"), "-");
+  EXPECT_EQ(w.Series(series_name::kNodeFractal).Count(), 18u);
+  EXPECT_TRUE(w.Series(series_name::kEdgeFractal).Points().empty());
+  EXPECT_EQ(w.Value(value_key::kEdgeDimension), "-");
+  EXPECT_EQ(w.Value(value_key::kEdgeSlope), "-");
   ExpectOnlyFiniteOutputs(w.sim());
 }
 
@@ -499,28 +506,68 @@ TEST(Button4ClickTest, RunsPathsTableStructureRadialAndGridAnalyses) {
   Button4Click(t.sim);
 
   EXPECT_EQ(t.sim.StringGrid1.NodeRows(), 1);
-  EXPECT_EQ(t.sim.charts.GetSeries("Ser_Edges").Count(), 1u);
-  EXPECT_EQ(t.sim.charts.GetSeries("ser_RS").Count(), 1u);  // the structure analysis ran
-  EXPECT_EQ(t.sim.charts.GetSeries("ser_IS").Count(), 1u);  // the grid analysis reached 8
-  EXPECT_EQ(t.sim.charts.GetSeries("ser_DGrid").Count(), 8u);
-  EXPECT_FALSE(t.sim.charts.GetSeries("ser_devFract").Points().empty());
-  EXPECT_NE(t.sim.valueList.Value("D_grid"), "-");
-  EXPECT_NE(t.sim.valueList.Value("D_rad"), "-");
-  EXPECT_EQ(t.sim.valueList.Value("D_edge"), "-");  // one node, no segment
+  EXPECT_EQ(t.sim.charts.GetSeries(series_name::kEdgesPerNode).Count(), 1u);
+  EXPECT_EQ(t.sim.charts.GetSeries(series_name::kRankSizeByStep).Count(),
+            1u);  // the structure analysis ran
+  EXPECT_EQ(t.sim.charts.GetSeries(series_name::kSegregationByStep).Count(),
+            1u);  // the grid analysis reached 8
+  EXPECT_EQ(t.sim.charts.GetSeries(series_name::kGridFractal).Count(), 8u);
+  EXPECT_FALSE(t.sim.charts.GetSeries(series_name::kDevelopedFractal).Points().empty());
+  EXPECT_NE(t.sim.valueList.Value(value_key::kGridDimension), "-");
+  EXPECT_NE(t.sim.valueList.Value(value_key::kRadialDimension), "-");
+  EXPECT_EQ(t.sim.valueList.Value(value_key::kEdgeDimension), "-");  // one node, no segment
   ExpectOnlyFiniteOutputs(t.sim);
 
   t.sim.world.FieldType = kFieldNetworkOnly;
   Button4Click(t.sim);
-  EXPECT_EQ(t.sim.charts.GetSeries("ser_RS").Count(), 1u);
+  EXPECT_EQ(t.sim.charts.GetSeries(series_name::kRankSizeByStep).Count(), 1u);
 }
 
 TEST(Button4ClickTest, AnAbsentWorldGivesDashesEverywhere) {
   TestSimulation t;
   Button4Click(t.sim);
-  for (const char* key : kFractalKeys) {
-    EXPECT_EQ(t.sim.valueList.Value(key), "-") << key;
+  for (const ValueKey key : kFractalKeys) {
+    EXPECT_EQ(t.sim.valueList.Value(key), "-") << key.View();
   }
   ExpectOnlyFiniteOutputs(t.sim);
+}
+
+// ---- the counting apart from the showing ----
+
+// The counts read the world alone: they write no output, and the analyses show exactly them.
+TEST(FractalKernelTest, CountsWriteNothingAndAreWhatTheAnalysesShow) {
+  FractalWorld w(25, 28);
+  std::mt19937 random(7);
+  for (int i = 0; i < 900; ++i) {
+    w.Develop(static_cast<int>(random() % 75), static_cast<int>(random() % 84));
+  }
+  const int a = w.AddNode(12, 14);
+  const int b = w.AddNode(16, 10);
+  const int c = w.AddNode(5, 20);
+  w.Link(a, b);
+  w.Link(a, c);
+  ClassifyDevelopedCells(w.world());
+  BuildEdgeMatrix(w.world());
+  const auto values = w.sim().valueList.ChangeCount();
+  const auto labels = w.sim().labels.ChangeCount();
+
+  const GridFractal grid = ComputeGridFractal(w.world());
+  const RadialFractal radial =
+      ComputeRadialFractal(w.world(), FineCellPosition{38, 42}, std::size_t{0});
+  EXPECT_EQ(w.sim().valueList.ChangeCount(), values);
+  EXPECT_EQ(w.sim().labels.ChangeCount(), labels);
+  EXPECT_TRUE(w.Series(series_name::kGridFractal).Points().empty());
+  ASSERT_TRUE(grid.segregationTiles.has_value());
+  ASSERT_FALSE(radial.segments.points.empty());
+
+  GridAnalysis(w.sim());
+  RadialAnalysis(w.sim());
+  EXPECT_EQ(w.Series(series_name::kGridFractal).Points(), grid.family.points);
+  EXPECT_EQ(w.Value(value_key::kGridDimension), ShownValue(*grid.family.meanRatio));
+  EXPECT_EQ(w.Series(series_name::kDevelopedFractal).Points(), radial.developed.points);
+  EXPECT_EQ(w.Series(series_name::kNodeFractal).Points(), radial.segments.points);
+  EXPECT_EQ(w.Series(series_name::kEdgeFractal).Points(), radial.lengths.points);
+  EXPECT_EQ(w.Value(value_key::kRadialDimension), ShownValue(*radial.developed.meanRatio));
 }
 
 }  // namespace

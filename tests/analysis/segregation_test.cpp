@@ -7,6 +7,7 @@
 
 #include "simulation/run_control.h"
 #include "simulation/setup.h"
+#include "simulation/window_outputs.h"
 #include "support/test_world.h"
 
 namespace veltmoor {
@@ -166,7 +167,7 @@ TEST(PartitionFineGridTest, ClassifiesBeforeCountingAndOnlyEightTilesGiveAnIndex
         EXPECT_EQ(counts(b, a, 1), expected(b, a, 1)) << "n = " << n;
       }
     }
-    EXPECT_EQ(w.PointsOf("ser_IS").size(), n == 8 ? 1u : 0u) << "n = " << n;
+    EXPECT_EQ(w.PointsOf(series_name::kSegregationByStep).size(), n == 8 ? 1u : 0u) << "n = " << n;
   }
 }
 
@@ -181,10 +182,10 @@ TEST(SegregationIndexTest, DevelopmentFillingOneTileAloneIsFullySegregated) {
   EXPECT_EQ(w.sim().DissimiGrid.Cell(1, 3), "1");
   EXPECT_EQ(w.sim().DissimiGrid.Cell(1, 1), "0");
   EXPECT_EQ(w.sim().DissimiGrid.Cell(2, 2), "0");
-  EXPECT_EQ(w.sim().valueList.Value("IS_developed_cells"), "1");
-  ASSERT_EQ(w.PointsOf("ser_IS").size(), 1u);
-  EXPECT_EQ(w.PointsOf("ser_IS")[0].x, 30.0);
-  EXPECT_NEAR(w.PointsOf("ser_IS")[0].y, 1.0, 1e-12);
+  EXPECT_EQ(w.sim().valueList.Value(value_key::kSegregation), "1");
+  ASSERT_EQ(w.PointsOf(series_name::kSegregationByStep).size(), 1u);
+  EXPECT_EQ(w.PointsOf(series_name::kSegregationByStep)[0].x, 30.0);
+  EXPECT_NEAR(w.PointsOf(series_name::kSegregationByStep)[0].y, 1.0, 1e-12);
 }
 
 TEST(SegregationIndexTest, EqualSharesInEveryTileGiveZero) {
@@ -201,9 +202,9 @@ TEST(SegregationIndexTest, EqualSharesInEveryTileGiveZero) {
   SegregationIndex(w.sim(), counts);
   EXPECT_EQ(w.sim().DissimiGrid.Cell(2, 1), "0");
   EXPECT_EQ(w.sim().DissimiGrid.Cell(2, 3), "0");
-  EXPECT_EQ(w.sim().valueList.Value("IS_developed_cells"), "0");
-  ASSERT_EQ(w.PointsOf("ser_IS").size(), 1u);
-  EXPECT_NEAR(w.PointsOf("ser_IS")[0].y, 0.0, 1e-12);
+  EXPECT_EQ(w.sim().valueList.Value(value_key::kSegregation), "0");
+  ASSERT_EQ(w.PointsOf(series_name::kSegregationByStep).size(), 1u);
+  EXPECT_NEAR(w.PointsOf(series_name::kSegregationByStep)[0].y, 0.0, 1e-12);
 }
 
 TEST(SegregationIndexTest, PartlySegregatedDevelopment) {
@@ -213,9 +214,9 @@ TEST(SegregationIndexTest, PartlySegregatedDevelopment) {
   PeriodicSegregation(w.sim());
   // Diss = 50 (9/13 + |12/563 - 4/13| + 551/563) = 50 * 1102/563.
   EXPECT_EQ(w.sim().DissimiGrid.Cell(2, 1), "97,87");
-  EXPECT_EQ(w.sim().valueList.Value("IS_developed_cells"), "0,98");
-  ASSERT_EQ(w.PointsOf("ser_IS").size(), 1u);
-  EXPECT_NEAR(w.PointsOf("ser_IS")[0].y, 1102.0 / 1126.0, 1e-12);
+  EXPECT_EQ(w.sim().valueList.Value(value_key::kSegregation), "0,98");
+  ASSERT_EQ(w.PointsOf(series_name::kSegregationByStep).size(), 1u);
+  EXPECT_NEAR(w.PointsOf(series_name::kSegregationByStep)[0].y, 1102.0 / 1126.0, 1e-12);
 }
 
 TEST(ComputeSegregationTest, ReturnsTheIndicesAndWritesNoOutput) {
@@ -234,7 +235,7 @@ TEST(ComputeSegregationTest, ReturnsTheIndicesAndWritesNoOutput) {
   ASSERT_TRUE(result.has_value());
   EXPECT_NEAR(static_cast<double>(result->Diss), 50.0 * 1102.0 / 563.0, 1e-9);
   EXPECT_NEAR(static_cast<double>(result->Seg[1]), 1102.0 / 1126.0, 1e-12);
-  EXPECT_TRUE(w.PointsOf("ser_IS").empty());
+  EXPECT_TRUE(w.PointsOf(series_name::kSegregationByStep).empty());
   EXPECT_EQ(w.sim().valueList.ChangeCount(), valueChanges);
   EXPECT_EQ(w.sim().DissimiGrid.ChangeCount(), gridChanges);
 
@@ -251,11 +252,11 @@ TEST(SegregationIndexTest, AnEmptyCategoryLeavesTheIndexUndefined) {
     w.Fine(5, 5).ClusterVisited = true;
     PeriodicSegregation(w.sim());
 
-    EXPECT_EQ(w.sim().valueList.Value("IS_developed_cells"), "-");
+    EXPECT_EQ(w.sim().valueList.Value(value_key::kSegregation), "-");
     for (const auto& [c, r] : {std::pair{1, 1}, {2, 1}, {2, 2}, {1, 3}, {2, 3}}) {
       EXPECT_EQ(w.sim().DissimiGrid.Cell(c, r), "-");
     }
-    EXPECT_TRUE(w.PointsOf("ser_IS").empty());
+    EXPECT_TRUE(w.PointsOf(series_name::kSegregationByStep).empty());
     EXPECT_FALSE(w.Fine(5, 5).ClusterVisited);
   }
 }
@@ -265,8 +266,8 @@ TEST(SegregationIndexTest, AWorldWithoutCellsRecordsNothing) {
   TDreierArray counts;
   PartitionFineGrid(w.sim(), counts, 8);
   EXPECT_EQ(counts.Size1(), 8);
-  EXPECT_EQ(w.sim().valueList.Value("IS_developed_cells"), "-");
-  EXPECT_TRUE(w.PointsOf("ser_IS").empty());
+  EXPECT_EQ(w.sim().valueList.Value(value_key::kSegregation), "-");
+  EXPECT_TRUE(w.PointsOf(series_name::kSegregationByStep).empty());
 }
 
 TEST(PeriodicSegregationTest, TheTimeStepAddsOnePointEveryTenthStep) {
@@ -276,13 +277,13 @@ TEST(PeriodicSegregationTest, TheTimeStepAddsOnePointEveryTenthStep) {
   for (int step = 0; step < 21; ++step) {
     SimulationStep(t.sim);
   }
-  const auto& points = t.sim.charts.GetSeries("ser_IS").Points();
+  const auto& points = t.sim.charts.GetSeries(series_name::kSegregationByStep).Points();
   ASSERT_EQ(points.size(), 3u);
   EXPECT_EQ(points[0].x, 0.0);
   EXPECT_EQ(points[1].x, 10.0);
   EXPECT_EQ(points[2].x, 20.0);
-  EXPECT_NE(t.sim.valueList.Value("IS_developed_cells"), "-");
-  EXPECT_EQ(t.sim.charts.GetSeries("ser_RS").Count(), 3u);
+  EXPECT_NE(t.sim.valueList.Value(value_key::kSegregation), "-");
+  EXPECT_EQ(t.sim.charts.GetSeries(series_name::kRankSizeByStep).Count(), 3u);
 }
 
 }  // namespace

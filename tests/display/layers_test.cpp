@@ -8,6 +8,7 @@
 
 #include "display/null_canvas.h"
 #include "display/recording_canvas.h"
+#include "simulation/window_outputs.h"
 #include "support/test_world.h"
 
 namespace veltmoor {
@@ -173,13 +174,13 @@ TEST_F(LayersTest, AdjustColourScaleOverAllTrackBarPositions) {
     t.settings.Set(setting::kColorAdjust, std::to_string(p));
     AdjustColourScale(sim);
     EXPECT_DOUBLE_EQ(sim.world.ColourExponent, k[p]) << p;
-    EXPECT_EQ(sim.labels.Top("Lbl_half"), top[p]) << p;
+    EXPECT_EQ(sim.labels.Top(label::kColourHalf), top[p]) << p;
     if (p == 1) {
-      EXPECT_EQ(sim.labels.Get("Lbl_colScal"), "0,6");
+      EXPECT_EQ(sim.labels.Get(label::kColourScale), "0,6");
     } else if (p == 5) {
-      EXPECT_EQ(sim.labels.Get("Lbl_colScal"), "1");
+      EXPECT_EQ(sim.labels.Get(label::kColourScale), "1");
     } else if (p == 8) {
-      EXPECT_EQ(sim.labels.Get("Lbl_colScal"), "2,5");
+      EXPECT_EQ(sim.labels.Get(label::kColourScale), "2,5");
     }
   }
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "display/recording_canvas.h"
+#include "simulation/window_outputs.h"
 #include "support/test_simulation.h"
 
 namespace veltmoor {
@@ -60,7 +61,7 @@ class BuildingRulesTest : public ::testing::Test {
     }
   }
 
-  std::vector<Point> PointsOf(const char* series) {
+  std::vector<Point> PointsOf(chart::SeriesName series) {
     return t.sim.charts.GetSeries(series).Points();
   }
 
@@ -200,17 +201,17 @@ TEST_F(BuildingRulesTest, StatisticsOfASmallWorld) {
   BuildingStatistics(t.sim);  // the histogram holds only the latest count
 
   const auto at = [](double y) { return std::vector<Point>{{20, y}, {20, y}}; };
-  EXPECT_EQ(PointsOf("ser_white_all"), at(3.0 / 9));
-  EXPECT_EQ(PointsOf("ser_street_all"), at(2.0 / 9));
-  EXPECT_EQ(PointsOf("ser_dev_all"), at(4.0 / 9));
-  EXPECT_EQ(PointsOf("ser_blue_all"), at(3.0 / 9));
-  EXPECT_EQ(PointsOf("ser_green_all"), at(1.0 / 9));
-  EXPECT_EQ(PointsOf("ser_blue_green"), at(0.75));
+  EXPECT_EQ(PointsOf(series_name::kEmptyShare), at(3.0 / 9));
+  EXPECT_EQ(PointsOf(series_name::kStreetShare), at(2.0 / 9));
+  EXPECT_EQ(PointsOf(series_name::kDevelopedShare), at(4.0 / 9));
+  EXPECT_EQ(PointsOf(series_name::kBuildShare), at(3.0 / 9));
+  EXPECT_EQ(PointsOf(series_name::kFreeShare), at(1.0 / 9));
+  EXPECT_EQ(PointsOf(series_name::kBuildFreeRatio), at(0.75));
   const std::vector<Point> histogram = {{0, 0}, {1, 2}, {2, 1}, {3, 0}, {4, 0}};
-  EXPECT_EQ(PointsOf("ser_freeNb"), histogram);
-  EXPECT_EQ(t.sim.labels.Get("lbl_grOne"), "33");
-  EXPECT_EQ(t.sim.labels.Get("lbl_grTwo"), "0");
-  EXPECT_EQ(t.sim.labels.Get("lbl_grThree"), "0");
+  EXPECT_EQ(PointsOf(series_name::kFreeNeighbours), histogram);
+  EXPECT_EQ(t.sim.labels.Get(label::kMoreThanOneNeighbour), "33");
+  EXPECT_EQ(t.sim.labels.Get(label::kMoreThanTwoNeighbours), "0");
+  EXPECT_EQ(t.sim.labels.Get(label::kMoreThanThreeNeighbours), "0");
 }
 
 TEST_F(BuildingRulesTest, PercentagesRoundHalvesToEven) {
@@ -222,26 +223,28 @@ TEST_F(BuildingRulesTest, PercentagesRoundHalvesToEven) {
     Develop(c, r, kSubBuild);
   }
   BuildingStatistics(t.sim);
-  EXPECT_EQ(t.sim.labels.Get("lbl_grOne"), "12");  // 12.5
+  EXPECT_EQ(t.sim.labels.Get(label::kMoreThanOneNeighbour), "12");  // 12.5
 }
 
 TEST_F(BuildingRulesTest, DegenerateWorldsNeverDivideByZero) {
   MakeWorld(1, 1);  // no build, free or developed cell
   BuildingStatistics(t.sim);
-  for (const char* label : {"lbl_grOne", "lbl_grTwo", "lbl_grThree"}) {
-    EXPECT_EQ(t.sim.labels.Get(label), "0") << label;
+  for (const LabelName name : {label::kMoreThanOneNeighbour, label::kMoreThanTwoNeighbours,
+                               label::kMoreThanThreeNeighbours}) {
+    EXPECT_EQ(t.sim.labels.Get(name), "0") << name.View();
   }
-  EXPECT_EQ(PointsOf("ser_blue_green"), (std::vector<Point>{{0, 1}}));
-  EXPECT_EQ(PointsOf("ser_white_all"), (std::vector<Point>{{0, 1}}));
+  EXPECT_EQ(PointsOf(series_name::kBuildFreeRatio), (std::vector<Point>{{0, 1}}));
+  EXPECT_EQ(PointsOf(series_name::kEmptyShare), (std::vector<Point>{{0, 1}}));
 
   MakeWorld(0, 0);  // no fine cell: no share to record
   BuildingStatistics(t.sim);
-  for (const char* series : {"ser_white_all", "ser_street_all", "ser_dev_all", "ser_blue_all",
-                             "ser_green_all", "ser_blue_green"}) {
-    EXPECT_EQ(PointsOf(series).size(), 1u) << series;
+  for (const chart::SeriesName series :
+       {series_name::kEmptyShare, series_name::kStreetShare, series_name::kDevelopedShare,
+        series_name::kBuildShare, series_name::kFreeShare, series_name::kBuildFreeRatio}) {
+    EXPECT_EQ(PointsOf(series).size(), 1u) << series.View();
   }
-  EXPECT_EQ(PointsOf("ser_freeNb").size(), 5u);
-  EXPECT_EQ(t.sim.labels.Get("lbl_grOne"), "0");
+  EXPECT_EQ(PointsOf(series_name::kFreeNeighbours).size(), 5u);
+  EXPECT_EQ(t.sim.labels.Get(label::kMoreThanOneNeighbour), "0");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "simulation/setup.h"
+#include "simulation/window_outputs.h"
 #include "support/test_simulation.h"
 
 namespace veltmoor {
@@ -92,9 +93,9 @@ TEST(ShowProportionsTest, ZeroDivisorsLeaveZero) {
   testing::TestSimulation t;
   t.settings.Set(setting::kCentrifugalWeight, "0");
   NewSetup(t.sim);
-  EXPECT_EQ(t.sim.labels.Get("lbl_rat1"), "0");
-  EXPECT_EQ(t.sim.labels.Get("lbl_rat2"), "0,85");
-  EXPECT_EQ(t.sim.labels.Get("lbl_rat3"), "0");
+  EXPECT_EQ(t.sim.labels.Get(label::kWeightRatio), "0");
+  EXPECT_EQ(t.sim.labels.Get(label::kScaleRatio), "0,85");
+  EXPECT_EQ(t.sim.labels.Get(label::kInverseWeightRatio), "0");
 }
 
 }  // namespace

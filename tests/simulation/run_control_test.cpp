@@ -4,6 +4,7 @@
 
 #include "simulation/potential_field.h"
 #include "simulation/setup.h"
+#include "simulation/window_outputs.h"
 #include "support/test_simulation.h"
 
 namespace veltmoor {
@@ -24,7 +25,9 @@ class RunControlTest : public ::testing::Test {
     NewSetup(t.sim);
     StartRun(t.sim);
   }
-  std::size_t StatisticsPoints() { return t.sim.charts.GetSeries("ser_white_all").Count(); }
+  std::size_t StatisticsPoints() {
+    return t.sim.charts.GetSeries(series_name::kEmptyShare).Count();
+  }
 
   testing::TestSimulation t;
 };
@@ -45,14 +48,14 @@ TEST_F(RunControlTest, BoomRunsClusterRoundsFirst) {
   for (int step = 0; step < 3; ++step) {
     SimulationStep(t.sim);
     // Cluster rounds leave the node-count label alone: only a network phase writes it.
-    EXPECT_EQ(t.sim.labels.Get("Lbl_nrNodes"), "0");
+    EXPECT_EQ(t.sim.labels.Get(label::kNodeCount), "0");
     EXPECT_EQ(t.world().TimeStep, static_cast<std::uint32_t>(step + 1));
   }
   const auto nodesBefore = t.world().NodeCount;
-  const std::string labelBefore = t.sim.labels.Get("Lbl_nrNodes");
+  const std::string labelBefore = t.sim.labels.Get(label::kNodeCount);
   SimulationStep(t.sim);  // TimeStep 3: network phase first
   EXPECT_EQ(t.world().TimeStep, 4u);
-  EXPECT_NE(t.sim.labels.Get("Lbl_nrNodes"), labelBefore);
+  EXPECT_NE(t.sim.labels.Get(label::kNodeCount), labelBefore);
   EXPECT_GE(t.world().NodeCount, nodesBefore);
 }
 
@@ -72,7 +75,7 @@ TEST_F(RunControlTest, PeriodicAnalysesRunAtStepsZeroTenTwenty) {
   for (int i = 0; i < 21; ++i) {
     SimulationStep(t.sim);
   }
-  const chart::Series& empty = t.sim.charts.GetSeries("ser_white_all");
+  const chart::Series& empty = t.sim.charts.GetSeries(series_name::kEmptyShare);
   ASSERT_EQ(empty.Count(), 3u);
   EXPECT_EQ(empty.XValue(0), 0);
   EXPECT_EQ(empty.XValue(1), 10);
@@ -90,7 +93,7 @@ TEST_F(RunControlTest, AutoStopComparesBeforeTheIncrement) {
   }
   EXPECT_EQ(steps, 4);
   EXPECT_EQ(t.world().TimeStep, 4u);
-  EXPECT_EQ(t.sim.labels.Get("lbl_actTime"), "3");
+  EXPECT_EQ(t.sim.labels.Get(label::kTimeStep), "3");
   StartRun(t.sim);  // resumes: one more step, then stops again
   SimulationStep(t.sim);
   EXPECT_FALSE(t.sim.TimerEnabled);
@@ -106,7 +109,7 @@ TEST_F(RunControlTest, StepCounterCountsPastAByteToTheDefaultAutoStop) {
   SimulationStep(t.sim);
   EXPECT_FALSE(t.sim.TimerEnabled);
   EXPECT_EQ(t.world().TimeStep, 501u);
-  EXPECT_EQ(t.sim.labels.Get("lbl_actTime"), "500");
+  EXPECT_EQ(t.sim.labels.Get(label::kTimeStep), "500");
 }
 
 TEST_F(RunControlTest, DevelopmentPhaseSpreadsThePotentialFivePassesFirst) {
@@ -160,7 +163,7 @@ TEST_F(RunControlTest, StoppedStepStillCountsAndBuilds) {
   EXPECT_EQ(t.world().TimeStep, 1u);
   EXPECT_EQ(t.world().AnalysisCountdown, -1);
   EXPECT_EQ(DevelopedFineCells(t.world()), 0);
-  EXPECT_EQ(t.sim.labels.Get("lbl_actTime"), "0");
+  EXPECT_EQ(t.sim.labels.Get(label::kTimeStep), "0");
 }
 
 TEST_F(RunControlTest, NetworkWithoutInitialNodeStopsAtOnce) {

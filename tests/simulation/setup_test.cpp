@@ -4,6 +4,7 @@
 
 #include "display/recording_canvas.h"
 #include "simulation/numbers.h"
+#include "simulation/window_outputs.h"
 #include "support/test_simulation.h"
 
 namespace veltmoor {
@@ -27,10 +28,10 @@ TEST(NewSetupTest, DefaultAreaGivesTheDefaultWorld) {
   EXPECT_EQ(world.TimeStep, 0u);
   EXPECT_EQ(world.CellGrid(12, 14).NodeIndex, 0);
   // The label is written after the node is planted, so it still reads 0.
-  EXPECT_EQ(t.sim.labels.Get("Lbl_nrNodes"), "0");
-  EXPECT_EQ(t.sim.labels.Get("lbl_nrEdges"), "0");
-  EXPECT_EQ(t.sim.labels.Get("Lbl_ml"), "ML");
-  EXPECT_EQ(t.sim.labels.Get("lbl_grTwo"), "___");
+  EXPECT_EQ(t.sim.labels.Get(label::kNodeCount), "0");
+  EXPECT_EQ(t.sim.labels.Get(label::kEdgeCount), "0");
+  EXPECT_EQ(t.sim.labels.Get(label::kMeanLength), "ML");
+  EXPECT_EQ(t.sim.labels.Get(label::kMoreThanTwoNeighbours), "___");
 }
 
 TEST(NewSetupTest, CellsAndFineCellsSitOnTheirPitch) {
@@ -65,17 +66,19 @@ TEST(NewSetupTest, CellsAndFineCellsSitOnTheirPitch) {
 TEST(NewSetupTest, OutputsAreReset) {
   testing::TestSimulation t;
   NewSetup(t.sim);
-  for (const char* key : {"D_grid", "slope_grid", "D_rad", "slope_rad", "D_nodes", "slope_nodes",
-                          "D_edge", "slope_edge", "IS_developed_cells"}) {
-    EXPECT_EQ(t.sim.valueList.Value(key), "-") << key;
+  for (const ValueKey key :
+       {value_key::kGridDimension, value_key::kGridSlope, value_key::kRadialDimension,
+        value_key::kRadialSlope, value_key::kNodeDimension, value_key::kNodeSlope,
+        value_key::kEdgeDimension, value_key::kEdgeSlope, value_key::kSegregation}) {
+    EXPECT_EQ(t.sim.valueList.Value(key), "-") << key.View();
   }
-  EXPECT_EQ(t.sim.labels.Get("lbl_rat1"), "2");
-  EXPECT_EQ(t.sim.labels.Get("lbl_rat2"), "0,85");
-  EXPECT_EQ(t.sim.labels.Get("lbl_rat3"), "0,5");
-  EXPECT_EQ(t.sim.labels.Get("Lbl_colScal"), "1");
+  EXPECT_EQ(t.sim.labels.Get(label::kWeightRatio), "2");
+  EXPECT_EQ(t.sim.labels.Get(label::kScaleRatio), "0,85");
+  EXPECT_EQ(t.sim.labels.Get(label::kInverseWeightRatio), "0,5");
+  EXPECT_EQ(t.sim.labels.Get(label::kColourScale), "1");
   EXPECT_DOUBLE_EQ(t.world().ColourExponent, 1.0);
 
-  const chart::Series& curve = t.sim.charts.GetSeries("ser_custFkt");
+  const chart::Series& curve = t.sim.charts.GetSeries(series_name::kResultingForce);
   ASSERT_EQ(curve.Count(), 101u);
   EXPECT_DOUBLE_EQ(curve.XValue(100), 1.0);
   EXPECT_NEAR(curve.YValue(0), 0.0, 1e-12);
@@ -131,17 +134,17 @@ TEST(NewSetupTest, CellSizeComesFromTheSetting) {
 TEST(ClearWorldTest, NewSetupReplacesEverythingAndClearsTheSeries) {
   testing::TestSimulation t;
   NewSetup(t.sim);
-  t.sim.charts.GetSeries("ser_IS").Add(0, 0.5);
-  t.sim.charts.GetSeries("Ser_Edges").Add(1, 2);
+  t.sim.charts.GetSeries(series_name::kSegregationByStep).Add(0, 0.5);
+  t.sim.charts.GetSeries(series_name::kEdgesPerNode).Add(1, 2);
   t.world().DragStartCell = &t.world().CellGrid(1, 1);
   t.world().TimeStep = 7;
   t.world().ClusterSizes = {12, 3};
-  const auto zooms = t.sim.charts.Get("Chart_IS").ZoomResetRequests();
+  const auto zooms = t.sim.charts.Get(chart_name::kSegregation).ZoomResetRequests();
 
   B_setupClick(t.sim);
-  EXPECT_EQ(t.sim.charts.GetSeries("ser_IS").Count(), 0u);
-  EXPECT_EQ(t.sim.charts.GetSeries("Ser_Edges").Count(), 0u);
-  EXPECT_EQ(t.sim.charts.Get("Chart_IS").ZoomResetRequests(), zooms + 1);
+  EXPECT_EQ(t.sim.charts.GetSeries(series_name::kSegregationByStep).Count(), 0u);
+  EXPECT_EQ(t.sim.charts.GetSeries(series_name::kEdgesPerNode).Count(), 0u);
+  EXPECT_EQ(t.sim.charts.Get(chart_name::kSegregation).ZoomResetRequests(), zooms + 1);
   EXPECT_EQ(t.world().DragStartCell, nullptr);
   EXPECT_TRUE(t.world().ClusterSizes.empty());
   EXPECT_EQ(t.world().TimeStep, 0u);

@@ -23,23 +23,32 @@ class WindowOutputs : public ::testing::Test {
   chart::ChartSet charts;
 };
 
-TEST_F(WindowOutputs, LabelsShowTheirFirstTexts) {
-  EXPECT_EQ(labels.Get("Lbl_nrNodes"), "0");
-  EXPECT_EQ(labels.Get("lbl_nrEdges"), "0");
-  EXPECT_EQ(labels.Get("Lbl_ml"), "ML");
-  EXPECT_EQ(labels.Get("lbl_grOne"), "___");
-  EXPECT_EQ(labels.Get("lbl_grThree"), "___");
-  EXPECT_EQ(labels.Get("lbl_calcer"), "calculate pathes...");
+TEST_F(WindowOutputs, LabelsShowTheirFirstTextsAndOnlyRegisteredOnesExist) {
+  EXPECT_EQ(labels.Get(label::kNodeCount), "0");
+  EXPECT_EQ(labels.Get(label::kEdgeCount), "0");
+  EXPECT_EQ(labels.Get(label::kMeanLength), "ML");
+  EXPECT_EQ(labels.Get(label::kMoreThanOneNeighbour), "___");
+  EXPECT_EQ(labels.Get(label::kMoreThanThreeNeighbours), "___");
+  EXPECT_EQ(labels.Get(label::kPathProgress), "calculate pathes...");
   for (const auto& [name, text] : labels.All()) {
     EXPECT_FALSE(text.empty()) << name;
   }
+  // A label of a study window, or a name no window has, is refused rather than kept where
+  // no view shows it.
+  const auto changes = labels.ChangeCount();
+  EXPECT_THROW(labels.Set(LabelName{"lbl_pSteps"}, "1"), std::logic_error);
+  EXPECT_THROW(labels.SetTop(LabelName{"Lbl_halt"}, 3), std::logic_error);
+  EXPECT_THROW(labels.Get(LabelName{"Lbl_nrNode"}), std::logic_error);
+  EXPECT_EQ(labels.ChangeCount(), changes);
+  EXPECT_EQ(labels.All().count("lbl_pSteps"), 0u);
 }
 
 TEST_F(WindowOutputs, AValueForAKeyWithoutARowIsRefusedNotLost) {
-  values.SetValue("D_grid", "1,5");
-  EXPECT_EQ(values.Value("D_grid"), "1,5");
+  values.SetValue(value_key::kGridDimension, "1,5");
+  EXPECT_EQ(values.Value(value_key::kGridDimension), "1,5");
   const auto changes = values.ChangeCount();
-  EXPECT_THROW(values.SetValue("D_gird", "1,5"), std::logic_error);
+  EXPECT_THROW(values.SetValue(ValueKey{"D_gird"}, "1,5"), std::logic_error);
+  EXPECT_THROW(values.Value(ValueKey{"D_gird"}), std::logic_error);
   EXPECT_EQ(values.ChangeCount(), changes);
 }
 
@@ -66,7 +75,7 @@ TEST_F(WindowOutputs, EveryMeasureTheAnalysesWriteHasOneRowUnderItsHeading) {
                           "IS_developed_cells", "slope_rank"}) {
     position(key);
   }
-  EXPECT_EQ(values.Value("D_rad"), "0,33");
+  EXPECT_EQ(values.Value(value_key::kRadialDimension), "0,33");
   EXPECT_EQ(rows.front().first, "Grid Analysis");
   EXPECT_EQ(rows.back().first, "slope_rank");
 }
@@ -96,61 +105,49 @@ TEST_F(WindowOutputs, DerivedSeriesReadFromTheirOwnChart) {
   }
 }
 
-// Clearing the world and the analyses find these by name; a missing one would throw mid-run.
-TEST_F(WindowOutputs, EverythingTheOperationsNameExists) {
-  for (const char* name :
-       {"Chart_fractal", "Ch_clusterSize", "Chart_rank", "Chart_denseA", "Chart_denseD",
-        "Chart_ConnPot", "Chart_PotDens", "Chart_nodes", "Chart_FractGrid", "Chart_IS", "Chart_nNb",
-        "Chart_resForce", "Chart1", "Chart2", "Chart_buildAna"}) {
-    EXPECT_NE(charts.Find(name), nullptr) << name;
-  }
-  for (const char* name : {"ser_fract",        "ser_f2",          "ser_devFract",
-                           "bar_clusterSize",  "ser_rank",        "ser_rankTrend",
-                           "ser_devDense",     "ser_buildDense",  "ser_streetDense",
-                           "ser_ConnPot",      "ser_PotDense",    "Ser_Edges",
-                           "ser_DGrid",        "ser_DGrid_Slope", "ser_DGrid_Corr",
-                           "ser_IS",           "ser_RS",          "ser_freeNb",
-                           "ser_white_all",    "ser_street_all",  "ser_blue_all",
-                           "ser_green_all",    "ser_dev_all",     "ser_blue_green",
-                           "ser_PotDenseCorr", "ser_ConnPotCorr", "ser_custFkt",
-                           "ser_fractCorr1",   "ser_fractCorr2",  "ser_devFractCorr",
-                           "ser_fractTrend",   "ser_ft2",         "ser_devFractTrend",
-                           "ser_rankCorr"}) {
-    EXPECT_NE(charts.FindSeries(name), nullptr) << name;
-  }
+// A chart or series the window lacks is a programming error, never an empty answer.
+TEST_F(WindowOutputs, ANameTheWindowLacksIsRefused) {
+  EXPECT_THROW(charts.Get(chart::ChartName{"Chart_fractl"}), std::logic_error);
+  EXPECT_THROW(charts.GetSeries(chart::SeriesName{"ser_fractTrnd"}), std::logic_error);
+  // Series of a study window's own chart are not the simulation window's.
+  EXPECT_THROW(charts.GetSeries(chart::SeriesName{"Series_IS"}), std::logic_error);
+  EXPECT_THROW(charts.Get(chart_name::kGridFractal).Get(series_name::kEdgeFractal),
+               std::logic_error);
 }
 
 TEST_F(WindowOutputs, CorrelationsAreHiddenAndTrendsFollowTheirData) {
-  chart::Chart& grid = charts.Get("Chart_FractGrid");
+  chart::Chart& grid = charts.Get(chart_name::kGridFractal);
   EXPECT_EQ(grid.Title(), "Fractal Grid Analysis");
   EXPECT_EQ(grid.BottomAxisTitle(), "log (number of tiles)");
-  EXPECT_FALSE(charts.GetSeries("ser_DGrid_Corr").Visible());
-  EXPECT_TRUE(charts.GetSeries("ser_DGrid_Slope").Visible());
+  EXPECT_FALSE(charts.GetSeries(series_name::kGridFractalCorrelation).Visible());
+  EXPECT_TRUE(charts.GetSeries(series_name::kGridFractalTrend).Visible());
 
-  chart::Series& data = charts.GetSeries("ser_DGrid");
+  chart::Series& data = charts.GetSeries(series_name::kGridFractal);
   data.Add(0.0, 0.0);
   data.Add(1.0, 2.0);
   data.Add(2.0, 4.0);
   grid.RecomputeDerived();
-  const chart::Series& trend = charts.GetSeries("ser_DGrid_Slope");
+  const chart::Series& trend = charts.GetSeries(series_name::kGridFractalTrend);
   ASSERT_EQ(trend.Count(), 2u);
   EXPECT_DOUBLE_EQ(trend.YValue(1) - trend.YValue(0), 4.0);
-  EXPECT_DOUBLE_EQ(charts.GetSeries("ser_DGrid_Corr").YValue(1), 1.0);
+  EXPECT_DOUBLE_EQ(charts.GetSeries(series_name::kGridFractalCorrelation).YValue(1), 1.0);
 }
 
 TEST_F(WindowOutputs, RuleStudyAveragesPerRoundsAndHidesTrends) {
-  for (const char* name :
-       {"avg_ratBlueGreen", "avg_greaterThree", "avg_greaterTwo", "avg_bML", "avg_D_rad"}) {
+  for (const chart::SeriesName name :
+       {series_name::kRuleBuildFreeRatioAverage, series_name::kRuleMoreThanThreeAverage,
+        series_name::kRuleMoreThanTwoAverage, series_name::kRuleMeanLengthAverage,
+        series_name::kRuleRadialDimensionAverage}) {
     const chart::Series& average = charts.GetSeries(name);
-    EXPECT_EQ(average.Derived(), DerivedKind::Average) << name;
-    EXPECT_EQ(average.Period(), 10) << name;
+    EXPECT_EQ(average.Derived(), DerivedKind::Average) << name.View();
+    EXPECT_EQ(average.Period(), 10) << name.View();
   }
-  EXPECT_FALSE(charts.GetSeries("trend_D_rad").Visible());
-  EXPECT_EQ(charts.Get("Chart_buildAna").AllSeries().size(), 15u);
+  EXPECT_FALSE(charts.GetSeries(series_name::kRuleRadialDimensionTrend).Visible());
+  EXPECT_EQ(charts.Get(chart_name::kBuildingRules).AllSeries().size(), 15u);
 }
 
 TEST_F(WindowOutputs, ForceCurveIsAFunctionSeriesWaitingForItsCallback) {
-  chart::Series& curve = charts.GetSeries("ser_custFkt");
+  chart::Series& curve = charts.GetSeries(series_name::kResultingForce);
   EXPECT_EQ(curve.Derived(), DerivedKind::Function);
   curve.Recompute();
   EXPECT_EQ(curve.Count(), 0u);

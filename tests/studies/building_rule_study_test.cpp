@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "simulation/window_outputs.h"
 #include "studies/study_fixture.h"
 
 namespace veltmoor {
@@ -92,7 +93,7 @@ TEST_F(BuildingRuleStudyTest, RadialMeasureOfANetworkWithoutNodesIsMissingNotZer
   settings().SetChecked(setting::kNetworkOnly, true);
   study.StartBuildingRuleStudy();
   RunToEnd(study);
-  EXPECT_EQ(world.t.sim.valueList.Value("slope_edge"), "-");
+  EXPECT_EQ(world.t.sim.valueList.Value(value_key::kEdgeSlope), "-");
   EXPECT_EQ(study.StudyChart().Find("ser_D_rad")->Count(), 0u);
   EXPECT_EQ(study.StudyChart().Find("ser_bML")->Count(), 2u);
   EXPECT_TRUE(testing::OfSeries(study.Measurements(), "ser_D_rad").empty());

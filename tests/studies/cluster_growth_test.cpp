@@ -31,13 +31,13 @@ class ClusterGrowthTest : public ::testing::Test {
 
 TEST_F(ClusterGrowthTest, ThreeRunsMeasureAtElevenAndTwentyOneAndAverageThem) {
   ClusterGrowthStudy& s = Study();
-  EXPECT_EQ(s.labels.Get("Lbl_proceed"), "/ 3");
+  EXPECT_EQ(s.labels.Get(label::study::kRunsPlanned), "/ 3");
   s.Start();
   EXPECT_EQ(s.Chart_growCluster.Title(), "growing cluster with minDist = 3");
   RunToEnd(s);
   EXPECT_FALSE(s.Running());
   EXPECT_EQ(s.State().RunTotal, 1u);
-  EXPECT_EQ(s.labels.Get("Lbl_akt"), "3");
+  EXPECT_EQ(s.labels.Get(label::study::kRunsDone), "3");
 
   for (const char* name : {"Series_ML", "Series_Edges", "Series_Border"}) {
     const chart::Series& series = *s.Chart_growCluster.Find(name);

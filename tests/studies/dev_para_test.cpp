@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "chart/chart_file.h"
+#include "simulation/window_outputs.h"
 #include "studies/study_fixture.h"
 
 namespace veltmoor {
@@ -91,7 +92,7 @@ TEST_F(DevParaTest, MultiplyModeDoublesUntilTheEndIsPassed) {
             (std::vector<ControlWrite>{{setting::kCentrifugalWeight.Str(), "8"}}));
 
   s.Start();
-  EXPECT_EQ(s.labels.Get("Lbl_proceed"), "/ 4");
+  EXPECT_EQ(s.labels.Get(label::study::kRunsPlanned), "/ 4");
   RunToEnd(s);
   const chart::Series& grid = *s.Chart_devPara.Find("ser_Connect");
   ASSERT_EQ(grid.Count(), 4u);
@@ -101,16 +102,16 @@ TEST_F(DevParaTest, MultiplyModeDoublesUntilTheEndIsPassed) {
 
 TEST_F(DevParaTest, PlannedRunsCountTheSweepAndNoActiveRowShowsZero) {
   DevParaStudy& s = Study();
-  EXPECT_EQ(s.labels.Get("Lbl_proceed"), "/ 0");
+  EXPECT_EQ(s.labels.Get(label::study::kRunsPlanned), "/ 0");
   ExampleSweep();
   s.ReadStudySettings();
-  EXPECT_EQ(s.labels.Get("Lbl_proceed"), "/ 6");
+  EXPECT_EQ(s.labels.Get(label::study::kRunsPlanned), "/ 6");
   // Two active rows advance together; the first to pass its end ends the sweep.
   own.SetChecked(SettingName{"CB3_acti"}, true);
   own.Set(SettingName{"E3_valFrom"}, "1,0");
   own.Set(SettingName{"E3_valTo"}, "1,2");
   s.ReadStudySettings();
-  EXPECT_EQ(s.labels.Get("Lbl_proceed"), "/ 4");
+  EXPECT_EQ(s.labels.Get(label::study::kRunsPlanned), "/ 4");
   EXPECT_EQ(s.PlanRuns().Value(1).writes,
             (std::vector<ControlWrite>{{setting::kCentripetalWeight.Str(), "1,2"},
                                        {setting::kCentripetalScale.Str(), "1,2"}}));
@@ -167,7 +168,7 @@ TEST_F(DevParaTest, SettingsThatNeverEndTheSweepAreRefusedAtNewStart) {
   }
   EXPECT_FALSE(s.Running());
   EXPECT_EQ(s.State().RunTotal, 0u);  // nothing was started
-  EXPECT_EQ(s.labels.Get("Lbl_proceed"), "/ 0");
+  EXPECT_EQ(s.labels.Get(label::study::kRunsPlanned), "/ 0");
 }
 
 TEST_F(DevParaTest, MeasuresThatCannotBeReadAddNoPoint) {
@@ -180,7 +181,7 @@ TEST_F(DevParaTest, MeasuresThatCannotBeReadAddNoPoint) {
   DevParaStudy& s = Study();
   s.Start();
   RunToEnd(s);
-  EXPECT_EQ(world.t.sim.valueList.Value("slope_grid"), "-");
+  EXPECT_EQ(world.t.sim.valueList.Value(value_key::kGridSlope), "-");
   EXPECT_EQ(s.Chart_devPara.Find("ser_FractGrid")->Count(), 0u);
   EXPECT_EQ(s.Chart_devPara.Find("ser_Rank")->Count(), 0u);
   EXPECT_EQ(s.Chart_devPara.Find("ser_Connect")->Count(), 1u);
@@ -199,7 +200,7 @@ TEST_F(DevParaTest, UndefinedCorrelationsAddNoPoint) {
   s.Start();
   RunToEnd(s);
   ASSERT_EQ(world.t.sim.world.NodeCount, 1u);
-  EXPECT_EQ(world.t.sim.charts.GetSeries("ser_ConnPot").Count(), 1u);
+  EXPECT_EQ(world.t.sim.charts.GetSeries(series_name::kPotentialConnectivity).Count(), 1u);
   EXPECT_EQ(s.Chart_devPara.Find("ser_Connect")->Count(), 1u);
   EXPECT_EQ(s.Chart_devPara.Find("ser_potConn")->Count(), 0u);
   EXPECT_EQ(s.Chart_devPara.Find("ser_potDens")->Count(), 0u);
@@ -264,7 +265,7 @@ TEST_F(DevParaTest, StartStopButtonDecidesWhetherNewStartRuns) {
   DevParaStudy& s = Study();
   s.B_startClick();
   EXPECT_FALSE(s.Running());
-  EXPECT_EQ(s.labels.Get("Lbl_mainRds"), "1 / ");
+  EXPECT_EQ(s.labels.Get(label::dev_para::kValue), "1 / ");
   own.SetChecked(setting::dev_para::kStartStop, true);
   s.B_startStopClick();
   EXPECT_TRUE(s.Running());

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "simulation/numbers.h"
+#include "simulation/window_outputs.h"
 #include "studies/study_fixture.h"
 
 namespace veltmoor {
@@ -28,7 +31,7 @@ class MinDistTest : public ::testing::Test {
 TEST_F(MinDistTest, DefaultsPlanAHundredRunsAndMakeThemAll) {
   own.Set(setting::min_dist::kTimesteps, "2");
   MinDistStudy& s = Study();
-  EXPECT_EQ(s.labels.Get("Lbl_proceed"), "/ 100");
+  EXPECT_EQ(s.labels.Get(label::study::kRunsPlanned), "/ 100");
   s.Start();
   EXPECT_EQ(world.t.sim.world.FieldType, kFieldNetworkOnly);
   EXPECT_TRUE(world.t.settings.Checked(setting::kNetworkOnly));
@@ -36,7 +39,9 @@ TEST_F(MinDistTest, DefaultsPlanAHundredRunsAndMakeThemAll) {
 
   EXPECT_FALSE(s.Running());
   EXPECT_EQ(s.State().RunTotal, 100u);
-  EXPECT_EQ(s.labels.Get("Lbl_akt"), "100");
+  EXPECT_EQ(s.labels.Get(label::study::kRunsDone), "100");
+  // The simulation window's labels are not the study window's.
+  EXPECT_THROW(s.labels.Set(label::kNodeCount, "1"), std::logic_error);
   EXPECT_EQ(s.State().CurrentValue, 11);  // the study ended when the value became 11
   EXPECT_EQ(world.t.settings.Text(setting::kMinDistance), "10");
   EXPECT_EQ(s.Chart_IS.Find("Series_IS")->Count(), 100u);
@@ -53,7 +58,7 @@ TEST_F(MinDistTest, IncrementThreeVisitsFourValues) {
   MinDistStudy& s = Study();
   own.Set(setting::min_dist::kCalculationsPerValue, "10");
   s.ShowPlannedRuns();
-  EXPECT_EQ(s.labels.Get("Lbl_proceed"), "/ 40");
+  EXPECT_EQ(s.labels.Get(label::study::kRunsPlanned), "/ 40");
 
   own.Set(setting::min_dist::kCalculationsPerValue, "1");
   const RunPlan plan = s.PlanRuns();
@@ -97,7 +102,7 @@ TEST_F(MinDistTest, IncrementsThatNeverEndAreRefusedAndTextIsNotANumber) {
   own.Set(setting::min_dist::kIncrement, "0");
   EXPECT_THROW(s.NewStart(), StudySettingsError);
   s.ShowPlannedRuns();
-  EXPECT_EQ(s.labels.Get("Lbl_proceed"), "/ 0");
+  EXPECT_EQ(s.labels.Get(label::study::kRunsPlanned), "/ 0");
   own.Set(setting::min_dist::kIncrement, "-1");
   EXPECT_THROW(s.Start(), StudySettingsError);
   EXPECT_FALSE(s.Running());

@@ -83,7 +83,7 @@ struct TestWorld {
     return node;
   }
 
-  std::vector<chart::Point> PointsOf(const char* series) {
+  std::vector<chart::Point> PointsOf(chart::SeriesName series) {
     return sim().charts.GetSeries(series).Points();
   }
 

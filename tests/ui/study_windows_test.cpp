@@ -23,6 +23,7 @@
 #include <QTimer>
 
 #include "qt_app.h"
+#include "simulation/window_outputs.h"
 #include "studies/building_rule_study.h"
 #include "ui/app_context.h"
 #include "ui/chart_editor.h"
@@ -267,7 +268,7 @@ TEST_F(StudyWindowsTest, BuildingRuleStudyWithOnlyRuleThreeTicked) {
   }
   EXPECT_EQ(ticks, 2);  // one time step per study run, two runs of the one rule
   EXPECT_TRUE(errors_.empty());
-  const chart::Series& ml = program_.context->sim.charts.GetSeries("ser_bML");
+  const chart::Series& ml = program_.context->sim.charts.GetSeries(series_name::kRuleMeanLength);
   ASSERT_EQ(ml.Count(), 2u);
   EXPECT_EQ(ml.XValue(0), 3.0);
   EXPECT_EQ(ml.XValue(1), 3.0);
