@@ -91,11 +91,13 @@ void BoomStep(benchmark::State& state, StepCase c, bool rescan) {
 }
 
 void RegisterBoomSteps() {
-  // 112 050, 448 200, 998 001 and 9 000 000 fine cells.
+  // 112 050, 448 200, 998 001 and 9 000 000 fine cells. At cell size 1 no developed land
+  // reaches the development threshold, so the run ends with its cluster rounds: steps 1 and
+  // 2, which score every free fine cell, are the ones timed there.
   const StepCase cases[] = {{{900, 500, 6}, 40, 20},
                             {{1800, 1000, 6}, 40, 10},
                             {{1000, 1000, 3}, 30, 5},
-                            {{1000, 1000, 1}, 12, 2}};
+                            {{1000, 1000, 1}, 1, 2}};
   for (const StepCase& c : cases) {
     for (bool rescan : {true, false}) {
       const std::string name = "BoomStep/" + std::to_string(c.size.width) + "x" +
