@@ -176,6 +176,7 @@ void NewSetup(Simulation& sim) {
   World& world = sim.world;
   sim.random.ReseedFromClock();
   CreateLayerImages(sim);
+  world.Created = true;
   ResetCounters(world);
 
   world.CellSize = static_cast<std::int32_t>(sim.settings.Int(setting::kCellScale));
@@ -226,6 +227,7 @@ void NewSetup(Simulation& sim) {
 
 void ClearWorld(Simulation& sim) {
   World& world = sim.world;
+  world.Created = false;
   world.CellGrid.Clear();
   world.EdgeMatrix.clear();
   world.PathMatrix.Clear();

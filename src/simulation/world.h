@@ -95,7 +95,10 @@ struct World {
   std::vector<int> ClusterSizes;
   double ColourExponent = 1.0;
 
-  bool Exists() const { return MapImage != nullptr; }
+  // Between a NewSetup and the next ClearWorld; a world read from a file or imported is set
+  // up first too. The map layers say nothing about it.
+  bool Exists() const { return Created; }
+  bool Created = false;
 
   bool InGrid(int column, int row) const {
     return column >= 0 && column <= ColumnCount - 1 && row >= 0 && row <= RowCount - 1;
