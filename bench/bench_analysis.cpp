@@ -1,6 +1,6 @@
 // The analyses on big worlds: all-pairs paths on grown street networks of about 1 000, 3 000,
-// 6 000 and 20 000 nodes (a 3.2 GB table), beside igraph's all-pairs breadth-first distances on the same graphs, and
-// cluster labelling and box counting on a million fine cells.
+// 6 000 and 20 000 nodes (a 3.2 GB table), beside igraph's all-pairs breadth-first distances on the
+// same graphs, and cluster labelling and box counting on a million fine cells.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -32,7 +32,8 @@ constexpr double kCellsPerNode = 5.5;
 constexpr int kNetworkCellSize = 6;
 
 // The hop count and the parent of one ordered pair.
-constexpr std::size_t kPathEntryBytes = 2 * sizeof(std::int32_t);
+// Hop count and parent of a pair: 16 bits each up to 65 535 nodes.
+constexpr std::size_t kPathEntryBytes = 2 * sizeof(std::uint16_t);
 
 // A street network grown by network-only steps from a fixed seed until it has `nodes` nodes
 // (or its candidate sites run out just short of them). Grown once per size, on first use.

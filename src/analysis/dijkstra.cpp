@@ -162,8 +162,7 @@ void ShortestPathsFrom(const World& world, int source, PathSearch& search) {
 }
 
 void CopyPathRow(const PathSearch& search, int source, PathTable& paths) {
-  std::copy(search.hops.begin(), search.hops.end(), paths.HopRow(source));
-  std::copy(search.parents.begin(), search.parents.end(), paths.ParentRow(source));
+  paths.SetRow(source, search.hops, search.parents);
 }
 
 PathTable ComputePathTable(const World& world, const PathProgressReport& progress,

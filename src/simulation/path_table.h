@@ -13,13 +13,21 @@ namespace veltmoor {
 class PathTable {
  public:
   static constexpr std::int32_t kNoParent = -1;
+  // Up to this many nodes a hop count (below the node count) and a parent (a node index, or
+  // none) fit 16 bits, so the table takes 4 bytes per pair instead of 8 and holds the same
+  // values: 1.6 GB instead of 3.2 GB at 20 000 nodes.
+  static constexpr int kNarrowNodeLimit = 65535;
 
-  // Makes the table node_count x node_count with every pair unreachable (hop count 0).
-  void Reset(int node_count);
+  enum class Width { Narrowest, Wide };
+
+  // Makes the table node_count x node_count with every pair unreachable (hop count 0), in
+  // 16-bit entries where the node count allows unless `width` asks for 32 bits.
+  void Reset(int node_count, Width width = Width::Narrowest);
   void Clear();
 
   int NodeCount() const { return node_count_; }
   bool Empty() const { return node_count_ == 0; }
+  bool Narrow() const { return narrow_; }
 
   // Segments on the path from `from` to `to`: 0 for from == to, for an unreachable pair and
   // for indices outside the table.
@@ -30,10 +38,12 @@ class PathTable {
   // the hop count is 0.
   std::vector<int> PathList(int from, int to) const;
 
-  // Row `from` as one contiguous block, for the search that fills it.
-  std::int32_t* HopRow(int from) { return hops_.data() + Offset(from, 0); }
-  std::int32_t* ParentRow(int from) { return parents_.data() + Offset(from, 0); }
-  const std::int32_t* HopRow(int from) const { return hops_.data() + Offset(from, 0); }
+  // Row `from` as the search out of `from` left it, one entry per node.
+  void SetRow(int from, const std::vector<std::int32_t>& hops,
+              const std::vector<std::int32_t>& parents);
+  // One hop count; throws std::out_of_range for a pair outside the table or a count its
+  // entries cannot hold.
+  void SetHopCount(int from, int to, std::int64_t hops);
 
  private:
   bool Holds(int from, int to) const {
@@ -44,7 +54,12 @@ class PathTable {
            static_cast<std::size_t>(to);
   }
 
+  static constexpr std::uint16_t kNoNarrowParent = 0xFFFF;
+
   int node_count_ = 0;
+  bool narrow_ = true;
+  std::vector<std::uint16_t> narrowHops_;
+  std::vector<std::uint16_t> narrowParents_;
   std::vector<std::int32_t> hops_;
   std::vector<std::int32_t> parents_;
 };

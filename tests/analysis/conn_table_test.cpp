@@ -103,9 +103,9 @@ TEST_F(ConnTableTest, MeanPathLengthsRoundHalvesDown) {
   PathNetwork net(8);
   PathTable& paths = net.world().PathMatrix;
   paths.Reset(8);
-  paths.HopRow(0)[1] = 3;
-  paths.HopRow(1)[2] = 5;
-  paths.HopRow(2)[3] = 7;
+  paths.SetHopCount(0, 1, 3);
+  paths.SetHopCount(1, 2, 5);
+  paths.SetHopCount(2, 3, 7);
   FillConnectivityTable(net.sim());
   const std::vector<std::string> ml = ML(net);
   EXPECT_EQ((std::vector<std::string>{ml[0], ml[1], ml[2], ml[3]}),
@@ -119,14 +119,14 @@ TEST_F(ConnTableTest, RoundedQuotientsAreFormedInExtendedPrecision) {
   // 173 / 40 = 4.325 exactly; as a double it would lie above and round up to 4,33.
   PathNetwork forty(40);
   forty.world().PathMatrix.Reset(40);
-  forty.world().PathMatrix.HopRow(1)[2] = 173;
+  forty.world().PathMatrix.SetHopCount(1, 2, 173);
   FillConnectivityTable(forty.sim());
   EXPECT_EQ(ML(forty)[1], "4,32");
 
   // ML 5 on one node of 200: the mean 0.025 rounds down, not up from the double 0.025.
   PathNetwork many(200);
   many.world().PathMatrix.Reset(200);
-  many.world().PathMatrix.HopRow(0)[1] = 1000;
+  many.world().PathMatrix.SetHopCount(0, 1, 1000);
   FillConnectivityTable(many.sim());
   EXPECT_EQ(ML(many)[0], "5");
   EXPECT_EQ(many.sim().labels.Get(label::kMeanLength), "0,02");
@@ -136,8 +136,8 @@ TEST_F(ConnTableTest, RoundedQuotientsAreFormedInExtendedPrecision) {
   PathNetwork three(3);
   three.t.settings.Set(setting::kLocalRadius, "1000");
   three.world().PathMatrix.Reset(3);
-  three.world().PathMatrix.HopRow(1)[0] = 40;
-  three.world().PathMatrix.HopRow(2)[0] = 9;
+  three.world().PathMatrix.SetHopCount(1, 0, 40);
+  three.world().PathMatrix.SetHopCount(2, 0, 9);
   FillConnectivityTable(three.sim());
   EXPECT_EQ(Loc(three), (std::vector<std::string>{"3000", "2960", "2991"}));
   EXPECT_EQ(SML(three), (std::vector<std::string>{"1", "0", "0,77"}));
@@ -204,10 +204,10 @@ TEST_F(ConnTableTest, NodesMadeSinceThePathsAreListedWithoutDistances) {
 TEST_F(ConnTableTest, SumsDoNotWrapAroundThirtyTwoBits) {
   PathNetwork net(3);
   PathTable& paths = net.world().PathMatrix;
-  paths.Reset(3);
+  paths.Reset(3, PathTable::Width::Wide);  // counts no network of 3 nodes has
   for (int i = 0; i < 3; ++i) {
     for (int j = 0; j < 3; ++j) {
-      paths.HopRow(i)[j] = i == j ? 0 : 2000000000;
+      paths.SetHopCount(i, j, i == j ? 0 : 2000000000);
     }
   }
   FillConnectivityTable(net.sim());

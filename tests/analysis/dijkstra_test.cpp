@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include <algorithm>
 #include <memory>
 #include <thread>
@@ -253,6 +255,36 @@ TEST_F(GrownNetworkPaths, AllThreadsGiveWhatOneThreadGives) {
       ASSERT_EQ(parallel.Parent(i, j), single.Parent(i, j)) << i << " " << j;
     }
   }
+}
+
+// The 16-bit table must hold exactly what 32-bit entries hold, unreachable pairs included,
+// and refuse a count it cannot hold rather than wrap it.
+TEST_F(GrownNetworkPaths, SixteenBitEntriesHoldWhatThirtyTwoBitOnesHold) {
+  const int n = NodeCount();
+  ComputeAllPaths(sim(), 2);
+  const PathTable& narrow = sim().world.PathMatrix;
+  ASSERT_TRUE(narrow.Narrow());
+  PathTable wide;
+  wide.Reset(n + 1, PathTable::Width::Wide);  // one node more: never reached
+  PathSearch search(n + 1);
+  for (int source = 0; source < n; ++source) {
+    ShortestPathsFrom(sim().world, source, search);
+    wide.SetRow(source, search.hops, search.parents);
+  }
+  ASSERT_FALSE(wide.Narrow());
+  int unreachable = 0;
+  for (int i = 0; i < n; ++i) {
+    for (int j = 0; j < n; ++j) {
+      ASSERT_EQ(narrow.HopCount(i, j), wide.HopCount(i, j)) << i << " " << j;
+      ASSERT_EQ(narrow.Parent(i, j), wide.Parent(i, j)) << i << " " << j;
+    }
+    unreachable += wide.Parent(i, n) == PathTable::kNoParent ? 1 : 0;
+  }
+  EXPECT_EQ(unreachable, n);
+  PathTable small;
+  small.Reset(3);
+  EXPECT_THROW(small.SetHopCount(0, 1, 65536), std::out_of_range);
+  EXPECT_NO_THROW(small.SetHopCount(0, 1, 65535));
 }
 
 TEST_F(GrownNetworkPaths, PathListsAreThoseOfTheOpenListSearch) {
