@@ -61,8 +61,8 @@ SettingName FieldTypeButton(const std::string& field_type) {
 BenchSimulation::BenchSimulation(WorldSize size, CanvasKind canvas, std::uint64_t seed)
     : random(seed), canvases(MakeCanvasFactory(canvas)), sim(settings, random, *canvases) {
   settings.Set(setting::kCellScale, std::to_string(size.cell_size));
-  sim.PanelWidth = size.width;
-  sim.PanelHeight = size.height;
+  sim.map.PanelWidth = size.width;
+  sim.map.PanelHeight = size.height;
   InstallPeriodicAnalyses(sim);
 }
 

@@ -107,8 +107,8 @@ void ScaleAndColourNodes(Simulation& sim, std::vector<double>& values) {
     TAgent& node = world.Node(i);
     node.Measure = static_cast<float>(v);
     node.Color = GradientColourAt(v);
-    if (world.AgentImage) {
-      node.DrawNode(*world.AgentImage);
+    if (sim.map.AgentImage) {
+      node.DrawNode(*sim.map.AgentImage);
     }
   }
 }

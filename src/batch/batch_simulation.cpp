@@ -16,8 +16,8 @@ BatchSimulation::BatchSimulation(const WorldOptions& options)
   }
   sim = std::make_unique<Simulation>(settings, random, *canvases);
   InstallPeriodicAnalyses(*sim);
-  sim->PanelWidth = options.width;
-  sim->PanelHeight = options.height;
+  sim->map.PanelWidth = options.width;
+  sim->map.PanelHeight = options.height;
 }
 
 }  // namespace veltmoor

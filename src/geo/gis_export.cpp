@@ -194,7 +194,7 @@ void WriteNetwork(const Simulation& sim, const Georeference& g, OGRSpatialRefere
 }  // namespace
 
 Georeference ReferenceOf(const Simulation& sim, const std::optional<Georeference>& georeference) {
-  const int height = sim.world.MapImage ? sim.world.MapImage->Height() : sim.PanelHeight;
+  const int height = sim.map.Height();
   return georeference ? *georeference : LocalGeoreference(sim.world, height);
 }
 

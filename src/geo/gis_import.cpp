@@ -192,8 +192,8 @@ bool TownImport::Developed(double value) const {
 }
 
 ImportCounts TownImport::BuildInto(Simulation& sim) {
-  sim.PanelWidth = Width();
-  sim.PanelHeight = Height();
+  sim.map.PanelWidth = Width();
+  sim.map.PanelHeight = Height();
   if (sim.world.Exists()) {
     ClearWorld(sim);
   }

@@ -572,8 +572,8 @@ void WriteWorldJson(std::ostream& out, const Simulation& sim, std::optional<std:
   members.push_back(Value("CellSize", world.CellSize));
   members.push_back(Value("ColumnCount", world.ColumnCount));
   members.push_back(Value("RowCount", world.RowCount));
-  members.push_back(Value("Width", world.MapImage ? world.MapImage->Width() : sim.PanelWidth));
-  members.push_back(Value("Height", world.MapImage ? world.MapImage->Height() : sim.PanelHeight));
+  members.push_back(Value("Width", sim.map.Width()));
+  members.push_back(Value("Height", sim.map.Height()));
   members.push_back(Value("NodeCount", world.NodeCount));
   members.push_back(Value("EdgeCount", world.EdgeCount));
   members.push_back(Value("TimeStep", world.TimeStep));
@@ -686,8 +686,8 @@ void RestoreWorld(const WorldDocument& document, Simulation& sim) {
   if (sim.settings.Int(setting::kCellScale) != document.cell_size) {
     throw WorldFileError("the settings' cell size is not the world's 'CellSize'");
   }
-  sim.PanelWidth = document.width;
-  sim.PanelHeight = document.height;
+  sim.map.PanelWidth = document.width;
+  sim.map.PanelHeight = document.height;
   if (sim.world.Exists()) {
     ClearWorld(sim);
   }
@@ -695,7 +695,7 @@ void RestoreWorld(const WorldDocument& document, Simulation& sim) {
   World& world = sim.world;
   // NewSetup may have planted a first node; the saved network replaces it.
   world.NodeList.clear();
-  world.NodeLabelList.clear();
+  sim.map.NodeLabelList.clear();
   for (std::size_t i = 0; i < world.CellGrid.Cells().size(); ++i) {
     const TCell& saved = document.coarse.Cells()[i];
     TCell& cell = world.CellGrid.Cells()[i];
@@ -741,21 +741,21 @@ void RestoreWorld(const WorldDocument& document, Simulation& sim) {
     sim.random.Restore(*document.random);
   }
   // The layers show what the saved world showed.
-  if (world.MapImage) {
+  if (sim.map.MapImage) {
     for (const TCell& cell : world.CellGrid.Cells()) {
-      world.DrawCell(*world.MapImage, cell);
+      world.DrawCell(*sim.map.MapImage, cell);
     }
   }
-  if (world.FineImage) {
+  if (sim.map.FineImage) {
     for (const TFineCell& cell : world.FineGrid.Cells()) {
-      world.DrawCell(*world.FineImage, cell);
+      world.DrawCell(*sim.map.FineImage, cell);
     }
   }
   ClearAgentLayer(sim);
-  if (world.AgentImage) {
-    world.AgentImage->pen.width = 1;
+  if (sim.map.AgentImage) {
+    sim.map.AgentImage->pen.width = 1;
     for (const auto& node : world.NodeList) {
-      node->DrawNode(*world.AgentImage);
+      node->DrawNode(*sim.map.AgentImage);
     }
   }
   DrawAllEdges(sim);

@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <algorithm>
+#include <vector>
 
 #include "render/qt_canvas.h"
 
@@ -51,15 +52,15 @@ void PaintTransparent(QImage& picture, const QImage* layer, Colour seeThrough,
   }
 }
 
-void PaintNodeLabels(QImage& picture, const World& world, const QRect& region) {
-  if (world.NodeLabelList.empty() || !EnsureGuiApplication()) {
+void PaintNodeLabels(QImage& picture, const std::vector<NodeLabel>& labels, const QRect& region) {
+  if (labels.empty() || !EnsureGuiApplication()) {
     return;
   }
   QPainter painter(&picture);
   painter.setRenderHint(QPainter::TextAntialiasing, false);
   painter.translate(-region.topLeft());
   const Font labelFont{6, colours::kNavy};
-  for (const NodeLabel& label : world.NodeLabelList) {
+  for (const NodeLabel& label : labels) {
     // A node number at 6 points is far smaller than this; the test only spares the
     // painter the labels of a large map that lie well away from the region.
     constexpr int kLabelReach = 64;
@@ -74,28 +75,27 @@ void PaintNodeLabels(QImage& picture, const World& world, const QRect& region) {
 }  // namespace
 
 QImage ComposeMap(const Simulation& sim) {
-  return ComposeMap(sim, QRect(0, 0, sim.PanelWidth, sim.PanelHeight));
+  return ComposeMap(sim, QRect(0, 0, sim.map.PanelWidth, sim.map.PanelHeight));
 }
 
 QImage ComposeMap(const Simulation& sim, const QRect& region) {
-  const QRect panel(0, 0, std::max(sim.PanelWidth, 0), std::max(sim.PanelHeight, 0));
+  const QRect panel(0, 0, std::max(sim.map.PanelWidth, 0), std::max(sim.map.PanelHeight, 0));
   const QRect shown = region.intersected(panel);
   QImage picture(shown.size(), QImage::Format_RGB32);
   if (picture.isNull()) {
     return picture;
   }
   picture.fill(Qt::white);
-  const World& world = sim.world;
-  if (sim.layers.CellLayers) {
-    PaintOpaque(picture, LayerImage(world.MapImage), shown);
-    if (sim.layers.Fine) {
-      PaintOpaque(picture, LayerImage(world.FineImage), shown);
+  if (sim.map.Visible.CellLayers) {
+    PaintOpaque(picture, LayerImage(sim.map.MapImage), shown);
+    if (sim.map.Visible.Fine) {
+      PaintOpaque(picture, LayerImage(sim.map.FineImage), shown);
     }
   }
-  if (sim.layers.Agent) {
-    PaintTransparent(picture, LayerImage(world.AgentImage), colours::kBlack, shown);
+  if (sim.map.Visible.Agent) {
+    PaintTransparent(picture, LayerImage(sim.map.AgentImage), colours::kBlack, shown);
   }
-  PaintNodeLabels(picture, world, shown);
+  PaintNodeLabels(picture, sim.map.NodeLabelList, shown);
   return picture;
 }
 

@@ -23,16 +23,11 @@ bool IsBuildAt(const World& world, int column, int row) {
   return world.InFineGrid(column, row) && world.FineGrid(column, row).SubState == kSubBuild;
 }
 
-void Redraw(World& world, const TFineCell& cell) {
-  if (world.FineImage) {
-    world.DrawCell(*world.FineImage, cell);
-  }
-}
-
-void SetSubState(World& world, TFineCell& cell, SubStateCode subState, Colour colour) {
+void SetSubState(const World& world, const MapLayers& map, TFineCell& cell, SubStateCode subState,
+                 Colour colour) {
   cell.SubState = subState;
   cell.Color = colour;
-  Redraw(world, cell);
+  map.Draw(world, cell);
 }
 
 // The four thresholds gen A..D, read once per sweep.
@@ -51,14 +46,15 @@ BuildingRule ReadRule(const SettingsSource& settings) {
 }
 
 // Applies the rule to one cell with n build neighbours.
-void ApplyRuleToCell(World& world, TFineCell& cell, const BuildingRule& rule, int n) {
+void ApplyRuleToCell(const World& world, const MapLayers& map, TFineCell& cell,
+                     const BuildingRule& rule, int n) {
   if (cell.SubState == kSubBuild) {
     if (n >= rule.A || n <= rule.B) {
-      SetSubState(world, cell, kSubOpen, colours::kLime);
+      SetSubState(world, map, cell, kSubOpen, colours::kLime);
     }
   } else if (cell.SubState == kSubOpen) {
     if (rule.C <= n && n <= rule.D) {
-      SetSubState(world, cell, kSubBuild, colours::kBlue);
+      SetSubState(world, map, cell, kSubBuild, colours::kBlue);
     }
   }
 }
@@ -178,10 +174,11 @@ void ApplyBuildingRules(Simulation& sim) {
   const BuildingRule rule = ReadRule(sim.settings);
   Grid2D<TFineCell>& fine = world.FineGrid;
   // In place: a cell sees the sub-types its predecessors in this sweep have just taken.
-  auto apply = [&world, &fine, &rule](int c, int r) {
+  const MapLayers& map = sim.map;
+  auto apply = [&world, &map, &fine, &rule](int c, int r) {
     TFineCell& cell = fine(c, r);
     if (cell.LandUse == kLandDeveloped && InLargeCluster(cell)) {
-      ApplyRuleToCell(world, cell, rule, BuildCount8(world, c, r));
+      ApplyRuleToCell(world, map, cell, rule, BuildCount8(world, c, r));
     }
   };
   if (!world.RescanGrids) {
@@ -219,7 +216,7 @@ void RandomBuildings(Simulation& sim) {
         cell.SubState = kSubBuild;
         cell.Color = colours::kBlue;
       }
-      Redraw(world, cell);
+      sim.map.Draw(world, cell);
     }
   }
 }

@@ -42,10 +42,10 @@ void ForEachCell(Grid2D<Cell>& grid, Paint paint) {
 
 void RedrawNodes(Simulation& sim, bool grey) {
   World& world = sim.world;
-  if (!world.AgentImage) {
+  if (!sim.map.AgentImage) {
     return;
   }
-  Canvas& canvas = *world.AgentImage;
+  Canvas& canvas = *sim.map.AgentImage;
   const auto radius = static_cast<std::int32_t>(sim.settings.Int(setting::kNodeSize));
   canvas.pen.width = 1;
   for (auto& node : world.NodeList) {
@@ -84,9 +84,9 @@ void GradientFill(Canvas& canvas, Colour colour1, Colour colour2, int direction,
 }
 
 void CreateLayerImages(Simulation& sim) {
-  World& world = sim.world;
-  const int width = sim.PanelWidth;
-  const int height = sim.PanelHeight;
+  MapLayers& map = sim.map;
+  const int width = map.PanelWidth;
+  const int height = map.PanelHeight;
   auto whiteLayer = [&sim, width, height] {
     std::unique_ptr<Canvas> layer = sim.canvases.Create(width, height);
     layer->pen = Pen{colours::kWhite, 1, PenStyle::Solid};
@@ -94,11 +94,11 @@ void CreateLayerImages(Simulation& sim) {
     layer->Rectangle(0, 0, layer->Width(), layer->Height());
     return layer;
   };
-  world.MapImage = whiteLayer();
-  world.FineImage = whiteLayer();
-  world.AgentImage = sim.canvases.Create(world.MapImage->Width(), world.MapImage->Height());
-  world.AgentImage->brush = colours::kBlack;
-  world.AgentImage->FillRect(0, 0, world.AgentImage->Width(), world.AgentImage->Height());
+  map.MapImage = whiteLayer();
+  map.FineImage = whiteLayer();
+  map.AgentImage = sim.canvases.Create(map.MapImage->Width(), map.MapImage->Height());
+  map.AgentImage->brush = colours::kBlack;
+  map.AgentImage->FillRect(0, 0, map.AgentImage->Width(), map.AgentImage->Height());
 }
 
 void DrawGradientBar(Simulation& sim) {
@@ -137,23 +137,22 @@ void AdjustColourScale(Simulation& sim) {
 }
 
 void ClearAgentLayer(Simulation& sim) {
-  World& world = sim.world;
-  if (!world.AgentImage || !world.MapImage) {
+  if (!sim.map.AgentImage || !sim.map.MapImage) {
     return;
   }
-  Canvas& canvas = *world.AgentImage;
+  Canvas& canvas = *sim.map.AgentImage;
   canvas.brush = colours::kBlack;
   canvas.pen.colour = colours::kBlack;
   canvas.pen.width = 1;
-  canvas.FillRect(0, 0, world.MapImage->Width(), world.MapImage->Height());
+  canvas.FillRect(0, 0, sim.map.MapImage->Width(), sim.map.MapImage->Height());
 }
 
 void DrawAllEdges(Simulation& sim) {
   World& world = sim.world;
-  if (!world.AgentImage) {
+  if (!sim.map.AgentImage) {
     return;
   }
-  Canvas& canvas = *world.AgentImage;
+  Canvas& canvas = *sim.map.AgentImage;
   canvas.pen = Pen{colours::kOlive, 2, PenStyle::Solid};
   for (const auto& node : world.NodeList) {
     for (const LinkEntry& link : node->Links) {
@@ -173,21 +172,23 @@ void GreyAllNodes(Simulation& sim) {
 
 void ClearCellLayer(Simulation& sim) {
   World& world = sim.world;
-  if (!world.MapImage) {
+  if (!sim.map.MapImage) {
     return;
   }
-  ForEachCell(world.CellGrid, [&world](TCell& cell) {
+  Canvas& layer = *sim.map.MapImage;
+  ForEachCell(world.CellGrid, [&world, &layer](TCell& cell) {
     cell.Color = colours::kWhite;
-    world.DrawCell(*world.MapImage, cell);
+    world.DrawCell(layer, cell);
   });
 }
 
 void ShowLandUse(Simulation& sim) {
   World& world = sim.world;
-  if (!world.FineImage) {
+  if (!sim.map.FineImage) {
     return;
   }
-  ForEachCell(world.FineGrid, [&world](TFineCell& cell) {
+  Canvas& layer = *sim.map.FineImage;
+  ForEachCell(world.FineGrid, [&world, &layer](TFineCell& cell) {
     switch (cell.LandUse) {
       case kLandDeveloped:
         cell.Color = colours::kBlue;
@@ -201,16 +202,17 @@ void ShowLandUse(Simulation& sim) {
       default:
         break;
     }
-    world.DrawCell(*world.FineImage, cell);
+    world.DrawCell(layer, cell);
   });
 }
 
 void ShowSubStates(Simulation& sim) {
   World& world = sim.world;
-  if (!world.FineImage) {
+  if (!sim.map.FineImage) {
     return;
   }
-  ForEachCell(world.FineGrid, [&world](TFineCell& cell) {
+  Canvas& layer = *sim.map.FineImage;
+  ForEachCell(world.FineGrid, [&world, &layer](TFineCell& cell) {
     switch (cell.SubState) {
       case kSubOpen:
         cell.Color = colours::kLime;
@@ -228,13 +230,13 @@ void ShowSubStates(Simulation& sim) {
     if (cell.LandUse == kLandStreet) {
       cell.Color = colours::kYellow;
     }
-    world.DrawCell(*world.FineImage, cell);
+    world.DrawCell(layer, cell);
   });
 }
 
 void ShowCandidateSites(Simulation& sim) {
   World& world = sim.world;
-  if (!world.MapImage) {
+  if (!sim.map.MapImage) {
     return;
   }
   // States are written as the sweep goes, so cells later in the sweep see the State 2
@@ -251,19 +253,20 @@ void ShowCandidateSites(Simulation& sim) {
       } else if (kind == NeighbourhoodClass::kNextToNodeNearby) {
         cell.Color = colours::kRedOrange;
       }
-      world.DrawCell(*world.MapImage, cell);
+      world.DrawCell(*sim.map.MapImage, cell);
     }
   }
 }
 
 void ShowDevelopedMask(Simulation& sim) {
   World& world = sim.world;
-  if (!world.FineImage) {
+  if (!sim.map.FineImage) {
     return;
   }
-  ForEachCell(world.FineGrid, [&world](TFineCell& cell) {
+  Canvas& layer = *sim.map.FineImage;
+  ForEachCell(world.FineGrid, [&world, &layer](TFineCell& cell) {
     cell.Color = cell.IsDeveloped ? colours::kBlack : colours::kWhite;
-    world.DrawCell(*world.FineImage, cell);
+    world.DrawCell(layer, cell);
   });
 }
 
@@ -274,22 +277,22 @@ void RepaintNodes(Simulation& sim) {
 }
 
 void ShowStatesView(Simulation& sim) {
-  sim.layers.Fine = true;
+  sim.map.Visible.Fine = true;
   ShowLandUse(sim);
 }
 
 void ShowSubStatesView(Simulation& sim) {
-  sim.layers.Fine = true;
+  sim.map.Visible.Fine = true;
   ShowSubStates(sim);
 }
 
 void ShowPotentialView(Simulation& sim) {
-  sim.layers.Fine = false;
+  sim.map.Visible.Fine = false;
   PaintPotential(sim);
 }
 
 void ShowCandidateSitesView(Simulation& sim) {
-  sim.layers.Fine = false;
+  sim.map.Visible.Fine = false;
   ShowCandidateSites(sim);
 }
 

@@ -39,12 +39,12 @@ bool BelongsToGrid(const World& world, const TCell* cell) {
 }
 
 void PlantOrLayStreet(Simulation& sim, TCell& cell) {
-  World& world = sim.world;
-  world.DragEndCell = &cell;
-  if (world.DragStartCell == &cell) {
+  MapLayers& map = sim.map;
+  map.DragEndCell = &cell;
+  if (map.DragStartCell == &cell) {
     CreateNode(sim, cell);
-  } else if (BelongsToGrid(world, world.DragStartCell)) {
-    BuildStraightStreet(sim, *world.DragStartCell, cell);
+  } else if (BelongsToGrid(sim.world, map.DragStartCell)) {
+    BuildStraightStreet(sim, *map.DragStartCell, cell);
     DrawAllEdges(sim);
   }
 }
@@ -65,9 +65,7 @@ void DevelopByHand(Simulation& sim, TCell& cell, int x, int y) {
   TFineCell& fine = FineCellAt(world, cell, x, y);
   world.SetFineLandUse(fine, kLandDeveloped);
   fine.Color = colours::kBlue;
-  if (world.FineImage) {
-    world.DrawCell(*world.FineImage, fine);
-  }
+  sim.map.Draw(world, fine);
   ++cell.DevelopedCount;
   cell.LandUse = kLandDeveloped;
 }
@@ -75,7 +73,7 @@ void DevelopByHand(Simulation& sim, TCell& cell, int x, int y) {
 }  // namespace
 
 void Panel_PaintMouseDown(Simulation& sim, MouseButton /*button*/, int x, int y) {
-  sim.world.DragStartCell = CellAt(sim.world, x, y);
+  sim.map.DragStartCell = CellAt(sim.world, x, y);
 }
 
 void Panel_PaintMouseUp(Simulation& sim, MouseButton button, int x, int y) {

@@ -21,13 +21,13 @@ namespace {
 
 void LabelNode(Simulation& sim, const TAgent& node, std::size_t index) {
   NodeLabel label{node.X - 5, node.Y - 13, std::to_string(index)};
-  if (Canvas* agents = sim.world.AgentImage.get()) {
+  if (Canvas* agents = sim.map.AgentImage.get()) {
     // Drawn on a black box so the number sits on the transparent layer without a frame.
     agents->brush = colours::kBlack;
     agents->font = Font{6, colours::kNavy};
     agents->TextOut(label.Left, label.Top, label.Caption);
   }
-  sim.world.NodeLabelList.push_back(std::move(label));
+  sim.map.NodeLabelList.push_back(std::move(label));
 }
 
 }  // namespace
@@ -44,8 +44,8 @@ TAgent& CreateNode(Simulation& sim, TCell& cell) {
   node->Row = world.RowOf(cell);
   node->Color = colours::kGrey;
   node->Radius = static_cast<std::int32_t>(sim.settings.Int(setting::kNodeSize));
-  if (world.AgentImage) {
-    node->DrawNode(*world.AgentImage);
+  if (sim.map.AgentImage) {
+    node->DrawNode(*sim.map.AgentImage);
   }
   world.NodeList.push_back(std::move(node));
   ++world.NodeCount;

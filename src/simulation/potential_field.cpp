@@ -134,9 +134,7 @@ void Develop(Simulation& sim, TFineCell& fine) {
   world.SetFineLandUse(fine, kLandDeveloped);
   fine.SubState = kSubBuild;
   fine.Color = colours::kBlue;
-  if (world.FineImage) {
-    world.DrawCell(*world.FineImage, fine);
-  }
+  sim.map.Draw(world, fine);
   TCell& coarse = world.CoarseOfFine(fine);
   ++coarse.DevelopedCount;
   coarse.LandUse = kLandDeveloped;
@@ -467,9 +465,7 @@ void PaintPotential(Simulation& sim) {
         continue;
       }
       cell.Color = shade;
-      if (world.MapImage) {
-        world.DrawCell(*world.MapImage, cell);
-      }
+      sim.map.Draw(world, cell);
     }
   }
 }

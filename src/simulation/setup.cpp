@@ -21,7 +21,7 @@ void CreateCellGrid(World& world) {
   world.CellGrid.Resize(world.ColumnCount, world.RowCount);
 }
 
-void ResetCells(World& world) {
+void ResetCells(World& world, const MapLayers& map) {
   for (TCell& cell : world.CellGrid.Cells()) {
     cell.Color = colours::kWhite;
     cell.Potential = 0.0f;
@@ -29,14 +29,12 @@ void ResetCells(World& world) {
     cell.StreetCount = 0;
     cell.State = kStateFree;
     cell.LandUse = kLandFree;
-    if (world.MapImage) {
-      world.DrawCell(*world.MapImage, cell);
-    }
+    map.Draw(world, cell);
   }
 }
 
 // The nine fine cells of coarse cell (c, r), white, in the coarse cell's potential.
-void CreateFineCellsOf(World& world, int c, int r) {
+void CreateFineCellsOf(World& world, const MapLayers& map, int c, int r) {
   const TCell& coarse = world.CellGrid(c, r);
   for (int dy = -1; dy <= 1; ++dy) {
     for (int dx = -1; dx <= 1; ++dx) {
@@ -44,18 +42,16 @@ void CreateFineCellsOf(World& world, int c, int r) {
       fine.Color = colours::kWhite;
       fine.Potential = coarse.Potential;
       fine.IsDeveloped = false;
-      if (world.FineImage) {
-        world.DrawCell(*world.FineImage, fine);
-      }
+      map.Draw(world, fine);
     }
   }
 }
 
-void CreateFineGrid(World& world) {
+void CreateFineGrid(World& world, const MapLayers& map) {
   world.FineGrid.Resize(3 * world.ColumnCount, 3 * world.RowCount);
   for (int r = 0; r < world.RowCount; ++r) {
     for (int c = 0; c < world.ColumnCount; ++c) {
-      CreateFineCellsOf(world, c, r);
+      CreateFineCellsOf(world, map, c, r);
     }
   }
 }
@@ -167,7 +163,7 @@ void CheckWorldFits(std::int64_t width, std::int64_t height, std::int64_t cell_s
 }
 
 void CheckWorldFits(const Simulation& sim) {
-  CheckWorldFits(sim.PanelWidth, sim.PanelHeight, sim.settings.Int(setting::kCellScale),
+  CheckWorldFits(sim.map.PanelWidth, sim.map.PanelHeight, sim.settings.Int(setting::kCellScale),
                  MemoryBudget());
 }
 
@@ -181,19 +177,19 @@ void NewSetup(Simulation& sim) {
 
   world.CellSize = static_cast<std::int32_t>(sim.settings.Int(setting::kCellScale));
   world.ColumnCount = static_cast<std::int32_t>(
-      std::floor(static_cast<double>(world.MapImage->Width()) / world.CellSize));
+      std::floor(static_cast<double>(sim.map.MapImage->Width()) / world.CellSize));
   world.RowCount = static_cast<std::int32_t>(
-      std::floor(static_cast<double>(world.MapImage->Height()) / world.CellSize));
+      std::floor(static_cast<double>(sim.map.MapImage->Height()) / world.CellSize));
 
   world.NodeList.clear();
   world.CandidateList.clear();
-  world.NodeLabelList.clear();
+  sim.map.NodeLabelList.clear();
   world.HwmCandidateList.clear();
   world.ClusterCandidateList.clear();
 
   CreateCellGrid(world);
-  ResetCells(world);
-  CreateFineGrid(world);
+  ResetCells(world, sim.map);
+  CreateFineGrid(world, sim.map);
   // Every cell is free and far from any node: nothing to find yet, and nothing to distrust.
   world.Frontier.Reset();
   world.Sites.Reset();
@@ -236,11 +232,10 @@ void ClearWorld(Simulation& sim) {
   world.FineGrid.Clear();
   world.NodeList.clear();
   world.NodeList.shrink_to_fit();
-  world.NodeLabelList.clear();
   world.CandidateList.clear();
-  world.MapImage.reset();
-  world.AgentImage.reset();
-  world.FineImage.reset();
+  // The pictures, labels and drag cells go with the world they show; nothing may keep
+  // pointing into the grids that are gone.
+  sim.map.Clear();
   world.PotentialGrid.Clear();
   world.HwmCandidateList.clear();
   world.ClusterCandidateList.clear();
@@ -248,9 +243,6 @@ void ClearWorld(Simulation& sim) {
   world.Sites.Reset();
   world.ClusterSizes.clear();
   world.NodeNeighbourhoods.clear();
-  // Nothing may keep pointing into the grids that are gone.
-  world.DragStartCell = nullptr;
-  world.DragEndCell = nullptr;
 
   for (const chart::ChartName name : kChartsToUnzoom) {
     sim.charts.Get(name).UndoZoom();

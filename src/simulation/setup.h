@@ -29,7 +29,7 @@ void CheckWorldFits(std::int64_t width, std::int64_t height, std::int64_t cell_s
 // The same for the next world of `sim` (its drawing area and settings) and MemoryBudget().
 void CheckWorldFits(const Simulation& sim);
 
-// Builds the world for a drawing area of sim.PanelWidth x sim.PanelHeight pixels and, when
+// Builds the world for a drawing area of sim.map.PanelWidth x sim.map.PanelHeight pixels and, when
 // "start with initial street" is ticked, plants the first node in the middle.
 void NewSetup(Simulation& sim);
 

@@ -9,6 +9,7 @@
 #include "display/canvas.h"
 #include "simulation/connectivity_table_model.h"
 #include "simulation/force_terms.h"
+#include "simulation/map_layers.h"
 #include "simulation/output_models.h"
 #include "simulation/random_source.h"
 #include "simulation/settings.h"
@@ -16,19 +17,13 @@
 
 namespace veltmoor {
 
-// Which layers the map panel shows. "show cell layer" governs MapImage and FineImage
-// together; the view buttons show or hide FineImage, which covers MapImage while shown.
-struct LayerVisibility {
-  bool CellLayers = true;
-  bool Fine = true;
-  bool Agent = true;
-};
-
 struct Simulation {
   Simulation(const SettingsSource& settings_source, RandomSource& random_source,
              CanvasFactory& canvas_factory);
 
   World world;
+  // What the map panel shows of the world; its pictures come and go with the world.
+  MapLayers map;
 
   // Output models of the simulation window.
   Labels labels;
@@ -45,15 +40,9 @@ struct Simulation {
   RandomSource& random;
   CanvasFactory& canvases;
 
-  LayerVisibility layers;
-
   // The noise-free terms of the resulting force, kept from one scoring of the candidates
   // to the next.
   ForceTermsCache forceTerms;
-
-  // Size of the drawing area Panel_Paint, which the front end keeps up to date.
-  int PanelWidth = 611;
-  int PanelHeight = 689;
 
   // Whether the run's step timer is on. Operations switch it off; the desktop program maps
   // it onto Timer1 and veltmoor-batch loops while it is on.

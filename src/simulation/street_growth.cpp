@@ -46,9 +46,7 @@ void PlaceNode(Simulation& sim, TCell& cell) {
   World& world = sim.world;
   CreateNode(sim, cell);
   cell.Color = colours::kLightGrey;
-  if (world.MapImage) {
-    world.DrawCell(*world.MapImage, cell);
-  }
+  sim.map.Draw(world, cell);
   if (world.NodeList.size() > 1) {
     std::vector<TAgent*> nearby;
     CollectNearbyNodes(world, world.ColumnOf(cell), world.RowOf(cell), nearby);
@@ -83,9 +81,7 @@ void MarkStreet(Simulation& sim, TFineCell& fine) {
   fine.Color = colours::kYellow;
   sim.world.SetFineLandUse(fine, kLandStreet);
   fine.SubState = kSubStreet;
-  if (sim.world.FineImage) {
-    sim.world.DrawCell(*sim.world.FineImage, fine);
-  }
+  sim.map.Draw(sim.world, fine);
 }
 
 // Bearings compared exactly. Every angle a street compares is atan2 of a difference of

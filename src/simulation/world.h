@@ -1,12 +1,11 @@
-// The simulated town: grids, street network, candidate lists, counters and the three map
-// layers. Built only by NewSetup and freed only by ClearWorld.
+// The simulated town: grids, street network, candidate lists and counters. Built only by
+// NewSetup and freed only by ClearWorld; what the map shows of it lives in MapLayers.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <string>
 #include <utility>
 #include <vector>
 
@@ -26,14 +25,6 @@ enum FieldTypeCode : std::uint8_t {
   kFieldBoom = 2,
   kFieldInterlink = 3,
   kFieldCluster = 4,
-};
-
-// A node-number label: drawn onto AgentImage at creation and kept here so a view can show
-// the numbers above the node layer, the way separate label controls would sit.
-struct NodeLabel {
-  int Left = 0;
-  int Top = 0;
-  std::string Caption;
 };
 
 // Sums over the 3 x 3 coarse cells around one node, made by the structure analysis.
@@ -67,7 +58,6 @@ struct World {
   // Benchmarks and tests set this to find every candidate list by rescanning the grids, the
   // yardstick the bookkeeping above is measured and checked against.
   bool RescanGrids = false;
-  std::vector<NodeLabel> NodeLabelList;
   // One TEdge per linked pair (a, b), a < b, keyed by the pair.
   std::map<std::pair<std::int32_t, std::int32_t>, TEdge> EdgeMatrix;
   // Hop distance and first-discoverer parent of every ordered pair of nodes, filled by
@@ -79,13 +69,6 @@ struct World {
   std::uint32_t TimeStep = 0;
   std::int32_t AnalysisCountdown = 0;
   std::uint8_t FieldType = kFieldStopped;
-
-  std::unique_ptr<Canvas> MapImage;
-  std::unique_ptr<Canvas> FineImage;
-  std::unique_ptr<Canvas> AgentImage;
-
-  TCell* DragStartCell = nullptr;
-  TCell* DragEndCell = nullptr;
 
   double MeanLength = 0.0;
   std::array<std::uint32_t, 2> FineCellTotals{0, 0};

@@ -56,24 +56,23 @@ MapPanel::MapPanel(Simulation& sim, QWidget* parent)
 }
 
 std::uint64_t MapPanel::Signature() const {
-  const World& world = sim_.world;
-  std::uint64_t signature = world.NodeLabelList.size();
-  for (const Canvas* layer :
-       {world.MapImage.get(), world.FineImage.get(), world.AgentImage.get()}) {
+  const MapLayers& map = sim_.map;
+  std::uint64_t signature = map.NodeLabelList.size();
+  for (const Canvas* layer : {map.MapImage.get(), map.FineImage.get(), map.AgentImage.get()}) {
     signature = signature * 1000003u + reinterpret_cast<std::uintptr_t>(layer);
   }
-  signature = signature * 31u + (sim_.layers.CellLayers ? 1u : 0u);
-  signature = signature * 31u + (sim_.layers.Fine ? 1u : 0u);
-  signature = signature * 31u + (sim_.layers.Agent ? 1u : 0u);
-  signature = signature * 31u + static_cast<std::uint64_t>(sim_.PanelWidth);
-  signature = signature * 31u + static_cast<std::uint64_t>(sim_.PanelHeight);
+  signature = signature * 31u + (map.Visible.CellLayers ? 1u : 0u);
+  signature = signature * 31u + (map.Visible.Fine ? 1u : 0u);
+  signature = signature * 31u + (map.Visible.Agent ? 1u : 0u);
+  signature = signature * 31u + static_cast<std::uint64_t>(map.PanelWidth);
+  signature = signature * 31u + static_cast<std::uint64_t>(map.PanelHeight);
   return signature;
 }
 
 QRect MapPanel::TakeChangedRegion() {
-  World& world = sim_.world;
+  MapLayers& map = sim_.map;
   PixelBox changed;
-  for (Canvas* layer : {world.MapImage.get(), world.FineImage.get(), world.AgentImage.get()}) {
+  for (Canvas* layer : {map.MapImage.get(), map.FineImage.get(), map.AgentImage.get()}) {
     if (layer != nullptr) {
       changed = changed.United(layer->TakeChangedBox());
     }
@@ -85,7 +84,7 @@ QRect MapPanel::TakeChangedRegion() {
 }
 
 void MapPanel::RefreshIfChanged() {
-  const QSize map(std::max(sim_.PanelWidth, 0), std::max(sim_.PanelHeight, 0));
+  const QSize map(std::max(sim_.map.PanelWidth, 0), std::max(sim_.map.PanelHeight, 0));
   if (minimumSize() != map) {
     setMinimumSize(map);
   }

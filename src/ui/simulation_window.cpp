@@ -116,8 +116,8 @@ TForm1::TForm1(AppContext& context, QWidget* parent)
 
   // The world is built for the panel's size before the window is maximised.
   Act([this] {
-    sim().PanelWidth = panel_->sizeHint().width();
-    sim().PanelHeight = panel_->sizeHint().height();
+    sim().map.PanelWidth = panel_->sizeHint().width();
+    sim().map.PanelHeight = panel_->sizeHint().height();
     NewSetup(sim());
   });
   resize(1400, 820);
@@ -265,8 +265,8 @@ QWidget* TForm1::BuildFieldTypesTab() {
     // The visible part of the panel: a map loaded larger than the window makes the panel
     // itself larger, and a new world should fit the window again.
     const QSize visible = map_scroll_->maximumViewportSize();
-    sim().PanelWidth = visible.width();
-    sim().PanelHeight = visible.height();
+    sim().map.PanelWidth = visible.width();
+    sim().map.PanelHeight = visible.height();
     B_setupClick(sim());
   });
   QPushButton* start =
@@ -598,13 +598,13 @@ void TForm1::ConnectSettingEvents() {
   }
   if (auto* agents = qobject_cast<QAbstractButton*>(settings_.Control(setting::kShowAgentLayer))) {
     connect(agents, &QAbstractButton::toggled, this, [this](bool on) {
-      sim().layers.Agent = on;
+      sim().map.Visible.Agent = on;
       RefreshViews();
     });
   }
   if (auto* cells = qobject_cast<QAbstractButton*>(settings_.Control(setting::kShowCellLayer))) {
     connect(cells, &QAbstractButton::toggled, this, [this](bool on) {
-      sim().layers.CellLayers = on;
+      sim().map.Visible.CellLayers = on;
       RefreshViews();
     });
   }

@@ -246,7 +246,7 @@ TEST_F(ConnTableTest, NodesAreRedrawnInTheirNewColours) {
   FillConnectivityTable(t.sim);
   std::vector<Colour> drawn;
   for (const CanvasCall& call :
-       static_cast<const RecordingCanvas&>(*t.world().AgentImage).Calls()) {
+       static_cast<const RecordingCanvas&>(*t.sim.map.AgentImage).Calls()) {
     if (call.kind == CanvasCallKind::Ellipse) {
       drawn.push_back(call.brush);
     }

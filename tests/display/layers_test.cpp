@@ -21,13 +21,13 @@ using testing::Link;
 class LayersTest : public ::testing::Test {
  protected:
   void BuildWorld(int cellSize, int columns, int rows) {
-    sim.PanelWidth = columns * cellSize + 5;
-    sim.PanelHeight = rows * cellSize + 3;
+    sim.map.PanelWidth = columns * cellSize + 5;
+    sim.map.PanelHeight = rows * cellSize + 3;
     CreateLayerImages(sim);
     BuildGrids(sim.world, cellSize, columns, rows);
-    Recorded(sim.world.MapImage).ClearCalls();
-    Recorded(sim.world.FineImage).ClearCalls();
-    Recorded(sim.world.AgentImage).ClearCalls();
+    Recorded(sim.map.MapImage).ClearCalls();
+    Recorded(sim.map.FineImage).ClearCalls();
+    Recorded(sim.map.AgentImage).ClearCalls();
   }
 
   static RecordingCanvas& Recorded(const std::unique_ptr<Canvas>& canvas) {
@@ -65,8 +65,8 @@ TEST_F(LayersTest, CellSize24PaintsFullSquaresAndFineCellsTileThem) {
   BuildWorld(24, 3, 2);
   ClearCellLayer(sim);
   ShowLandUse(sim);
-  const auto coarse = CallsOf(sim.world.MapImage, CanvasCallKind::Rectangle);
-  const auto fine = CallsOf(sim.world.FineImage, CanvasCallKind::Rectangle);
+  const auto coarse = CallsOf(sim.map.MapImage, CanvasCallKind::Rectangle);
+  const auto fine = CallsOf(sim.map.FineImage, CanvasCallKind::Rectangle);
   ASSERT_EQ(coarse.size(), 6u);
   ASSERT_EQ(fine.size(), 54u);
   EXPECT_EQ(coarse[0].x1, 0);
@@ -89,14 +89,14 @@ TEST_F(LayersTest, OddCellSizeLeavesOnePixelBetweenSquaresAndNothingOverlaps) {
   BuildWorld(23, 3, 3);
   ClearCellLayer(sim);
   ShowLandUse(sim);
-  const auto coarse = CallsOf(sim.world.MapImage, CanvasCallKind::Rectangle);
+  const auto coarse = CallsOf(sim.map.MapImage, CanvasCallKind::Rectangle);
   ASSERT_EQ(coarse.size(), 9u);
   EXPECT_EQ(coarse[1].x1, 23);
   EXPECT_EQ(coarse[1].x2, 45);  // 22 pixels for a pitch of 23
   for (int n : Coverage(coarse, 69, 69)) {
     EXPECT_LE(n, 1);
   }
-  for (int n : Coverage(CallsOf(sim.world.FineImage, CanvasCallKind::Rectangle), 69, 69)) {
+  for (int n : Coverage(CallsOf(sim.map.FineImage, CanvasCallKind::Rectangle), 69, 69)) {
     EXPECT_LE(n, 1);
   }
 }
@@ -104,7 +104,7 @@ TEST_F(LayersTest, OddCellSizeLeavesOnePixelBetweenSquaresAndNothingOverlaps) {
 TEST_F(LayersTest, CellSize20FineSquaresAreSixWideWithGaps) {
   BuildWorld(20, 1, 1);
   ShowLandUse(sim);
-  const auto fine = CallsOf(sim.world.FineImage, CanvasCallKind::Rectangle);
+  const auto fine = CallsOf(sim.map.FineImage, CanvasCallKind::Rectangle);
   ASSERT_EQ(fine.size(), 9u);
   // First row of fine cells, left to right: centres 3, 10, 17.
   EXPECT_EQ(fine[0].x1, 0);
@@ -195,17 +195,17 @@ TEST_F(LayersTest, NodeLayerRepaint) {
   t.settings.Set(setting::kNodeSize, "7");
 
   RepaintNodes(sim);
-  const auto fills = CallsOf(sim.world.AgentImage, CanvasCallKind::FillRect);
+  const auto fills = CallsOf(sim.map.AgentImage, CanvasCallKind::FillRect);
   ASSERT_EQ(fills.size(), 1u);
   EXPECT_EQ(fills[0].brush, colours::kBlack);
-  EXPECT_EQ(fills[0].x2, sim.world.MapImage->Width());
-  const auto lines = CallsOf(sim.world.AgentImage, CanvasCallKind::Line);
+  EXPECT_EQ(fills[0].x2, sim.map.MapImage->Width());
+  const auto lines = CallsOf(sim.map.AgentImage, CanvasCallKind::Line);
   ASSERT_EQ(lines.size(), 4u);  // each segment once from each end
   EXPECT_EQ(lines[0].pen.colour, colours::kOlive);
   EXPECT_EQ(lines[0].pen.width, 2);
   EXPECT_EQ(lines[1].x1, 60);  // node 1's first link, back to node 0
   EXPECT_EQ(lines[1].x2, 12);
-  const auto discs = CallsOf(sim.world.AgentImage, CanvasCallKind::Ellipse);
+  const auto discs = CallsOf(sim.map.AgentImage, CanvasCallKind::Ellipse);
   ASSERT_EQ(discs.size(), 3u);
   EXPECT_EQ(discs[1].brush, colours::kRed);
   EXPECT_EQ(discs[1].pen.colour, colours::kGreen);
@@ -214,10 +214,10 @@ TEST_F(LayersTest, NodeLayerRepaint) {
   EXPECT_EQ(discs[1].x2, 60 + 7);
   EXPECT_EQ(sim.world.Node(1).Radius, 7);
 
-  Recorded(sim.world.AgentImage).ClearCalls();
+  Recorded(sim.map.AgentImage).ClearCalls();
   GreyAllNodes(sim);
-  EXPECT_TRUE(CallsOf(sim.world.AgentImage, CanvasCallKind::Line).empty());
-  EXPECT_EQ(CallsOf(sim.world.AgentImage, CanvasCallKind::Ellipse)[1].brush, colours::kGrey);
+  EXPECT_TRUE(CallsOf(sim.map.AgentImage, CanvasCallKind::Line).empty());
+  EXPECT_EQ(CallsOf(sim.map.AgentImage, CanvasCallKind::Ellipse)[1].brush, colours::kGrey);
   EXPECT_EQ(sim.world.Node(1).Color, colours::kGrey);
 }
 
@@ -230,15 +230,15 @@ TEST_F(LayersTest, SubStatesShowStreetsOverWhatTheRulesWrote) {
   w.FineGrid(2, 0).SubState = static_cast<SubStateCode>(7);  // unknown code keeps its colour
   w.FineGrid(2, 0).Color = colours::kNavy;
   ShowSubStatesView(sim);
-  EXPECT_TRUE(sim.layers.Fine);
+  EXPECT_TRUE(sim.map.Visible.Fine);
   EXPECT_EQ(w.FineGrid(0, 0).Color, colours::kLime);
   EXPECT_EQ(w.FineGrid(1, 0).Color, colours::kYellow);
   EXPECT_EQ(w.FineGrid(2, 0).Color, colours::kNavy);
 
   w.FineGrid(0, 1).LandUse = kLandDeveloped;
-  sim.layers.Fine = false;
+  sim.map.Visible.Fine = false;
   ShowStatesView(sim);
-  EXPECT_TRUE(sim.layers.Fine);
+  EXPECT_TRUE(sim.map.Visible.Fine);
   EXPECT_EQ(w.FineGrid(0, 1).Color, colours::kBlue);
   EXPECT_EQ(w.FineGrid(1, 0).Color, colours::kYellow);
   EXPECT_EQ(w.FineGrid(0, 0).Color, colours::kWhite);
@@ -253,10 +253,10 @@ TEST_F(LayersTest, CandidateSitesFeedTheirOwnSweep) {
   BuildWorld(24, 5, 5);
   AddNode(sim.world, 2, 2);
   ShowCandidateSitesView(sim);
-  EXPECT_FALSE(sim.layers.Fine);
+  EXPECT_FALSE(sim.map.Visible.Fine);
   const World& w = sim.world;
   // The node cell is not drawn; every other cell is.
-  EXPECT_EQ(CallsOf(w.MapImage, CanvasCallKind::Rectangle).size(), 24u);
+  EXPECT_EQ(CallsOf(sim.map.MapImage, CanvasCallKind::Rectangle).size(), 24u);
   EXPECT_EQ(w.CellGrid(1, 1).State, kStateNextToNode);
   EXPECT_EQ(w.CellGrid(1, 1).Color, colours::kLightGrey);
   EXPECT_EQ(w.CellGrid(0, 4).State, kStateCandidate);  // its State-2 neighbours came first

@@ -18,8 +18,8 @@ class ComposeMapTest : public ::testing::Test {
  protected:
   // Two linked nodes over a developed fine cell and a candidate site on the cell layer.
   void SetUp() override {
-    sim.PanelWidth = 100;
-    sim.PanelHeight = 80;
+    sim.map.PanelWidth = 100;
+    sim.map.PanelHeight = 80;
     CreateLayerImages(sim);
     testing::BuildGrids(sim.world, 24, 4, 3);
     World& w = sim.world;
@@ -27,7 +27,7 @@ class ComposeMapTest : public ::testing::Test {
     testing::AddNode(w, 2, 0);
     testing::Link(w, 0, 1);
     w.CellGrid(1, 2).Color = colours::kRedOrange;
-    w.DrawCell(*w.MapImage, w.CellGrid(1, 2));
+    w.DrawCell(*sim.map.MapImage, w.CellGrid(1, 2));
     w.FineGrid(10, 7).LandUse = kLandDeveloped;  // centre fine cell of cell (3, 2)
     ShowLandUse(sim);
     RepaintNodes(sim);
@@ -46,7 +46,7 @@ TEST_F(ComposeMapTest, StacksTheVisibleLayers) {
   EXPECT_EQ(PictureAt(picture, 84, 60), colours::kBlue);   // developed fine cell
   EXPECT_EQ(PictureAt(picture, 36, 60), colours::kWhite);  // fine layer covers the cells
 
-  sim.layers.Fine = false;
+  sim.map.Visible.Fine = false;
   const QImage cells = ComposeMap(sim);
   EXPECT_EQ(PictureAt(cells, 36, 60), colours::kRedOrange);
   EXPECT_EQ(PictureAt(cells, 84, 60), colours::kWhite);
@@ -54,7 +54,7 @@ TEST_F(ComposeMapTest, StacksTheVisibleLayers) {
 }
 
 TEST_F(ComposeMapTest, WithoutCellLayersOnlyNodesAndStreetsRemainOnWhite) {
-  sim.layers.CellLayers = false;
+  sim.map.Visible.CellLayers = false;
   const QImage picture = ComposeMap(sim);
   for (int y = 0; y < picture.height(); ++y) {
     for (int x = 0; x < picture.width(); ++x) {
@@ -66,14 +66,14 @@ TEST_F(ComposeMapTest, WithoutCellLayersOnlyNodesAndStreetsRemainOnWhite) {
   }
   EXPECT_EQ(PictureAt(picture, 12, 12), colours::kGrey);
 
-  sim.layers.Agent = false;
+  sim.map.Visible.Agent = false;
   const QImage empty = ComposeMap(sim);
   EXPECT_EQ(PictureAt(empty, 12, 12), colours::kWhite);
   EXPECT_EQ(PictureAt(empty, 30, 12), colours::kWhite);
 }
 
 TEST_F(ComposeMapTest, NodeNumbersSitAboveEveryLayer) {
-  sim.world.NodeLabelList.push_back({50, 40, "7"});
+  sim.map.NodeLabelList.push_back({50, 40, "7"});
   const QImage picture = ComposeMap(sim);
   int navy = 0;
   for (int y = 40; y < 60; ++y) {
@@ -87,7 +87,7 @@ TEST_F(ComposeMapTest, NodeNumbersSitAboveEveryLayer) {
 // A repaint of part of the panel shows exactly the pixels the whole picture has there,
 // labels that straddle the region's edge included; a region past the panel is clipped.
 TEST_F(ComposeMapTest, ARegionIsTheSamePartOfTheWholePicture) {
-  sim.world.NodeLabelList.push_back({45, 35, "17"});
+  sim.map.NodeLabelList.push_back({45, 35, "17"});
   const QImage whole = ComposeMap(sim);
   for (const QRect region :
        {QRect(0, 0, 100, 80), QRect(8, 5, 40, 30), QRect(47, 38, 9, 7), QRect(70, 50, 60, 60)}) {
@@ -100,15 +100,15 @@ TEST_F(ComposeMapTest, ARegionIsTheSamePartOfTheWholePicture) {
 
 TEST(ComposeMapWithoutPicturesTest, IsWhiteWithoutWorldOrWithNullLayers) {
   testing::TestSimulation noWorld{std::make_unique<QtCanvasFactory>()};
-  noWorld.sim.PanelWidth = 30;
-  noWorld.sim.PanelHeight = 20;
+  noWorld.sim.map.PanelWidth = 30;
+  noWorld.sim.map.PanelHeight = 20;
   const QImage blank = ComposeMap(noWorld.sim);
   ASSERT_EQ(blank.width(), 30);
   EXPECT_EQ(PictureAt(blank, 29, 19), colours::kWhite);
 
   testing::TestSimulation fast;
-  fast.sim.PanelWidth = 30;
-  fast.sim.PanelHeight = 20;
+  fast.sim.map.PanelWidth = 30;
+  fast.sim.map.PanelHeight = 20;
   CreateLayerImages(fast.sim);
   const QImage picture = ComposeMap(fast.sim);
   ASSERT_EQ(picture.height(), 20);

@@ -148,10 +148,10 @@ class QtLayersTest : public ::testing::Test {
   testing::TestSimulation t{std::make_unique<QtCanvasFactory>()};
   Simulation& sim = t.sim;
 
-  const QtCanvas& Fine() const { return dynamic_cast<const QtCanvas&>(*sim.world.FineImage); }
+  const QtCanvas& Fine() const { return dynamic_cast<const QtCanvas&>(*sim.map.FineImage); }
   void DevelopEverything(int cellSize, int columns, int rows) {
-    sim.PanelWidth = columns * cellSize + 4;
-    sim.PanelHeight = rows * cellSize + 4;
+    sim.map.PanelWidth = columns * cellSize + 4;
+    sim.map.PanelHeight = rows * cellSize + 4;
     CreateLayerImages(sim);
     testing::BuildGrids(sim.world, cellSize, columns, rows);
     for (TFineCell& fine : sim.world.FineGrid.Cells()) {

@@ -33,7 +33,7 @@ class BuildingRulesTest : public ::testing::Test {
     }
     auto canvas = std::make_unique<RecordingCanvas>(24 * columns, 24 * rows);
     layer = canvas.get();
-    world.FineImage = std::move(canvas);
+    t.sim.map.FineImage = std::move(canvas);
   }
 
   TFineCell& Fine(int c, int r) { return t.world().FineGrid(c, r); }

@@ -47,7 +47,7 @@ TEST(MapInteractionTest, LeftDragLaysAStraightStreet) {
   EXPECT_EQ(world.NodeCount, 4u);
   EXPECT_EQ(world.EdgeCount, 3u);
   EXPECT_EQ(world.CellGrid(18, 14).State, kStateNode);
-  EXPECT_EQ(world.DragEndCell, &world.CellGrid(21, 14));
+  EXPECT_EQ(t.sim.map.DragEndCell, &world.CellGrid(21, 14));
 }
 
 TEST(MapInteractionTest, RightClickCountsEveryClickAndStaysInsideTheCell) {

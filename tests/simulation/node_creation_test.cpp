@@ -95,7 +95,7 @@ TEST(CreateNodeTest, NodeNumbersAreLabelledWhenAsked) {
   t.settings.SetChecked(setting::kNodeNumbers, true);
   NewSetup(t.sim);
   CreateNode(t.sim, t.world().CellGrid(3, 4));
-  const auto& labels = t.world().NodeLabelList;
+  const auto& labels = t.sim.map.NodeLabelList;
   ASSERT_EQ(labels.size(), 2u);
   EXPECT_EQ(labels[1].Caption, "1");
   EXPECT_EQ(labels[1].Left, 3 * 24 + 12 - 5);

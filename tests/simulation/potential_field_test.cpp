@@ -208,8 +208,8 @@ TEST(DevelopBestTest, ZeroWeightsTakeTheFirstCandidateWithoutDrawing) {
   CollectHwmCandidates(f.sim);
   ASSERT_EQ(f.world().HwmCandidateList.size(), 4u);
   RandomSource untouched = f.random;
-  f.Layer(f.world().FineImage).ClearCalls();
-  f.Layer(f.world().MapImage).ClearCalls();
+  f.Layer(f.sim.map.FineImage).ClearCalls();
+  f.Layer(f.sim.map.MapImage).ClearCalls();
 
   DevelopBestHwmCandidate(f.sim);
   const TFineCell& chosen = f.Fine(10, 9);  // fine row 9 comes before row 10
@@ -221,11 +221,11 @@ TEST(DevelopBestTest, ZeroWeightsTakeTheFirstCandidateWithoutDrawing) {
   EXPECT_EQ(f.Cell(3, 3).LandUse, kLandDeveloped);
   EXPECT_EQ(f.random.Random(), untouched.Random());
 
-  const auto& drawn = f.Layer(f.world().FineImage).Calls();
+  const auto& drawn = f.Layer(f.sim.map.FineImage).Calls();
   ASSERT_EQ(drawn.size(), 1u);
   EXPECT_EQ(drawn[0].brush, colours::kBlue);
   EXPECT_EQ(drawn[0].x1, 84 - 4);  // centre of cell column 3, 8 x 8 pixels
-  EXPECT_TRUE(f.Layer(f.world().MapImage).Calls().empty());
+  EXPECT_TRUE(f.Layer(f.sim.map.MapImage).Calls().empty());
 }
 
 TEST(DevelopBestTest, WithoutRandomTheMiddlePotentialBeatsFullPotential) {
@@ -318,22 +318,22 @@ TEST(PaintPotentialTest, GreysRunFrom85To255AndRoundHalvesToEven) {
   Field f;
   f.Cell(1, 0).Potential = 1.0f;
   f.Cell(2, 0).Potential = 0.75f;  // 212.5
-  f.Layer(f.world().MapImage).ClearCalls();
+  f.Layer(f.sim.map.MapImage).ClearCalls();
   PaintPotential(f.sim);
   EXPECT_EQ(f.Cell(0, 0).Color, 0x555555u);
   EXPECT_EQ(f.Cell(1, 0).Color, 0xFFFFFFu);
   EXPECT_EQ(f.Cell(2, 0).Color, 212u * 0x010101u);
   // Full potential keeps the white the cell already shows; every other cell is repainted.
-  const auto& drawn = f.Layer(f.world().MapImage).Calls();
+  const auto& drawn = f.Layer(f.sim.map.MapImage).Calls();
   ASSERT_EQ(drawn.size(), static_cast<std::size_t>(25 * 28 - 1));
   EXPECT_EQ(drawn[1].brush, 212u * 0x010101u);
   EXPECT_EQ(drawn[1].x1, 60 - 12);
-  f.Layer(f.world().MapImage).ClearCalls();
+  f.Layer(f.sim.map.MapImage).ClearCalls();
   PaintPotential(f.sim);
-  EXPECT_TRUE(f.Layer(f.world().MapImage).Calls().empty());
+  EXPECT_TRUE(f.Layer(f.sim.map.MapImage).Calls().empty());
   f.Cell(2, 0).Potential = 0.0f;
   PaintPotential(f.sim);
-  EXPECT_EQ(f.Layer(f.world().MapImage).Calls().size(), 1u);
+  EXPECT_EQ(f.Layer(f.sim.map.MapImage).Calls().size(), 1u);
 }
 
 }  // namespace

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <utility>
+#include <vector>
+
 #include "simulation/potential_field.h"
 #include "simulation/setup.h"
 #include "simulation/window_outputs.h"
@@ -182,6 +186,33 @@ TEST_F(RunControlTest, ClusterRunWithoutInitialNodeGrowsItsOwnNetwork) {
   }
   EXPECT_GT(t.world().NodeCount, 0u);
   EXPECT_GT(DevelopedFineCells(t.world()), 0);
+}
+
+// The map layers only show the town: a run whose pictures, labels and all are gone, as in
+// a world a test builds by hand, grows exactly the town a run that draws grows.
+TEST_F(RunControlTest, AWorldWithoutMapLayersGrowsTheSameTown) {
+  auto run = [](bool drawn) {
+    testing::TestSimulation s;
+    s.random.SetFixedSeed(7);
+    s.settings.SetChecked(setting::kBoom, true);
+    s.settings.SetChecked(setting::kNodeNumbers, true);
+    NewSetup(s.sim);
+    if (!drawn) {
+      s.sim.map.Clear();
+    }
+    StartRun(s.sim);
+    for (int i = 0; i < 25; ++i) {
+      SimulationStep(s.sim);
+    }
+    std::vector<std::pair<LandUseCode, SubStateCode>> uses;
+    for (const TFineCell& fine : s.world().FineGrid.Cells()) {
+      uses.emplace_back(fine.LandUse, fine.SubState);
+    }
+    return std::make_tuple(s.world().NodeCount, s.world().EdgeCount, uses);
+  };
+  const auto drawn = run(true);
+  EXPECT_GT(std::get<0>(drawn), 1u);
+  EXPECT_EQ(run(false), drawn);
 }
 
 TEST_F(RunControlTest, SeededRunsRepeat) {

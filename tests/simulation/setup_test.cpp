@@ -136,7 +136,7 @@ TEST(ClearWorldTest, NewSetupReplacesEverythingAndClearsTheSeries) {
   NewSetup(t.sim);
   t.sim.charts.GetSeries(series_name::kSegregationByStep).Add(0, 0.5);
   t.sim.charts.GetSeries(series_name::kEdgesPerNode).Add(1, 2);
-  t.world().DragStartCell = &t.world().CellGrid(1, 1);
+  t.sim.map.DragStartCell = &t.world().CellGrid(1, 1);
   t.world().TimeStep = 7;
   t.world().ClusterSizes = {12, 3};
   const auto zooms = t.sim.charts.Get(chart_name::kSegregation).ZoomResetRequests();
@@ -145,7 +145,7 @@ TEST(ClearWorldTest, NewSetupReplacesEverythingAndClearsTheSeries) {
   EXPECT_EQ(t.sim.charts.GetSeries(series_name::kSegregationByStep).Count(), 0u);
   EXPECT_EQ(t.sim.charts.GetSeries(series_name::kEdgesPerNode).Count(), 0u);
   EXPECT_EQ(t.sim.charts.Get(chart_name::kSegregation).ZoomResetRequests(), zooms + 1);
-  EXPECT_EQ(t.world().DragStartCell, nullptr);
+  EXPECT_EQ(t.sim.map.DragStartCell, nullptr);
   EXPECT_TRUE(t.world().ClusterSizes.empty());
   EXPECT_EQ(t.world().TimeStep, 0u);
   EXPECT_EQ(t.world().NodeCount, 1u);
@@ -161,6 +161,34 @@ TEST(ClearWorldTest, LeavesNoWorldBehind) {
   EXPECT_TRUE(t.world().CellGrid.Empty());
   EXPECT_TRUE(t.world().CandidateList.empty());
   ClearWorld(t.sim);  // clearing twice is harmless
+}
+
+TEST(ClearWorldTest, FreesTheMapLayersWithTheWorld) {
+  testing::TestSimulation t(200, 150);
+  t.settings.SetChecked(setting::kNodeNumbers, true);
+  NewSetup(t.sim);
+  MapLayers& map = t.sim.map;
+  ASSERT_TRUE(map.MapImage && map.FineImage && map.AgentImage);
+  ASSERT_EQ(map.NodeLabelList.size(), 1u);  // the first node's number
+  map.DragStartCell = &t.world().CellGrid(1, 1);
+  map.DragEndCell = &t.world().CellGrid(2, 1);
+  map.Visible.Fine = false;
+  // The map keeps the size it was made with while the drawing area changes.
+  map.PanelWidth = 300;
+  EXPECT_EQ(map.Width(), 200);
+
+  ClearWorld(t.sim);
+  EXPECT_FALSE(t.world().Exists());
+  EXPECT_EQ(map.MapImage, nullptr);
+  EXPECT_EQ(map.FineImage, nullptr);
+  EXPECT_EQ(map.AgentImage, nullptr);
+  EXPECT_TRUE(map.NodeLabelList.empty());
+  EXPECT_EQ(map.DragStartCell, nullptr);
+  EXPECT_EQ(map.DragEndCell, nullptr);
+  // The drawing area and the choice of layers belong to the panel, not to the world.
+  EXPECT_EQ(map.Width(), 300);
+  EXPECT_EQ(map.Height(), 150);
+  EXPECT_FALSE(map.Visible.Fine);
 }
 
 TEST(NewSetupTest, SetupKeepsTheRunState) {
@@ -211,8 +239,8 @@ TEST(WorldMemoryTest, ATooLargeWorldIsRefusedWithTheBytesAndTheCellsThatFit) {
 TEST(WorldMemoryTest, NewSetupKeepsTheOldWorldWhenTheNewOneCannotFit) {
   testing::TestSimulation t(611, 689);
   NewSetup(t.sim);
-  t.sim.PanelWidth = 20000;
-  t.sim.PanelHeight = 20000;
+  t.sim.map.PanelWidth = 20000;
+  t.sim.map.PanelHeight = 20000;
   t.settings.Set(setting::kCellScale, "1");
   EXPECT_THROW(B_setupClick(t.sim), WorldSizeError);
   EXPECT_TRUE(t.world().Exists());

@@ -17,8 +17,8 @@ struct TestSimulation {
       : random(42),
         canvases(factory ? std::move(factory) : std::make_unique<NullCanvasFactory>()),
         sim(settings, random, *canvases) {
-    sim.PanelWidth = width;
-    sim.PanelHeight = height;
+    sim.map.PanelWidth = width;
+    sim.map.PanelHeight = height;
     InstallPeriodicAnalyses(sim);
   }
   // The simulation drawing on the canvases `factory` makes.

@@ -53,7 +53,7 @@ inline void Link(World& world, int a, int b) {
 struct TestWorld {
   TestWorld(int columns, int rows) {
     BuildGrids(world(), 24, columns, rows);
-    world().FineImage = std::make_unique<NullCanvas>(24 * columns, 24 * rows);
+    t.sim.map.FineImage = std::make_unique<NullCanvas>(24 * columns, 24 * rows);
   }
 
   World& world() { return t.sim.world; }

@@ -42,6 +42,7 @@ class DesktopProgramTest : public ::testing::Test {
 
   TForm1& Window() { return *program_.simulation; }
   World& world() { return program_.context->sim.world; }
+  MapLayers& map() { return program_.context->sim.map; }
   QList<QMdiSubWindow*> Children() const {
     return program_.frame->MdiArea()->subWindowList(QMdiArea::CreationOrder);
   }
@@ -184,20 +185,20 @@ TEST_F(DesktopProgramTest, AnyButtonRecordsThePressAtTheFlooredPixel) {
     QCoreApplication::sendEvent(panel, &event);
   };
   press(Qt::BackButton, QPointF(30, 30));
-  EXPECT_EQ(world().DragStartCell, &world().CellGrid(1, 1));
+  EXPECT_EQ(map().DragStartCell, &world().CellGrid(1, 1));
   press(Qt::ForwardButton, QPointF(100, 100));
-  EXPECT_EQ(world().DragStartCell, &world().CellGrid(4, 4));
+  EXPECT_EQ(map().DragStartCell, &world().CellGrid(4, 4));
   // 23.6 is pixel 23 of cell 0; rounded it would be pixel 24, the first of cell 1.
   press(Qt::LeftButton, QPointF(23.6, 5.0));
-  EXPECT_EQ(world().DragStartCell, &world().CellGrid(0, 0));
+  EXPECT_EQ(map().DragStartCell, &world().CellGrid(0, 0));
 }
 
 // A map larger than the window (a loaded town) scrolls instead of being cut off, and
 // "new setup" builds the next world for the window again, not for the large map.
 TEST_F(DesktopProgramTest, ALargeMapScrollsAndANewSetupFitsTheWindowAgain) {
   Simulation& sim = program_.context->sim;
-  sim.PanelWidth = 2400;
-  sim.PanelHeight = 1800;
+  sim.map.PanelWidth = 2400;
+  sim.map.PanelHeight = 1800;
   NewSetup(sim);
   Window().RefreshViews();
   MapPanel* panel = Window().Panel();
@@ -205,9 +206,9 @@ TEST_F(DesktopProgramTest, ALargeMapScrollsAndANewSetupFitsTheWindowAgain) {
 
   Click("B_setup");
   Window().RefreshViews();
-  EXPECT_LT(sim.PanelWidth, 2400);
-  EXPECT_LT(sim.PanelHeight, 1800);
-  EXPECT_EQ(panel->minimumSize(), QSize(sim.PanelWidth, sim.PanelHeight));
+  EXPECT_LT(sim.map.PanelWidth, 2400);
+  EXPECT_LT(sim.map.PanelHeight, 1800);
+  EXPECT_EQ(panel->minimumSize(), QSize(sim.map.PanelWidth, sim.map.PanelHeight));
 }
 
 TEST_F(DesktopProgramTest, ToolBarButtonFlipsTheStartUpWindowsTimer) {
