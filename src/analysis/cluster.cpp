@@ -20,23 +20,41 @@ constexpr std::pair<int, int> kNeighbourOffsets[] = {{0, 1}, {0, -1}, {1, 0}, {-
 // Clusters up to this size are too small for a bar of their own.
 constexpr std::uint32_t kLargestWithoutBar = 10;
 
+// Where a labelling keeps the cluster each fine cell joined: a grid of its own, which leaves
+// the world as it is, or the fine cells' own ClusterIndex, which needs no memory beyond the
+// grid in a town of millions of fine cells.
+struct GridLabels {
+  Grid2D<std::int32_t>& index;
+  bool Unclaimed(int column, int row) const { return index(column, row) == kNoCluster; }
+  void Claim(int column, int row, std::int32_t k) { index(column, row) = k; }
+};
+
+struct CellLabels {
+  Grid2D<TFineCell>& cells;
+  bool Unclaimed(int column, int row) const {
+    return cells(column, row).ClusterIndex == kNoCluster;
+  }
+  void Claim(int column, int row, std::int32_t k) {
+    TFineCell& cell = cells(column, row);
+    cell.ClusterIndex = k;
+    cell.ClusterVisited = true;
+  }
+};
+
 // A developed fine cell not yet in a cluster.
-bool Claimable(const World& world, const ClusterMap& clusters, int column, int row) {
+template <typename Labels>
+bool Claimable(const World& world, const Labels& labels, int column, int row) {
   if (!world.InFineGrid(column, row)) {
     return false;
   }
-  return world.FineGrid(column, row).IsDeveloped && clusters.index(column, row) == kNoCluster;
-}
-
-void Claim(ClusterMap& clusters, int column, int row, std::int32_t k) {
-  clusters.index(column, row) = k;
-  ++clusters.sizes[static_cast<std::size_t>(k)];
+  return world.FineGrid(column, row).IsDeveloped && labels.Unclaimed(column, row);
 }
 
 // Grows cluster k from its seed. One cluster may cover the whole fine grid, so the cells
 // still to expand wait on an explicit stack instead of the call stack.
-void FillCluster(const World& world, ClusterMap& clusters, int seedColumn, int seedRow,
-                 std::int32_t k, std::vector<std::pair<int, int>>& pending) {
+template <typename Labels>
+void FillCluster(const World& world, Labels& labels, std::uint32_t& size, int seedColumn,
+                 int seedRow, std::int32_t k, std::vector<std::pair<int, int>>& pending) {
   pending.assign(1, {seedColumn, seedRow});
   while (!pending.empty()) {
     const auto [column, row] = pending.back();
@@ -44,12 +62,34 @@ void FillCluster(const World& world, ClusterMap& clusters, int seedColumn, int s
     for (const auto& [dc, dr] : kNeighbourOffsets) {
       const int c = column + dc;
       const int r = row + dr;
-      if (Claimable(world, clusters, c, r)) {
-        Claim(clusters, c, r, k);
+      if (Claimable(world, labels, c, r)) {
+        labels.Claim(c, r, k);
+        ++size;
         pending.emplace_back(c, r);
       }
     }
   }
+}
+
+// Numbers the clusters in `labels`, which start all unclaimed; returns their sizes.
+template <typename Labels>
+std::vector<std::uint32_t> NumberClusters(const World& world, Labels& labels) {
+  std::vector<std::uint32_t> sizes;
+  std::vector<std::pair<int, int>> pending;
+  const int columns = 3 * world.ColumnCount;
+  const int rows = 3 * world.RowCount;
+  for (int r = 0; r < rows; ++r) {
+    for (int c = 0; c < columns; ++c) {
+      if (!Claimable(world, labels, c, r)) {
+        continue;
+      }
+      const auto k = static_cast<std::int32_t>(sizes.size());
+      sizes.push_back(1);
+      labels.Claim(c, r, k);
+      FillCluster(world, labels, sizes.back(), c, r, k, pending);
+    }
+  }
+  return sizes;
 }
 
 // Slope of the least-squares line through log size against log rank: the trend runs from
@@ -71,23 +111,11 @@ void ClearClusterMarks(World& world) {
 }
 
 ClusterMap ComputeClusters(const World& world) {
-  const int columns = 3 * world.ColumnCount;
-  const int rows = 3 * world.RowCount;
   ClusterMap clusters;
-  clusters.index.Resize(columns, rows);
+  clusters.index.Resize(3 * world.ColumnCount, 3 * world.RowCount);
   std::fill(clusters.index.Cells().begin(), clusters.index.Cells().end(), kNoCluster);
-  std::vector<std::pair<int, int>> pending;
-  for (int r = 0; r < rows; ++r) {
-    for (int c = 0; c < columns; ++c) {
-      if (!Claimable(world, clusters, c, r)) {
-        continue;
-      }
-      const auto k = static_cast<std::int32_t>(clusters.sizes.size());
-      clusters.sizes.push_back(0);
-      Claim(clusters, c, r, k);
-      FillCluster(world, clusters, c, r, k, pending);
-    }
-  }
+  GridLabels labels{clusters.index};
+  clusters.sizes = NumberClusters(world, labels);
   return clusters;
 }
 
@@ -111,9 +139,20 @@ void MarkClusters(World& world, const ClusterMap& clusters) {
 }
 
 std::vector<std::uint32_t> FindClusters(World& world) {
-  ClusterMap clusters = ComputeClusters(world);
-  MarkClusters(world, clusters);
-  return std::move(clusters.sizes);
+  // As ComputeClusters and MarkClusters, with the labels kept in the cells themselves.
+  for (TFineCell& cell : world.FineGrid.Cells()) {
+    cell.ClusterVisited = false;
+    cell.ClusterIndex = kNoCluster;
+  }
+  CellLabels labels{world.FineGrid};
+  std::vector<std::uint32_t> sizes = NumberClusters(world, labels);
+  for (TFineCell& cell : world.FineGrid.Cells()) {
+    if (cell.ClusterIndex != kNoCluster) {
+      cell.ClusterSize =
+          static_cast<std::int32_t>(sizes[static_cast<std::size_t>(cell.ClusterIndex)]);
+    }
+  }
+  return sizes;
 }
 
 RankSizePoints ComputeRankSize(const std::vector<std::uint32_t>& ClusterSizes) {

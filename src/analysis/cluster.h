@@ -32,7 +32,8 @@ ClusterMap ComputeClusters(const World& world);
 // mark and keeps its old ClusterSize.
 void MarkClusters(World& world, const ClusterMap& clusters);
 
-// ComputeClusters and MarkClusters; returns the sizes indexed by ClusterIndex.
+// What ComputeClusters and MarkClusters leave, without the grid of their own; returns the
+// sizes indexed by ClusterIndex.
 std::vector<std::uint32_t> FindClusters(World& world);
 
 // FindClusters, the sizes kept largest first in world.ClusterSizes, then the rank-size

@@ -67,12 +67,24 @@ TEST(FindClustersTest, ComputingReadsTheCellsAndMarkingWritesWhatWasComputed) {
   EXPECT_EQ(clusters.index(0, 0), kNoCluster);
   EXPECT_EQ(w.Fine(0, 0).ClusterIndex, 7);
 
+  TestWorld inPlace(2, 2);
+  inPlace.world().FineGrid = w.world().FineGrid;
   MarkClusters(w.world(), clusters);
   EXPECT_EQ(w.Fine(0, 0).ClusterIndex, -1);
   EXPECT_FALSE(w.Fine(0, 0).ClusterVisited);
   EXPECT_EQ(w.Fine(2, 1).ClusterIndex, 0);
   EXPECT_EQ(w.Fine(2, 1).ClusterSize, 2);
   EXPECT_TRUE(w.Fine(4, 4).ClusterVisited);
+
+  // Labelling in the cells themselves leaves every cell as computing and marking do.
+  EXPECT_EQ(FindClusters(inPlace.world()), clusters.sizes);
+  for (int r = 0; r < 6; ++r) {
+    for (int c = 0; c < 6; ++c) {
+      EXPECT_EQ(inPlace.Fine(c, r).ClusterIndex, w.Fine(c, r).ClusterIndex) << c << "," << r;
+      EXPECT_EQ(inPlace.Fine(c, r).ClusterSize, w.Fine(c, r).ClusterSize) << c << "," << r;
+      EXPECT_EQ(inPlace.Fine(c, r).ClusterVisited, w.Fine(c, r).ClusterVisited) << c << "," << r;
+    }
+  }
 }
 
 TEST(FindClustersTest, CellsLeavingAClusterKeepTheirOldSize) {
