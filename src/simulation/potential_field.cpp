@@ -301,18 +301,27 @@ void UpdatePotential(World& world, int passes) {
   }
 }
 
+namespace {
+
+// The nine fine cells of every cell of row r receive the cell's potential.
+void SpreadPotentialRow(World& world, int r) {
+  for (int c = 0; c < world.ColumnCount; ++c) {
+    const float potential = world.CellGrid(c, r).Potential;
+    for (int j = 0; j < 3; ++j) {
+      for (int i = 0; i < 3; ++i) {
+        world.FineGrid(3 * c + i, 3 * r + j).Potential = potential;
+      }
+    }
+  }
+}
+
+}  // namespace
+
 void SpreadPotentialToFineGrid(World& world) {
   // Cell rows fill fine rows of their own, so the rows can be shared out.
   PotentialRows().ForRows(world.RowCount, world.ColumnCount, [&world](int first, int end) {
     for (int r = first; r < end; ++r) {
-      for (int c = 0; c < world.ColumnCount; ++c) {
-        const float potential = world.CellGrid(c, r).Potential;
-        for (int j = 0; j < 3; ++j) {
-          for (int i = 0; i < 3; ++i) {
-            world.FineGrid(3 * c + i, 3 * r + j).Potential = potential;
-          }
-        }
-      }
+      SpreadPotentialRow(world, r);
     }
   });
 }
