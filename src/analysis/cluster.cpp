@@ -20,15 +20,8 @@ constexpr std::pair<int, int> kNeighbourOffsets[] = {{0, 1}, {0, -1}, {1, 0}, {-
 // Clusters up to this size are too small for a bar of their own.
 constexpr std::uint32_t kLargestWithoutBar = 10;
 
-// Where a labelling keeps the cluster each fine cell joined: a grid of its own, which leaves
-// the world as it is, or the fine cells' own ClusterIndex, which needs no memory beyond the
-// grid in a town of millions of fine cells.
-struct GridLabels {
-  Grid2D<std::int32_t>& index;
-  bool Unclaimed(int column, int row) const { return index(column, row) == kNoCluster; }
-  void Claim(int column, int row, std::int32_t k) { index(column, row) = k; }
-};
-
+// The labels go into the fine cells' own ClusterIndex, which needs no memory beyond the grid
+// in a town of millions of fine cells.
 struct CellLabels {
   Grid2D<TFineCell>& cells;
   bool Unclaimed(int column, int row) const {
@@ -42,8 +35,7 @@ struct CellLabels {
 };
 
 // A developed fine cell not yet in a cluster.
-template <typename Labels>
-bool Claimable(const World& world, const Labels& labels, int column, int row) {
+bool Claimable(const World& world, const CellLabels& labels, int column, int row) {
   if (!world.InFineGrid(column, row)) {
     return false;
   }
@@ -52,8 +44,7 @@ bool Claimable(const World& world, const Labels& labels, int column, int row) {
 
 // Grows cluster k from its seed. One cluster may cover the whole fine grid, so the cells
 // still to expand wait on an explicit stack instead of the call stack.
-template <typename Labels>
-void FillCluster(const World& world, Labels& labels, std::uint32_t& size, int seedColumn,
+void FillCluster(const World& world, CellLabels& labels, std::uint32_t& size, int seedColumn,
                  int seedRow, std::int32_t k, std::vector<std::pair<int, int>>& pending) {
   pending.assign(1, {seedColumn, seedRow});
   while (!pending.empty()) {
@@ -72,8 +63,7 @@ void FillCluster(const World& world, Labels& labels, std::uint32_t& size, int se
 }
 
 // Numbers the clusters in `labels`, which start all unclaimed; returns their sizes.
-template <typename Labels>
-std::vector<std::uint32_t> NumberClusters(const World& world, Labels& labels) {
+std::vector<std::uint32_t> NumberClusters(const World& world, CellLabels& labels) {
   std::vector<std::uint32_t> sizes;
   std::vector<std::pair<int, int>> pending;
   const int columns = 3 * world.ColumnCount;
@@ -110,36 +100,7 @@ void ClearClusterMarks(World& world) {
   }
 }
 
-ClusterMap ComputeClusters(const World& world) {
-  ClusterMap clusters;
-  clusters.index.Resize(3 * world.ColumnCount, 3 * world.RowCount);
-  std::fill(clusters.index.Cells().begin(), clusters.index.Cells().end(), kNoCluster);
-  GridLabels labels{clusters.index};
-  clusters.sizes = NumberClusters(world, labels);
-  return clusters;
-}
-
-void MarkClusters(World& world, const ClusterMap& clusters) {
-  for (TFineCell& cell : world.FineGrid.Cells()) {
-    cell.ClusterVisited = false;
-    cell.ClusterIndex = kNoCluster;
-  }
-  for (int r = 0; r < clusters.index.Rows(); ++r) {
-    for (int c = 0; c < clusters.index.Columns(); ++c) {
-      const std::int32_t k = clusters.index(c, r);
-      if (k == kNoCluster) {
-        continue;
-      }
-      TFineCell& cell = world.FineGrid(c, r);
-      cell.ClusterVisited = true;
-      cell.ClusterIndex = k;
-      cell.ClusterSize = static_cast<std::int32_t>(clusters.sizes[static_cast<std::size_t>(k)]);
-    }
-  }
-}
-
 std::vector<std::uint32_t> FindClusters(World& world) {
-  // As ComputeClusters and MarkClusters, with the labels kept in the cells themselves.
   for (TFineCell& cell : world.FineGrid.Cells()) {
     cell.ClusterVisited = false;
     cell.ClusterIndex = kNoCluster;

@@ -17,23 +17,12 @@ void ClearClusterMarks(World& world);
 
 inline constexpr std::int32_t kNoCluster = -1;
 
-// The clusters of the current IsDeveloped marks, numbered in the order their first cell
-// comes up in a scan of rows (outer) and columns (inner): each fine cell's cluster
-// (kNoCluster outside any) and the sizes indexed by cluster. Reads the world only.
-// Cost: O(fine cells) time and memory.
-struct ClusterMap {
-  Grid2D<std::int32_t> index;
-  std::vector<std::uint32_t> sizes;
-};
-ClusterMap ComputeClusters(const World& world);
-
-// Writes the clusters into the fine cells: every member gets the cluster's ClusterIndex and
-// ClusterSize and is marked ClusterVisited; every other cell gets ClusterIndex -1, loses the
-// mark and keeps its old ClusterSize.
-void MarkClusters(World& world, const ClusterMap& clusters);
-
-// What ComputeClusters and MarkClusters leave, without the grid of their own; returns the
-// sizes indexed by ClusterIndex.
+// Numbers the clusters of the current IsDeveloped marks in the order their first cell comes
+// up in a scan of rows (outer) and columns (inner): every member gets the cluster's
+// ClusterIndex and ClusterSize and is marked ClusterVisited; every other cell gets
+// ClusterIndex -1, loses the mark and keeps its old ClusterSize, which the building rules
+// read. Returns the sizes indexed by ClusterIndex.
+// Cost: O(fine cells) time; no memory beyond the pending cells of one cluster.
 std::vector<std::uint32_t> FindClusters(World& world);
 
 // FindClusters, the sizes kept largest first in world.ClusterSizes, then the rank-size

@@ -18,12 +18,12 @@ std::size_t Mix(std::uint64_t key) {
 }  // namespace
 
 void ForceTermsCache::UseShape(const ForceWeights& weights) {
-  if (!slots_.empty() && weights.w1 == shape_.w1 && weights.w2 == shape_.w2 &&
-      weights.A == shape_.A && weights.B == shape_.B) {
+  if (weights.w1 == shape_.w1 && weights.w2 == shape_.w2 && weights.A == shape_.A &&
+      weights.B == shape_.B) {
     return;
   }
   shape_ = weights;
-  slots_.assign(1024, Slot{});
+  slots_.assign(kFirstSlots, Slot{});
   used_ = 0;
   last_ = nullptr;
 }
@@ -34,7 +34,7 @@ void ForceTermsCache::Grow() {
   last_ = nullptr;
   used_ = 0;
   if (old.size() >= kMaxSlots) {
-    slots_.assign(1024, Slot{});
+    slots_.assign(kFirstSlots, Slot{});
     return;
   }
   slots_.assign(old.size() * 2, Slot{});
@@ -52,9 +52,6 @@ void ForceTermsCache::Grow() {
 }
 
 const ForceTermsCache::Terms& ForceTermsCache::Lookup(double p) {
-  if (slots_.empty()) {
-    UseShape(shape_);
-  }
   const auto key = std::bit_cast<std::uint64_t>(p);
   std::size_t mask = slots_.size() - 1;
   std::size_t i = Mix(key) & mask;

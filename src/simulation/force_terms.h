@@ -44,13 +44,14 @@ class ForceTermsCache {
     Terms terms{};
   };
   // Bounds the memory a long run of ever new potentials can take: a full table starts over.
+  static constexpr std::size_t kFirstSlots = 1024;
   static constexpr std::size_t kMaxSlots = std::size_t{1} << 18;
 
   const Terms& Lookup(double p);
   void Grow();
 
   ForceWeights shape_;
-  std::vector<Slot> slots_;  // a power of two in size, at most half used
+  std::vector<Slot> slots_ = std::vector<Slot>(kFirstSlots);  // a power of two, at most half used
   std::size_t used_ = 0;
   const Terms* last_ = nullptr;  // invalid once the table grows or starts over
   double last_p_ = 0.0;
