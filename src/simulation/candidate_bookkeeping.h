@@ -39,17 +39,37 @@ class BitGrid {
   // Calls visit(index) for every set bit, in increasing index.
   template <typename Visit>
   void ForEachSet(Visit visit) const {
+    ForEachUsedWord([&visit](std::size_t w, std::uint64_t bits) {
+      for (; bits != 0; bits &= bits - 1) {
+        visit(w * 64 + static_cast<std::size_t>(std::countr_zero(bits)));
+      }
+    });
+  }
+  // Calls visit(first, count) for every run of consecutive set bits within a word, in
+  // increasing index: whole words of free land come as one run of 64.
+  template <typename Visit>
+  void ForEachRun(Visit visit) const {
+    ForEachUsedWord([&visit](std::size_t w, std::uint64_t bits) {
+      while (bits != 0) {
+        const int start = std::countr_zero(bits);
+        const int length = std::countr_one(bits >> start);
+        visit(w * 64 + static_cast<std::size_t>(start), static_cast<std::size_t>(length));
+        bits = length + start >= 64 ? 0 : bits & (~std::uint64_t{0} << (start + length));
+      }
+    });
+  }
+
+ private:
+  template <typename Visit>
+  void ForEachUsedWord(Visit visit) const {
     for (std::size_t s = 0; s < summary_.size(); ++s) {
       for (std::uint64_t used = summary_[s]; used != 0; used &= used - 1) {
         const std::size_t w = s * 64 + static_cast<std::size_t>(std::countr_zero(used));
-        for (std::uint64_t bits = words_[w]; bits != 0; bits &= bits - 1) {
-          visit(w * 64 + static_cast<std::size_t>(std::countr_zero(bits)));
-        }
+        visit(w, words_[w]);
       }
     }
   }
 
- private:
   int columns_ = 0;
   int rows_ = 0;
   std::vector<std::uint64_t> words_;
@@ -98,6 +118,20 @@ class FineCellList {
     }
     for (TFineCell* cell : cells_) {
       visit(*cell);
+    }
+  }
+  // Calls visit(first, count) for runs of cells that lie one after another in the grid,
+  // in order; a list of cells comes one cell at a time.
+  template <typename Visit>
+  void ForEachRun(Visit visit) const {
+    if (marked_ != nullptr) {
+      TFineCell* grid = grid_->data();
+      marked_->ForEachRun(
+          [grid, &visit](std::size_t first, std::size_t count) { visit(grid + first, count); });
+      return;
+    }
+    for (TFineCell* cell : cells_) {
+      visit(cell, std::size_t{1});
     }
   }
 

@@ -17,6 +17,20 @@ std::size_t Mix(std::uint64_t key) {
 
 }  // namespace
 
+ForceTermsCache::Terms ForceTermsCache::Compute(double p) const {
+  const long double lp = p;
+  Terms terms{};
+  terms.pull = (1.0L - std::exp(-static_cast<long double>(shape_.w1) * lp)) * shape_.A;
+  terms.push = (1.0L - std::exp(-static_cast<long double>(shape_.w2) * lp)) * shape_.B;
+  const long double pull = shape_.w1 != 0.0f ? terms.pull : 0.0L;
+  const long double push = shape_.w2 != 0.0f ? terms.push : 0.0L;
+  terms.lead = static_cast<double>(pull - push);
+  terms.slack = kSlackPerMagnitude *
+                    (std::fabs(static_cast<double>(pull)) + std::fabs(static_cast<double>(push))) +
+                kSlackFloor;
+  return terms;
+}
+
 void ForceTermsCache::UseShape(const ForceWeights& weights) {
   if (weights.w1 == shape_.w1 && weights.w2 == shape_.w2 && weights.A == shape_.A &&
       weights.B == shape_.B) {
@@ -67,11 +81,9 @@ const ForceTermsCache::Terms& ForceTermsCache::Lookup(double p) {
         i = (i + 1) & mask;
       }
     }
-    const long double lp = p;
     slots_[i].key = key;
     slots_[i].used = true;
-    slots_[i].terms = {(1.0L - std::exp(-static_cast<long double>(shape_.w1) * lp)) * shape_.A,
-                       (1.0L - std::exp(-static_cast<long double>(shape_.w2) * lp)) * shape_.B};
+    slots_[i].terms = Compute(p);
     ++used_;
   }
   last_p_ = p;

@@ -21,9 +21,19 @@ struct ForceWeights {
 
 class ForceTermsCache {
  public:
+  // The exact force is a sum of terms of at most this magnitude, each rounded to 64 bits,
+  // then rounded to a double; a double estimate of the same sum strays by a few units of
+  // 2^-52 of it. The slack allows 2^-40, and a floor for results near the subnormals.
+  static constexpr double kSlackPerMagnitude = 0x1.0p-40;
+  static constexpr double kSlackFloor = 0x1.0p-1000;
+
   struct Terms {
     long double pull;  // (1 - e^(-w1 p)) A
     long double push;  // (1 - e^(-w2 p)) B
+    // In double: pull - push, counting only the terms whose weight is not zero, and how far
+    // a double estimate of the force may stray from the exact one (see ForceScorer).
+    double lead;
+    double slack;
   };
 
   // Keeps the values while w1, w2, A and B are those they were computed with.
@@ -47,6 +57,7 @@ class ForceTermsCache {
   static constexpr std::size_t kFirstSlots = 1024;
   static constexpr std::size_t kMaxSlots = std::size_t{1} << 18;
 
+  Terms Compute(double p) const;
   const Terms& Lookup(double p);
   void Grow();
 

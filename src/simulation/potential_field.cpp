@@ -82,11 +82,29 @@ TFineCell* ChooseBestCandidate(Simulation& sim, const FineCellList& candidates) 
   double best = -999999999.0;
   TFineCell* chosen = nullptr;
   ForceScorer scorer(weights, sim.forceTerms);
-  candidates.ForEach([&](TFineCell& candidate) {
-    const double force = scorer.Score(candidate.Potential, sim.random);
-    if (force > best) {
-      best = force;
-      chosen = &candidate;
+  RandomSource::Cursor draws(sim.random);
+  // Runs of neighbouring candidates at one potential (open land far from the town) are
+  // passed over in bulk until one might beat the best so far; that one is scored.
+  candidates.ForEachRun([&](TFineCell* run, std::size_t count) {
+    std::size_t i = 0;
+    while (i < count) {
+      const float potential = run[i].Potential;
+      std::size_t end = i + 1;
+      while (end < count && run[end].Potential == potential) {
+        ++end;
+      }
+      while (i < end) {
+        i += scorer.PassOver(potential, end - i, draws, best);
+        if (i == end) {
+          break;
+        }
+        const double force = scorer.ScoreAbove(potential, draws, best);
+        if (force > best) {
+          best = force;
+          chosen = &run[i];
+        }
+        ++i;
+      }
     }
   });
   return chosen;

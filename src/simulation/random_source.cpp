@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <chrono>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -28,12 +29,12 @@ void RandomSource::ReseedFromClock() {
   ++reseeds_;
   std::seed_seq seq{static_cast<std::uint32_t>(now), static_cast<std::uint32_t>(now >> 32),
                     static_cast<std::uint32_t>(reseeds_)};
-  engine_.seed(seq);
+  engine_.Seed(seq);
 }
 
 void RandomSource::SetFixedSeed(std::uint64_t seed) {
   fixed_seed_ = seed;
-  engine_.seed(seed);
+  engine_.Seed(seed);
 }
 
 RandomSource::State RandomSource::Save() const {
@@ -45,7 +46,7 @@ RandomSource::State RandomSource::Save() const {
 void RandomSource::Restore(const State& state) {
   // The engine reads its text without checks, and the last word is a position into its
   // state, so the text is checked word by word before the engine sees it.
-  constexpr std::size_t kWords = std::mt19937_64::state_size;
+  constexpr std::size_t kWords = MersenneTwister64::kStateSize;
   std::istringstream words(state.engine);
   std::vector<std::uint64_t> values;
   std::string word;

@@ -2,10 +2,12 @@
 // clock where the behaviour asks for it; with a fixed seed a run is reproducible.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <random>
 #include <string>
+
+#include "simulation/mersenne_twister.h"
 
 namespace veltmoor {
 
@@ -14,8 +16,34 @@ class RandomSource {
   RandomSource();  // clock-seeded
   explicit RandomSource(std::uint64_t fixed_seed);
 
+  static constexpr double kLatticeStep = 0x1.0p-53;
+
   // Uniform in [0, 1). 53 random bits give every double in [0, 1) on the 2^-53 lattice.
-  double Random() { return static_cast<double>(engine_() >> 11) * 0x1.0p-53; }
+  double Random() { return ToUnit(engine_()); }
+  // Passes over n numbers as if they had been drawn.
+  void Skip(std::size_t n) {
+    for (; n > 0; --n) {
+      engine_();
+    }
+  }
+
+  // The same numbers as Random(), for loops that draw millions (see MersenneTwister64::
+  // Cursor); the source must not be used otherwise while a cursor is alive.
+  class Cursor {
+   public:
+    explicit Cursor(RandomSource& source) : draws_(source.engine_) {}
+    double Random() { return ToUnit(draws_()); }
+    void Skip(std::size_t n) { draws_.Skip(n); }
+    // The next draws, read without drawing them, as their places on the lattice: the i-th
+    // number drawn next is Lattice(i) * kLatticeStep. Only Available() of them are at hand.
+    std::size_t Available() const { return draws_.Available(); }
+    std::int64_t Lattice(std::size_t i) const {
+      return static_cast<std::int64_t>(draws_.Peek(i) >> 11);
+    }
+
+   private:
+    MersenneTwister64::Cursor draws_;
+  };
   // With a fixed seed this keeps the stream going, so a seeded run stays reproducible
   // however often the behaviour reseeds; otherwise it draws a fresh seed from the clock.
   void ReseedFromClock();
@@ -32,7 +60,11 @@ class RandomSource {
   void Restore(const State& state);
 
  private:
-  std::mt19937_64 engine_;
+  static double ToUnit(std::uint64_t bits) {
+    return static_cast<double>(bits >> 11) * kLatticeStep;
+  }
+
+  MersenneTwister64 engine_;
   std::optional<std::uint64_t> fixed_seed_;
   std::uint64_t reseeds_ = 0;
 };

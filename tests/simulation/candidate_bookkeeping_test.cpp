@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -209,6 +210,33 @@ TEST(FineFrontierTest, FollowsLandUseChangesAtTheGridBorder) {
   frontier.Update(0, 0, kLandFree);  // freed, as a reset grid is
   EXPECT_EQ(marked(), (Positions{{3, 1}, {2, 2}}));
   EXPECT_EQ(frontier.FreeCount(), 11u);
+}
+
+// Runs must cover exactly the set bits, in order, never across a word, for patterns that
+// fill, cross and end words: a word of 64, runs at either end of a word, single bits.
+TEST(BitGridTest, RunsCoverTheSetBitsInOrder) {
+  BitGrid bits;
+  bits.Resize(67, 5);
+  const std::size_t total = 67 * 5;
+  for (std::size_t i = 0; i < total; ++i) {
+    const bool on = (i >= 64 && i < 128) || (i >= 120 && i < 131) || i % 29 == 0 ||
+                    (i >= 250 && i < 256) || i == total - 1;
+    bits.Assign(i, on);
+  }
+  std::vector<std::size_t> set;
+  bits.ForEachSet([&set](std::size_t index) { set.push_back(index); });
+  std::vector<std::size_t> runs;
+  std::size_t longest = 0;
+  bits.ForEachRun([&](std::size_t first, std::size_t count) {
+    ASSERT_GT(count, 0u);
+    ASSERT_EQ(first / 64, (first + count - 1) / 64) << first;
+    for (std::size_t i = first; i < first + count; ++i) {
+      runs.push_back(i);
+    }
+    longest = std::max(longest, count);
+  });
+  EXPECT_EQ(runs, set);
+  EXPECT_EQ(longest, 64u);
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "simulation/setup.h"
 #include "simulation/window_outputs.h"
@@ -67,6 +69,93 @@ TEST(ResultingForceTest, KeptTermsFollowTheWeightsTheyWereComputedWith) {
     ForceScorer scorer(w, terms);
     for (const double p : {0.25, 0.25, 0.6}) {
       EXPECT_EQ(scorer.Score(p, a), ResultingForce(p, w, b)) << p;
+    }
+  }
+}
+
+// Shapes whose noise is below the rounding of the terms, with huge and tiny scales, a
+// negative and a zero random scale, and each weight zero.
+std::vector<ForceWeights> AwkwardShapes() {
+  return {Defaults(1.0f),
+          Defaults(1e-7f),
+          Defaults(0.0f),
+          Defaults(-0.8f),
+          {0.0f, 1.0f, 1.7f, 2.0f, 0.3f},
+          {2.0f, 0.0f, 1.7f, 2.0f, 0.3f},
+          {3.0f, 2.9f, 1e30f, 1e30f, 1.0f},
+          {3.0f, 2.9f, 1e-30f, 1e-30f, 1e-38f},
+          {1.0f, 1.0f, 1.0f, 1.0f, 1e-20f}};
+}
+
+// The double estimate may turn a candidate away only when its exact force is not above the
+// floor. Floors one unit either side of the exact force, and shapes whose noise is below
+// the rounding of the terms, find a slack that is too small.
+TEST(ResultingForceTest, ScoringAboveAFloorTurnsAwayOnlyWhatCannotExceedIt) {
+  RandomSource source(17);
+  for (const ForceWeights& w : AwkwardShapes()) {
+    ForceTermsCache terms;
+    ForceScorer scorer(w, terms);
+    for (int i = 0; i < 2000; ++i) {
+      const double p = (i % 101) / 100.0;
+      RandomSource exactDraws = source;
+      const double exact = scorer.Score(p, exactDraws);
+      for (const double floor : {exact, std::nextafter(exact, -INFINITY),
+                                 std::nextafter(exact, INFINITY), exact - 1e-9, exact + 1e-9}) {
+        RandomSource draws = source;
+        const double scored = scorer.ScoreAbove(p, draws, floor);
+        if (exact > floor) {
+          ASSERT_EQ(scored, exact) << "p " << p << ", A " << w.A << ", R " << w.R;
+        } else {
+          ASSERT_LE(scored, floor);
+        }
+        RandomSource after = exactDraws;
+        ASSERT_EQ(draws.Random(), after.Random());
+      }
+      source.Random();
+    }
+  }
+}
+
+// Passing over a run may skip only candidates whose exact force is not above the floor,
+// and must leave the source where drawing for them would have; with the floor far above
+// every force it passes over whole runs.
+TEST(ResultingForceTest, PassingOverARunSkipsOnlyWhatScoresNoHigher) {
+  for (const ForceWeights& w : AwkwardShapes()) {
+    ForceTermsCache terms;
+    ForceScorer scorer(w, terms);
+    RandomSource source(23);
+    std::size_t passedTotal = 0;
+    for (int trial = 0; trial < 400; ++trial) {
+      const double p = (trial % 7) / 7.0;
+      const std::size_t count = 1 + static_cast<std::size_t>(trial % 90);
+      RandomSource exactDraws = source;
+      std::vector<double> forces;
+      for (std::size_t k = 0; k < count; ++k) {
+        forces.push_back(scorer.Score(p, exactDraws));
+      }
+      // Far above, at a force, or one unit below the greatest force of the run.
+      const double greatest = *std::max_element(forces.begin(), forces.end());
+      const double floor = trial % 3 == 0   ? 10.0
+                           : trial % 3 == 1 ? forces[count / 2]
+                                            : std::nextafter(greatest, -INFINITY);
+      RandomSource passing = source;
+      std::size_t passed = 0;
+      {
+        RandomSource::Cursor draws(passing);
+        passed = scorer.PassOver(p, count, draws, floor);
+      }
+      ASSERT_LE(passed, count);
+      for (std::size_t k = 0; k < passed; ++k) {
+        ASSERT_LE(forces[k], floor) << "A " << w.A << ", R " << w.R << ", candidate " << k;
+      }
+      RandomSource drawn = source;
+      drawn.Skip(2 * passed);
+      ASSERT_EQ(passing.Random(), drawn.Random());
+      passedTotal += passed;
+      source = exactDraws;
+    }
+    if (w.w1 != 0.0f && w.w2 != 0.0f && w.A < 10.0f && std::fabs(w.R) > 0.5f) {
+      EXPECT_GT(passedTotal, 4000u) << "A " << w.A << ", R " << w.R;
     }
   }
 }
