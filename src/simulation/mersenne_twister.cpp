@@ -15,7 +15,7 @@ constexpr std::uint64_t kUpperMask = ~std::uint64_t{0} << 31;
 constexpr std::uint64_t kLowerMask = ~kUpperMask;
 
 // The words a twist writes depend on words at a fixed distance (1 ahead, and 156 ahead or
-// behind), so four neighbouring words are computed at once. Vector types say so to the
+// behind), so eight neighbouring words are computed at once. Vector types say so to the
 // compiler at any optimisation level; the clones let one binary use the widest vector
 // instructions the processor offers.
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -24,11 +24,11 @@ constexpr std::uint64_t kLowerMask = ~kUpperMask;
 #define VELTMOOR_VECTOR_CLONES
 #endif
 
-using Words4 = std::uint64_t __attribute__((vector_size(32)));
-constexpr std::size_t kLanes = 4;
+using Words = std::uint64_t __attribute__((vector_size(64)));
+constexpr std::size_t kLanes = sizeof(Words) / sizeof(std::uint64_t);
 
-// Vectors move by reference only: passing a 32-byte vector by value would depend on the
-// instruction set a clone is compiled for.
+// Vectors move by reference only: passing one by value would depend on the instruction set
+// a clone is compiled for.
 template <typename W>
 void Twist(W& word, const W& next, const W& far) {
   const W y = (word & kUpperMask) | (next & kLowerMask);
@@ -43,38 +43,40 @@ void Temper(W& z) {
   z ^= z >> 43;
 }
 
-static_assert((kN - kM) % kLanes == 0 && kN % kLanes == 0);
-
-VELTMOOR_VECTOR_CLONES
-void TwistState(std::uint64_t* x) {
-  const auto twistFour = [x](std::size_t k, std::ptrdiff_t far) {
-    Words4 word;
-    Words4 next;
-    Words4 distant;
+// Twists words [from, to) with the words `far` places away, a vector at a time while the
+// vector and the word after it lie in [from, to], then one by one.
+inline void TwistRange(std::uint64_t* x, std::size_t from, std::size_t to, std::ptrdiff_t far) {
+  std::size_t k = from;
+  for (; k + kLanes <= to; k += kLanes) {
+    Words word;
+    Words next;
+    Words distant;
     std::memcpy(&word, x + k, sizeof word);
     std::memcpy(&next, x + k + 1, sizeof next);
     std::memcpy(&distant, x + static_cast<std::ptrdiff_t>(k) + far, sizeof distant);
     Twist(word, next, distant);
     std::memcpy(x + k, &word, sizeof word);
-  };
-  std::size_t k = 0;
-  for (; k < kN - kM; k += kLanes) {
-    twistFour(k, static_cast<std::ptrdiff_t>(kM));
   }
+  for (; k < to; ++k) {
+    Twist(x[k], x[k + 1], x[static_cast<std::ptrdiff_t>(k) + far]);
+  }
+}
+
+VELTMOOR_VECTOR_CLONES
+void TwistState(std::uint64_t* x) {
+  constexpr auto kAhead = static_cast<std::ptrdiff_t>(kM);
+  TwistRange(x, 0, kN - kM, kAhead);
   // Words 156 behind were written at least one vector earlier.
-  for (; k + kLanes < kN; k += kLanes) {
-    twistFour(k, static_cast<std::ptrdiff_t>(kM) - static_cast<std::ptrdiff_t>(kN));
-  }
-  for (; k < kN - 1; ++k) {
-    Twist(x[k], x[k + 1], x[k + kM - kN]);
-  }
+  TwistRange(x, kN - kM, kN - 1, kAhead - static_cast<std::ptrdiff_t>(kN));
   Twist(x[kN - 1], x[0], x[kM - 1]);
 }
+
+static_assert(kN % kLanes == 0);
 
 VELTMOOR_VECTOR_CLONES
 void TemperState(const std::uint64_t* x, std::uint64_t* out) {
   for (std::size_t k = 0; k < kN; k += kLanes) {
-    Words4 z;
+    Words z;
     std::memcpy(&z, x + k, sizeof z);
     Temper(z);
     std::memcpy(out + k, &z, sizeof z);
