@@ -63,6 +63,6 @@ done <<'WORLDS'
 900 500 6 40 340
 1800 1000 6 40 240
 1000 1000 3 30 90
-1000 1000 1 1 3
+1000 1000 1 1 4
 WORLDS
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg), $(nproc) processors"

@@ -66,6 +66,33 @@ float OwnTerm(std::int32_t developedCount, float potential) {
   return static_cast<float>(std::exp(exponent * logFraction));
 }
 
+// The best scored so far, the earliest on ties.
+struct Choice {
+  double best = -999999999.0;
+  TFineCell* chosen = nullptr;
+};
+
+// Scores `count` neighbouring candidates that share one potential, in order. Open land far
+// from the town comes in long runs at one potential; they are passed over in bulk until one
+// might beat the best so far, and that one is scored.
+void ChooseAmongEqual(ForceScorer& scorer, RandomSource::Cursor& draws, TFineCell* cells,
+                      std::size_t count, Choice& choice) {
+  const float potential = cells[0].Potential;
+  std::size_t i = 0;
+  while (true) {
+    i += scorer.PassOver(potential, count - i, draws, choice.best);
+    if (i == count) {
+      return;
+    }
+    const double force = scorer.ScoreAbove(potential, draws, choice.best);
+    if (force > choice.best) {
+      choice.best = force;
+      choice.chosen = &cells[i];
+    }
+    ++i;
+  }
+}
+
 // The fine cell of `candidates` with the strictly greatest resulting force, the earliest
 // on ties; nullptr (and the step timer off) when there is none. The weights are read and
 // the generator reseeded even then, so a bad setting fails before the list is looked at.
@@ -79,35 +106,20 @@ TFineCell* ChooseBestCandidate(Simulation& sim, const FineCellList& candidates) 
     sim.TimerEnabled = false;
     return nullptr;
   }
-  double best = -999999999.0;
-  TFineCell* chosen = nullptr;
+  Choice choice;
   ForceScorer scorer(weights, sim.forceTerms);
   RandomSource::Cursor draws(sim.random);
-  // Runs of neighbouring candidates at one potential (open land far from the town) are
-  // passed over in bulk until one might beat the best so far; that one is scored.
   candidates.ForEachRun([&](TFineCell* run, std::size_t count) {
-    std::size_t i = 0;
-    while (i < count) {
-      const float potential = run[i].Potential;
+    for (std::size_t i = 0; i < count;) {
       std::size_t end = i + 1;
-      while (end < count && run[end].Potential == potential) {
+      while (end < count && run[end].Potential == run[i].Potential) {
         ++end;
       }
-      while (i < end) {
-        i += scorer.PassOver(potential, end - i, draws, best);
-        if (i == end) {
-          break;
-        }
-        const double force = scorer.ScoreAbove(potential, draws, best);
-        if (force > best) {
-          best = force;
-          chosen = &run[i];
-        }
-        ++i;
-      }
+      ChooseAmongEqual(scorer, draws, run + i, end - i, choice);
+      i = end;
     }
   });
-  return chosen;
+  return choice.chosen;
 }
 
 // Turns the fine cell into developed land of sub-type build and counts it in its cell.
