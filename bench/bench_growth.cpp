@@ -1,15 +1,18 @@
 // Time steps per second of each field type on the default world, with the canvas that draws
 // nothing and with the Qt canvas, the cost of boom's steps against the number of fine cells
 // on two large worlds, and one boom step with its candidates found by rescanning the grids
-// against the same step with them kept up to date.
+// against the same step with them kept up to date; and the cost of a uniform draw.
 #include <benchmark/benchmark.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <random>
 #include <string>
 
 #include "bench_world.h"
 #include "simulation/candidate_bookkeeping.h"
+#include "simulation/random_source.h"
 
 namespace veltmoor::bench {
 
@@ -111,6 +114,55 @@ void RegisterBoomSteps() {
   }
 }
 
+// The uniform numbers the cluster rounds draw, two per free fine cell and round: the
+// standard engine against the program's own, one at a time and through a cursor.
+constexpr std::int64_t kDraws = 10'000'000;
+
+void DrawsStandard(benchmark::State& state) {
+  std::mt19937_64 engine(5);
+  for (auto _ : state) {
+    double sum = 0.0;
+    for (std::int64_t i = 0; i < kDraws; ++i) {
+      sum += static_cast<double>(engine() >> 11) * 0x1.0p-53;
+    }
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetItemsProcessed(state.iterations() * kDraws);
+}
+
+void DrawsOwn(benchmark::State& state) {
+  RandomSource random(5);
+  for (auto _ : state) {
+    double sum = 0.0;
+    for (std::int64_t i = 0; i < kDraws; ++i) {
+      sum += random.Random();
+    }
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetItemsProcessed(state.iterations() * kDraws);
+}
+
+void DrawsCursor(benchmark::State& state) {
+  RandomSource random(5);
+  for (auto _ : state) {
+    RandomSource::Cursor draws(random);
+    double sum = 0.0;
+    for (std::int64_t i = 0; i < kDraws; ++i) {
+      sum += draws.Random();
+    }
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetItemsProcessed(state.iterations() * kDraws);
+}
+
+void RegisterDraws() {
+  benchmark::RegisterBenchmark("Draws/std_mt19937_64", DrawsStandard)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("Draws/RandomSource", DrawsOwn)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("Draws/RandomSource_Cursor", DrawsCursor)
+      ->Unit(benchmark::kMillisecond);
+}
+
 void RegisterDefaultWorld() {
   for (const char* field_type : {"network", "boom", "interlink", "cluster"}) {
     for (CanvasKind canvas : {CanvasKind::Null, CanvasKind::Qt}) {
@@ -145,5 +197,6 @@ int main(int argc, char** argv) {
   veltmoor::bench::RegisterDefaultWorld();
   veltmoor::bench::RegisterLargeWorlds();
   veltmoor::bench::RegisterBoomSteps();
+  veltmoor::bench::RegisterDraws();
   return veltmoor::bench::RunBenchmarks(argc, argv);
 }
