@@ -18,7 +18,9 @@ constexpr std::uint64_t kLowerMask = ~kUpperMask;
 // behind), so eight neighbouring words are computed at once. Vector types say so to the
 // compiler at any optimisation level; the clones let one binary use the widest vector
 // instructions the processor offers.
-#if defined(__x86_64__) && defined(__GNUC__)
+// ThreadSanitizer instruments the clones' resolver, which the loader runs before the
+// sanitizer's runtime is up, so that build keeps the one baseline version.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__SANITIZE_THREAD__)
 #define VELTMOOR_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
 #else
 #define VELTMOOR_VECTOR_CLONES
