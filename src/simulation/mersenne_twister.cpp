@@ -114,11 +114,11 @@ void MersenneTwister64::Seed(std::seed_seq& sequence) {
 
 void MersenneTwister64::Regenerate() {
   TwistState(state_.data());
-  Temper();
+  TemperBlock();
   position_ = 0;
 }
 
-void MersenneTwister64::Temper() {
+void MersenneTwister64::TemperBlock() {
   TemperState(state_.data(), tempered_.data());
 }
 
@@ -148,7 +148,7 @@ std::istream& operator>>(std::istream& in, MersenneTwister64& engine) {
   engine.state_ = state;
   engine.position_ = position;
   if (position < kN) {
-    engine.Temper();
+    engine.TemperBlock();
   }
   return in;
 }

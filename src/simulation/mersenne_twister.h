@@ -79,7 +79,7 @@ class MersenneTwister64 {
  private:
   void Regenerate();
   // Fills tempered_ with the outputs of the current state words.
-  void Temper();
+  void TemperBlock();
 
   std::array<std::uint64_t, kStateSize> state_{};
   std::array<std::uint64_t, kStateSize> tempered_{};

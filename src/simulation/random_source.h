@@ -20,12 +20,6 @@ class RandomSource {
 
   // Uniform in [0, 1). 53 random bits give every double in [0, 1) on the 2^-53 lattice.
   double Random() { return ToUnit(engine_()); }
-  // Passes over n numbers as if they had been drawn.
-  void Skip(std::size_t n) {
-    for (; n > 0; --n) {
-      engine_();
-    }
-  }
 
   // The same numbers as Random(), for loops that draw millions (see MersenneTwister64::
   // Cursor); the source must not be used otherwise while a cursor is alive.

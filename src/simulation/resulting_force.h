@@ -32,9 +32,7 @@ class ForceScorer {
         terms_(terms),
         randomSlack_(ForceTermsCache::kSlackPerMagnitude * 2.0 *
                      std::fabs(static_cast<double>(weights.R))),
-        draws_((weights.w1 != 0.0f ? 1U : 0U) + (weights.w2 != 0.0f ? 1U : 0U)),
-        noiseCeiling_((draws_ > 0 ? std::fabs(static_cast<double>(weights.R)) : 0.0) +
-                      randomSlack_) {
+        drawsBoth_(weights.w1 != 0.0f && weights.w2 != 0.0f) {
     terms_.UseShape(weights);
   }
   double Score(double p, RandomSource& random) {
@@ -42,24 +40,16 @@ class ForceScorer {
   }
   // The force, as Score, when it may exceed `floor`; `floor` itself when it certainly does
   // not. Draws the same numbers either way. A choice among millions of candidates keeps
-  // only the greatest, so most are turned away without the extended-precision sum: by the
-  // most any draw could add, or by a double estimate whose error bound is below the
-  // distance to the best so far. `Draws` is a RandomSource or its Cursor.
+  // only the greatest, so most are turned away without the extended-precision sum, by a
+  // double estimate whose error bound is below the distance to the best so far. `Draws` is
+  // a RandomSource or its Cursor.
   template <typename Draws>
   double ScoreAbove(double p, Draws& random, double floor) {
     const ForceTermsCache::Terms& terms = terms_.At(p);
-    // R (u1 - u2) stays below |R|. NaN or infinite terms fail the comparisons below and
-    // take the exact way.
-    if (terms.lead + (terms.slack + noiseCeiling_) < floor) {
-      random.Skip(draws_);
-      return floor;
-    }
     const double u1 = weights_.w1 != 0.0f ? random.Random() : 0.0;
     const double u2 = weights_.w2 != 0.0f ? random.Random() : 0.0;
-    // u1 - u2 is exact: both lie on the 2^-53 lattice in [0, 1). NaN or infinite terms
-    // fail the comparison and take the exact way.
-    const double estimate = terms.lead + static_cast<double>(weights_.R) * (u1 - u2);
-    if (estimate + (terms.slack + randomSlack_) < floor) {
+    // u1 - u2 is exact: both lie on the 2^-53 lattice in [0, 1).
+    if (TurnedAway(terms, static_cast<double>(weights_.R) * (u1 - u2), floor)) {
       return floor;
     }
     long double centripetal = 0.0L;
@@ -79,11 +69,10 @@ class ForceScorer {
   // the millions of free fine cells of a cluster round cost little more than their
   // numbers. Only the common shape with both weights is taken this way; 0 otherwise.
   std::size_t PassOver(double p, std::size_t count, RandomSource::Cursor& draws, double floor) {
-    if (draws_ != 2) {
+    if (!drawsBoth_) {
       return 0;
     }
     const ForceTermsCache::Terms& terms = terms_.At(p);
-    const double margin = terms.slack + randomSlack_;
     const double scale = std::fabs(static_cast<double>(weights_.R));
     // R (u1 - u2) is |R| (u2 - u1) for a negative R; both round alike.
     const std::int64_t sign = weights_.R < 0.0f ? -1 : 1;
@@ -94,9 +83,8 @@ class ForceScorer {
     // The estimate rises with the spread, so the greatest of eight stands for all eight.
     // u1 - u2 is the spread times the lattice step, exactly.
     const auto turnedAway = [&](std::int64_t lattice) {
-      return terms.lead + scale * (static_cast<double>(lattice) * RandomSource::kLatticeStep) +
-                 margin <
-             floor;
+      return TurnedAway(terms, scale * (static_cast<double>(lattice) * RandomSource::kLatticeStep),
+                        floor);
     };
     std::size_t k = 0;
     for (; k + 8 <= n; k += 8) {
@@ -116,11 +104,17 @@ class ForceScorer {
   }
 
  private:
+  // Whether the double estimate lead + R (u1 - u2), given the noise term R (u1 - u2), is
+  // far enough below `floor` that the exact force cannot exceed it. NaN or infinite terms
+  // fail the comparison and take the exact way.
+  bool TurnedAway(const ForceTermsCache::Terms& terms, double noise, double floor) const {
+    return terms.lead + noise + (terms.slack + randomSlack_) < floor;
+  }
+
   ForceWeights weights_;
   ForceTermsCache& terms_;
   double randomSlack_;
-  unsigned draws_;  // per candidate
-  double noiseCeiling_;
+  bool drawsBoth_;  // both weights non-zero: two draws per candidate
 };
 
 // The callback of ser_custFkt: the force at potential x, with the random terms only while
