@@ -23,6 +23,7 @@
 #include "geo/gis_import.h"
 #include "geo/world_file.h"
 #include "io/atomic_file.h"
+#include "io/input_file.h"
 #include "io/output_unit.h"
 #include "render/composite.h"
 #include "simulation/numbers.h"
@@ -53,12 +54,6 @@ class OutputSet {
   OutputFiles files_;
 };
 
-const CLI::Validator kFolderName(
-    [](const std::string& text) {
-      return text.empty() ? std::string("an output folder needs a name") : std::string();
-    },
-    "FOLDER");
-
 void AddWorldOptions(CLI::App& command, WorldOptions& options) {
   command.add_option("--width", options.width, "drawing area width in pixels")
       ->check(CLI::Range(1, 20000));
@@ -76,7 +71,7 @@ void AddWorldOptions(CLI::App& command, WorldOptions& options) {
       "fixed random seed (0 .. 2^64-1) for a reproducible run");
   command.add_option("--set", options.sets, "NAME=VALUE: a setting of the simulation window")
       ->allow_extra_args(false);
-  command.add_option("--out", options.out, "output folder")->required()->check(kFolderName);
+  command.add_option("--out", options.out, "output folder")->required()->check(FolderName());
 }
 
 void AddMapOptions(CLI::App& command, WorldOptions& options) {
@@ -97,7 +92,7 @@ void AddWorldOutputs(const BatchSimulation& batch, const WorldOptions& options,
 int RunSetup(const WorldOptions& options) {
   BatchSimulation batch(options);
   CheckWorldFits(*batch.sim);
-  OutputUnit unit(options.out, BatchOutputNames());
+  OutputUnit unit(options.out);
   NewSetup(*batch.sim);
   OutputSet outputs;
   AddWorldOutputs(batch, options, outputs);
@@ -144,11 +139,7 @@ void AddRunOptions(CLI::App& command, RunOptions& options) {
 
 // Writes a command's files as one unit into the output folder.
 void WriteOutputs(const OutputFiles& files, const std::string& folder) {
-  std::set<std::string> owned = BatchOutputNames();
-  for (const auto& [name, content] : files) {
-    owned.insert(std::filesystem::path(name).begin()->string());
-  }
-  OutputUnit unit(folder, owned);
+  OutputUnit unit(folder);
   OutputSet outputs;
   for (const auto& [name, content] : files) {
     outputs.Add(name, content);
@@ -170,11 +161,7 @@ int RunRun(RunOptions options, std::ostream& err) {
   if (options.from.empty()) {
     CheckWorldFits(sim);
   }
-  std::set<std::string> owned = BatchOutputNames();
-  if (!table.in_unit.empty()) {
-    owned.insert(table.in_unit.begin()->string());
-  }
-  OutputUnit unit(options.world.out, owned);
+  OutputUnit unit(options.world.out);
   if (options.from.empty()) {
     NewSetup(sim);
   }
@@ -323,7 +310,7 @@ void AddCommands(CLI::App& app, Commands& c) {
   AddStudyOptions(*c.study, c.study_options);
   c.merge = app.add_subcommand(
       "merge", "merge the parts of a study or of a calibration stage run with --shard");
-  c.merge->add_option("out", c.merge_options.out, "output folder")->required()->check(kFolderName);
+  c.merge->add_option("out", c.merge_options.out, "output folder")->required()->check(FolderName());
   c.merge->add_option("parts", c.merge_options.parts, "the --out folders of every shard")
       ->required();
 
@@ -384,6 +371,7 @@ bool IsBadInput(const std::exception& e) {
          dynamic_cast<const StudySettingsError*>(&e) != nullptr ||
          dynamic_cast<const ConversionError*>(&e) != nullptr ||
          dynamic_cast<const OutputFolderError*>(&e) != nullptr ||
+         dynamic_cast<const InputFileError*>(&e) != nullptr ||
          dynamic_cast<const WorldSizeError*>(&e) != nullptr ||
          dynamic_cast<const WorldFileError*>(&e) != nullptr ||
          dynamic_cast<const ImportError*>(&e) != nullptr;
@@ -400,7 +388,12 @@ int RunBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
     app.parse(argc, argv);
     CheckRunCommand(commands);
   } catch (const CLI::CallForHelp&) {
-    out << app.help();
+    // Help that never reached its reader (a full disk, a closed pipe) is no success.
+    out << app.help() << std::flush;
+    if (!out) {
+      err << "veltmoor-batch: cannot write the help text\n";
+      return 1;
+    }
     return 0;
   } catch (const CLI::ParseError& e) {
     err << "veltmoor-batch: " << e.what() << "\n";

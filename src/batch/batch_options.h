@@ -27,8 +27,8 @@ struct WorldOptions {
   std::string out;
 };
 
-// The names veltmoor-batch writes into an output folder, by any command: an existing --out
-// that holds anything else is not the program's to replace.
+// The names veltmoor-batch writes into an output folder, by any command, which --table may
+// not take.
 const std::set<std::string>& BatchOutputNames();
 
 // --seed: a whole number in 0 .. 2^64-1 written as plain digits; anything else (a sign, an

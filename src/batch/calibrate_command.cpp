@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -20,6 +21,7 @@
 #include "batch/world_load.h"
 #include "chart/chart_file.h"
 #include "io/atomic_file.h"
+#include "io/input_file.h"
 #include "io/output_unit.h"
 #include "render/chart_image.h"
 #include "simulation/numbers.h"
@@ -44,16 +46,52 @@ constexpr const char* kStateFile = "calibration.json";
 constexpr const char* kCalibrationPart = "part.json";
 constexpr int kChartWidth = 720;
 constexpr int kChartHeight = 480;
+// Runs of one calibration, all stages: far beyond any search that ends in a day, and what
+// keeps its files small enough to read whole.
+constexpr std::uint64_t kMaxRuns = 100000;
+// A target, a part or a calibration.json of the largest calibration, with room to spare.
+constexpr std::uint64_t kMaxJsonBytes = 128ULL << 20U;
+// Some forty values a run: what the largest calibration writes, and what bounds the memory
+// a hostile file of that size may take.
+constexpr std::uint64_t kMaxJsonValues = 40 * kMaxRuns + 100000;
 
 json ReadJsonFile(const fs::path& path) {
-  std::ifstream in(path);
-  if (!in) {
-    throw UsageError("'" + path.string() + "' is missing or unreadable");
-  }
+  std::string text;
   try {
-    return json::parse(in);
-  } catch (const json::exception& e) {
-    throw UsageError("'" + path.string() + "' is not JSON: " + e.what());
+    text = ReadRegularFile(path, kMaxJsonBytes);
+  } catch (const InputFileError& e) {
+    throw UsageError(e.what());
+  }
+  return ParseFileJson(text, path.string(), kMaxJsonValues);
+}
+
+// A list of runs is tied to its digest, so a run edited or cut from a file is found.
+std::string RunsDigest(const json& runs) {
+  return Sha256(runs.dump());
+}
+
+void CheckRunsDigest(const json& holder, const char* list, const std::string& source) {
+  const std::string key = std::string(list) + "Sha256";
+  if (!holder.contains(key)) {
+    throw UsageError("'" + source + "' does not say which runs it holds (written by an older " +
+                     "veltmoor-batch?); run it again");
+  }
+  if (holder[key] != RunsDigest(holder[list])) {
+    throw UsageError("'" + source + "': its " + list +
+                     " are not the runs it was written with; it was changed or damaged");
+  }
+}
+
+// The plan's size, checked before anything runs: points x runs x stages, which must not
+// wrap either.
+void CheckPlanSize(const CalibrationDesign& design) {
+  if (design.points > kMaxRuns || design.runs > kMaxRuns || design.stages > kMaxRuns ||
+      design.points * design.runs > kMaxRuns ||
+      design.points * design.runs * design.stages > kMaxRuns) {
+    throw UsageError("the calibration would take " + std::to_string(design.points) + " points x " +
+                     std::to_string(design.runs) + " runs x " + std::to_string(design.stages) +
+                     " stages, more than " + FormatInt(static_cast<long long>(kMaxRuns)) +
+                     " runs; split it into calibrations of fewer points or runs");
   }
 }
 
@@ -62,9 +100,14 @@ json ReadJsonFile(const fs::path& path) {
 
 std::vector<std::string> ParseMeasures(const std::string& text) {
   std::vector<std::string> measures;
-  std::stringstream in(text);
-  std::string name;
-  while (std::getline(in, name, ',')) {
+  for (std::size_t start = 0; start <= text.size();) {
+    const std::size_t comma = std::min(text.find(',', start), text.size());
+    const std::string name = text.substr(start, comma - start);
+    start = comma + 1;
+    if (name.empty()) {
+      throw UsageError("--measures '" + text + "' holds an empty name; give A,B,... without " +
+                       "a stray comma");
+    }
     const std::optional<std::string> measure = CanonicalMeasureName(name);
     if (!measure) {
       std::string known;
@@ -78,9 +121,6 @@ std::vector<std::string> ParseMeasures(const std::string& text) {
       throw UsageError("--measures: " + *measure + " is named twice");
     }
     measures.push_back(*measure);
-  }
-  if (measures.empty()) {
-    throw UsageError("--measures: name at least one measure");
   }
   return measures;
 }
@@ -196,7 +236,11 @@ json BuildManifest(const CalibrateOptions& options) {
     // Shards on other machines may keep the file elsewhere; its content is what must agree.
     WorldOptions check = options.world;
     LoadBatchWorld(options.start, check);
-    manifest["Start"] = Sha256(ReadJsonFile(options.start).dump());
+    // The world loader has bounded and checked it; a large town is larger than any file
+    // of a calibration.
+    manifest["Start"] = Sha256(
+        json::parse(ReadRegularFile(options.start, std::numeric_limits<std::uint64_t>::max()))
+            .dump());
   }
   return manifest;
 }
@@ -243,6 +287,7 @@ Calibration FromManifest(const json& manifest) {
   if (!sane) {
     throw UsageError("not a calibration manifest: a count is out of range");
   }
+  CheckPlanSize(c.design);
   return c;
 }
 
@@ -294,8 +339,22 @@ std::vector<CalibrationRun> RunsFromJson(const json& list, const std::string& so
   return runs;
 }
 
+// What GrowTown can have reported for a run under `limit`.
+bool PossibleGrowth(const CalibrationRun& run, const GrowthLimit& limit) {
+  if (run.steps < 0 || run.developed < 0) {
+    return false;
+  }
+  const bool done = run.end == RunEnd::Done;
+  if (limit.kind == GrowthLimit::Kind::Steps) {
+    return run.end != RunEnd::Stalled && run.steps <= limit.count &&
+           done == (run.steps == limit.count);
+  }
+  return done == (run.developed >= limit.count);
+}
+
 // The runs must be exactly those the design plans for their stages, with the planned
-// points and seeds; anything else is a file from another calibration or an edited one.
+// points and seeds and a growth their limit allows; anything else is a file from another
+// calibration or an edited one.
 void CheckRuns(const Calibration& c, const std::vector<CalibrationRun>& runs, std::uint64_t stages,
                const std::string& source) {
   const CalibrationDesign& d = c.design;
@@ -309,6 +368,12 @@ void CheckRuns(const Calibration& c, const std::vector<CalibrationRun>& runs, st
     if (!planned) {
       throw UsageError("'" + source + "': run " + std::to_string(run.run) +
                        " is not a run of this calibration, or is there twice");
+    }
+    if (!PossibleGrowth(run, c.limit)) {
+      throw UsageError("'" + source + "': run " + std::to_string(run.run) +
+                       " grew as no run can (" + RunEndName(run.end) + " after " +
+                       std::to_string(run.steps) + " steps with " + std::to_string(run.developed) +
+                       " developed cells)");
     }
   }
   for (std::uint64_t stage = 0; stage < stages; ++stage) {
@@ -434,23 +499,13 @@ Outputs WholeOutputs(const Calibration& c, std::vector<CalibrationRun> runs,
     out.files.emplace_back(base + ".png", PngBytes(PaintChart(*chart, kChartWidth, kChartHeight)));
     out.charts.emplace_back(base + ".tee", std::move(chart));
   }
-  const json state = {{"Format", kCalibrationFormat},
-                      {"Calibration", c.manifest},
-                      {"StagesDone", stages_done},
-                      {"Runs", RunsToJson(runs)}};
+  json state = {{"Format", kCalibrationFormat},
+                {"Calibration", c.manifest},
+                {"StagesDone", stages_done},
+                {"Runs", RunsToJson(runs)}};
+  state["RunsSha256"] = RunsDigest(state["Runs"]);
   out.files.emplace_back(kStateFile, state.dump(1) + "\n");
   return out;
-}
-
-// What a calibration may replace in an existing output folder.
-std::set<std::string> CalibrationOutputNames(const CalibrationDesign& design) {
-  std::set<std::string> names = BatchOutputNames();
-  names.insert({"runs.csv", "points.csv", "best.json", kStateFile});
-  for (const VariedSetting& setting : design.settings) {
-    names.insert("distance_" + setting.name + ".tee");
-    names.insert("distance_" + setting.name + ".png");
-  }
-  return names;
 }
 
 // Writes a whole result; 1 when no point could be judged.
@@ -502,6 +557,7 @@ Earlier ReadPrevious(const Calibration& c, const std::string& folder) {
       !state["StagesDone"].is_number_unsigned()) {
     throw UsageError("'" + path.string() + "' is not the output of a calibration");
   }
+  CheckRunsDigest(state, "Runs", path.string());
   if (state.value("Calibration", json()) != c.manifest) {
     throw UsageError("--previous " + folder + " is another calibration: " +
                      FirstDifference(state.value("Calibration", json::object()), c.manifest) +
@@ -526,9 +582,14 @@ int RunCalibration(const CalibrateOptions& options, std::ostream& err) {
   Calibration c = FromManifest(BuildManifest(options));
   c.start = options.start;
   const std::optional<Shard> shard = ParseShard(options.shard);
+  // The stages before must outlive this one: the other shards, and a rerun, start from them.
+  if (!options.previous.empty() && FoldersNest(options.world.out, options.previous)) {
+    throw UsageError("--out '" + options.world.out + "' would replace --previous '" +
+                     options.previous + "'; write this stage to another folder");
+  }
   Earlier earlier = ReadPrevious(c, options.previous);
   // A folder the program may not replace is refused before the first run.
-  OutputUnit unit(options.world.out, CalibrationOutputNames(c.design));
+  OutputUnit unit(options.world.out);
   std::vector<CalibrationRun> runs = std::move(earlier.runs);
   const std::vector<CalibrationRun> previous = runs;
   const std::uint64_t first = earlier.stages_done;
@@ -556,13 +617,15 @@ int RunCalibration(const CalibrateOptions& options, std::ostream& err) {
   }
   const std::vector<CalibrationRun> own(runs.begin() + static_cast<std::ptrdiff_t>(previous.size()),
                                         runs.end());
-  const json part = {{"Format", kCalibrationPartFormat},
-                     {"Calibration", c.manifest},
-                     {"Stage", first},
-                     {"Shard", shard->Number()},
-                     {"ShardCount", shard->count},
-                     {"Previous", RunsToJson(previous)},
-                     {"Runs", RunsToJson(own)}};
+  json part = {{"Format", kCalibrationPartFormat},
+               {"Calibration", c.manifest},
+               {"Stage", first},
+               {"Shard", shard->Number()},
+               {"ShardCount", shard->count},
+               {"Previous", RunsToJson(previous)},
+               {"Runs", RunsToJson(own)}};
+  part["PreviousSha256"] = RunsDigest(part["Previous"]);
+  part["RunsSha256"] = RunsDigest(part["Runs"]);
   WriteFileAtomically((unit.Staging() / kCalibrationPart).string(), part.dump(1) + "\n");
   unit.Commit();
   return 0;
@@ -582,6 +645,7 @@ bool IsCalibrationPart(const std::string& folder) {
 }
 
 int RunCalibrationMerge(const MergeOptions& options, std::ostream& err) {
+  CheckOutsideParts(options.out, options.parts);
   struct StagePart {
     std::string folder;
     json manifest;
@@ -600,6 +664,9 @@ int RunCalibrationMerge(const MergeOptions& options, std::ostream& err) {
     if (!well_formed) {
       throw UsageError("'" + folder + "' is not a part written by calibrate --shard");
     }
+    const std::string source = (fs::path(folder) / kCalibrationPart).string();
+    CheckRunsDigest(part, "Previous", source);
+    CheckRunsDigest(part, "Runs", source);
     parts.push_back({folder, part, part["Shard"].get<std::uint64_t>()});
   }
   const json& first = parts.front().manifest;
@@ -645,8 +712,7 @@ int RunCalibrationMerge(const MergeOptions& options, std::ostream& err) {
   if (runs.size() != (stage + 1) * RunsPerStage(c.design)) {
     throw UsageError("the parts lack runs of stage " + std::to_string(stage));
   }
-  CheckOutsideParts(options.out, options.parts);
-  OutputUnit unit(options.out, CalibrationOutputNames(c.design));
+  OutputUnit unit(options.out);
   return WriteWhole(c, runs, stage + 1, unit, err);
 }
 

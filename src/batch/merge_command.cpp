@@ -2,9 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <stdexcept>
 
 #include "batch/batch_options.h"
@@ -15,6 +13,7 @@
 #include "batch/study_session.h"
 #include "chart/chart_file.h"
 #include "io/atomic_file.h"
+#include "io/input_file.h"
 #include "io/output_unit.h"
 #include "studies/analyseDevPara.h"
 #include "studies/measurements.h"
@@ -40,6 +39,9 @@ SettingTexts CheckedTexts(const json& object, const SettingsRegistry& registry,
   }
 }
 
+// A map picture of the largest drawing area, with room to spare.
+constexpr std::uint64_t kMaxPictureBytes = 256ULL << 20U;
+
 void CopyPictures(const std::vector<Part>& parts, const fs::path& out) {
   for (const Part& part : parts) {
     const fs::path pictures = part.folder / "pictures";
@@ -50,13 +52,8 @@ void CopyPictures(const std::vector<Part>& parts, const fs::path& out) {
       if (!entry.is_regular_file() || entry.path().extension() != ".jpg") {
         continue;
       }
-      std::ifstream in(entry.path(), std::ios::binary);
-      std::ostringstream bytes;
-      bytes << in.rdbuf();
-      if (!in) {
-        throw std::runtime_error("cannot read '" + entry.path().string() + "'");
-      }
-      WriteFileAtomically((out / "pictures" / entry.path().filename()).string(), bytes.str());
+      WriteFileAtomically((out / "pictures" / entry.path().filename()).string(),
+                          ReadRegularFile(entry.path(), kMaxPictureBytes));
     }
   }
 }
@@ -87,7 +84,7 @@ int RunMerge(const MergeOptions& options, std::ostream& err) {
     study_texts = CheckedTexts(manifest["StudySettings"], kind.registry(), manifest_name);
   }
 
-  OutputUnit unit(options.out, BatchOutputNames());
+  OutputUnit unit(options.out);
   const fs::path out = unit.Staging();
   StudySession session(kind, world, study_texts, out);
   Study& study = *session.study;

@@ -42,15 +42,17 @@ std::uint64_t ShardRunsBefore(std::uint64_t runs, const Shard& shard) {
   return runs / shard.count + (runs % shard.count > shard.index ? 1 : 0);
 }
 
+bool FoldersNest(const std::string& a, const std::string& b) {
+  const fs::path first = OutputFolderPath(a);
+  const fs::path second = OutputFolderPath(b);
+  return IsWithin(first, second) || IsWithin(second, first);
+}
+
 // The merge's output folder replaces what is there, so it may be no part, and neither hold
 // nor lie inside one.
 void CheckOutsideParts(const std::string& out, const std::vector<std::string>& parts) {
-  const fs::path folder = OutputFolderPath(out);
   for (const std::string& part : parts) {
-    const fs::path part_folder = OutputFolderPath(part);
-    const fs::path up = folder.lexically_relative(part_folder);
-    const fs::path down = part_folder.lexically_relative(folder);
-    if ((!up.empty() && *up.begin() != "..") || (!down.empty() && *down.begin() != "..")) {
+    if (FoldersNest(out, part)) {
       throw UsageError("the merge's output folder '" + out + "' would replace the part '" + part +
                        "'; write the merged study to another folder");
     }

@@ -20,6 +20,8 @@ struct Shard {
 std::optional<Shard> ParseShard(const std::string& text);
 // Runs of `shard` among the runs [0, runs).
 std::uint64_t ShardRunsBefore(std::uint64_t runs, const Shard& shard);
+// Whether one of two folders is the other or lies inside it, as the command line names them.
+bool FoldersNest(const std::string& a, const std::string& b);
 // The merge's output folder replaces what is there, so it may be no part, and neither hold
 // nor lie inside one. Throws UsageError.
 void CheckOutsideParts(const std::string& out, const std::vector<std::string>& parts);

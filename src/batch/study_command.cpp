@@ -161,7 +161,7 @@ int RunStudy(const StudyOptions& options, std::ostream& err) {
   }
   const auto [world, study_texts] = CheckedStudyInput(kind, options);
 
-  OutputUnit unit(options.world.out, BatchOutputNames());
+  OutputUnit unit(options.world.out);
   const fs::path out = unit.Staging();
   StudySession session(kind, world, study_texts, out);
   Study& study = *session.study;

@@ -1,10 +1,10 @@
 #include "batch/study_part.h"
 
 #include <QCryptographicHash>
-#include <fstream>
 #include <map>
 #include <sstream>
 
+#include "io/input_file.h"
 #include "studies/run_plan.h"
 
 namespace veltmoor {
@@ -20,19 +20,46 @@ std::string Sha256(const std::string& bytes) {
       .toStdString();
 }
 
+nlohmann::json ParseFileJson(const std::string& text, const std::string& source,
+                             std::uint64_t max_values) {
+  // The program's files nest a few levels; a hostile one could nest millions.
+  constexpr int kMaxDepth = 32;
+  std::uint64_t values = 0;
+  const auto bound = [&](int depth, json::parse_event_t event, json& /*parsed*/) {
+    if (depth > kMaxDepth) {
+      throw UsageError("'" + source + "' nests deeper than " + std::to_string(kMaxDepth) +
+                       " levels, deeper than any file veltmoor writes");
+    }
+    if (event != json::parse_event_t::key && ++values > max_values) {
+      throw UsageError("'" + source + "' holds more than " + std::to_string(max_values) +
+                       " values, more than veltmoor ever writes there");
+    }
+    return true;
+  };
+  try {
+    return json::parse(text, bound);
+  } catch (const json::exception& e) {
+    throw UsageError("'" + source + "' is not JSON: " + e.what());
+  }
+}
+
 namespace {
+
+// A manifest holds some hundred values; its settings are texts.
+constexpr std::uint64_t kMaxManifestValues = 100000;
 
 // The widest drawing area the command line takes.
 constexpr int kMaxSide = 20000;
+// A manifest holds settings only; a study's rows are some tens of bytes a run.
+constexpr std::uint64_t kMaxManifestBytes = 16ULL << 20U;
+constexpr std::uint64_t kMaxCsvBytes = 1ULL << 30U;
 
-std::string ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  if (!in) {
-    throw UsageError("'" + path.string() + "' is missing or unreadable");
+std::string ReadBytes(const fs::path& path, std::uint64_t max_bytes) {
+  try {
+    return ReadRegularFile(path, max_bytes);
+  } catch (const InputFileError& e) {
+    throw UsageError(e.what());
   }
-  return bytes.str();
 }
 
 }  // namespace
@@ -40,11 +67,7 @@ std::string ReadBytes(const fs::path& path) {
 Part ParsePart(const fs::path& folder, const std::string& manifest_text,
                const std::string& csv_text) {
   Part part{folder, {}, {}, {}};
-  try {
-    part.manifest = json::parse(manifest_text);
-  } catch (const json::exception& e) {
-    throw UsageError("'" + (folder / kPartFile).string() + "' is not JSON: " + e.what());
-  }
+  part.manifest = ParseFileJson(manifest_text, (folder / kPartFile).string(), kMaxManifestValues);
   const json& m = part.manifest;
   const bool well_formed =
       m.is_object() && m.contains("Format") && m["Format"] == kPartFormat && m.contains("Study") &&
@@ -78,7 +101,8 @@ Part ReadPart(const fs::path& folder) {
     throw UsageError("'" + folder.string() + "' has no " + kPartFile +
                      ": it is not the output of study --shard K/N");
   }
-  return ParsePart(folder, ReadBytes(folder / kPartFile), ReadBytes(folder / kCsvFile));
+  return ParsePart(folder, ReadBytes(folder / kPartFile, kMaxManifestBytes),
+                   ReadBytes(folder / kCsvFile, kMaxCsvBytes));
 }
 
 // A part holds exactly the rows its manifest promises: none lost, none changed.

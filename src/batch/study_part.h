@@ -28,6 +28,12 @@ struct Part {
 // part that lost or changed rows is found at merge time.
 std::string Sha256(const std::string& bytes);
 
+// JSON from a file another machine or a user wrote, refused with UsageError naming `source`
+// when it is no JSON, nests deeper than any file of the program, or holds more values than
+// `max_values`: a small hostile file must not cost gigabytes of memory.
+nlohmann::json ParseFileJson(const std::string& text, const std::string& source,
+                             std::uint64_t max_values);
+
 // A part from the texts of its part.json and study.csv; `folder` names it in messages.
 // Checks the manifest's layout and the rows' format.
 Part ParsePart(const std::filesystem::path& folder, const std::string& manifest_text,

@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QImage>
+#include <optional>
 #include <set>
 
 #include "analysis/ConnTable.h"
@@ -26,7 +27,7 @@ void AddFromOptions(CLI::App& command, FromWorldOptions& options) {
   command.add_option("--from", options.from, "a saved world.json")
       ->required()
       ->check(CLI::ExistingFile);
-  command.add_option("--out", options.out, "output folder")->required();
+  command.add_option("--out", options.out, "output folder")->required()->check(FolderName());
   command.add_option("--set", options.sets, "NAME=VALUE: a setting of the simulation window")
       ->allow_extra_args(false);
 }
@@ -38,13 +39,16 @@ std::unique_ptr<BatchSimulation> Load(const FromWorldOptions& options) {
   return LoadBatchWorld(options.from, world);
 }
 
-// Whether `path` is `folder` or lies inside it (both absolute and normal).
-bool IsWithin(const std::filesystem::path& path, const std::filesystem::path& folder) {
-  const std::filesystem::path relative = path.lexically_relative(folder);
-  return !relative.empty() && *relative.begin() != "..";
-}
-
 }  // namespace
+
+const CLI::Validator& FolderName() {
+  static const CLI::Validator validator(
+      [](const std::string& text) {
+        return text.empty() ? std::string("an output folder needs a name") : std::string();
+      },
+      "FOLDER");
+  return validator;
+}
 
 TableTarget PlaceTable(const std::string& table, const std::string& out) {
   if (table.empty()) {
@@ -60,6 +64,10 @@ TableTarget PlaceTable(const std::string& table, const std::string& out) {
     return {{}, target};
   }
   const std::filesystem::path relative = target.lexically_relative(folder);
+  if (relative.begin()->string() == kOutputList) {
+    throw UsageError("--table '" + table + "' is the list of the output folder's own files; " +
+                     "name another file");
+  }
   if (BatchOutputNames().count(relative.begin()->string()) != 0) {
     throw UsageError("--table '" + table + "' is one of the run's own outputs ('" +
                      relative.begin()->string() + "'); name another file");
@@ -67,14 +75,20 @@ TableTarget PlaceTable(const std::string& table, const std::string& out) {
   return {relative, {}};
 }
 
+// A table outside the unit is written whole before the swap and renamed into place after
+// it, so a table that cannot be written leaves the previous result in place.
 void WriteTable(const Simulation& sim, const TableTarget& table, OutputUnit& unit) {
   const auto write_table = [&sim](std::ostream& out) { WriteConnectivityTableCsv(sim, out); };
   if (!table.in_unit.empty()) {
     WriteFileAtomically((unit.Staging() / table.in_unit).string(), write_table);
   }
-  unit.Commit();
+  std::optional<StagedFile> outside;
   if (!table.outside.empty()) {
-    WriteFileAtomically(table.outside.string(), write_table);
+    outside.emplace(table.outside, write_table);
+  }
+  unit.Commit();
+  if (outside) {
+    outside->Commit();
   }
 }
 
@@ -121,11 +135,7 @@ int RunAnalyseCommand(const FromWorldOptions& options, std::ostream& err) {
   const TableTarget table = PlaceTable(options.table_csv, options.out);
   const auto batch = Load(options);
   Simulation& sim = *batch->sim;
-  std::set<std::string> owned = BatchOutputNames();
-  if (!table.in_unit.empty()) {
-    owned.insert(table.in_unit.begin()->string());
-  }
-  OutputUnit unit(options.out, owned);
+  OutputUnit unit(options.out);
   AnalyseWorld(sim, err);
   // A grown world has these from its last periodic analysis; any world gets them now, so an
   // observed town and a grown one are measured alike.

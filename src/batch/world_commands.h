@@ -25,8 +25,12 @@ using OutputFiles = std::vector<std::pair<std::string, FileContent>>;
 // Writes a command's files into a folder as one unit.
 using OutputWriter = std::function<void(const OutputFiles&, const std::string& folder)>;
 
+// --out and the like: an empty name is refused as a bad argument.
+const CLI::Validator& FolderName();
+
 // Where --table goes. Inside the output folder it is one more file of the unit; elsewhere
-// it is written once the unit is in place, to a place checked before the run.
+// it is written beside its place before the unit is swapped in, and renamed into place
+// after, to a place checked before the run.
 struct TableTarget {
   std::filesystem::path in_unit;  // relative to the output folder
   std::filesystem::path outside;

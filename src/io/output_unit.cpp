@@ -9,9 +9,14 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <random>
+#include <set>
 #include <system_error>
+
+#include "io/atomic_file.h"
+#include "io/input_file.h"
 
 namespace veltmoor {
 
@@ -23,8 +28,8 @@ namespace {
 // is a rename on one file system) and telling which process on which host made it.
 constexpr const char* kStaging = "stage";
 constexpr const char* kAside = "aside";
-// The names a unit wrote, one a line: what a later run may replace besides its own names.
-constexpr const char* kMarker = ".veltmoor-outputs";
+// The longest line of an output list: a path the program could have written.
+constexpr std::size_t kMaxListLine = 4096;
 
 std::string HostName() {
   char name[256] = {};
@@ -75,28 +80,14 @@ bool ProcessLives(pid_t pid) {
   return pid == ::getpid() || ::kill(pid, 0) == 0 || errno == EPERM;
 }
 
-void SyncPath(const fs::path& path, bool folder) {
-  const int fd = ::open(path.c_str(), (folder ? O_RDONLY | O_DIRECTORY : O_RDONLY) | O_CLOEXEC);
-  if (fd < 0) {
-    throw std::runtime_error("cannot open '" + path.string() + "': " + std::strerror(errno));
-  }
-  const int result = ::fsync(fd);
-  const int error = errno;
-  ::close(fd);
-  if (result != 0) {
-    throw std::runtime_error("cannot write '" + path.string() +
-                             "' to disk: " + std::strerror(error));
-  }
-}
-
 void SyncTree(const fs::path& root) {
   for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root)) {
     if (entry.is_symlink()) {
       continue;
     }
-    SyncPath(entry.path(), entry.is_directory());
+    SyncToDisk(entry.path(), entry.is_directory());
   }
-  SyncPath(root, true);
+  SyncToDisk(root, true);
 }
 
 // Swaps two existing paths in one step; false when the file system cannot.
@@ -118,8 +109,57 @@ void Rename(const fs::path& from, const fs::path& to) {
   }
 }
 
-void CheckExistingFolder(const fs::path& folder, const fs::path& given,
-                         std::set<std::string> owned) {
+// Entries of `root` at any depth as the output list names them: relative, with '/'
+// between names and after a folder's. Links are entries, never followed.
+std::set<std::string> TreeEntries(const fs::path& root) {
+  std::set<std::string> entries;
+  std::error_code ec;
+  for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::end(it);
+       it.increment(ec)) {
+    std::string name = it->path().lexically_relative(root).generic_string();
+    if (it->symlink_status(ec).type() == fs::file_type::directory) {
+      name += '/';
+    }
+    entries.insert(std::move(name));
+  }
+  if (ec) {
+    throw std::runtime_error("cannot read '" + root.string() + "': " + ec.message());
+  }
+  return entries;
+}
+
+// What a folder holds, split into what its output list names and what it does not.
+struct Holding {
+  std::set<std::string> listed;
+  std::set<std::string> foreign;
+};
+
+Holding ReadHolding(const fs::path& folder) {
+  Holding holding;
+  holding.foreign = TreeEntries(folder);
+  if (holding.foreign.erase(kOutputList) == 0) {
+    return holding;
+  }
+  std::error_code ec;
+  if (!fs::is_regular_file(fs::symlink_status(folder / kOutputList, ec))) {
+    throw std::runtime_error("'" + (folder / kOutputList).string() + "' is not a regular file");
+  }
+  holding.listed.insert(kOutputList);
+  ReadLines(folder / kOutputList, kMaxListLine, [&holding](std::string_view line) {
+    const auto found = holding.foreign.find(std::string(line));
+    if (found != holding.foreign.end()) {
+      holding.listed.insert(holding.foreign.extract(found));
+    }
+  });
+  return holding;
+}
+
+std::string ForeignMessage(const fs::path& given, const std::string& entry) {
+  return "output folder '" + given.string() + "' holds '" + entry +
+         "', which veltmoor-batch did not write there";
+}
+
+void CheckExistingFolder(const fs::path& folder, const fs::path& given) {
   std::error_code ec;
   const fs::file_status status = fs::symlink_status(folder, ec);
   if (!fs::exists(status)) {
@@ -128,23 +168,17 @@ void CheckExistingFolder(const fs::path& folder, const fs::path& given,
   if (!fs::is_directory(status)) {
     throw OutputFolderError("output folder '" + given.string() + "' exists and is not a folder");
   }
-  std::ifstream marker(folder / kMarker);
-  for (std::string name; std::getline(marker, name);) {
-    owned.insert(name);
+  Holding holding;
+  try {
+    holding = ReadHolding(folder);
+  } catch (const std::runtime_error& e) {
+    throw OutputFolderError(std::string("cannot use output folder '") + given.string() +
+                            "': " + e.what());
   }
-  owned.insert(kMarker);
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder, ec)) {
-    const std::string name = entry.path().filename().string();
-    if (owned.count(name) == 0) {
-      throw OutputFolderError(
-          "output folder '" + given.string() + "' holds '" + name +
-          "', which veltmoor-batch does not write there; an output folder is replaced as a "
-          "whole, so give a new or empty folder, or one that holds only outputs of "
-          "veltmoor-batch");
-    }
-  }
-  if (ec) {
-    throw OutputFolderError("cannot read output folder '" + given.string() + "': " + ec.message());
+  if (!holding.foreign.empty()) {
+    throw OutputFolderError(ForeignMessage(given, *holding.foreign.begin()) +
+                            "; an output folder is replaced as a whole, so give a new or "
+                            "empty folder, or one that holds only outputs of veltmoor-batch");
   }
   struct stat own {};
   struct stat parent {};
@@ -152,6 +186,32 @@ void CheckExistingFolder(const fs::path& folder, const fs::path& given,
       own.st_dev != parent.st_dev) {
     throw OutputFolderError("output folder '" + given.string() +
                             "' is a mount point; its replacement could not be swapped in");
+  }
+}
+
+// Visible, so that the user finds what they had put there.
+fs::path KeptName(const fs::path& folder) {
+  return folder.parent_path() /
+         (folder.filename().string() + ".veltmoor-kept-" + std::to_string(::getpid()) + "-" +
+          std::to_string(::time(nullptr)));
+}
+
+// Removes what a previous result lists, deepest first, and the folder once it is empty.
+// Whatever else is in it stays, and so does the folder, under a name that says so: a file
+// a user put there at the last moment is theirs.
+void RemoveListed(const fs::path& root, const fs::path& folder) {
+  std::set<std::string> listed;
+  try {
+    listed = ReadHolding(root).listed;
+  } catch (const std::runtime_error&) {
+    // An unreadable old result is left in place below rather than guessed at.
+  }
+  std::error_code ec;
+  for (auto it = listed.rbegin(); it != listed.rend(); ++it) {
+    fs::remove(root / *it, ec);
+  }
+  if (!fs::remove(root, ec)) {
+    fs::rename(root, KeptName(folder), ec);
   }
 }
 
@@ -171,6 +231,11 @@ fs::path OutputFolderPath(const fs::path& folder) {
     throw OutputFolderError("'" + folder.string() + "' cannot be an output folder");
   }
   return resolved;
+}
+
+bool IsWithin(const fs::path& path, const fs::path& folder) {
+  const fs::path relative = path.lexically_relative(folder);
+  return !relative.empty() && *relative.begin() != "..";
 }
 
 void CheckWritableFile(const fs::path& path, const std::string& label) {
@@ -206,15 +271,18 @@ void CleanStaleOutputTemporaries(const fs::path& folder) {
       std::error_code ignored;
       if (kind == kAside && !fs::exists(fs::symlink_status(folder, ignored))) {
         fs::rename(entry.path(), folder, ignored);
+      } else if (fs::exists(entry.path() / kOutputList, ignored)) {
+        // A listed result, old or new, may have been swapped with the folder a user had
+        // just added to: only what it lists goes.
+        RemoveListed(entry.path(), folder);
       } else {
-        fs::remove_all(entry.path(), ignored);
+        fs::remove_all(entry.path(), ignored);  // a staging folder still being written
       }
     }
   }
 }
 
-OutputUnit::OutputUnit(const fs::path& folder, const std::set<std::string>& owned)
-    : folder_(OutputFolderPath(folder)) {
+OutputUnit::OutputUnit(const fs::path& folder) : folder_(OutputFolderPath(folder)) {
   std::error_code ec;
   fs::create_directories(folder_.parent_path(), ec);
   if (ec) {
@@ -222,7 +290,7 @@ OutputUnit::OutputUnit(const fs::path& folder, const std::set<std::string>& owne
                             "': " + ec.message());
   }
   CleanStaleOutputTemporaries(folder_);
-  CheckExistingFolder(folder_, folder, owned);
+  CheckExistingFolder(folder_, folder);
   staging_ = TemporaryBeside(folder_, kStaging);
   if (!fs::create_directory(staging_, ec) || ec) {
     throw OutputFolderError("cannot write output folder '" + folder.string() +
@@ -237,46 +305,76 @@ OutputUnit::~OutputUnit() {
   }
 }
 
+namespace {
+
+// Throws unless `old` (the previous result, under whatever name it has now) still holds
+// nothing but what it lists.
+void CheckStillOwned(const fs::path& old, const fs::path& folder) {
+  const std::set<std::string> foreign = ReadHolding(old).foreign;
+  if (!foreign.empty()) {
+    throw std::runtime_error(ForeignMessage(folder, *foreign.begin()) +
+                             ", which appeared while the command ran; the previous result "
+                             "was kept and the new one discarded");
+  }
+}
+
+// Swaps the staging folder and the output folder: in one step where the file system can.
+void Swap(const fs::path& staging, const fs::path& folder) {
+  if (ExchangePaths(staging, folder)) {
+    return;
+  }
+  // Two renames: a kill between them leaves the old result aside, and the next run puts
+  // it back.
+  const fs::path aside = TemporaryBeside(folder, kAside);
+  Rename(folder, aside);
+  try {
+    Rename(staging, folder);
+  } catch (...) {
+    std::error_code ec;
+    fs::rename(aside, folder, ec);
+    throw;
+  }
+  Rename(aside, staging);
+}
+
+}  // namespace
+
 void OutputUnit::Commit() {
   {
-    std::set<std::string> names;  // sorted, so equal results have equal markers
-    for (const fs::directory_entry& entry : fs::directory_iterator(staging_)) {
-      const std::string name = entry.path().filename().string();
-      if (name != kMarker && name.find('\n') == std::string::npos) {
-        names.insert(name);
+    std::ofstream list(staging_ / kOutputList, std::ios::trunc);
+    // Sorted, so equal results have equal lists; a name with a newline cannot be listed
+    // and stays the user's to remove.
+    for (const std::string& name : TreeEntries(staging_)) {
+      if (name != kOutputList && name.find('\n') == std::string::npos) {
+        list << name << '\n';
       }
     }
-    std::ofstream marker(staging_ / kMarker, std::ios::trunc);
-    for (const std::string& name : names) {
-      marker << name << '\n';
-    }
-    marker.close();
-    if (!marker) {
-      throw std::runtime_error("cannot write '" + (staging_ / kMarker).string() + "'");
+    list.close();
+    if (!list) {
+      throw std::runtime_error("cannot write '" + (staging_ / kOutputList).string() + "'");
     }
   }
   SyncTree(staging_);
   std::error_code ec;
-  const bool replacing = fs::exists(fs::symlink_status(folder_, ec));
-  if (!replacing) {
+  if (!fs::exists(fs::symlink_status(folder_, ec))) {
     Rename(staging_, folder_);
-  } else if (!ExchangePaths(staging_, folder_)) {
-    // Two renames: a kill between them leaves the old result aside, and the next run puts
-    // it back.
-    const fs::path aside = TemporaryBeside(folder_, kAside);
-    Rename(folder_, aside);
+  } else {
+    CheckStillOwned(folder_, folder_);
+    Swap(staging_, folder_);
+    // A file added between the check and the swap is found here, and the swap undone.
     try {
-      Rename(staging_, folder_);
+      CheckStillOwned(staging_, folder_);
     } catch (...) {
-      fs::rename(aside, folder_, ec);
+      Swap(staging_, folder_);
       throw;
     }
-    fs::rename(aside, staging_, ec);
   }
   committed_ = true;
-  SyncPath(folder_.parent_path(), true);
+  SyncToDisk(folder_.parent_path(), true);
   // After the swap the staging name holds the previous result.
-  fs::remove_all(staging_, ec);
+  if (fs::exists(fs::symlink_status(staging_, ec))) {
+    RemoveListed(staging_, folder_);
+  }
 }
 
 }  // namespace veltmoor

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <filesystem>
-#include <set>
 #include <stdexcept>
 #include <string>
 
@@ -16,14 +15,18 @@ class OutputFolderError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The list a unit leaves in its folder of every file and folder it wrote there, at any
+// depth: what a later unit may remove, and all it may remove.
+inline constexpr const char* kOutputList = ".veltmoor-outputs";
+
 class OutputUnit {
  public:
   // Prepares the replacement of `folder`. Removes what killed runs left beside it, checks
-  // that an existing `folder` is a folder holding nothing but entries named in `owned` or
-  // written by an earlier unit (the program never deletes what it did not write) and
-  // creates the staging folder.
+  // that an existing `folder` is a folder holding, at any depth, nothing but what its
+  // output list names (the program never deletes what it did not write), and creates the
+  // staging folder.
   // Throws OutputFolderError when the folder cannot be used.
-  OutputUnit(const std::filesystem::path& folder, const std::set<std::string>& owned);
+  explicit OutputUnit(const std::filesystem::path& folder);
   // Without Commit the staging folder and all written into it are removed.
   ~OutputUnit();
   OutputUnit(const OutputUnit&) = delete;
@@ -33,9 +36,10 @@ class OutputUnit {
   const std::filesystem::path& Staging() const { return staging_; }
   const std::filesystem::path& Folder() const { return folder_; }
 
-  // Records the names it holds, flushes every staged file and folder to the disk and swaps the
-  // staging folder in place of `folder`; the previous contents are removed afterwards. Throws
-  // std::runtime_error when that fails, leaving `folder` as it was.
+  // Lists what it holds, flushes every staged file and folder to the disk and swaps the
+  // staging folder in place of `folder`; what the previous result listed is removed
+  // afterwards. Throws std::runtime_error when that fails, or when `folder` gained anything
+  // its list does not name since the unit was prepared, leaving `folder` as it was.
   void Commit();
 
  private:
@@ -47,6 +51,10 @@ class OutputUnit {
 // `folder` as the unit will replace it: absolute, normal, symbolic links followed.
 // Throws OutputFolderError for the root or a path that cannot be resolved.
 std::filesystem::path OutputFolderPath(const std::filesystem::path& folder);
+
+// Whether `path` is `folder` or lies inside it; both absolute and normal, as
+// OutputFolderPath gives them.
+bool IsWithin(const std::filesystem::path& path, const std::filesystem::path& folder);
 
 // Throws OutputFolderError, starting with `label` (which names the file as the user gave
 // it), unless a file could be created or replaced at `path` (absolute): it is no folder,

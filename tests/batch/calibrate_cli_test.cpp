@@ -12,6 +12,7 @@
 
 #include <unistd.h>
 
+#include "batch/study_part.h"
 #include "support/batch_process.h"
 
 namespace {
@@ -133,6 +134,64 @@ TEST_F(CalibrateCliTest, ShardsOfEveryStageMergeIntoTheSingleProcessResult) {
   r = Run(calibrate + " --previous single --out bad");
   EXPECT_EQ(r.code, 2);
   EXPECT_FALSE(fs::exists(dir_ / "bad"));
+
+  // The stage before is the other shards' input: no shard may write over or into it.
+  const std::string merged1 = ReadFile(dir_ / "merged1/calibration.json");
+  for (const char* out : {"merged1", "merged1/inner", "."}) {
+    r = Run(calibrate + " --previous merged1 --shard 1/2 --out " + out);
+    EXPECT_EQ(r.code, 2) << out;
+    EXPECT_NE(r.err.find("would replace --previous"), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(ReadFile(dir_ / "merged1/calibration.json"), merged1);
+}
+
+// A part or an earlier stage is checked against its digest and against what a run can
+// report, so neither an edited number nor an impossible growth reaches the result.
+TEST_F(CalibrateCliTest, EditedOrImpossibleRunsAreRefused) {
+  WriteTarget("target.json", R"({"NodeCount": 20})");
+  const std::string calibrate =
+      "calibrate --target target.json --measures NodeCount --vary E_peScale=1,0:2,5 "
+      "--points 2 --runs 1 --stages 2 --seed 9" +
+      kWorld;
+  ASSERT_EQ(Run(calibrate + " --shard 1/2 --out p1").code, 0);
+  ASSERT_EQ(Run(calibrate + " --shard 2/2 --out p2").code, 0);
+  ASSERT_EQ(Run("merge m p1 p2").code, 0);
+  const json part = ReadJson("p1/part.json");
+  const json state = ReadJson("m/calibration.json");
+  const auto resealed = [](json holder, const std::string& list) {
+    holder[list + "Sha256"] = veltmoor::Sha256(holder[list].dump());
+    return holder;
+  };
+  struct Edit {
+    std::string what;
+    std::string key;
+    json value;
+    bool reseal;
+    std::string message;
+  };
+  const std::vector<Edit> edits = {
+      {"a measure", "Measures", json::array({99.0}), false, "changed or damaged"},
+      {"the steps of a done run", "Steps", 99, true, "grew as no run can"},
+      {"negative steps", "Steps", -1, true, "grew as no run can"},
+      {"developed cells", "Developed", -5, true, "grew as no run can"},
+      {"a seed", "Seed", 12345, true, "not a run of this calibration"},
+  };
+  for (const Edit& edit : edits) {
+    SCOPED_TRACE(edit.what);
+    json edited = part;
+    edited["Runs"][0][edit.key] = edit.value;
+    std::ofstream(dir_ / "p1/part.json") << (edit.reseal ? resealed(edited, "Runs") : edited);
+    Result r = Run("merge bad p1 p2");
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find(edit.message), std::string::npos) << r.err;
+    edited = state;
+    edited["Runs"][0][edit.key] = edit.value;
+    std::ofstream(dir_ / "m/calibration.json") << (edit.reseal ? resealed(edited, "Runs") : edited);
+    r = Run(calibrate + " --previous m --out bad");
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find(edit.message), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir_ / "bad"));
+  }
 }
 
 TEST_F(CalibrateCliTest, RefusedInputExitsWith2AndWritesNothing) {
@@ -156,6 +215,16 @@ TEST_F(CalibrateCliTest, RefusedInputExitsWith2AndWritesNothing) {
        "--vary E_peScale=1,0:2,0" +
            kWorld,
        "--seed is required"},
+      {base + " --measures D_grid, --vary E_peScale=1,0:2,0", "holds an empty name"},
+      {base + " --measures ,D_grid --vary E_peScale=1,0:2,0", "holds an empty name"},
+      {"calibrate --target target.json --seed 1 --points 1000000 --runs 10000 --stages 1 "
+       "--measures D_grid --vary E_peScale=1,0:2,0" +
+           kWorld,
+       "more than 100000 runs"},
+      {"calibrate --target . --seed 1 --points 2 --runs 2 --measures D_grid "
+       "--vary E_peScale=1,0:2,0" +
+           kWorld,
+       "is not a regular file"},
       {"calibrate --target missing.json --seed 1 --points 2 --runs 2 --measures D_grid "
        "--vary E_peScale=1,0:2,0" +
            kWorld,

@@ -1,7 +1,9 @@
 // What veltmoor-batch promises about its outputs, tried as a user would break it: bad
 // arguments refused before any work, nothing touched outside --out, a whole result or none.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -87,6 +89,10 @@ TEST_F(OutputPromiseTest, BadArgumentsAreRefusedWithExit2BeforeAnyWork) {
       {"run --field-type boom --steps 1 --analyse --table o/world.json --out o",
        "one of the run's own outputs"},
       {"run --field-type boom --steps 1 --analyse --table o --out o", "--table"},
+      {"run --field-type boom --steps 1 --analyse --table o/.veltmoor-outputs --out o",
+       "list of the output folder's own files"},
+      {"export --from a-file --out ''", "--out"},
+      {"analyse --from a-file --out ''", "--out"},
       {"run --field-type boom --steps 1 --analyse --table a-file/t.csv --out o",
        "--table 'a-file/t.csv' cannot be written"},
       {"study devpara --study-set E_bName=../x" + study, "E_bName"},
@@ -243,6 +249,110 @@ TEST_F(OutputPromiseTest, ARerunReplacesTheWholeFolderAndKeepsATableInside) {
   EXPECT_FALSE(fs::exists(dir_ / "o/map.png"));
   EXPECT_FALSE(fs::exists(dir_ / "o/table.csv"));
   EXPECT_TRUE(fs::exists(dir_ / "o/world.json"));
+}
+
+// Files a user keeps inside an output folder, at any depth, are theirs: the command refuses
+// the folder rather than delete them, whatever names they have.
+TEST_F(OutputPromiseTest, UserFilesAtAnyDepthAreNeverDeleted) {
+  const std::string setup = "setup --no-picture" + kWorld;
+  ASSERT_EQ(Run(setup + " --out o").code, 0);
+  ASSERT_EQ(Run(kDevPara + " --pictures --out s").code, 0);
+  ASSERT_TRUE(fs::is_directory(dir_ / "s/pictures"));
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"o/world.json.d/thesis.txt", setup + " --out o"},
+      {"fresh/world.json/thesis.txt", setup + " --out fresh"},
+      {"mine/map.png", setup + " --out mine"},
+      {"s/data/notes.txt", kDevPara + " --out s"},
+      {"s/pictures/holiday.jpg", kDevPara + " --pictures --out s"},
+  };
+  for (const auto& [file, command] : cases) {
+    SCOPED_TRACE(command);
+    fs::create_directories((dir_ / file).parent_path());
+    std::ofstream(dir_ / file) << "the user's";
+    const auto before = Snapshot(dir_);
+    const Result r = Run(command);
+    EXPECT_EQ(r.code, 2) << r.err;
+    EXPECT_NE(r.err.find("veltmoor-batch did not write there"), std::string::npos) << r.err;
+    EXPECT_EQ(Snapshot(dir_), before);
+    fs::remove(dir_ / file);
+  }
+}
+
+// A file dropped into the old result while a run goes: the run fails with the old result,
+// and the file, in place.
+TEST_F(OutputPromiseTest, AFileAddedDuringARunKeepsTheOldResult) {
+  const std::string run = "run --no-picture --field-type boom --steps 400" + kWorld;
+  ASSERT_EQ(Run(run + " --out o").code, 0);
+  const std::string world = ReadFile(dir_ / "o/world.json");
+  const Result r = Shell(
+      "{exe} run --no-picture --field-type boom --steps 400 --width 200 "
+      "--height 200 --seed 12 --out o & pid=$!; "
+      "for i in $(seq 3000); do ls -a | grep -q '^\\.o\\.veltmoor-stage' "
+      "&& break; sleep 0.01; done; "
+      "echo mine > o/late.txt; wait $pid");
+  EXPECT_EQ(r.code, 1) << r.err;
+  EXPECT_NE(r.err.find("appeared while the command ran"), std::string::npos) << r.err;
+  EXPECT_EQ(ReadFile(dir_ / "o/world.json"), world);
+  EXPECT_EQ(ReadFile(dir_ / "o/late.txt"), "mine\n");
+  std::vector<std::string> entries;
+  for (const auto& entry : fs::directory_iterator(dir_)) {
+    entries.push_back(entry.path().filename().string());
+  }
+  EXPECT_EQ(entries, std::vector<std::string>{"o"});
+}
+
+// A file that cannot be written and the exit that says so: the previous result stays, and
+// so does a table outside the unit.
+TEST_F(OutputPromiseTest, ATableThatCannotBeWrittenLeavesThePreviousResult) {
+  const std::string run = "run --no-picture --field-type boom --steps 30 --analyse" + kWorld;
+  ASSERT_EQ(Run(run + " --table t.csv --out o").code, 0);
+  const auto before = Snapshot(dir_);
+  const std::uintmax_t table_size = fs::file_size(dir_ / "t.csv");
+  std::uintmax_t largest = 0;
+  for (const auto& entry : fs::directory_iterator(dir_ / "o")) {
+    largest = std::max(largest, fs::file_size(entry.path()));
+  }
+  // A file-size limit between the largest file of the unit and the table fails the table
+  // alone, as a disk that fills up at the last file would.
+  ASSERT_LT(largest, table_size);
+  const std::string limit = std::to_string((largest + table_size) / 2 / 512 + 1);
+  std::string seed12 = run;
+  seed12.replace(seed12.find("--seed 11"), 9, "--seed 12");
+  const Result r =
+      Shell("ulimit -f " + limit + "; trap '' XFSZ; {exe} " + seed12 + " --table t.csv --out o");
+  EXPECT_EQ(r.code, 1) << r.err;
+  EXPECT_EQ(Snapshot(dir_), before);
+}
+
+// What stands where the program reads a file is refused at once: it never waits on a FIFO
+// nor reads a device for ever.
+TEST_F(OutputPromiseTest, FifosAndDevicesInPlaceOfFilesAreRefused) {
+  ASSERT_EQ(Run("setup --no-picture" + kWorld + " --out o").code, 0);
+  ASSERT_EQ(Run(kDevPara + " --shard 1/2 --out p1").code, 0);
+  ASSERT_EQ(Run(kDevPara + " --shard 2/2 --out p2").code, 0);
+  fs::remove(dir_ / "o/.veltmoor-outputs");
+  ASSERT_EQ(::mkfifo((dir_ / "o/.veltmoor-outputs").c_str(), 0600), 0);
+  fs::remove(dir_ / "p1/study.csv");
+  fs::create_symlink("/dev/zero", dir_ / "p1/study.csv");
+  ASSERT_EQ(::mkfifo((dir_ / "target.json").c_str(), 0600), 0);
+  const std::string calibrate =
+      "calibrate --measures D_grid --vary E_peScale=1:2 --points 1 "
+      "--runs 1 --steps 1 --field-type boom --seed 1 --out c";
+  for (const std::string& args :
+       {"setup --no-picture" + kWorld + " --out o", std::string("merge m p1 p2"),
+        calibrate + " --target target.json", calibrate + " --target p2"}) {
+    SCOPED_TRACE(args);
+    const Result r = Shell("timeout 60 {exe} " + args);
+    EXPECT_EQ(r.code, 2) << r.err;
+    EXPECT_TRUE(r.err.find("is not a regular file") != std::string::npos) << r.err;
+  }
+  EXPECT_FALSE(fs::exists(dir_ / "m"));
+  EXPECT_FALSE(fs::exists(dir_ / "c"));
+}
+
+TEST_F(OutputPromiseTest, HelpThatCannotBeWrittenIsNoSuccess) {
+  EXPECT_EQ(Shell("{exe} --help > /dev/null").code, 0);
+  EXPECT_EQ(Shell("{exe} --help > /dev/full").code, 1);
 }
 
 TEST_F(OutputPromiseTest, StudyProgressOffATerminalIsALinePerRun) {

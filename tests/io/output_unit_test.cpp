@@ -1,6 +1,7 @@
 #include "io/output_unit.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -48,20 +49,27 @@ std::string Host() {
 
 class OutputUnitTest : public ::testing::Test {
  protected:
+  // A committed unit of a.txt and data/b.txt in out_.
+  void CommitFirstResult() {
+    OutputUnit unit(out_);
+    Write(unit.Staging() / "a.txt", "old a");
+    Write(unit.Staging() / "data/b.txt", "old b");
+    unit.Commit();
+  }
+
   veltmoor::testing::ScratchFolder scratch_{"unit"};
   const fs::path out_ = scratch_.path() / "out";
-  const std::set<std::string> owned_ = {"a.txt", "b.txt", "data"};
 };
 
 TEST_F(OutputUnitTest, ACommitReplacesTheWholeFolderAndLeavesNothingBeside) {
   {
-    OutputUnit unit(out_, owned_);
+    OutputUnit unit(out_);
     Write(unit.Staging() / "a.txt", "old a");
     Write(unit.Staging() / "b.txt", "old b");
     unit.Commit();
   }
   {
-    OutputUnit unit(out_, owned_);
+    OutputUnit unit(out_);
     Write(unit.Staging() / "a.txt", "new a");
     EXPECT_EQ(Read(out_ / "a.txt"), "old a");  // nothing shows before the commit
     unit.Commit();
@@ -73,12 +81,12 @@ TEST_F(OutputUnitTest, ACommitReplacesTheWholeFolderAndLeavesNothingBeside) {
 
 TEST_F(OutputUnitTest, WithoutACommitThePreviousResultStaysAndTheStagingGoes) {
   {
-    OutputUnit unit(out_, owned_);
+    OutputUnit unit(out_);
     Write(unit.Staging() / "a.txt", "old");
     unit.Commit();
   }
   {
-    OutputUnit unit(out_, owned_);
+    OutputUnit unit(out_);
     Write(unit.Staging() / "a.txt", "half");
   }
   EXPECT_EQ(Read(out_ / "a.txt"), "old");
@@ -87,11 +95,74 @@ TEST_F(OutputUnitTest, WithoutACommitThePreviousResultStaysAndTheStagingGoes) {
 
 TEST_F(OutputUnitTest, AFolderWithFilesTheProgramDidNotWriteIsRefused) {
   Write(out_ / "thesis.tex", "years of work");
-  EXPECT_THROW(OutputUnit(out_, owned_), OutputFolderError);
+  EXPECT_THROW(OutputUnit{out_}, OutputFolderError);
   EXPECT_EQ(Read(out_ / "thesis.tex"), "years of work");
+  // A name the program writes is still the user's when no list of the program names it.
+  fs::remove(out_ / "thesis.tex");
+  Write(out_ / "map.png", "the user's own map");
+  EXPECT_THROW(OutputUnit{out_}, OutputFolderError);
   Write(scratch_.path() / "file", "x");
-  EXPECT_THROW(OutputUnit(scratch_.path() / "file", owned_), OutputFolderError);
-  EXPECT_THROW(OutputUnit("/", owned_), OutputFolderError);
+  EXPECT_THROW(OutputUnit(scratch_.path() / "file"), OutputFolderError);
+  EXPECT_THROW(OutputUnit("/"), OutputFolderError);
+}
+
+// Only what the list names may go: a file at any depth, an empty folder or a link the
+// program never wrote makes the folder the user's.
+TEST_F(OutputUnitTest, AnythingUnlistedAtAnyDepthIsRefused) {
+  CommitFirstResult();
+  EXPECT_EQ(Read(out_ / kOutputList), "a.txt\ndata/\ndata/b.txt\n");
+  for (const char* entry : {"data/thesis.txt", "data/deeper/notes.txt", "data/empty/"}) {
+    SCOPED_TRACE(entry);
+    const fs::path path = out_ / entry;
+    if (path.filename().empty()) {
+      fs::create_directories(path);
+    } else {
+      Write(path, "the user's");
+    }
+    EXPECT_THROW(OutputUnit{out_}, OutputFolderError);
+    EXPECT_TRUE(fs::exists(path));
+    fs::remove_all(out_ / "data" / fs::path(entry).lexically_relative("data").begin()->string());
+  }
+  fs::create_symlink("/etc", out_ / "link");
+  EXPECT_THROW(OutputUnit{out_}, OutputFolderError);
+  fs::remove(out_ / "link");
+  // A listed file turned into a folder of the user's is theirs too.
+  fs::remove(out_ / "a.txt");
+  Write(out_ / "a.txt/inside.txt", "the user's");
+  EXPECT_THROW(OutputUnit{out_}, OutputFolderError);
+}
+
+TEST_F(OutputUnitTest, AFileAddedDuringTheRunKeepsThePreviousResult) {
+  CommitFirstResult();
+  OutputUnit unit(out_);
+  Write(unit.Staging() / "a.txt", "new a");
+  Write(out_ / "data/late.txt", "written while the command ran");
+  try {
+    unit.Commit();
+    ADD_FAILURE() << "the commit replaced a folder with a user's file";
+  } catch (const OutputFolderError&) {
+    ADD_FAILURE() << "a late file is a failure of the run, not a bad folder";
+  } catch (const std::runtime_error& e) {
+    EXPECT_NE(std::string(e.what()).find("data/late.txt"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(Read(out_ / "a.txt"), "old a");
+  EXPECT_EQ(Read(out_ / "data/late.txt"), "written while the command ran");
+}
+
+// The list is read from a folder anyone could have written: a FIFO or a device in its
+// place must be refused, not waited on or read for ever.
+TEST_F(OutputUnitTest, AListThatIsNoRegularFileIsRefused) {
+  CommitFirstResult();
+  fs::remove(out_ / kOutputList);
+  ASSERT_EQ(::mkfifo((out_ / kOutputList).c_str(), 0600), 0);
+  EXPECT_THROW(OutputUnit{out_}, OutputFolderError);
+  fs::remove(out_ / kOutputList);
+  fs::create_symlink("/dev/zero", out_ / kOutputList);
+  EXPECT_THROW(OutputUnit{out_}, OutputFolderError);
+  fs::remove(out_ / kOutputList);
+  Write(out_ / kOutputList, std::string(100000, 'x'));
+  EXPECT_THROW(OutputUnit{out_}, OutputFolderError);
+  EXPECT_EQ(Read(out_ / "a.txt"), "old a");
 }
 
 TEST_F(OutputUnitTest, TemporariesOfKilledRunsAreClearedAndASetAsideResultPutBack) {
@@ -107,6 +178,28 @@ TEST_F(OutputUnitTest, TemporariesOfKilledRunsAreClearedAndASetAsideResultPutBac
   EXPECT_FALSE(fs::exists(stale));
   EXPECT_EQ(Read(out_ / "a.txt"), "the previous result");
   EXPECT_TRUE(fs::exists(live));  // a run still going keeps its staging
+}
+
+// A result set aside by a killed swap is removed by its list only: what a user put into it
+// survives, in a folder named so they find it.
+TEST_F(OutputUnitTest, ASetAsideResultLosesOnlyWhatItLists) {
+  CommitFirstResult();
+  const fs::path aside = scratch_.path() / (".out.veltmoor-aside." + Host() + "." +
+                                            std::to_string(DeadPid()) + ".0-1");
+  fs::copy(out_, aside, fs::copy_options::recursive);
+  Write(aside / "data/late.txt", "the user's");
+  CleanStaleOutputTemporaries(out_);
+  EXPECT_FALSE(fs::exists(aside));
+  EXPECT_EQ(Read(out_ / "a.txt"), "old a");
+  int kept = 0;
+  for (const auto& entry : fs::directory_iterator(scratch_.path())) {
+    if (entry.path().filename().string().rfind("out.veltmoor-kept-", 0) == 0) {
+      ++kept;
+      EXPECT_EQ(Read(entry.path() / "data/late.txt"), "the user's");
+      EXPECT_FALSE(fs::exists(entry.path() / "a.txt"));
+    }
+  }
+  EXPECT_EQ(kept, 1);
 }
 
 TEST(FileStemTest, ANameIsNeverAPath) {
