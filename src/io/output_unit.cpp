@@ -243,6 +243,11 @@ void CheckWritableFile(const fs::path& path, const std::string& label) {
   if (fs::is_directory(path, ec)) {
     throw OutputFolderError(label + " is a folder");
   }
+  // A file is replaced by a rename: over a device or a FIFO that would put a plain file in
+  // its place.
+  if (fs::exists(path, ec) && !fs::is_regular_file(path, ec)) {
+    throw OutputFolderError(label + " is not a regular file");
+  }
   fs::path existing = path.parent_path();
   while (!existing.empty() && !fs::exists(existing, ec)) {
     existing = existing.parent_path();

@@ -57,8 +57,8 @@ std::filesystem::path OutputFolderPath(const std::filesystem::path& folder);
 bool IsWithin(const std::filesystem::path& path, const std::filesystem::path& folder);
 
 // Throws OutputFolderError, starting with `label` (which names the file as the user gave
-// it), unless a file could be created or replaced at `path` (absolute): it is no folder,
-// and its nearest existing folder is writable.
+// it), unless a file could be created or replaced at `path` (absolute): it is no folder
+// nor anything else but a regular file, and its nearest existing folder is writable.
 void CheckWritableFile(const std::filesystem::path& path, const std::string& label);
 
 // Removes the staging folders of runs of this host that no longer live, and puts back a

@@ -91,6 +91,8 @@ TEST_F(OutputPromiseTest, BadArgumentsAreRefusedWithExit2BeforeAnyWork) {
       {"run --field-type boom --steps 1 --analyse --table o --out o", "--table"},
       {"run --field-type boom --steps 1 --analyse --table o/.veltmoor-outputs --out o",
        "list of the output folder's own files"},
+      {"run --field-type boom --steps 1 --analyse --table /dev/full --out o",
+       "--table '/dev/full' is not a regular file"},
       {"export --from a-file --out ''", "--out"},
       {"analyse --from a-file --out ''", "--out"},
       {"run --field-type boom --steps 1 --analyse --table a-file/t.csv --out o",
@@ -301,27 +303,28 @@ TEST_F(OutputPromiseTest, AFileAddedDuringARunKeepsTheOldResult) {
   EXPECT_EQ(entries, std::vector<std::string>{"o"});
 }
 
-// A file that cannot be written and the exit that says so: the previous result stays, and
-// so does a table outside the unit.
+// A table outside the unit that cannot be written fails the command, and the previous
+// result stays: the table is written before the swap, not after it.
 TEST_F(OutputPromiseTest, ATableThatCannotBeWrittenLeavesThePreviousResult) {
-  const std::string run = "run --no-picture --field-type boom --steps 30 --analyse" + kWorld;
-  ASSERT_EQ(Run(run + " --table t.csv --out o").code, 0);
-  const auto before = Snapshot(dir_);
-  const std::uintmax_t table_size = fs::file_size(dir_ / "t.csv");
-  std::uintmax_t largest = 0;
-  for (const auto& entry : fs::directory_iterator(dir_ / "o")) {
-    largest = std::max(largest, fs::file_size(entry.path()));
-  }
-  // A file-size limit between the largest file of the unit and the table fails the table
-  // alone, as a disk that fills up at the last file would.
-  ASSERT_LT(largest, table_size);
-  const std::string limit = std::to_string((largest + table_size) / 2 / 512 + 1);
-  std::string seed12 = run;
-  seed12.replace(seed12.find("--seed 11"), 9, "--seed 12");
-  const Result r =
-      Shell("ulimit -f " + limit + "; trap '' XFSZ; {exe} " + seed12 + " --table t.csv --out o");
+  const std::string run = "{exe} run --no-picture --field-type boom --steps 300 --analyse " +
+                          std::string("--width 200 --height 200 --table tables/t.csv --out o");
+  ASSERT_EQ(Shell(run + " --seed 11").code, 0);
+  const auto before = Snapshot(dir_ / "o");
+  // The table's folder becomes a file once the run has begun, as a disk that fills or a
+  // folder that goes away would fail it.
+  const Result r = Shell(run +
+                         " --seed 12 & pid=$!; for i in $(seq 3000); do ls -a | grep -q "
+                         "'^\\.o\\.veltmoor-stage' && break; sleep 0.01; done; "
+                         "rm -r tables; echo x > tables; wait $pid");
   EXPECT_EQ(r.code, 1) << r.err;
-  EXPECT_EQ(Snapshot(dir_), before);
+  EXPECT_NE(r.err.find("t.csv"), std::string::npos) << r.err;
+  EXPECT_EQ(Snapshot(dir_ / "o"), before);
+  std::vector<std::string> entries;
+  for (const auto& entry : fs::directory_iterator(dir_)) {
+    entries.push_back(entry.path().filename().string());
+  }
+  std::sort(entries.begin(), entries.end());
+  EXPECT_EQ(entries, (std::vector<std::string>{"o", "tables"}));
 }
 
 // What stands where the program reads a file is refused at once: it never waits on a FIFO
