@@ -101,8 +101,9 @@ Part ReadPart(const fs::path& folder) {
     throw UsageError("'" + folder.string() + "' has no " + kPartFile +
                      ": it is not the output of study --shard K/N");
   }
-  return ParsePart(folder, ReadBytes(folder / kPartFile, kMaxManifestBytes),
-                   ReadBytes(folder / kCsvFile, kMaxCsvBytes));
+  // The manifest first: it says what the folder is.
+  const std::string manifest = ReadBytes(folder / kPartFile, kMaxManifestBytes);
+  return ParsePart(folder, manifest, ReadBytes(folder / kCsvFile, kMaxCsvBytes));
 }
 
 // A part holds exactly the rows its manifest promises: none lost, none changed.
