@@ -99,7 +99,8 @@ std::string ReadRegularFile(const fs::path& path, std::uint64_t max_bytes) {
 void ReadLines(const fs::path& path, std::size_t max_line,
                const std::function<void(std::string_view)>& line) {
   RegularFile file(path);
-  std::vector<char> buffer(64 * 1024);
+  constexpr std::size_t kChunk = std::size_t{64} << 10U;
+  std::vector<char> buffer(kChunk);
   std::string pending;
   const auto check = [&] {
     if (pending.size() > max_line) {
