@@ -1,6 +1,9 @@
 #include "simulation/world_json.h"
 
 #include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
 #include <functional>
 #include <sstream>
 
@@ -29,18 +32,48 @@ DocumentMember Value(std::string key, json value) {
   return {std::move(key), [value = std::move(value)](std::ostream& out) { out << value.dump(); }};
 }
 
-// A grid as an array of columns. Only one column at a time is held as JSON, so a town of
-// millions of fine cells is written without a document of them all in memory.
+// A grid value as the JSON library prints it, without making a JSON value of it.
+void AppendJson(std::string& out, bool value) {
+  out += value ? "true" : "false";
+}
+
+void AppendJson(std::string& out, float value) {
+  // The library holds a float as a double and prints the shortest text that reads back.
+  std::array<char, 64> text{};
+  const double d = value;
+  if (!std::isfinite(d)) {
+    out += "null";
+    return;
+  }
+  const char* end = nlohmann::detail::to_chars(text.data(), text.data() + text.size(), d);
+  out.append(text.data(), static_cast<std::size_t>(end - text.data()));
+}
+
+template <typename Integer>
+void AppendJson(std::string& out, Integer value) {
+  std::array<char, 24> text{};
+  const auto result = std::to_chars(text.data(), text.data() + text.size(), value);
+  out.append(text.data(), static_cast<std::size_t>(result.ptr - text.data()));
+}
+
+// A grid as an array of columns, written a column at a time, so a town of millions of fine
+// cells is written without a document of them all in memory.
 template <typename Cell, typename Field>
 DocumentMember GridField(std::string key, const Grid2D<Cell>& grid, Field field) {
   return {std::move(key), [&grid, field](std::ostream& out) {
+            std::string column;
             out << '[';
             for (int c = 0; c < grid.Columns(); ++c) {
-              json column = json::array();
+              column.clear();
+              column += c > 0 ? ",[" : "[";
               for (int r = 0; r < grid.Rows(); ++r) {
-                column.push_back(field(grid(c, r)));
+                if (r > 0) {
+                  column += ',';
+                }
+                AppendJson(column, field(grid(c, r)));
               }
-              out << (c > 0 ? "," : "") << column.dump();
+              column += ']';
+              out.write(column.data(), static_cast<std::streamsize>(column.size()));
             }
             out << ']';
           }};

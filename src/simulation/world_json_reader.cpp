@@ -5,6 +5,7 @@
 // range on arrival or, where the range depends on the whole world, once the file is read.
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <iterator>
@@ -37,6 +38,8 @@ constexpr long long kMaxUint32 = std::numeric_limits<std::uint32_t>::max();
 constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
 // The longest token or run of whitespace a world file has is a CRS text of a few kB.
 constexpr std::uint64_t kMaxGapBytes = std::uint64_t{4} << 20;
+// Grid columns gathered before they are stored row by row.
+constexpr std::size_t kBatchColumns = 16;
 // Top object, Nodes, a node, its Links, one link.
 constexpr int kMaxDepth = 5;
 // The small members (counters, Settings, Random, Georeference) are held as JSON values.
@@ -75,6 +78,8 @@ class ChunkSource {
     return pos_ >= chunk_.size() && !Refill();
   }
   const char& Current() const { return chunk_[pos_]; }
+  // The next character, or '\0' at the end of the file (never a character of JSON).
+  char Peek() { return AtEnd() ? '\0' : chunk_[pos_]; }
   void Advance() { ++pos_; }
   std::uint64_t Offset() const { return consumed_ + pos_; }
   void MarkEvent() { last_event_ = Offset(); }
@@ -153,22 +158,27 @@ std::string RangeText(long long min, long long max) {
   return " must be an integer in " + std::to_string(min) + ".." + std::to_string(max);
 }
 
-long long CheckInteger(const Scalar& v, long long min, long long max, const std::string& what) {
+// The checks name the value only when it fails: `what` makes the name, which a grid of
+// millions of values cannot afford to make for each.
+template <typename What>
+long long CheckInteger(const Scalar& v, long long min, long long max, const What& what) {
   long long value = 0;
-  if (v.kind == Scalar::Kind::kUnsigned) {
-    if (v.unsigned_value > static_cast<std::uint64_t>(max)) {
-      Fail(what + RangeText(min, max));
-    }
+  if (v.kind == Scalar::Kind::kUnsigned &&
+      v.unsigned_value <= static_cast<std::uint64_t>(std::numeric_limits<long long>::max())) {
     value = static_cast<long long>(v.unsigned_value);
   } else if (v.kind == Scalar::Kind::kInteger) {
     value = v.integer;
   } else {
-    Fail(what + RangeText(min, max));
+    Fail(what() + RangeText(min, max));
   }
   if (value < min || value > max) {
-    Fail(what + RangeText(min, max));
+    Fail(what() + RangeText(min, max));
   }
   return value;
+}
+
+long long CheckInteger(const Scalar& v, long long min, long long max, const std::string& what) {
+  return CheckInteger(v, min, max, [&what] { return what; });
 }
 
 double AsDouble(const Scalar& v) {
@@ -187,15 +197,20 @@ bool IsNumber(const Scalar& v) {
          v.kind == Scalar::Kind::kFloat;
 }
 
-float CheckFloat(const Scalar& v, const std::string& what) {
+template <typename What>
+float CheckFloat(const Scalar& v, const What& what) {
   const double d = AsDouble(v);
   if (!IsNumber(v) || !std::isfinite(d)) {
-    Fail(what + " must be a finite number");
+    Fail(what() + " must be a finite number");
   }
   if (std::abs(d) > std::numeric_limits<float>::max()) {
-    Fail(what + " lies outside the range of a 32-bit float");
+    Fail(what() + " lies outside the range of a 32-bit float");
   }
   return static_cast<float>(d);
+}
+
+float CheckFloat(const Scalar& v, const std::string& what) {
+  return CheckFloat(v, [&what] { return what; });
 }
 
 Scalar ScalarOf(const json& value) {
@@ -372,19 +387,57 @@ const GridSpec* FindGrid(const std::string& key) {
 }
 
 // The value of one grid cell, checked; booleans as 0 or 1.
-double GridValue(const GridSpec& spec, const Scalar& v, const std::string& where) {
+template <typename What>
+double GridValue(const GridSpec& spec, const Scalar& v, const What& where) {
   switch (spec.kind) {
     case ValueKind::kFloat:
       return CheckFloat(v, where);
     case ValueKind::kBool:
       if (v.kind != Scalar::Kind::kBool) {
-        Fail(where + " must be true or false");
+        Fail(where() + " must be true or false");
       }
       return v.boolean ? 1.0 : 0.0;
     case ValueKind::kInteger:
       break;
   }
   return static_cast<double>(CheckInteger(v, spec.min, spec.max, where));
+}
+
+// -?(0|[1-9][0-9]*)(.[0-9]+)?([eE][+-]?[0-9]+)?; `integral` tells whether it is written
+// as an integer.
+bool IsJsonNumber(std::string_view t, bool& integral) {
+  std::size_t i = 0;
+  auto digits = [&t, &i] {
+    const std::size_t start = i;
+    while (i < t.size() && t[i] >= '0' && t[i] <= '9') {
+      ++i;
+    }
+    return i - start;
+  };
+  if (i < t.size() && t[i] == '-') {
+    ++i;
+  }
+  const std::size_t whole = i;
+  if (digits() == 0 || (t[whole] == '0' && i - whole > 1)) {
+    return false;
+  }
+  integral = i == t.size();
+  if (i < t.size() && t[i] == '.') {
+    ++i;
+    if (digits() == 0) {
+      return false;
+    }
+  }
+  if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+    ++i;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) {
+      ++i;
+    }
+    if (digits() == 0) {
+      return false;
+    }
+  }
+  return i == t.size();
 }
 
 // ---- the reader ----------------------------------------------------------------------
@@ -478,7 +531,11 @@ class WorldReader {
   void GridOpen(bool object);
   void GridValue(const Scalar& value);
   void GridClose();
-  void StoreGridValue(std::size_t position, double value);
+  void ScanGrid();
+  Scalar ScanNumber();
+  void SkipSpace();
+  void Expect(char c);
+  void StoreColumns();
 
   void NodeOpen(bool object);
   void NodeValue(const Scalar& value);
@@ -636,6 +693,9 @@ bool WorldReader::Open(bool object) {
     }
   }
   frames_.push_back(Frame{object, 0, {}});
+  if (member_ == Part::kGrid && frames_.size() == 2) {
+    ScanGrid();
+  }
   return true;
 }
 
@@ -777,14 +837,7 @@ void WorldReader::AllocateIfShaped() {
   allocated_ = true;
   doc_.coarse.Resize(static_cast<int>(*columns_), static_cast<int>(*rows_));
   doc_.fine.Resize(static_cast<int>(3 * *columns_), static_cast<int>(3 * *rows_));
-  // A grid begun before the shape was known goes into its cells now.
-  if (grid_ != nullptr && !pending_.empty()) {
-    for (std::size_t i = 0; i < pending_.size(); ++i) {
-      StoreGridValue(i, pending_[i]);
-    }
-    pending_.clear();
-    pending_.shrink_to_fit();
-  }
+  pending_.reserve(kBatchColumns * 3 * static_cast<std::size_t>(*rows_));
 }
 
 // ---- grids ---------------------------------------------------------------------------
@@ -804,13 +857,21 @@ void WorldReader::GridOpen(bool object) {
   }
 }
 
-void WorldReader::StoreGridValue(std::size_t position, double value) {
-  // The file lists a grid column by column; the grid keeps its cells row by row.
-  const auto rows = static_cast<std::size_t>(grid_->fine ? 3 * *rows_ : *rows_);
-  const auto columns = static_cast<std::size_t>(grid_->fine ? 3 * *columns_ : *columns_);
-  const std::size_t column = position / rows;
-  const std::size_t row = position % rows;
-  grid_->store(doc_, row * columns + column, value);
+// The file lists a grid column by column; the grid keeps its cells row by row. Values are
+// gathered for a few columns and stored a row at a time, which keeps the stores of a large
+// grid in few cache lines.
+void WorldReader::StoreColumns() {
+  const long long factor = grid_->fine ? 3 : 1;
+  const auto rows = static_cast<std::size_t>(factor * *rows_);
+  const auto columns = static_cast<std::size_t>(factor * *columns_);
+  const std::size_t count = rows == 0 ? 0 : pending_.size() / rows;
+  const std::size_t first = static_cast<std::size_t>(grid_column_) + 1 - count;
+  for (std::size_t r = 0; r < rows; ++r) {
+    for (std::size_t k = 0; k < count; ++k) {
+      grid_->store(doc_, r * columns + first + k, pending_[k * rows + r]);
+    }
+  }
+  pending_.clear();
 }
 
 void WorldReader::GridValue(const Scalar& value) {
@@ -822,14 +883,9 @@ void WorldReader::GridValue(const Scalar& value) {
     Fail(Quoted(member_key_) + Indexed(grid_column_) + " has more than the world's " +
          std::to_string(factor * *rows_) + " rows");
   }
-  const double checked = veltmoor::GridValue(*grid_, value, Path());
-  if (allocated_) {
-    const auto rows = static_cast<std::uint64_t>(factor * *rows_);
-    StoreGridValue(static_cast<std::size_t>(grid_column_ * rows + grid_row_), checked);
-  } else {
-    // Bounded by the file: each value took at least two of its bytes.
-    pending_.push_back(checked);
-  }
+  // Until the world's shape is known the values wait here; each took at least two bytes of
+  // the file.
+  pending_.push_back(veltmoor::GridValue(*grid_, value, [this] { return Path(); }));
   ++grid_row_;
 }
 
@@ -847,6 +903,9 @@ void WorldReader::GridClose() {
       Fail(Quoted(member_key_) + Indexed(grid_column_) + " must be an array of " +
            std::to_string(factor * *rows_));
     }
+    if (allocated_ && pending_.size() >= kBatchColumns * static_cast<std::size_t>(grid_row_)) {
+      StoreColumns();
+    }
     ++grid_column_;
     return;
   }
@@ -861,7 +920,116 @@ void WorldReader::GridClose() {
   if (static_cast<long long>(grid_column_) != factor * *columns_) {
     Fail(Quoted(member_key_) + " must be an array of " + std::to_string(factor * *columns_));
   }
+  if (!pending_.empty()) {
+    --grid_column_;  // StoreColumns counts back from the last column read
+    StoreColumns();
+    ++grid_column_;
+  }
   member_ = Part::kNone;
+}
+
+// The grids are nearly the whole file, and the general parser spends most of its time on
+// what they do not need; so a grid's columns are read here, straight from the source,
+// through the same checks. Its closing bracket is left to the parser, which thus sees an
+// empty array.
+void WorldReader::ScanGrid() {
+  SkipSpace();
+  if (source_.Peek() == ']') {
+    return;
+  }
+  for (;;) {
+    Expect('[');
+    GridOpen(false);
+    frames_.push_back(Frame{false, 0, {}});
+    SkipSpace();
+    if (source_.Peek() != ']') {
+      for (;;) {
+        GridValue(ScanNumber());
+        SkipSpace();
+        if (source_.Peek() != ',') {
+          break;
+        }
+        source_.Advance();
+        SkipSpace();
+      }
+    }
+    Expect(']');
+    frames_.pop_back();
+    GridClose();
+    SkipSpace();
+    if (source_.Peek() == ']') {
+      return;
+    }
+    Expect(',');
+    SkipSpace();
+  }
+}
+
+void WorldReader::SkipSpace() {
+  for (;;) {
+    const char c = source_.Peek();
+    if (c != ' ' && c != '\n' && c != '\r' && c != '\t') {
+      return;
+    }
+    source_.Advance();
+  }
+}
+
+void WorldReader::Expect(char c) {
+  if (source_.Peek() != c) {
+    Fail("not JSON at byte " + std::to_string(source_.Offset()) + Where() + ": '" +
+         std::string(1, c) + "' expected");
+  }
+  source_.Advance();
+}
+
+// A JSON number, true, false or null, read by the grammar the parser uses.
+Scalar WorldReader::ScanNumber() {
+  source_.MarkEvent();
+  std::array<char, 64> text{};
+  std::size_t n = 0;
+  for (char c = source_.Peek(); (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' ||
+                                c == 'e' || c == 'E' || (c >= 'a' && c <= 'z');
+       c = source_.Peek()) {
+    if (n == text.size()) {
+      Fail("not JSON at byte " + std::to_string(source_.Offset()) + Where() + ": a value too long");
+    }
+    text[n++] = c;
+    source_.Advance();
+  }
+  const std::string_view token(text.data(), n);
+  Scalar s;
+  if (token == "true" || token == "false") {
+    s.kind = Scalar::Kind::kBool;
+    s.boolean = token == "true";
+    return s;
+  }
+  if (token == "null") {
+    return s;
+  }
+  bool integral = false;
+  if (!IsJsonNumber(token, integral)) {
+    Fail("not JSON at byte " + std::to_string(source_.Offset()) + Where() + ": '" +
+         std::string(token) + "' is not a value");
+  }
+  const char* first = token.data();
+  const char* last = token.data() + token.size();
+  // As the parser does, an integer beyond 64 bits is read as a floating-point number.
+  if (integral && token[0] == '-' && std::from_chars(first, last, s.integer).ec == std::errc()) {
+    s.kind = Scalar::Kind::kInteger;
+    return s;
+  }
+  if (integral && token[0] != '-' &&
+      std::from_chars(first, last, s.unsigned_value).ec == std::errc()) {
+    s.kind = Scalar::Kind::kUnsigned;
+    return s;
+  }
+  s.kind = Scalar::Kind::kFloat;
+  if (std::from_chars(first, last, s.number).ec != std::errc()) {
+    Fail(Where().substr(4) + " is a number beyond the range of a double (" + std::string(token) +
+         ")");
+  }
+  return s;
 }
 
 // ---- nodes and lists -----------------------------------------------------------------
@@ -971,7 +1139,7 @@ void WorldReader::ListValue(const Scalar& value) {
     if (depth != 2) {
       Fail("'ClusterSizes' must be an array of integers");
     }
-    cluster_sizes_.push_back(CheckInteger(value, 1, kMaxInt32, Path()));
+    cluster_sizes_.push_back(CheckInteger(value, 1, kMaxInt32, [this] { return Path(); }));
     return;
   }
   if (depth != 3) {
@@ -980,7 +1148,7 @@ void WorldReader::ListValue(const Scalar& value) {
   if (pair_.size() == 2) {
     Fail("'CandidateList" + Indexed(candidates_.size()) + "' must be an array of 2");
   }
-  pair_.push_back(CheckInteger(value, 0, kMaxPixels, Path()));
+  pair_.push_back(CheckInteger(value, 0, kMaxPixels, [this] { return Path(); }));
   if (pair_.size() == 2) {
     candidates_.emplace_back(pair_[0], pair_[1]);
   }
