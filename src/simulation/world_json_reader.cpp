@@ -1012,6 +1012,16 @@ Scalar WorldReader::ScanNumber() {
     Fail("not JSON at byte " + std::to_string(source_.Offset()) + Where() + ": '" +
          std::string(token) + "' is not a value");
   }
+  // Grid values are mostly short non-negative integers: read them digit by digit.
+  if (integral && token[0] != '-' && token.size() < 19) {
+    std::uint64_t value = 0;
+    for (const char c : token) {
+      value = 10 * value + static_cast<std::uint64_t>(c - '0');
+    }
+    s.kind = Scalar::Kind::kUnsigned;
+    s.unsigned_value = value;
+    return s;
+  }
   const char* first = token.data();
   const char* last = token.data() + token.size();
   // As the parser does, an integer beyond 64 bits is read as a floating-point number.
