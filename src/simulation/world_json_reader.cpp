@@ -38,6 +38,8 @@ constexpr long long kMaxUint32 = std::numeric_limits<std::uint32_t>::max();
 constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
 // The longest token or run of whitespace a world file has is a CRS text of a few kB.
 constexpr std::uint64_t kMaxGapBytes = std::uint64_t{4} << 20;
+// The longest number a grid value needs, with room to spare.
+constexpr std::size_t kMaxToken = 63;
 // Grid columns gathered before they are stored row by row.
 constexpr std::size_t kBatchColumns = 16;
 // Top object, Nodes, a node, its Links, one link.
@@ -81,6 +83,12 @@ class ChunkSource {
   // The next character, or '\0' at the end of the file (never a character of JSON).
   char Peek() { return AtEnd() ? '\0' : chunk_[pos_]; }
   void Advance() { ++pos_; }
+  // What is left of the chunk at hand (possibly nothing), and a step over part of it.
+  std::string_view Rest() {
+    AtEnd();
+    return chunk_.substr(std::min(pos_, chunk_.size()));
+  }
+  void Skip(std::size_t n) { pos_ += n; }
   std::uint64_t Offset() const { return consumed_ + pos_; }
   void MarkEvent() { last_event_ = Offset(); }
   std::uint64_t Total() const { return total_; }
@@ -967,11 +975,16 @@ void WorldReader::ScanGrid() {
 
 void WorldReader::SkipSpace() {
   for (;;) {
-    const char c = source_.Peek();
-    if (c != ' ' && c != '\n' && c != '\r' && c != '\t') {
+    const std::string_view rest = source_.Rest();
+    std::size_t n = 0;
+    while (n < rest.size() &&
+           (rest[n] == ' ' || rest[n] == '\n' || rest[n] == '\r' || rest[n] == '\t')) {
+      ++n;
+    }
+    source_.Skip(n);
+    if (n < rest.size() || rest.empty()) {
       return;
     }
-    source_.Advance();
   }
 }
 
@@ -986,18 +999,34 @@ void WorldReader::Expect(char c) {
 // A JSON number, true, false or null, read by the grammar the parser uses.
 Scalar WorldReader::ScanNumber() {
   source_.MarkEvent();
-  std::array<char, 64> text{};
+  auto in_token = [](char c) {
+    return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || (c >= 'a' && c <= 'z') ||
+           c == 'E';
+  };
+  // Mostly the token lies within the chunk at hand and is read where it is.
+  std::string_view token = source_.Rest();
   std::size_t n = 0;
-  for (char c = source_.Peek(); (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' ||
-                                c == 'e' || c == 'E' || (c >= 'a' && c <= 'z');
-       c = source_.Peek()) {
-    if (n == text.size()) {
-      Fail("not JSON at byte " + std::to_string(source_.Offset()) + Where() + ": a value too long");
-    }
-    text[n++] = c;
-    source_.Advance();
+  while (n < token.size() && n <= kMaxToken && in_token(token[n])) {
+    ++n;
   }
-  const std::string_view token(text.data(), n);
+  std::array<char, kMaxToken + 1> text{};
+  if (n < token.size()) {
+    token = token.substr(0, n);
+    source_.Skip(n);
+  } else {
+    n = 0;
+    for (char c = source_.Peek(); in_token(c); c = source_.Peek()) {
+      if (n == text.size()) {
+        break;
+      }
+      text[n++] = c;
+      source_.Advance();
+    }
+    token = std::string_view(text.data(), n);
+  }
+  if (n > kMaxToken) {
+    Fail("not JSON at byte " + std::to_string(source_.Offset()) + Where() + ": a value too long");
+  }
   Scalar s;
   if (token == "true" || token == "false") {
     s.kind = Scalar::Kind::kBool;
