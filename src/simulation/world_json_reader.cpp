@@ -974,17 +974,9 @@ void WorldReader::ScanGrid() {
 }
 
 void WorldReader::SkipSpace() {
-  for (;;) {
-    const std::string_view rest = source_.Rest();
-    std::size_t n = 0;
-    while (n < rest.size() &&
-           (rest[n] == ' ' || rest[n] == '\n' || rest[n] == '\r' || rest[n] == '\t')) {
-      ++n;
-    }
-    source_.Skip(n);
-    if (n < rest.size() || rest.empty()) {
-      return;
-    }
+  for (char c = source_.Peek(); c == ' ' || c == '\n' || c == '\r' || c == '\t';
+       c = source_.Peek()) {
+    source_.Advance();
   }
 }
 
