@@ -6,7 +6,7 @@
 namespace veltmoor {
 
 std::unique_ptr<BatchSimulation> LoadBatchWorld(const std::string& path, WorldOptions& options) {
-  const WorldDocument document = ReadWorldFile(path);
+  WorldDocument document = ReadWorldFile(path);
   std::vector<std::string> sets = document.SettingTexts();
   sets.insert(sets.end(), options.sets.begin(), options.sets.end());
   options.sets = std::move(sets);
@@ -18,11 +18,12 @@ std::unique_ptr<BatchSimulation> LoadBatchWorld(const std::string& path, WorldOp
     options.seed = document.seed;
   }
   auto batch = std::make_unique<BatchSimulation>(options);
-  RestoreWorld(document, *batch->sim);
+  batch->georeference = document.georeference;
+  // The grids move into the world rather than being copied: a large world is held once.
+  RestoreWorld(std::move(document), *batch->sim);
   if (reseed) {
     batch->random.SetFixedSeed(*options.seed);
   }
-  batch->georeference = document.georeference;
   return batch;
 }
 

@@ -1,94 +1,19 @@
-// World files (world.json): a simulation's whole state as JSON, readable from Python, R or
-// a GIS, and complete enough to continue a run exactly where it was saved.
+// World files (world.json) as the commands and the desktop program read them: the model's
+// reader (simulation/world_json.h), and a check that the georeference's CRS is one GDAL
+// knows.
 #pragma once
 
-#include <array>
-#include <cstdint>
-#include <optional>
-#include <ostream>
-#include <stdexcept>
 #include <string>
 #include <string_view>
-#include <utility>
-#include <vector>
 
-#include <nlohmann/json.hpp>
-
-#include "simulation/random_source.h"
-#include "simulation/settings.h"
-#include "simulation/simulation.h"
+#include "simulation/world_json.h"
 
 namespace veltmoor {
 
-// A world file that cannot be read; the message names the key or value at fault.
-class WorldFileError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-// Where the world lies on the earth. Pixel (x, y) of the drawing area has the map
-// coordinates (OriginX + x * u, OriginY - y * u), u = FineCellSize * 3 / CellSize: north up.
-struct Georeference {
-  std::string crs_wkt;  // empty: pixel units, no known place
-  double origin_x = 0.0;
-  double origin_y = 0.0;
-  double fine_cell_size = 0.0;  // metres, or the CRS's unit, per fine cell
-};
-
-// Map units per pixel of the drawing area.
-double UnitsPerPixel(const Georeference& georeference, int cell_size);
-
-// A synthetic world's reference: a local plane, 1 px = 1 unit, y growing northwards from
-// the bottom edge of the drawing area.
-Georeference LocalGeoreference(const World& world, int height);
-
-// A checked world file: every grid has its world's shape, every value its range, every
-// node a cell of its own. Turning it into a simulation cannot fail.
-struct WorldDocument {
-  std::int32_t width = 0;
-  std::int32_t height = 0;
-  std::int32_t cell_size = 0;
-  std::int32_t columns = 0;
-  std::int32_t rows = 0;
-  std::uint32_t node_count = 0;
-  std::uint32_t edge_count = 0;
-  std::uint32_t time_step = 0;
-  std::int32_t analysis_countdown = 0;
-  std::uint8_t field_type = 0;
-  bool running = false;  // the step timer: off once a run stopped itself
-  double mean_length = 0.0;
-  std::array<std::uint32_t, 2> fine_cell_totals{0, 0};
-  std::vector<int> cluster_sizes;
-  std::optional<std::uint64_t> seed;
-  // Settings in force when the world was saved, by control name, in registry order.
-  std::vector<std::pair<std::string, std::string>> settings;
-  std::optional<RandomSource::State> random;
-  std::optional<Georeference> georeference;
-  // Only the fields a world keeps between steps are filled.
-  Grid2D<TCell> coarse;
-  Grid2D<TFineCell> fine;
-  std::vector<TAgent> nodes;
-  std::vector<std::pair<std::int32_t, std::int32_t>> candidates;  // column, row
-
-  // The settings as NAME=VALUE texts, the form --set takes.
-  std::vector<std::string> SettingTexts() const;
-};
-
-// Writes the world as a JSON document and a line end, the grids one column at a time.
-void WriteWorldJson(std::ostream& out, const Simulation& sim, std::optional<std::uint64_t> seed,
-                    const std::optional<Georeference>& georeference = std::nullopt);
-// The same document as text, for small worlds and tests.
-std::string WorldJsonText(const Simulation& sim, std::optional<std::uint64_t> seed,
-                          const std::optional<Georeference>& georeference = std::nullopt);
-
 // Parses and checks a world file's text (hostile input). Throws WorldFileError.
 WorldDocument ParseWorldDocument(std::string_view text);
-// Reads and checks a world file. Throws WorldFileError naming the file.
-WorldDocument ReadWorldFile(const std::string& path);
-
-// Replaces the simulation's world by the document's. The simulation's settings must hold
-// the document's settings (at least its cell size) and are what the world runs on; throws
-// WorldFileError, before anything is changed, when their cell size differs.
-void RestoreWorld(const WorldDocument& document, Simulation& sim);
+// Reads and checks a world file, streaming. Throws WorldFileError naming the file, or
+// WorldReadCancelled when `progress` returns false.
+WorldDocument ReadWorldFile(const std::string& path, const WorldReadProgress& progress = nullptr);
 
 }  // namespace veltmoor

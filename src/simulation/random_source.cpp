@@ -1,5 +1,6 @@
 #include "simulation/random_source.h"
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <random>
@@ -50,7 +51,7 @@ void RandomSource::Restore(const State& state) {
   std::istringstream words(state.engine);
   std::vector<std::uint64_t> values;
   std::string word;
-  while (words >> word && values.size() <= kWords) {
+  while (words >> word && values.size() <= kWords + 1) {
     std::uint64_t value = 0;
     const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value);
     if (error != std::errc() || end != word.data() + word.size()) {
@@ -58,7 +59,9 @@ void RandomSource::Restore(const State& state) {
     }
     values.push_back(value);
   }
-  if (values.size() != kWords + 1 || values.back() > kWords) {
+  // An all-zero state would draw zeros for ever; the engine never reaches it.
+  if (values.size() != kWords + 1 || values.back() > kWords ||
+      std::all_of(values.begin(), values.end() - 1, [](std::uint64_t v) { return v == 0; })) {
     throw std::invalid_argument("not a random generator state");
   }
   std::istringstream text(state.engine);

@@ -1,5 +1,7 @@
 #include "simulation/run_control.h"
 
+#include <limits>
+
 #include "simulation/building_rules.h"
 #include "simulation/numbers.h"
 #include "simulation/potential_field.h"
@@ -123,7 +125,11 @@ void SimulationStep(Simulation& sim) {
     }
     world.AnalysisCountdown = 10;
   }
-  --world.AnalysisCountdown;
+  // While nothing develops the countdown runs on below zero; a saved world may start it at
+  // the bottom of its range, where it stays.
+  if (world.AnalysisCountdown > std::numeric_limits<std::int32_t>::min()) {
+    --world.AnalysisCountdown;
+  }
   ++world.TimeStep;
 }
 

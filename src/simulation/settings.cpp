@@ -47,6 +47,14 @@ bool IsStateKind(ControlKind kind) {
          kind == ControlKind::ToggleButton;
 }
 
+}  // namespace
+
+bool HoldsState(const SettingDef& def) {
+  return IsStateKind(def.kind);
+}
+
+namespace {
+
 bool ParseState(SettingName name, std::string_view value) {
   if (value == "1" || value == "true" || value == "on" || value == "yes") {
     return true;

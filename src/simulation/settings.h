@@ -29,6 +29,9 @@ struct SettingDef {
   SettingName Name() const { return SettingName{name}; }
 };
 
+// Check boxes, radio buttons and toggles: their text is "0" or "1".
+bool HoldsState(const SettingDef& def);
+
 // An ordered table of settings of one window (the simulation window or a study window).
 class SettingsRegistry {
  public:

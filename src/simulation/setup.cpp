@@ -167,10 +167,8 @@ void CheckWorldFits(const Simulation& sim) {
                  MemoryBudget());
 }
 
-void NewSetup(Simulation& sim) {
-  CheckWorldFits(sim);
+void BeginWorld(Simulation& sim) {
   World& world = sim.world;
-  sim.random.ReseedFromClock();
   CreateLayerImages(sim);
   world.Created = true;
   ResetCounters(world);
@@ -186,21 +184,10 @@ void NewSetup(Simulation& sim) {
   sim.map.NodeLabelList.clear();
   world.HwmCandidateList.clear();
   world.ClusterCandidateList.clear();
+}
 
-  CreateCellGrid(world);
-  ResetCells(world, sim.map);
-  CreateFineGrid(world, sim.map);
-  // Every cell is free and far from any node: nothing to find yet, and nothing to distrust.
-  world.Frontier.Reset();
-  world.Sites.Reset();
-  world.Sites.Candidates.Resize(world.ColumnCount, world.RowCount);
-  world.Sites.Trusted = true;
-
-  if (sim.settings.Checked(setting::kCenterNode) && world.ColumnCount > 0 && world.RowCount > 0) {
-    CreateNode(
-        sim, world.CellGrid(RoundToInt(world.ColumnCount / 2.0), RoundToInt(world.RowCount / 2.0)));
-  }
-
+void EndWorld(Simulation& sim) {
+  World& world = sim.world;
   sim.labels.Set(label::kNodeCount, "0");
   sim.labels.Set(label::kEdgeCount, "0");
   sim.labels.Set(label::kMeanLength, "ML");
@@ -219,6 +206,28 @@ void NewSetup(Simulation& sim) {
   sim.labels.Set(label::kMoreThanOneNeighbour, "___");
   sim.labels.Set(label::kMoreThanTwoNeighbours, "___");
   sim.labels.Set(label::kMoreThanThreeNeighbours, "___");
+}
+
+void NewSetup(Simulation& sim) {
+  CheckWorldFits(sim);
+  World& world = sim.world;
+  sim.random.ReseedFromClock();
+  BeginWorld(sim);
+
+  CreateCellGrid(world);
+  ResetCells(world, sim.map);
+  CreateFineGrid(world, sim.map);
+  // Every cell is free and far from any node: nothing to find yet, and nothing to distrust.
+  world.Frontier.Reset();
+  world.Sites.Reset();
+  world.Sites.Candidates.Resize(world.ColumnCount, world.RowCount);
+  world.Sites.Trusted = true;
+
+  if (sim.settings.Checked(setting::kCenterNode) && world.ColumnCount > 0 && world.RowCount > 0) {
+    CreateNode(
+        sim, world.CellGrid(RoundToInt(world.ColumnCount / 2.0), RoundToInt(world.RowCount / 2.0)));
+  }
+  EndWorld(sim);
 }
 
 void ClearWorld(Simulation& sim) {

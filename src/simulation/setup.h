@@ -33,6 +33,13 @@ void CheckWorldFits(const Simulation& sim);
 // "start with initial street" is ticked, plants the first node in the middle.
 void NewSetup(Simulation& sim);
 
+// The two halves of building a world around its cells. BeginWorld makes the layers of the
+// drawing area, zeroes the counters, sizes the world from SE_cellScale and empties its
+// lists; EndWorld sizes the scratch grids and shows the labels, charts and values of a world
+// that has not run. NewSetup puts fresh cells between them, a restored world its own.
+void BeginWorld(Simulation& sim);
+void EndWorld(Simulation& sim);
+
 // Frees every object of the world and clears the charts and series that describe it.
 void ClearWorld(Simulation& sim);
 

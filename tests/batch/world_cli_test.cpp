@@ -105,7 +105,7 @@ TEST_F(WorldCliTest, BadWorldsAreRefusedByNameAndNothingIsWritten) {
          w["Settings"]["SE_cellScale"] = "1";
          w["ColumnCount"] = w["RowCount"] = 20000;
        },
-       "'State' must be an array of 20000"},
+       "'ColumnCount' gives 20000 columns"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
