@@ -3,6 +3,7 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <QImage>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -39,6 +40,8 @@ void WriteTable(const Simulation& sim, const TableTarget& table, OutputUnit& uni
 
 // "fractal A." with its progress on stderr.
 void AnalyseWorld(Simulation& sim, std::ostream& err);
+// A picture as PNG bytes.
+std::string PngBytes(const QImage& picture);
 // map.png as the map panel shows the world.
 std::string MapPngBytes(const Simulation& sim);
 // landuse.tif, cells.tif and network.gpkg in the world's reference.
@@ -70,8 +73,9 @@ struct ImportCommandOptions {
   std::string streets;
   std::string layer;
   std::optional<double> fine_cell;
-  int cell_size = 24;
+  std::optional<int> cell_size;
   std::vector<double> bbox;
+  bool full_picture = false;
   bool geo = false;
 };
 

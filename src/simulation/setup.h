@@ -33,6 +33,9 @@ void CheckWorldFits(const Simulation& sim);
 // "start with initial street" is ticked, plants the first node in the middle.
 void NewSetup(Simulation& sim);
 
+// The first node of a new world's network, in its middle cell.
+void PlantCentreNode(Simulation& sim);
+
 // Frees every object of the world and clears the charts and series that describe it.
 void ClearWorld(Simulation& sim);
 
