@@ -219,6 +219,72 @@ PixelWindow Covering(double x0, double y0, double x1, double y1, int width, int 
   return {left, top, right - left, bottom - top};
 }
 
+// Reads windows of the land band as the developed mask, 1.0 or 0.0 a pixel; nodata and NaN
+// are free land. A band of bytes is classified through a table of its 256 values, others
+// value by value, the last value's class kept since land comes in runs.
+class MaskReader {
+ public:
+  MaskReader(GDALRasterBand& band, const std::function<bool(double)>& developed)
+      : band_(band), bytes_(band.GetRasterDataType() == GDT_Byte), developed_(developed) {
+    int hasNoData = 0;
+    const double noData = band.GetNoDataValue(&hasNoData);
+    missing_ = [hasNoData, noData](double v) {
+      return std::isnan(v) || (hasNoData != 0 && v == noData);
+    };
+    if (bytes_) {
+      for (std::size_t v = 0; v < table_.size(); ++v) {
+        table_[v] = Class(static_cast<double>(v));
+      }
+    }
+  }
+
+  // False when GDAL cannot read the window.
+  bool Read(const PixelWindow& window, std::vector<float>& mask) {
+    const std::size_t count = static_cast<std::size_t>(window.columns) * window.rows;
+    mask.resize(count);
+    if (bytes_) {
+      bytes_buffer_.resize(count);
+      if (!ReadInto(window, bytes_buffer_.data(), GDT_Byte)) {
+        return false;
+      }
+      std::transform(bytes_buffer_.begin(), bytes_buffer_.end(), mask.begin(),
+                     [this](std::uint8_t v) { return table_[v]; });
+      return true;
+    }
+    values_.resize(count);
+    if (!ReadInto(window, values_.data(), GDT_Float64)) {
+      return false;
+    }
+    double last = std::numeric_limits<double>::quiet_NaN();
+    float lastClass = 0.0f;
+    for (std::size_t i = 0; i < count; ++i) {
+      const double v = values_[i];
+      if (!(v == last)) {
+        last = v;
+        lastClass = Class(v);
+      }
+      mask[i] = lastClass;
+    }
+    return true;
+  }
+
+ private:
+  float Class(double v) const { return !missing_(v) && developed_(v) ? 1.0f : 0.0f; }
+
+  bool ReadInto(const PixelWindow& window, void* buffer, GDALDataType type) {
+    return band_.RasterIO(GF_Read, window.x, window.y, window.columns, window.rows, buffer,
+                          window.columns, window.rows, type, 0, 0, nullptr) == CE_None;
+  }
+
+  GDALRasterBand& band_;
+  bool bytes_;
+  std::function<bool(double)> developed_;
+  std::function<bool(double)> missing_;
+  std::array<float, 256> table_{};
+  std::vector<std::uint8_t> bytes_buffer_;
+  std::vector<double> values_;
+};
+
 }  // namespace
 
 int ImportCellSize(std::int64_t fine_columns, std::int64_t fine_rows, double fine,
@@ -466,9 +532,8 @@ ImportCounts TownImport::BuildInto(Simulation& sim, const ImportProgress& progre
 // window is read at its exact, possibly fractional place; whole-pixel windows of fine cells
 // the size of a pixel are copied as they are.
 void TownImport::ReadLand(Simulation& sim, const ImportProgress& progress) {
-  GDALRasterBand* band = raster_->GetRasterBand(options_.band);
-  int hasNoData = 0;
-  const double noData = band->GetNoDataValue(&hasNoData);
+  MaskReader reader(*raster_->GetRasterBand(options_.band),
+                    [this](double v) { return Developed(v); });
   GDALDriver* mem = GetGDALDriverManager()->GetDriverByName("MEM");
   const int fineColumns = 3 * columns_;
   const int fineRows = 3 * rows_;
@@ -481,7 +546,6 @@ void TownImport::ReadLand(Simulation& sim, const ImportProgress& progress) {
   const double right = Snapped(left + fineColumns * pixelsPerFineX);
   const int sourceWidth = raster_->GetRasterXSize();
   const int sourceHeight = raster_->GetRasterYSize();
-  std::vector<double> values;
   std::vector<float> mask;
   std::vector<float> share;
   for (int r0 = 0; r0 < fineRows; r0 += strip) {
@@ -489,17 +553,8 @@ void TownImport::ReadLand(Simulation& sim, const ImportProgress& progress) {
     const double y0 = Snapped(top + r0 * pixelsPerFineY);
     const double y1 = Snapped(top + r1 * pixelsPerFineY);
     const PixelWindow source = Covering(left, y0, right, y1, sourceWidth, sourceHeight);
-    values.resize(static_cast<std::size_t>(source.columns) * source.rows);
-    if (band->RasterIO(GF_Read, source.x, source.y, source.columns, source.rows, values.data(),
-                       source.columns, source.rows, GDT_Float64, 0, 0, nullptr) != CE_None) {
+    if (!reader.Read(source, mask)) {
       Refuse(options_.landuse + ": cannot read band " + std::to_string(options_.band));
-    }
-    mask.resize(values.size());
-    for (std::size_t i = 0; i < values.size(); ++i) {
-      const double v = values[i];
-      // Nodata and NaN are free land.
-      const bool missing = std::isnan(v) || (hasNoData != 0 && v == noData);
-      mask[i] = !missing && Developed(v) ? 1.0f : 0.0f;
     }
     DatasetPtr strips(mem->Create("", source.columns, source.rows, 0, GDT_Float32, nullptr));
     char pointer[64];

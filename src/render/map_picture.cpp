@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "render/qt_canvas.h"
@@ -141,10 +142,10 @@ QImage DrawMapPicture(const Simulation& sim, QSize size) {
     PaintNetwork(picture, sim);
   }
   const double scale = static_cast<double>(std::max(sim.map.PanelWidth, 1)) / size.width();
-  picture.setText("Scale", QString("1 picture pixel = %1 map pixels (map %2 x %3)")
-                               .arg(scale, 0, 'f', 3)
-                               .arg(sim.map.PanelWidth)
-                               .arg(sim.map.PanelHeight));
+  picture.setText(QStringLiteral("Scale"),
+                  QString::fromStdString("1 picture pixel = " + FormatNumber(RoundTo4(scale)) +
+                                         " map pixels (map " + std::to_string(sim.map.PanelWidth) +
+                                         " x " + std::to_string(sim.map.PanelHeight) + ")"));
   return picture;
 }
 

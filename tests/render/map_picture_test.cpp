@@ -61,7 +61,7 @@ TEST(MapPictureTest, LargeWorldIsBoundedAndKeepsItsShapeAndStreets) {
   const QImage picture = DrawMapPicture(t.sim, size);
   ASSERT_EQ(picture.size(), QSize(120, 60));
   EXPECT_EQ(picture.sizeInBytes(), 4 * 120 * 60);
-  EXPECT_FALSE(picture.text("Scale").isEmpty());
+  EXPECT_FALSE(picture.text(QStringLiteral("Scale")).isEmpty());
   int blueLeft = 0;
   int blueRight = 0;
   for (int y = 0; y < picture.height(); ++y) {
