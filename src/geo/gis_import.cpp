@@ -461,7 +461,8 @@ std::string TownImport::Plan() const {
          (shape_.cell_size_chosen
               ? ", smaller than " + std::to_string(kDefaultImportCellSize) + " to fit"
               : "") +
-         "); the world takes about " + InGiB(shape_.world_bytes) + " GiB";
+         "); memory estimate " + InGiB(shape_.world_bytes) +
+         " GiB with the picture layers commands draw on";
 }
 
 std::vector<std::string> TownImport::Summary(const ImportCounts& counts) const {
