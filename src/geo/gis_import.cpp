@@ -321,8 +321,8 @@ int ImportCellSize(std::int64_t fine_columns, std::int64_t fine_rows, double fin
   // A square box of whole coarse cells that fits, and the fine cell that would make this
   // box fit.
   const std::uint64_t perCell = WorldBytes(cell, cell, cell);
-  const auto side = static_cast<std::int64_t>(
-      std::floor(std::sqrt(static_cast<double>(budget / std::max<std::uint64_t>(perCell, 1)))));
+  const std::uint64_t fitting = budget / std::max<std::uint64_t>(perCell, 1);
+  const auto side = static_cast<std::int64_t>(std::floor(std::sqrt(static_cast<double>(fitting))));
   const double least =
       fine * std::sqrt(static_cast<double>(need) / static_cast<double>(budget)) * 1.01;
   throw ImportError("the world of " + size + " at --cell-size " + std::to_string(cell) + " needs " +
