@@ -87,18 +87,14 @@ void AnalyseWorld(Simulation& sim, std::ostream& err) {
   bar.Update(1.0);
 }
 
-std::string PngBytes(const QImage& picture, int quality) {
+std::string MapPngBytes(const Simulation& sim) {
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
-  if (!picture.save(&buffer, "PNG", quality)) {
+  if (!ComposeMap(sim).save(&buffer, "PNG")) {
     throw std::runtime_error("cannot encode the map picture");
   }
   return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
-std::string MapPngBytes(const Simulation& sim) {
-  return PngBytes(ComposeMap(sim));
 }
 
 FileContent Text(std::string content) {
@@ -267,9 +263,8 @@ int RunImportCommand(ImportCommandOptions options, const OutputWriter& write, st
     err << "veltmoor-batch: map.png drawn at " << size.width() << " x " << size.height()
         << " px for a map of " << town.Width() << " x " << town.Height()
         << " px; --full-picture draws every pixel\n";
-    // Flat colours compress well at zlib's fastest level, a fifth of the default's time.
-    files.emplace_back("map.png",
-                       Text(PngBytes(DrawMapPicture(*batch.sim, size), kFastPngQuality)));
+    const QByteArray png = MapPicturePng(*batch.sim, size);
+    files.emplace_back("map.png", Text(std::string(png.constData(), png.size())));
   } else if (world.picture) {
     files.emplace_back("map.png", Text(MapPngBytes(*batch.sim)));
   }

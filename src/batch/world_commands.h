@@ -3,7 +3,6 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
-#include <QImage>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -40,10 +39,6 @@ void WriteTable(const Simulation& sim, const TableTarget& table, OutputUnit& uni
 
 // "fractal A." with its progress on stderr.
 void AnalyseWorld(Simulation& sim, std::ostream& err);
-// Qt's PNG quality for zlib's level 1; -1 is Qt's default.
-inline constexpr int kFastPngQuality = 85;
-// A picture as PNG bytes.
-std::string PngBytes(const QImage& picture, int quality = -1);
 // map.png as the map panel shows the world.
 std::string MapPngBytes(const Simulation& sim);
 // landuse.tif, cells.tif and network.gpkg in the world's reference.

@@ -1,8 +1,12 @@
 #include "render/map_picture.h"
 
+#include <QBuffer>
 #include <QPainter>
+#include <QVector>
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -67,10 +71,11 @@ void PaintCells(QImage& picture, const Simulation& sim) {
   }
   const std::vector<int> rowPixels = SampledPixels(picture.height(), sim.map.PanelHeight);
   const QRgb white = ToRgb(colours::kWhite);
+  const int width = picture.width();
   for (int y = 0; y < picture.height(); ++y) {
     auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
     const int row = cellAt(rowPixels[static_cast<std::size_t>(y)], rows);
-    for (int x = 0; x < picture.width(); ++x) {
+    for (int x = 0; x < width; ++x) {
       const int column = columnOf[static_cast<std::size_t>(x)];
       if (row == kNoCell || column == kNoCell) {
         line[x] = white;
@@ -117,6 +122,68 @@ void PaintNetwork(QImage& picture, const Simulation& sim) {
   }
 }
 
+// The picture's colours, or none when it has more than a palette holds.
+QVector<QRgb> Palette(const QImage& picture) {
+  constexpr int kPaletteSize = 256;
+  QVector<QRgb> colours;
+  QRgb last = 0;
+  bool any = false;
+  const int width = picture.width();
+  for (int y = 0; y < picture.height(); ++y) {
+    const auto* line = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
+    for (int x = 0; x < width; ++x) {
+      if (any && line[x] == last) {
+        continue;
+      }
+      any = true;
+      last = line[x];
+      if (!colours.contains(last)) {
+        if (colours.size() == kPaletteSize) {
+          return {};
+        }
+        colours.push_back(last);
+      }
+    }
+  }
+  return colours;
+}
+
+// Rewrites the RGB32 pixels of `picture` as rows of palette indices from its first byte on.
+// Index row y ends before RGB row y's unread pixels begin (for y = 0, index x is written
+// after pixel x was read), so rows are converted in order without a second buffer. Returns
+// the bytes per index row.
+int IndexInPlace(QImage& picture, const QVector<QRgb>& palette) {
+  const int width = picture.width();
+  const int stride = (width + 3) & ~3;
+  const qsizetype rowBytes = picture.bytesPerLine();
+  uchar* bytes = picture.bits();
+  QRgb last = palette.front();
+  uchar lastIndex = 0;
+  for (int y = 0; y < picture.height(); ++y) {
+    const auto* line = reinterpret_cast<const QRgb*>(bytes + y * rowBytes);
+    uchar* indices = bytes + static_cast<std::ptrdiff_t>(y) * stride;
+    for (int x = 0; x < width; ++x) {
+      const QRgb colour = line[x];
+      if (colour != last) {
+        last = colour;
+        lastIndex = static_cast<uchar>(palette.indexOf(colour));
+      }
+      indices[x] = lastIndex;
+    }
+  }
+  return stride;
+}
+
+QByteArray Png(const QImage& picture) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  if (!picture.save(&buffer, "PNG")) {
+    throw std::runtime_error("cannot encode the map picture");
+  }
+  return bytes;
+}
+
 }  // namespace
 
 QSize MapPictureSize(int width, int height, int longest) {
@@ -147,6 +214,23 @@ QImage DrawMapPicture(const Simulation& sim, QSize size) {
                                          " map pixels (map " + std::to_string(sim.map.PanelWidth) +
                                          " x " + std::to_string(sim.map.PanelHeight) + ")"));
   return picture;
+}
+
+QByteArray MapPicturePng(const Simulation& sim, QSize size) {
+  QImage picture = DrawMapPicture(sim, size);
+  const QVector<QRgb> palette = Palette(picture);
+  if (picture.isNull() || palette.isEmpty()) {
+    return Png(picture);
+  }
+  const int stride = IndexInPlace(picture, palette);
+  // A view of the converted pixels; `picture` keeps them alive until it is written.
+  QImage indexed(picture.bits(), picture.width(), picture.height(), stride,
+                 QImage::Format_Indexed8);
+  indexed.setColorTable(palette);
+  for (const QString& key : picture.textKeys()) {
+    indexed.setText(key, picture.text(key));
+  }
+  return Png(indexed);
 }
 
 }  // namespace veltmoor

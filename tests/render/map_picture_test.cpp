@@ -76,6 +76,31 @@ TEST(MapPictureTest, LargeWorldIsBoundedAndKeepsItsShapeAndStreets) {
   // The street between the two nodes, 15 to 19 cells of 6 px, at a tenth of the size.
   EXPECT_EQ(FromQRgb(picture.pixel(95, 30)), colours::kOlive);
   EXPECT_EQ(FromQRgb(picture.pixel(90, 30)), colours::kGrey);
+
+  // Its PNG, written with a palette, holds the same pixels.
+  QImage png;
+  ASSERT_TRUE(png.loadFromData(MapPicturePng(t.sim, size), "PNG"));
+  EXPECT_EQ(png.format(), QImage::Format_Indexed8);
+  EXPECT_TRUE(png.convertToFormat(QImage::Format_RGB32) == picture);
+}
+
+TEST(MapPictureTest, PictureOfManyColoursIsWrittenInThem) {
+  // 300 shades on the coarse layer: more than a palette holds.
+  testing::TestSimulation t(600, 6);
+  t.settings.Set(setting::kCellScale, "2");
+  t.settings.Set(setting::kCenterNode, "0");
+  NewSetup(t.sim);
+  t.sim.map.Visible.Fine = false;
+  for (int c = 0; c < t.world().ColumnCount; ++c) {
+    for (int r = 0; r < t.world().RowCount; ++r) {
+      t.world().CellGrid(c, r).Color = MakeColour(c % 256, c / 256, 7);
+    }
+  }
+  const QImage picture = DrawMapPicture(t.sim, QSize(600, 6));
+  ASSERT_EQ(FromQRgb(picture.pixel(599, 0)), MakeColour(299 % 256, 1, 7));
+  QImage png;
+  ASSERT_TRUE(png.loadFromData(MapPicturePng(t.sim, QSize(600, 6)), "PNG"));
+  EXPECT_TRUE(png.convertToFormat(QImage::Format_RGB32) == picture);
 }
 
 }  // namespace
