@@ -60,15 +60,15 @@ measure() {
 
 echo
 echo "Import of a ${side} x ${side} px raster ($(du -h "$work/town.tif" | cut -f1) GeoTIFF)"
-printf '  %-44s %8s %8s %8s\n' "" "wall s" "cpu s" "peak MB"
+printf '  %-58s %8s %8s %8s\n' "" "wall s" "cpu s" "peak MB"
 out=$(( side / 10 ))
-printf '  %-44s ' "gdal_translate -r average -outsize $out $out"
+printf '  %-58s ' "gdal_translate -r average -outsize $out $out"
 measure gdal_translate -q -r average -outsize "$out" "$out" "$work/town.tif" "$work/gdal.tif"
 echo
 for fine in $fines; do
   cells=$(awk -v s="$side" -v f="$fine" 'BEGIN { printf "%d", int(s / f / 3) * int(s / f / 3) * 9 }')
   for picture in "" "--no-picture"; do
-    printf '  %-44s ' "import, ${fine} m fine cells (${cells} fine) ${picture:-with map.png}"
+    printf '  %-58s ' "import, ${fine} m fine cells (${cells} fine) ${picture:-with map.png}"
     measure "$batch" import --landuse "$work/town.tif" --developed 1 --fine-cell "$fine" \
       $picture --out "$work/out"
     echo
