@@ -170,6 +170,9 @@ TEST_F(WorldCliTest, ImportAnalyseAndExportWriteTheirFilesAndRefuseBadInput) {
   const std::string developed = " --developed 1 --out " + out.string();
   const std::pair<std::string, std::string> bad[] = {
       {"import --landuse " + (dir_ / "none.tif").string() + developed, "none.tif"},
+      {"import --landuse /dev/zero" + developed, "not a regular file"},
+      {"import --landuse " + land.string() + " --streets /dev/zero" + developed,
+       "not a regular file"},
       {"import --landuse " + land.string() + " --band 2" + developed, "no band 2"},
       {"import --landuse " + land.string() + " --developed 9 --out " + out.string(),
        "no fine cell is developed"},
