@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Import time and peak memory of `veltmoor-batch import` for a synthetic 10 000 x 10 000 px
 # land-use raster (tiled, compressed GeoTIFF of 1 m pixels: a town of developed blocks
-# thinning out from the middle), at two fine-cell sizes.
+# thinning out from the middle), against GDAL's own average resampling of the same raster
+# to the same grid, and for worlds of 1 M, 11 M and 36 M fine cells.
 #
 #   bench/bench-import.sh BUILD_DIR
 #
-# SIDE (default 10000) sets the raster's side in pixels.
+# SIDE (default 10000) sets the raster's side in pixels; FINE (default "10 3 1.6667") the
+# fine-cell sizes in metres.
 set -euo pipefail
 
 if [ $# -ne 1 ]; then
@@ -18,6 +20,7 @@ if [ ! -x "$batch" ]; then
   exit 1
 fi
 side=${SIDE:-10000}
+fines=${FINE:-10 3 1.6667}
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -47,15 +50,27 @@ for top in range(0, side, 512):
 ds = None
 PY
 
+# Wall seconds, processor seconds and peak MB of a command, from /usr/bin/time.
+measure() {
+  /usr/bin/time -f '%e %U %S %M' -o "$work/time.txt" "$@" 2>"$work/err.txt" >/dev/null ||
+    { cat "$work/err.txt" >&2; exit 1; }
+  read -r wall user system kilobytes <"$work/time.txt"
+  printf '%8s %8s %8s' "$wall" "$(awk -v u="$user" -v s="$system" 'BEGIN { print u + s }')" "$(( kilobytes / 1024 ))"
+}
+
 echo
 echo "Import of a ${side} x ${side} px raster ($(du -h "$work/town.tif" | cut -f1) GeoTIFF)"
-printf '  %-10s %-12s %-10s %-12s\n' "fine cell" "cells" "seconds" "peak MB"
-for fine in 10 5; do
-  /usr/bin/time -f '%e %M' -o "$work/time.txt" \
-    "$batch" import --landuse "$work/town.tif" --developed 1 --fine-cell "$fine" \
-    --no-picture --out "$work/out-$fine" 2>"$work/err.txt" >/dev/null
-  read -r seconds kilobytes <"$work/time.txt"
-  cells=$(( side / fine / 3 ))
-  printf '  %-10s %-12s %-10s %-12s\n' "${fine} m" "${cells} x ${cells}" "$seconds" \
-    "$(( kilobytes / 1024 ))"
+printf '  %-58s %8s %8s %8s\n' "" "wall s" "cpu s" "peak MB"
+out=$(( side / 10 ))
+printf '  %-58s ' "gdal_translate -r average -outsize $out $out"
+measure gdal_translate -q -r average -outsize "$out" "$out" "$work/town.tif" "$work/gdal.tif"
+echo
+for fine in $fines; do
+  cells=$(awk -v s="$side" -v f="$fine" 'BEGIN { printf "%d", int(s / f / 3) * int(s / f / 3) * 9 }')
+  for picture in "" "--no-picture"; do
+    printf '  %-58s ' "import, ${fine} m fine cells (${cells} fine) ${picture:-with map.png}"
+    measure "$batch" import --landuse "$work/town.tif" --developed 1 --fine-cell "$fine" \
+      $picture --out "$work/out"
+    echo
+  done
 done

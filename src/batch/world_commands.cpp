@@ -17,6 +17,7 @@
 #include "io/atomic_file.h"
 #include "io/output_unit.h"
 #include "render/composite.h"
+#include "render/map_picture.h"
 #include "simulation/numbers.h"
 
 namespace veltmoor {
@@ -188,10 +189,12 @@ CLI::App* AddImportCommand(CLI::App& app, ImportCommandOptions& options) {
   command->add_option("--streets", options.streets, "line layer OGR reads");
   command->add_option("--layer", options.layer, "name of the line layer")->needs("--streets");
   command->add_option("--fine-cell", options.fine_cell,
-                      "size of a fine cell in the raster's units (default: its pixel size)");
-  command->add_option("--cell-size", options.cell_size, "drawing-area pixels per coarse cell")
+                      "size of a fine cell in the raster's CRS units (default: its pixel size)");
+  command
+      ->add_option("--cell-size", options.cell_size,
+                   "drawing-area pixels per coarse cell (default 24, less for a large world)")
       ->check(CLI::Range(3, 1000));
-  command->add_option("--bbox", options.bbox, "XMIN,YMIN,XMAX,YMAX in the raster's system")
+  command->add_option("--bbox", options.bbox, "XMIN,YMIN,XMAX,YMAX in the raster's CRS units")
       ->delimiter(',')
       ->expected(4);
   command->add_option("--seed", options.world.seed, "fixed random seed for later runs");
@@ -199,9 +202,22 @@ CLI::App* AddImportCommand(CLI::App& app, ImportCommandOptions& options) {
       ->allow_extra_args(false);
   command->add_option("--out", options.world.out, "output folder")->required();
   command->add_flag("!--no-picture", options.world.picture, "do not draw or write map.png");
+  command->add_flag("--full-picture", options.full_picture,
+                    "draw map.png at the drawing area's full size even for a large world");
   command->add_flag("--geo", options.geo, "also write landuse.tif, cells.tif, network.gpkg");
   return command;
 }
+
+namespace {
+
+// map.png: the full drawing area for a world that fits kMapPictureSide (as every other
+// command draws it), else the bounded picture unless the full one is asked for.
+bool BoundedPicture(const ImportCommandOptions& options, const TownImport& town) {
+  return options.world.picture && !options.full_picture &&
+         MapPictureSize(town.Width(), town.Height()) != QSize(town.Width(), town.Height());
+}
+
+}  // namespace
 
 int RunImportCommand(ImportCommandOptions options, const OutputWriter& write, std::ostream& err) {
   if (options.developed.empty() && !options.developed_above) {
@@ -235,18 +251,31 @@ int RunImportCommand(ImportCommandOptions options, const OutputWriter& write, st
   if (!options.streets.empty()) {
     world.sets.insert(world.sets.begin(), "cb_centerNode=0");
   }
-  world.sets.push_back("SE_cellScale=" + std::to_string(options.cell_size));
-  BatchSimulation batch(world);
-  const ImportCounts counts = town.BuildInto(*batch.sim);
-  batch.georeference = town.Reference();
-  err << "veltmoor-batch: " << counts.developed_cells << " developed fine cells";
-  if (!options.streets.empty()) {
-    err << "; lines read " << counts.lines_read << ", clipped " << counts.lines_clipped
-        << ", nodes made " << counts.nodes_made;
+  world.sets.push_back("SE_cellScale=" + std::to_string(town.CellSize()));
+  const bool bounded = BoundedPicture(options, town);
+  WorldOptions built = world;
+  // The bounded picture is drawn from the grids: the world gets no layer images.
+  built.picture = world.picture && !bounded;
+  BatchSimulation batch(built);
+  err << "veltmoor-batch: " << town.Plan() << "\n";
+  ImportCounts counts;
+  {
+    ProgressBar bar(err, StderrIsTerminal(), "import");
+    counts = town.BuildInto(*batch.sim, [&bar](double done) { bar.Update(done); });
   }
-  err << "\n";
+  batch.georeference = town.Reference();
+  for (const std::string& line : town.Summary(counts)) {
+    err << "veltmoor-batch: " << line << "\n";
+  }
   OutputFiles files;
-  if (world.picture) {
+  if (bounded) {
+    const QSize size = MapPictureSize(town.Width(), town.Height());
+    err << "veltmoor-batch: map.png drawn at " << size.width() << " x " << size.height()
+        << " px for a map of " << town.Width() << " x " << town.Height()
+        << " px; --full-picture draws every pixel\n";
+    const QByteArray png = MapPicturePng(*batch.sim, size);
+    files.emplace_back("map.png", Text(std::string(png.constData(), png.size())));
+  } else if (world.picture) {
     files.emplace_back("map.png", Text(MapPngBytes(*batch.sim)));
   }
   const BatchSimulation& written = batch;

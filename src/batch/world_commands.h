@@ -74,8 +74,9 @@ struct ImportCommandOptions {
   std::string streets;
   std::string layer;
   std::optional<double> fine_cell;
-  int cell_size = 24;
+  std::optional<int> cell_size;
   std::vector<double> bbox;
+  bool full_picture = false;
   bool geo = false;
 };
 

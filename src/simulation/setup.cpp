@@ -167,6 +167,14 @@ void CheckWorldFits(const Simulation& sim) {
                  MemoryBudget());
 }
 
+void PlantCentreNode(Simulation& sim) {
+  World& world = sim.world;
+  if (world.ColumnCount > 0 && world.RowCount > 0) {
+    CreateNode(
+        sim, world.CellGrid(RoundToInt(world.ColumnCount / 2.0), RoundToInt(world.RowCount / 2.0)));
+  }
+}
+
 void BeginWorld(Simulation& sim) {
   World& world = sim.world;
   CreateLayerImages(sim);
@@ -223,9 +231,8 @@ void NewSetup(Simulation& sim) {
   world.Sites.Candidates.Resize(world.ColumnCount, world.RowCount);
   world.Sites.Trusted = true;
 
-  if (sim.settings.Checked(setting::kCenterNode) && world.ColumnCount > 0 && world.RowCount > 0) {
-    CreateNode(
-        sim, world.CellGrid(RoundToInt(world.ColumnCount / 2.0), RoundToInt(world.RowCount / 2.0)));
+  if (sim.settings.Checked(setting::kCenterNode)) {
+    PlantCentreNode(sim);
   }
   EndWorld(sim);
 }

@@ -40,6 +40,9 @@ void NewSetup(Simulation& sim);
 void BeginWorld(Simulation& sim);
 void EndWorld(Simulation& sim);
 
+// The first node of a new world's network, in its middle cell.
+void PlantCentreNode(Simulation& sim);
+
 // Frees every object of the world and clears the charts and series that describe it.
 void ClearWorld(Simulation& sim);
 

@@ -170,12 +170,18 @@ TEST_F(WorldCliTest, ImportAnalyseAndExportWriteTheirFilesAndRefuseBadInput) {
   const std::string developed = " --developed 1 --out " + out.string();
   const std::pair<std::string, std::string> bad[] = {
       {"import --landuse " + (dir_ / "none.tif").string() + developed, "none.tif"},
+      {"import --landuse /dev/zero" + developed, "not a regular file"},
+      {"import --landuse " + land.string() + " --streets /dev/zero" + developed,
+       "not a regular file"},
       {"import --landuse " + land.string() + " --band 2" + developed, "no band 2"},
       {"import --landuse " + land.string() + " --developed 9 --out " + out.string(),
        "no fine cell is developed"},
       {"import --landuse " + land.string() + " --bbox 100,100,200,200" + developed,
        "outside the raster"},
-      {"import --landuse " + land.string() + " --fine-cell 0.01" + developed, "too large"},
+      {"import --landuse " + land.string() + " --fine-cell 0.0001" + developed,
+       "more than a drawing area of 20000 pixels holds"},
+      {"import --landuse " + land.string() + " --fine-cell 1e-300" + developed,
+       "--fine-cell 1e-300"},
       {"import --landuse " + land.string() + " --streets " + points.string() + developed,
        "no layer of lines"},
       {"import --landuse " + land.string() + " --streets " + land.string() + developed,
@@ -187,6 +193,25 @@ TEST_F(WorldCliTest, ImportAnalyseAndExportWriteTheirFilesAndRefuseBadInput) {
     EXPECT_NE(err_.find(message), std::string::npos) << err_;
     EXPECT_FALSE(fs::exists(out));
   }
+
+  // A world wider than 4 096 px is pictured at 4 096 px on its longer side.
+  const fs::path large = dir_ / "large";
+  ASSERT_EQ(Run("import --landuse " + land.string() + " --developed 1 --cell-size 210 --out " +
+                large.string()),
+            0)
+      << err_;
+  EXPECT_NE(err_.find("map.png drawn at 4096 x 4096 px for a map of 4200 x 4200 px"),
+            std::string::npos)
+      << err_;
+  const std::string png = Read(large / "map.png");
+  ASSERT_GT(png.size(), 24u);
+  const auto big_endian = [&png](std::size_t at) {
+    return (static_cast<unsigned char>(png[at]) << 24) |
+           (static_cast<unsigned char>(png[at + 1]) << 16) |
+           (static_cast<unsigned char>(png[at + 2]) << 8) | static_cast<unsigned char>(png[at + 3]);
+  };
+  EXPECT_EQ(big_endian(16), 4096u);  // IHDR width
+  EXPECT_EQ(big_endian(20), 4096u);  // and height
 }
 
 }  // namespace

@@ -2,12 +2,18 @@
 #include <gtest/gtest.h>
 #include <ogrsf_frmts.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cmath>
+#include <filesystem>
+#include <limits>
 #include <numbers>
 #include <set>
 
 #include "geo/gdal_support.h"
 #include "geo/gis_import.h"
+#include "simulation/setup.h"
 #include "support/test_simulation.h"
 
 namespace veltmoor {
@@ -25,12 +31,13 @@ class GisImportTest : public ::testing::Test {
     utm_.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
   }
 
-  // A 30 x 30 GeoTIFF whose pixels hold `value(column, row)`; 255 is nodata.
-  std::string Raster(const std::function<int(int, int)>& value) {
+  // A 30 x 30 GeoTIFF whose pixels hold `value(column, row)`; 255 is nodata. Its top-left
+  // corner lies `shift` metres east and south of (kLeft, kTop).
+  std::string Raster(const std::function<int(int, int)>& value, double shift = 0.0) {
     const std::string path = folder_.Path("land.tif");
     GDALDriver* tiff = GetGDALDriverManager()->GetDriverByName("GTiff");
     DatasetPtr raster(tiff->Create(path.c_str(), kSide, kSide, 1, GDT_Byte, nullptr));
-    double transform[6] = {kLeft, 10.0, 0.0, kTop, 0.0, -10.0};
+    double transform[6] = {kLeft + shift, 10.0, 0.0, kTop - shift, 0.0, -10.0};
     raster->SetGeoTransform(transform);
     raster->SetSpatialRef(&utm_);
     raster->GetRasterBand(1)->SetNoDataValue(255);
@@ -69,17 +76,39 @@ class GisImportTest : public ::testing::Test {
     return {kLeft + 30.0 * column + 15.0, kTop - 30.0 * row - 15.0};
   }
 
-  ImportCounts Import(ImportOptions options) {
+  ImportCounts Import(ImportOptions options) { return ImportInto(std::move(options), t_); }
+
+  static ImportCounts ImportInto(ImportOptions options, testing::TestSimulation& t) {
     TownImport town(std::move(options));
-    t_.settings.Set(setting::kCellScale, "24");
-    t_.settings.Set(setting::kCenterNode, "0");
-    return town.BuildInto(t_.sim);
+    t.settings.Set(setting::kCellScale, std::to_string(town.CellSize()));
+    t.settings.Set(setting::kCenterNode, "0");
+    return town.BuildInto(t.sim);
+  }
+
+  // The message of the ImportError that importing with `options` raises.
+  static std::string Refusal(const ImportOptions& options) {
+    try {
+      TownImport town(options);
+      testing::TestSimulation t;
+      ImportInto(options, t);
+    } catch (const ImportError& e) {
+      return e.what();
+    }
+    return "(accepted)";
   }
 
   OGRSpatialReference utm_;
   MemoryFolder folder_;
   testing::TestSimulation t_;
 };
+
+// A pattern with no structure the averaging could hide: pixel (c, r) is developed (7) or not.
+bool Scattered(int c, int r) {
+  return (c * 7 + r * 3) % 5 < 2;
+}
+int ScatteredValue(int c, int r) {
+  return Scattered(c, r) ? 7 : 0;
+}
 
 TEST_F(GisImportTest, KnownMaskGivesExactDevelopedCounts) {
   // Developed (7) in the left half of every row divisible by 3, nodata in the last column.
@@ -195,6 +224,186 @@ TEST_F(GisImportTest, BadInputsAreRefused) {
   ImportOptions empty = huge;
   empty.fine_cell.reset();
   EXPECT_THROW(Import(empty), ImportError);  // no developed pixel
+}
+
+TEST_F(GisImportTest, OriginAHairOffThePixelGridSnapsToIt) {
+  // The raster's corner lies a micrometre off the round coordinates the box is given in, as
+  // real files' corners do: the box's edges are the edges of pixels 10 and 25 all the same.
+  ImportOptions options;
+  options.landuse = Raster(ScatteredValue, 1e-6);
+  options.developed_values = {7};
+  options.bbox = std::array<double, 4>{kLeft + 100, kTop - 250, kLeft + 250, kTop - 100};
+  Import(options);
+  const World& world = t_.world();
+  ASSERT_EQ(world.ColumnCount, 5);
+  ASSERT_EQ(world.RowCount, 5);
+  for (int r = 0; r < 15; ++r) {
+    for (int c = 0; c < 15; ++c) {
+      EXPECT_EQ(world.FineGrid(c, r).LandUse == kLandDeveloped, Scattered(c + 10, r + 10))
+          << c << "," << r;
+    }
+  }
+}
+
+TEST_F(GisImportTest, FractionalBoxIsAveragedWhereItLies) {
+  // The box starts three quarters of a pixel into pixel (0, 0): each fine cell of a pixel's
+  // size takes 1/16, 3/16, 3/16 and 9/16 of four pixels.
+  ImportOptions options;
+  options.landuse = Raster(ScatteredValue);
+  options.developed_values = {7};
+  options.bbox = std::array<double, 4>{kLeft + 7.5, kTop - 127.5, kLeft + 127.5, kTop - 7.5};
+  Import(options);
+  const World& world = t_.world();
+  ASSERT_EQ(world.ColumnCount, 4);
+  ASSERT_EQ(world.RowCount, 4);
+  for (int r = 0; r < 12; ++r) {
+    for (int c = 0; c < 12; ++c) {
+      const int sixteenths = Scattered(c, r) + 3 * Scattered(c + 1, r) + 3 * Scattered(c, r + 1) +
+                             9 * Scattered(c + 1, r + 1);
+      EXPECT_EQ(world.FineGrid(c, r).LandUse == kLandDeveloped, sixteenths >= 8) << c << "," << r;
+    }
+  }
+}
+
+TEST_F(GisImportTest, ImportsWithAndWithoutBoxAgreeWhereTheyOverlap) {
+  for (const double fine : {10.0, 20.0}) {
+    SCOPED_TRACE(fine);
+    ImportOptions whole;
+    whole.landuse = Raster(ScatteredValue, 1e-6);
+    whole.developed_values = {7};
+    whole.fine_cell = fine;
+    testing::TestSimulation all;
+    ImportInto(whole, all);
+    // A box one coarse cell in from the corner, three cells wide.
+    ImportOptions part = whole;
+    const double coarse = 3 * fine;
+    part.bbox =
+        std::array<double, 4>{kLeft + coarse, kTop - 4 * coarse, kLeft + 4 * coarse, kTop - coarse};
+    testing::TestSimulation box;
+    ImportInto(part, box);
+    ASSERT_EQ(box.world().ColumnCount, 3);
+    for (int r = 0; r < 9; ++r) {
+      for (int c = 0; c < 9; ++c) {
+        EXPECT_EQ(box.world().FineGrid(c, r).LandUse, all.world().FineGrid(c + 3, r + 3).LandUse)
+            << c << "," << r;
+      }
+    }
+  }
+}
+
+TEST_F(GisImportTest, StreetEdgesOfRealData) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  ImportOptions options;
+  options.landuse = Raster([](int c, int) { return c < 15 ? 7 : 0; });
+  options.developed_values = {7};
+  // Vertices at NaN and infinity are dropped, the rest of the line kept.
+  // GeoPackage cannot record an infinite extent and says so; the lines are written all the same.
+  CPLPushErrorHandler(CPLQuietErrorHandler);
+  options.streets = Streets({{Centre(1, 5), {nan, nan}, Centre(8, 5), {inf, -inf}}});
+  CPLPopErrorHandler();
+  ImportCounts counts = Import(options);
+  EXPECT_EQ(counts.vertices_dropped, 2);
+  EXPECT_EQ(counts.nodes_made, 2);
+  EXPECT_EQ(t_.world().EdgeCount, 1u);
+  // The developed count is what the streets left: 15 of 30 fine columns, less the street's
+  // fine cells in the developed half.
+  EXPECT_EQ(counts.developed_cells, 15 * 30 - (15 - 4));
+
+  // Streets wholly outside the world: the network starts from the middle as promised.
+  options.streets = Streets({{{kLeft - 500, kTop}, {kLeft - 400, kTop - 100}}});
+  counts = Import(options);
+  EXPECT_TRUE(counts.centre_node_planted);
+  ASSERT_EQ(t_.world().NodeList.size(), 1u);
+  EXPECT_EQ(t_.world().NodeList[0]->Column, 5);
+  EXPECT_EQ(t_.world().NodeList[0]->Row, 5);
+
+  options.layer = "streets";
+  const std::string wrong = Refusal(options);
+  EXPECT_NE(wrong.find("no layer 'streets'"), std::string::npos) << wrong;
+  EXPECT_NE(wrong.find("'roads'"), std::string::npos) << wrong;
+}
+
+TEST_F(GisImportTest, SummarySaysWhatBecameOfTheBoxAndTheGrid) {
+  ImportOptions options;
+  options.landuse = Raster([](int, int) { return 7; });
+  options.developed_values = {7};
+  // Reaches 50 m past the raster's east edge; 26 pixels leave 8 cells and 2 fine columns.
+  options.bbox = std::array<double, 4>{kLeft + 40, kTop - 300, kLeft + 350, kTop};
+  TownImport town(options);
+  const ImportCounts counts = Import(options);
+  std::string summary;
+  for (const std::string& line : town.Summary(counts)) {
+    summary += line + "\n";
+  }
+  EXPECT_NE(summary.find("--bbox clipped to the raster: 500040,4100000,500300,4100300"),
+            std::string::npos)
+      << summary;
+  EXPECT_NE(summary.find("2 fine cells left out on the east, 0 on the south"), std::string::npos)
+      << summary;
+  EXPECT_NE(summary.find(std::to_string(24 * 30) + " developed fine cells"), std::string::npos)
+      << summary;
+}
+
+TEST_F(GisImportTest, HostileInputsAreRefusedWithTheirReason) {
+  ImportOptions options;
+  options.landuse = Raster(ScatteredValue);
+  options.developed_values = {7};
+
+  ImportOptions tiny = options;
+  tiny.fine_cell = 1e-300;
+  EXPECT_NE(Refusal(tiny).find("--fine-cell 1e-300"), std::string::npos) << Refusal(tiny);
+
+  ImportOptions outside = options;
+  outside.bbox = std::array<double, 4>{0, 0, 10, 10};
+  const std::string message = Refusal(outside);
+  EXPECT_NE(message.find("500000,4100000,500300,4100300"), std::string::npos) << message;
+  EXPECT_NE(message.find("UTM zone 33N"), std::string::npos) << message;
+
+  // A pipe and an endless device would block the reader forever.
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("veltmoor-import-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder);
+  const std::string fifo = (folder / "land.tif").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::filesystem::create_symlink("/dev/zero", folder / "zero.tif");
+  for (const std::string& path : {fifo, (folder / "zero.tif").string()}) {
+    ImportOptions special = options;
+    special.landuse = path;
+    EXPECT_NE(Refusal(special).find("not a regular file"), std::string::npos) << path;
+    ImportOptions streets = options;
+    streets.streets = path;
+    EXPECT_NE(Refusal(streets).find("not a regular file"), std::string::npos) << path;
+  }
+  std::filesystem::remove_all(folder);
+}
+
+TEST(ImportCellSizeTest, FollowsTheDrawingAreaAndTheMemoryEstimate) {
+  constexpr std::uint64_t kPlenty = 1ULL << 40;
+  EXPECT_EQ(ImportCellSize(300, 300, 10.0, std::nullopt, kPlenty), 24);
+  EXPECT_EQ(ImportCellSize(300, 300, 10.0, 9, kPlenty), 9);
+  // 3 000 cells across leave 6 drawing-area pixels a cell.
+  EXPECT_EQ(ImportCellSize(9000, 6000, 10.0, std::nullopt, kPlenty), 6);
+  try {
+    ImportCellSize(9000, 6000, 10.0, 24, kPlenty);
+    ADD_FAILURE() << "a drawing area of 72 000 pixels accepted";
+  } catch (const ImportError& e) {
+    EXPECT_NE(std::string(e.what()).find("at most 6 fits"), std::string::npos) << e.what();
+  }
+  // With too little memory even at cell size 3, the message names the need and a box that
+  // fits, and that box does fit.
+  const std::uint64_t budget = WorldBytes(3000, 3000, 3);
+  try {
+    ImportCellSize(6000, 6000, 10.0, std::nullopt, budget);
+    ADD_FAILURE() << "a world larger than memory accepted";
+  } catch (const ImportError& e) {
+    const std::string message = e.what();
+    EXPECT_NE(message.find("largest box that fits is about 3000 x 3000 fine cells (30000 x 30000 "
+                           "CRS units)"),
+              std::string::npos)
+        << message;
+  }
+  EXPECT_EQ(ImportCellSize(3000, 3000, 10.0, std::nullopt, budget), 3);
 }
 
 }  // namespace
