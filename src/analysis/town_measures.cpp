@@ -1,7 +1,6 @@
 #include "analysis/town_measures.h"
 
 #include <algorithm>
-#include <sstream>
 
 namespace veltmoor {
 
@@ -12,6 +11,8 @@ using nlohmann::json;
 json Number(const std::optional<double>& value) {
   return value ? json(*value) : json();
 }
+
+}  // namespace
 
 const std::vector<std::string>& StreetStatisticNames() {
   static const std::vector<std::string> names = {"n",
@@ -40,6 +41,8 @@ const std::vector<std::string>& StreetStatisticNames() {
                                                  "detour_q3"};
   return names;
 }
+
+namespace {
 
 json CountsJson(const std::vector<std::uint64_t>& counts, std::uint64_t n, bool proportions) {
   json object = json::object();
@@ -77,9 +80,9 @@ bool AllDigits(std::string_view text) {
 
 }  // namespace
 
-MapScale SyntheticScale(const World& world, int height) {
+MapScale SyntheticScale(int cell_size, int height) {
   MapScale scale;
-  scale.metres_per_fine_cell = world.CellSize / 3.0;
+  scale.metres_per_fine_cell = cell_size / 3.0;
   scale.frame = {0.0, static_cast<double>(height), 1.0};
   scale.units = "a synthetic world: 1 pixel counts as 1 metre";
   return scale;
@@ -95,6 +98,7 @@ json LandscapeJson(const LandscapeMetrics& m, const LandscapeRules& rules, const
   for (const std::string& name : LandscapeMetricNames()) {
     out[name] = Number(LandscapeMetric(m, name));
   }
+  out["NP"] = m.NP;
   return out;
 }
 
@@ -148,25 +152,6 @@ json TownMeasuresJson(const World& world, const MapScale& scale, const Landscape
   out["StreetNetwork"] =
       StreetNetworkJson(ComputeStreetNetworkStats(network, area, sample), sample, scale);
   return out;
-}
-
-std::string NetworkStatsCsv(const json& street_network) {
-  std::ostringstream csv;
-  csv << "measure,value\n";
-  const auto row = [&csv](const std::string& name, const json& value) {
-    csv << name << ',' << (value.is_null() ? std::string() : value.dump()) << '\n';
-  };
-  for (const std::string& name : StreetStatisticNames()) {
-    row(name, street_network.value(name, json()));
-  }
-  for (const char* group : {"streets_per_node_counts", "streets_per_node_proportions"}) {
-    if (street_network.contains(group)) {
-      for (const auto& [k, value] : street_network[group].items()) {
-        row(std::string(group) + "." + k, value);
-      }
-    }
-  }
-  return csv.str();
 }
 
 const std::vector<std::string>& TownMeasureNames() {

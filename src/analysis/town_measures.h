@@ -25,7 +25,7 @@ struct MapScale {
 };
 
 // A synthetic world's scale: one pixel counts as one metre.
-MapScale SyntheticScale(const World& world, int height);
+MapScale SyntheticScale(int cell_size, int height);
 
 nlohmann::json LandscapeJson(const LandscapeMetrics& metrics, const LandscapeRules& rules,
                              const MapScale& scale);
@@ -41,10 +41,8 @@ nlohmann::json TownMeasuresJson(const World& world, const MapScale& scale,
 nlohmann::json MaskLandscapeJson(const LandscapeMask& mask, const MapScale& scale,
                                  const LandscapeRules& rules);
 
-// network_stats.csv: one "measure,value" row per number of a StreetNetwork object, the
-// streets-per-node counts and proportions as streets_per_node_counts.K; undefined values
-// empty.
-std::string NetworkStatsCsv(const nlohmann::json& street_network);
+// The scalar statistics of a StreetNetwork object, in the order they are written.
+const std::vector<std::string>& StreetStatisticNames();
 
 // The measure names a town offers: Landscape.<metric> and StreetNetwork.<statistic>.
 const std::vector<std::string>& TownMeasureNames();

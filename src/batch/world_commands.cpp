@@ -8,6 +8,7 @@
 #include "analysis/cluster.h"
 #include "analysis/fractal.h"
 #include "analysis/segregation.h"
+#include "batch/landscape_command.h"
 #include "batch/measures_json.h"
 #include "batch/progress_bar.h"
 #include "batch/world_load.h"
@@ -114,6 +115,7 @@ CLI::App* AddAnalyseCommand(CLI::App& app, FromWorldOptions& options) {
                       "write the connectivity table as CSV to this file");
   command->add_flag("!--no-picture", options.picture, "do not draw or write map.png");
   command->add_flag("--geo", options.geo, "also write landuse.tif, cells.tif, network.gpkg");
+  AddLandscapeRuleOptions(*command, options.landscape);
   return command;
 }
 
@@ -135,7 +137,10 @@ int RunAnalyseCommand(const FromWorldOptions& options, std::ostream& err) {
   if (options.picture) {
     files.emplace_back("map.png", Text(MapPngBytes(sim)));
   }
-  files.emplace_back("measures.json", Text(MeasuresToJson(sim).dump() + "\n"));
+  nlohmann::json measures = MeasuresToJson(sim);
+  measures.update(TownMeasuresOf(*batch, options.landscape));
+  files.emplace_back("network_stats.csv", Text(NetworkStatsCsv(measures["StreetNetwork"])));
+  files.emplace_back("measures.json", Text(measures.dump() + "\n"));
   if (options.geo) {
     AddGisFiles(*batch, files);
   }
