@@ -236,12 +236,16 @@ StreetNetwork NetworkOfWorld(const World& world, const PixelFrame& frame) {
         continue;  // each street once, from its lower node
       }
       const TAgent& other = world.Node(static_cast<std::size_t>(link.OtherNode));
-      const int steps = std::abs(other.X - node.X) + std::abs(other.Y - node.Y);
-      network.links.push_back({static_cast<std::int32_t>(i), link.OtherNode,
-                               static_cast<double>(steps) * frame.metres_per_pixel});
+      network.links.push_back(
+          {static_cast<std::int32_t>(i), link.OtherNode,
+           static_cast<double>(TracedLength(node, other)) * frame.metres_per_pixel});
     }
   }
   return network;
+}
+
+int TracedLength(const TAgent& a, const TAgent& b) {
+  return std::abs(b.X - a.X) + std::abs(b.Y - a.Y);
 }
 
 std::optional<double> OrientationEntropy(const StreetNetwork& network, int bins) {

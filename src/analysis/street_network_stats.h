@@ -40,6 +40,8 @@ struct PixelFrame {
 // through: the street is a four-connected staircase of fine cells from one node's cell to
 // the other's, so it runs |dx| + |dy| between the node centres.
 StreetNetwork NetworkOfWorld(const World& world, const PixelFrame& frame);
+// That length in drawing-area pixels.
+int TracedLength(const TAgent& a, const TAgent& b);
 
 struct DetourSample {
   std::uint64_t seed = 1;

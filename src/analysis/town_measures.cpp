@@ -151,6 +151,7 @@ json TownMeasuresJson(const World& world, const MapScale& scale, const Landscape
   const DetourSample sample;
   out["StreetNetwork"] =
       StreetNetworkJson(ComputeStreetNetworkStats(network, area, sample), sample, scale);
+  out["StreetNetwork"]["Area_m2"] = area ? json(*area) : json();
   return out;
 }
 
