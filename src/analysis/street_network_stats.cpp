@@ -249,6 +249,9 @@ int TracedLength(const TAgent& a, const TAgent& b) {
 }
 
 std::optional<double> OrientationEntropy(const StreetNetwork& network, int bins) {
+  if (bins < 1) {
+    return std::nullopt;
+  }
   const int halves = 2 * bins;
   std::vector<std::uint64_t> half(static_cast<std::size_t>(halves), 0);
   std::uint64_t counted = 0;
@@ -269,8 +272,10 @@ std::optional<double> OrientationEntropy(const StreetNetwork& network, int bins)
   // before it.
   double entropy = 0.0;
   for (int k = 0; k < bins; ++k) {
-    const std::uint64_t count = half[static_cast<std::size_t>((2 * k + halves - 1) % halves)] +
-                                half[static_cast<std::size_t>(2 * k)];
+    const int before = (2 * k + halves - 1) % halves;
+    const int at = 2 * k;
+    const std::uint64_t count =
+        half[static_cast<std::size_t>(before)] + half[static_cast<std::size_t>(at)];
     const double p = static_cast<double>(count) / static_cast<double>(counted);
     entropy -= p > 0.0 ? p * std::log(p) : 0.0;
   }
