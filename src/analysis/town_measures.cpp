@@ -54,7 +54,7 @@ json CountsJson(const std::vector<std::uint64_t>& counts, std::uint64_t n, bool 
   return object;
 }
 
-// The statistics that are lengths or need them, left undefined without a metric scale.
+// The statistics that are lengths, densities or detour ratios.
 void LengthsJson(const StreetNetworkStats& s, json& out) {
   out["street_length_total"] = s.street_length_total;
   out["street_length_avg"] = Number(s.street_length_avg);

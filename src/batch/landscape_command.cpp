@@ -57,6 +57,18 @@ MeasuredLand LandOfRaster(const LandscapeCommandOptions& options) {
 
 }  // namespace
 
+void AddDevelopedValueOptions(CLI::App& command, int& band, std::vector<double>& developed,
+                              std::optional<double>& developed_above) {
+  command.add_option("--band", band, "band of the raster (from 1)")->check(CLI::Range(1, 100000));
+  CLI::Option* values =
+      command.add_option("--developed", developed, "V[,V...]: values of developed land")
+          ->delimiter(',');
+  CLI::Option* above =
+      command.add_option("--developed-above", developed_above, "values above X are developed land");
+  values->excludes(above);
+  above->excludes(values);
+}
+
 void AddLandscapeRuleOptions(CLI::App& command, LandscapeRules& rules) {
   command.add_option("--patch-rule", rules.patch_rule, "8 (cells touching at a corner join) or 4")
       ->check(CLI::IsMember({4, 8}));
@@ -96,15 +108,7 @@ CLI::App* AddLandscapeCommand(CLI::App& app, LandscapeCommandOptions& options) {
   command->add_option("input", options.input, "a raster GDAL reads, or a world.json")
       ->required()
       ->check(CLI::ExistingFile);
-  command->add_option("--band", options.band, "band of the raster (from 1)")
-      ->check(CLI::Range(1, 100000));
-  CLI::Option* values =
-      command->add_option("--developed", options.developed, "V[,V...]: values of developed land")
-          ->delimiter(',');
-  CLI::Option* above = command->add_option("--developed-above", options.developed_above,
-                                           "values above X are developed land");
-  values->excludes(above);
-  above->excludes(values);
+  AddDevelopedValueOptions(*command, options.band, options.developed, options.developed_above);
   AddLandscapeRuleOptions(*command, options.rules);
   return command;
 }

@@ -15,6 +15,10 @@
 
 namespace veltmoor {
 
+// --band, --developed V[,V...] and --developed-above X: which raster values are built land.
+void AddDevelopedValueOptions(CLI::App& command, int& band, std::vector<double>& developed,
+                              std::optional<double>& developed_above);
+
 // --patch-rule, --boundary-edge, --streets-developed
 void AddLandscapeRuleOptions(CLI::App& command, LandscapeRules& rules);
 

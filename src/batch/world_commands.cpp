@@ -171,15 +171,7 @@ CLI::App* AddImportCommand(CLI::App& app, ImportCommandOptions& options) {
   CLI::App* command = app.add_subcommand(
       "import", "build a world from a land-use raster (and street lines) of an observed town");
   command->add_option("--landuse", options.landuse, "raster GDAL reads")->required();
-  command->add_option("--band", options.band, "band of the raster (from 1)")
-      ->check(CLI::Range(1, 100000));
-  CLI::Option* values =
-      command->add_option("--developed", options.developed, "V[,V...]: values of developed land")
-          ->delimiter(',');
-  CLI::Option* above = command->add_option("--developed-above", options.developed_above,
-                                           "values above X are developed land");
-  values->excludes(above);
-  above->excludes(values);
+  AddDevelopedValueOptions(*command, options.band, options.developed, options.developed_above);
   command->add_option("--streets", options.streets, "line layer OGR reads");
   command->add_option("--layer", options.layer, "name of the line layer")->needs("--streets");
   command->add_option("--fine-cell", options.fine_cell,
