@@ -13,6 +13,7 @@
 #include "analysis/fractal.h"
 #include "batch/batch_options.h"
 #include "batch/calibrate_command.h"
+#include "batch/landscape_command.h"
 #include "batch/measures_json.h"
 #include "batch/merge_command.h"
 #include "batch/progress_bar.h"
@@ -109,6 +110,7 @@ struct RunOptions {
   std::string table_csv;
   std::string from;  // a saved world to continue
   bool geo = false;
+  LandscapeRules landscape;
 };
 
 // The radio button behind each --field-type value.
@@ -135,6 +137,7 @@ void AddRunOptions(CLI::App& command, RunOptions& options) {
   command.add_option("--table", options.table_csv,
                      "write the connectivity table as CSV to this file (needs --analyse)");
   command.add_flag("--geo", options.geo, "also write landuse.tif, cells.tif, network.gpkg");
+  AddLandscapeRuleOptions(command, options.landscape);
 }
 
 // Writes a command's files as one unit into the output folder.
@@ -184,7 +187,12 @@ int RunRun(RunOptions options, std::ostream& err) {
   }
   OutputSet outputs;
   AddWorldOutputs(batch, options.world, outputs);
-  outputs.Add("measures.json", Text(MeasuresToJson(sim).dump() + "\n"));
+  nlohmann::json measures = MeasuresToJson(sim);
+  if (options.analyse) {
+    measures.update(TownMeasuresOf(batch, options.landscape));
+    outputs.Add("network_stats.csv", Text(NetworkStatsCsv(measures["StreetNetwork"])));
+  }
+  outputs.Add("measures.json", Text(measures.dump() + "\n"));
   if (options.geo) {
     OutputFiles files;
     AddGisFiles(batch, files);
@@ -297,6 +305,8 @@ struct Commands {
   CLI::App* import_command = nullptr;
   CalibrateCommandOptions calibrate_options;
   CLI::App* calibrate = nullptr;
+  LandscapeCommandOptions landscape_options;
+  CLI::App* landscape = nullptr;
 };
 
 void AddCommands(CLI::App& app, Commands& c) {
@@ -321,6 +331,7 @@ void AddCommands(CLI::App& app, Commands& c) {
   c.calibrate = app.add_subcommand(
       "calibrate", "search the settings that grow a town with the target's measures");
   AddCalibrateOptions(*c.calibrate, c.calibrate_options);
+  c.landscape = AddLandscapeCommand(app, c.landscape_options);
 }
 
 // What CLI11 cannot say of the run command's options by itself.
@@ -333,7 +344,7 @@ void CheckRunCommand(const Commands& c) {
   }
 }
 
-int RunParsedCommand(const Commands& c, std::ostream& err) {
+int RunParsedCommand(const Commands& c, std::ostream& out, std::ostream& err) {
   if (c.setup->parsed()) {
     return RunSetup(c.setup_options);
   }
@@ -360,6 +371,9 @@ int RunParsedCommand(const Commands& c, std::ostream& err) {
   }
   if (c.import_command->parsed()) {
     return RunImportCommand(c.import_options, WriteOutputs, err);
+  }
+  if (c.landscape->parsed()) {
+    return RunLandscapeCommand(c.landscape_options, out, err);
   }
   return 2;
 }
@@ -400,7 +414,7 @@ int RunBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
     return 2;
   }
   try {
-    return RunParsedCommand(commands, err);
+    return RunParsedCommand(commands, out, err);
   } catch (const std::exception& e) {
     err << "veltmoor-batch: " << e.what() << "\n";
     return IsBadInput(e) ? 2 : 1;

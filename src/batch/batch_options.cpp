@@ -47,8 +47,8 @@ void CheckValue(const SettingDef& def, const std::string& value) {
 
 const std::set<std::string>& BatchOutputNames() {
   static const std::set<std::string> names = {
-      "map.png", "world.json", "measures.json", "study.csv", "study.tee",   "part.json",
-      "data",    "pictures",   "landuse.tif",   "cells.tif", "network.gpkg"};
+      "map.png", "world.json", "measures.json", "study.csv", "study.tee",    "part.json",
+      "data",    "pictures",   "landuse.tif",   "cells.tif", "network.gpkg", "network_stats.csv"};
   return names;
 }
 

@@ -20,6 +20,7 @@
 #include "batch/study_part.h"
 #include "batch/world_load.h"
 #include "chart/chart_file.h"
+#include "geo/map_scale.h"
 #include "io/atomic_file.h"
 #include "io/input_file.h"
 #include "io/output_unit.h"
@@ -423,7 +424,8 @@ CalibrationRun RunOnce(const Calibration& c, std::uint64_t stage, std::uint64_t 
   run.steps = growth.steps;
   run.developed = growth.developed;
   for (const TargetValue& target : c.design.targets) {
-    run.measures.push_back(ReadMeasure(sim, target.measure));
+    const MapScale scale = ScaleOfWorld(sim.world.CellSize, sim.map.Height(), batch->georeference);
+    run.measures.push_back(ReadMeasure(sim, target.measure, &scale));
   }
   return run;
 }

@@ -9,6 +9,7 @@
 #include "analysis/cluster.h"
 #include "analysis/fractal.h"
 #include "analysis/segregation.h"
+#include "batch/landscape_command.h"
 #include "batch/measures_json.h"
 #include "batch/progress_bar.h"
 #include "batch/world_load.h"
@@ -129,6 +130,7 @@ CLI::App* AddAnalyseCommand(CLI::App& app, FromWorldOptions& options) {
                       "write the connectivity table as CSV to this file");
   command->add_flag("!--no-picture", options.picture, "do not draw or write map.png");
   command->add_flag("--geo", options.geo, "also write landuse.tif, cells.tif, network.gpkg");
+  AddLandscapeRuleOptions(*command, options.landscape);
   return command;
 }
 
@@ -146,7 +148,10 @@ int RunAnalyseCommand(const FromWorldOptions& options, std::ostream& err) {
   if (options.picture) {
     files.emplace_back("map.png", Text(MapPngBytes(sim)));
   }
-  files.emplace_back("measures.json", Text(MeasuresToJson(sim).dump() + "\n"));
+  nlohmann::json measures = MeasuresToJson(sim);
+  measures.update(TownMeasuresOf(*batch, options.landscape));
+  files.emplace_back("network_stats.csv", Text(NetworkStatsCsv(measures["StreetNetwork"])));
+  files.emplace_back("measures.json", Text(measures.dump() + "\n"));
   if (options.geo) {
     AddGisFiles(*batch, files);
   }
@@ -177,15 +182,7 @@ CLI::App* AddImportCommand(CLI::App& app, ImportCommandOptions& options) {
   CLI::App* command = app.add_subcommand(
       "import", "build a world from a land-use raster (and street lines) of an observed town");
   command->add_option("--landuse", options.landuse, "raster GDAL reads")->required();
-  command->add_option("--band", options.band, "band of the raster (from 1)")
-      ->check(CLI::Range(1, 100000));
-  CLI::Option* values =
-      command->add_option("--developed", options.developed, "V[,V...]: values of developed land")
-          ->delimiter(',');
-  CLI::Option* above = command->add_option("--developed-above", options.developed_above,
-                                           "values above X are developed land");
-  values->excludes(above);
-  above->excludes(values);
+  AddDevelopedValueOptions(*command, options.band, options.developed, options.developed_above);
   command->add_option("--streets", options.streets, "line layer OGR reads");
   command->add_option("--layer", options.layer, "name of the line layer")->needs("--streets");
   command->add_option("--fine-cell", options.fine_cell,

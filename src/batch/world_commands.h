@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "analysis/landscape_metrics.h"
 #include "batch/batch_simulation.h"
 #include "io/output_unit.h"
 
@@ -55,6 +56,7 @@ struct FromWorldOptions {
   std::vector<std::string> sets;
   bool picture = true;
   bool geo = false;
+  LandscapeRules landscape;  // analyse: the rules of the landscape metrics
 };
 
 // analyse --from world.json [--table F.csv] [--geo] --out DIR

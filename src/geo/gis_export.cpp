@@ -4,6 +4,7 @@
 
 #include <array>
 
+#include "analysis/street_network_stats.h"
 #include "geo/gdal_support.h"
 
 namespace veltmoor {
@@ -146,9 +147,11 @@ void WriteNetwork(const Simulation& sim, const Georeference& g, OGRSpatialRefere
                                  {"loc", OFTReal},
                                  {"sML", OFTReal},
                                  {"Measure", OFTReal}});
-  OGRLayer* streets =
-      CreateLayer(*dataset, "streets", reference, wkbLineString,
-                  {{"FromNode", OFTInteger}, {"ToNode", OFTInteger}, {"Length", OFTReal}});
+  OGRLayer* streets = CreateLayer(*dataset, "streets", reference, wkbLineString,
+                                  {{"FromNode", OFTInteger},
+                                   {"ToNode", OFTInteger},
+                                   {"Length", OFTReal},
+                                   {"TracedLength", OFTReal}});
   dataset->StartTransaction();
   const ConnectivityTableModel& table = sim.StringGrid1;
   for (std::size_t i = 0; i < world.NodeList.size(); ++i) {
@@ -179,6 +182,7 @@ void WriteNetwork(const Simulation& sim, const Georeference& g, OGRSpatialRefere
       feature.SetField("FromNode", static_cast<int>(i));
       feature.SetField("ToNode", link.OtherNode);
       feature.SetField("Length", link.Length * u);
+      feature.SetField("TracedLength", TracedLength(node, other) * u);
       OGRLineString line;
       line.addPoint(mapX(node.X), mapY(node.Y));
       line.addPoint(mapX(other.X), mapY(other.Y));

@@ -2,7 +2,8 @@
 //   landuse.tif   fine grid, Byte bands LandUse and SubState, the map's colours as table;
 //   cells.tif     coarse grid, Float32 bands Potential, DevelopedCount, StreetCount, State;
 //   network.gpkg  layer "nodes" (points: NodeId, Degree, ML, loc, sML, Measure) and layer
-//                 "streets" (lines: FromNode, ToNode, Length in map units).
+//                 "streets" (lines: FromNode, ToNode, Length between the node centres and
+//                 TracedLength along the street's cells, in map units).
 #pragma once
 
 #include <string>

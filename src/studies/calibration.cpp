@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "analysis/town_measures.h"
 #include "simulation/cell.h"
 #include "simulation/run_control.h"
 #include "simulation/window_outputs.h"
@@ -97,6 +98,8 @@ const std::vector<std::string>& CalibrationMeasureNames() {
     for (const LabelName label : kLabelMeasures) {
       list.push_back(label.Str());
     }
+    const std::vector<std::string>& town = TownMeasureNames();
+    list.insert(list.end(), town.begin(), town.end());
     return list;
   }();
   return names;
@@ -107,14 +110,19 @@ std::optional<std::string> CanonicalMeasureName(std::string_view name) {
     return value_key::kSegregation.Str();
   }
   const auto& names = CalibrationMeasureNames();
-  if (std::find(names.begin(), names.end(), name) == names.end()) {
+  if (std::find(names.begin(), names.end(), name) == names.end() && !IsTownMeasureName(name)) {
     return std::nullopt;
   }
   return std::string(name);
 }
 
-std::optional<double> ReadMeasure(const Simulation& sim, const std::string& name) {
+std::optional<double> ReadMeasure(const Simulation& sim, const std::string& name,
+                                  const MapScale* scale) {
   const World& world = sim.world;
+  if (IsTownMeasureName(name)) {
+    const MapScale synthetic = SyntheticScale(world.CellSize, sim.map.Height());
+    return TownMeasure(TownMeasuresJson(world, scale != nullptr ? *scale : synthetic, {}), name);
+  }
   if (const std::optional<ValueKey> key = Named(kValueListMeasures, name)) {
     return NumberIn(sim.valueList.Value(*key));
   }
@@ -144,6 +152,9 @@ std::optional<double> ReadMeasure(const Simulation& sim, const std::string& name
 std::optional<double> MeasureFromJson(const json& measures, const std::string& name) {
   if (!measures.is_object()) {
     return std::nullopt;
+  }
+  if (IsTownMeasureName(name) && !measures.contains(name)) {
+    return TownMeasure(measures, name);
   }
   if (IsValueListMeasure(name) && measures.contains("ValueList") &&
       measures["ValueList"].is_array()) {

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/town_measures.h"
 #include "simulation/simulation.h"
 
 namespace veltmoor {
@@ -20,13 +21,17 @@ class CalibrationInputError : public std::runtime_error {
 };
 
 // Names a calibration can aim at: the value-list keys, the mean length, node and edge
-// counts, the labels with neighbour percentages, and the developed share of the fine grid.
+// counts, the labels with neighbour percentages, the developed share of the fine grid, and
+// the landscape metrics and street statistics (Landscape.ED, StreetNetwork.circuity_avg ...).
 const std::vector<std::string>& CalibrationMeasureNames();
 // The measure's own name ("IS" is short for "IS_developed_cells"); none for an unknown name.
 std::optional<std::string> CanonicalMeasureName(std::string_view name);
 
 // A measure of a town after Button4Click; none when the analysis left no number.
-std::optional<double> ReadMeasure(const Simulation& sim, const std::string& name);
+// The Landscape.* and StreetNetwork.* measures are computed at full precision in `scale`'s
+// units (a synthetic world's when null) under the default landscape rules.
+std::optional<double> ReadMeasure(const Simulation& sim, const std::string& name,
+                                  const MapScale* scale = nullptr);
 // The same measure from a run's measures.json; none when the file has no number for it.
 std::optional<double> MeasureFromJson(const nlohmann::json& measures, const std::string& name);
 

@@ -1,4 +1,5 @@
 #include "ui/simulation_window.h"
+#include "ui/street_stats_table.h"
 
 #include <QCloseEvent>
 #include <QFormLayout>
@@ -38,6 +39,7 @@
 #include "ui/error_guard.h"
 #include "ui/main_form.h"
 #include "ui/map_panel.h"
+#include "ui/street_stats_table.h"
 #include "ui/study_window.h"
 #include "ui/window_arrangement.h"
 
@@ -415,6 +417,7 @@ QWidget* TForm1::BuildAnalyseGraphTab() {
     }
   }
   top->addLayout(measures, 1);
+  top->addWidget(new StreetStatsTable(page, sim(), georeference_), 1);
   layout->addLayout(top);
   layout->addWidget(ChartGrid({chart_name::kEdgesPerNode}, 1), 1);
   return page;
