@@ -13,6 +13,7 @@
 #include "analysis/fractal.h"
 #include "batch/batch_options.h"
 #include "batch/calibrate_command.h"
+#include "batch/compare_command.h"
 #include "batch/measures_json.h"
 #include "batch/merge_command.h"
 #include "batch/progress_bar.h"
@@ -310,6 +311,8 @@ struct Commands {
   CLI::App* import_command = nullptr;
   CalibrateCommandOptions calibrate_options;
   CLI::App* calibrate = nullptr;
+  CompareOptions compare_options;
+  CLI::App* compare = nullptr;
 };
 
 void AddCommands(CLI::App& app, Commands& c) {
@@ -334,6 +337,7 @@ void AddCommands(CLI::App& app, Commands& c) {
   c.calibrate = app.add_subcommand(
       "calibrate", "search the settings that grow a town with the target's measures");
   AddCalibrateOptions(*c.calibrate, c.calibrate_options);
+  c.compare = AddCompareCommand(app, c.compare_options);
 }
 
 // What CLI11 cannot say of the run command's options by itself.
@@ -346,7 +350,7 @@ void CheckRunCommand(const Commands& c) {
   }
 }
 
-int RunParsedCommand(const Commands& c, std::ostream& err) {
+int RunParsedCommand(const Commands& c, std::ostream& out, std::ostream& err) {
   if (c.setup->parsed()) {
     return RunSetup(c.setup_options);
   }
@@ -374,6 +378,9 @@ int RunParsedCommand(const Commands& c, std::ostream& err) {
   if (c.import_command->parsed()) {
     return RunImportCommand(c.import_options, WriteOutputs, err);
   }
+  if (c.compare->parsed()) {
+    return RunCompareCommand(c.compare_options, out, err);
+  }
   return 2;
 }
 
@@ -386,7 +393,8 @@ bool IsBadInput(const std::exception& e) {
          dynamic_cast<const OutputFolderError*>(&e) != nullptr ||
          dynamic_cast<const WorldSizeError*>(&e) != nullptr ||
          dynamic_cast<const WorldFileError*>(&e) != nullptr ||
-         dynamic_cast<const ImportError*>(&e) != nullptr;
+         dynamic_cast<const ImportError*>(&e) != nullptr ||
+         dynamic_cast<const MapInputError*>(&e) != nullptr;
 }
 
 }  // namespace
@@ -407,7 +415,7 @@ int RunBatch(int argc, const char* const* argv, std::ostream& out, std::ostream&
     return 2;
   }
   try {
-    return RunParsedCommand(commands, err);
+    return RunParsedCommand(commands, out, err);
   } catch (const std::exception& e) {
     err << "veltmoor-batch: " << e.what() << "\n";
     return IsBadInput(e) ? 2 : 1;
