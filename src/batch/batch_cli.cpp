@@ -14,6 +14,7 @@
 #include "batch/batch_options.h"
 #include "batch/calibrate_command.h"
 #include "batch/compare_command.h"
+#include "batch/forecast_command.h"
 #include "batch/measures_json.h"
 #include "batch/merge_command.h"
 #include "batch/progress_bar.h"
@@ -313,6 +314,8 @@ struct Commands {
   CLI::App* calibrate = nullptr;
   CompareOptions compare_options;
   CLI::App* compare = nullptr;
+  ForecastOptions forecast_options;
+  CLI::App* forecast = nullptr;
 };
 
 void AddCommands(CLI::App& app, Commands& c) {
@@ -338,6 +341,14 @@ void AddCommands(CLI::App& app, Commands& c) {
       "calibrate", "search the settings that grow a town with the target's measures");
   AddCalibrateOptions(*c.calibrate, c.calibrate_options);
   c.compare = AddCompareCommand(app, c.compare_options);
+  c.forecast = AddForecastCommand(app, c.forecast_options);
+}
+
+int RunForecast(ForecastOptions options, std::ostream& err) {
+  if (!options.field_type.empty()) {
+    options.world.sets.push_back(kFieldTypeButtons.at(options.field_type).Str() + "=1");
+  }
+  return RunForecastCommand(options, err);
 }
 
 // What CLI11 cannot say of the run command's options by itself.
@@ -363,6 +374,9 @@ int RunParsedCommand(const Commands& c, std::ostream& out, std::ostream& err) {
   if (c.calibrate->parsed()) {
     return RunCalibrateCommand(c.calibrate_options, err);
   }
+  if (c.merge->parsed() && IsForecastPart(c.merge_options.parts.front())) {
+    return RunForecastMerge(c.merge_options, err);
+  }
   if (c.merge->parsed() && IsCalibrationPart(c.merge_options.parts.front())) {
     return RunCalibrationMerge(c.merge_options, err);
   }
@@ -380,6 +394,9 @@ int RunParsedCommand(const Commands& c, std::ostream& out, std::ostream& err) {
   }
   if (c.compare->parsed()) {
     return RunCompareCommand(c.compare_options, out, err);
+  }
+  if (c.forecast->parsed()) {
+    return RunForecast(c.forecast_options, err);
   }
   return 2;
 }

@@ -173,6 +173,7 @@ DevelopedMap ReadDevelopedRaster(const std::string& path,
   DevelopedMap map;
   map.frame = FrameOfRaster(*dataset, label);
   map.georeferenced = !map.frame.crs_wkt.empty();
+  map.raster = true;
   const auto columns = static_cast<std::size_t>(map.frame.columns);
   map.mask.resize(columns * static_cast<std::size_t>(map.frame.rows));
   std::vector<std::int32_t> strip;

@@ -38,6 +38,7 @@ struct DevelopedMap {
   std::vector<std::uint8_t> mask;  // row by row
   std::uint64_t developed = 0;
   bool georeferenced = false;  // a world with a place on the earth, or a raster with a CRS
+  bool raster = false;         // read from a raster, not a world file
 };
 
 // The fine grid of a world file (LandUse 2 is developed) and the frame it lies on: its
