@@ -153,6 +153,7 @@ int RunCompareCommand(const CompareOptions& options, std::ostream& out, std::ost
   }
 
   std::vector<std::uint64_t> seeds;
+  seeds.reserve(static_cast<std::size_t>(options.baseline_runs));
   for (int k = 0; k < options.baseline_runs; ++k) {
     seeds.push_back(RunSeed(options.seed, static_cast<std::uint64_t>(k)));
   }

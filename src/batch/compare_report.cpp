@@ -35,6 +35,7 @@ std::vector<Spread> RandomSpreads(const ThreeMapComparison& c, std::size_t count
     }
   }
   std::vector<Spread> spreads;
+  spreads.reserve(by_figure.size());
   for (const std::vector<Figure>& figures : by_figure) {
     spreads.push_back(SpreadOf(figures));
   }

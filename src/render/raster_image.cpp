@@ -15,7 +15,7 @@ namespace {
 // Small rasters are enlarged to at least this many pixels on the long side, large ones
 // reduced to at most the other bound, so a picture stays readable and its memory bounded.
 constexpr int kSmallestSide = 480;
-constexpr int kLargestSide = 2048;
+constexpr int kLargestSide = 1024;
 constexpr int kLineHeight = 20;
 constexpr int kMargin = 8;
 

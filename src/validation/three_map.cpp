@@ -206,18 +206,21 @@ struct BlockSums {
 // simulated size is equally likely and the cells are visited once, in map order.
 struct RandomAllocation {
   std::mt19937_64 engine;
-  std::uint64_t remaining = 0;
-  std::uint64_t needed = 0;
+  double remaining = 0.0;  // exact: maps hold fewer than 2^32 cells
+  double needed = 0.0;
   std::uint64_t hits = 0;
   std::uint64_t false_alarms = 0;
 
-  bool Pick() {
+  // Without a branch: which cells are chosen is a coin the predictor cannot learn.
+  std::uint32_t Pick(bool changed) {
     // 53 random bits as a double in [0, 1): the same choice on every platform.
     const double u = static_cast<double>(engine() >> 11) * 0x1.0p-53;
-    const bool chosen = u * static_cast<double>(remaining) < static_cast<double>(needed);
-    --remaining;
-    needed -= chosen ? 1 : 0;
-    return chosen;
+    const bool chosen = u * remaining < needed;
+    remaining -= 1.0;
+    needed -= chosen ? 1.0 : 0.0;
+    hits += (chosen && changed) ? 1 : 0;
+    false_alarms += (chosen && !changed) ? 1 : 0;
+    return chosen ? 1 : 0;
   }
 };
 
@@ -243,7 +246,8 @@ class Pass {
     result.model.levels.assign(levels, {});
     result.null_model.levels.assign(levels, {});
     for (const std::uint64_t seed : seeds) {
-      allocations_.push_back({std::mt19937_64(seed), free0, simulated_change, 0, 0});
+      allocations_.push_back({std::mt19937_64(seed), static_cast<double>(free0),
+                              static_cast<double>(simulated_change), 0, 0});
     }
     result.randoms.assign(seeds_, MapComparison{{}, std::vector<BlockCounts>(levels)});
   }
@@ -272,14 +276,15 @@ class Pass {
     if (t0) {
       return;
     }
+    if (block == nullptr) {
+      for (RandomAllocation& allocation : allocations_) {
+        allocation.Pick(t1);
+      }
+      return;
+    }
+    std::uint32_t* random = &random_sums_[1][static_cast<std::size_t>(column >> 1) * seeds_];
     for (std::size_t k = 0; k < seeds_; ++k) {
-      if (!allocations_[k].Pick()) {
-        continue;
-      }
-      ++(t1 ? allocations_[k].hits : allocations_[k].false_alarms);
-      if (block != nullptr) {
-        ++random_sums_[1][static_cast<std::size_t>(column >> 1) * seeds_ + k];
-      }
+      random[k] += allocations_[k].Pick(t1);
     }
   }
 
