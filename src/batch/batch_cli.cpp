@@ -258,8 +258,7 @@ void AddCalibrateOptions(CLI::App& command, CalibrateCommandOptions& options) {
   CalibrateOptions& c = options.calibrate;
   AddWorldOptions(command, c.world);
   c.world.picture = false;
-  command.add_option("--target", c.target, "measures.json of a run, or JSON of name -> value")
-      ->required();
+  command.add_option("--target", c.target, "measures.json of a run, or JSON of name -> value");
   command.add_option("--measures", c.measures, "comma-separated measures, e.g. D_grid,slope_rank")
       ->required();
   command
@@ -275,7 +274,17 @@ void AddCalibrateOptions(CLI::App& command, CalibrateCommandOptions& options) {
                         .add_option("--until-developed", c.until_developed,
                                     "grow every town until this many fine cells are developed")
                         ->check(CLI::Range(1LL, 100000000LL));
-  steps->excludes(developed);
+  auto* like = command.add_option("--until-like", c.until_like,
+                                  "grow every town until it holds as many developed fine cells "
+                                  "as this map (needs --start)");
+  steps->excludes(developed)->excludes(like);
+  developed->excludes(like);
+  command.add_option("--reference", c.reference,
+                     "an observed later map the placement measures compare every run with");
+  command
+      .add_option("--developed", c.developed,
+                  "V[,V...]: the values of developed land in class rasters")
+      ->delimiter(',');
   command.add_option("--points", c.points, "parameter points per stage")
       ->required()
       ->check(CLI::Range(1, 1000000));

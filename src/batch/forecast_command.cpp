@@ -14,6 +14,7 @@
 #include "batch/compare_command.h"
 #include "batch/compare_report.h"
 #include "batch/forecast_report.h"
+#include "batch/placement_measures.h"
 #include "batch/shards.h"
 #include "batch/study_part.h"
 #include "batch/world_commands.h"
@@ -75,33 +76,19 @@ struct Inputs {
   long long until_like = 0;  // developed cells of the --until-like map
 };
 
-DevelopedMap ReadOnStart(const std::string& path, const ForecastPlan& plan, const Inputs& in,
-                         const std::string& label) {
-  DevelopedMap map = ReadDevelopedMap(path, plan.developed, label);
-  if (map.raster && !in.original.georeferenced) {
-    throw MapInputError("--start '" + plan.start + "' has no place on the earth, so the raster " +
-                        label + " '" + path +
-                        "' cannot be laid on it; start from a world brought in with import");
-  }
-  CheckSameFrame(map.frame, label + " '" + path + "'", in.original.frame,
-                 "--start '" + plan.start + "'");
-  if (map.developed == 0) {
-    throw MapInputError(label + " '" + path + "' has no developed cell");
-  }
-  return map;
-}
-
 Inputs ReadInputs(const ForecastPlan& plan) {
   Inputs in;
   in.start = ReadWorldFile(plan.start);
   in.original = DevelopedMapOfWorld(in.start);
   CheckComparableSize(in.original.frame, "--start");
   if (!plan.reference.empty()) {
-    in.reference = ReadOnStart(plan.reference, plan, in, "--reference");
+    in.reference =
+        ReadMapOnStart(plan.reference, "--reference", in.original, plan.start, plan.developed);
   }
   if (!plan.until_like.empty()) {
-    in.until_like =
-        static_cast<long long>(ReadOnStart(plan.until_like, plan, in, "--until-like").developed);
+    in.until_like = static_cast<long long>(
+        ReadMapOnStart(plan.until_like, "--until-like", in.original, plan.start, plan.developed)
+            .developed);
   }
   return in;
 }

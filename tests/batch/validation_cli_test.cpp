@@ -272,3 +272,36 @@ TEST_F(ForecastCliTest, BadEnsemblesAreRefusedBeforeAnythingIsWritten) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ForecastCliTest, CalibrationAimsPlacementMeasuresAtAPerfectPlacement) {
+  const fs::path out = dir_.path() / "calibration";
+  const std::string start = (start_ / "world.json").string();
+  const std::string reference = (reference_ / "world.json").string();
+  ASSERT_EQ(Run("calibrate --start " + start + " --reference " + reference + " --until-like " +
+                reference +
+                " --measures FoM,QuantityDisagreement --vary E_centriPe=0,5:5,0 "
+                "--field-type boom --points 2 --runs 2 --seed 1 --out " +
+                out.string()),
+            0)
+      << err_;
+  const json best = ReadJson(out / "best.json");
+  EXPECT_EQ(best["Measures"]["FoM"]["Target"], 1.0);
+  EXPECT_EQ(best["Measures"]["QuantityDisagreement"]["Target"], 0.0);
+  // Every run grew to the reference's size, so the quantities agree to within a step's growth.
+  EXPECT_LT(best["Measures"]["QuantityDisagreement"]["Mean"].get<double>(), 0.05);
+  const double fom = best["Measures"]["FoM"]["Mean"].get<double>();
+  EXPECT_GT(fom, 0.0);
+  EXPECT_LE(fom, 1.0);
+
+  const fs::path refused = dir_.path() / "refused";
+  EXPECT_EQ(Run("calibrate --measures FoM --vary E_centriPe=0,5:5,0 --field-type boom --steps 5 "
+                "--points 2 --runs 2 --seed 1 --start " +
+                start + " --out " + refused.string()),
+            2);
+  EXPECT_NE(err_.find("--reference"), std::string::npos) << err_;
+  EXPECT_FALSE(fs::exists(refused));
+}
+
+}  // namespace
