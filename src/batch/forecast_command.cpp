@@ -389,10 +389,11 @@ ForecastPlan PlanFromManifest(const json& manifest) {
 
 }  // namespace
 
-int RunForecastMerge(const MergeOptions& options, std::ostream& err) {
-  CheckOutsideParts(options.out, options.parts);
+namespace {
+
+std::vector<json> ReadForecastParts(const std::vector<std::string>& folders) {
   std::vector<json> parts;
-  for (const std::string& folder : options.parts) {
+  for (const std::string& folder : folders) {
     json part;
     try {
       part = json::parse(FileBytes((fs::path(folder) / kPartFile).string(), "part"));
@@ -401,8 +402,9 @@ int RunForecastMerge(const MergeOptions& options, std::ostream& err) {
     }
     const bool well_formed = part.is_object() && part.value("Format", "") == kPartFormatName &&
                              part.contains("Forecast") && part.contains("Runs") &&
-                             part.contains("CountsSha256") && part.contains("Shard") &&
-                             part["Shard"].is_number_unsigned() && part.contains("ShardCount") &&
+                             part.contains("CountsSha256") && part["CountsSha256"].is_string() &&
+                             part.contains("Shard") && part["Shard"].is_number_unsigned() &&
+                             part.contains("ShardCount") &&
                              part["ShardCount"].is_number_unsigned() && part["Shard"] >= 1 &&
                              part["Shard"] <= part["ShardCount"];
     if (!well_formed) {
@@ -410,12 +412,18 @@ int RunForecastMerge(const MergeOptions& options, std::ostream& err) {
     }
     parts.push_back(std::move(part));
   }
+  return parts;
+}
+
+// Every shard of one forecast exactly once: the part's index by shard number.
+std::map<std::uint64_t, std::size_t> CheckShards(const std::vector<json>& parts,
+                                                 const std::vector<std::string>& folders) {
   const json& first = parts.front();
   std::map<std::uint64_t, std::size_t> by_shard;
   for (std::size_t i = 0; i < parts.size(); ++i) {
     if (parts[i]["Forecast"] != first["Forecast"] ||
         parts[i]["ShardCount"] != first["ShardCount"]) {
-      throw UsageError("'" + options.parts[i] + "' and '" + options.parts.front() +
+      throw UsageError("'" + folders[i] + "' and '" + folders.front() +
                        "' are parts of different forecasts");
     }
     if (!by_shard.emplace(parts[i]["Shard"].get<std::uint64_t>(), i).second) {
@@ -427,42 +435,55 @@ int RunForecastMerge(const MergeOptions& options, std::ostream& err) {
     throw UsageError("the forecast has " + std::to_string(count) + " shards; " +
                      std::to_string(by_shard.size()) + " are given");
   }
-  const ForecastPlan plan = PlanFromManifest(first["Forecast"]);
+  return by_shard;
+}
+
+// Adds a shard's runs and counter grid after checking they are exactly what it promises.
+void AddShard(const ForecastPlan& plan, const Shard& shard, const json& part,
+              const std::string& folder, std::vector<std::uint32_t>& counts,
+              std::vector<ForecastRun>& runs) {
+  const std::vector<ForecastRun> own = RunsFromJson(part["Runs"], folder);
+  for (const ForecastRun& run : own) {
+    if (run.run >= plan.runs || !InShard(run.run, shard.index, shard.count) ||
+        run.seed != RunSeed(plan.seed, run.run)) {
+      throw UsageError("'" + folder + "' holds run " + std::to_string(run.run) +
+                       ", which is not a run of shard " + shard.Text());
+    }
+  }
+  const std::uint64_t expected = ShardRunsBefore(plan.runs, shard);
+  if (own.size() != expected) {
+    throw UsageError("'" + folder + "' holds " + std::to_string(own.size()) + " runs; shard " +
+                     shard.Text() + " has " + std::to_string(expected));
+  }
+  const std::string bytes = FileBytes((fs::path(folder) / kCountsFile).string(), "part");
+  if (bytes.size() != counts.size() * 4 ||
+      Sha256(bytes) != part["CountsSha256"].get<std::string>()) {
+    throw UsageError("'" + folder + "/" + kCountsFile +
+                     "' is not the counter grid its part.json promises");
+  }
+  const std::vector<std::uint32_t> shard_counts = CountsFromBytes(bytes);
+  for (std::size_t c = 0; c < counts.size(); ++c) {
+    counts[c] += shard_counts[c];
+  }
+  runs.insert(runs.end(), own.begin(), own.end());
+}
+
+}  // namespace
+
+int RunForecastMerge(const MergeOptions& options, std::ostream& err) {
+  CheckOutsideParts(options.out, options.parts);
+  const std::vector<json> parts = ReadForecastParts(options.parts);
+  const std::map<std::uint64_t, std::size_t> by_shard = CheckShards(parts, options.parts);
+  const auto count = parts.front()["ShardCount"].get<std::uint64_t>();
+  const ForecastPlan plan = PlanFromManifest(parts.front()["Forecast"]);
   CheckFileEntry(plan.manifest["Start"], "--start");
   CheckFileEntry(plan.manifest["Reference"], "--reference");
+  CheckFileEntry(plan.manifest["UntilLike"], "--until-like");
   const Inputs in = ReadInputs(plan);
   std::vector<std::uint32_t> counts(in.original.mask.size(), 0);
   std::vector<ForecastRun> runs;
   for (const auto& [number, i] : by_shard) {
-    const Shard shard{number - 1, count};
-    const std::string& folder = options.parts[i];
-    std::vector<ForecastRun> own = RunsFromJson(parts[i]["Runs"], folder);
-    std::uint64_t expected = 0;
-    for (std::uint64_t r = 0; r < plan.runs; ++r) {
-      expected += InShard(r, shard.index, shard.count) ? 1 : 0;
-    }
-    for (const ForecastRun& run : own) {
-      if (run.run >= plan.runs || !InShard(run.run, shard.index, shard.count) ||
-          run.seed != RunSeed(plan.seed, run.run)) {
-        throw UsageError("'" + folder + "' holds run " + std::to_string(run.run) +
-                         ", which is not a run of shard " + shard.Text());
-      }
-    }
-    if (own.size() != expected) {
-      throw UsageError("'" + folder + "' holds " + std::to_string(own.size()) + " runs; shard " +
-                       shard.Text() + " has " + std::to_string(expected));
-    }
-    const std::string bytes = FileBytes((fs::path(folder) / kCountsFile).string(), "part");
-    if (bytes.size() != counts.size() * 4 ||
-        Sha256(bytes) != parts[i]["CountsSha256"].get<std::string>()) {
-      throw UsageError("'" + folder + "/" + kCountsFile +
-                       "' is not the counter grid its part.json promises");
-    }
-    const std::vector<std::uint32_t> shard_counts = CountsFromBytes(bytes);
-    for (std::size_t c = 0; c < counts.size(); ++c) {
-      counts[c] += shard_counts[c];
-    }
-    runs.insert(runs.end(), own.begin(), own.end());
+    AddShard(plan, Shard{number - 1, count}, parts[i], options.parts[i], counts, runs);
   }
   if (std::any_of(counts.begin(), counts.end(),
                   [&plan](std::uint32_t c) { return c > plan.runs; })) {
