@@ -116,14 +116,14 @@ void WriteBand(GDALDataset& dataset, const void* values, GDALDataType type,
   GDALRasterBand* raster = dataset.GetRasterBand(1);
   raster->SetDescription(band.c_str());
   const int columns = dataset.GetRasterXSize();
-  const auto row_bytes = static_cast<std::size_t>(columns) *
-                         static_cast<std::size_t>(GDALGetDataTypeSizeBytes(type));
+  const auto row_bytes =
+      static_cast<std::size_t>(columns) * static_cast<std::size_t>(GDALGetDataTypeSizeBytes(type));
   for (int top = 0; top < dataset.GetRasterYSize(); top += kStripRows) {
     const int rows = std::min(kStripRows, dataset.GetRasterYSize() - top);
-    const auto* strip = static_cast<const std::uint8_t*>(values) +
-                        static_cast<std::size_t>(top) * row_bytes;
-    if (raster->RasterIO(GF_Write, 0, top, columns, rows, const_cast<std::uint8_t*>(strip),
-                         columns, rows, type, 0, 0, nullptr) != CE_None ||
+    const auto* strip =
+        static_cast<const std::uint8_t*>(values) + static_cast<std::size_t>(top) * row_bytes;
+    if (raster->RasterIO(GF_Write, 0, top, columns, rows, const_cast<std::uint8_t*>(strip), columns,
+                         rows, type, 0, 0, nullptr) != CE_None ||
         raster->FlushCache(false) != CE_None) {
       ThrowGdalError("cannot write band " + band);
     }
