@@ -10,7 +10,7 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 10
 
 .PHONY: all deps configure build run screenshot test test-fast test-asan test-fuzz \
-	test-sanitizers test-asan-ui test-tsan bench town format format-check tidy clean \
+	test-sanitizers test-asan-ui test-tsan bench town hindcast format format-check tidy clean \
 	update-golden mutation
 
 all: build
@@ -42,6 +42,10 @@ screenshot: build
 # The README's real town: a Landsat scene imported, analysed and grown (out/town).
 town: build
 	@scripts/make-town $(BUILD) out/town
+
+# Where that town grows: calibrated on its core against its extent, forecast and compared.
+hindcast: town
+	@scripts/make-hindcast $(BUILD) out/town out/hindcast
 
 # Unit and integration tests, then every test again under AddressSanitizer and UBSan (the
 # desktop program's offscreen), the threaded path search and potential passes under

@@ -14,6 +14,8 @@
 #include "batch/batch_options.h"
 #include "batch/calibrate_command.h"
 #include "batch/landscape_command.h"
+#include "batch/compare_command.h"
+#include "batch/forecast_command.h"
 #include "batch/measures_json.h"
 #include "batch/merge_command.h"
 #include "batch/progress_bar.h"
@@ -251,8 +253,7 @@ void AddCalibrateOptions(CLI::App& command, CalibrateCommandOptions& options) {
   CalibrateOptions& c = options.calibrate;
   AddWorldOptions(command, c.world);
   c.world.picture = false;
-  command.add_option("--target", c.target, "measures.json of a run, or JSON of name -> value")
-      ->required();
+  command.add_option("--target", c.target, "measures.json of a run, or JSON of name -> value");
   command.add_option("--measures", c.measures, "comma-separated measures, e.g. D_grid,slope_rank")
       ->required();
   command
@@ -268,7 +269,17 @@ void AddCalibrateOptions(CLI::App& command, CalibrateCommandOptions& options) {
                         .add_option("--until-developed", c.until_developed,
                                     "grow every town until this many fine cells are developed")
                         ->check(CLI::Range(1LL, 100000000LL));
-  steps->excludes(developed);
+  auto* like = command.add_option("--until-like", c.until_like,
+                                  "grow every town until it holds as many developed fine cells "
+                                  "as this map (needs --start)");
+  steps->excludes(developed)->excludes(like);
+  developed->excludes(like);
+  command.add_option("--reference", c.reference,
+                     "an observed later map the placement measures compare every run with");
+  command
+      .add_option("--developed", c.developed,
+                  "V[,V...]: the values of developed land in class rasters")
+      ->delimiter(',');
   command.add_option("--points", c.points, "parameter points per stage")
       ->required()
       ->check(CLI::Range(1, 1000000));
@@ -307,6 +318,10 @@ struct Commands {
   CLI::App* calibrate = nullptr;
   LandscapeCommandOptions landscape_options;
   CLI::App* landscape = nullptr;
+  CompareOptions compare_options;
+  CLI::App* compare = nullptr;
+  ForecastOptions forecast_options;
+  CLI::App* forecast = nullptr;
 };
 
 void AddCommands(CLI::App& app, Commands& c) {
@@ -332,6 +347,15 @@ void AddCommands(CLI::App& app, Commands& c) {
       "calibrate", "search the settings that grow a town with the target's measures");
   AddCalibrateOptions(*c.calibrate, c.calibrate_options);
   c.landscape = AddLandscapeCommand(app, c.landscape_options);
+  c.compare = AddCompareCommand(app, c.compare_options);
+  c.forecast = AddForecastCommand(app, c.forecast_options);
+}
+
+int RunForecast(ForecastOptions options, std::ostream& err) {
+  if (!options.field_type.empty()) {
+    options.world.sets.push_back(kFieldTypeButtons.at(options.field_type).Str() + "=1");
+  }
+  return RunForecastCommand(options, err);
 }
 
 // What CLI11 cannot say of the run command's options by itself.
@@ -357,6 +381,9 @@ int RunParsedCommand(const Commands& c, std::ostream& out, std::ostream& err) {
   if (c.calibrate->parsed()) {
     return RunCalibrateCommand(c.calibrate_options, err);
   }
+  if (c.merge->parsed() && IsForecastPart(c.merge_options.parts.front())) {
+    return RunForecastMerge(c.merge_options, err);
+  }
   if (c.merge->parsed() && IsCalibrationPart(c.merge_options.parts.front())) {
     return RunCalibrationMerge(c.merge_options, err);
   }
@@ -375,6 +402,12 @@ int RunParsedCommand(const Commands& c, std::ostream& out, std::ostream& err) {
   if (c.landscape->parsed()) {
     return RunLandscapeCommand(c.landscape_options, out, err);
   }
+  if (c.compare->parsed()) {
+    return RunCompareCommand(c.compare_options, out, err);
+  }
+  if (c.forecast->parsed()) {
+    return RunForecast(c.forecast_options, err);
+  }
   return 2;
 }
 
@@ -388,7 +421,8 @@ bool IsBadInput(const std::exception& e) {
          dynamic_cast<const InputFileError*>(&e) != nullptr ||
          dynamic_cast<const WorldSizeError*>(&e) != nullptr ||
          dynamic_cast<const WorldFileError*>(&e) != nullptr ||
-         dynamic_cast<const ImportError*>(&e) != nullptr;
+         dynamic_cast<const ImportError*>(&e) != nullptr ||
+         dynamic_cast<const MapInputError*>(&e) != nullptr;
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 
 #include "analysis/fractal.h"
 #include "batch/calibration_report.h"
+#include "batch/placement_measures.h"
 #include "batch/setting_texts.h"
 #include "batch/shards.h"
 #include "batch/study_part.h"
@@ -99,7 +100,7 @@ void CheckPlanSize(const CalibrationDesign& design) {
 // ---------------------------------------------------------------------------------------
 // The command line, checked.
 
-std::vector<std::string> ParseMeasures(const std::string& text) {
+std::vector<std::string> ParseMeasures(const std::string& text, bool placement) {
   std::vector<std::string> measures;
   for (std::size_t start = 0; start <= text.size();) {
     const std::size_t comma = std::min(text.find(',', start), text.size());
@@ -109,11 +110,20 @@ std::vector<std::string> ParseMeasures(const std::string& text) {
       throw UsageError("--measures '" + text + "' holds an empty name; give A,B,... without " +
                        "a stray comma");
     }
-    const std::optional<std::string> measure = CanonicalMeasureName(name);
+    if (IsPlacementMeasure(name) && !placement) {
+      throw UsageError("--measures: " + name +
+                       " compares every run with where the town grew; "
+                       "give --start and --reference");
+    }
+    const std::optional<std::string> measure =
+        IsPlacementMeasure(name) ? std::optional<std::string>(name) : CanonicalMeasureName(name);
     if (!measure) {
       std::string known;
       for (const std::string& each : CalibrationMeasureNames()) {
         known += (known.empty() ? "" : ", ") + each;
+      }
+      for (const std::string& each : PlacementMeasureNames()) {
+        known += ", " + each;
       }
       throw UsageError("--measures: unknown measure '" + name + "'; known: " + known +
                        " (IS for IS_developed_cells)");
@@ -180,6 +190,48 @@ json TargetsToJson(const std::vector<TargetValue>& targets) {
   return list;
 }
 
+// Summary measures aim at the target file's values; placement measures at a perfect
+// placement, which the target file cannot change.
+std::vector<TargetValue> PlacementAndSummaryTargets(const CalibrateOptions& options,
+                                                    const std::vector<std::string>& measures) {
+  std::vector<std::string> summary;
+  std::copy_if(measures.begin(), measures.end(), std::back_inserter(summary),
+               [](const std::string& m) { return !IsPlacementMeasure(m); });
+  std::vector<TargetValue> from_file;
+  if (!summary.empty()) {
+    if (options.target.empty()) {
+      throw UsageError("--target is needed for " + summary.front() +
+                       ": a measures.json or name -> value");
+    }
+    try {
+      from_file = ReadTarget(ReadJsonFile(options.target), summary);
+    } catch (const CalibrationInputError& e) {
+      throw UsageError("--target " + options.target + ": " + e.what());
+    }
+  }
+  std::vector<TargetValue> targets;
+  auto next = from_file.begin();
+  for (const std::string& m : measures) {
+    targets.push_back(IsPlacementMeasure(m) ? TargetValue{m, PerfectPlacement(m), 1.0} : *next++);
+  }
+  return targets;
+}
+
+std::optional<std::vector<double>> DevelopedValues(const CalibrateOptions& options) {
+  return options.developed.empty() ? std::nullopt
+                                   : std::optional<std::vector<double>>(options.developed);
+}
+
+long long DevelopedLimit(const CalibrateOptions& options) {
+  if (options.until_like.empty()) {
+    return *options.until_developed;
+  }
+  const DevelopedMap start = DevelopedMapOfWorld(ReadWorldFile(options.start));
+  return static_cast<long long>(ReadMapOnStart(options.until_like, "--until-like", start,
+                                               options.start, DevelopedValues(options))
+                                    .developed);
+}
+
 json BuildManifest(const CalibrateOptions& options) {
   if (!options.world.seed) {
     throw UsageError("--seed is required: every run's seed derives from it");
@@ -187,10 +239,16 @@ json BuildManifest(const CalibrateOptions& options) {
   if (options.points < 1 || options.runs < 1 || options.stages < 1) {
     throw UsageError("--points, --runs and --stages must be at least 1");
   }
-  if (options.steps.has_value() == options.until_developed.has_value()) {
-    throw UsageError("give exactly one of --steps N and --until-developed N");
+  const int limits = (options.steps ? 1 : 0) + (options.until_developed ? 1 : 0) +
+                     (options.until_like.empty() ? 0 : 1);
+  if (limits != 1) {
+    throw UsageError("give exactly one of --steps N, --until-developed N and --until-like MAP");
   }
-  const std::vector<std::string> measures = ParseMeasures(options.measures);
+  if ((!options.reference.empty() || !options.until_like.empty()) && options.start.empty()) {
+    throw UsageError("--reference and --until-like need --start: the map the town grew from");
+  }
+  const std::vector<std::string> measures =
+      ParseMeasures(options.measures, !options.reference.empty());
   json vary = json::array();
   std::set<std::string> names;
   for (const std::string& pair : options.vary) {
@@ -214,12 +272,7 @@ json BuildManifest(const CalibrateOptions& options) {
       throw UsageError(name + " is both --set and --vary");
     }
   }
-  std::vector<TargetValue> targets;
-  try {
-    targets = ReadTarget(ReadJsonFile(options.target), measures);
-  } catch (const CalibrationInputError& e) {
-    throw UsageError("--target " + options.target + ": " + e.what());
-  }
+  std::vector<TargetValue> targets = PlacementAndSummaryTargets(options, measures);
 
   json manifest;
   manifest["Targets"] = TargetsToJson(targets);
@@ -229,7 +282,7 @@ json BuildManifest(const CalibrateOptions& options) {
   manifest["Height"] = options.world.height;
   manifest["Seed"] = *options.world.seed;
   manifest["Limit"] = options.steps ? json{{"Steps", *options.steps}}
-                                    : json{{"Developed", *options.until_developed}};
+                                    : json{{"Developed", DevelopedLimit(options)}};
   manifest["Points"] = options.points;
   manifest["Runs"] = options.runs;
   manifest["Stages"] = options.stages;
@@ -243,6 +296,12 @@ json BuildManifest(const CalibrateOptions& options) {
         json::parse(ReadRegularFile(options.start, std::numeric_limits<std::uint64_t>::max()))
             .dump());
   }
+  if (!options.reference.empty()) {
+    // Only the runs read the reference; a merge needs its content's digest, not the file.
+    ReadPlacementMaps(options.start, options.reference, DevelopedValues(options));
+    manifest["Reference"] = Sha256(
+        ReadRegularFile(options.reference, std::numeric_limits<std::uint64_t>::max()));
+  }
   return manifest;
 }
 
@@ -253,6 +312,7 @@ struct Calibration {
   WorldOptions world;  // without seed: every run has its own
   GrowthLimit limit;
   std::string start;  // the saved world every run grows on, empty for a new setup
+  std::optional<PlacementMaps> placement;  // with --reference
 };
 
 Calibration FromManifest(const json& manifest) {
@@ -423,9 +483,13 @@ CalibrationRun RunOnce(const Calibration& c, std::uint64_t stage, std::uint64_t 
   run.end = growth.end;
   run.steps = growth.steps;
   run.developed = growth.developed;
+  const auto placement = c.placement ? PlacementMeasures(sim, *c.placement)
+                                     : std::map<std::string, std::optional<double>>();
+  const MapScale scale = ScaleOfWorld(sim.world.CellSize, sim.map.Height(), batch->georeference);
   for (const TargetValue& target : c.design.targets) {
-    const MapScale scale = ScaleOfWorld(sim.world.CellSize, sim.map.Height(), batch->georeference);
-    run.measures.push_back(ReadMeasure(sim, target.measure, &scale));
+    run.measures.push_back(IsPlacementMeasure(target.measure)
+                               ? placement.at(target.measure)
+                               : ReadMeasure(sim, target.measure, &scale));
   }
   return run;
 }
@@ -583,6 +647,9 @@ Earlier ReadPrevious(const Calibration& c, const std::string& folder) {
 int RunCalibration(const CalibrateOptions& options, std::ostream& err) {
   Calibration c = FromManifest(BuildManifest(options));
   c.start = options.start;
+  if (!options.reference.empty()) {
+    c.placement = ReadPlacementMaps(options.start, options.reference, DevelopedValues(options));
+  }
   const std::optional<Shard> shard = ParseShard(options.shard);
   // The stages before must outlive this one: the other shards, and a rerun, start from them.
   if (!options.previous.empty() && FoldersNest(options.world.out, options.previous)) {

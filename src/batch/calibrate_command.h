@@ -27,6 +27,12 @@ struct CalibrateOptions {
   std::string shard;     // "K/N", empty for all runs
   std::string previous;  // the output of the stages before, empty to start afresh
   std::string start;     // a saved world.json every run grows on, empty for a new setup
+  // Where the town grew: an observed later map the placement measures compare every run
+  // with, its developed values when it is a class raster, and a map whose developed size
+  // every run grows to.
+  std::string reference;
+  std::vector<double> developed;
+  std::string until_like;
 };
 
 // Checks everything before the first run (UsageError, exit 2, nothing written), runs the
