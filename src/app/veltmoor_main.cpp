@@ -1,5 +1,6 @@
 // veltmoor: the desktop simulator of urban growth.
 #include <QApplication>
+#include <QCommandLineParser>
 
 #include "ui/desktop_program.h"
 #include "ui/main_form.h"
@@ -8,10 +9,21 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("veltmoor"));
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QStringLiteral("The desktop simulator of urban growth."));
+  parser.addHelpOption();
+  parser.addPositionalArgument(QStringLiteral("world"),
+                               QStringLiteral("A saved world (world.json) to open."),
+                               QStringLiteral("[world]"));
+  // --help and unknown options end here with their text, before any window opens.
+  parser.process(app);
+  const QStringList worlds = parser.positionalArguments();
+  if (worlds.size() > 1) {
+    parser.showHelp(2);
+  }
   veltmoor::DesktopProgram program = veltmoor::StartDesktopProgram(true);
-  // veltmoor FILE.json opens the simulation window on that world.
-  if (argc > 1) {
-    program.simulation->LoadWorld(QString::fromLocal8Bit(argv[1]));
+  if (!worlds.isEmpty()) {
+    program.simulation->LoadWorld(worlds.front());
   }
   return QApplication::exec();
 }

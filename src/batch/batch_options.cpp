@@ -1,49 +1,11 @@
 #include "batch/batch_options.h"
 
 #include <charconv>
-#include <cmath>
 #include <limits>
 
 #include "simulation/numbers.h"
 
 namespace veltmoor {
-
-namespace {
-
-// An edit box whose default is a number holds a decimal the behaviour will parse.
-bool HoldsDecimal(const SettingDef& def) {
-  if (def.kind != ControlKind::EditBox) {
-    return false;
-  }
-  try {
-    ParseDecimal(def.default_text);
-    return true;
-  } catch (const ConversionError&) {
-    return false;
-  }
-}
-
-void CheckValue(const SettingDef& def, const std::string& value) {
-  if (HoldsDecimal(def)) {
-    const double number = ParseDecimal(value);  // throws the conversion error naming the text
-    // The behaviour keeps weights and scales in 32-bit floats; beyond their range a value
-    // becomes infinite and the run silently dies.
-    if (std::fabs(number) > static_cast<double>(std::numeric_limits<float>::max())) {
-      throw UsageError(def.name + ": '" + value +
-                       "' is beyond the range of the control (at most 3.4e38 either side of 0)");
-    }
-    return;
-  }
-  if (def.kind == ControlKind::SpinEdit || def.kind == ControlKind::TrackBar) {
-    const long long number = ParseInteger(value);
-    if (def.max > def.min && (number < def.min || number > def.max)) {
-      throw UsageError(def.name + " must lie in " + std::to_string(def.min) + ".." +
-                       std::to_string(def.max) + ", not " + value);
-    }
-  }
-}
-
-}  // namespace
 
 const std::set<std::string>& BatchOutputNames() {
   static const std::set<std::string> names = {
@@ -71,18 +33,13 @@ void ApplySettingOverrides(MapSettings& settings, const std::vector<std::string>
     }
     const std::string name = pair.substr(0, eq);
     const std::string value = pair.substr(eq + 1);
-    const SettingDef* def = settings.Registry().Find(SettingName{name});
-    if (def == nullptr) {
+    if (settings.Registry().Find(SettingName{name}) == nullptr) {
       throw UsageError("--set: unknown setting '" + name + "'");
     }
     try {
-      CheckValue(*def, value);
-      settings.Set(def->Name(), value);
-    } catch (const ConversionError& e) {
-      throw UsageError(name + ": " + e.what());
-    } catch (const std::invalid_argument& e) {
-      const std::string message = e.what();
-      throw UsageError(message.find(name) == std::string::npos ? name + ": " + message : message);
+      settings.SetCheckedText(SettingName{name}, value);
+    } catch (const SettingValueError& e) {
+      throw UsageError(e.what());
     }
   }
 }

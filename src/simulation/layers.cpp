@@ -99,6 +99,9 @@ void CreateLayerImages(Simulation& sim) {
   map.AgentImage = sim.canvases.Create(map.MapImage->Width(), map.MapImage->Height());
   map.AgentImage->brush = colours::kBlack;
   map.AgentImage->FillRect(0, 0, map.AgentImage->Width(), map.AgentImage->Height());
+  // A view that hid the fine layer ("pot. field", "cand. sites") painted the old world; the
+  // new one starts with its streets and land in sight.
+  map.Visible.Fine = true;
 }
 
 void DrawGradientBar(Simulation& sim) {

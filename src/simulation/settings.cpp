@@ -1,6 +1,8 @@
 #include "simulation/settings.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <stdexcept>
 
 #include "simulation/numbers.h"
@@ -39,6 +41,42 @@ long long SettingsSource::Int(SettingName name) const {
 
 double SettingsSource::Float(SettingName name) const {
   return ParseDecimal(Text(name));
+}
+
+namespace {
+
+// An edit box whose default is a number holds a decimal the behaviour will parse.
+bool HoldsDecimal(const SettingDef& def) {
+  if (def.kind != ControlKind::EditBox) {
+    return false;
+  }
+  try {
+    ParseDecimal(def.default_text);
+    return true;
+  } catch (const ConversionError&) {
+    return false;
+  }
+}
+
+}  // namespace
+
+void CheckSettingText(const SettingDef& def, std::string_view text, std::string_view label) {
+  if (HoldsDecimal(def)) {
+    const double number = ParseDecimal(text);
+    if (std::fabs(number) > static_cast<double>(std::numeric_limits<float>::max())) {
+      throw SettingValueError(std::string(label) + ": '" + std::string(text) +
+                              "' is beyond the range of the control (at most 3.4e38 either "
+                              "side of 0)");
+    }
+    return;
+  }
+  if (def.kind == ControlKind::SpinEdit || def.kind == ControlKind::TrackBar) {
+    const long long number = ParseInteger(text);
+    if (def.max > def.min && (number < def.min || number > def.max)) {
+      throw SettingValueError(std::string(label) + " must lie in " + std::to_string(def.min) +
+                              ".." + std::to_string(def.max) + ", not " + std::string(text));
+    }
+  }
 }
 
 namespace {
@@ -95,6 +133,25 @@ void MapSettings::Set(SettingName name, std::string_view value) {
     return;
   }
   values_[def->name] = std::string(value);
+}
+
+void MapSettings::SetCheckedText(SettingName name, std::string_view value) {
+  const SettingDef* def = registry_.Find(name);
+  if (def == nullptr) {
+    throw SettingValueError("unknown setting '" + name.Str() + "'");
+  }
+  try {
+    CheckSettingText(*def, value, def->name);
+    Set(name, value);
+  } catch (const ConversionError& e) {
+    throw SettingValueError(def->name + ": " + e.what());
+  } catch (const SettingValueError&) {
+    throw;
+  } catch (const std::invalid_argument& e) {
+    const std::string message = e.what();
+    throw SettingValueError(
+        message.find(def->name) == std::string::npos ? def->name + ": " + message : message);
+  }
 }
 
 void MapSettings::SetChecked(SettingName name, bool checked) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <map>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,6 +47,21 @@ class SettingsRegistry {
 
 // The simulation window's registry.
 const SettingsRegistry& SimulationSettings();
+
+// A text that a control could not hold; the message starts with the control's name or
+// caption.
+class SettingValueError : public std::invalid_argument {
+ public:
+  using std::invalid_argument::invalid_argument;
+};
+
+// The one check of a value both front ends apply before the behaviour reads it: a decimal
+// box must hold a decimal within 3.4e38 either side of 0 (the behaviour keeps weights and
+// scales in 32-bit floats, beyond which a run silently dies), a spin edit or track bar a
+// whole number in its range. Throws ConversionError (the parser's message, naming only the
+// text) when the text is no number at all, SettingValueError starting with `label` when it
+// is out of range. State controls are not checked here.
+void CheckSettingText(const SettingDef& def, std::string_view text, std::string_view label);
 
 // The names of the simulation window's settings, in its tab order.
 namespace setting {
@@ -109,7 +125,7 @@ class SettingsSource {
   // value is kept inside the range, as a spin edit does.
   long long Int(SettingName name) const;
   // Edit boxes holding decimals: throws ConversionError naming the text.
-  double Float(SettingName name) const;
+  virtual double Float(SettingName name) const;
 };
 
 // Settings held as texts: the registry defaults, overridden by Set. Used by headless
@@ -127,6 +143,9 @@ class MapSettings : public SettingsSource {
   // Throws std::invalid_argument for an unknown name or a state that is not a boolean.
   void Set(SettingName name, std::string_view value);
   void SetChecked(SettingName name, bool checked);
+  // Set after CheckSettingText: a text the control could not hold throws SettingValueError
+  // whose message starts with the setting's name, and nothing changes.
+  void SetCheckedText(SettingName name, std::string_view value);
 
  private:
   const SettingsRegistry& registry_;
@@ -144,6 +163,8 @@ class SettingsRouter : public SettingsSource {
   const SettingsRegistry& Registry() const override { return target_->Registry(); }
   std::string Text(SettingName name) const override { return target_->Text(name); }
   bool Checked(SettingName name) const override { return target_->Checked(name); }
+  // The target words a conversion error its own way (the desktop names the field).
+  double Float(SettingName name) const override { return target_->Float(name); }
 
  private:
   const SettingsSource* target_;

@@ -32,6 +32,20 @@ struct AppContext {
   // beside the executable (tests keep their files in a scratch folder). A study window
   // reads it when it is created.
   std::filesystem::path study_files_folder;
+  // Set while a worker thread reads the world (saving it): timers leave it alone.
+  bool world_busy = false;
+};
+
+// Marks the world busy for a scope.
+class WorldBusy {
+ public:
+  explicit WorldBusy(AppContext& context) : context_(context) { context_.world_busy = true; }
+  ~WorldBusy() { context_.world_busy = false; }
+  WorldBusy(const WorldBusy&) = delete;
+  WorldBusy& operator=(const WorldBusy&) = delete;
+
+ private:
+  AppContext& context_;
 };
 
 }  // namespace veltmoor

@@ -5,6 +5,8 @@
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QScreen>
+#include <functional>
+#include <stdexcept>
 
 #include "ui/app_context.h"
 #include "ui/main_form.h"
@@ -23,6 +25,18 @@ DesktopProgram::~DesktopProgram() {
     context->sim.TableWindowNeeded = nullptr;
   }
   frame.reset();
+}
+
+TForm1* SimulationWindowToActOn(const TMainForm& frame) {
+  // The active child first, then the one active most recently before it.
+  const auto children = frame.MdiArea()->subWindowList(QMdiArea::ActivationHistoryOrder);
+  for (auto child = children.rbegin(); child != children.rend(); ++child) {
+    auto* window = qobject_cast<TForm1*>((*child)->widget());
+    if (window != nullptr && !window->Closed()) {
+      return window;
+    }
+  }
+  return nullptr;
 }
 
 DesktopProgram StartDesktopProgram(bool show) {
@@ -58,20 +72,29 @@ DesktopProgram StartDesktopProgram(bool show) {
     frame.EnsureChildWindow(QStringLiteral("TConnectivityTable"));
   };
   QPointer<TForm1> first(simulation);
+  ErrorGuard& errors = context.errors;
+  const auto onSimulationWindow = [&frame, &errors](const std::function<void(TForm1&)>& act) {
+    if (TForm1* window = SimulationWindowToActOn(frame)) {
+      act(*window);
+      return;
+    }
+    errors.Run(&frame, [] {
+      throw std::runtime_error("Es ist kein Simulationsfenster offen; \"Neu\" öffnet eines.");
+    });
+  };
   frame.SetWorldFiles(
-      [first](const QString& path) {
-        if (first) {
-          first->LoadWorld(path);
-        }
+      [onSimulationWindow](const QString& path) {
+        onSimulationWindow([&path](TForm1& window) { window.LoadWorld(path); });
       },
-      [first](const QString& path) {
-        if (first) {
-          first->SaveWorldAs(path);
-        }
+      [onSimulationWindow](const QString& path) {
+        onSimulationWindow([&path](TForm1& window) { window.SaveWorldAs(path); });
       });
-  frame.SetTimerToggle([first] {
-    if (first) {
+  // The tool bar's button belongs to the start-up window while it is open.
+  frame.SetTimerToggle([first, onSimulationWindow] {
+    if (first && !first->Closed()) {
       first->ToggleTimer();
+    } else {
+      onSimulationWindow([](TForm1& window) { window.ToggleTimer(); });
     }
   });
   return program;

@@ -21,6 +21,10 @@ struct DesktopProgram {
   TForm1* simulation = nullptr;  // the start-up simulation window
 };
 
+// The simulation window the world-file commands act on: the active one, else the one
+// active last; nullptr when none is open.
+TForm1* SimulationWindowToActOn(const TMainForm& frame);
+
 // Builds the program's windows; `show` maximises and shows the frame.
 DesktopProgram StartDesktopProgram(bool show);
 

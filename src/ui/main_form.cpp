@@ -2,7 +2,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -14,6 +17,7 @@
 
 #include "ui/about_box.h"
 #include "ui/app_context.h"
+#include "ui/chart_window.h"
 #include "ui/text_viewer.h"
 #include "ui/window_arrangement.h"
 
@@ -26,6 +30,8 @@ QMessageBox::StandardButton AskInBox(QWidget* parent, const QString& text) {
                                QMessageBox::Yes | QMessageBox::Ok | QMessageBox::Cancel,
                                QMessageBox::Ok);
 }
+
+const QString kWorldSuffix = QStringLiteral(".json");
 
 // Cut, copy and paste act on whichever edit control has the focus.
 template <typename Method>
@@ -48,6 +54,12 @@ TMainForm::TMainForm(AppContext& context, QWidget* parent)
   mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   confirm_ = [this](const QString& text) { return AskInBox(this, text); };
+  ask_ = [this](const QString& text) {
+    return QMessageBox::question(this, QStringLiteral("veltmoor"), text,
+                                 QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::Yes) == QMessageBox::Yes;
+  };
+  last_folder_ = QDir::currentPath();
   CreateActions();
   CreateMenus();
   CreateToolBar();
@@ -90,10 +102,10 @@ void TMainForm::CreateActions() {
                               QStringLiteral("Öffnen|Datei öffnen"), QKeySequence::Open);
   fileOpen->setIcon(s->standardIcon(QStyle::SP_DialogOpenButton));
   connect(fileOpen, &QAction::triggered, this, [this] {
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Öffnen"), QString(),
-                                                      QStringLiteral("Alle Dateien (*.*)"));
+    const QString path =
+        ChooseFile(QStringLiteral("Öffnen"), QStringLiteral("Alle Dateien (*.*)"), false);
     if (!path.isEmpty()) {
-      OpenTextFile(path);
+      OpenFile(path);
     }
   });
 
@@ -147,7 +159,15 @@ void TMainForm::CreateActions() {
       MakeAction(QStringLiteral("WindowMinimizeAll"), QStringLiteral("&Alle verkleinern"),
                  QStringLiteral("Alle verkleinern|Alle Fenster verkleinern"));
   connect(minimise, &QAction::triggered, this, [this] {
-    for (QMdiSubWindow* child : mdi_->subWindowList()) {
+    // Minimising one maximised child maximises the next; brought back to normal first,
+    // every child stays minimised.
+    const auto children = mdi_->subWindowList();
+    for (QMdiSubWindow* child : children) {
+      if (child->isMaximized()) {
+        child->showNormal();
+      }
+    }
+    for (QMdiSubWindow* child : children) {
       child->showMinimized();
     }
   });
@@ -159,24 +179,26 @@ void TMainForm::CreateActions() {
                                QStringLiteral("Info|Programminformationen anzeigen"));
   connect(helpAbout, &QAction::triggered, this, [this] { about_->exec(); });
 
-  auto* loadWorld = MakeAction(QStringLiteral("WorldLoad"), QStringLiteral("Welt laden…"),
-                               QStringLiteral("Welt laden|Eine gespeicherte Welt öffnen"));
+  auto* loadWorld = MakeAction(QStringLiteral("WorldLoad"), QStringLiteral("&Welt laden…"),
+                               QStringLiteral("Welt laden|Eine gespeicherte Welt öffnen"),
+                               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
   connect(loadWorld, &QAction::triggered, this, [this] {
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Welt laden"), {},
-                                                      QStringLiteral("Welten (*.json)"));
-    if (!path.isEmpty() && load_world_) {
-      load_world_(path);
+    const QString path =
+        ChooseFile(QStringLiteral("Welt laden"), QStringLiteral("Welten (*.json)"), false);
+    if (!path.isEmpty()) {
+      LoadWorld(path);
     }
   });
   auto* saveWorld =
-      MakeAction(QStringLiteral("WorldSaveAs"), QStringLiteral("Welt speichern unter…"),
-                 QStringLiteral("Welt speichern unter|Die Welt in eine Datei speichern"));
+      MakeAction(QStringLiteral("WorldSaveAs"), QStringLiteral("Welt spei&chern unter…"),
+                 QStringLiteral("Welt speichern unter|Die Welt in eine Datei speichern"),
+                 QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
   connect(saveWorld, &QAction::triggered, this, [this] {
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Welt speichern unter"),
-                                                      QStringLiteral("world.json"),
-                                                      QStringLiteral("Welten (*.json)"));
-    if (!path.isEmpty() && save_world_) {
-      save_world_(path);
+    const QString path =
+        ChooseFile(QStringLiteral("Welt speichern unter"), QStringLiteral("Welten (*.json)"), true,
+                   QStringLiteral("world.json"));
+    if (!path.isEmpty()) {
+      SaveWorldAs(path);
     }
   });
 
@@ -227,7 +249,12 @@ void TMainForm::FillWindowMenu() {
         window_menu_->addAction(QStringLiteral("&%1 %2").arg(number++).arg(child->windowTitle()));
     item->setCheckable(true);
     item->setChecked(child == mdi_->activeSubWindow());
-    connect(item, &QAction::triggered, this, [this, child] { mdi_->setActiveSubWindow(child); });
+    connect(item, &QAction::triggered, this, [this, child] {
+      if (child->isMinimized()) {
+        child->showNormal();
+      }
+      mdi_->setActiveSubWindow(child);
+    });
   }
 }
 
@@ -311,6 +338,59 @@ QWidget* TMainForm::OpenOrSwitch(const QString& className) {
     default:
       return nullptr;
   }
+}
+
+void TMainForm::LoadWorld(const QString& path) {
+  if (load_world_) {
+    load_world_(path);
+  }
+}
+
+void TMainForm::SaveWorldAs(QString path) {
+  // Saved under another ending, the world would be hidden by the load dialog's filter.
+  if (!path.endsWith(kWorldSuffix, Qt::CaseInsensitive)) {
+    path += kWorldSuffix;
+  }
+  if (save_world_) {
+    save_world_(path);
+  }
+}
+
+// A saved world names its grid's shape near its start; the first bytes tell, without
+// reading a file of hundreds of megabytes.
+bool LooksLikeWorldFile(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) {
+    return false;
+  }
+  const QByteArray head = file.read(64 * 1024);
+  return head.trimmed().startsWith('{') && head.contains("\"CellSize\"") &&
+         head.contains("\"ColumnCount\"");
+}
+
+QString TMainForm::ChooseFile(const QString& caption, const QString& filter, bool save,
+                              const QString& proposed) {
+  const QString start = proposed.isEmpty() ? last_folder_ : QDir(last_folder_).filePath(proposed);
+  const QString path = save ? QFileDialog::getSaveFileName(this, caption, start, filter)
+                            : QFileDialog::getOpenFileName(this, caption, start, filter);
+  if (!path.isEmpty()) {
+    last_folder_ = QFileInfo(path).absolutePath();
+  }
+  return path;
+}
+
+void TMainForm::OpenFile(const QString& path) {
+  if (path.endsWith(QStringLiteral(".tee"), Qt::CaseInsensitive)) {
+    context_.errors.Run(this, [this, &path] { AddChild(new TChartWindow(path)); });
+    return;
+  }
+  if (load_world_ && LooksLikeWorldFile(path) &&
+      ask_(QStringLiteral("\"%1\" ist eine gespeicherte Welt. Als Welt laden?")
+               .arg(QFileInfo(path).fileName()))) {
+    LoadWorld(path);
+    return;
+  }
+  OpenTextFile(path);
 }
 
 void TMainForm::OpenTextFile(const QString& path) {

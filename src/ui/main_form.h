@@ -18,6 +18,9 @@ namespace veltmoor {
 struct AppContext;
 class TAboutBox;
 
+// Whether a file starts as a saved world does, judged from its first bytes.
+bool LooksLikeWorldFile(const QString& path);
+
 class TMainForm : public QMainWindow {
   Q_OBJECT
  public:
@@ -50,6 +53,13 @@ class TMainForm : public QMainWindow {
   void SetTimerToggle(std::function<void()> toggle) { toggle_timer_ = std::move(toggle); }
 
   void OpenTextFile(const QString& path);
+  // "Öffnen": a saved world is offered to load as a world, a chart file (.tee) opens in a
+  // chart window, anything else in a text viewer.
+  void OpenFile(const QString& path);
+
+  // How a yes/no question is asked; tests answer it without a box.
+  using Question = std::function<bool(const QString& text)>;
+  void SetQuestion(Question ask) { ask_ = std::move(ask); }
 
   // What "Welt laden…" and "Welt speichern unter…" do with the chosen file.
   using WorldFileHandler = std::function<void(const QString& path)>;
@@ -57,6 +67,9 @@ class TMainForm : public QMainWindow {
     load_world_ = std::move(load);
     save_world_ = std::move(save);
   }
+  // The two commands once their file is chosen.
+  void LoadWorld(const QString& path);
+  void SaveWorldAs(QString path);
 
  private:
   void CreateActions();
@@ -72,7 +85,12 @@ class TMainForm : public QMainWindow {
   QMenu* window_menu_ = nullptr;
   std::map<QString, std::function<QWidget*()>> classes_;
   std::map<QString, QAction*> actions_;
+  QString ChooseFile(const QString& caption, const QString& filter, bool save,
+                     const QString& proposed = {});
+
   Confirmation confirm_;
+  Question ask_;
+  QString last_folder_;  // where the last file dialog was left
   std::function<void()> toggle_timer_;
   WorldFileHandler load_world_;
   WorldFileHandler save_world_;

@@ -118,6 +118,18 @@ void MapPanel::mouseReleaseEvent(QMouseEvent* event) {
   }
 }
 
+void MapPanel::SetHoverHandler(HoverHandler handler) {
+  hover_ = std::move(handler);
+  setMouseTracking(static_cast<bool>(hover_));
+}
+
+void MapPanel::mouseMoveEvent(QMouseEvent* event) {
+  if (hover_) {
+    hover_(PanelPixel(event->position().x()), PanelPixel(event->position().y()));
+  }
+  QWidget::mouseMoveEvent(event);
+}
+
 void MapPanel::ShowProgress(bool visible) {
   progress_panel_->setVisible(visible);
   if (visible) {

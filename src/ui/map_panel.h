@@ -36,11 +36,15 @@ class MapPanel : public QWidget {
   // Mouse events go through the window so a failure is reported like any handler's.
   using MouseHandler = std::function<void(bool press, MouseButton button, int x, int y)>;
   void SetMouseHandler(MouseHandler handler) { mouse_ = std::move(handler); }
+  // The pixel under the pointer as it moves over the map.
+  using HoverHandler = std::function<void(int x, int y)>;
+  void SetHoverHandler(HoverHandler handler);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
 
  private:
   // What forces a whole repaint: which layers exist and show, and how many labels.
@@ -53,6 +57,7 @@ class MapPanel : public QWidget {
   QLabel* progress_label_;
   QProgressBar* progress_bar_;
   MouseHandler mouse_;
+  HoverHandler hover_;
   std::uint64_t painted_ = ~std::uint64_t{0};
 };
 

@@ -17,9 +17,12 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <iterator>
 
 #include "analysis/cluster.h"
 #include "analysis/dijkstra.h"
@@ -28,6 +31,7 @@
 #include "simulation/building_rules.h"
 #include "simulation/layers.h"
 #include "simulation/map_interaction.h"
+#include "simulation/numbers.h"
 #include "simulation/resulting_force.h"
 #include "simulation/run_control.h"
 #include "simulation/setup.h"
@@ -83,6 +87,8 @@ TForm1::TForm1(AppContext& context, QWidget* parent)
       }
     });
   });
+
+  panel_->SetHoverHandler([this](int x, int y) { ShowMapCoordinates(x, y); });
 
   tabs_ = new QTabWidget(this);
   tabs_->setObjectName("PageControl1");
@@ -148,9 +154,21 @@ void TForm1::SyncTimer() {
 }
 
 void TForm1::Timer1Timer() {
+  if (context_.world_busy) {
+    return;
+  }
   context_.router.Route(settings_);
-  context_.errors.Run(this, [this] { SimulationStep(sim()); });
+  if (!context_.errors.Run(this, [this] { SimulationStep(sim()); })) {
+    // A step that fails fails again on the next tick: the run stops, so the failure is
+    // reported once and the user can reach the settings, until "start" again.
+    StopAfterFailure();
+  }
   SyncTimer();
+}
+
+void TForm1::StopAfterFailure() {
+  sim().TimerEnabled = false;
+  timer1_.stop();
 }
 
 void TForm1::ToggleTimer() {
@@ -550,6 +568,9 @@ QWidget* TForm1::BuildBuildingAnalysisTab() {
 }
 
 void TForm1::Timer_buildAnaTimer() {
+  if (context_.world_busy) {
+    return;
+  }
   context_.router.Route(settings_);
   if (!context_.errors.Run(this, [this] { building_study_->Tick(); })) {
     // Stopped, so a failing tick is reported once rather than every millisecond.
@@ -578,15 +599,27 @@ void TForm1::ConnectSettingEvents() {
               [this] { Act([this] { ReadFieldType(sim()); }); });
     }
   }
-  for (const SettingName name : kForceSettings) {
-    if (auto* edit = qobject_cast<QLineEdit*>(settings_.Control(name))) {
-      connect(edit, &QLineEdit::textEdited, this, [this] {
-        Act([this] {
+  // A decimal box is checked when it is left, never per keystroke: "-" and "1e" are on the
+  // way to a number. A box left holding no number stops the run, which would fail on it.
+  for (const SettingDef& def : settings_.Registry().All()) {
+    auto* edit = qobject_cast<QLineEdit*>(settings_.Control(def.Name()));
+    if (edit == nullptr) {
+      continue;
+    }
+    const bool force = std::find(std::begin(kForceSettings), std::end(kForceSettings),
+                                 def.Name()) != std::end(kForceSettings);
+    connect(edit, &QLineEdit::editingFinished, this, [this, name = def.Name(), force] {
+      const bool ok = Act([this, name, force] {
+        settings_.Float(name);
+        if (force) {
           ShowProportions(sim());
           ResetResultingForceCurve(sim());
-        });
+        }
       });
-    }
+      if (!ok) {
+        StopAfterFailure();
+      }
+    });
   }
   if (auto* plot = qobject_cast<QAbstractButton*>(settings_.Control(setting::kPlotRandom))) {
     connect(plot, &QAbstractButton::clicked, this,
@@ -633,6 +666,29 @@ void TForm1::WithProgressPanel(const std::function<void()>& work) {
   panel_->ShowProgress(true);
   sim().PathProgress = [this](int percent) { panel_->SetProgress(percent); };
   work();
+}
+
+QString TForm1::MapCoordinates(int x, int y) const {
+  if (!georeference_ || georeference_->crs_wkt.empty() || context_.sim.world.CellSize <= 0) {
+    return {};
+  }
+  const double unit = UnitsPerPixel(*georeference_, context_.sim.world.CellSize);
+  // The centre of the pixel, in the CRS's units.
+  const double east = georeference_->origin_x + (x + 0.5) * unit;
+  const double north = georeference_->origin_y - (y + 0.5) * unit;
+  return QStringLiteral("x %1   y %2")
+      .arg(QString::fromStdString(FormatNumber(RoundTo2(east))),
+           QString::fromStdString(FormatNumber(RoundTo2(north))));
+}
+
+void TForm1::ShowMapCoordinates(int x, int y) {
+  if (context_.frame == nullptr) {
+    return;
+  }
+  const QString text = MapCoordinates(x, y);
+  if (!text.isEmpty()) {
+    context_.frame->statusBar()->showMessage(text);
+  }
 }
 
 void TForm1::OpenStudy(const QString& className) {

@@ -65,6 +65,9 @@ class TForm1 : public QWidget {
   // Brings labels, value list, legend, charts and map up to date with the core.
   void RefreshViews();
   void RefreshCharts();  // the chart views now on screen
+  // The map coordinates (the CRS's units) of panel pixel (x, y) of a georeferenced world,
+  // as the status bar shows them; empty for a world without a place on the earth.
+  QString MapCoordinates(int x, int y) const;
 
   // The building-rule study on the tab "building structure analysis", stepped by its own
   // timer instead of Timer1.
@@ -92,6 +95,8 @@ class TForm1 : public QWidget {
   QWidget* BuildGradientGroup();
   void ConnectSettingEvents();
   void SyncTimer();
+  void StopAfterFailure();
+  void ShowMapCoordinates(int x, int y);
   void OpenStudy(const QString& className);
   // Timer_buildAna follows the study; Timer1 stays off while it runs.
   void SyncBuildingStudyTimer();

@@ -1,13 +1,11 @@
 #include "ui/study_window.h"
 
 #include <QAbstractButton>
-#include <QChart>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLegend>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -15,6 +13,8 @@
 #include <QVBoxLayout>
 #include <stdexcept>
 
+#include "render/chart_image.h"
+#include "render/composite.h"
 #include "simulation/numbers.h"
 #include "simulation/output_models.h"
 #include "ui/app_context.h"
@@ -47,18 +47,6 @@ std::filesystem::path StudyFilesFolder(const AppContext& context) {
   return std::filesystem::path(QCoreApplication::applicationDirPath().toStdString());
 }
 
-// A window changed within this tick has its new layout and its charts' new axes waiting
-// in posted events (the old axes are deleted later); a picture taken now would show stale
-// axes and labels cut to their old width. That pending work is done first.
-void SettleForPicture(QWidget& window) {
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-  for (ChartView* view : window.findChildren<ChartView*>()) {
-    QCoreApplication::sendPostedEvents(view->chart());
-    QCoreApplication::sendPostedEvents(view->chart()->legend());
-  }
-}
-
 }  // namespace
 
 void WidgetControls::SetText(SettingName name, const std::string& text) {
@@ -77,30 +65,29 @@ WidgetSettings& WidgetControls::Target() const {
   return *settings;
 }
 
-// The desktop's pictures: the simulation window at the end of a value, the study window at
-// the end of the study, each as it stands on screen once its views are up to date.
+// The desktop's pictures, drawn from the model rather than grabbed from the screen, so a
+// minimised or covered window still gives its picture: the map as veltmoor-batch draws its
+// map.png at the end of a value, the study chart at the end of the study.
 class StudyWindow::Pictures : public SnapshotTaker {
  public:
   explicit Pictures(StudyWindow& window) : window_(window) {}
 
   void Snapshot(const std::string& path, SnapshotKind kind) override {
+    const QString file = QString::fromStdString(path);
     if (kind == SnapshotKind::Main) {
-      TForm1* simulation = window_.SimulationWindow();
-      if (simulation == nullptr) {
-        throw std::runtime_error("no simulation window to take '" + path + "' of");
-      }
-      simulation->RefreshViews();
-      simulation->RefreshCharts();  // views refresh charts only now and then
-      SettleForPicture(*simulation);
-      SaveWindowSnapshot(*simulation, path);
+      SaveJpegViaBitmap(ComposeMap(window_.context_.sim), file);
       return;
     }
-    window_.RefreshViews();
-    SettleForPicture(window_);
-    SaveWindowSnapshot(window_, path);
+    ChartView* view = window_.View();
+    if (view == nullptr) {
+      throw std::runtime_error("no study chart to draw into '" + path + "'");
+    }
+    const QSize size = view->size().expandedTo(kSmallestChartPicture);
+    SaveJpegViaBitmap(PaintChart(*view->Model(), size.width(), size.height()), file);
   }
 
  private:
+  static constexpr QSize kSmallestChartPicture{640, 480};
   StudyWindow& window_;
 };
 
@@ -187,6 +174,9 @@ bool StudyWindow::Act(const std::function<void()>& handler, bool drives_simulati
 }
 
 void StudyWindow::StudyTimerTick() {
+  if (context_.world_busy) {
+    return;
+  }
   if (!study_->Running()) {
     Settle();
     return;

@@ -5,12 +5,19 @@
 #include <QSplitter>
 #include <QTableView>
 #include <QTimer>
+#include <algorithm>
 
 #include "simulation/connectivity_table_model.h"
 #include "simulation/output_models.h"
 #include "ui/app_context.h"
 
 namespace veltmoor {
+
+namespace {
+
+constexpr int kMeasureColumns = 4;
+
+}  // namespace
 
 ConnectivityItemModel::ConnectivityItemModel(const ConnectivityTableModel& table, QObject* parent)
     : QAbstractTableModel(parent), table_(table) {
@@ -111,6 +118,14 @@ TConnectivityTable::TConnectivityTable(AppContext& context, QWidget* parent)
   string_grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   string_grid_->verticalHeader()->setDefaultSectionSize(16);
   string_grid_->verticalHeader()->setMinimumWidth(32);
+  // The measures after the hop counts (sum, ML, sML, loc) hold decimals that the narrow
+  // hop-count width would cut; they are few, so they are measured.
+  connect(table_model_, &QAbstractItemModel::modelReset, this, [this] {
+    const int columns = table_model_->columnCount();
+    for (int column = std::max(0, columns - kMeasureColumns); column < columns; ++column) {
+      string_grid_->resizeColumnToContents(column);
+    }
+  });
   dissimi_grid_->setObjectName("DissimiGrid");
   dissimi_grid_->setModel(dissimi_model_);
   dissimi_grid_->horizontalHeader()->setDefaultSectionSize(45);

@@ -9,7 +9,30 @@
 #include <QSpinBox>
 #include <stdexcept>
 
+#include "simulation/numbers.h"
+
 namespace veltmoor {
+
+namespace {
+
+bool CheckedAsValue(const SettingDef& def, const std::string& text) {
+  try {
+    CheckSettingText(def, text, def.name);
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+}  // namespace
+
+QString FieldLabel(const SettingDef& def) {
+  QString label = QString::fromStdString(def.caption).trimmed();
+  while (label.endsWith(QLatin1Char(':'))) {
+    label = label.chopped(1).trimmed();
+  }
+  return label.isEmpty() ? QString::fromStdString(def.name) : label;
+}
 
 WidgetSettings::WidgetSettings(const SettingsRegistry& registry) : registry_(registry) {}
 
@@ -25,9 +48,12 @@ QWidget* WidgetSettings::CreateControl(const SettingDef& def, QWidget* parent) {
       control = spin;
       break;
     }
-    case ControlKind::EditBox:
-      control = new QLineEdit(QString::fromStdString(def.default_text), parent);
+    case ControlKind::EditBox: {
+      auto* edit = new QLineEdit(QString::fromStdString(def.default_text), parent);
+      TrackTyping(def, edit);
+      control = edit;
       break;
+    }
     case ControlKind::CheckBox: {
       auto* box = new QCheckBox(caption, parent);
       box->setChecked(on);
@@ -66,6 +92,19 @@ QWidget* WidgetSettings::CreateControl(const SettingDef& def, QWidget* parent) {
   return control;
 }
 
+void WidgetSettings::TrackTyping(const SettingDef& def, QLineEdit* edit) {
+  const std::string name = def.name;
+  last_good_[name] = def.default_text;
+  QObject::connect(edit, &QLineEdit::textChanged, edit, [this, name](const QString& text) {
+    std::string value = text.toStdString();
+    if (CheckedAsValue(registry_.Get(SettingName{name}), value)) {
+      last_good_[name] = std::move(value);
+    }
+  });
+  QObject::connect(edit, &QLineEdit::textEdited, edit, [this, name] { typing_.insert(name); });
+  QObject::connect(edit, &QLineEdit::editingFinished, edit, [this, name] { typing_.erase(name); });
+}
+
 QWidget* WidgetSettings::Control(SettingName name) const {
   const auto it = controls_.find(name.View());
   return it == controls_.end() ? nullptr : it->second;
@@ -80,7 +119,13 @@ std::string WidgetSettings::Text(SettingName name) const {
     return spin->text().toStdString();
   }
   if (auto* edit = qobject_cast<QLineEdit*>(control)) {
-    return edit->text().toStdString();
+    std::string text = edit->text().toStdString();
+    if (typing_.count(name.View()) != 0 && !CheckedAsValue(registry_.Get(name), text)) {
+      if (const auto good = last_good_.find(name.View()); good != last_good_.end()) {
+        return good->second;
+      }
+    }
+    return text;
   }
   if (auto* slider = qobject_cast<QSlider*>(control)) {
     return std::to_string(slider->value());
@@ -89,6 +134,20 @@ std::string WidgetSettings::Text(SettingName name) const {
     return button->isChecked() ? "1" : "0";
   }
   return {};
+}
+
+double WidgetSettings::Float(SettingName name) const {
+  const SettingDef& def = registry_.Get(name);
+  const std::string text = Text(name);
+  const QString label = FieldLabel(def);
+  try {
+    CheckSettingText(def, text, label.toStdString());
+    return ParseDecimal(text);
+  } catch (const ConversionError&) {
+    throw ConversionError(QStringLiteral("%1: '%2' is not a number")
+                              .arg(label, QString::fromStdString(text))
+                              .toStdString());
+  }
 }
 
 bool WidgetSettings::Checked(SettingName name) const {
@@ -107,6 +166,7 @@ void WidgetSettings::SetText(SettingName name, const std::string& text) {
   if (auto* spin = qobject_cast<QSpinBox*>(control)) {
     spin->setValue(std::stoi(text));
   } else if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+    typing_.erase(name.Str());
     edit->setText(QString::fromStdString(text));
   } else if (auto* slider = qobject_cast<QSlider*>(control)) {
     slider->setValue(std::stoi(text));

@@ -140,18 +140,29 @@ TEST_F(DesktopProgramTest, CalcPathesFillsTheTableAndColoursTheNodes) {
   EXPECT_NE(LabelText("Lbl_ml"), QStringLiteral("ML"));
 }
 
-TEST_F(DesktopProgramTest, BadDecimalIsShownAndTheTimerKeepsRunning) {
+TEST_F(DesktopProgramTest, BadDecimalIsShownOnceAndStopsTheRunUntilFixed) {
   Window().Settings().SetText(setting::kCentripetalWeight, "0.x");
   Window().findChild<QRadioButton*>(QStringLiteral("RB_cluster"))->click();
   Click("B_ITL_start");
-  Ticks(3);
-  ASSERT_FALSE(errors_.empty());
-  EXPECT_EQ(errors_[0], QStringLiteral("'0.x' is not a valid floating point value"));
-  EXPECT_TRUE(Window().Timer1().isActive());
+  Ticks(5);
+  ASSERT_EQ(errors_.size(), 1u);
+  EXPECT_EQ(errors_[0], QStringLiteral("centripetal weight (w1): '0.x' is not a number"));
+  EXPECT_FALSE(Window().Timer1().isActive());
   Window().Settings().SetText(setting::kCentripetalWeight, "2,0");
+  Click("B_ITL_start");
   const auto before = world().TimeStep;
   Ticks(2);
   EXPECT_EQ(world().TimeStep, before + 2);
+  EXPECT_EQ(errors_.size(), 1u);
+}
+
+TEST_F(DesktopProgramTest, EveryNewWorldShowsItsFineLayer) {
+  for (const char* view : {"Button7", "Button8"}) {  // "pot. field", "cand. sites"
+    Click(view);
+    EXPECT_FALSE(map().Visible.Fine) << view;
+    Click("B_setup");
+    EXPECT_TRUE(map().Visible.Fine) << view;
+  }
 }
 
 TEST_F(DesktopProgramTest, ClosedTableWindowIsReopenedByThePathComputation) {

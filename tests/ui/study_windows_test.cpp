@@ -23,6 +23,7 @@
 #include <QTimer>
 
 #include "qt_app.h"
+#include "render/composite.h"
 #include "simulation/window_outputs.h"
 #include "studies/building_rule_study.h"
 #include "ui/app_context.h"
@@ -142,6 +143,10 @@ TEST_F(StudyWindowsTest, DevelopmentParameterStudyWritesItsPicturesAndDataFile) 
   own.SetText(setting::dev_para::kCalculationsPerRound, "1");
   own.SetChecked(setting::dev_para::kSaveSnapshot, true);
   SimWindow().Timer1().start();
+  // Pictures are drawn from the world and the chart, so minimised windows still give them.
+  qobject_cast<QMdiSubWindow*>(SimWindow().parentWidget())->showMinimized();
+  qobject_cast<QMdiSubWindow*>(dev.parentWidget())->showMinimized();
+  QApplication::processEvents();
 
   // With "start / stop" up, "new start" prepares the study and waits.
   dev.Button(QStringLiteral("B_start"))->click();
@@ -158,15 +163,15 @@ TEST_F(StudyWindowsTest, DevelopmentParameterStudyWritesItsPicturesAndDataFile) 
   dev.View()->Refresh();
   EXPECT_GT(dev.View()->chart()->series().size(), 0);
 
-  const QSize simulationSize = SimWindow().size();
+  const QSize mapSize = ComposeMap(program_.context->sim).size();
   for (const char* name : {"xx_Veltmoor_main_1_3.jpg", "xx_Veltmoor_main_2_3.jpg"}) {
     const QImage picture(InFiles(QStringLiteral("pictures/") + QString::fromUtf8(name)));
     ASSERT_FALSE(picture.isNull()) << name;
-    EXPECT_EQ(picture.size(), simulationSize) << name;
+    EXPECT_EQ(picture.size(), mapSize) << name;
   }
   const QImage measure(InFiles(QStringLiteral("pictures/xx_Veltmoor_measure_3_3.jpg")));
   ASSERT_FALSE(measure.isNull());
-  EXPECT_EQ(measure.size(), dev.size());
+  EXPECT_EQ(measure.size(), dev.View()->size().expandedTo(QSize(640, 480)));
   EXPECT_EQ(QDir(InFiles(QStringLiteral("pictures"))).entryList(QDir::Files).size(), 3);
   EXPECT_TRUE(QFile::exists(InFiles(QStringLiteral("data/xx_Veltmoor_3.tee"))));
 }

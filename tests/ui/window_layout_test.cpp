@@ -9,6 +9,8 @@
 #include <QLegend>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QTabWidget>
@@ -95,6 +97,35 @@ TEST_F(WindowLayoutTest, TheThreeArrangementsDoDifferentThings) {
   EXPECT_EQ(second.left(), first.right() + 1);
   EXPECT_EQ(Children()[1]->geometry(), open);
   EXPECT_TRUE(errors_.empty());
+}
+
+TEST_F(WindowLayoutTest, MinimiseAllAndTheWindowList) {
+  ShowFrame({1280, 800});
+  OpenStudies();
+  for (QMdiSubWindow* child : Children()) {
+    child->showMaximized();
+  }
+  QApplication::processEvents();
+  Trigger("WindowMinimizeAll");
+  for (QMdiSubWindow* child : Children()) {
+    EXPECT_TRUE(child->isMinimized()) << child->windowTitle().toStdString();
+  }
+
+  // Chosen in the "Fenster" list, a minimised window comes back.
+  QMenu* windows = nullptr;
+  for (QAction* menu : program_.frame->menuBar()->actions()) {
+    if (menu->text() == QStringLiteral("&Fenster")) {
+      windows = menu->menu();
+    }
+  }
+  ASSERT_NE(windows, nullptr);
+  emit windows->aboutToShow();
+  const QList<QAction*> items = windows->actions();
+  QAction* second = items[items.size() - Children().size() + 1];
+  second->trigger();
+  QApplication::processEvents();
+  EXPECT_FALSE(Children()[1]->isMinimized());
+  EXPECT_EQ(Area().activeSubWindow(), Children()[1]);
 }
 
 TEST_F(WindowLayoutTest, TiledWindowsKeepTheirTilesAndScrollTheirContents) {
