@@ -331,8 +331,9 @@ int ImportCellSize(std::int64_t fine_columns, std::int64_t fine_rows, double fin
                     std::to_string(3 * side) + " x " + std::to_string(3 * side) + " fine cells (" +
                     Plain(3.0 * static_cast<double>(side) * fine) + " x " +
                     Plain(3.0 * static_cast<double>(side) * fine) +
-                    " CRS units): choose a --bbox of that size, a --fine-cell of at least " +
-                    Plain(std::ceil(least * 1000.0) / 1000.0) + " or a smaller --cell-size");
+                    " CRS units): choose a --bbox of that size" +
+                    (cell > kMinCellSize ? ", a smaller --cell-size" : "") +
+                    " or a --fine-cell of at least " + Plain(std::ceil(least * 1000.0) / 1000.0));
 }
 
 TownImport::TownImport(ImportOptions options) : options_(std::move(options)) {
