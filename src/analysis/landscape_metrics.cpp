@@ -188,12 +188,13 @@ struct BorderCell {
 // Border cells filed in square buckets, for the search outward from one cell.
 class BorderBuckets {
  public:
-  static constexpr int kSide = 8;
   static constexpr std::int32_t kEmpty = -2;
   static constexpr std::int32_t kMixed = -1;
 
-  BorderBuckets(const LandscapeMask& mask, const std::vector<BorderCell>& cells)
-      : columns_((mask.columns + kSide - 1) / kSide), rows_((mask.rows + kSide - 1) / kSide) {
+  BorderBuckets(const LandscapeMask& mask, const std::vector<BorderCell>& cells, int side)
+      : side_(side),
+        columns_((mask.columns + side - 1) / side),
+        rows_((mask.rows + side - 1) / side) {
     const std::size_t count = static_cast<std::size_t>(columns_) * static_cast<std::size_t>(rows_);
     start_.assign(count + 1, 0);
     sole_.assign(count, kEmpty);
@@ -212,11 +213,19 @@ class BorderBuckets {
     }
   }
 
+  int Side() const { return side_; }
   int Columns() const { return columns_; }
   int Rows() const { return rows_; }
   std::size_t BucketOf(const BorderCell& cell) const {
-    return static_cast<std::size_t>(cell.row / kSide) * static_cast<std::size_t>(columns_) +
-           static_cast<std::size_t>(cell.column / kSide);
+    return static_cast<std::size_t>(cell.row / side_) * static_cast<std::size_t>(columns_) +
+           static_cast<std::size_t>(cell.column / side_);
+  }
+  // Whether bucket (bc, br) holds a cell of a patch other than `patch`.
+  bool Foreign(std::int32_t patch, int bc, int br) const {
+    const std::int32_t sole =
+        sole_[static_cast<std::size_t>(br) * static_cast<std::size_t>(columns_) +
+              static_cast<std::size_t>(bc)];
+    return sole != kEmpty && sole != patch;
   }
   // Squared distance from `from` to the nearest cell of bucket (bc, br) outside `patch`,
   // or `best` when none is nearer.
@@ -238,6 +247,7 @@ class BorderBuckets {
   }
 
  private:
+  int side_;
   int columns_;
   int rows_;
   std::vector<std::size_t> start_;
@@ -266,27 +276,80 @@ std::vector<BorderCell> BorderCells(const LandscapeMask& mask, const Labelling& 
   return cells;
 }
 
+// Calls visit(c, r) for the buckets of ring k (Chebyshev distance k) around (bc, br).
+template <typename Visit>
+void ForRing(const BorderBuckets& buckets, int bc, int br, int k, Visit visit) {
+  if (k == 0) {
+    visit(bc, br);
+    return;
+  }
+  for (int c = std::max(0, bc - k); c <= std::min(buckets.Columns() - 1, bc + k); ++c) {
+    if (br - k >= 0) {
+      visit(c, br - k);
+    }
+    if (br + k < buckets.Rows()) {
+      visit(c, br + k);
+    }
+  }
+  for (int r = std::max(0, br - k + 1); r <= std::min(buckets.Rows() - 1, br + k - 1); ++r) {
+    if (bc - k >= 0) {
+      visit(bc - k, r);
+    }
+    if (bc + k < buckets.Columns()) {
+      visit(bc + k, r);
+    }
+  }
+}
+
+int Rings(const BorderBuckets& buckets, int bc, int br) {
+  return std::max({bc, br, buckets.Columns() - 1 - bc, buckets.Rows() - 1 - br});
+}
+
+// Cells of ring k lie at least this many cells (Chebyshev) from a cell in the centre bucket.
+std::int64_t RingGap(int k, int side) {
+  return k == 0 ? 0 : static_cast<std::int64_t>(k - 1) * side + 1;
+}
+
+// The first ring of the coarse buckets that holds another patch: no fine ring nearer than it
+// needs a look, which spares a patch far from all others a search through empty land.
+// Returns -1 when no ring within `best` holds one.
+int FirstFineRing(const BorderBuckets& coarse, const BorderBuckets& fine, const BorderCell& from,
+                  std::int64_t best) {
+  const int bc = from.column / coarse.Side();
+  const int br = from.row / coarse.Side();
+  const int rings = Rings(coarse, bc, br);
+  for (int k = 0; k <= rings; ++k) {
+    const std::int64_t gap = RingGap(k, coarse.Side());
+    if (gap * gap >= best) {
+      return -1;
+    }
+    bool found = false;
+    ForRing(coarse, bc, br, k,
+            [&](int c, int r) { found = found || coarse.Foreign(from.patch, c, r); });
+    if (found) {
+      return static_cast<int>(std::max<std::int64_t>(0, gap / fine.Side() - 1));
+    }
+  }
+  return -1;
+}
+
 // Squared distance from `from` to the nearest border cell of another patch, searched ring
 // by ring of buckets until no nearer cell can lie further out than `best`.
-std::int64_t NearestOtherPatch(const BorderBuckets& buckets, const BorderCell& from,
-                               std::int64_t best) {
-  const int bc = from.column / BorderBuckets::kSide;
-  const int br = from.row / BorderBuckets::kSide;
-  const int rings = std::max({bc, br, buckets.Columns() - 1 - bc, buckets.Rows() - 1 - br});
-  for (int k = 0; k <= rings; ++k) {
-    const std::int64_t gap =
-        k == 0 ? 0 : static_cast<std::int64_t>(k - 1) * BorderBuckets::kSide + 1;
+std::int64_t NearestOtherPatch(const BorderBuckets& coarse, const BorderBuckets& fine,
+                               const BorderCell& from, std::int64_t best) {
+  const int first = FirstFineRing(coarse, fine, from, best);
+  if (first < 0) {
+    return best;
+  }
+  const int bc = from.column / fine.Side();
+  const int br = from.row / fine.Side();
+  const int rings = Rings(fine, bc, br);
+  for (int k = first; k <= rings; ++k) {
+    const std::int64_t gap = RingGap(k, fine.Side());
     if (gap * gap >= best) {
       break;
     }
-    for (int r = std::max(0, br - k); r <= std::min(buckets.Rows() - 1, br + k); ++r) {
-      const bool edge_row = r == br - k || r == br + k;
-      for (int c = std::max(0, bc - k); c <= std::min(buckets.Columns() - 1, bc + k); ++c) {
-        if (edge_row || c == bc - k || c == bc + k) {
-          best = buckets.Nearest(from, c, r, best);
-        }
-      }
-    }
+    ForRing(fine, bc, br, k, [&](int c, int r) { best = fine.Nearest(from, c, r, best); });
   }
   return best;
 }
@@ -295,7 +358,8 @@ std::int64_t NearestOtherPatch(const BorderBuckets& buckets, const BorderCell& f
 std::vector<double> NearestNeighbourDistances(const LandscapeMask& mask, const Labelling& labelling,
                                               int rule) {
   const std::vector<BorderCell> cells = BorderCells(mask, labelling);
-  const BorderBuckets buckets(mask, cells);
+  const BorderBuckets fine(mask, cells, 8);
+  const BorderBuckets coarse(mask, cells, 64);
   // Two patches are never nearer than this: closer cells would join them.
   const std::int64_t closest_possible = rule == 8 ? 4 : 2;
   std::vector<std::int64_t> best(labelling.patches.size(),
@@ -303,7 +367,7 @@ std::vector<double> NearestNeighbourDistances(const LandscapeMask& mask, const L
   for (const BorderCell& cell : cells) {  // a patch's cells come up in scan order
     std::int64_t& own = best[static_cast<std::size_t>(cell.patch)];
     if (own > closest_possible) {
-      own = NearestOtherPatch(buckets, cell, own);
+      own = NearestOtherPatch(coarse, fine, cell, own);
     }
   }
   std::vector<double> distances;

@@ -158,6 +158,23 @@ TEST(LandscapeMetricsTest, NearestNeighbourFarAway) {
   EXPECT_NEAR(*m.ENN_MN, (3.0 + 3.0 + std::sqrt(17.0 * 17.0 + 20.0 * 20.0)) / 3.0, kTight);
 }
 
+// Two large blocks in opposite corners, further apart than a coarse search bucket: the
+// search starts at the first ring that holds the other block, and must not start past it.
+TEST(LandscapeMetricsTest, NearestNeighbourOfLargeFarBlocks) {
+  std::vector<std::string> rows(300, std::string(300, '.'));
+  for (int r = 0; r < 100; ++r) {
+    rows[static_cast<std::size_t>(r)].replace(0, 100, std::string(100, '#'));
+    rows[static_cast<std::size_t>(r + 200)].replace(200, 100, std::string(100, '#'));
+  }
+  rows[150][150] = '#';  // a third patch between them, nearer to both
+  const LandscapeMetrics m = Measure(Map(rows), 8, false, 1.0);
+  EXPECT_EQ(m.NP, 3u);
+  // (99, 99) is 51 diagonal steps from (150, 150), (200, 200) 50; the cell's nearest is 50.
+  EXPECT_NEAR(*m.ENN_MN, std::sqrt(2.0) * (51.0 + 50.0 + 50.0) / 3.0, kTight);
+  rows[150][150] = '.';
+  EXPECT_NEAR(*Measure(Map(rows), 8, false, 1.0).ENN_MN, std::sqrt(2.0) * 101.0, kTight);
+}
+
 TEST(LandscapeMetricsTest, WithoutAMetricScaleOnlyCountsAreMeasured) {
   const LandscapeMetrics m = Measure(Map({"#..#", "...."}), 8, false, std::nullopt);
   EXPECT_EQ(m.NP, 2u);
