@@ -133,6 +133,13 @@ TEST_F(DesktopProgramTest, CalcPathesFillsTheTableAndColoursTheNodes) {
       program_.frame->FindChildWindow(QStringLiteral("TConnectivityTable")))
       ->Sync();
   EXPECT_EQ(view->model()->rowCount(), static_cast<int>(world().NodeCount) + 1);
+  // ML and sML hold decimals such as "3,14285714285714": their columns fit them.
+  for (const int fromEnd : {3, 2}) {
+    const int column = view->model()->columnCount() - fromEnd;
+    const QString text = view->model()->index(0, column).data().toString();
+    EXPECT_GE(view->columnWidth(column), view->fontMetrics().horizontalAdvance(text))
+        << text.toStdString();
+  }
   bool coloured = false;
   for (const auto& node : world().NodeList) {
     coloured = coloured || node->Color != colours::kGrey;
