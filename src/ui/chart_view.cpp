@@ -208,6 +208,8 @@ void LabelCategories(QCategoryAxis* axis, const std::vector<double>& categories)
   }
 }
 
+constexpr int kCurveFitDarker = 200;  // percent
+
 // Lines derived from data wear the data's colour; their pen tells them apart from it and
 // from each other.
 QPen LinePen(const chart::Series& series, const QColor& colour) {
@@ -218,7 +220,9 @@ QPen LinePen(const chart::Series& series, const QColor& colour) {
       pen.setStyle(Qt::DashLine);
       break;
     case chart::DerivedKind::CurveFit:
+      // Beside the solid average in the same colour a dash-dot pattern is easily missed.
       pen.setStyle(Qt::DashDotLine);
+      pen.setColor(colour.darker(kCurveFitDarker));
       break;
     case chart::DerivedKind::StdDeviation:
     case chart::DerivedKind::Correlation:

@@ -363,7 +363,7 @@ bool LooksLikeWorldFile(const QString& path) {
   if (!file.open(QIODevice::ReadOnly)) {
     return false;
   }
-  const QByteArray head = file.read(64 * 1024);
+  const QByteArray head = file.read(qint64{64} * 1024);
   return head.trimmed().startsWith('{') && head.contains("\"CellSize\"") &&
          head.contains("\"ColumnCount\"");
 }

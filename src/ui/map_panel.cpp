@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 
@@ -27,12 +28,39 @@ MouseButton ButtonOf(Qt::MouseButton button) {
   }
 }
 
-// High-DPI screens deliver fractions of a pixel; the pixel under the pointer is the floor.
-int PanelPixel(qreal position) {
-  return static_cast<int>(std::floor(position));
+}  // namespace
+
+// High-DPI screens and a scaled map deliver fractions of a pixel; the map pixel under the
+// pointer is the floor.
+int MapPanel::MapPixel(qreal position) const {
+  return static_cast<int>(std::floor(position / zoom_));
 }
 
-}  // namespace
+QSize MapPanel::ShownSize() const {
+  const auto scaled = [this](int length) {
+    return static_cast<int>(std::ceil(std::max(length, 0) * zoom_));
+  };
+  return {scaled(sim_.map.PanelWidth), scaled(sim_.map.PanelHeight)};
+}
+
+void MapPanel::SetZoom(double zoom) {
+  zoom = std::clamp(zoom, kMinZoom, kMaxZoom);
+  if (zoom == zoom_) {
+    return;
+  }
+  zoom_ = zoom;
+  setMinimumSize(ShownSize());
+  update();
+}
+
+double MapPanel::FittingZoom(const QSize& room) const {
+  if (sim_.map.PanelWidth <= 0 || sim_.map.PanelHeight <= 0 || room.isEmpty()) {
+    return 1.0;
+  }
+  const double across = static_cast<double>(room.width()) / sim_.map.PanelWidth;
+  const double down = static_cast<double>(room.height()) / sim_.map.PanelHeight;
+  return std::clamp(std::min({across, down, 1.0}), kMinZoom, kMaxZoom);
+}
 
 MapPanel::MapPanel(Simulation& sim, QWidget* parent)
     : QWidget(parent),
@@ -84,15 +112,16 @@ QRect MapPanel::TakeChangedRegion() {
 }
 
 void MapPanel::RefreshIfChanged() {
-  const QSize map(std::max(sim_.map.PanelWidth, 0), std::max(sim_.map.PanelHeight, 0));
-  if (minimumSize() != map) {
-    setMinimumSize(map);
+  const QSize shown = ShownSize();
+  if (minimumSize() != shown) {
+    setMinimumSize(shown);
   }
   const QRect changed = TakeChangedRegion();
   if (Signature() != painted_) {
     update();
   } else if (!changed.isEmpty()) {
-    update(changed);
+    const QRectF scaled(QPointF(changed.topLeft()) * zoom_, QSizeF(changed.size()) * zoom_);
+    update(scaled.toAlignedRect());
   }
 }
 
@@ -100,21 +129,44 @@ void MapPanel::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   const QRect region = event->rect();
   painter.fillRect(region, Qt::white);
-  painter.drawImage(region.topLeft(), ComposeMap(sim_, region));
+  if (zoom_ == 1.0) {
+    painter.drawImage(region.topLeft(), ComposeMap(sim_, region));
+  } else {
+    // The map pixels behind the region, drawn scaled; smooth when shrinking, so thin
+    // streets do not vanish between the pixels kept.
+    const QRect mapRegion =
+        QRectF(QPointF(region.topLeft()) / zoom_, QSizeF(region.size()) / zoom_).toAlignedRect();
+    const QImage part = ComposeMap(sim_, mapRegion);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, zoom_ < 1.0);
+    painter.drawImage(QRectF(QPointF(mapRegion.topLeft()) * zoom_, QSizeF(part.size()) * zoom_),
+                      part);
+  }
   painted_ = Signature();
+}
+
+void MapPanel::wheelEvent(QWheelEvent* event) {
+  if ((event->modifiers() & Qt::ControlModifier) == 0) {
+    QWidget::wheelEvent(event);  // the scroll area scrolls
+    return;
+  }
+  const int steps = event->angleDelta().y() / QWheelEvent::DefaultDeltasPerStep;
+  if (steps != 0) {
+    emit zoomRequested(steps);
+  }
+  event->accept();
 }
 
 void MapPanel::mousePressEvent(QMouseEvent* event) {
   if (mouse_) {
-    mouse_(true, ButtonOf(event->button()), PanelPixel(event->position().x()),
-           PanelPixel(event->position().y()));
+    mouse_(true, ButtonOf(event->button()), MapPixel(event->position().x()),
+           MapPixel(event->position().y()));
   }
 }
 
 void MapPanel::mouseReleaseEvent(QMouseEvent* event) {
   if (mouse_) {
-    mouse_(false, ButtonOf(event->button()), PanelPixel(event->position().x()),
-           PanelPixel(event->position().y()));
+    mouse_(false, ButtonOf(event->button()), MapPixel(event->position().x()),
+           MapPixel(event->position().y()));
   }
 }
 
@@ -125,7 +177,7 @@ void MapPanel::SetHoverHandler(HoverHandler handler) {
 
 void MapPanel::mouseMoveEvent(QMouseEvent* event) {
   if (hover_) {
-    hover_(PanelPixel(event->position().x()), PanelPixel(event->position().y()));
+    hover_(MapPixel(event->position().x()), MapPixel(event->position().y()));
   }
   QWidget::mouseMoveEvent(event);
 }

@@ -28,6 +28,15 @@ class MapPanel : public QWidget {
   // than the window. The window calls it from its refresh timer.
   void RefreshIfChanged();
 
+  // The scale the map is shown at: 1 shows a map pixel as a screen pixel. Clicks and the
+  // pointer are turned back into map pixels, so the core never sees the scale.
+  double Zoom() const { return zoom_; }
+  void SetZoom(double zoom);  // kept within kMinZoom..kMaxZoom
+  // The largest scale up to 1:1 at which the whole map fits into `room`.
+  double FittingZoom(const QSize& room) const;
+  static constexpr double kMinZoom = 1.0 / 64;
+  static constexpr double kMaxZoom = 8.0;
+
   // The progress panel over the map while the paths are computed.
   void ShowProgress(bool visible);
   void SetProgress(int percent);
@@ -45,8 +54,15 @@ class MapPanel : public QWidget {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+
+ signals:
+  // Ctrl and the wheel: a step up (positive) or down.
+  void zoomRequested(int steps);
 
  private:
+  int MapPixel(qreal position) const;
+  QSize ShownSize() const;
   // What forces a whole repaint: which layers exist and show, and how many labels.
   std::uint64_t Signature() const;
   // The pixels drawn on since the last call, over all layers.
@@ -59,6 +75,7 @@ class MapPanel : public QWidget {
   MouseHandler mouse_;
   HoverHandler hover_;
   std::uint64_t painted_ = ~std::uint64_t{0};
+  double zoom_ = 1.0;
 };
 
 }  // namespace veltmoor

@@ -20,8 +20,10 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 #include <iterator>
 
 #include "analysis/cluster.h"
@@ -65,6 +67,9 @@ const std::map<std::string_view, QString> kTrailingTexts = {
     {setting::kMinDistance.View(), QStringLiteral("(only for interlink)")},
 };
 
+// One zoom step: four steps halve or double the scale, near enough.
+constexpr double kZoomStep = 1.189207115002721;  // 2^(1/4)
+
 // Settings whose change redraws the resulting-force curve and the proportions.
 const SettingName kForceSettings[] = {setting::kCentripetalWeight, setting::kCentrifugalWeight,
                                       setting::kCentripetalScale, setting::kCentrifugalScale,
@@ -105,7 +110,7 @@ TForm1::TForm1(AppContext& context, QWidget* parent)
   map_scroll_->setWidget(panel_);
   map_scroll_->setWidgetResizable(true);
   map_scroll_->setMinimumWidth(300);
-  splitter->addWidget(map_scroll_);
+  splitter->addWidget(BuildMapView(splitter));
   splitter->addWidget(tabs_);
   splitter->setStretchFactor(0, 1);
   splitter->setStretchFactor(1, 1);
@@ -273,6 +278,44 @@ QWidget* TForm1::ChartGrid(std::initializer_list<chart::ChartName> charts, int c
   return holder;
 }
 
+QWidget* TForm1::BuildMapView(QWidget* parent) {
+  auto* view = new QWidget(parent);
+  auto* layout = new QVBoxLayout(view);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(2);
+  auto* tools = new QHBoxLayout;
+  const auto addTool = [this, tools, view](const char* name, const QString& caption,
+                                           const QString& hint, auto action) {
+    auto* button = new QToolButton(view);
+    button->setObjectName(QLatin1StringView(name));
+    button->setText(caption);
+    button->setToolTip(hint);
+    connect(button, &QToolButton::clicked, this, action);
+    tools->addWidget(button);
+  };
+  addTool("B_zoomFit", QStringLiteral("fit"), QStringLiteral("the whole map in the window"),
+          [this] { FitMap(); });
+  addTool("B_zoomOne", QStringLiteral("1:1"), QStringLiteral("one map pixel a screen pixel"),
+          [this] { panel_->SetZoom(1.0); });
+  addTool("B_zoomIn", QStringLiteral("+"), QStringLiteral("larger (Ctrl + wheel)"),
+          [this] { ZoomBy(1); });
+  addTool("B_zoomOut", QStringLiteral("\u2212"), QStringLiteral("smaller (Ctrl + wheel)"),
+          [this] { ZoomBy(-1); });
+  tools->addStretch(1);
+  layout->addLayout(tools);
+  layout->addWidget(map_scroll_, 1);
+  connect(panel_, &MapPanel::zoomRequested, this, &TForm1::ZoomBy);
+  return view;
+}
+
+void TForm1::FitMap() {
+  panel_->SetZoom(panel_->FittingZoom(map_scroll_->maximumViewportSize()));
+}
+
+void TForm1::ZoomBy(int steps) {
+  panel_->SetZoom(panel_->Zoom() * std::pow(kZoomStep, steps));
+}
+
 QWidget* TForm1::BuildFieldTypesTab() {
   auto* page = new QWidget(this);
   auto* layout = new QVBoxLayout(page);
@@ -287,6 +330,7 @@ QWidget* TForm1::BuildFieldTypesTab() {
     const QSize visible = map_scroll_->maximumViewportSize();
     sim().map.PanelWidth = visible.width();
     sim().map.PanelHeight = visible.height();
+    panel_->SetZoom(1.0);
     B_setupClick(sim());
   });
   QPushButton* start =

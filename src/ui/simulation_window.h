@@ -62,6 +62,9 @@ class TForm1 : public QWidget {
   MapPanel* Panel() const { return panel_; }
   QPushButton* Button(const QString& objectName) const;
   QTabWidget* Tabs() const { return tabs_; }
+  // The map shown whole in the window ("fit"), or one scale step larger or smaller.
+  void FitMap();
+  void ZoomBy(int steps);
   // Brings labels, value list, legend, charts and map up to date with the core.
   void RefreshViews();
   void RefreshCharts();  // the chart views now on screen
@@ -80,6 +83,7 @@ class TForm1 : public QWidget {
 
  private:
   Simulation& sim();
+  QWidget* BuildMapView(QWidget* parent);
   QWidget* BuildFieldTypesTab();
   QWidget* BuildDevelopmentTab();
   QWidget* BuildBuildingTab();

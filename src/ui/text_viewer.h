@@ -11,7 +11,7 @@ class TMDIChild : public QWidget {
  public:
   // What a viewer shows of a large file: a one-line world file of hundreds of megabytes
   // would otherwise hold the program for minutes and gigabytes.
-  static constexpr qint64 kShownBytes = 2 * 1024 * 1024;
+  static constexpr qint64 kShownBytes = qint64{2} * 1024 * 1024;
   // Longer lines are shown in pieces of this length; one line of megabytes in a view that
   // does not wrap makes every repaint slow.
   static constexpr int kShownLineLength = 4000;

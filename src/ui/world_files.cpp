@@ -1,5 +1,6 @@
 // The simulation window's world files: "Welt laden…" and "Welt speichern unter…".
 #include <QFileInfo>
+#include <QScrollArea>
 #include <QString>
 #include <memory>
 
@@ -9,6 +10,7 @@
 #include "ui/app_context.h"
 #include "ui/background_work.h"
 #include "ui/main_form.h"
+#include "ui/map_panel.h"
 #include "ui/simulation_window.h"
 
 namespace veltmoor {
@@ -79,6 +81,11 @@ bool TForm1::LoadWorld(const QString& path) {
       sim().labels.Set(label::kTimeStep, FormatInt(next - 1));
     }
     georeference_ = world.document.georeference;
+    // A town larger than the window (an imported one) opens whole, not at its corner.
+    const QSize room = map_scroll_->maximumViewportSize();
+    panel_->SetZoom(world.document.width > room.width() || world.document.height > room.height()
+                        ? panel_->FittingZoom(room)
+                        : 1.0);
   });
 }
 

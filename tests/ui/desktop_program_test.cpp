@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QTableView>
 #include <QTest>
+#include <QToolButton>
 
 #include "qt_app.h"
 #include "simulation/connectivity_table_model.h"
@@ -132,6 +133,13 @@ TEST_F(DesktopProgramTest, CalcPathesFillsTheTableAndColoursTheNodes) {
       program_.frame->FindChildWindow(QStringLiteral("TConnectivityTable")))
       ->Sync();
   EXPECT_EQ(view->model()->rowCount(), static_cast<int>(world().NodeCount) + 1);
+  // ML and sML hold decimals such as "3,14285714285714": their columns fit them.
+  for (const int fromEnd : {3, 2}) {
+    const int column = view->model()->columnCount() - fromEnd;
+    const QString text = view->model()->index(0, column).data().toString();
+    EXPECT_GE(view->columnWidth(column), view->fontMetrics().horizontalAdvance(text))
+        << text.toStdString();
+  }
   bool coloured = false;
   for (const auto& node : world().NodeList) {
     coloured = coloured || node->Color != colours::kGrey;
@@ -202,6 +210,24 @@ TEST_F(DesktopProgramTest, AnyButtonRecordsThePressAtTheFlooredPixel) {
   // 23.6 is pixel 23 of cell 0; rounded it would be pixel 24, the first of cell 1.
   press(Qt::LeftButton, QPointF(23.6, 5.0));
   EXPECT_EQ(map().DragStartCell, &world().CellGrid(0, 0));
+}
+
+TEST_F(DesktopProgramTest, AZoomedMapStillTakesClicksAtTheirMapPixel) {
+  MapPanel* panel = Window().Panel();
+  panel->SetZoom(0.5);
+  Window().RefreshViews();
+  EXPECT_EQ(panel->minimumSize(), QSize((map().PanelWidth + 1) / 2, (map().PanelHeight + 1) / 2));
+  QMouseEvent event(QEvent::MouseButtonPress, QPointF(50, 50), panel->mapToGlobal(QPointF(50, 50)),
+                    Qt::BackButton, Qt::BackButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(panel, &event);
+  EXPECT_EQ(map().DragStartCell, &world().CellGrid(4, 4));  // map pixel (100, 100)
+
+  Window().ZoomBy(4);  // four steps double the scale
+  EXPECT_NEAR(panel->Zoom(), 1.0, 1e-12);
+  panel->SetZoom(1000);
+  EXPECT_EQ(panel->Zoom(), MapPanel::kMaxZoom);
+  Window().findChild<QToolButton*>(QStringLiteral("B_zoomOne"))->click();
+  EXPECT_EQ(panel->Zoom(), 1.0);
 }
 
 // A map larger than the window (a loaded town) scrolls instead of being cut off, and

@@ -14,6 +14,7 @@
 #include <QThread>
 #include <QThreadPool>
 #include <QTimer>
+#include <QToolButton>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -22,6 +23,7 @@
 
 #include "chart/chart_file.h"
 #include "qt_app.h"
+#include "simulation/setup.h"
 #include "simulation/window_outputs.h"
 #include "ui/app_context.h"
 #include "ui/background_work.h"
@@ -29,6 +31,7 @@
 #include "ui/chart_window.h"
 #include "ui/desktop_program.h"
 #include "ui/main_form.h"
+#include "ui/map_panel.h"
 #include "ui/simulation_window.h"
 #include "ui/text_viewer.h"
 
@@ -261,6 +264,28 @@ TEST_F(WorldCommandsTest, AGeoreferencedWorldShowsMapCoordinatesUnderThePointer)
   std::ofstream(placed.toStdString()) << document.dump();
   ASSERT_TRUE(Window().LoadWorld(placed)) << errors_.front().toStdString();
   EXPECT_EQ(Window().MapCoordinates(10, 20), QStringLiteral("x 500039,37   y 5699923,12"));
+}
+
+TEST_F(WorldCommandsTest, ALargeTownOpensFittedToTheWindow) {
+  Simulation& sim = program_.context->sim;
+  sim.map.PanelWidth = 2400;
+  sim.map.PanelHeight = 1800;
+  NewSetup(sim);
+  const QString big = Path("big.json");
+  ASSERT_TRUE(Window().SaveWorldAs(big));
+  Window().Button(QStringLiteral("B_setup"))->click();
+  ASSERT_TRUE(Window().LoadWorld(big));
+  Window().RefreshViews();
+  MapPanel* panel = Window().Panel();
+  EXPECT_LT(panel->Zoom(), 1.0);
+  const QSize room = panel->parentWidget()->parentWidget()->size();  // the scroll area's
+  EXPECT_LE(panel->minimumSize().width(), room.width());
+  EXPECT_LE(panel->minimumSize().height(), room.height());
+  Window().findChild<QToolButton*>(QStringLiteral("B_zoomOne"))->click();
+  Window().RefreshViews();
+  EXPECT_EQ(panel->minimumSize(), QSize(2400, 1800));
+  Window().findChild<QToolButton*>(QStringLiteral("B_zoomFit"))->click();
+  EXPECT_LT(panel->Zoom(), 1.0);
 }
 
 TEST(BackgroundWorkTest, CancelLeavesAtOnceAndFailuresComeBack) {
