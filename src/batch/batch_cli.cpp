@@ -62,15 +62,8 @@ void AddWorldOptions(CLI::App& command, WorldOptions& options) {
       ->check(CLI::Range(1, 20000));
   command.add_option("--height", options.height, "drawing area height in pixels")
       ->check(CLI::Range(1, 20000));
-  command.add_option_function<std::string>(
-      "--seed",
-      [&options](const std::string& text) {
-        try {
-          options.seed = ParseSeed(text);
-        } catch (const UsageError& e) {
-          throw CLI::ValidationError(e.what());
-        }
-      },
+  AddSeedOption(
+      command, [&options](std::uint64_t seed) { options.seed = seed; },
       "fixed random seed (0 .. 2^64-1) for a reproducible run");
   command.add_option("--set", options.sets, "NAME=VALUE: a setting of the simulation window")
       ->allow_extra_args(false);

@@ -210,6 +210,7 @@ std::vector<TargetValue> PlacementAndSummaryTargets(const CalibrateOptions& opti
     }
   }
   std::vector<TargetValue> targets;
+  targets.reserve(measures.size());
   auto next = from_file.begin();
   for (const std::string& m : measures) {
     targets.push_back(IsPlacementMeasure(m) ? TargetValue{m, PerfectPlacement(m), 1.0} : *next++);

@@ -102,6 +102,20 @@ std::string OutcomePng(const GridFrame& frame, const std::vector<std::uint8_t>& 
   return PngBytes(ClassMapImage(frame.columns, frame.rows, outcome, palette, legend));
 }
 
+void AddSeedOption(CLI::App& command, std::function<void(std::uint64_t)> set,
+                   const std::string& help) {
+  command.add_option_function<std::string>(
+      "--seed",
+      [set = std::move(set)](const std::string& text) {
+        try {
+          set(ParseSeed(text));
+        } catch (const UsageError& e) {
+          throw CLI::ValidationError(e.what());
+        }
+      },
+      help);
+}
+
 CLI::App* AddCompareCommand(CLI::App& app, CompareOptions& options) {
   CLI::App* command = app.add_subcommand(
       "compare", "three-map comparison of a simulated map with an original and a later map");
@@ -118,15 +132,8 @@ CLI::App* AddCompareCommand(CLI::App& app, CompareOptions& options) {
       ->add_option("--baseline-runs", options.baseline_runs,
                    "random allocations of the simulated change (default 20)")
       ->check(CLI::Range(0, 10000));
-  command->add_option_function<std::string>(
-      "--seed",
-      [&options](const std::string& text) {
-        try {
-          options.seed = ParseSeed(text);
-        } catch (const UsageError& e) {
-          throw CLI::ValidationError(e.what());
-        }
-      },
+  AddSeedOption(
+      *command, [&options](std::uint64_t seed) { options.seed = seed; },
       "seed of the random allocations (default 1)");
   command->add_option("--out", options.out, "output folder (without it: compare.json on stdout)");
   return command;

@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -23,6 +24,10 @@ struct CompareOptions {
   std::uint64_t seed = 1;
   std::string out;  // empty: compare.json on stdout, nothing written
 };
+
+// --seed: a whole number 0 .. 2^64-1 (ParseSeed), handed to `set` once it is checked.
+void AddSeedOption(CLI::App& command, std::function<void(std::uint64_t)> set,
+                   const std::string& help);
 
 CLI::App* AddCompareCommand(CLI::App& app, CompareOptions& options);
 int RunCompareCommand(const CompareOptions& options, std::ostream& out, std::ostream& err);

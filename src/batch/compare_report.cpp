@@ -10,19 +10,6 @@ using nlohmann::json;
 
 namespace {
 
-void Put(json& object, const std::string& key, const Figure& figure) {
-  if (figure.value) {
-    object[key] = *figure.value;
-  } else {
-    object[key] = nullptr;
-    object[key + "Why"] = figure.undefined_because;
-  }
-}
-
-std::string CsvValue(const Figure& figure) {
-  return figure.value ? ShortestText(*figure.value) : std::string();
-}
-
 // The random baselines' figures, one list per figure name.
 template <typename FiguresOf>
 std::vector<Spread> RandomSpreads(const ThreeMapComparison& c, std::size_t count,
@@ -96,12 +83,25 @@ json CountsJson(const ThreeMapComparison& c) {
 
 }  // namespace
 
+void PutFigure(json& object, const std::string& key, const Figure& figure) {
+  if (figure.value) {
+    object[key] = *figure.value;
+  } else {
+    object[key] = nullptr;
+    object[key + "Why"] = figure.undefined_because;
+  }
+}
+
+std::string FigureCsv(const Figure& figure) {
+  return figure.value ? ShortestText(*figure.value) : std::string();
+}
+
 json FigureWithBaselines(const Figure& model, const Figure& null_model, const Spread& random) {
   json object = json::object();
-  Put(object, "Model", model);
-  Put(object, "Null", null_model);
-  Put(object, "RandomMean", random.mean);
-  Put(object, "RandomSd", random.sd);
+  PutFigure(object, "Model", model);
+  PutFigure(object, "Null", null_model);
+  PutFigure(object, "RandomMean", random.mean);
+  PutFigure(object, "RandomSd", random.sd);
   return object;
 }
 
@@ -162,8 +162,8 @@ std::string CompareCsv(const ThreeMapComparison& c, const CompareSources& source
     const std::string& name = cells.model[i].name;
     header << ',' << name << ',' << name << "_null," << name << "_random_mean," << name
            << "_random_sd";
-    row << ',' << CsvValue(cells.model[i].figure) << ',' << CsvValue(cells.null_model[i].figure)
-        << ',' << CsvValue(cells.random[i].mean) << ',' << CsvValue(cells.random[i].sd);
+    row << ',' << FigureCsv(cells.model[i].figure) << ',' << FigureCsv(cells.null_model[i].figure)
+        << ',' << FigureCsv(cells.random[i].mean) << ',' << FigureCsv(cells.random[i].sd);
   }
   return header.str() + "\n" + row.str() + "\n";
 }
@@ -180,8 +180,8 @@ std::string ResolutionCsv(const ThreeMapComparison& c) {
     const Table table = BlockTable(c, level);
     out << c.blocks[level] << ',' << BlockCount(c, level);
     for (std::size_t i = 0; i < table.model.size(); ++i) {
-      out << ',' << CsvValue(table.model[i].figure) << ',' << CsvValue(table.null_model[i].figure)
-          << ',' << CsvValue(table.random[i].mean) << ',' << CsvValue(table.random[i].sd);
+      out << ',' << FigureCsv(table.model[i].figure) << ',' << FigureCsv(table.null_model[i].figure)
+          << ',' << FigureCsv(table.random[i].mean) << ',' << FigureCsv(table.random[i].sd);
     }
     out << '\n';
   }

@@ -23,6 +23,11 @@ struct CompareSources {
 nlohmann::json FigureWithBaselines(const Figure& model, const Figure& null_model,
                                    const Spread& random);
 
+// A figure under `key` in a JSON object: its value, or null and the reason under key + "Why".
+void PutFigure(nlohmann::json& object, const std::string& key, const Figure& figure);
+// A figure as a CSV field: the shortest text that reads back as the value; empty without one.
+std::string FigureCsv(const Figure& figure);
+
 nlohmann::json CompareJson(const ThreeMapComparison& comparison, const CompareSources& sources);
 // A header line and one row: the counts, then each cell figure with its baselines.
 std::string CompareCsv(const ThreeMapComparison& comparison, const CompareSources& sources);

@@ -262,15 +262,8 @@ CLI::App* AddForecastCommand(CLI::App& app, ForecastOptions& options) {
       ->add_option("--developed", options.developed,
                    "V[,V...]: the values of developed land in class rasters")
       ->delimiter(',');
-  command->add_option_function<std::string>(
-      "--seed",
-      [&options](const std::string& text) {
-        try {
-          options.world.seed = ParseSeed(text);
-        } catch (const UsageError& e) {
-          throw CLI::ValidationError(e.what());
-        }
-      },
+  AddSeedOption(
+      *command, [&options](std::uint64_t seed) { options.world.seed = seed; },
       "run r grows from the seed the studies derive from this and r");
   command->add_option("--set", options.world.sets, "NAME=VALUE: a setting on top of the world's")
       ->allow_extra_args(false);

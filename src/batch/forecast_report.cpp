@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "batch/compare_report.h"
 #include "chart/chart.h"
 #include "render/chart_image.h"
 #include "render/raster_image.h"
@@ -15,10 +16,6 @@ using nlohmann::json;
 namespace {
 
 constexpr int kChartSide = 560;
-
-std::string CsvValue(const Figure& figure) {
-  return figure.value ? ShortestText(*figure.value) : std::string();
-}
 
 std::string RunsCsv(const std::vector<ForecastRun>& runs, bool compared) {
   std::ostringstream out;
@@ -33,20 +30,11 @@ std::string RunsCsv(const std::vector<ForecastRun>& runs, bool compared) {
     out << r.run << ',' << r.seed << ',' << RunEndName(r.end) << ',' << r.steps << ','
         << r.developed;
     for (const Figure& f : r.figures) {
-      out << ',' << CsvValue(f);
+      out << ',' << FigureCsv(f);
     }
     out << '\n';
   }
   return out.str();
-}
-
-void Put(json& object, const std::string& key, const Figure& figure) {
-  if (figure.value) {
-    object[key] = *figure.value;
-  } else {
-    object[key] = nullptr;
-    object[key + "Why"] = figure.undefined_because;
-  }
 }
 
 // Mean, sd, least and greatest value of each figure over the runs where it is defined.
@@ -68,10 +56,10 @@ json Distributions(const std::vector<ForecastRun>& runs) {
     }
     const Spread spread = SpreadOf(figures);
     json entry = {{"Runs", defined}};
-    Put(entry, "Mean", spread.mean);
-    Put(entry, "Sd", spread.sd);
-    Put(entry, "Min", low ? Figure{low, {}} : spread.mean);
-    Put(entry, "Max", high ? Figure{high, {}} : spread.mean);
+    PutFigure(entry, "Mean", spread.mean);
+    PutFigure(entry, "Sd", spread.sd);
+    PutFigure(entry, "Min", low ? Figure{low, {}} : spread.mean);
+    PutFigure(entry, "Max", high ? Figure{high, {}} : spread.mean);
     out[CellFigureNames()[i]] = std::move(entry);
   }
   return out;
@@ -157,7 +145,7 @@ OutputFiles ForecastFiles(const ForecastPlan& plan, const ForecastMaps& maps,
                                      {frame.columns, frame.rows, maps.original.mask},
                                      {frame.columns, frame.rows, maps.reference->mask});
     json entry = {{"Population", toc.population}, {"Observed", toc.observed}};
-    Put(entry, "Area", toc.area);
+    PutFigure(entry, "Area", toc.area);
     report["Toc"] = std::move(entry);
     files.emplace_back("toc.csv", Text(TocCsv(toc)));
     files.emplace_back("toc.png", Text(TocPng(toc)));
