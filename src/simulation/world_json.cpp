@@ -64,36 +64,36 @@ void AppendJson(std::string& out, Integer value) {
 // cache line of the grid is read once rather than once per column.
 template <typename Cell, typename Field>
 DocumentMember GridField(std::string key, const Grid2D<Cell>& grid, Field field) {
-  return {std::move(key), [&grid, field](std::ostream& out) {
-            constexpr int kBatch = 16;
-            using Value = decltype(field(std::declval<const Cell&>()));
-            const int rows = grid.Rows();
-            std::vector<Value> batch(static_cast<std::size_t>(kBatch) *
-                                     static_cast<std::size_t>(rows));
-            std::string column;
-            out << '[';
-            for (int first = 0; first < grid.Columns(); first += kBatch) {
-              const int count = std::min(kBatch, grid.Columns() - first);
-              for (int r = 0; r < rows; ++r) {
-                for (int k = 0; k < count; ++k) {
-                  batch[static_cast<std::size_t>(k) * rows + r] = field(grid(first + k, r));
-                }
-              }
-              for (int k = 0; k < count; ++k) {
-                column.clear();
-                column += first + k > 0 ? ",[" : "[";
-                for (int r = 0; r < rows; ++r) {
-                  if (r > 0) {
-                    column += ',';
-                  }
-                  AppendJson(column, static_cast<Value>(batch[static_cast<std::size_t>(k) * rows + r]));
-                }
-                column += ']';
-                out.write(column.data(), static_cast<std::streamsize>(column.size()));
-              }
+  return {
+      std::move(key), [&grid, field](std::ostream& out) {
+        constexpr int kBatch = 16;
+        using Value = decltype(field(std::declval<const Cell&>()));
+        const int rows = grid.Rows();
+        std::vector<Value> batch(static_cast<std::size_t>(kBatch) * static_cast<std::size_t>(rows));
+        std::string column;
+        out << '[';
+        for (int first = 0; first < grid.Columns(); first += kBatch) {
+          const int count = std::min(kBatch, grid.Columns() - first);
+          for (int r = 0; r < rows; ++r) {
+            for (int k = 0; k < count; ++k) {
+              batch[static_cast<std::size_t>(k) * rows + r] = field(grid(first + k, r));
             }
-            out << ']';
-          }};
+          }
+          for (int k = 0; k < count; ++k) {
+            column.clear();
+            column += first + k > 0 ? ",[" : "[";
+            for (int r = 0; r < rows; ++r) {
+              if (r > 0) {
+                column += ',';
+              }
+              AppendJson(column, static_cast<Value>(batch[static_cast<std::size_t>(k) * rows + r]));
+            }
+            column += ']';
+            out.write(column.data(), static_cast<std::streamsize>(column.size()));
+          }
+        }
+        out << ']';
+      }};
 }
 
 json NodesJson(const World& world) {

@@ -8,10 +8,10 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <iterator>
-#include <limits>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <limits>
 #include <memory>
 #include <set>
 #include <string>
@@ -76,9 +76,7 @@ class ChunkSource {
   ChunkSource(Reader next, std::uint64_t total, const WorldReadProgress& progress)
       : next_(std::move(next)), total_(total), progress_(progress) {}
 
-  bool AtEnd() {
-    return pos_ >= chunk_.size() && !Refill();
-  }
+  bool AtEnd() { return pos_ >= chunk_.size() && !Refill(); }
   const char& Current() const { return chunk_[pos_]; }
   // The next character, or '\0' at the end of the file (never a character of JSON).
   char Peek() { return AtEnd() ? '\0' : chunk_[pos_]; }
@@ -255,7 +253,8 @@ double Finite(const json& value, double min, double max, const std::string& what
 }
 
 std::uint64_t Unsigned(const json& value, const std::string& what) {
-  if (!value.is_number_unsigned() && !(value.is_number_integer() && value.get<std::int64_t>() >= 0)) {
+  if (!value.is_number_unsigned() &&
+      !(value.is_number_integer() && value.get<std::int64_t>() >= 0)) {
     Fail(what + " must be a non-negative integer");
   }
   return value.get<std::uint64_t>();
@@ -379,9 +378,7 @@ const std::array<GridSpec, 13> kGrids{{
      },
      nullptr},
     {"FineColor", true, false, ValueKind::kInteger, 0, kMaxColour,
-     [](WorldDocument& d, std::size_t i, double v) {
-       FineAt(d, i).Color = static_cast<Colour>(v);
-     },
+     [](WorldDocument& d, std::size_t i, double v) { FineAt(d, i).Color = static_cast<Colour>(v); },
      [](WorldDocument& d, std::size_t i) {
        TFineCell& cell = FineAt(d, i);
        cell.Color = LandUseColour(cell);
@@ -452,7 +449,7 @@ bool IsJsonNumber(std::string_view t, bool& integral) {
 
 // The top-level members that are read as they stream by; every other member is small and
 // kept as a JSON value until the whole file is read.
-enum class Part : std::uint8_t { kNone, kGrid, kNodes, kCandidates, kClusterSizes, kSmall, kSkip };
+enum class Part : std::uint8_t { kNone, kGrid, kNodes, kCandidates, kClusterSizes, kSmall };
 
 // A node as the file lists it, its fields checked as far as they can be without the world.
 struct NodeDraft {
@@ -830,8 +827,8 @@ void WorldReader::AllocateIfShaped() {
     return;
   }
   const std::uint64_t cells = Cells();
-  const std::string world = "a world of " + std::to_string(*columns_) + " x " +
-                            std::to_string(*rows_) + " cells";
+  const std::string world =
+      "a world of " + std::to_string(*columns_) + " x " + std::to_string(*rows_) + " cells";
   if (source_.Total() < cells * kMinFileBytesPerCell) {
     Fail("the file (" + std::to_string(source_.Total()) + " bytes) is too small to hold " + world +
          ", which takes at least " + std::to_string(cells * kMinFileBytesPerCell) + " bytes");
@@ -859,8 +856,8 @@ void WorldReader::GridOpen(bool object) {
     grid_row_ = 0;
     const long long factor = grid_->fine ? 3 : 1;
     if (columns_ && static_cast<long long>(grid_column_) >= factor * *columns_) {
-      Fail(Quoted(member_key_) + " has more than the world's " + std::to_string(factor * *columns_) +
-           " columns");
+      Fail(Quoted(member_key_) + " has more than the world's " +
+           std::to_string(factor * *columns_) + " columns");
     }
   }
 }
@@ -1094,8 +1091,8 @@ void WorldReader::NodeOpen(bool object) {
     pair_.clear();
     return;
   }
-  Fail(Path() + (node_key_ == "Links" ? " must be an array of [node, length] pairs"
-                                      : " must be a number"));
+  Fail(Path() +
+       (node_key_ == "Links" ? " must be an array of [node, length] pairs" : " must be a number"));
 }
 
 void WorldReader::NodeValue(const Scalar& value) {
@@ -1218,8 +1215,8 @@ void WorldReader::FinishCounters(const json& small) {
     doc_.seed = Unsigned(seed, "'Seed'");
   }
   if (small.contains("MeanLength")) {
-    doc_.mean_length = Finite(small["MeanLength"], 0.0, std::numeric_limits<double>::max(),
-                              "'MeanLength'");
+    doc_.mean_length =
+        Finite(small["MeanLength"], 0.0, std::numeric_limits<double>::max(), "'MeanLength'");
   }
   const long long fine_cells = 9LL * doc_.columns * doc_.rows;
   if (small.contains("FineCellTotals")) {
@@ -1419,8 +1416,8 @@ void WorldReader::FinishNodes() {
         return b.OtherNode == static_cast<std::int32_t>(i) && b.Length == link.Length;
       });
       if (!listed) {
-        Fail("'Nodes" + Indexed(i) + ".Links': the link to node " +
-             std::to_string(link.OtherNode) + " is missing at its other end");
+        Fail("'Nodes" + Indexed(i) + ".Links': the link to node " + std::to_string(link.OtherNode) +
+             " is missing at its other end");
       }
     }
   }
@@ -1464,8 +1461,7 @@ void WorldReader::FinishLists() {
     if (row >= doc_.rows) {
       Fail(where + Indexed(1) + RangeText(0, doc_.rows - 1));
     }
-    doc_.candidates.emplace_back(static_cast<std::int32_t>(column),
-                                 static_cast<std::int32_t>(row));
+    doc_.candidates.emplace_back(static_cast<std::int32_t>(column), static_cast<std::int32_t>(row));
   }
   if (cluster_sizes_.size() > 9 * cells) {
     Fail("'ClusterSizes' must be an array of at most one size per fine cell");
