@@ -48,7 +48,7 @@ constexpr int kMaxDepth = 5;
 constexpr std::size_t kMaxSmallValues = 100000;
 // Each coarse cell appears in at least four coarse grids and its nine fine cells in two
 // fine grids, every value taking at least a digit and a separator.
-constexpr std::uint64_t kMinFileBytesPerCell = 2 * (4 + 2 * 9);
+constexpr std::uint64_t kMinFileBytesPerCell = std::uint64_t{2} * (4 + 2 * 9);
 // The least a node takes in a file: {"Column":0,"Row":0,"X":0,"Y":0,"Links":[]}.
 constexpr std::uint64_t kMinNodeBytes = 44;
 
@@ -555,6 +555,7 @@ class WorldReader {
   void FinishGeoreference(const json& small);
   void FinishGrids();
   void FinishNodes();
+  void CheckNodesAgree(const std::set<std::pair<int, int>>& taken) const;
   void FinishLists();
 
   ChunkSource& source_;
@@ -1358,6 +1359,30 @@ void WorldReader::FinishGrids() {
   }
 }
 
+void WorldReader::CheckNodesAgree(const std::set<std::pair<int, int>>& taken) const {
+  // Every link is listed at both of its ends, and every cell in State 1 holds a node.
+  for (std::size_t i = 0; i < nodes_.size(); ++i) {
+    for (const LinkEntry& link : nodes_[i].agent.Links) {
+      const auto& back = nodes_[static_cast<std::size_t>(link.OtherNode)].agent.Links;
+      const bool listed = std::any_of(back.begin(), back.end(), [&](const LinkEntry& b) {
+        return b.OtherNode == static_cast<std::int32_t>(i) && b.Length == link.Length;
+      });
+      if (!listed) {
+        Fail("'Nodes" + Indexed(i) + ".Links': the link to node " + std::to_string(link.OtherNode) +
+             " is missing at its other end");
+      }
+    }
+  }
+  for (int r = 0; r < doc_.rows; ++r) {
+    for (int c = 0; c < doc_.columns; ++c) {
+      if (doc_.coarse(c, r).State == kStateNode && !taken.contains({c, r})) {
+        Fail("'State'[" + std::to_string(c) + "][" + std::to_string(r) +
+             "] is 1 but no node lies in that cell");
+      }
+    }
+  }
+}
+
 void WorldReader::FinishNodes() {
   if (!nodes_seen_) {
     Fail("'Nodes' is missing");
@@ -1408,27 +1433,7 @@ void WorldReader::FinishNodes() {
     }
     links += static_cast<long long>(agent.Links.size());
   }
-  // Every link is listed at both of its ends, and every cell in State 1 holds a node.
-  for (std::size_t i = 0; i < nodes_.size(); ++i) {
-    for (const LinkEntry& link : nodes_[i].agent.Links) {
-      const auto& back = nodes_[static_cast<std::size_t>(link.OtherNode)].agent.Links;
-      const bool listed = std::any_of(back.begin(), back.end(), [&](const LinkEntry& b) {
-        return b.OtherNode == static_cast<std::int32_t>(i) && b.Length == link.Length;
-      });
-      if (!listed) {
-        Fail("'Nodes" + Indexed(i) + ".Links': the link to node " + std::to_string(link.OtherNode) +
-             " is missing at its other end");
-      }
-    }
-  }
-  for (int r = 0; r < doc_.rows; ++r) {
-    for (int c = 0; c < doc_.columns; ++c) {
-      if (doc_.coarse(c, r).State == kStateNode && !taken.contains({c, r})) {
-        Fail("'State'[" + std::to_string(c) + "][" + std::to_string(r) +
-             "] is 1 but no node lies in that cell");
-      }
-    }
-  }
+  CheckNodesAgree(taken);
   if (doc_.node_count != nodes_.size()) {
     Fail("'NodeCount' is " + std::to_string(doc_.node_count) + " but 'Nodes' lists " +
          std::to_string(nodes_.size()));
@@ -1463,12 +1468,13 @@ void WorldReader::FinishLists() {
     }
     doc_.candidates.emplace_back(static_cast<std::int32_t>(column), static_cast<std::int32_t>(row));
   }
-  if (cluster_sizes_.size() > 9 * cells) {
+  const long long fine_cells = 9LL * doc_.columns * doc_.rows;
+  if (cluster_sizes_.size() > static_cast<std::size_t>(fine_cells)) {
     Fail("'ClusterSizes' must be an array of at most one size per fine cell");
   }
   for (std::size_t i = 0; i < cluster_sizes_.size(); ++i) {
-    if (static_cast<std::uint64_t>(cluster_sizes_[i]) > 9 * cells) {
-      Fail("'ClusterSizes'" + Indexed(i) + RangeText(1, static_cast<long long>(9 * cells)));
+    if (cluster_sizes_[i] > fine_cells) {
+      Fail("'ClusterSizes'" + Indexed(i) + RangeText(1, fine_cells));
     }
     doc_.cluster_sizes.push_back(static_cast<int>(cluster_sizes_[i]));
   }

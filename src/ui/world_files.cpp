@@ -7,15 +7,6 @@
 
 namespace veltmoor {
 
-namespace {
-
-bool HoldsState(const SettingDef& def) {
-  return def.kind == ControlKind::CheckBox || def.kind == ControlKind::RadioButton ||
-         def.kind == ControlKind::ToggleButton;
-}
-
-}  // namespace
-
 bool TForm1::LoadWorld(const QString& path) {
   return Act([this, &path] {
     // Read and checked completely before the window's world or controls change.
