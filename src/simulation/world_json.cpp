@@ -58,42 +58,49 @@ void AppendJson(std::string& out, Integer value) {
   out.append(text.data(), static_cast<std::size_t>(result.ptr - text.data()));
 }
 
+// Prints `count` columns of `rows` values each, gathered column after column in `batch`.
+template <typename Value>
+void WriteColumns(std::ostream& out, const std::vector<Value>& batch, int first, int count,
+                  int rows) {
+  std::string column;
+  for (int k = 0; k < count; ++k) {
+    column.clear();
+    column += first + k > 0 ? ",[" : "[";
+    for (int r = 0; r < rows; ++r) {
+      if (r > 0) {
+        column += ',';
+      }
+      AppendJson(column, static_cast<Value>(batch[static_cast<std::size_t>(k) * rows + r]));
+    }
+    column += ']';
+    out.write(column.data(), static_cast<std::streamsize>(column.size()));
+  }
+}
+
 // A grid as an array of columns, written a column at a time, so a town of millions of fine
 // cells is written without a document of them all in memory. The grid keeps its cells row
 // by row; the values of a few columns are gathered a row at a time first, so that each
 // cache line of the grid is read once rather than once per column.
 template <typename Cell, typename Field>
 DocumentMember GridField(std::string key, const Grid2D<Cell>& grid, Field field) {
-  return {std::move(key), [&grid, field](std::ostream& out) {
-            constexpr int kBatch = 16;
-            using Value = decltype(field(std::declval<const Cell&>()));
-            const int rows = grid.Rows();
-            std::vector<Value> batch(static_cast<std::size_t>(kBatch) *
-                                     static_cast<std::size_t>(rows));
-            std::string column;
-            out << '[';
-            for (int first = 0; first < grid.Columns(); first += kBatch) {
-              const int count = std::min(kBatch, grid.Columns() - first);
-              for (int r = 0; r < rows; ++r) {
-                for (int k = 0; k < count; ++k) {
-                  batch[static_cast<std::size_t>(k) * rows + r] = field(grid(first + k, r));
-                }
-              }
-              for (int k = 0; k < count; ++k) {
-                column.clear();
-                column += first + k > 0 ? ",[" : "[";
-                for (int r = 0; r < rows; ++r) {
-                  if (r > 0) {
-                    column += ',';
-                  }
-                  AppendJson(column, static_cast<Value>(batch[static_cast<std::size_t>(k) * rows + r]));
-                }
-                column += ']';
-                out.write(column.data(), static_cast<std::streamsize>(column.size()));
-              }
+  return {
+      std::move(key), [&grid, field](std::ostream& out) {
+        constexpr int kBatch = 16;
+        using Value = decltype(field(std::declval<const Cell&>()));
+        const int rows = grid.Rows();
+        std::vector<Value> batch(static_cast<std::size_t>(kBatch) * static_cast<std::size_t>(rows));
+        out << '[';
+        for (int first = 0; first < grid.Columns(); first += kBatch) {
+          const int count = std::min(kBatch, grid.Columns() - first);
+          for (int r = 0; r < rows; ++r) {
+            for (int k = 0; k < count; ++k) {
+              batch[static_cast<std::size_t>(k) * rows + r] = field(grid(first + k, r));
             }
-            out << ']';
-          }};
+          }
+          WriteColumns(out, batch, first, count, rows);
+        }
+        out << ']';
+      }};
 }
 
 json NodesJson(const World& world) {

@@ -8,10 +8,10 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <iterator>
-#include <limits>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <limits>
 #include <memory>
 #include <set>
 #include <string>
@@ -48,7 +48,7 @@ constexpr int kMaxDepth = 5;
 constexpr std::size_t kMaxSmallValues = 100000;
 // Each coarse cell appears in at least four coarse grids and its nine fine cells in two
 // fine grids, every value taking at least a digit and a separator.
-constexpr std::uint64_t kMinFileBytesPerCell = 2 * (4 + 2 * 9);
+constexpr std::uint64_t kMinFileBytesPerCell = std::uint64_t{2} * (4 + 2 * 9);
 // The least a node takes in a file: {"Column":0,"Row":0,"X":0,"Y":0,"Links":[]}.
 constexpr std::uint64_t kMinNodeBytes = 44;
 
@@ -76,9 +76,7 @@ class ChunkSource {
   ChunkSource(Reader next, std::uint64_t total, const WorldReadProgress& progress)
       : next_(std::move(next)), total_(total), progress_(progress) {}
 
-  bool AtEnd() {
-    return pos_ >= chunk_.size() && !Refill();
-  }
+  bool AtEnd() { return pos_ >= chunk_.size() && !Refill(); }
   const char& Current() const { return chunk_[pos_]; }
   // The next character, or '\0' at the end of the file (never a character of JSON).
   char Peek() { return AtEnd() ? '\0' : chunk_[pos_]; }
@@ -255,7 +253,8 @@ double Finite(const json& value, double min, double max, const std::string& what
 }
 
 std::uint64_t Unsigned(const json& value, const std::string& what) {
-  if (!value.is_number_unsigned() && !(value.is_number_integer() && value.get<std::int64_t>() >= 0)) {
+  if (!value.is_number_unsigned() &&
+      !(value.is_number_integer() && value.get<std::int64_t>() >= 0)) {
     Fail(what + " must be a non-negative integer");
   }
   return value.get<std::uint64_t>();
@@ -379,9 +378,7 @@ const std::array<GridSpec, 13> kGrids{{
      },
      nullptr},
     {"FineColor", true, false, ValueKind::kInteger, 0, kMaxColour,
-     [](WorldDocument& d, std::size_t i, double v) {
-       FineAt(d, i).Color = static_cast<Colour>(v);
-     },
+     [](WorldDocument& d, std::size_t i, double v) { FineAt(d, i).Color = static_cast<Colour>(v); },
      [](WorldDocument& d, std::size_t i) {
        TFineCell& cell = FineAt(d, i);
        cell.Color = LandUseColour(cell);
@@ -452,7 +449,7 @@ bool IsJsonNumber(std::string_view t, bool& integral) {
 
 // The top-level members that are read as they stream by; every other member is small and
 // kept as a JSON value until the whole file is read.
-enum class Part : std::uint8_t { kNone, kGrid, kNodes, kCandidates, kClusterSizes, kSmall, kSkip };
+enum class Part : std::uint8_t { kNone, kGrid, kNodes, kCandidates, kClusterSizes, kSmall };
 
 // A node as the file lists it, its fields checked as far as they can be without the world.
 struct NodeDraft {
@@ -558,6 +555,7 @@ class WorldReader {
   void FinishGeoreference(const json& small);
   void FinishGrids();
   void FinishNodes();
+  void CheckNodesAgree(const std::set<std::pair<int, int>>& taken) const;
   void FinishLists();
 
   ChunkSource& source_;
@@ -830,8 +828,8 @@ void WorldReader::AllocateIfShaped() {
     return;
   }
   const std::uint64_t cells = Cells();
-  const std::string world = "a world of " + std::to_string(*columns_) + " x " +
-                            std::to_string(*rows_) + " cells";
+  const std::string world =
+      "a world of " + std::to_string(*columns_) + " x " + std::to_string(*rows_) + " cells";
   if (source_.Total() < cells * kMinFileBytesPerCell) {
     Fail("the file (" + std::to_string(source_.Total()) + " bytes) is too small to hold " + world +
          ", which takes at least " + std::to_string(cells * kMinFileBytesPerCell) + " bytes");
@@ -859,8 +857,8 @@ void WorldReader::GridOpen(bool object) {
     grid_row_ = 0;
     const long long factor = grid_->fine ? 3 : 1;
     if (columns_ && static_cast<long long>(grid_column_) >= factor * *columns_) {
-      Fail(Quoted(member_key_) + " has more than the world's " + std::to_string(factor * *columns_) +
-           " columns");
+      Fail(Quoted(member_key_) + " has more than the world's " +
+           std::to_string(factor * *columns_) + " columns");
     }
   }
 }
@@ -1094,8 +1092,8 @@ void WorldReader::NodeOpen(bool object) {
     pair_.clear();
     return;
   }
-  Fail(Path() + (node_key_ == "Links" ? " must be an array of [node, length] pairs"
-                                      : " must be a number"));
+  Fail(Path() +
+       (node_key_ == "Links" ? " must be an array of [node, length] pairs" : " must be a number"));
 }
 
 void WorldReader::NodeValue(const Scalar& value) {
@@ -1218,8 +1216,8 @@ void WorldReader::FinishCounters(const json& small) {
     doc_.seed = Unsigned(seed, "'Seed'");
   }
   if (small.contains("MeanLength")) {
-    doc_.mean_length = Finite(small["MeanLength"], 0.0, std::numeric_limits<double>::max(),
-                              "'MeanLength'");
+    doc_.mean_length =
+        Finite(small["MeanLength"], 0.0, std::numeric_limits<double>::max(), "'MeanLength'");
   }
   const long long fine_cells = 9LL * doc_.columns * doc_.rows;
   if (small.contains("FineCellTotals")) {
@@ -1361,6 +1359,30 @@ void WorldReader::FinishGrids() {
   }
 }
 
+void WorldReader::CheckNodesAgree(const std::set<std::pair<int, int>>& taken) const {
+  // Every link is listed at both of its ends, and every cell in State 1 holds a node.
+  for (std::size_t i = 0; i < nodes_.size(); ++i) {
+    for (const LinkEntry& link : nodes_[i].agent.Links) {
+      const auto& back = nodes_[static_cast<std::size_t>(link.OtherNode)].agent.Links;
+      const bool listed = std::any_of(back.begin(), back.end(), [&](const LinkEntry& b) {
+        return b.OtherNode == static_cast<std::int32_t>(i) && b.Length == link.Length;
+      });
+      if (!listed) {
+        Fail("'Nodes" + Indexed(i) + ".Links': the link to node " + std::to_string(link.OtherNode) +
+             " is missing at its other end");
+      }
+    }
+  }
+  for (int r = 0; r < doc_.rows; ++r) {
+    for (int c = 0; c < doc_.columns; ++c) {
+      if (doc_.coarse(c, r).State == kStateNode && !taken.contains({c, r})) {
+        Fail("'State'[" + std::to_string(c) + "][" + std::to_string(r) +
+             "] is 1 but no node lies in that cell");
+      }
+    }
+  }
+}
+
 void WorldReader::FinishNodes() {
   if (!nodes_seen_) {
     Fail("'Nodes' is missing");
@@ -1411,27 +1433,7 @@ void WorldReader::FinishNodes() {
     }
     links += static_cast<long long>(agent.Links.size());
   }
-  // Every link is listed at both of its ends, and every cell in State 1 holds a node.
-  for (std::size_t i = 0; i < nodes_.size(); ++i) {
-    for (const LinkEntry& link : nodes_[i].agent.Links) {
-      const auto& back = nodes_[static_cast<std::size_t>(link.OtherNode)].agent.Links;
-      const bool listed = std::any_of(back.begin(), back.end(), [&](const LinkEntry& b) {
-        return b.OtherNode == static_cast<std::int32_t>(i) && b.Length == link.Length;
-      });
-      if (!listed) {
-        Fail("'Nodes" + Indexed(i) + ".Links': the link to node " +
-             std::to_string(link.OtherNode) + " is missing at its other end");
-      }
-    }
-  }
-  for (int r = 0; r < doc_.rows; ++r) {
-    for (int c = 0; c < doc_.columns; ++c) {
-      if (doc_.coarse(c, r).State == kStateNode && !taken.contains({c, r})) {
-        Fail("'State'[" + std::to_string(c) + "][" + std::to_string(r) +
-             "] is 1 but no node lies in that cell");
-      }
-    }
-  }
+  CheckNodesAgree(taken);
   if (doc_.node_count != nodes_.size()) {
     Fail("'NodeCount' is " + std::to_string(doc_.node_count) + " but 'Nodes' lists " +
          std::to_string(nodes_.size()));
@@ -1464,15 +1466,15 @@ void WorldReader::FinishLists() {
     if (row >= doc_.rows) {
       Fail(where + Indexed(1) + RangeText(0, doc_.rows - 1));
     }
-    doc_.candidates.emplace_back(static_cast<std::int32_t>(column),
-                                 static_cast<std::int32_t>(row));
+    doc_.candidates.emplace_back(static_cast<std::int32_t>(column), static_cast<std::int32_t>(row));
   }
-  if (cluster_sizes_.size() > 9 * cells) {
+  const long long fine_cells = 9LL * doc_.columns * doc_.rows;
+  if (cluster_sizes_.size() > static_cast<std::size_t>(fine_cells)) {
     Fail("'ClusterSizes' must be an array of at most one size per fine cell");
   }
   for (std::size_t i = 0; i < cluster_sizes_.size(); ++i) {
-    if (static_cast<std::uint64_t>(cluster_sizes_[i]) > 9 * cells) {
-      Fail("'ClusterSizes'" + Indexed(i) + RangeText(1, static_cast<long long>(9 * cells)));
+    if (cluster_sizes_[i] > fine_cells) {
+      Fail("'ClusterSizes'" + Indexed(i) + RangeText(1, fine_cells));
     }
     doc_.cluster_sizes.push_back(static_cast<int>(cluster_sizes_[i]));
   }

@@ -17,11 +17,6 @@ namespace veltmoor {
 
 namespace {
 
-bool HoldsState(const SettingDef& def) {
-  return def.kind == ControlKind::CheckBox || def.kind == ControlKind::RadioButton ||
-         def.kind == ControlKind::ToggleButton;
-}
-
 // A world file read and checked as veltmoor-batch checks it, settings included: nothing of
 // it is used unless all of it is sound.
 struct CheckedWorld {
@@ -63,7 +58,7 @@ bool TForm1::LoadWorld(const QString& path) {
     if (!done) {
       return;  // cancelled: the world and the controls stay as they were
     }
-    const CheckedWorld& world = **result;
+    CheckedWorld& world = **result;
     timer1_.stop();
     sim().TimerEnabled = false;
     for (const auto& [name, value] : world.document.settings) {
@@ -74,16 +69,17 @@ bool TForm1::LoadWorld(const QString& path) {
         settings_.SetText(def.Name(), world.settings.Text(def.Name()));
       }
     }
-    RestoreWorld(world.document, sim());
+    georeference_ = world.document.georeference;
+    const QSize town(world.document.width, world.document.height);
+    RestoreWorld(std::move(world.document), sim());
     // The label names the step last run, one below the counter of the step to come: a
     // world saved with "100" on screen shows 100 again.
     if (const std::uint32_t next = sim().world.TimeStep; next > 0) {
       sim().labels.Set(label::kTimeStep, FormatInt(next - 1));
     }
-    georeference_ = world.document.georeference;
     // A town larger than the window (an imported one) opens whole, not at its corner.
     const QSize room = map_scroll_->maximumViewportSize();
-    panel_->SetZoom(world.document.width > room.width() || world.document.height > room.height()
+    panel_->SetZoom(town.width() > room.width() || town.height() > room.height()
                         ? panel_->FittingZoom(room)
                         : 1.0);
   });

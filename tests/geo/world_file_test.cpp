@@ -127,8 +127,8 @@ struct Bound {
 
 TEST(WorldFileTest, EveryKeyIsReadAtBothEndsOfItsRangeAndRefusedBeyond) {
   const json good = json::parse(SmallWorld());
-  const long long fine_cells = 9LL * good["ColumnCount"].get<long long>() *
-                               good["RowCount"].get<long long>();
+  const long long fine_cells =
+      9LL * good["ColumnCount"].get<long long>() * good["RowCount"].get<long long>();
   const long long int_min = std::numeric_limits<std::int32_t>::min();
   const double float_max = std::numeric_limits<float>::max();
   const json none;  // no value beyond this end (a float's or an integer type's end)
@@ -144,12 +144,14 @@ TEST(WorldFileTest, EveryKeyIsReadAtBothEndsOfItsRangeAndRefusedBeyond) {
       {"/IsDevelopedCount/0/0", "'IsDevelopedCount'", 0, 9, -1, 10},
       {"/CellColor/1/1", "'CellColor'", 0, 0xFFFFFF, -1, 0x1000000},
       {"/FineColor/1/1", "'FineColor'", 0, 0xFFFFFF, -1, 0x1000000},
-      {"/ClusterSize/3/3", "'ClusterSize'", 0, std::numeric_limits<std::int32_t>::max(), -1, 2147483648LL},
+      {"/ClusterSize/3/3", "'ClusterSize'", 0, std::numeric_limits<std::int32_t>::max(), -1,
+       2147483648LL},
       {"/IsDeveloped/0/0", "'IsDeveloped'", false, true, 0, "true"},
       {"/Nodes/0/Radius", "'Nodes[0].Radius'", 1, 1000, 0, 1001},
       {"/Nodes/0/Color", "'Nodes[0].Color'", 0, 0xFFFFFF, -1, 0x1000000},
       {"/Nodes/0/Measure", "'Nodes[0].Measure'", -float_max, float_max, -3.5e38, 3.5e38},
-      {"/Random/Reseeds", "'Random.Reseeds'", 0, std::numeric_limits<std::uint64_t>::max(), -1, 0.5},
+      {"/Random/Reseeds", "'Random.Reseeds'", 0, std::numeric_limits<std::uint64_t>::max(), -1,
+       0.5},
       {"/Georeference/OriginX", "'Georeference.OriginX'", -1e9, 1e9, -1.0001e9, 1.0001e9},
       {"/Georeference/OriginY", "'Georeference.OriginY'", -1e9, 1e9, -1.0001e9, 1.0001e9},
       {"/Georeference/FineCellSize", "'Georeference.FineCellSize'", 1e-6, 1e5, 0.0, 1.0001e5},
