@@ -153,10 +153,8 @@ int RunCompareCommand(const CompareOptions& options, std::ostream& out, std::ost
   const DevelopedMap simulated = ReadDevelopedMap(options.simulated, developed, "--simulated");
   CheckSameFrame(simulated.frame, "--simulated '" + options.simulated + "'", original.frame, t0);
   std::optional<OutputUnit> unit;
-  std::set<std::string> owned = BatchOutputNames();
-  owned.insert({"compare.json", "compare.csv", "resolution.csv", "outcome.tif", "outcome.png"});
   if (!options.out.empty()) {
-    unit.emplace(options.out, owned);
+    unit.emplace(options.out);
   }
 
   std::vector<std::uint64_t> seeds;

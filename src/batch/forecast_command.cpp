@@ -188,13 +188,6 @@ std::vector<ForecastRun> RunsFromJson(const json& list, const std::string& sourc
   return runs;
 }
 
-std::set<std::string> ForecastOutputNames() {
-  std::set<std::string> names = BatchOutputNames();
-  names.insert({"probability.tif", "probability.png", "runs.csv", "forecast.json", "toc.csv",
-                "toc.png", kPartFile, kCountsFile});
-  return names;
-}
-
 void WriteFiles(const OutputFiles& files, OutputUnit& unit) {
   for (const auto& [name, content] : files) {
     WriteFileAtomically((unit.Staging() / name).string(), content);
@@ -309,7 +302,7 @@ int RunForecastCommand(const ForecastOptions& options, std::ostream& err) {
                    {"Limit", plan.limit.kind == GrowthLimit::Kind::Steps
                                  ? json{{"Steps", plan.limit.count}}
                                  : json{{"Developed", plan.limit.count}}}};
-  OutputUnit unit(options.world.out, ForecastOutputNames());
+  OutputUnit unit(options.world.out);
 
   std::vector<std::uint32_t> counts(in.original.mask.size(), 0);
   std::vector<std::uint8_t> mask(in.original.mask.size(), 0);
@@ -482,7 +475,7 @@ int RunForecastMerge(const MergeOptions& options, std::ostream& err) {
                   [&plan](std::uint32_t c) { return c > plan.runs; })) {
     throw UsageError("the parts count a cell developed in more runs than the forecast has");
   }
-  OutputUnit unit(options.out, ForecastOutputNames());
+  OutputUnit unit(options.out);
   WriteFiles(WholeFiles(plan, in, counts, std::move(runs)), unit);
   err << "merge: " << plan.runs << " forecast runs from " << count << " shards\n";
   return 0;
