@@ -300,8 +300,8 @@ json BuildManifest(const CalibrateOptions& options) {
   if (!options.reference.empty()) {
     // Only the runs read the reference; a merge needs its content's digest, not the file.
     ReadPlacementMaps(options.start, options.reference, DevelopedValues(options));
-    manifest["Reference"] = Sha256(
-        ReadRegularFile(options.reference, std::numeric_limits<std::uint64_t>::max()));
+    manifest["Reference"] =
+        Sha256(ReadRegularFile(options.reference, std::numeric_limits<std::uint64_t>::max()));
   }
   return manifest;
 }
