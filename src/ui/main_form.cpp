@@ -371,8 +371,8 @@ bool LooksLikeWorldFile(const QString& path) {
 QString TMainForm::ChooseFile(const QString& caption, const QString& filter, bool save,
                               const QString& proposed) {
   const QString start = proposed.isEmpty() ? last_folder_ : QDir(last_folder_).filePath(proposed);
-  const QString path = save ? QFileDialog::getSaveFileName(this, caption, start, filter)
-                            : QFileDialog::getOpenFileName(this, caption, start, filter);
+  QString path = save ? QFileDialog::getSaveFileName(this, caption, start, filter)
+                      : QFileDialog::getOpenFileName(this, caption, start, filter);
   if (!path.isEmpty()) {
     last_folder_ = QFileInfo(path).absolutePath();
   }
