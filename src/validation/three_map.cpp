@@ -276,7 +276,8 @@ class Pass {
     if (t0) {
       return;
     }
-    if (block == nullptr) {
+    // Without baselines the block sums of random allocations are empty: nothing to index.
+    if (block == nullptr || seeds_ == 0) {
       for (RandomAllocation& allocation : allocations_) {
         allocation.Pick(t1);
       }
