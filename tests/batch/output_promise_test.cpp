@@ -307,8 +307,10 @@ TEST_F(OutputPromiseTest, AFileAddedDuringARunKeepsTheOldResult) {
 // A table outside the unit that cannot be written fails the command, and the previous
 // result stays: the table is written before the swap, not after it.
 TEST_F(OutputPromiseTest, ATableThatCannotBeWrittenLeavesThePreviousResult) {
-  const std::string run = "{exe} run --no-picture --field-type boom --steps 300 --analyse " +
-                          std::string("--width 200 --height 200 --table tables/t.csv --out o");
+  // Long enough (about a second) that the folder is broken while the run still grows.
+  const std::string run = "{exe} run --no-picture --field-type boom --steps 1500 --analyse " +
+                          std::string("--width 960 --height 960 --set SE_stopAt=33000 ") +
+                          "--table tables/t.csv --out o";
   ASSERT_EQ(Shell(run + " --seed 11").code, 0);
   const auto before = Snapshot(dir_ / "o");
   // The table's folder becomes a file once the run has begun, as a disk that fills or a
