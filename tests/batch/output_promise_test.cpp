@@ -286,10 +286,10 @@ TEST_F(OutputPromiseTest, AFileAddedDuringARunKeepsTheOldResult) {
   const std::string run = "run --no-picture --field-type boom --steps 400" + kWorld;
   ASSERT_EQ(Run(run + " --out o").code, 0);
   const std::string world = ReadFile(dir_ / "o/world.json");
-  // Half a second or so: the file comes in well before the swap.
+  // About a second: the file comes in well before the swap.
   const Result r = Shell(
-      "{exe} run --no-picture --field-type boom --steps 300 --width 500 "
-      "--height 500 --seed 12 --out o & pid=$!; "
+      "{exe} run --no-picture --field-type boom --steps 1500 --width 960 "
+      "--height 960 --set SE_stopAt=33000 --seed 12 --out o & pid=$!; "
       "for i in $(seq 3000); do ls -a | grep -q '^\\.o\\.veltmoor-stage' "
       "&& break; sleep 0.01; done; "
       "echo mine > o/late.txt; wait $pid");
