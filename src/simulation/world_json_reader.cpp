@@ -273,7 +273,7 @@ const json& Member(const json& object, const std::string& key, const std::string
 enum class ValueKind : std::uint8_t { kInteger, kFloat, kBool };
 
 // A grid member: which grid, the range of its values, and where a value goes.
-struct GridSpec {
+struct GridField {
   const char* key;
   bool fine;
   bool required;
@@ -310,7 +310,7 @@ TFineCell& FineAt(WorldDocument& doc, std::size_t i) {
 
 // In the order they are checked and fallen back on: a fallback reads only grids above it.
 // A coarse cell holds nine fine cells; streets and development can fill all of them.
-const std::array<GridSpec, 13> kGrids{{
+const std::array<GridField, 13> kGrids{{
     {"State", false, true, ValueKind::kInteger, First(kStateFree), First(kStateCandidate),
      [](WorldDocument& d, std::size_t i, double v) {
        CoarseAt(d, i).State = static_cast<CellState>(static_cast<int>(v));
@@ -385,16 +385,16 @@ const std::array<GridSpec, 13> kGrids{{
      }},
 }};
 
-const GridSpec* FindGrid(const std::string& key) {
+const GridField* FindGrid(const std::string& key) {
   const auto it = std::find_if(kGrids.begin(), kGrids.end(),
-                               [&key](const GridSpec& spec) { return key == spec.key; });
+                               [&key](const GridField& field) { return key == field.key; });
   return it == kGrids.end() ? nullptr : &*it;
 }
 
 // The value of one grid cell, checked; booleans as 0 or 1.
 template <typename What>
-double GridValue(const GridSpec& spec, const Scalar& v, const What& where) {
-  switch (spec.kind) {
+double GridValue(const GridField& field, const Scalar& v, const What& where) {
+  switch (field.kind) {
     case ValueKind::kFloat:
       return CheckFloat(v, where);
     case ValueKind::kBool:
@@ -405,7 +405,7 @@ double GridValue(const GridSpec& spec, const Scalar& v, const What& where) {
     case ValueKind::kInteger:
       break;
   }
-  return static_cast<double>(CheckInteger(v, spec.min, spec.max, where));
+  return static_cast<double>(CheckInteger(v, field.min, field.max, where));
 }
 
 // -?(0|[1-9][0-9]*)(.[0-9]+)?([eE][+-]?[0-9]+)?; `integral` tells whether it is written
@@ -565,7 +565,7 @@ class WorldReader {
 
   Part member_ = Part::kNone;
   std::string member_key_;
-  const GridSpec* grid_ = nullptr;
+  const GridField* grid_ = nullptr;
   std::array<bool, kGrids.size()> grids_seen_{};
   std::optional<long long> columns_, rows_;
   bool allocated_ = false;
@@ -1324,17 +1324,17 @@ void WorldReader::FinishGrids() {
   const std::size_t coarse = doc_.coarse.Cells().size();
   const std::size_t fine = doc_.fine.Cells().size();
   for (std::size_t g = 0; g < kGrids.size(); ++g) {
-    const GridSpec& spec = kGrids[g];
+    const GridField& field = kGrids[g];
     if (grids_seen_[g]) {
       continue;
     }
-    if (spec.required) {
-      Fail(Quoted(spec.key) + " is missing");
+    if (field.required) {
+      Fail(Quoted(field.key) + " is missing");
     }
-    if (spec.fallback != nullptr) {
-      const std::size_t cells = spec.fine ? fine : coarse;
+    if (field.fallback != nullptr) {
+      const std::size_t cells = field.fine ? fine : coarse;
       for (std::size_t i = 0; i < cells; ++i) {
-        spec.fallback(doc_, i);
+        field.fallback(doc_, i);
       }
     }
   }
