@@ -53,6 +53,8 @@ std::string InGiB(std::uint64_t bytes) {
   return FormatNumber(RoundTo2(static_cast<double>(bytes) / (1024.0 * 1024.0 * 1024.0)));
 }
 
+}  // namespace
+
 // GDAL would block forever on a FIFO or read /dev/zero without end: only regular files (and
 // folders, which some formats are) are opened. GDAL's own virtual paths are its business,
 // except standard input, which a batch command never reads.
@@ -72,16 +74,22 @@ void CheckInputFile(const std::string& path, const std::string& option) {
   }
 }
 
+namespace {
+
 // Source pixel coordinates within kPixelSnap of a whole pixel are that pixel edge.
 double Snapped(double pixel) {
   const double whole = std::round(pixel);
   return std::abs(pixel - whole) < kPixelSnap ? whole : pixel;
 }
 
+}  // namespace
+
 bool IsLineType(OGRwkbGeometryType type) {
   const OGRwkbGeometryType flat = wkbFlatten(type);
   return flat == wkbLineString || flat == wkbMultiLineString;
 }
+
+namespace {
 
 std::string LayerNames(GDALDataset& vector) {
   std::string names;

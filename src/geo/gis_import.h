@@ -125,4 +125,11 @@ class TownImport {
 int ImportCellSize(std::int64_t fine_columns, std::int64_t fine_rows, double fine,
                    std::optional<int> requested, std::uint64_t budget);
 
+// Refuses (ImportError, starting with `option` and the path) what GDAL would hang on or
+// cannot open: a missing file, a FIFO or device, standard input.
+void CheckInputFile(const std::string& path, const std::string& option);
+
+// Whether a layer of this geometry type holds street lines.
+bool IsLineType(OGRwkbGeometryType type);
+
 }  // namespace veltmoor

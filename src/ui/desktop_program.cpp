@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "ui/app_context.h"
+#include "ui/import_dialog.h"
 #include "ui/main_form.h"
 #include "ui/simulation_window.h"
 #include "ui/study_windows.h"
@@ -88,6 +89,22 @@ DesktopProgram StartDesktopProgram(bool show) {
       },
       [onSimulationWindow](const QString& path) {
         onSimulationWindow([&path](TForm1& window) { window.SaveWorldAs(path); });
+      });
+  frame.SetTownCommands(
+      [&frame, &context] {
+        TownImportDialog dialog(&frame);
+        if (dialog.exec() != QDialog::Accepted) {
+          return;
+        }
+        TForm1* window = SimulationWindowToActOn(frame);
+        if (window == nullptr) {
+          window = new TForm1(context);
+          frame.AddChild(window)->showMaximized();
+        }
+        window->ImportTown(dialog.TakeImport(), dialog.HasStreets());
+      },
+      [onSimulationWindow](const QString& folder) {
+        onSimulationWindow([&folder](TForm1& window) { window.ExportGis(folder); });
       });
   // The tool bar's button belongs to the start-up window while it is open.
   frame.SetTimerToggle([first, onSimulationWindow] {

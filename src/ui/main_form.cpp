@@ -202,6 +202,26 @@ void TMainForm::CreateActions() {
     }
   });
 
+  auto* importTown = MakeAction(
+      QStringLiteral("TownImport"), QStringLiteral("Stadt &importieren (GIS)…"),
+      QStringLiteral("Stadt importieren|Eine Stadt aus Landnutzungsraster und Straßen bauen"));
+  connect(importTown, &QAction::triggered, this, [this] {
+    if (import_town_) {
+      import_town_();
+    }
+  });
+  auto* exportGis =
+      MakeAction(QStringLiteral("GisExport"), QStringLiteral("&GIS exportieren…"),
+                 QStringLiteral("GIS exportieren|Die Welt als GeoTIFF und GeoPackage schreiben"));
+  connect(exportGis, &QAction::triggered, this, [this] {
+    const QString folder =
+        QFileDialog::getExistingDirectory(this, QStringLiteral("GIS exportieren"), last_folder_);
+    if (!folder.isEmpty()) {
+      last_folder_ = folder;
+      ExportGis(folder);
+    }
+  });
+
   auto* timer = MakeAction(QStringLiteral("ToggleTimer"), QStringLiteral("Timer"),
                            QStringLiteral("Timer|Simulation anhalten oder fortsetzen"));
   timer->setIcon(s->standardIcon(QStyle::SP_MediaPlay));
@@ -220,6 +240,9 @@ void TMainForm::CreateMenus() {
   file->addSeparator();
   file->addAction(Action(QStringLiteral("WorldLoad")));
   file->addAction(Action(QStringLiteral("WorldSaveAs")));
+  file->addSeparator();
+  file->addAction(Action(QStringLiteral("TownImport")));
+  file->addAction(Action(QStringLiteral("GisExport")));
   file->addSeparator();
   file->addAction(Action(QStringLiteral("FileExit")));
   QMenu* edit = menuBar()->addMenu(QStringLiteral("&Bearbeiten"));
@@ -353,6 +376,12 @@ void TMainForm::SaveWorldAs(QString path) {
   }
   if (save_world_) {
     save_world_(path);
+  }
+}
+
+void TMainForm::ExportGis(const QString& folder) {
+  if (export_gis_) {
+    export_gis_(folder);
   }
 }
 

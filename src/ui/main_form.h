@@ -70,6 +70,12 @@ class TMainForm : public QMainWindow {
   // The two commands once their file is chosen.
   void LoadWorld(const QString& path);
   void SaveWorldAs(QString path);
+  // "Stadt importieren (GIS)…" and "GIS exportieren…" (once its folder is chosen).
+  void SetTownCommands(std::function<void()> import, WorldFileHandler exportGis) {
+    import_town_ = std::move(import);
+    export_gis_ = std::move(exportGis);
+  }
+  void ExportGis(const QString& folder);
 
  private:
   void CreateActions();
@@ -94,6 +100,8 @@ class TMainForm : public QMainWindow {
   std::function<void()> toggle_timer_;
   WorldFileHandler load_world_;
   WorldFileHandler save_world_;
+  std::function<void()> import_town_;
+  WorldFileHandler export_gis_;
 };
 
 }  // namespace veltmoor

@@ -35,6 +35,8 @@ class MapPanel;
 class ChartView;
 class BuildingRuleStudy;
 class WidgetControls;
+class TownImport;
+struct CheckedWorld;
 namespace chart {
 class Chart;
 }
@@ -52,6 +54,13 @@ class TForm1 : public QWidget {
   // World files: a bad file is refused with a box naming what is wrong, the world kept.
   bool LoadWorld(const QString& path);
   bool SaveWorldAs(const QString& path);
+  // Builds a checked import off the UI thread (progress bar, "Abbrechen") and opens the
+  // town fitted to the window; the open world stays until the town is complete.
+  bool ImportTown(std::unique_ptr<TownImport> town, bool streets);
+  // The world's GIS layers (landuse.tif, cells.tif, network.gpkg) into `folder`.
+  bool ExportGis(const QString& folder);
+  // The summary of the last import, a line each, "; " between.
+  const QString& ImportSummary() const { return import_summary_; }
 
   QTimer& Timer1() { return timer1_; }
   void ToggleTimer();
@@ -99,6 +108,7 @@ class TForm1 : public QWidget {
   QWidget* BuildGradientGroup();
   void ConnectSettingEvents();
   void SyncTimer();
+  void OpenCheckedWorld(CheckedWorld& world, bool fit);
   void StopAfterFailure();
   void ShowMapCoordinates(int x, int y);
   void OpenStudy(const QString& className);
@@ -112,6 +122,7 @@ class TForm1 : public QWidget {
   WidgetSettings settings_;
   bool closed_ = false;
   std::optional<Georeference> georeference_;  // of the world loaded from a file
+  QString import_summary_;
   QTimer timer1_;
   QTimer refresh_;
   MapPanel* panel_ = nullptr;

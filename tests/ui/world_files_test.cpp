@@ -319,5 +319,34 @@ TEST(BackgroundWorkTest, CancelLeavesAtOnceAndFailuresComeBack) {
                WorldFileError);
 }
 
+TEST(BackgroundWorkTest, TheBarShowsTheShareDoneAndCancelReachesTheWorker) {
+  test::TestApp();
+  auto stopped = std::make_shared<std::atomic<bool>>(false);
+  int shown = -1;
+  QTimer press;
+  press.setInterval(20);
+  QObject::connect(&press, &QTimer::timeout, [&shown] {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      auto* dialog = qobject_cast<QProgressDialog*>(top);
+      if (dialog != nullptr && dialog->isVisible() && dialog->maximum() > 0) {
+        shown = dialog->value() * 100 / dialog->maximum();
+        dialog->findChild<QPushButton*>()->click();
+      }
+    }
+  });
+  press.start();
+  EXPECT_FALSE(
+      RunInBackground(nullptr, QStringLiteral("reading"), true, [stopped](WorkProgress& progress) {
+        progress.Report(0.4);
+        while (!progress.Cancelled()) {
+          QThread::msleep(5);
+        }
+        *stopped = true;
+      }));
+  EXPECT_EQ(shown, 40);
+  QThreadPool::globalInstance()->waitForDone();
+  EXPECT_TRUE(*stopped);
+}
+
 }  // namespace
 }  // namespace veltmoor
