@@ -26,11 +26,11 @@ bool WholeNumbers(GDALDataType type) {
 }
 
 // The classes of a band of whole numbers from `low` to `high`, counted by GDAL's histogram
-// (from overviews when the raster has them: the list is for choosing, not measuring).
+// over every pixel: a sampled count misses the rare class a user is looking for.
 std::vector<RasterClass> Classes(GDALRasterBand& band, int low, int high) {
   const int buckets = high - low + 1;
   std::vector<GUIntBig> counts(static_cast<std::size_t>(buckets));
-  if (band.GetHistogram(low - 0.5, high + 0.5, buckets, counts.data(), FALSE, TRUE, nullptr,
+  if (band.GetHistogram(low - 0.5, high + 0.5, buckets, counts.data(), FALSE, FALSE, nullptr,
                         nullptr) != CE_None) {
     Refuse("cannot count the raster's values");
   }

@@ -14,7 +14,7 @@ struct RasterClass {
   double value = 0.0;
   std::optional<std::array<int, 4>> colour;  // red, green, blue, alpha of the colour table
   std::string name;                          // the band's category name, if any
-  long long pixels = 0;                      // approximate for a large raster
+  long long pixels = 0;
 };
 
 struct RasterOverview {

@@ -106,6 +106,9 @@ DesktopProgram StartDesktopProgram(bool show) {
       [onSimulationWindow](const QString& folder) {
         onSimulationWindow([&folder](TForm1& window) { window.ExportGis(folder); });
       });
+  frame.SetResultHandler([onSimulationWindow](const QString& path) {
+    onSimulationWindow([&path](TForm1& window) { window.OpenResult(path); });
+  });
   // The tool bar's button belongs to the start-up window while it is open.
   frame.SetTimerToggle([first, onSimulationWindow] {
     if (first && !first->Closed()) {

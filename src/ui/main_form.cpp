@@ -18,6 +18,7 @@
 #include "ui/about_box.h"
 #include "ui/app_context.h"
 #include "ui/chart_window.h"
+#include "ui/result_layer.h"
 #include "ui/text_viewer.h"
 #include "ui/window_arrangement.h"
 
@@ -222,6 +223,19 @@ void TMainForm::CreateActions() {
     }
   });
 
+  auto* openResult = MakeAction(
+      QStringLiteral("ResultOpen"), QStringLiteral("&Ergebnis öffnen…"),
+      QStringLiteral("Ergebnis öffnen|Den Ordner einer Vorhersage, eines Vergleichs oder einer "
+                     "Kalibrierung über der Stadt zeigen"));
+  connect(openResult, &QAction::triggered, this, [this] {
+    const QString folder =
+        QFileDialog::getExistingDirectory(this, QStringLiteral("Ergebnis öffnen"), last_folder_);
+    if (!folder.isEmpty()) {
+      last_folder_ = folder;
+      OpenResult(folder);
+    }
+  });
+
   auto* timer = MakeAction(QStringLiteral("ToggleTimer"), QStringLiteral("Timer"),
                            QStringLiteral("Timer|Simulation anhalten oder fortsetzen"));
   timer->setIcon(s->standardIcon(QStyle::SP_MediaPlay));
@@ -243,6 +257,7 @@ void TMainForm::CreateMenus() {
   file->addSeparator();
   file->addAction(Action(QStringLiteral("TownImport")));
   file->addAction(Action(QStringLiteral("GisExport")));
+  file->addAction(Action(QStringLiteral("ResultOpen")));
   file->addSeparator();
   file->addAction(Action(QStringLiteral("FileExit")));
   QMenu* edit = menuBar()->addMenu(QStringLiteral("&Bearbeiten"));
@@ -379,6 +394,12 @@ void TMainForm::SaveWorldAs(QString path) {
   }
 }
 
+void TMainForm::OpenResult(const QString& path) {
+  if (open_result_) {
+    open_result_(path);
+  }
+}
+
 void TMainForm::ExportGis(const QString& folder) {
   if (export_gis_) {
     export_gis_(folder);
@@ -411,6 +432,10 @@ QString TMainForm::ChooseFile(const QString& caption, const QString& filter, boo
 void TMainForm::OpenFile(const QString& path) {
   if (path.endsWith(QStringLiteral(".tee"), Qt::CaseInsensitive)) {
     context_.errors.Run(this, [this, &path] { AddChild(new TChartWindow(path)); });
+    return;
+  }
+  if (const auto result = FindResultFolder(path); result && QFileInfo(path).isFile()) {
+    OpenResult(path);
     return;
   }
   if (load_world_ && LooksLikeWorldFile(path) &&

@@ -54,7 +54,8 @@ class TMainForm : public QMainWindow {
 
   void OpenTextFile(const QString& path);
   // "Öffnen": a saved world is offered to load as a world, a chart file (.tee) opens in a
-  // chart window, anything else in a text viewer.
+  // chart window, the report of a forecast, comparison or calibration opens its folder as
+  // "Ergebnis öffnen…" does, anything else in a text viewer.
   void OpenFile(const QString& path);
 
   // How a yes/no question is asked; tests answer it without a box.
@@ -76,6 +77,9 @@ class TMainForm : public QMainWindow {
     export_gis_ = std::move(exportGis);
   }
   void ExportGis(const QString& folder);
+  // "Ergebnis öffnen…": a forecast, comparison or calibration folder.
+  void SetResultHandler(WorldFileHandler open) { open_result_ = std::move(open); }
+  void OpenResult(const QString& path);
 
  private:
   void CreateActions();
@@ -102,6 +106,7 @@ class TMainForm : public QMainWindow {
   WorldFileHandler save_world_;
   std::function<void()> import_town_;
   WorldFileHandler export_gis_;
+  WorldFileHandler open_result_;
 };
 
 }  // namespace veltmoor

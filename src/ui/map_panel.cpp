@@ -141,7 +141,18 @@ void MapPanel::paintEvent(QPaintEvent* event) {
     painter.drawImage(QRectF(QPointF(mapRegion.topLeft()) * zoom_, QSizeF(part.size()) * zoom_),
                       part);
   }
+  const QSize map(sim_.map.PanelWidth, sim_.map.PanelHeight);
+  if (!overlay_.isNull() && map == overlay_map_) {
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.drawImage(QRectF(QPointF(0, 0), QSizeF(map) * zoom_), overlay_);
+  }
   painted_ = Signature();
+}
+
+void MapPanel::SetOverlay(QImage overlay) {
+  overlay_ = std::move(overlay);
+  overlay_map_ = QSize(sim_.map.PanelWidth, sim_.map.PanelHeight);
+  update();
 }
 
 void MapPanel::wheelEvent(QWheelEvent* event) {

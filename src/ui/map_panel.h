@@ -2,6 +2,7 @@
 // pixels, to the core. Repaints only when a layer changed.
 #pragma once
 
+#include <QImage>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
@@ -36,6 +37,11 @@ class MapPanel : public QWidget {
   double FittingZoom(const QSize& room) const;
   static constexpr double kMinZoom = 1.0 / 64;
   static constexpr double kMaxZoom = 8.0;
+
+  // A picture laid over the map, stretched to it (a pixel per fine cell); a null image
+  // removes it. It goes with the world it was made for: a map of another size drops it.
+  void SetOverlay(QImage overlay);
+  const QImage& Overlay() const { return overlay_; }
 
   // The progress panel over the map while the paths are computed.
   void ShowProgress(bool visible);
@@ -76,6 +82,8 @@ class MapPanel : public QWidget {
   HoverHandler hover_;
   std::uint64_t painted_ = ~std::uint64_t{0};
   double zoom_ = 1.0;
+  QImage overlay_;
+  QSize overlay_map_;  // the map's size when the overlay was laid
 };
 
 }  // namespace veltmoor

@@ -301,6 +301,15 @@ QWidget* TForm1::BuildMapView(QWidget* parent) {
           [this] { ZoomBy(1); });
   addTool("B_zoomOut", QStringLiteral("\u2212"), QStringLiteral("smaller (Ctrl + wheel)"),
           [this] { ZoomBy(-1); });
+  result_legend_ = new QLabel(view);
+  result_legend_->setObjectName(QStringLiteral("ResultLegend"));
+  result_legend_->setTextFormat(Qt::RichText);
+  tools->addSpacing(12);
+  tools->addWidget(result_legend_);
+  addTool("B_resultOff", QStringLiteral("\u00d7"), QStringLiteral("remove the result layer"),
+          [this] { ShowResultLayer(nullptr); });
+  result_off_ = view->findChild<QToolButton*>(QStringLiteral("B_resultOff"));
+  result_off_->hide();
   tools->addStretch(1);
   layout->addLayout(tools);
   layout->addWidget(map_scroll_, 1);
@@ -331,6 +340,7 @@ QWidget* TForm1::BuildFieldTypesTab() {
     sim().map.PanelWidth = visible.width();
     sim().map.PanelHeight = visible.height();
     panel_->SetZoom(1.0);
+    ShowResultLayer(nullptr);
     B_setupClick(sim());
   });
   QPushButton* start =

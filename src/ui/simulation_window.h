@@ -23,6 +23,7 @@ class QLabel;
 class QTableWidget;
 class QTabWidget;
 class QPushButton;
+class QToolButton;
 class QGridLayout;
 class QFormLayout;
 class QVBoxLayout;
@@ -37,6 +38,7 @@ class BuildingRuleStudy;
 class WidgetControls;
 class TownImport;
 struct CheckedWorld;
+struct ResultLayer;
 namespace chart {
 class Chart;
 }
@@ -59,6 +61,11 @@ class TForm1 : public QWidget {
   bool ImportTown(std::unique_ptr<TownImport> town, bool streets);
   // The world's GIS layers (landuse.tif, cells.tif, network.gpkg) into `folder`.
   bool ExportGis(const QString& folder);
+  // A forecast's or comparison's folder (or its report file) as a layer over the open
+  // town with its legend; a calibration folder's distance charts as chart windows. A map
+  // on another grid than the world's is refused.
+  bool OpenResult(const QString& path);
+  QLabel* ResultLegend() const { return result_legend_; }
   // The summary of the last import, a line each, "; " between.
   const QString& ImportSummary() const { return import_summary_; }
 
@@ -109,6 +116,8 @@ class TForm1 : public QWidget {
   void ConnectSettingEvents();
   void SyncTimer();
   void OpenCheckedWorld(CheckedWorld& world, bool fit);
+  // nullptr removes the layer and its legend.
+  void ShowResultLayer(const ResultLayer* layer);
   void StopAfterFailure();
   void ShowMapCoordinates(int x, int y);
   void OpenStudy(const QString& className);
@@ -123,6 +132,8 @@ class TForm1 : public QWidget {
   bool closed_ = false;
   std::optional<Georeference> georeference_;  // of the world loaded from a file
   QString import_summary_;
+  QLabel* result_legend_ = nullptr;
+  QToolButton* result_off_ = nullptr;
   QTimer timer1_;
   QTimer refresh_;
   MapPanel* panel_ = nullptr;

@@ -1,9 +1,11 @@
 // The simulation window's world files: "Welt laden…" and "Welt speichern unter…".
 #include <QFileInfo>
+#include <QLabel>
 #include <QScrollArea>
 #include <QStatusBar>
 #include <QString>
 #include <QStringList>
+#include <QToolButton>
 #include <filesystem>
 #include <memory>
 
@@ -15,8 +17,10 @@
 #include "simulation/window_outputs.h"
 #include "ui/app_context.h"
 #include "ui/background_work.h"
+#include "ui/chart_window.h"
 #include "ui/main_form.h"
 #include "ui/map_panel.h"
+#include "ui/result_layer.h"
 #include "ui/simulation_window.h"
 
 namespace veltmoor {
@@ -151,6 +155,7 @@ void TForm1::OpenCheckedWorld(CheckedWorld& world, bool fit) {
     }
   }
   georeference_ = world.document.georeference;
+  ShowResultLayer(nullptr);
   const QSize town(world.document.width, world.document.height);
   RestoreWorld(std::move(world.document), sim());
   // The label names the step last run, one below the counter of the step to come: a
@@ -181,6 +186,59 @@ bool TForm1::ExportGis(const QString& folder) {
       }
     });
   });
+}
+
+bool TForm1::OpenResult(const QString& path) {
+  return Act([this, &path] {
+    const auto result = FindResultFolder(path);
+    if (!result) {
+      throw std::runtime_error(path.toStdString() +
+                               ": not the folder of a forecast, comparison or calibration");
+    }
+    if (result->kind == ResultKind::kCalibration) {
+      const QStringList charts = CalibrationCharts(*result);
+      if (charts.isEmpty()) {
+        throw std::runtime_error(result->folder.toStdString() + ": the calibration has no charts");
+      }
+      for (const QString& chart : charts) {
+        context_.frame->AddChild(new TChartWindow(chart));
+      }
+      return;
+    }
+    if (!sim().world.Exists()) {
+      throw std::runtime_error("open the town the result was made from first");
+    }
+    const Georeference reference = ReferenceOf(sim(), georeference_);
+    GridFrame frame;
+    frame.columns = sim().world.FineGrid.Columns();
+    frame.rows = sim().world.FineGrid.Rows();
+    frame.origin_x = reference.origin_x;
+    frame.origin_y = reference.origin_y;
+    frame.cell_width = reference.fine_cell_size;
+    frame.cell_height = reference.fine_cell_size;
+    frame.crs_wkt = reference.crs_wkt;
+    const ResultLayer layer = ReadResultLayer(*result, frame);
+    ShowResultLayer(&layer);
+  });
+}
+
+void TForm1::ShowResultLayer(const ResultLayer* layer) {
+  if (layer == nullptr) {
+    panel_->SetOverlay(QImage());
+    result_legend_->clear();
+    result_off_->hide();
+    return;
+  }
+  panel_->SetOverlay(layer->image);
+  QString legend = layer->title.toHtmlEscaped();
+  for (const auto& [colour, name] : layer->legend) {
+    legend += QStringLiteral(
+                  "&nbsp;&nbsp;<span style=\"background-color:%1\">&nbsp;&nbsp;&nbsp;&nbsp;</span>"
+                  "&nbsp;%2")
+                  .arg(colour.name(), name.toHtmlEscaped());
+  }
+  result_legend_->setText(legend);
+  result_off_->show();
 }
 
 bool TForm1::SaveWorldAs(const QString& path) {

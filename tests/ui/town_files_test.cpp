@@ -17,7 +17,10 @@
 #include <filesystem>
 #include <fstream>
 
+#include "chart/chart_file.h"
+#include "geo/class_maps.h"
 #include "geo/gdal_support.h"
+#include "io/atomic_file.h"
 #include "qt_app.h"
 #include "ui/app_context.h"
 #include "ui/desktop_program.h"
@@ -232,6 +235,85 @@ TEST_F(TownFilesTest, TheMenuImportsATownFittedToTheWindowAndExportsItsLayers) {
   program_.frame->ExportGis(QString::fromStdString(Path("taken")));
   ASSERT_EQ(errors_.size(), 1u);
   EXPECT_TRUE(errors_[0].contains(QStringLiteral("taken"))) << errors_[0].toStdString();
+}
+
+// The grid of the imported town, as a forecast of it writes its maps.
+GridFrame TownFrame(const OGRSpatialReference& crs) {
+  char* wkt = nullptr;
+  crs.exportToWkt(&wkt);
+  GridFrame frame{180, 180, kLeft, kTop, 10.0 / 3, 10.0 / 3, wkt};
+  CPLFree(wkt);
+  return frame;
+}
+
+TEST_F(TownFilesTest, ResultFoldersOpenAsLayersOverTheirTownAndOnlyThere) {
+  TownImportDialog dialog;
+  Fill(dialog, raster_, streets_);
+  dialog.FineCell()->setText(QStringLiteral("3,333333333333333"));
+  dialog.accept();
+  ASSERT_TRUE(Window().ImportTown(dialog.TakeImport(), true)) << errors_.front().toStdString();
+  ASSERT_EQ(world().FineGrid.Columns(), 180);
+
+  const std::filesystem::path forecast = Path("forecast");
+  std::filesystem::create_directories(forecast);
+  GridFrame frame = TownFrame(utm_);
+  std::vector<float> shares(180 * 180, 0.0F);
+  shares[0] = 1.0F;    // every run built the corner cell
+  shares[181] = 0.3F;  // three runs in ten the next one
+  WriteFileAtomically((forecast / "probability.tif").string(),
+                      FloatRasterGeoTiff(frame, shares, "Probability"));
+  std::ofstream(forecast / "forecast.json") << "{}";
+  // "Öffnen" on the report opens the folder.
+  program_.frame->OpenFile(QString::fromStdString((forecast / "forecast.json").string()));
+  ASSERT_TRUE(errors_.empty()) << errors_.front().toStdString();
+  const QImage& layer = Window().Panel()->Overlay();
+  ASSERT_EQ(layer.size(), QSize(180, 180));
+  EXPECT_EQ(qAlpha(layer.pixel(2, 0)), 0);  // no run built there: the town shows
+  EXPECT_NE(layer.pixel(0, 0), layer.pixel(1, 1));
+  EXPECT_TRUE(Window().ResultLegend()->text().contains(QStringLiteral("80–100 %")));
+
+  // A comparison's classes come with the colours and names of its raster.
+  const std::filesystem::path compare = Path("compare");
+  std::filesystem::create_directories(compare);
+  std::vector<std::uint8_t> outcome(180 * 180, 0);
+  outcome[5] = 1;
+  WriteFileAtomically(
+      (compare / "outcome.tif").string(),
+      ClassRasterGeoTiff(frame, outcome,
+                         {{255, 255, 255, "free"}, {0, 158, 115, "hit"}, {1, 2, 3, "miss"}},
+                         "Outcome"));
+  std::ofstream(compare / "compare.json") << "{}";
+  program_.frame->OpenResult(QString::fromStdString(compare.string()));
+  ASSERT_TRUE(errors_.empty()) << errors_.front().toStdString();
+  EXPECT_EQ(QColor::fromRgba(Window().Panel()->Overlay().pixel(5, 0)).rgb(),
+            QColor(0, 158, 115).rgb());
+  EXPECT_TRUE(Window().ResultLegend()->text().contains(QStringLiteral("hit")))
+      << Window().ResultLegend()->text().toStdString();
+  EXPECT_FALSE(Window().ResultLegend()->text().contains(QStringLiteral("free")));
+
+  // Over another town the map is refused, and the layer shown stays.
+  frame.columns = 90;
+  WriteFileAtomically((forecast / "probability.tif").string(),
+                      FloatRasterGeoTiff(frame, std::vector<float>(90 * 180, 0.5F), "Probability"));
+  program_.frame->OpenResult(QString::fromStdString(forecast.string()));
+  ASSERT_EQ(errors_.size(), 1u);
+  EXPECT_TRUE(errors_[0].contains(QStringLiteral("another grid"))) << errors_[0].toStdString();
+  EXPECT_EQ(Window().Panel()->Overlay().size(), QSize(180, 180));
+  // A new world drops the layer.
+  Window().Button(QStringLiteral("B_setup"))->click();
+  EXPECT_TRUE(Window().Panel()->Overlay().isNull());
+  EXPECT_TRUE(Window().ResultLegend()->text().isEmpty());
+
+  // A calibration opens its distance charts.
+  const std::filesystem::path calibration = Path("calibration");
+  std::filesystem::create_directories(calibration);
+  chart::Chart chart("Chart_distance", "distance");
+  chart.AddSeries("ser_d", "distance", chart::SeriesKind::Line).Add(1, 2);
+  chart::SaveChartFile(chart, (calibration / "distance_noise.tee").string());
+  std::ofstream(calibration / "calibration.json") << "{}";
+  program_.frame->OpenResult(QString::fromStdString(calibration.string()));
+  EXPECT_EQ(errors_.size(), 1u);
+  EXPECT_NE(program_.frame->FindChildWindow(QStringLiteral("TChartWindow")), nullptr);
 }
 
 }  // namespace
