@@ -9,7 +9,7 @@ SANITIZE_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 10
 
-.PHONY: all deps configure build run screenshot test test-fast test-asan test-fuzz \
+.PHONY: all deps configure build run screenshot screenshots-town test test-fast test-asan test-fuzz \
 	test-sanitizers test-asan-ui test-tsan bench town hindcast format format-check tidy clean \
 	update-golden mutation
 
@@ -38,6 +38,18 @@ run: build
 # The README's screenshot: the desktop program after a boom run and its analyses.
 screenshot: build
 	@xvfb-run -a -s "-screen 0 1600x1000x24" $(BUILD)/src/veltmoor-screenshot docs/screenshot.png 300 4
+
+# The GIS pictures: a made-up town imported, and a forecast of it laid over it.
+TOWN_DIR ?= $(BUILD)/screenshot-town
+screenshots-town: build
+	@rm -rf $(TOWN_DIR) && $(BUILD)/src/veltmoor-screenshot --make-town $(TOWN_DIR)
+	@$(BUILD)/src/veltmoor-batch import --landuse $(TOWN_DIR)/land.tif --developed 1 \
+	  --streets $(TOWN_DIR)/streets.gpkg --seed 1 --no-picture --out $(TOWN_DIR)/town
+	@$(BUILD)/src/veltmoor-batch forecast --start $(TOWN_DIR)/town/world.json --runs 8 \
+	  --steps 150 --field-type boom --seed 3 --out $(TOWN_DIR)/forecast
+	@for size in 1280x800 1600x1000; do \
+	  xvfb-run -a -s "-screen 0 $${size}x24" $(BUILD)/src/veltmoor-screenshot --town $(TOWN_DIR) $$size; \
+	done
 
 # The README's real town: a Landsat scene imported, analysed and grown (out/town).
 town: build

@@ -60,6 +60,12 @@ TownImportDialog::TownImportDialog(QWidget* parent)
       message_(new QLabel(this)) {
   setWindowTitle(QStringLiteral("Stadt importieren (GIS)"));
   auto* form = new QFormLayout;
+  // A caption with a mnemonic takes the user to its field.
+  const auto labelFor = [this](const QString& text, QWidget* buddy) {
+    auto* label = new QLabel(text, this);
+    label->setBuddy(buddy);
+    return label;
+  };
   const auto withBrowse = [this](QLineEdit* edit, const QString& caption, const QString& filter) {
     auto* row = new QHBoxLayout;
     row->addWidget(edit, 1);
@@ -71,26 +77,26 @@ TownImportDialog::TownImportDialog(QWidget* parent)
     return row;
   };
   raster_->setObjectName(QStringLiteral("Raster"));
-  form->addRow(QStringLiteral("&Landnutzungsraster:"),
+  form->addRow(labelFor(QStringLiteral("&Landnutzungsraster:"), raster_),
                withBrowse(raster_, QStringLiteral("Landnutzungsraster"),
                           QStringLiteral("Raster (*.tif *.tiff *.img *.vrt *.asc);;Alle Dateien "
                                          "(*)")));
   band_->setRange(1, 1);
-  form->addRow(QStringLiteral("&Band:"), band_);
+  form->addRow(labelFor(QStringLiteral("&Band:"), band_), band_);
   form->addRow(QString(), about_raster_);
   classes_->setObjectName(QStringLiteral("Classes"));
   classes_->setMinimumHeight(120);
-  form->addRow(QStringLiteral("Bebaute &Klassen:"), classes_);
+  form->addRow(labelFor(QStringLiteral("Bebaute &Klassen:"), classes_), classes_);
   above_->setPlaceholderText(QStringLiteral("leer: nur die angekreuzten Klassen"));
-  form->addRow(QStringLiteral("oder Werte &über:"), above_);
+  form->addRow(labelFor(QStringLiteral("oder Werte &über:"), above_), above_);
   streets_->setObjectName(QStringLiteral("Streets"));
   streets_->setPlaceholderText(QStringLiteral("leer: ohne Straßen"));
-  form->addRow(QStringLiteral("&Straßen (optional):"),
+  form->addRow(labelFor(QStringLiteral("&Straßen (optional):"), streets_),
                withBrowse(streets_, QStringLiteral("Straßen"),
                           QStringLiteral("Vektordaten (*.gpkg *.shp *.geojson *.json *.osm "
                                          "*.pbf);;Alle Dateien (*)")));
-  form->addRow(QStringLiteral("&Ebene:"), layers_);
-  form->addRow(QStringLiteral("&Feinzellengröße:"), fine_);
+  form->addRow(labelFor(QStringLiteral("&Ebene:"), layers_), layers_);
+  form->addRow(labelFor(QStringLiteral("&Feinzellengröße:"), fine_), fine_);
   auto* box = new QHBoxLayout;
   for (std::size_t i = 0; i < box_.size(); ++i) {
     box_[i] = new QLineEdit(this);
@@ -98,7 +104,7 @@ TownImportDialog::TownImportDialog(QWidget* parent)
     box_[i]->setToolTip(QLatin1StringView(kBoxEdges[i]));
     box->addWidget(box_[i]);
   }
-  form->addRow(QStringLiteral("&Ausschnitt:"), box);
+  form->addRow(labelFor(QStringLiteral("&Ausschnitt:"), box_[0]), box);
   message_->setObjectName(QStringLiteral("Problem"));
   message_->setWordWrap(true);
   message_->setStyleSheet(QStringLiteral("color: #b00000"));

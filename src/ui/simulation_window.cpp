@@ -301,17 +301,20 @@ QWidget* TForm1::BuildMapView(QWidget* parent) {
           [this] { ZoomBy(1); });
   addTool("B_zoomOut", QStringLiteral("\u2212"), QStringLiteral("smaller (Ctrl + wheel)"),
           [this] { ZoomBy(-1); });
+  tools->addStretch(1);
+  addTool("B_resultOff", QStringLiteral("\u00d7 Ergebnis"),
+          QStringLiteral("remove the result layer"), [this] { ShowResultLayer(nullptr); });
+  result_off_ = view->findChild<QToolButton*>(QStringLiteral("B_resultOff"));
+  result_off_->hide();
+  layout->addLayout(tools);
+  // Its own row, wrapped: a long legend must not widen the map's side of the window.
   result_legend_ = new QLabel(view);
   result_legend_->setObjectName(QStringLiteral("ResultLegend"));
   result_legend_->setTextFormat(Qt::RichText);
-  tools->addSpacing(12);
-  tools->addWidget(result_legend_);
-  addTool("B_resultOff", QStringLiteral("\u00d7"), QStringLiteral("remove the result layer"),
-          [this] { ShowResultLayer(nullptr); });
-  result_off_ = view->findChild<QToolButton*>(QStringLiteral("B_resultOff"));
-  result_off_->hide();
-  tools->addStretch(1);
-  layout->addLayout(tools);
+  result_legend_->setWordWrap(true);
+  result_legend_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  result_legend_->hide();
+  layout->addWidget(result_legend_);
   layout->addWidget(map_scroll_, 1);
   connect(panel_, &MapPanel::zoomRequested, this, &TForm1::ZoomBy);
   return view;

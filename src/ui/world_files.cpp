@@ -226,6 +226,7 @@ void TForm1::ShowResultLayer(const ResultLayer* layer) {
   if (layer == nullptr) {
     panel_->SetOverlay(QImage());
     result_legend_->clear();
+    result_legend_->hide();
     result_off_->hide();
     return;
   }
@@ -238,6 +239,7 @@ void TForm1::ShowResultLayer(const ResultLayer* layer) {
                   .arg(colour.name(), name.toHtmlEscaped());
   }
   result_legend_->setText(legend);
+  result_legend_->show();
   result_off_->show();
 }
 
