@@ -16,6 +16,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The failure of a stream on `path` with the system's reason (no permission, disk full),
+// read at once before anything else can change errno.
+std::runtime_error CannotWrite(const std::string& path) {
+  const int error = errno;
+  return std::runtime_error("cannot write '" + path +
+                            "': " + (error != 0 ? std::strerror(error) : "the write failed"));
+}
+
 // Writes the whole file under a temporary name beside `target` and returns that name.
 fs::path WriteBeside(const fs::path& target, const std::function<void(std::ostream&)>& write) {
   static std::atomic<unsigned> counter{0};
@@ -31,18 +39,19 @@ fs::path WriteBeside(const fs::path& target, const std::function<void(std::ostre
   fs::path temp = target;
   temp += ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
   try {
+    errno = 0;
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
     if (!out) {
-      throw std::runtime_error("cannot write '" + path + "'");
+      throw CannotWrite(path);
     }
     write(out);
     out.flush();
     if (!out) {
-      throw std::runtime_error("cannot write '" + path + "'");
+      throw CannotWrite(path);
     }
     out.close();
     if (out.fail()) {
-      throw std::runtime_error("cannot write '" + path + "'");
+      throw CannotWrite(path);
     }
   } catch (...) {
     fs::remove(temp, ec);

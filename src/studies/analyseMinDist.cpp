@@ -128,13 +128,13 @@ void MinDistStudy::CheckSweepEnds(const Sweep& sweep) const {
 }
 
 void MinDistStudy::ShowPlannedRuns() {
-  std::uint64_t runs = 0;
   try {
-    runs = PlanRuns().RunCount().value_or(0);
+    labels.Set(label::study::kRunsPlanned,
+               "/ " + std::to_string(PlanRuns().RunCount().value_or(0)));
   } catch (const StudySettingsError&) {
-    runs = 0;  // a sweep that would never end has no planned number
+    // "/ 0" would read as a study that ends at once; "new start" names the fault.
+    labels.Set(label::study::kRunsPlanned, "/ \u2013 plan refused");
   }
-  labels.Set(label::study::kRunsPlanned, "/ " + std::to_string(runs));
 }
 
 void MinDistStudy::UpdateSeriesVisibility() {
@@ -167,6 +167,7 @@ void MinDistStudy::Start() {
 void MinDistStudy::NewStart() {
   const Sweep sweep = ReadSweep();
   CheckSweepEnds(sweep);
+  finished_ = false;
   SelectNetworkOnly();
   sim().TimerEnabled = false;
   state_.StepCounter = 0;
@@ -264,6 +265,7 @@ void MinDistStudy::FinishStudy() {
     Chart_IS.Get(name).Recompute();
   }
   SetRunning(false);
+  finished_ = true;
 }
 
 RunPlan MinDistStudy::PlanRuns() const {

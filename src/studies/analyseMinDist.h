@@ -44,8 +44,10 @@ class MinDistStudy : public Study {
   Labels labels = ProgressLabels();
   chart::Chart Chart_IS;
 
-  void B_startClick() { Start(); }                 // "new start", then the timer runs
-  void B_breakClick() { SetRunning(!Running()); }  // "start / stop"
+  void B_startClick() { Start(); }  // "new start", then the timer runs
+  // "start / stop": pauses and resumes; a study past its last value stays ended, since
+  // resuming it would measure a distance beyond the sweep.
+  void B_breakClick() { SetRunning(!Running() && !finished_); }
   void B_undoZClick() { Chart_IS.UndoZoom(); }
   // The up-down of "poly degree:": a position above 1 becomes the degree, refitted at once.
   void UpD_polyDegSegClick();
@@ -77,6 +79,7 @@ class MinDistStudy : public Study {
   // Whole numbers read from the edits; throws ConversionError for other text.
   long long Whole(SettingName name) const;
   Sweep ReadSweep() const;
+  bool finished_ = false;
   void CheckSweepEnds(const Sweep& sweep) const;
   void AdvanceStudy();
   void WriteMinDist();

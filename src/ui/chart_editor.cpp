@@ -115,8 +115,10 @@ bool ChartEditor::SaveData(const QString& path) {
 
 bool ChartEditor::SavePng(const QString& path) {
   return errors_.Run(this, [&] {
-    if (!SaveChartPng(view_, path)) {
-      throw std::runtime_error("cannot write picture '" + path.toStdString() + "'");
+    QString why;
+    if (!SaveChartPng(view_, path, &why)) {
+      throw std::runtime_error("cannot write picture '" + path.toStdString() +
+                               "': " + why.toStdString());
     }
   });
 }

@@ -1,5 +1,7 @@
 #include "ui/chart_view.h"
 
+#include <QFile>
+
 #include <QAreaSeries>
 #include <QBarSeries>
 #include <QBarSet>
@@ -40,6 +42,8 @@ constexpr double kTickPixelsHorizontal = 50.0;
 // A category axis labels at most this many bars; more would overlap in a strip chart.
 constexpr int kMaxCategoryLabels = 12;
 constexpr qreal kMarkerSize = 7.0;
+constexpr int kMarkDigits = 4;
+constexpr int kMaxMarkDecimals = 10;
 // A left drag toward the top-left corner undoes the zoom, as users of chart tools expect.
 constexpr int kUndoDragPixels = 4;
 
@@ -243,16 +247,30 @@ bool OneNumberLine(const chart::Series& series) {
          kind == chart::DerivedKind::Mean;
 }
 
+// Four significant digits: the end-of-study marks of several lines meet at one X, and at
+// six digits they ran into each other.
+QString ShortMark(double value) {
+  if (value == 0.0 || !std::isfinite(value)) {
+    return QString::fromStdString(FormatNumber(value));
+  }
+  const int decimals =
+      std::clamp(kMarkDigits - 1 - static_cast<int>(std::floor(std::log10(std::abs(value)))), 0,
+                 kMaxMarkDecimals);
+  return QString::fromStdString(FormatNumber(RoundToDecimals(value, decimals)));
+}
+
 void ShowValueMarks(QXYSeries* qt_series, const chart::Series& series) {
   qt_series->setPointLabelsVisible(true);
   qt_series->setPointLabelsFormat(QStringLiteral("@yPoint"));
   qt_series->setPointLabelsFont(SizedFont(7));
   qt_series->setPointLabelsColor(Qt::black);
   qt_series->setPointLabelsClipping(false);
-  if (OneNumberLine(series)) {
+  if (OneNumberLine(series) && qt_series->count() > 0) {
     for (int i = 0; i + 1 < qt_series->count(); ++i) {
       qt_series->setPointConfiguration(i, QXYSeries::PointConfiguration::LabelVisibility, false);
     }
+    // Only one mark shows, so its text can be the number itself, shortened.
+    qt_series->setPointLabelsFormat(ShortMark(qt_series->at(qt_series->count() - 1).y()));
   }
 }
 
@@ -645,10 +663,24 @@ void ChartView::mouseReleaseEvent(QMouseEvent* event) {
   QChartView::mouseReleaseEvent(event);
 }
 
-bool SaveChartPng(const ChartView& view, const QString& path) {
+bool SaveChartPng(const ChartView& view, const QString& path, QString* why) {
   // Grabbing only paints the widget into a pixmap; nothing the view shows changes.
   const QPixmap picture = const_cast<ChartView&>(view).grab();
-  return !picture.isNull() && picture.save(path, "PNG");
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) {
+    if (why != nullptr) {
+      *why = file.errorString();
+    }
+    return false;
+  }
+  if (picture.isNull() || !picture.save(&file, "PNG")) {
+    if (why != nullptr) {
+      *why = file.error() != QFileDevice::NoError ? file.errorString()
+                                                  : QStringLiteral("the picture could not be made");
+    }
+    return false;
+  }
+  return true;
 }
 
 }  // namespace veltmoor

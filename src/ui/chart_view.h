@@ -90,7 +90,7 @@ class ChartView : public QChartView {
 };
 
 // Renders the view as it stands into a PNG file; false when the picture could not be made
-// or written.
-bool SaveChartPng(const ChartView& view, const QString& path);
+// or written, and then `why` (when given) holds the reason.
+bool SaveChartPng(const ChartView& view, const QString& path, QString* why = nullptr);
 
 }  // namespace veltmoor

@@ -100,7 +100,7 @@ TEST_F(ChartViewTest, LinesWithValueMarksShowTheirValues) {
   chart::Chart model("Chart_IS", "min distance");
   chart::Series& data = model.AddSeries("Series_IS", "ML", SeriesKind::Point);
   for (double x : {1.0, 2.0, 3.0}) {
-    data.Add(x, x);
+    data.Add(x, x + 10.123456);
   }
   chart::Series& marked = model.AddSeries("ser_marked", "marked", SeriesKind::Line);
   marked.Add(1, 2);
@@ -124,6 +124,8 @@ TEST_F(ChartViewTest, LinesWithValueMarksShowTheirValues) {
                    .value(QXYSeries::PointConfiguration::LabelVisibility, true)
                    .toBool());
   EXPECT_TRUE(meanLine->pointConfiguration(1).isEmpty());
+  // Shortened to four digits, so the marks of several such lines ending together fit.
+  EXPECT_EQ(meanLine->pointLabelsFormat(), QStringLiteral("12,12"));
   EXPECT_FALSE(trendLine->pointLabelsVisible());
 }
 

@@ -118,6 +118,9 @@ TEST_F(StudyWindowsTest, ButtonsOpenTheStudyWindowsWithTheirControlsAndDefaults)
   EXPECT_EQ(LabelText(minDist, "Lbl_proceed"), QStringLiteral("/ 100"));
   Type(minDist, setting::min_dist::kIncrement, "3");
   EXPECT_EQ(LabelText(minDist, "Lbl_proceed"), QStringLiteral("/ 40"));
+  Type(minDist, setting::min_dist::kIncrement, "0");  // a sweep that would never end
+  EXPECT_EQ(LabelText(minDist, "Lbl_proceed"), QStringLiteral("/ \u2013 plan refused"));
+  Type(minDist, setting::min_dist::kIncrement, "3");
   EXPECT_EQ(minDist.Settings().Text(setting::min_dist::kPolyDegree), "3");
 
   Tana_clusterGrow& growth = Open<Tana_clusterGrow>("B_anaGraphSize", "Tana_clusterGrow");
@@ -195,6 +198,11 @@ TEST_F(StudyWindowsTest, MinimumDistanceStudyDrivesTheStartUpSimulationWindow) {
   minDist.Button(QStringLiteral("B_break"))->click();
   EXPECT_FALSE(minDist.StudyTimer().isActive());
   minDist.Button(QStringLiteral("B_break"))->click();
+  RunToEnd(minDist);
+  // After the last value, "start / stop" leaves the study ended instead of measuring a
+  // distance beyond the sweep.
+  minDist.Button(QStringLiteral("B_break"))->click();
+  EXPECT_FALSE(minDist.StudyTimer().isActive());
   RunToEnd(minDist);
 
   EXPECT_TRUE(errors_.empty());
