@@ -9,6 +9,7 @@
 #include <QFontMetricsF>
 #include <QGraphicsLayout>
 #include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QLocale>
 #include <QMouseEvent>
@@ -43,6 +44,8 @@ constexpr double kTickPixelsHorizontal = 50.0;
 constexpr int kMaxCategoryLabels = 12;
 constexpr qreal kMarkerSize = 7.0;
 constexpr int kMarkDigits = 4;
+// A legend entry's marker and the gaps around it, in pixels.
+constexpr int kLegendEntrySpacing = 28;
 constexpr int kMaxMarkDecimals = 10;
 // A left drag toward the top-left corner undoes the zoom, as users of chart tools expect.
 constexpr int kUndoDragPixels = 4;
@@ -474,6 +477,7 @@ ChartView::ChartView(chart::Chart* model, QWidget* parent) : QChartView(parent),
   connect(qt_chart, &QChart::plotAreaChanged, this, [this] {
     UpdateAllTicks();
     FitTitles();
+    FitLegend();
   });
   Rebuild();
 }
@@ -589,6 +593,23 @@ void ChartView::SetRange(QValueAxis* axis, const AxisRange& range) {
   if (axis != nullptr) {
     axis->setRange(range.min, range.max);
     UpdateTicks(axis, chart()->plotArea());
+  }
+}
+
+// A legend of many series cut every name to "a…" in one row under the chart; when the
+// names do not fit the chart's width they stand one under another beside it instead.
+void ChartView::FitLegend() {
+  QLegend* legend = chart()->legend();
+  const QFontMetrics metrics(legend->font());
+  int needed = 0;
+  for (const QLegendMarker* marker : legend->markers()) {
+    if (marker->isVisible()) {
+      needed += metrics.horizontalAdvance(marker->label()) + kLegendEntrySpacing;
+    }
+  }
+  const Qt::Alignment wanted = needed > chart()->size().width() ? Qt::AlignRight : Qt::AlignBottom;
+  if (legend->alignment() != wanted) {
+    legend->setAlignment(wanted);
   }
 }
 

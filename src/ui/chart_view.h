@@ -66,6 +66,7 @@ class ChartView : public QChartView {
   void UpdateAllTicks();
   void ApplyTitles();
   void FitTitles();
+  void FitLegend();
 
   chart::Chart* model_;
   QValueAxis* bottom_ = nullptr;

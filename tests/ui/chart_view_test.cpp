@@ -129,6 +129,25 @@ TEST_F(ChartViewTest, LinesWithValueMarksShowTheirValues) {
   EXPECT_FALSE(trendLine->pointLabelsVisible());
 }
 
+TEST_F(ChartViewTest, ALegendTooLongForOneRowStandsBesideTheChart) {
+  chart::Chart model("Chart_rules", "rules");
+  for (int i = 0; i < 10; ++i) {
+    model
+        .AddSeries("ser_" + std::to_string(i), "average ratio " + std::to_string(i),
+                   SeriesKind::Line)
+        .Add(1, i);
+  }
+  ChartView view(&model);
+  view.resize(400, 300);
+  view.show();
+  QApplication::processEvents();
+  EXPECT_EQ(view.chart()->legend()->alignment(), Qt::AlignRight);
+  // With room for every name in a row, the legend goes back under the chart.
+  view.resize(2400, 300);
+  QApplication::processEvents();
+  EXPECT_EQ(view.chart()->legend()->alignment(), Qt::AlignBottom);
+}
+
 TEST_F(ChartViewTest, ColoursComeFromTheModelAndStayWhenLinesAreToggled) {
   chart::Chart model("Chart_devPara", "study");
   chart::Series& first = model.AddSeries("ser_a", "a", SeriesKind::Point);
