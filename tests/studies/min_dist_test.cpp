@@ -75,7 +75,7 @@ TEST_F(MinDistTest, IncrementThreeVisitsFourValues) {
   }
 }
 
-TEST_F(MinDistTest, ResumingAfterTheEndMeasuresAtTheValueBeyondIt) {
+TEST_F(MinDistTest, StartStopAfterTheEndKeepsTheStudyEnded) {
   own.Set(setting::min_dist::kValuesTo, "4");
   own.Set(setting::min_dist::kIncrement, "3");
   own.Set(setting::min_dist::kCalculationsPerValue, "1");
@@ -88,13 +88,17 @@ TEST_F(MinDistTest, ResumingAfterTheEndMeasuresAtTheValueBeyondIt) {
   EXPECT_EQ(s.State().CurrentValue, 7);
   EXPECT_EQ(world.t.settings.Text(setting::kMinDistance), "4");
 
-  // "start / stop" resumes: the last world is measured at X = 7, and 10 ends the sweep again.
+  // Resuming would measure the last world at X = 7, a value the sweep never ran.
   s.B_breakClick();
-  EXPECT_EQ(RunToEnd(s), 1);
-  ASSERT_EQ(data.Count(), 3u);
-  EXPECT_EQ(data.XValue(2), 7.0);
-  EXPECT_EQ(s.State().CurrentValue, 10);
   EXPECT_FALSE(s.Running());
+  RunToEnd(s);
+  EXPECT_EQ(data.Count(), 2u);
+  // A new start runs the sweep again, pausable as before.
+  s.Start();
+  s.B_breakClick();
+  EXPECT_FALSE(s.Running());
+  s.B_breakClick();
+  EXPECT_TRUE(s.Running());
 }
 
 TEST_F(MinDistTest, IncrementsThatNeverEndAreRefusedAndTextIsNotANumber) {
@@ -102,7 +106,7 @@ TEST_F(MinDistTest, IncrementsThatNeverEndAreRefusedAndTextIsNotANumber) {
   own.Set(setting::min_dist::kIncrement, "0");
   EXPECT_THROW(s.NewStart(), StudySettingsError);
   s.ShowPlannedRuns();
-  EXPECT_EQ(s.labels.Get(label::study::kRunsPlanned), "/ 0");
+  EXPECT_EQ(s.labels.Get(label::study::kRunsPlanned), "/ \u2013 plan refused");
   own.Set(setting::min_dist::kIncrement, "-1");
   EXPECT_THROW(s.Start(), StudySettingsError);
   EXPECT_FALSE(s.Running());
