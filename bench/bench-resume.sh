@@ -5,7 +5,9 @@
 #   bench/bench-resume.sh BUILD_DIR
 #
 # SIDE (default 1000) sets the drawing area's side in pixels at cell size 1: 1000 gives
-# 9 M fine cells, 3000 gives 81 M.
+# 9 M fine cells, 3000 gives 81 M. On the shared 2-core machine (load about 13, Release):
+# 9 M: written in 2.7 s of processor time at 248 MB, resumed in 2.1 s at 244 MB; 81 M
+# (2.2 GB world.json): written in 34.8 s at 1.84 GB, resumed in 30.9 s at 1.83 GB.
 set -euo pipefail
 
 if [ $# -ne 1 ]; then

@@ -73,25 +73,28 @@ void AddWorldOptions(CLI::App& command, WorldOptions& options) {
 void AddMapOptions(CLI::App& command, WorldOptions& options) {
   AddWorldOptions(command, options);
   command.add_flag("!--no-picture", options.picture, "do not draw or write map.png");
+  options.full_picture = false;
+  command.add_flag("--full-picture", options.full_picture,
+                   "draw map.png at the drawing area's full size even for a large world");
 }
 
-void AddWorldOutputs(const BatchSimulation& batch, const WorldOptions& options,
-                     OutputSet& outputs) {
+void AddWorldOutputs(const BatchSimulation& batch, const WorldOptions& options, OutputSet& outputs,
+                     std::ostream& err) {
   if (options.picture) {
-    outputs.Add("map.png", Text(MapPngBytes(*batch.sim)));
+    outputs.Add("map.png", MapPictureFile(batch, options.full_picture, err));
   }
   outputs.Add("world.json", [&batch, seed = options.seed](std::ostream& out) {
     WriteWorldJson(out, *batch.sim, seed, batch.georeference);
   });
 }
 
-int RunSetup(const WorldOptions& options) {
+int RunSetup(const WorldOptions& options, std::ostream& err) {
   BatchSimulation batch(options);
   CheckWorldFits(*batch.sim);
   OutputUnit unit(options.out);
   NewSetup(*batch.sim);
   OutputSet outputs;
-  AddWorldOutputs(batch, options, outputs);
+  AddWorldOutputs(batch, options, outputs, err);
   outputs.WriteTo(unit.Staging());
   unit.Commit();
   return 0;
@@ -181,7 +184,7 @@ int RunRun(RunOptions options, std::ostream& err) {
     AnalyseWorld(sim, err);
   }
   OutputSet outputs;
-  AddWorldOutputs(batch, options.world, outputs);
+  AddWorldOutputs(batch, options.world, outputs, err);
   nlohmann::json measures = MeasuresToJson(sim);
   if (options.analyse) {
     measures.update(TownMeasuresOf(batch, options.landscape));
@@ -363,7 +366,7 @@ void CheckRunCommand(const Commands& c) {
 
 int RunParsedCommand(const Commands& c, std::ostream& out, std::ostream& err) {
   if (c.setup->parsed()) {
-    return RunSetup(c.setup_options);
+    return RunSetup(c.setup_options, err);
   }
   if (c.run->parsed()) {
     return RunRun(c.run_options, err);

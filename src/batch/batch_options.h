@@ -24,6 +24,9 @@ struct WorldOptions {
   std::optional<std::uint64_t> seed;
   std::vector<std::string> sets;  // NAME=VALUE
   bool picture = true;
+  // The picture at the drawing area's size however large; the commands that offer
+  // --full-picture draw a large world's map.png at a bounded size instead.
+  bool full_picture = true;
   std::string out;
 };
 

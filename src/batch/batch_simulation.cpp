@@ -2,6 +2,7 @@
 
 #include "analysis/periodic_analyses.h"
 #include "display/null_canvas.h"
+#include "render/map_picture.h"
 #include "render/qt_canvas.h"
 
 namespace veltmoor {
@@ -9,7 +10,8 @@ namespace veltmoor {
 BatchSimulation::BatchSimulation(const WorldOptions& options)
     : random(options.seed ? RandomSource(*options.seed) : RandomSource()) {
   ApplySettingOverrides(settings, options.sets);
-  if (options.picture) {
+  if (options.picture &&
+      !DrawsBoundedPicture(options.full_picture, options.width, options.height)) {
     canvases = std::make_unique<QtCanvasFactory>();
   } else {
     canvases = std::make_unique<NullCanvasFactory>();
@@ -18,6 +20,10 @@ BatchSimulation::BatchSimulation(const WorldOptions& options)
   InstallPeriodicAnalyses(*sim);
   sim->map.PanelWidth = options.width;
   sim->map.PanelHeight = options.height;
+}
+
+bool DrawsBoundedPicture(bool full_picture, int width, int height) {
+  return !full_picture && MapPictureSize(width, height) != QSize(width, height);
 }
 
 }  // namespace veltmoor

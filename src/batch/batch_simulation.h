@@ -26,4 +26,8 @@ struct BatchSimulation {
   std::optional<Georeference> georeference;
 };
 
+// Whether map.png of a drawing area this large is the bounded picture, drawn from the grids
+// rather than the layers: a world that gets it needs no layer images at all.
+bool DrawsBoundedPicture(bool full_picture, int width, int height);
+
 }  // namespace veltmoor

@@ -38,6 +38,7 @@ std::unique_ptr<BatchSimulation> Load(const FromWorldOptions& options) {
   WorldOptions world;
   world.sets = options.sets;
   world.picture = options.picture;
+  world.full_picture = options.full_picture;
   return LoadBatchWorld(options.from, world);
 }
 
@@ -112,6 +113,21 @@ std::string MapPngBytes(const Simulation& sim) {
   return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
+FileContent MapPictureFile(const BatchSimulation& batch, bool full_picture, std::ostream& err) {
+  const Simulation& sim = *batch.sim;
+  const int width = sim.map.Width();
+  const int height = sim.map.Height();
+  if (!DrawsBoundedPicture(full_picture, width, height)) {
+    return Text(MapPngBytes(sim));
+  }
+  const QSize size = MapPictureSize(width, height);
+  err << "veltmoor-batch: map.png drawn at " << size.width() << " x " << size.height()
+      << " px for a map of " << width << " x " << height
+      << " px; --full-picture draws every pixel\n";
+  const QByteArray png = MapPicturePng(sim, size);
+  return Text(std::string(png.constData(), static_cast<std::size_t>(png.size())));
+}
+
 FileContent Text(std::string content) {
   return [content = std::move(content)](std::ostream& out) { out << content; };
 }
@@ -129,6 +145,8 @@ CLI::App* AddAnalyseCommand(CLI::App& app, FromWorldOptions& options) {
   command->add_option("--table", options.table_csv,
                       "write the connectivity table as CSV to this file");
   command->add_flag("!--no-picture", options.picture, "do not draw or write map.png");
+  command->add_flag("--full-picture", options.full_picture,
+                    "draw map.png at the drawing area's full size even for a large world");
   command->add_flag("--geo", options.geo, "also write landuse.tif, cells.tif, network.gpkg");
   AddLandscapeRuleOptions(*command, options.landscape);
   return command;
@@ -146,7 +164,7 @@ int RunAnalyseCommand(const FromWorldOptions& options, std::ostream& err) {
   LabelClusters(sim);
   OutputFiles files;
   if (options.picture) {
-    files.emplace_back("map.png", Text(MapPngBytes(sim)));
+    files.emplace_back("map.png", MapPictureFile(*batch, options.full_picture, err));
   }
   nlohmann::json measures = MeasuresToJson(sim);
   measures.update(TownMeasuresOf(*batch, options.landscape));
@@ -205,17 +223,6 @@ CLI::App* AddImportCommand(CLI::App& app, ImportCommandOptions& options) {
   return command;
 }
 
-namespace {
-
-// map.png: the full drawing area for a world that fits kMapPictureSide (as every other
-// command draws it), else the bounded picture unless the full one is asked for.
-bool BoundedPicture(const ImportCommandOptions& options, const TownImport& town) {
-  return options.world.picture && !options.full_picture &&
-         MapPictureSize(town.Width(), town.Height()) != QSize(town.Width(), town.Height());
-}
-
-}  // namespace
-
 int RunImportCommand(ImportCommandOptions options, const OutputWriter& write, std::ostream& err) {
   if (options.developed.empty() && !options.developed_above) {
     throw UsageError("import needs --developed V[,V...] or --developed-above X");
@@ -249,11 +256,8 @@ int RunImportCommand(ImportCommandOptions options, const OutputWriter& write, st
     world.sets.insert(world.sets.begin(), "cb_centerNode=0");
   }
   world.sets.push_back("SE_cellScale=" + std::to_string(town.CellSize()));
-  const bool bounded = BoundedPicture(options, town);
-  WorldOptions built = world;
-  // The bounded picture is drawn from the grids: the world gets no layer images.
-  built.picture = world.picture && !bounded;
-  BatchSimulation batch(built);
+  world.full_picture = options.full_picture;
+  BatchSimulation batch(world);
   err << "veltmoor-batch: " << town.Plan() << "\n";
   ImportCounts counts;
   {
@@ -265,15 +269,8 @@ int RunImportCommand(ImportCommandOptions options, const OutputWriter& write, st
     err << "veltmoor-batch: " << line << "\n";
   }
   OutputFiles files;
-  if (bounded) {
-    const QSize size = MapPictureSize(town.Width(), town.Height());
-    err << "veltmoor-batch: map.png drawn at " << size.width() << " x " << size.height()
-        << " px for a map of " << town.Width() << " x " << town.Height()
-        << " px; --full-picture draws every pixel\n";
-    const QByteArray png = MapPicturePng(*batch.sim, size);
-    files.emplace_back("map.png", Text(std::string(png.constData(), png.size())));
-  } else if (world.picture) {
-    files.emplace_back("map.png", Text(MapPngBytes(*batch.sim)));
+  if (world.picture) {
+    files.emplace_back("map.png", MapPictureFile(batch, options.full_picture, err));
   }
   const BatchSimulation& written = batch;
   files.emplace_back("world.json", [&written, seed = world.seed](std::ostream& out) {

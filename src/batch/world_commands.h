@@ -46,6 +46,9 @@ void WriteTable(const Simulation& sim, const TableTarget& table, OutputUnit& uni
 void AnalyseWorld(Simulation& sim, std::ostream& err);
 // map.png as the map panel shows the world.
 std::string MapPngBytes(const Simulation& sim);
+// map.png of a command's world: the bounded picture for a large world unless
+// `full_picture` (saying so on `err`), else as the map panel shows it.
+FileContent MapPictureFile(const BatchSimulation& batch, bool full_picture, std::ostream& err);
 // landuse.tif, cells.tif and network.gpkg in the world's reference.
 void AddGisFiles(const BatchSimulation& batch, OutputFiles& files);
 
@@ -55,6 +58,7 @@ struct FromWorldOptions {
   std::string table_csv;
   std::vector<std::string> sets;
   bool picture = true;
+  bool full_picture = false;
   bool geo = false;
   LandscapeRules landscape;  // analyse: the rules of the landscape metrics
 };

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <functional>
 #include <sstream>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -34,47 +35,51 @@ DocumentMember Value(std::string key, json value) {
   return {std::move(key), [value = std::move(value)](std::ostream& out) { out << value.dump(); }};
 }
 
-// A grid value as the JSON library prints it, without making a JSON value of it.
-void AppendJson(std::string& out, bool value) {
-  out += value ? "true" : "false";
+// A grid value as the JSON library prints it, without making a JSON value of it, at `p`;
+// returns the end. Room for the longest value is the caller's.
+constexpr std::size_t kMaxValueText = 32;
+
+char* PrintJson(char* p, bool value) {
+  const std::string_view text = value ? "true" : "false";
+  return std::copy(text.begin(), text.end(), p);
 }
 
-void AppendJson(std::string& out, float value) {
+char* PrintJson(char* p, float value) {
   // The library holds a float as a double and prints the shortest text that reads back.
-  std::array<char, 64> text{};
   const double d = value;
   if (!std::isfinite(d)) {
-    out += "null";
-    return;
+    const std::string_view text = "null";
+    return std::copy(text.begin(), text.end(), p);
   }
-  const char* end = nlohmann::detail::to_chars(text.data(), text.data() + text.size(), d);
-  out.append(text.data(), static_cast<std::size_t>(end - text.data()));
+  return nlohmann::detail::to_chars(p, p + kMaxValueText, d);
 }
 
 template <typename Integer>
-void AppendJson(std::string& out, Integer value) {
-  std::array<char, 24> text{};
-  const auto result = std::to_chars(text.data(), text.data() + text.size(), value);
-  out.append(text.data(), static_cast<std::size_t>(result.ptr - text.data()));
+char* PrintJson(char* p, Integer value) {
+  return std::to_chars(p, p + kMaxValueText, value).ptr;
 }
 
 // Prints `count` columns of `rows` values each, gathered column after column in `batch`.
 template <typename Value>
 void WriteColumns(std::ostream& out, const std::vector<Value>& batch, int first, int count,
-                  int rows) {
-  std::string column;
+                  int rows, std::vector<char>& text) {
+  text.resize(static_cast<std::size_t>(count) * (static_cast<std::size_t>(rows) + 1) *
+              (kMaxValueText + 1));
+  char* p = text.data();
   for (int k = 0; k < count; ++k) {
-    column.clear();
-    column += first + k > 0 ? ",[" : "[";
+    if (first + k > 0) {
+      *p++ = ',';
+    }
+    *p++ = '[';
     for (int r = 0; r < rows; ++r) {
       if (r > 0) {
-        column += ',';
+        *p++ = ',';
       }
-      AppendJson(column, static_cast<Value>(batch[static_cast<std::size_t>(k) * rows + r]));
+      p = PrintJson(p, static_cast<Value>(batch[static_cast<std::size_t>(k) * rows + r]));
     }
-    column += ']';
-    out.write(column.data(), static_cast<std::streamsize>(column.size()));
+    *p++ = ']';
   }
+  out.write(text.data(), p - text.data());
 }
 
 // A grid as an array of columns, written a column at a time, so a town of millions of fine
@@ -89,6 +94,7 @@ DocumentMember GridField(std::string key, const Grid2D<Cell>& grid, Field field)
         using Value = decltype(field(std::declval<const Cell&>()));
         const int rows = grid.Rows();
         std::vector<Value> batch(static_cast<std::size_t>(kBatch) * static_cast<std::size_t>(rows));
+        std::vector<char> text;
         out << '[';
         for (int first = 0; first < grid.Columns(); first += kBatch) {
           const int count = std::min(kBatch, grid.Columns() - first);
@@ -97,7 +103,7 @@ DocumentMember GridField(std::string key, const Grid2D<Cell>& grid, Field field)
               batch[static_cast<std::size_t>(k) * rows + r] = field(grid(first + k, r));
             }
           }
-          WriteColumns(out, batch, first, count, rows);
+          WriteColumns(out, batch, first, count, rows, text);
         }
         out << ']';
       }};

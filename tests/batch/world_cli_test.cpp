@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -43,6 +44,21 @@ class WorldCliTest : public ::testing::Test {
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+  }
+
+  // A PNG's width and height, from its header.
+  static std::pair<unsigned, unsigned> PngSize(const std::string& png) {
+    if (png.size() < 24) {
+      return {0, 0};
+    }
+    const auto big_endian = [&png](std::size_t at) {
+      unsigned value = 0;
+      for (std::size_t i = 0; i < 4; ++i) {
+        value = value << 8 | static_cast<unsigned char>(png[at + i]);
+      }
+      return value;
+    };
+    return {big_endian(16), big_endian(20)};
   }
 
   fs::path dir_;
@@ -204,14 +220,20 @@ TEST_F(WorldCliTest, ImportAnalyseAndExportWriteTheirFilesAndRefuseBadInput) {
             std::string::npos)
       << err_;
   const std::string png = Read(large / "map.png");
-  ASSERT_GT(png.size(), 24u);
-  const auto big_endian = [&png](std::size_t at) {
-    return (static_cast<unsigned char>(png[at]) << 24) |
-           (static_cast<unsigned char>(png[at + 1]) << 16) |
-           (static_cast<unsigned char>(png[at + 2]) << 8) | static_cast<unsigned char>(png[at + 3]);
-  };
-  EXPECT_EQ(big_endian(16), 4096u);  // IHDR width
-  EXPECT_EQ(big_endian(20), 4096u);  // and height
+  EXPECT_EQ(PngSize(png), (std::pair<unsigned, unsigned>{4096, 4096}));
+
+  // Commands on the saved world picture it alike, from its grids; every pixel on request.
+  const std::string saved = (large / "world.json").string();
+  ASSERT_EQ(Run("run --from " + saved + " --steps 0 --out " + (dir_ / "ran").string()), 0) << err_;
+  EXPECT_EQ(Read(dir_ / "ran" / "map.png"), png);
+  ASSERT_EQ(Run("analyse --from " + saved + " --out " + (dir_ / "analysed").string()), 0) << err_;
+  EXPECT_NE(err_.find("--full-picture draws every pixel"), std::string::npos) << err_;
+  EXPECT_EQ(PngSize(Read(dir_ / "analysed" / "map.png")),
+            (std::pair<unsigned, unsigned>{4096, 4096}));
+  ASSERT_EQ(
+      Run("run --from " + saved + " --steps 0 --full-picture --out " + (dir_ / "full").string()), 0)
+      << err_;
+  EXPECT_EQ(PngSize(Read(dir_ / "full" / "map.png")), (std::pair<unsigned, unsigned>{4200, 4200}));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -233,6 +234,46 @@ TEST(WorldFileTest, HostileFilesAreRefusedByNameWithoutTheirWorldsMemory) {
   refused("{\"Settings\":\"" + std::string(5U << 20, 'x'), "MiB of whitespace or of one token");
   refused("[1,2]", "no JSON object");
   refused(text + "x", "not JSON");
+}
+
+// Grid values written as another tool may write them (spaces, exponents, a negative zero, a
+// column's last value) read as JSON reads them; what JSON does not allow is refused.
+TEST(WorldFileTest, GridValuesAreReadInEverySpellingJsonAllows) {
+  const std::string& text = SmallWorld();
+  const WorldDocument plain = ParseWorldDocument(text);
+  const auto fine_rows = 3 * static_cast<std::size_t>(plain.rows);
+  auto potentials = [&text](const std::string& first, const std::string& second) {
+    std::string spelled = text;
+    const std::string key = "\"FinePotential\":[[";
+    const std::size_t at = spelled.find(key) + key.size();
+    const std::size_t end = spelled.find(',', spelled.find(',', at) + 1);
+    spelled.replace(at, end - at, first + "," + second);
+    return ParseWorldDocument(spelled).fine;
+  };
+  auto potential = [](const Grid2D<TFineCell>& fine, int row) { return fine(0, row).Potential; };
+  const auto exponents = potentials(" 25E-1 ", "\n-0.5e+1");
+  EXPECT_EQ(potential(exponents, 0), 2.5F);
+  EXPECT_EQ(potential(exponents, 1), -5.0F);
+  const auto zeros = potentials("-0", "-0.0");
+  EXPECT_FALSE(std::signbit(potential(zeros, 0)));  // an integer zero has no sign
+  EXPECT_TRUE(std::signbit(potential(zeros, 1)));
+  EXPECT_EQ(potential(potentials("7", "0.1"), 1), 0.1F);
+  for (const char* wrong : {"01", "1.", ".5", "+1", "1e", "0x1", "1.5.5", "true"}) {
+    EXPECT_THROW(potentials(wrong, "0"), WorldFileError) << wrong;
+    EXPECT_THROW(potentials("0", wrong), WorldFileError) << wrong;
+  }
+  // The last value of a column, before its bracket, and a count spelled with spaces.
+  std::string spaced = text;
+  const std::string land = "\"LandUse\":[[";
+  const std::size_t last = spaced.find(']', spaced.find(land));
+  spaced.insert(last, " ");
+  spaced.insert(spaced.rfind(',', last) + 1, "\t");
+  const WorldDocument read = ParseWorldDocument(spaced);
+  for (std::size_t i = 0; i < fine_rows; ++i) {
+    EXPECT_EQ(read.fine.Cells()[i * read.fine.Columns()].LandUse,
+              plain.fine.Cells()[i * plain.fine.Columns()].LandUse);
+  }
+  EXPECT_THROW(ParseWorldDocument(std::string(text).insert(last, "0")), WorldFileError);
 }
 
 TEST(WorldFileTest, OnlyRegularFilesAreRead) {
