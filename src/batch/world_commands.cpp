@@ -131,6 +131,7 @@ CLI::App* AddAnalyseCommand(CLI::App& app, FromWorldOptions& options) {
   command->add_flag("!--no-picture", options.picture, "do not draw or write map.png");
   command->add_flag("--geo", options.geo, "also write landuse.tif, cells.tif, network.gpkg");
   AddLandscapeRuleOptions(*command, options.landscape);
+  AddDetourSampleOptions(*command, options.detour);
   return command;
 }
 
@@ -149,7 +150,7 @@ int RunAnalyseCommand(const FromWorldOptions& options, std::ostream& err) {
     files.emplace_back("map.png", Text(MapPngBytes(sim)));
   }
   nlohmann::json measures = MeasuresToJson(sim);
-  measures.update(TownMeasuresOf(*batch, options.landscape));
+  measures.update(TownMeasuresOf(*batch, options.landscape, options.detour));
   files.emplace_back("network_stats.csv", Text(NetworkStatsCsv(measures["StreetNetwork"])));
   files.emplace_back("measures.json", Text(measures.dump() + "\n"));
   if (options.geo) {
