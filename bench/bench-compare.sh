@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Time and peak memory of `veltmoor-batch compare` on a synthetic pair of 10 M-cell maps
 # (3163 x 3163 class rasters: T0 a town, T1 and S each grown around it, differently), with
-# the default 20 random baselines and without them, against the memory of the three masks.
+# the default 20 random baselines and without them, against the memory of the three masks,
+# and once more with the landscape measures of S and T1.
 #
 #   bench/bench-compare.sh BUILD_DIR
 #
@@ -60,20 +61,24 @@ for name in ("t0", "t1", "s"):
 PY
 /usr/bin/time -f '%M' -o "$work/time" "$batch" compare --original "$work/small/t0.tif" \
   --reference "$work/small/t1.tif" --simulated "$work/small/s.tif" --developed 21 \
-  --out "$work/small-out" 2>/dev/null
+  --no-measures --out "$work/small-out" 2>/dev/null
 read -r base_kb <"$work/time"
 
 cells=$((side * side))
 masks_mb=$((3 * cells / 1000000))
 echo "compare, two ${side} x ${side} maps and S ($cells cells; the three masks: ${masks_mb} MB)"
 printf '  %-22s %8s %8s %8s %14s\n' "baselines" "s" "CPU s" "peak MB" "B/cell > masks"
-for runs in 20 0; do
+# The placement statistics alone (--no-measures), then with the landscape metrics of S and
+# T1 beside them (a labelling pass of each map).
+for what in "20 --no-measures" "0 --no-measures" "20"; do
+  read -r runs flag <<<"$what"
   args="--original $work/t0.tif --reference $work/t1.tif --simulated $work/s.tif --developed 21"
   /usr/bin/time -f '%e %M %U' -o "$work/time" "$batch" compare $args --baseline-runs "$runs" \
-    --out "$work/out$runs" 2>/dev/null
+    $flag --out "$work/out$runs$flag" 2>/dev/null
   read -r seconds kb user <"$work/time"
   extra=$(awk -v kb="$kb" -v base="$base_kb" -v cells="$cells" -v masks="$((3 * cells))" \
     'BEGIN { printf "%.2f", ((kb - base) * 1024 - masks) / cells }')
-  printf '  %-22s %8s %8s %8d %14s\n' "$runs random" "$seconds" "$user" "$((kb / 1024))" "$extra"
+  label="$runs random${flag:+, no measures}"
+  printf '  %-22s %8s %8s %8d %14s\n' "$label" "$seconds" "$user" "$((kb / 1024))" "$extra"
 done
 echo "  (bytes per cell above the masks: peak memory less the $((base_kb / 1024)) MB the program holds on 4 x 4 maps, less the masks)"

@@ -222,26 +222,45 @@ void Densities(std::optional<double> area_m2, StreetNetworkStats& out) {
 
 }  // namespace
 
-StreetNetwork NetworkOfWorld(const World& world, const PixelFrame& frame) {
+namespace {
+
+// The network of nodes handed out by index, whether a world owns them or a saved world lists
+// them.
+template <typename NodeAt>
+StreetNetwork NetworkOf(std::size_t count, NodeAt node_at, const PixelFrame& frame) {
   StreetNetwork network;
-  network.nodes.reserve(world.NodeList.size());
-  for (const auto& node : world.NodeList) {
-    network.nodes.push_back({frame.origin_x + node->X * frame.metres_per_pixel,
-                             frame.origin_y - node->Y * frame.metres_per_pixel});
+  network.nodes.reserve(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    const TAgent& node = node_at(i);
+    network.nodes.push_back({frame.origin_x + node.X * frame.metres_per_pixel,
+                             frame.origin_y - node.Y * frame.metres_per_pixel});
   }
-  for (std::size_t i = 0; i < world.NodeList.size(); ++i) {
-    const TAgent& node = *world.NodeList[i];
+  for (std::size_t i = 0; i < count; ++i) {
+    const TAgent& node = node_at(i);
     for (const LinkEntry& link : node.Links) {
       if (link.OtherNode < static_cast<std::int32_t>(i)) {
         continue;  // each street once, from its lower node
       }
-      const TAgent& other = world.Node(static_cast<std::size_t>(link.OtherNode));
+      const TAgent& other = node_at(static_cast<std::size_t>(link.OtherNode));
       network.links.push_back(
           {static_cast<std::int32_t>(i), link.OtherNode,
            static_cast<double>(TracedLength(node, other)) * frame.metres_per_pixel});
     }
   }
   return network;
+}
+
+}  // namespace
+
+StreetNetwork NetworkOfWorld(const World& world, const PixelFrame& frame) {
+  return NetworkOf(
+      world.NodeList.size(),
+      [&world](std::size_t i) -> const TAgent& { return *world.NodeList[i]; }, frame);
+}
+
+StreetNetwork NetworkOfNodes(std::span<const TAgent> nodes, const PixelFrame& frame) {
+  return NetworkOf(
+      nodes.size(), [nodes](std::size_t i) -> const TAgent& { return nodes[i]; }, frame);
 }
 
 int TracedLength(const TAgent& a, const TAgent& b) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "simulation/world.h"
@@ -40,6 +41,9 @@ struct PixelFrame {
 // through: the street is a four-connected staircase of fine cells from one node's cell to
 // the other's, so it runs |dx| + |dy| between the node centres.
 StreetNetwork NetworkOfWorld(const World& world, const PixelFrame& frame);
+// The same of the nodes a saved world lists, its links by index into `nodes` (a world file's
+// reader has checked that each lies within them).
+StreetNetwork NetworkOfNodes(std::span<const TAgent> nodes, const PixelFrame& frame);
 // That length in drawing-area pixels.
 int TracedLength(const TAgent& a, const TAgent& b);
 

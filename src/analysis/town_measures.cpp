@@ -138,20 +138,25 @@ json MaskLandscapeJson(const LandscapeMask& mask, const MapScale& scale,
                        scale);
 }
 
-json TownMeasuresJson(const World& world, const MapScale& scale, const LandscapeRules& rules) {
+json NetworkMeasuresJson(const StreetNetwork& network, std::size_t fine_cells,
+                         const MapScale& scale, const DetourSample& sample) {
+  std::optional<double> area;
+  if (scale.metres_per_fine_cell) {
+    area =
+        static_cast<double>(fine_cells) * *scale.metres_per_fine_cell * *scale.metres_per_fine_cell;
+  }
+  json out = StreetNetworkJson(ComputeStreetNetworkStats(network, area, sample), sample, scale);
+  out["Area_m2"] = area ? json(*area) : json();
+  return out;
+}
+
+json TownMeasuresJson(const World& world, const MapScale& scale, const LandscapeRules& rules,
+                      const DetourSample& sample) {
   json out;
   out["Landscape"] =
       MaskLandscapeJson(DevelopedMask(world.FineGrid, rules.streets_developed), scale, rules);
-  const StreetNetwork network = NetworkOfWorld(world, scale.frame);
-  std::optional<double> area;
-  if (scale.metres_per_fine_cell) {
-    area = static_cast<double>(world.FineGrid.Cells().size()) * *scale.metres_per_fine_cell *
-           *scale.metres_per_fine_cell;
-  }
-  const DetourSample sample;
-  out["StreetNetwork"] =
-      StreetNetworkJson(ComputeStreetNetworkStats(network, area, sample), sample, scale);
-  out["StreetNetwork"]["Area_m2"] = area ? json(*area) : json();
+  out["StreetNetwork"] = NetworkMeasuresJson(NetworkOfWorld(world, scale.frame),
+                                             world.FineGrid.Cells().size(), scale, sample);
   return out;
 }
 

@@ -32,10 +32,15 @@ nlohmann::json LandscapeJson(const LandscapeMetrics& metrics, const LandscapeRul
 nlohmann::json StreetNetworkJson(const StreetNetworkStats& stats, const DetourSample& sample,
                                  const MapScale& scale);
 
+// The StreetNetwork object of a network on a grid of `fine_cells` fine cells, the area of
+// its densities.
+nlohmann::json NetworkMeasuresJson(const StreetNetwork& network, std::size_t fine_cells,
+                                   const MapScale& scale, const DetourSample& sample);
+
 // {"Landscape": ..., "StreetNetwork": ...} of a world: its fine grid and its node network,
 // the densities over the whole fine grid.
 nlohmann::json TownMeasuresJson(const World& world, const MapScale& scale,
-                                const LandscapeRules& rules);
+                                const LandscapeRules& rules, const DetourSample& sample = {});
 
 // The metrics of a plain mask, as `compare` and other tools call them.
 nlohmann::json MaskLandscapeJson(const LandscapeMask& mask, const MapScale& scale,

@@ -109,6 +109,7 @@ struct RunOptions {
   std::string from;  // a saved world to continue
   bool geo = false;
   LandscapeRules landscape;
+  DetourSample detour;
 };
 
 // The radio button behind each --field-type value.
@@ -136,6 +137,7 @@ void AddRunOptions(CLI::App& command, RunOptions& options) {
                      "write the connectivity table as CSV to this file (needs --analyse)");
   command.add_flag("--geo", options.geo, "also write landuse.tif, cells.tif, network.gpkg");
   AddLandscapeRuleOptions(command, options.landscape);
+  AddDetourSampleOptions(command, options.detour);
 }
 
 // Writes a command's files as one unit into the output folder.
@@ -187,7 +189,7 @@ int RunRun(RunOptions options, std::ostream& err) {
   AddWorldOutputs(batch, options.world, outputs, err);
   nlohmann::json measures = MeasuresToJson(sim);
   if (options.analyse) {
-    measures.update(TownMeasuresOf(batch, options.landscape));
+    measures.update(TownMeasuresOf(batch, options.landscape, options.detour));
     outputs.Add("network_stats.csv", Text(NetworkStatsCsv(measures["StreetNetwork"])));
   }
   outputs.Add("measures.json", Text(measures.dump() + "\n"));

@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "batch/batch_options.h"
+#include "batch/compare_measures.h"
 #include "batch/compare_report.h"
 #include "batch/world_commands.h"
 #include "io/atomic_file.h"
@@ -26,6 +27,19 @@ std::optional<std::vector<double>> DevelopedValues(const CompareOptions& options
     return std::nullopt;
   }
   return options.developed;
+}
+
+// A map handed over for its measures: the mask moves, the world's grids are let go.
+MeasuredMap Measured(DevelopedMap&& map, std::optional<WorldDocument>& world) {
+  MeasuredMap measured;
+  measured.scale = ScaleOfMap(map, world);
+  measured.fine_cells = map.mask.size();
+  measured.land = {map.frame.columns, map.frame.rows, std::move(map.mask)};
+  if (world) {
+    measured.streets = NetworkOfNodes(world->nodes, measured.scale.frame);
+    world.reset();
+  }
+  return measured;
 }
 
 }  // namespace
@@ -135,6 +149,8 @@ CLI::App* AddCompareCommand(CLI::App& app, CompareOptions& options) {
   AddSeedOption(
       *command, [&options](std::uint64_t seed) { options.seed = seed; },
       "seed of the random allocations (default 1)");
+  command->add_flag("--no-measures", options.no_measures,
+                    "leave out the landscape and street measures of S and T1");
   command->add_option("--out", options.out, "output folder (without it: compare.json on stdout)");
   return command;
 }
@@ -144,13 +160,17 @@ int RunCompareCommand(const CompareOptions& options, std::ostream& out, std::ost
   const DevelopedMap original = ReadDevelopedMap(options.original, developed, "--original");
   CheckComparableSize(original.frame, "--original");
   const std::string t0 = "--original '" + options.original + "'";
-  const DevelopedMap reference = ReadDevelopedMap(options.reference, developed, "--reference");
+  std::optional<WorldDocument> reference_world;
+  DevelopedMap reference =
+      ReadDevelopedMap(options.reference, developed, "--reference", reference_world);
   CheckSameFrame(reference.frame, "--reference '" + options.reference + "'", original.frame, t0);
   if (reference.developed == 0) {
     throw MapInputError("--reference '" + options.reference +
                         "' has no developed cell: there is nothing to compare against");
   }
-  const DevelopedMap simulated = ReadDevelopedMap(options.simulated, developed, "--simulated");
+  std::optional<WorldDocument> simulated_world;
+  DevelopedMap simulated =
+      ReadDevelopedMap(options.simulated, developed, "--simulated", simulated_world);
   CheckSameFrame(simulated.frame, "--simulated '" + options.simulated + "'", original.frame, t0);
   std::optional<OutputUnit> unit;
   if (!options.out.empty()) {
@@ -168,14 +188,11 @@ int RunCompareCommand(const CompareOptions& options, std::ostream& out, std::ost
   const CompareSources sources{options.original, options.reference, options.simulated,
                                options.seed};
   nlohmann::json report = CompareJson(comparison, sources);
-  if (!SideBySideMeasures().empty()) {
-    nlohmann::json side = {{"Reference", nlohmann::json::array()},
-                           {"Simulated", nlohmann::json::array()}};
-    for (const MapMeasures measures : SideBySideMeasures()) {
-      side["Reference"].push_back(measures(ViewOf(reference)));
-      side["Simulated"].push_back(measures(ViewOf(simulated)));
-    }
-    report["SideBySide"] = std::move(side);
+  std::optional<nlohmann::json> measures;
+  if (!options.no_measures) {
+    measures = SideBySideJson(Measured(std::move(simulated), simulated_world),
+                              Measured(std::move(reference), reference_world));
+    report["Measures"] = *measures;
   }
   if (!unit) {
     out << report.dump(2) << "\n";
@@ -185,6 +202,9 @@ int RunCompareCommand(const CompareOptions& options, std::ostream& out, std::ost
   files.emplace_back("compare.json", Text(report.dump(2) + "\n"));
   files.emplace_back("compare.csv", Text(CompareCsv(comparison, sources)));
   files.emplace_back("resolution.csv", Text(ResolutionCsv(comparison)));
+  if (measures) {
+    files.emplace_back("measures.csv", Text(SideBySideCsv(*measures)));
+  }
   files.emplace_back("outcome.tif", Text(OutcomeGeoTiff(original.frame, outcome)));
   files.emplace_back("outcome.png",
                      Text(OutcomePng(original.frame, outcome, comparison.model.counts)));

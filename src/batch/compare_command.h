@@ -22,7 +22,8 @@ struct CompareOptions {
   std::vector<double> developed;  // values of developed land in class rasters; empty: none
   int baseline_runs = 20;
   std::uint64_t seed = 1;
-  std::string out;  // empty: compare.json on stdout, nothing written
+  bool no_measures = false;  // leave out the landscape and street measures of S and T1
+  std::string out;           // empty: compare.json on stdout, nothing written
 };
 
 // --seed: a whole number 0 .. 2^64-1 (ParseSeed), handed to `set` once it is checked.

@@ -188,9 +188,4 @@ std::string ResolutionCsv(const ThreeMapComparison& c) {
   return out.str();
 }
 
-std::vector<MapMeasures>& SideBySideMeasures() {
-  static std::vector<MapMeasures> measures;
-  return measures;
-}
-
 }  // namespace veltmoor

@@ -34,9 +34,4 @@ std::string CompareCsv(const ThreeMapComparison& comparison, const CompareSource
 // A header line and a row per block size.
 std::string ResolutionCsv(const ThreeMapComparison& comparison);
 
-// Measures of one map (of landscape or street network) that compare can show for T1 and S
-// side by side; none are installed yet, and compare.json has no "SideBySide" without them.
-using MapMeasures = nlohmann::json (*)(const MaskView& map);
-std::vector<MapMeasures>& SideBySideMeasures();
-
 }  // namespace veltmoor

@@ -10,6 +10,7 @@
 #include <set>
 #include <sstream>
 
+#include "analysis/fractal.h"
 #include "batch/batch_simulation.h"
 #include "batch/compare_command.h"
 #include "batch/compare_report.h"
@@ -111,7 +112,8 @@ std::unique_ptr<BatchSimulation> StartSimulation(const ForecastPlan& plan, const
 }
 
 ForecastRun RunOnce(const ForecastPlan& plan, const Inputs& in, std::uint64_t run,
-                    std::vector<std::uint32_t>& counts, std::vector<std::uint8_t>& mask) {
+                    std::vector<std::uint32_t>& counts, std::vector<std::uint8_t>& mask,
+                    unsigned path_threads) {
   ForecastRun result;
   result.run = run;
   result.seed = RunSeed(plan.seed, run);
@@ -122,6 +124,12 @@ ForecastRun RunOnce(const ForecastPlan& plan, const Inputs& in, std::uint64_t ru
   result.end = growth.end;
   result.steps = growth.steps;
   result.developed = growth.developed;
+  if (plan.measures) {
+    Button4Click(sim, path_threads);
+    for (const std::string& name : RunMeasureNames()) {
+      result.measures.push_back(ReadMeasure(sim, name));
+    }
+  }
   const std::vector<TFineCell>& cells = sim.world.FineGrid.Cells();
   for (std::size_t i = 0; i < cells.size(); ++i) {
     const bool developed = cells[i].LandUse == kLandDeveloped;
@@ -157,12 +165,16 @@ json RunsToJson(const std::vector<ForecastRun>& runs) {
     for (const Figure& f : r.figures) {
       figures.push_back(FigureToJson(f));
     }
-    list.push_back({{"Run", r.run},
-                    {"Seed", r.seed},
-                    {"End", RunEndName(r.end)},
-                    {"Steps", r.steps},
-                    {"Developed", r.developed},
-                    {"Figures", std::move(figures)}});
+    json entry = {{"Run", r.run},     {"Seed", r.seed},           {"End", RunEndName(r.end)},
+                  {"Steps", r.steps}, {"Developed", r.developed}, {"Figures", std::move(figures)}};
+    if (!r.measures.empty()) {
+      json measures = json::array();
+      for (const std::optional<double>& m : r.measures) {
+        measures.push_back(m ? json(*m) : json(nullptr));
+      }
+      entry["Measures"] = std::move(measures);
+    }
+    list.push_back(std::move(entry));
   }
   return list;
 }
@@ -179,6 +191,9 @@ std::vector<ForecastRun> RunsFromJson(const json& list, const std::string& sourc
       run.developed = r.at("Developed").get<long long>();
       for (const json& f : r.at("Figures")) {
         run.figures.push_back(FigureFromJson(f));
+      }
+      for (const json& m : r.value("Measures", json::array())) {
+        run.measures.push_back(m.is_null() ? std::nullopt : std::optional<double>(m.get<double>()));
       }
       runs.push_back(std::move(run));
     }
@@ -260,6 +275,8 @@ CLI::App* AddForecastCommand(CLI::App& app, ForecastOptions& options) {
       "run r grows from the seed the studies derive from this and r");
   command->add_option("--set", options.world.sets, "NAME=VALUE: a setting on top of the world's")
       ->allow_extra_args(false);
+  command->add_flag("--measures", options.measures,
+                    "analyse every run and add its summary measures to runs.csv");
   command->add_option("--shard", options.shard, "K/N: run only shard K of N and write a part");
   command->add_option("--out", options.world.out, "output folder")->required();
   return command;
@@ -285,6 +302,7 @@ int RunForecastCommand(const ForecastOptions& options, std::ostream& err) {
   plan.sets = options.world.sets;
   plan.seed = *options.world.seed;
   plan.runs = options.runs;
+  plan.measures = options.measures;
   Inputs in = ReadInputs(plan);
   plan.limit = options.steps ? GrowthLimit{GrowthLimit::Kind::Steps, *options.steps}
                : options.until_developed
@@ -302,6 +320,9 @@ int RunForecastCommand(const ForecastOptions& options, std::ostream& err) {
                    {"Limit", plan.limit.kind == GrowthLimit::Kind::Steps
                                  ? json{{"Steps", plan.limit.count}}
                                  : json{{"Developed", plan.limit.count}}}};
+  if (plan.measures) {
+    plan.manifest["Measures"] = RunMeasureNames();  // absent without: older manifests stay
+  }
   OutputUnit unit(options.world.out);
 
   std::vector<std::uint32_t> counts(in.original.mask.size(), 0);
@@ -311,7 +332,8 @@ int RunForecastCommand(const ForecastOptions& options, std::ostream& err) {
     if (shard && !InShard(r, shard->index, shard->count)) {
       continue;
     }
-    runs.push_back(RunOnce(plan, in, r, counts, mask));
+    // Shards run side by side, a process a core; one process has the cores to itself.
+    runs.push_back(RunOnce(plan, in, r, counts, mask, shard ? 1 : 0));
     err << "forecast" << (shard ? " (shard " + shard->Text() + ")" : "") << ": run " << r + 1 << "/"
         << plan.runs << " done, " << runs.back().steps << " steps, " << runs.back().developed
         << " developed fine cells\n";
@@ -364,6 +386,12 @@ ForecastPlan PlanFromManifest(const json& manifest) {
     plan.limit.kind =
         limit.contains("Steps") ? GrowthLimit::Kind::Steps : GrowthLimit::Kind::Developed;
     plan.limit.count = limit.begin()->get<long long>();
+    if (manifest.contains("Measures")) {
+      if (manifest["Measures"].get<std::vector<std::string>>() != RunMeasureNames()) {
+        throw UsageError("the parts measure runs by other names than this program does");
+      }
+      plan.measures = true;
+    }
   } catch (const json::exception& e) {
     throw UsageError(std::string("not a forecast manifest: ") + e.what());
   }

@@ -27,6 +27,7 @@ struct ForecastOptions {
   std::string reference;
   std::vector<double> developed;  // values of developed land in class rasters
   std::string shard;
+  bool measures = false;  // analyse every run for runs.csv
 };
 
 CLI::App* AddForecastCommand(CLI::App& app, ForecastOptions& options);

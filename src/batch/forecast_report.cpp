@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "analysis/town_measures.h"
 #include "batch/compare_report.h"
 #include "chart/chart.h"
 #include "render/chart_image.h"
@@ -17,11 +18,16 @@ namespace {
 
 constexpr int kChartSide = 560;
 
-std::string RunsCsv(const std::vector<ForecastRun>& runs, bool compared) {
+std::string RunsCsv(const std::vector<ForecastRun>& runs, bool compared, bool measured) {
   std::ostringstream out;
   out << "run,seed,end,steps,developed";
   if (compared) {
     for (const std::string& name : CellFigureNames()) {
+      out << ',' << name;
+    }
+  }
+  if (measured) {
+    for (const std::string& name : RunMeasureNames()) {
       out << ',' << name;
     }
   }
@@ -31,6 +37,9 @@ std::string RunsCsv(const std::vector<ForecastRun>& runs, bool compared) {
         << r.developed;
     for (const Figure& f : r.figures) {
       out << ',' << FigureCsv(f);
+    }
+    for (const std::optional<double>& m : r.measures) {
+      out << ',' << (m ? ShortestText(*m) : std::string());
     }
     out << '\n';
   }
@@ -104,6 +113,21 @@ std::string TocPng(const TocCurve& toc) {
 
 }  // namespace
 
+const std::vector<std::string>& RunMeasureNames() {
+  // Every calibration measure but the landscape and street ones, which need a map's scale
+  // and are written by analyse in full.
+  static const std::vector<std::string> names = [] {
+    std::vector<std::string> list;
+    for (const std::string& name : CalibrationMeasureNames()) {
+      if (!IsTownMeasureName(name)) {
+        list.push_back(name);
+      }
+    }
+    return list;
+  }();
+  return names;
+}
+
 std::vector<float> Probabilities(const std::vector<std::uint32_t>& counts, std::uint64_t runs) {
   std::vector<float> shares(counts.size());
   std::transform(counts.begin(), counts.end(), shares.begin(), [runs](std::uint32_t c) {
@@ -126,7 +150,7 @@ OutputFiles ForecastFiles(const ForecastPlan& plan, const ForecastMaps& maps,
                            QString::fromStdString("share of " + std::to_string(plan.runs) +
                                                   " runs in which a cell ends developed")))));
   }
-  files.emplace_back("runs.csv", Text(RunsCsv(runs, maps.reference != nullptr)));
+  files.emplace_back("runs.csv", Text(RunsCsv(runs, maps.reference != nullptr, plan.measures)));
   json report = {{"Format", "veltmoor forecast 1"}, {"Forecast", plan.manifest}};
   long long developed = 0;
   std::size_t stopped = 0;

@@ -28,7 +28,12 @@ struct ForecastPlan {
   std::uint64_t seed = 0;
   std::uint64_t runs = 0;
   GrowthLimit limit;
+  bool measures = false;  // analyse every run and keep its summary measures
 };
+
+// The summary measures of a run that forecast --measures keeps, as run --analyse computes
+// them: the value-list measures, node and edge counts, the mean length ...
+const std::vector<std::string>& RunMeasureNames();
 
 struct ForecastRun {
   std::uint64_t run = 0;
@@ -37,6 +42,7 @@ struct ForecastRun {
   long long steps = 0;
   long long developed = 0;
   std::vector<Figure> figures;  // CellFigureNames() against the reference; empty without one
+  std::vector<std::optional<double>> measures;  // RunMeasureNames(); empty without --measures
 };
 
 struct ForecastMaps {

@@ -78,10 +78,34 @@ void AddLandscapeRuleOptions(CLI::App& command, LandscapeRules& rules) {
                    "count street cells as developed land");
 }
 
-json TownMeasuresOf(const BatchSimulation& batch, const LandscapeRules& rules) {
+void AddDetourSampleOptions(CLI::App& command, DetourSample& sample) {
+  // Each search reaches every node: a bounded sample keeps the statistics' cost bounded.
+  command
+      .add_option("--detour-sources", sample.sources,
+                  "nodes the detour searches start from (default 100)")
+      ->check(CLI::Range(1, 10000));
+  command
+      .add_option("--detour-targets", sample.targets_per_source,
+                  "pairs drawn from each search (default 10)")
+      ->check(CLI::Range(1, 1000));
+  command.add_option_function<std::string>(
+      "--detour-seed",
+      [&sample](const std::string& text) {
+        try {
+          sample.seed = ParseSeed(text);
+        } catch (const UsageError& e) {
+          throw CLI::ValidationError("--detour-seed", e.what());
+        }
+      },
+      "seed of the detour sample (default 1)");
+}
+
+json TownMeasuresOf(const BatchSimulation& batch, const LandscapeRules& rules,
+                    const DetourSample& sample) {
   const Simulation& sim = *batch.sim;
-  return TownMeasuresJson(
-      sim.world, ScaleOfWorld(sim.world.CellSize, sim.map.Height(), batch.georeference), rules);
+  return TownMeasuresJson(sim.world,
+                          ScaleOfWorld(sim.world.CellSize, sim.map.Height(), batch.georeference),
+                          rules, sample);
 }
 
 std::string NetworkStatsCsv(const json& street_network) {

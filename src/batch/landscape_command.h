@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "analysis/landscape_metrics.h"
+#include "analysis/street_network_stats.h"
 #include "batch/batch_simulation.h"
 
 namespace veltmoor {
@@ -22,8 +23,12 @@ void AddDevelopedValueOptions(CLI::App& command, int& band, std::vector<double>&
 // --patch-rule, --boundary-edge, --streets-developed
 void AddLandscapeRuleOptions(CLI::App& command, LandscapeRules& rules);
 
+// --detour-sources, --detour-targets, --detour-seed: the node pairs of the detour sample.
+void AddDetourSampleOptions(CLI::App& command, DetourSample& sample);
+
 // {"Landscape": ..., "StreetNetwork": ...} of the batch's world in its reference's units.
-nlohmann::json TownMeasuresOf(const BatchSimulation& batch, const LandscapeRules& rules);
+nlohmann::json TownMeasuresOf(const BatchSimulation& batch, const LandscapeRules& rules,
+                              const DetourSample& sample);
 
 // network_stats.csv of a StreetNetwork object: "measure,value" rows, undefined values empty.
 std::string NetworkStatsCsv(const nlohmann::json& street_network);

@@ -149,6 +149,7 @@ CLI::App* AddAnalyseCommand(CLI::App& app, FromWorldOptions& options) {
                     "draw map.png at the drawing area's full size even for a large world");
   command->add_flag("--geo", options.geo, "also write landuse.tif, cells.tif, network.gpkg");
   AddLandscapeRuleOptions(*command, options.landscape);
+  AddDetourSampleOptions(*command, options.detour);
   return command;
 }
 
@@ -167,7 +168,7 @@ int RunAnalyseCommand(const FromWorldOptions& options, std::ostream& err) {
     files.emplace_back("map.png", MapPictureFile(*batch, options.full_picture, err));
   }
   nlohmann::json measures = MeasuresToJson(sim);
-  measures.update(TownMeasuresOf(*batch, options.landscape));
+  measures.update(TownMeasuresOf(*batch, options.landscape, options.detour));
   files.emplace_back("network_stats.csv", Text(NetworkStatsCsv(measures["StreetNetwork"])));
   files.emplace_back("measures.json", Text(measures.dump() + "\n"));
   if (options.geo) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "analysis/landscape_metrics.h"
+#include "analysis/street_network_stats.h"
 #include "batch/batch_simulation.h"
 #include "io/output_unit.h"
 
@@ -61,6 +62,7 @@ struct FromWorldOptions {
   bool full_picture = false;
   bool geo = false;
   LandscapeRules landscape;  // analyse: the rules of the landscape metrics
+  DetourSample detour;       // analyse: the node pairs of the detour ratios
 };
 
 // analyse --from world.json [--table F.csv] [--geo] --out DIR

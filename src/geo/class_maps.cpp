@@ -214,6 +214,14 @@ DevelopedMap ReadDevelopedRaster(const std::string& path,
 DevelopedMap ReadDevelopedMap(const std::string& path,
                               const std::optional<std::vector<double>>& developed,
                               const std::string& label) {
+  std::optional<WorldDocument> world;
+  return ReadDevelopedMap(path, developed, label, world);
+}
+
+DevelopedMap ReadDevelopedMap(const std::string& path,
+                              const std::optional<std::vector<double>>& developed,
+                              const std::string& label, std::optional<WorldDocument>& world) {
+  world.reset();
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     throw MapInputError(label + " '" + path + "' is missing or unreadable");
@@ -226,7 +234,8 @@ DevelopedMap ReadDevelopedMap(const std::string& path,
   }
   in.close();
   try {
-    return DevelopedMapOfWorld(ReadWorldFile(path));
+    world = ReadWorldFile(path);
+    return DevelopedMapOfWorld(*world);
   } catch (const WorldFileError& e) {
     throw MapInputError(label + ": " + e.what());
   }

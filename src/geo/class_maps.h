@@ -58,6 +58,11 @@ DevelopedMap ReadDevelopedRaster(const std::string& path,
 DevelopedMap ReadDevelopedMap(const std::string& path,
                               const std::optional<std::vector<double>>& developed,
                               const std::string& label);
+// The same, keeping the world file's document in `world` when the map is one (empty for a
+// raster).
+DevelopedMap ReadDevelopedMap(const std::string& path,
+                              const std::optional<std::vector<double>>& developed,
+                              const std::string& label, std::optional<WorldDocument>& world);
 
 // What differs between two frames ("extent: 300 x 200 cells against 310 x 200"), or none
 // when they are the same grid in the same coordinate system.

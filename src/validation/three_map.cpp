@@ -1,6 +1,7 @@
 #include "validation/three_map.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <numeric>
 #include <random>
@@ -201,27 +202,116 @@ struct BlockSums {
   std::uint32_t change = 0;     // simulated change
 };
 
-// One random allocation: k of the remaining free cells of T0 are chosen, each next cell with
-// probability k / remaining (selection sampling, Knuth's Algorithm S), so every set of the
-// simulated size is equally likely and the cells are visited once, in map order.
+// 53 random bits as a double in [0, 1): the same value on every platform.
+double Uniform(std::mt19937_64& engine) {
+  return static_cast<double>(engine() >> 11) * 0x1.0p-53;
+}
+
+// A uniform integer below `bound` (> 0), by rejection from the next power of two: exact and
+// the same on every platform.
+std::uint64_t Below(std::mt19937_64& engine, std::uint64_t bound) {
+  const std::uint64_t mask = std::bit_ceil(bound) - 1;
+  for (;;) {
+    const std::uint64_t x = engine() & mask;
+    if (x < bound) {
+      return x;
+    }
+  }
+}
+
+// How many of `draws` cells chosen without replacement from `population` fall among the
+// `group` cells of one part of it: the hypergeometric distribution, by inversion over the
+// relative weights of its values, each from its neighbour by the exact ratio of binomial
+// coefficients. Values whose weight is below 1e-30 of the mode's are never drawn: their
+// whole mass lies below the resolution of a 53-bit uniform.
+std::uint64_t Hypergeometric(std::mt19937_64& engine, std::uint64_t population, std::uint64_t group,
+                             std::uint64_t draws, std::vector<double>& weights) {
+  const std::uint64_t rest = population - group;
+  const std::uint64_t low = draws > rest ? draws - rest : 0;
+  const std::uint64_t high = std::min(group, draws);
+  if (low == high) {
+    return low;
+  }
+  const auto mode = std::clamp(static_cast<std::uint64_t>(static_cast<long double>(draws + 1) *
+                                                          static_cast<long double>(group + 1) /
+                                                          static_cast<long double>(population + 2)),
+                               low, high);
+  constexpr double kNegligible = 1e-30;
+  // Below the mode, outwards (kept in reverse), then the mode and above it.
+  weights.clear();
+  std::uint64_t first = mode;
+  for (double w = 1.0; first > low;) {
+    const double x = static_cast<double>(first);
+    w *= x * static_cast<double>(rest - draws + first) /
+         (static_cast<double>(group - first + 1) * static_cast<double>(draws - first + 1));
+    if (w < kNegligible) {
+      break;
+    }
+    weights.push_back(w);
+    --first;
+  }
+  std::reverse(weights.begin(), weights.end());
+  weights.push_back(1.0);
+  for (std::uint64_t x = mode; x < high; ++x) {
+    const double w = weights.back() * static_cast<double>(group - x) *
+                     static_cast<double>(draws - x) /
+                     (static_cast<double>(x + 1) * static_cast<double>(rest - draws + x + 1));
+    if (w < kNegligible) {
+      break;
+    }
+    weights.push_back(w);
+  }
+  double total = 0.0;
+  for (const double w : weights) {
+    total += w;
+  }
+  double u = Uniform(engine) * total;
+  for (std::size_t i = 0; i + 1 < weights.size(); ++i) {
+    if (u < weights[i]) {
+      return first + i;
+    }
+    u -= weights[i];
+  }
+  return first + weights.size() - 1;
+}
+
+// Marks `chosen` of `count` positions, every set of that size equally likely: distinct draws
+// by rejection, of the unchosen positions when they are the fewer, so a draw is rejected at
+// most half the time.
+void ChooseSubset(std::mt19937_64& engine, std::uint64_t count, std::uint64_t chosen,
+                  std::vector<std::uint64_t>& bits) {
+  const bool invert = 2 * chosen > count;
+  bits.assign((count + 63) / 64, 0);
+  for (std::uint64_t marked = 0, wanted = invert ? count - chosen : chosen; marked < wanted;) {
+    const std::uint64_t i = Below(engine, count);
+    std::uint64_t& word = bits[i / 64];
+    const std::uint64_t bit = std::uint64_t{1} << (i % 64);
+    if ((word & bit) == 0) {
+      word |= bit;
+      ++marked;
+    }
+  }
+  if (invert) {
+    for (std::uint64_t& word : bits) {
+      word = ~word;
+    }
+    if (count % 64 != 0) {
+      bits.back() &= (std::uint64_t{1} << (count % 64)) - 1;
+    }
+  }
+}
+
+// One random allocation of the simulated change among the cells free in T0, every set of
+// that size equally likely. It is drawn two rows at a time (a row of the 2 x 2 blocks): how
+// many of the change fall among the free cells of those rows (hypergeometric), then which
+// of them. So the cost follows the change placed, not a random draw per free cell per
+// allocation, and the choice is still exactly a uniform sample of the free cells.
 struct RandomAllocation {
   std::mt19937_64 engine;
-  double remaining = 0.0;  // exact: maps hold fewer than 2^32 cells
-  double needed = 0.0;
+  std::uint64_t remaining = 0;  // free cells in the rows not yet drawn
+  std::uint64_t needed = 0;     // change still to place
   std::uint64_t hits = 0;
   std::uint64_t false_alarms = 0;
-
-  // Without a branch: which cells are chosen is a coin the predictor cannot learn.
-  std::uint32_t Pick(bool changed) {
-    // 53 random bits as a double in [0, 1): the same choice on every platform.
-    const double u = static_cast<double>(engine() >> 11) * 0x1.0p-53;
-    const bool chosen = u * remaining < needed;
-    remaining -= 1.0;
-    needed -= chosen ? 1.0 : 0.0;
-    hits += (chosen && changed) ? 1 : 0;
-    false_alarms += (chosen && !changed) ? 1 : 0;
-    return chosen ? 1 : 0;
-  }
 };
 
 class Pass {
@@ -246,8 +336,7 @@ class Pass {
     result.model.levels.assign(levels, {});
     result.null_model.levels.assign(levels, {});
     for (const std::uint64_t seed : seeds) {
-      allocations_.push_back({std::mt19937_64(seed), static_cast<double>(free0),
-                              static_cast<double>(simulated_change), 0, 0});
+      allocations_.push_back({std::mt19937_64(seed), free0, simulated_change, 0, 0});
     }
     result.randoms.assign(seeds_, MapComparison{{}, std::vector<BlockCounts>(levels)});
   }
@@ -273,24 +362,16 @@ class Pass {
       block->observed += (!t0 && t1) ? 1 : 0;
       block->change += (!t0 && s) ? 1 : 0;
     }
-    if (t0) {
-      return;
-    }
-    // Without baselines the block sums of random allocations are empty: nothing to index.
-    if (block == nullptr || seeds_ == 0) {
-      for (RandomAllocation& allocation : allocations_) {
-        allocation.Pick(t1);
-      }
-      return;
-    }
-    std::uint32_t* random = &random_sums_[1][static_cast<std::size_t>(column >> 1) * seeds_];
-    for (std::size_t k = 0; k < seeds_; ++k) {
-      random[k] += allocations_[k].Pick(t1);
+    if (!t0 && seeds_ > 0) {
+      free_cells_.push_back(static_cast<std::uint32_t>(column) << 1 | (t1 ? 1U : 0U));
     }
   }
 
   // Blocks whose last row this was are scored and handed up to the next block size.
   void EndRow(int row) {
+    if (row % 2 == 1 || row + 1 == result_.rows) {
+      Allocate();
+    }
     for (std::size_t level = 1; level < sums_.size(); ++level) {
       const int block = result_.blocks[level];
       if ((row + 1) % block != 0 && row + 1 != result_.rows) {
@@ -365,8 +446,40 @@ class Pass {
     }
   }
 
+  // Each random allocation places its share of the change among the free cells of the rows
+  // just passed, into the sums of their 2 x 2 blocks.
+  void Allocate() {
+    const std::uint64_t count = free_cells_.size();
+    std::uint32_t* sums = random_sums_.size() > 1 ? random_sums_[1].data() : nullptr;
+    for (std::size_t k = 0; k < seeds_; ++k) {
+      RandomAllocation& a = allocations_[k];
+      const std::uint64_t chosen = Hypergeometric(a.engine, a.remaining, count, a.needed, weights_);
+      a.remaining -= count;
+      a.needed -= chosen;
+      if (chosen == 0) {
+        continue;
+      }
+      ChooseSubset(a.engine, count, chosen, chosen_);
+      for (std::size_t w = 0; w < chosen_.size(); ++w) {
+        for (std::uint64_t word = chosen_[w]; word != 0; word &= word - 1) {
+          const std::uint32_t cell = free_cells_[w * 64 + std::countr_zero(word)];
+          const std::uint64_t changed = cell & 1U;
+          a.hits += changed;
+          a.false_alarms += 1 - changed;
+          if (sums != nullptr) {
+            ++sums[static_cast<std::size_t>(cell >> 2) * seeds_ + k];
+          }
+        }
+      }
+    }
+    free_cells_.clear();
+  }
+
   ThreeMapComparison& result_;
   std::size_t seeds_;
+  std::vector<std::uint32_t> free_cells_;  // of the rows not yet allocated: column << 1 | T1
+  std::vector<double> weights_;
+  std::vector<std::uint64_t> chosen_;
   std::vector<std::vector<BlockSums>> sums_;             // [level][block column]
   std::vector<std::vector<std::uint32_t>> random_sums_;  // [level][block column * seeds + k]
   std::vector<RandomAllocation> allocations_;

@@ -162,6 +162,31 @@ TEST_F(LandscapeCliTest, AnalysedRunWritesTheStandardMeasuresWithTheirRules) {
   EXPECT_EQ(CanonicalMeasureName("StreetNetwork.streets_per_node_counts.3"),
             "StreetNetwork.streets_per_node_counts.3");
   EXPECT_FALSE(CanonicalMeasureName("Landscape.../x"));
+  EXPECT_EQ(measures["StreetNetwork"]["DetourSample"],
+            nlohmann::json::parse(R"({"Seed": 1, "Sources": 100, "TargetsPerSource": 10})"));
+  // The detour sample as the user sets it, written beside the ratios it gave.
+  const fs::path analysed = dir_ / "analysed";
+  ASSERT_EQ(Run("analyse --from " + (out / "world.json").string() +
+                " --no-picture --detour-sources 7 --detour-targets 3 --detour-seed 9 --out " +
+                analysed.string()),
+            0)
+      << err_;
+  const nlohmann::json streets =
+      nlohmann::json::parse(ReadFile(analysed / "measures.json"))["StreetNetwork"];
+  EXPECT_EQ(streets["DetourSample"],
+            nlohmann::json::parse(R"({"Seed": 9, "Sources": 7, "TargetsPerSource": 3})"));
+  EXPECT_GT(streets["detour_pairs"].get<int>(), 0);
+  EXPECT_LE(streets["detour_pairs"].get<int>(), 21);
+  for (const std::string bad :
+       {"--detour-sources 0", "--detour-targets 1001", "--detour-seed -1", "--detour-sources x"}) {
+    const fs::path refused = dir_ / "refused";
+    EXPECT_EQ(Run("analyse --from " + (out / "world.json").string() + " " + bad + " --out " +
+                  refused.string()),
+              2)
+        << bad;
+    EXPECT_NE(err_.find(bad.substr(0, bad.find(' '))), std::string::npos) << err_;
+    EXPECT_FALSE(fs::exists(refused));
+  }
   // Without --analyse a run writes neither.
   ASSERT_EQ(Run("run --field-type boom --steps 5 --seed 3 --no-picture --out " + out.string()), 0);
   EXPECT_FALSE(nlohmann::json::parse(ReadFile(out / "measures.json")).contains("Landscape"));

@@ -108,6 +108,22 @@ TEST_F(ValidationCliTest, CompareWritesHandComputedFiguresAndAGeoreferencedOutco
   EXPECT_DOUBLE_EQ(report["Resolution"][1]["FoM"]["Model"].get<double>(), 1.0);
   const std::string csv = ReadFile(out / "compare.csv");
   EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 2);
+  // S and T1 measured side by side: two patches each (8 neighbours), 5 and 6 of 16 cells.
+  const json& land = report["Measures"]["Landscape"];
+  EXPECT_EQ(land["NP"]["Simulated"], 2);
+  EXPECT_EQ(land["NP"]["Difference"], 0);
+  EXPECT_DOUBLE_EQ(land["PLAND"]["Simulated"].get<double>(), 31.25);
+  EXPECT_DOUBLE_EQ(land["PLAND"]["Reference"].get<double>(), 37.5);
+  EXPECT_DOUBLE_EQ(land["PLAND"]["Difference"].get<double>(), -6.25);
+  EXPECT_DOUBLE_EQ(land["AREA_MN"]["Reference"].get<double>(), 3 * 0.09);  // ha of 30 m cells
+  EXPECT_TRUE(land["PAFRAC"]["Simulated"].is_null());
+  EXPECT_EQ(land["PAFRAC"]["SimulatedWhy"], "fewer than 10 patches");
+  EXPECT_EQ(land["PAFRAC"]["DifferenceWhy"], "undefined for the simulated map");
+  EXPECT_FALSE(report["Measures"].contains("StreetNetwork"));  // rasters have no streets
+  const std::string measures = ReadFile(out / "measures.csv");
+  EXPECT_EQ(measures.rfind("group,measure,simulated,reference,difference\n", 0), 0u);
+  EXPECT_NE(measures.find("\nLandscape,PLAND,31.25,37.5,-6.25\n"), std::string::npos) << measures;
+  EXPECT_NE(measures.find("\nLandscape,PAFRAC,,,\n"), std::string::npos) << measures;
 
   GDALDataset* outcome = GDALDataset::Open((out / "outcome.tif").string().c_str(), GDAL_OF_RASTER);
   ASSERT_NE(outcome, nullptr);
@@ -208,11 +224,12 @@ class ForecastCliTest : public ValidationCliTest {
 
 TEST_F(ForecastCliTest, ShardsMergeIntoWhatOneProcessWritesAndSharesAreTheRunsMean) {
   const fs::path whole = dir_.path() / "whole";
-  ASSERT_EQ(Run(Common() + "--runs 3 --out " + whole.string()), 0) << err_;
+  ASSERT_EQ(Run(Common() + "--runs 3 --measures --out " + whole.string()), 0) << err_;
   std::vector<std::string> parts;
   for (int k = 1; k <= 2; ++k) {
     const fs::path part = dir_.path() / ("part" + std::to_string(k));
-    ASSERT_EQ(Run(Common() + "--runs 3 --shard " + std::to_string(k) + "/2 --out " + part.string()),
+    ASSERT_EQ(Run(Common() + "--runs 3 --measures --shard " + std::to_string(k) + "/2 --out " +
+                  part.string()),
               0)
         << err_;
     parts.push_back(part.string());
@@ -245,7 +262,44 @@ TEST_F(ForecastCliTest, ShardsMergeIntoWhatOneProcessWritesAndSharesAreTheRunsMe
   }
   const json report = ReadJson(whole / "forecast.json");
   EXPECT_EQ(report["Comparison"]["FoM"]["Runs"], 3);
+  // Every run analysed: its measures after its placement statistics, one number each.
+  std::istringstream runs(ReadFile(whole / "runs.csv"));
+  std::string header;
+  std::getline(runs, header);
+  EXPECT_NE(header.find(",LeeSallee,D_grid,"), std::string::npos) << header;
+  for (std::string row; std::getline(runs, row);) {
+    EXPECT_EQ(std::count(row.begin(), row.end(), ','),
+              std::count(header.begin(), header.end(), ','));
+    EXPECT_EQ(row.find(",,"), std::string::npos) << row;
+  }
   EXPECT_TRUE(report["Toc"]["Area"].is_number());
+}
+
+TEST_F(ForecastCliTest, CompareOfSavedWorldsSetsTheirStreetNetworksSideBySide) {
+  const std::string start = (start_ / "world.json").string();
+  const std::string grown = (reference_ / "world.json").string();
+  const fs::path out = dir_.path() / "worlds";
+  ASSERT_EQ(Run("compare --original " + start + " --reference " + start + " --simulated " + grown +
+                " --baseline-runs 0 --out " + out.string()),
+            0)
+      << err_;
+  const json streets = ReadJson(out / "compare.json")["Measures"]["StreetNetwork"];
+  EXPECT_EQ(streets["n"]["Simulated"], ReadJson(reference_ / "world.json")["NodeCount"]);
+  EXPECT_EQ(streets["n"]["Reference"], ReadJson(start_ / "world.json")["NodeCount"]);
+  EXPECT_GT(streets["street_length_total"]["Difference"].get<double>(), 0.0);
+  EXPECT_EQ(streets["Units"]["Simulated"], "a synthetic world: 1 pixel counts as 1 metre");
+  const std::string csv = ReadFile(out / "measures.csv");
+  EXPECT_NE(csv.find("\nStreetNetwork,circuity_avg,"), std::string::npos) << csv;
+  EXPECT_EQ(csv.find("nan"), std::string::npos);
+
+  // Without the measures, nothing of them is written.
+  const fs::path bare = dir_.path() / "bare";
+  ASSERT_EQ(Run("compare --original " + start + " --reference " + start + " --simulated " + grown +
+                " --no-measures --out " + bare.string()),
+            0)
+      << err_;
+  EXPECT_FALSE(ReadJson(bare / "compare.json").contains("Measures"));
+  EXPECT_FALSE(fs::exists(bare / "measures.csv"));
 }
 
 TEST_F(ForecastCliTest, BadEnsemblesAreRefusedBeforeAnythingIsWritten) {

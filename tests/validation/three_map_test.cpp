@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -258,6 +259,56 @@ TEST(ThreeMapTest, RandomAllocationsPlaceTheSimulatedQuantityAmongFreeCells) {
   for (std::size_t k = 0; k < 3; ++k) {
     EXPECT_EQ(again.randoms[k].counts.n, c.randoms[k].counts.n);
   }
+}
+
+// The allocations are drawn two rows at a time: how much change falls in the rows observed
+// to change must still follow one hypergeometric law over the whole map, whatever the rows.
+TEST(ThreeMapTest, RandomAllocationsAreUniformAcrossRowsOfBlocks) {
+  const auto hits_of = [](const Map& t1, const Map& s, std::size_t runs) {
+    std::vector<std::uint64_t> seeds;
+    for (std::uint64_t k = 0; k < runs; ++k) {
+      seeds.push_back(k + 11);
+    }
+    const Map t0(std::vector<std::string>(static_cast<std::size_t>(t1.rows),
+                                          std::string(static_cast<std::size_t>(t1.columns), '.')));
+    std::vector<double> hits;
+    for (const MapComparison& r : Compare(t0, t1, s, seeds).randoms) {
+      EXPECT_EQ(r.counts.SimulatedChange(),
+                s.cells.size() - std::count(s.cells.begin(), s.cells.end(), 0));
+      hits.push_back(static_cast<double>(r.counts.Hits()));
+    }
+    double mean = 0.0;
+    for (const double h : hits) {
+      mean += h / static_cast<double>(runs);
+    }
+    double variance = 0.0;
+    for (const double h : hits) {
+      variance += (h - mean) * (h - mean) / static_cast<double>(runs - 1);
+    }
+    return std::pair{mean, variance};
+  };
+  // 7 rows: the last row of blocks is one row. T1 changes rows 0, 1 and 6; S changes 7 of
+  // the 14 cells: hits ~ H(14, 6, 7), mean 3, variance 7 * 6/14 * 8/14 * 7/13 = 12/13.
+  const Map t1({"11", "11", "..", "..", "..", "..", "11"});
+  const Map s({"..", "1.", "11", ".1", "..", "11", ".1"});
+  const auto [mean, variance] = hits_of(t1, s, 8000);
+  EXPECT_NEAR(mean, 3.0, 0.05);
+  EXPECT_NEAR(variance, 12.0 / 13, 0.06);
+  // 40 x 40, the top half changed, 500 cells simulated: H(1600, 800, 500), mean 250,
+  // variance 500 * 1/2 * 1/2 * 1100/1599.
+  std::vector<std::string> top;
+  std::vector<std::string> spread;
+  for (int row = 0; row < 40; ++row) {
+    top.emplace_back(40, row < 20 ? '1' : '.');
+    std::string line(40, '.');
+    for (int column = 0; column < 40; ++column) {
+      line[static_cast<std::size_t>(column)] = (row * 40 + column) % 16 < 5 ? '1' : '.';
+    }
+    spread.push_back(line);
+  }
+  const auto [big_mean, big_variance] = hits_of(Map(top), Map(spread), 2000);
+  EXPECT_NEAR(big_mean, 250.0, 1.0);
+  EXPECT_NEAR(big_variance, 500.0 / 4 * 1100 / 1599, 12.0);
 }
 
 TEST(ThreeMapTest, ARandomAllocationOfEveryFreeCellIsTheModelItself) {
