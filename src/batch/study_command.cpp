@@ -143,6 +143,26 @@ StudyInput CheckedStudyInput(const StudyKind& kind, const StudyOptions& options)
   return input;
 }
 
+// A resubmitted array or a rerun of GNU parallel redoes only the shards that did not finish:
+// a part that verifies as merge verifies it and was made by this very command line is kept.
+bool HoldsCompletePart(const std::string& out, const json& expected) {
+  if (!fs::exists(fs::path(out) / kPartFile)) {
+    return false;
+  }
+  try {
+    const Part part = ReadPart(out);
+    for (const auto& [key, value] : expected.items()) {
+      if (!part.manifest.contains(key) || part.manifest[key] != value) {
+        return false;
+      }
+    }
+    CheckPartsOwnRuns(part);
+    return true;
+  } catch (const UsageError&) {
+    return false;  // a damaged part is simply run again
+  }
+}
+
 void ReportTiming(std::uint64_t runs, double total, double writing, std::ostream& err) {
   err << "study: " << runs << " runs in " << FormatNumber(RoundTo4(total)) << " s, writing files "
       << FormatNumber(RoundTo4(writing)) << " s ("
@@ -175,6 +195,10 @@ int RunStudy(const StudyOptions& options, std::ostream& err) {
   json manifest;
   if (shard) {
     manifest = PartManifest(kind, session, world, *shard, planned);
+    if (HoldsCompletePart(options.world.out, manifest)) {
+      ReportShardDone(kind.name, *shard, options.world.out, err);
+      return 0;
+    }
     study.SetRunFilter(ShardFilter(shard->index, shard->count));
     // The other shards want the other cores.
     study.SetPathThreads(1);
