@@ -3,6 +3,7 @@
 #include "analysis/periodic_analyses.h"
 #include "display/null_canvas.h"
 #include "render/qt_canvas.h"
+#include "simulation/setup.h"
 
 namespace veltmoor {
 
@@ -18,6 +19,11 @@ BatchSimulation::BatchSimulation(const WorldOptions& options)
   InstallPeriodicAnalyses(*sim);
   sim->map.PanelWidth = options.width;
   sim->map.PanelHeight = options.height;
+}
+
+std::uint64_t WorldBytesOf(const BatchSimulation& batch) {
+  return WorldBytes(batch.sim->map.PanelWidth, batch.sim->map.PanelHeight,
+                    batch.settings.Int(setting::kCellScale));
 }
 
 }  // namespace veltmoor

@@ -1,6 +1,7 @@
 // The simulation every veltmoor-batch command builds from its command line.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 
@@ -25,5 +26,9 @@ struct BatchSimulation {
   // Where the world lies, for worlds read from a georeferenced file or imported.
   std::optional<Georeference> georeference;
 };
+
+// The bytes the simulation's next new world takes before it grows, as the check before every
+// world counts them.
+std::uint64_t WorldBytesOf(const BatchSimulation& batch);
 
 }  // namespace veltmoor

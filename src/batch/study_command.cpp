@@ -163,6 +163,16 @@ bool HoldsCompletePart(const std::string& out, const json& expected) {
   }
 }
 
+std::uint64_t PlannedRuns(const StudyKind& kind, Study& study) {
+  const RunPlan plan = study.PlanRuns();
+  if (!plan.Bounded()) {
+    throw UsageError("The " + kind.title +
+                     " has no active row, so it would never end: tick at least one of "
+                     "CB0_acti .. CB4_acti with --study-set (e.g. --study-set CB0_acti=1)");
+  }
+  return *plan.RunCount();
+}
+
 void ReportTiming(std::uint64_t runs, double total, double writing, std::ostream& err) {
   err << "study: " << runs << " runs in " << FormatNumber(RoundTo4(total)) << " s, writing files "
       << FormatNumber(RoundTo4(writing)) << " s ("
@@ -170,6 +180,14 @@ void ReportTiming(std::uint64_t runs, double total, double writing, std::ostream
 }
 
 }  // namespace
+
+StudyShape ShapeOfStudy(const StudyOptions& options) {
+  const StudyKind& kind = FindKind(options.kind);
+  const auto [world, study_texts] = CheckedStudyInput(kind, options);
+  // Planning writes nothing; the folder only names where files would go.
+  StudySession session(kind, world, study_texts, fs::path(options.world.out));
+  return {PlannedRuns(kind, *session.study), WorldBytesOf(session.batch)};
+}
 
 int RunStudy(const StudyOptions& options, std::ostream& err) {
   const StudyKind& kind = FindKind(options.kind);
@@ -185,13 +203,7 @@ int RunStudy(const StudyOptions& options, std::ostream& err) {
   const fs::path out = unit.Staging();
   StudySession session(kind, world, study_texts, out);
   Study& study = *session.study;
-  const RunPlan plan = study.PlanRuns();
-  if (!plan.Bounded()) {
-    throw UsageError("The " + kind.title +
-                     " has no active row, so it would never end: tick at least one of "
-                     "CB0_acti .. CB4_acti with --study-set (e.g. --study-set CB0_acti=1)");
-  }
-  const std::uint64_t planned = *plan.RunCount();
+  const std::uint64_t planned = PlannedRuns(kind, study);
   json manifest;
   if (shard) {
     manifest = PartManifest(kind, session, world, *shard, planned);
