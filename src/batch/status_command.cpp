@@ -206,7 +206,8 @@ int RunStatus(const std::string& folder_name, std::ostream& out) {
     out << "  array=$(sbatch --parsable " << chain.ShardSubmit(s.stage, List(redo)) << ")\n";
     if (!merge_job.empty()) {
       out << "then release the merge job " << merge_job
-          << ", which waits for ever on the failed array:\n";
+          << (s.failed.empty() ? ", should it wait for ever (DependencyNeverSatisfied):\n"
+                               : ", which waits for ever on the failed array:\n");
       out << "  scontrol update JobId=" << merge_job << " Dependency=afterok:${array%%;*}\n";
     } else {
       out << "then submit the merge after it:\n";
