@@ -105,6 +105,20 @@ TEST_F(SlurmCliTest, AShardWhoseFolderHoldsItsCompletePartEndsAtOnceAndOnlyThen)
   r = Run(kCalibrate + " --previous stage1 --shard 2/2 --out c2");
   EXPECT_EQ(r.err.find("already holds"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("best in this shard"), std::string::npos) << r.err;
+
+  // A forecast shard is kept while its start world is the one it grew from.
+  ASSERT_EQ(Run("run --field-type boom --steps 15 --seed 3 --width 150 --height 150 "
+                "--no-picture --out start")
+                .code,
+            0);
+  const std::string forecast =
+      "forecast --start start/world.json --steps 10 --field-type boom --seed 5 --runs ";
+  ASSERT_EQ(Run(forecast + "3 --shard 2/2 --out f2").code, 0);
+  r = Run(forecast + "3 --shard 2/2 --out f2");
+  EXPECT_NE(r.err.find("already holds"), std::string::npos) << r.err;
+  r = Run(forecast + "4 --shard 2/2 --out f2");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.err.find("already holds"), std::string::npos) << r.err;
 }
 
 TEST_F(SlurmCliTest, AStudyChainRunAsSlurmWouldMergesIntoTheSingleProcessResult) {
