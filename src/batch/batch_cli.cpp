@@ -480,7 +480,7 @@ int RunSlurm(int argc, const char* const* argv, std::ostream& out, std::ostream&
 }  // namespace
 
 int RunBatch(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
-  if (argc > 2 && std::string(argv[1]) == "slurm") {
+  if (argc >= 2 && std::string(argv[1]) == "slurm") {
     return RunSlurm(argc, argv, out, err);
   }
   CLI::App app{"veltmoor-batch: runs the urban growth simulator without a window"};

@@ -34,6 +34,10 @@ void SplitArguments(const std::vector<std::string>& args, std::vector<std::strin
                     std::vector<std::string>& command) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
+    if (arg == "--help" || arg == "-h") {
+      chain.push_back(arg);
+      continue;
+    }
     if (kChainOptions.count(arg.substr(0, arg.find('='))) == 0) {
       command.push_back(arg);
       continue;

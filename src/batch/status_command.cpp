@@ -9,7 +9,7 @@
 
 #include "batch/batch_options.h"
 #include "io/input_file.h"
-#include "io/output_unit.h"
+#include "io/output_unit.h"  // kOutputList
 
 namespace veltmoor {
 
@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 // A chain.json is some hundred bytes; its command line at most some thousand.
 constexpr std::uint64_t kMaxChainBytes = 1ULL << 20U;
 // The end of a log says how its task ended.
-constexpr std::streamoff kLogTail = 64 * 1024;
+constexpr std::streamoff kLogTail = std::streamoff{64} * 1024;
 
 std::string LogTail(const fs::path& path) {
   std::ifstream in(path, std::ios::binary | std::ios::ate);
@@ -133,8 +133,11 @@ std::vector<StageStatus> ReadChainStatus(const SlurmChain& chain) {
   return stages;
 }
 
-int RunStatus(const std::string& folder_name, std::ostream& out) {
-  const fs::path folder = OutputFolderPath(folder_name);
+namespace {
+
+SlurmChain ReadChain(const std::string& folder_name) {
+  std::error_code ignored;
+  const fs::path folder = fs::weakly_canonical(fs::absolute(folder_name), ignored);
   const fs::path file = folder / kChainFile;
   if (!fs::exists(file)) {
     throw UsageError("'" + folder_name + "' holds no " + kChainFile +
@@ -152,12 +155,12 @@ int RunStatus(const std::string& folder_name, std::ostream& out) {
   } catch (const nlohmann::json::exception& e) {
     throw UsageError("'" + file.string() + "' is not JSON: " + e.what());
   }
-  const SlurmChain chain = ChainFromJson(json, folder);
-  const std::vector<StageStatus> stages = ReadChainStatus(chain);
-  const auto jobs = ReadJobs(chain);
+  return ChainFromJson(json, folder);
+}
 
-  out << chain.command << " chain in " << folder.string() << ": " << chain.shards << " shards"
-      << (chain.Staged() ? " per stage, " + std::to_string(chain.stages) + " stages" : "") << "\n";
+// One line per stage; the first stage not merged yet, if any.
+const StageStatus* PrintStages(const SlurmChain& chain, const std::vector<StageStatus>& stages,
+                               std::ostream& out) {
   const StageStatus* open = nullptr;
   for (const StageStatus& s : stages) {
     if (chain.Staged()) {
@@ -178,57 +181,82 @@ int RunStatus(const std::string& folder_name, std::ostream& out) {
       open = &s;
     }
   }
-  if (open == nullptr) {
-    out << "done: the result is in " << chain.MergeFolder(chain.stages).string() << "\n";
-    return 0;
-  }
-  const StageStatus& s = *open;
-  const auto job = [&jobs](const std::string& kind, std::uint64_t stage) {
-    const auto it = jobs.find({kind, stage});
-    return it == jobs.end() ? std::string() : it->second;
-  };
-  const std::string merge_job = job("merge", s.stage);
+  return open;
+}
+
+using Jobs = std::map<std::pair<std::string, std::uint64_t>, std::string>;
+
+std::string Job(const Jobs& jobs, const std::string& kind, std::uint64_t stage) {
+  const auto it = jobs.find({kind, stage});
+  return it == jobs.end() ? std::string() : it->second;
+}
+
+void PrintResubmit(const SlurmChain& chain, const StageStatus& s, const Jobs& jobs,
+                   std::ostream& out) {
+  const std::string merge_job = Job(jobs, "merge", s.stage);
   std::vector<std::uint64_t> redo = s.failed;
   redo.insert(redo.end(), s.missing.begin(), s.missing.end());
   std::sort(redo.begin(), redo.end());
-  if (!redo.empty()) {
-    if (!s.failed.empty()) {
-      out << "failed: shard" << (s.failed.size() > 1 ? "s " : " ") << List(s.failed)
-          << (chain.Staged() ? " of stage " + std::to_string(s.stage) : "")
-          << "; their logs are in " << (chain.folder / kLogFolder).string() << "\n";
-    }
-    if (!s.missing.empty()) {
-      out << "missing: shard" << (s.missing.size() > 1 ? "s " : " ") << List(s.missing)
-          << " (queued, running or lost: see squeue --me)\n";
-    }
-    out << "once none of them is queued or running, resubmit them (finished shards would end "
-           "at once):\n";
-    out << "  array=$(sbatch --parsable " << chain.ShardSubmit(s.stage, List(redo)) << ")\n";
-    if (!merge_job.empty()) {
-      out << "then release the merge job " << merge_job
-          << (s.failed.empty() ? ", should it wait for ever (DependencyNeverSatisfied):\n"
-                               : ", which waits for ever on the failed array:\n");
-      out << "  scontrol update JobId=" << merge_job << " Dependency=afterok:${array%%;*}\n";
-    } else {
-      out << "then submit the merge after it:\n";
-      out << "  sbatch --dependency=afterok:${array%%;*} " << chain.MergeSubmit(s.stage) << "\n";
-    }
-    return 1;
+  if (!s.failed.empty()) {
+    out << "failed: shard" << (s.failed.size() > 1 ? "s " : " ") << List(s.failed)
+        << (chain.Staged() ? " of stage " + std::to_string(s.stage) : "") << "; their logs are in "
+        << (chain.folder / kLogFolder).string() << "\n";
   }
+  if (!s.missing.empty()) {
+    out << "missing: shard" << (s.missing.size() > 1 ? "s " : " ") << List(s.missing)
+        << " (queued, running or lost: see squeue --me)\n";
+  }
+  out << "once none of them is queued or running, resubmit them (finished shards would end "
+         "at once):\n";
+  out << "  array=$(sbatch --parsable " << chain.ShardSubmit(s.stage, List(redo)) << ")\n";
+  if (!merge_job.empty()) {
+    out << "then release the merge job " << merge_job
+        << (s.failed.empty() ? ", should it wait for ever (DependencyNeverSatisfied):\n"
+                             : ", which waits for ever on the failed array:\n");
+    out << "  scontrol update JobId=" << merge_job << " Dependency=afterok:${array%%;*}\n";
+  } else {
+    out << "then submit the merge after it:\n";
+    out << "  sbatch --dependency=afterok:${array%%;*} " << chain.MergeSubmit(s.stage) << "\n";
+  }
+}
+
+void PrintMergeAgain(const SlurmChain& chain, const StageStatus& s, const Jobs& jobs,
+                     std::ostream& out) {
   if (!s.merge_failed) {
+    const std::string merge_job = Job(jobs, "merge", s.stage);
     out << "every shard" << (chain.Staged() ? " of stage " + std::to_string(s.stage) : "")
         << " is done; the merge" << (merge_job.empty() ? "" : " job " + merge_job)
         << " is queued or running, or was never submitted (then: sbatch "
         << chain.MergeSubmit(s.stage) << ")\n";
-    return 1;
+    return;
   }
   out << "the merge failed; see its log in " << (chain.folder / kLogFolder).string()
       << ", then submit it again:\n";
   out << "  merge=$(sbatch --parsable " << chain.MergeSubmit(s.stage) << ")\n";
-  const std::string next = job("shards", s.stage + 1);
+  const std::string next = Job(jobs, "shards", s.stage + 1);
   if (s.stage < chain.stages && !next.empty()) {
     out << "then release stage " << s.stage + 1 << ", which waits for ever on the failed merge:\n";
     out << "  scontrol update JobId=" << next << " Dependency=afterok:${merge%%;*}\n";
+  }
+}
+
+}  // namespace
+
+int RunStatus(const std::string& folder_name, std::ostream& out) {
+  const SlurmChain chain = ReadChain(folder_name);
+  const std::vector<StageStatus> stages = ReadChainStatus(chain);
+  out << chain.command << " chain in " << chain.folder.string() << ": " << chain.shards << " shards"
+      << (chain.Staged() ? " per stage, " + std::to_string(chain.stages) + " stages" : "") << "\n";
+  const StageStatus* open = PrintStages(chain, stages, out);
+  if (open == nullptr) {
+    out << "done: the result is in " << chain.MergeFolder(chain.stages).string() << "\n";
+    return 0;
+  }
+  const Jobs jobs = ReadJobs(chain);
+  if (!open->failed.empty() || !open->missing.empty()) {
+    PrintResubmit(chain, *open, jobs, out);
+  } else {
+    PrintMergeAgain(chain, *open, jobs, out);
   }
   return 1;
 }
