@@ -49,7 +49,7 @@ hindcast: town
 
 # Unit and integration tests, then every test again under AddressSanitizer and UBSan (the
 # desktop program's offscreen), the threaded path search and potential passes under
-# ThreadSanitizer, and a short fuzz run.
+# ThreadSanitizer, a short fuzz run, and job chains on a private one-node Slurm.
 test: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory test-asan-ui
