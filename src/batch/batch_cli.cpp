@@ -460,7 +460,9 @@ ChainShape ShapeOf(const std::vector<std::string>& command) {
     return {shape.runs, 1, shape.world_bytes};
   }
   if (c.calibrate->parsed()) {
-    const CalibrateOptions& o = c.calibrate_options.calibrate;
+    CalibrateOptions o = c.calibrate_options.calibrate;
+    o.world.sets.push_back(kFieldTypeButtons.at(c.calibrate_options.field_type).Str() + "=1");
+    CheckCalibration(o);
     return {o.points * o.runs, o.stages, world_bytes(o.world, o.start)};
   }
   const ForecastOptions& o = c.forecast_options;

@@ -683,6 +683,13 @@ bool HoldsCompletePart(const Calibration& c, const std::string& out, std::uint64
 
 }  // namespace
 
+void CheckCalibration(const CalibrateOptions& options) {
+  FromManifest(BuildManifest(options));
+  if (!options.reference.empty()) {
+    ReadPlacementMaps(options.start, options.reference, DevelopedValues(options));
+  }
+}
+
 int RunCalibration(const CalibrateOptions& options, std::ostream& err) {
   Calibration c = FromManifest(BuildManifest(options));
   c.start = options.start;

@@ -225,6 +225,9 @@ TEST_F(SlurmCliTest, BadInputIsRefusedWithNothingWritten) {
       {"slurm study mindist --shards 2 --out c", "--seed"},
       {"slurm run --steps 3 --seed 1 --shards 2 --out c", "study, calibrate or forecast"},
       {"slurm " + kStudy + " --study-set E_incre=0 --shards 2 --out c", "increment"},
+      {"slurm calibrate --target missing.json --measures NodeCount --vary E_peScale=1:2 "
+       "--points 3 --runs 2 --seed 9 --field-type boom --steps 20 --shards 2 --out c",
+       "missing.json"},
       {"status taken", "no chain.json"},
   };
   for (const auto& [args, message] : cases) {
