@@ -10,7 +10,7 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 10
 
 .PHONY: all deps configure build run screenshot screenshots-town test test-fast test-asan test-fuzz \
-	test-sanitizers test-asan-ui test-tsan bench town hindcast format format-check tidy clean \
+	test-sanitizers test-asan-ui test-tsan test-slurm bench town hindcast format format-check tidy clean \
 	update-golden mutation
 
 all: build
@@ -61,12 +61,18 @@ hindcast: town
 
 # Unit and integration tests, then every test again under AddressSanitizer and UBSan (the
 # desktop program's offscreen), the threaded path search and potential passes under
-# ThreadSanitizer, and a short fuzz run.
+# ThreadSanitizer, a short fuzz run, and job chains on a private one-node Slurm.
 test: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory test-asan-ui
 	@$(MAKE) --no-print-directory test-tsan
 	@$(MAKE) --no-print-directory test-fuzz
+	@$(MAKE) --no-print-directory test-slurm
+
+# Generated job chains on a real one-node Slurm started from a scratch folder (needs root to
+# install and start it; says why it skips otherwise). About a minute.
+test-slurm: build
+	@tests/slurm/run-slurm-test $(BUILD)
 
 test-fast: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)

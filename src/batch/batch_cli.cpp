@@ -1,6 +1,7 @@
 #include "batch/batch_cli.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -19,6 +20,8 @@
 #include "batch/measures_json.h"
 #include "batch/merge_command.h"
 #include "batch/progress_bar.h"
+#include "batch/slurm_command.h"
+#include "batch/status_command.h"
 #include "batch/study_command.h"
 #include "batch/study_kinds.h"
 #include "batch/world_commands.h"
@@ -320,6 +323,8 @@ struct Commands {
   CLI::App* compare = nullptr;
   ForecastOptions forecast_options;
   CLI::App* forecast = nullptr;
+  std::string status_folder;
+  CLI::App* status = nullptr;
 };
 
 void AddCommands(CLI::App& app, Commands& c) {
@@ -347,6 +352,16 @@ void AddCommands(CLI::App& app, Commands& c) {
   c.landscape = AddLandscapeCommand(app, c.landscape_options);
   c.compare = AddCompareCommand(app, c.compare_options);
   c.forecast = AddForecastCommand(app, c.forecast_options);
+  // Read apart from the others (RunSlurm): listed here for the help text.
+  app.add_subcommand("slurm",
+                     "write a Slurm job chain: slurm (study ...|calibrate ...|forecast ...) "
+                     "--shards N [--partition P] [--time T] [--account A] [--mem-margin MIB] "
+                     "--out DIR")
+      ->allow_extras();
+  c.status = app.add_subcommand("status",
+                                "where a chain written by slurm stands, and what to "
+                                "run to finish it");
+  c.status->add_option("folder", c.status_folder, "the chain folder")->required();
 }
 
 int RunForecast(ForecastOptions options, std::ostream& err) {
@@ -406,6 +421,9 @@ int RunParsedCommand(const Commands& c, std::ostream& out, std::ostream& err) {
   if (c.forecast->parsed()) {
     return RunForecast(c.forecast_options, err);
   }
+  if (c.status->parsed()) {
+    return RunStatus(c.status_folder, out);
+  }
   return 2;
 }
 
@@ -423,9 +441,55 @@ bool IsBadInput(const std::exception& e) {
          dynamic_cast<const MapInputError*>(&e) != nullptr;
 }
 
+// A chain's command line checked as veltmoor-batch checks it, without running it.
+ChainShape ShapeOf(const std::vector<std::string>& command) {
+  CLI::App app{"veltmoor-batch"};
+  app.require_subcommand(1);
+  Commands c;
+  AddCommands(app, c);
+  // Every shard writes its own folder; any name passes the check here.
+  std::vector<std::string> args = command;
+  args.insert(args.end(), {"--out", "part"});
+  std::reverse(args.begin(), args.end());  // CLI11 takes its arguments from the back
+  try {
+    app.parse(args);
+  } catch (const CLI::ParseError& e) {
+    throw UsageError(command.front() + ": " + e.what());
+  }
+  const auto world_bytes = [](WorldOptions world, const std::string& start) {
+    return start.empty() ? WorldBytesOf(BatchSimulation(world))
+                         : WorldBytesOf(*LoadBatchWorld(start, world));
+  };
+  if (c.study->parsed()) {
+    const StudyShape shape = ShapeOfStudy(c.study_options.study);
+    return {shape.runs, 1, shape.world_bytes};
+  }
+  if (c.calibrate->parsed()) {
+    CalibrateOptions o = c.calibrate_options.calibrate;
+    o.world.sets.push_back(kFieldTypeButtons.at(c.calibrate_options.field_type).Str() + "=1");
+    CheckCalibration(o);
+    return {o.points * o.runs, o.stages, world_bytes(o.world, o.start)};
+  }
+  const ForecastOptions& o = c.forecast_options;
+  return {o.runs, 1, world_bytes(o.world, o.start)};
+}
+
+int RunSlurm(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+  const std::vector<std::string> args(argv + 2, argv + argc);
+  try {
+    return RunSlurmCommand(args, ShapeOf, out, err);
+  } catch (const std::exception& e) {
+    err << "veltmoor-batch: " << e.what() << "\n";
+    return IsBadInput(e) ? 2 : 1;
+  }
+}
+
 }  // namespace
 
 int RunBatch(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+  if (argc >= 2 && std::string(argv[1]) == "slurm") {
+    return RunSlurm(argc, argv, out, err);
+  }
   CLI::App app{"veltmoor-batch: runs the urban growth simulator without a window"};
   app.require_subcommand(1);
   Commands commands;

@@ -4,6 +4,7 @@
 #include "display/null_canvas.h"
 #include "render/map_picture.h"
 #include "render/qt_canvas.h"
+#include "simulation/setup.h"
 
 namespace veltmoor {
 
@@ -24,6 +25,11 @@ BatchSimulation::BatchSimulation(const WorldOptions& options)
 
 bool DrawsBoundedPicture(bool full_picture, int width, int height) {
   return !full_picture && MapPictureSize(width, height) != QSize(width, height);
+}
+
+std::uint64_t WorldBytesOf(const BatchSimulation& batch) {
+  return WorldBytes(batch.sim->map.PanelWidth, batch.sim->map.PanelHeight,
+                    batch.settings.Int(setting::kCellScale));
 }
 
 }  // namespace veltmoor

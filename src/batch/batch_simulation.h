@@ -1,6 +1,7 @@
 // The simulation every veltmoor-batch command builds from its command line.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 
@@ -29,5 +30,9 @@ struct BatchSimulation {
 // Whether map.png of a drawing area this large is the bounded picture, drawn from the grids
 // rather than the layers: a world that gets it needs no layer images at all.
 bool DrawsBoundedPicture(bool full_picture, int width, int height);
+
+// The bytes the simulation's next new world takes before it grows, as the check before every
+// world counts them.
+std::uint64_t WorldBytesOf(const BatchSimulation& batch);
 
 }  // namespace veltmoor

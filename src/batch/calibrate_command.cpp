@@ -514,8 +514,8 @@ void ReportProgress(const Calibration& c, std::uint64_t stage, std::uint64_t poi
       << "/" << c.design.stages << ", point " << point + 1 << "/" << c.design.points << " done";
   if (summary.best) {
     const PointSummary& best = summary.points[*summary.best];
-    err << "; best so far " << FormatNumber(RoundTo4(*best.distance)) << " at "
-        << PointText(c.design, best.values);
+    err << (shard ? "; best in this shard " : "; best so far ")
+        << FormatNumber(RoundTo4(*best.distance)) << " at " << PointText(c.design, best.values);
   }
   err << "\n";
 }
@@ -643,7 +643,52 @@ Earlier ReadPrevious(const Calibration& c, const std::string& folder) {
   return earlier;
 }
 
+// A resubmitted array redoes only the shards that did not finish: a part of this very
+// stage and shard whose runs verify as merge verifies them is kept.
+bool HoldsCompletePart(const Calibration& c, const std::string& out, std::uint64_t stage,
+                       const Shard& shard, const std::vector<CalibrationRun>& previous) {
+  const fs::path path = fs::path(out) / kCalibrationPart;
+  if (!fs::exists(path)) {
+    return false;
+  }
+  try {
+    const json part = ReadJsonFile(path);
+    if (!part.is_object() || part.value("Format", "") != kCalibrationPartFormat ||
+        part.value("Calibration", json()) != c.manifest || part.value("Stage", json()) != stage ||
+        part.value("Shard", json()) != shard.Number() ||
+        part.value("ShardCount", json()) != shard.count ||
+        part.value("Previous", json()) != RunsToJson(previous) || !part.contains("Runs")) {
+      return false;
+    }
+    CheckRunsDigest(part, "Runs", path.string());
+    const std::vector<CalibrationRun> own = RunsFromJson(part["Runs"], path.string());
+    const std::uint64_t per_stage = RunsPerStage(c.design);
+    if (own.size() != ShardRunsBefore((stage + 1) * per_stage, shard) -
+                          ShardRunsBefore(stage * per_stage, shard)) {
+      return false;
+    }
+    for (const CalibrationRun& run : own) {
+      if (run.stage != stage || !InShard(run.run, shard.index, shard.count)) {
+        return false;
+      }
+    }
+    std::vector<CalibrationRun> runs = previous;
+    runs.insert(runs.end(), own.begin(), own.end());
+    CheckRuns(c, runs, stage + 1, path.string());
+    return true;
+  } catch (const UsageError&) {
+    return false;  // a damaged part is simply run again
+  }
+}
+
 }  // namespace
+
+void CheckCalibration(const CalibrateOptions& options) {
+  FromManifest(BuildManifest(options));
+  if (!options.reference.empty()) {
+    ReadPlacementMaps(options.start, options.reference, DevelopedValues(options));
+  }
+}
 
 int RunCalibration(const CalibrateOptions& options, std::ostream& err) {
   Calibration c = FromManifest(BuildManifest(options));
@@ -658,6 +703,10 @@ int RunCalibration(const CalibrateOptions& options, std::ostream& err) {
                      options.previous + "'; write this stage to another folder");
   }
   Earlier earlier = ReadPrevious(c, options.previous);
+  if (shard && HoldsCompletePart(c, options.world.out, earlier.stages_done, *shard, earlier.runs)) {
+    ReportShardDone("calibrate", *shard, options.world.out, err);
+    return 0;
+  }
   // A folder the program may not replace is refused before the first run.
   OutputUnit unit(options.world.out);
   std::vector<CalibrationRun> runs = std::move(earlier.runs);
@@ -763,6 +812,7 @@ int RunCalibrationMerge(const MergeOptions& options, std::ostream& err) {
                      std::to_string(by_shard.size()) + " are given");
   }
   std::vector<CalibrationRun> runs = RunsFromJson(first["Previous"], parts.front().folder);
+  const std::size_t previous_count = runs.size();
   if (stage >= c.design.stages || runs.size() != stage * RunsPerStage(c.design)) {
     throw UsageError("'" + parts.front().folder + "' does not hold the stages before its own");
   }
@@ -783,7 +833,13 @@ int RunCalibrationMerge(const MergeOptions& options, std::ostream& err) {
     throw UsageError("the parts lack runs of stage " + std::to_string(stage));
   }
   OutputUnit unit(options.out);
-  return WriteWhole(c, runs, stage + 1, unit, err);
+  const int code = WriteWhole(c, runs, stage + 1, unit, err);
+  if (code == 0) {
+    err << "merge: calibration stage " << stage + 1 << "/" << c.design.stages << ", "
+        << runs.size() - previous_count << " runs from " << count << " shards into " << options.out
+        << "\n";
+  }
+  return code;
 }
 
 }  // namespace veltmoor

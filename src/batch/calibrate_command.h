@@ -40,6 +40,9 @@ struct CalibrateOptions {
 // when no point had every run reach the target's size.
 int RunCalibration(const CalibrateOptions& options, std::ostream& err);
 
+// Checks the command line as RunCalibration does before its first run, running nothing.
+void CheckCalibration(const CalibrateOptions& options);
+
 // Whether the folder holds a part written by calibrate --shard.
 bool IsCalibrationPart(const std::string& folder);
 // Puts the shards of one calibration stage together into what one process writes.

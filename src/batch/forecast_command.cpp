@@ -282,6 +282,11 @@ CLI::App* AddForecastCommand(CLI::App& app, ForecastOptions& options) {
   return command;
 }
 
+namespace {
+bool HoldsCompletePart(const ForecastPlan& plan, const Inputs& in, const Shard& shard,
+                       const std::string& out);
+}  // namespace
+
 int RunForecastCommand(const ForecastOptions& options, std::ostream& err) {
   if (!options.world.seed) {
     throw UsageError("--seed is required: every run's seed derives from it");
@@ -322,6 +327,10 @@ int RunForecastCommand(const ForecastOptions& options, std::ostream& err) {
                                  : json{{"Developed", plan.limit.count}}}};
   if (plan.measures) {
     plan.manifest["Measures"] = RunMeasureNames();  // absent without: older manifests stay
+  }
+  if (shard && HoldsCompletePart(plan, in, *shard, options.world.out)) {
+    ReportShardDone("forecast", *shard, options.world.out, err);
+    return 0;
   }
   OutputUnit unit(options.world.out);
 
@@ -482,6 +491,28 @@ void AddShard(const ForecastPlan& plan, const Shard& shard, const json& part,
   runs.insert(runs.end(), own.begin(), own.end());
 }
 
+// A resubmitted array redoes only the shards that did not finish: a part of this very
+// forecast and shard whose runs and counter grid verify as merge verifies them is kept.
+bool HoldsCompletePart(const ForecastPlan& plan, const Inputs& in, const Shard& shard,
+                       const std::string& out) {
+  if (!IsForecastPart(out)) {
+    return false;
+  }
+  try {
+    const json part = ReadForecastParts({out}).front();
+    if (part["Forecast"] != plan.manifest || part["Shard"] != shard.Number() ||
+        part["ShardCount"] != shard.count) {
+      return false;
+    }
+    std::vector<std::uint32_t> counts(in.original.mask.size(), 0);
+    std::vector<ForecastRun> runs;
+    AddShard(plan, shard, part, out, counts, runs);
+    return true;
+  } catch (const UsageError&) {
+    return false;  // a damaged part is simply run again
+  }
+}
+
 }  // namespace
 
 int RunForecastMerge(const MergeOptions& options, std::ostream& err) {
@@ -505,7 +536,8 @@ int RunForecastMerge(const MergeOptions& options, std::ostream& err) {
   }
   OutputUnit unit(options.out);
   WriteFiles(WholeFiles(plan, in, counts, std::move(runs)), unit);
-  err << "merge: " << plan.runs << " forecast runs from " << count << " shards\n";
+  err << "merge: " << plan.runs << " forecast runs from " << count << " shards into " << options.out
+      << "\n";
   return 0;
 }
 

@@ -114,6 +114,8 @@ int RunMerge(const MergeOptions& options, std::ostream& err) {
   WriteFileAtomically((out / kCsvFile).string(), CsvText(study.Measurements()));
   chart::SaveChartFile(study.StudyChart(), (out / kChartFile).string());
   unit.Commit();
+  err << "merge: " << kind.name << " study, " << study.Measurements().size() << " rows from "
+      << parts.size() << " shards into " << options.out << "\n";
   return 0;
 }
 

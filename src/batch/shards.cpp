@@ -42,6 +42,12 @@ std::uint64_t ShardRunsBefore(std::uint64_t runs, const Shard& shard) {
   return runs / shard.count + (runs % shard.count > shard.index ? 1 : 0);
 }
 
+void ReportShardDone(const std::string& command, const Shard& shard, const std::string& out,
+                     std::ostream& err) {
+  err << command << " (shard " << shard.Text() << "): '" << out
+      << "' already holds this shard's complete part; nothing to run\n";
+}
+
 bool FoldersNest(const std::string& a, const std::string& b) {
   const fs::path first = OutputFolderPath(a);
   const fs::path second = OutputFolderPath(b);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,9 @@ struct Shard {
 std::optional<Shard> ParseShard(const std::string& text);
 // Runs of `shard` among the runs [0, runs).
 std::uint64_t ShardRunsBefore(std::uint64_t runs, const Shard& shard);
+// Tells that `out` already held the shard's complete part, so nothing ran.
+void ReportShardDone(const std::string& command, const Shard& shard, const std::string& out,
+                     std::ostream& err);
 // Whether one of two folders is the other or lies inside it, as the command line names them.
 bool FoldersNest(const std::string& a, const std::string& b);
 // The merge's output folder replaces what is there, so it may be no part, and neither hold

@@ -143,6 +143,36 @@ StudyInput CheckedStudyInput(const StudyKind& kind, const StudyOptions& options)
   return input;
 }
 
+// A resubmitted array or a rerun of GNU parallel redoes only the shards that did not finish:
+// a part that verifies as merge verifies it and was made by this very command line is kept.
+bool HoldsCompletePart(const std::string& out, const json& expected) {
+  if (!fs::exists(fs::path(out) / kPartFile)) {
+    return false;
+  }
+  try {
+    const Part part = ReadPart(out);
+    for (const auto& [key, value] : expected.items()) {
+      if (!part.manifest.contains(key) || part.manifest[key] != value) {
+        return false;
+      }
+    }
+    CheckPartsOwnRuns(part);
+    return true;
+  } catch (const UsageError&) {
+    return false;  // a damaged part is simply run again
+  }
+}
+
+std::uint64_t PlannedRuns(const StudyKind& kind, Study& study) {
+  const RunPlan plan = study.PlanRuns();
+  if (!plan.Bounded()) {
+    throw UsageError("The " + kind.title +
+                     " has no active row, so it would never end: tick at least one of "
+                     "CB0_acti .. CB4_acti with --study-set (e.g. --study-set CB0_acti=1)");
+  }
+  return *plan.RunCount();
+}
+
 void ReportTiming(std::uint64_t runs, double total, double writing, std::ostream& err) {
   err << "study: " << runs << " runs in " << FormatNumber(RoundTo4(total)) << " s, writing files "
       << FormatNumber(RoundTo4(writing)) << " s ("
@@ -150,6 +180,14 @@ void ReportTiming(std::uint64_t runs, double total, double writing, std::ostream
 }
 
 }  // namespace
+
+StudyShape ShapeOfStudy(const StudyOptions& options) {
+  const StudyKind& kind = FindKind(options.kind);
+  const auto [world, study_texts] = CheckedStudyInput(kind, options);
+  // Planning writes nothing; the folder only names where files would go.
+  StudySession session(kind, world, study_texts, fs::path(options.world.out));
+  return {PlannedRuns(kind, *session.study), WorldBytesOf(session.batch)};
+}
 
 int RunStudy(const StudyOptions& options, std::ostream& err) {
   const StudyKind& kind = FindKind(options.kind);
@@ -165,16 +203,14 @@ int RunStudy(const StudyOptions& options, std::ostream& err) {
   const fs::path out = unit.Staging();
   StudySession session(kind, world, study_texts, out);
   Study& study = *session.study;
-  const RunPlan plan = study.PlanRuns();
-  if (!plan.Bounded()) {
-    throw UsageError("The " + kind.title +
-                     " has no active row, so it would never end: tick at least one of "
-                     "CB0_acti .. CB4_acti with --study-set (e.g. --study-set CB0_acti=1)");
-  }
-  const std::uint64_t planned = *plan.RunCount();
+  const std::uint64_t planned = PlannedRuns(kind, study);
   json manifest;
   if (shard) {
     manifest = PartManifest(kind, session, world, *shard, planned);
+    if (HoldsCompletePart(options.world.out, manifest)) {
+      ReportShardDone(kind.name, *shard, options.world.out, err);
+      return 0;
+    }
     study.SetRunFilter(ShardFilter(shard->index, shard->count));
     // The other shards want the other cores.
     study.SetPathThreads(1);

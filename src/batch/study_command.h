@@ -1,6 +1,7 @@
 // veltmoor-batch's study command: a parameter study run headless, whole or one shard of it.
 #pragma once
 
+#include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -24,5 +25,13 @@ struct StudyOptions {
 // for settings it refuses, before any file is written; returns 0, or 1 when the study
 // stopped on a file it could not write.
 int RunStudy(const StudyOptions& options, std::ostream& err);
+
+// What a study would run, checked as RunStudy checks it: its planned runs and the bytes of
+// its world before it grows.
+struct StudyShape {
+  std::uint64_t runs = 0;
+  std::uint64_t world_bytes = 0;
+};
+StudyShape ShapeOfStudy(const StudyOptions& options);
 
 }  // namespace veltmoor

@@ -183,18 +183,23 @@ void CheckPartsBelongTogether(const std::vector<Part>& parts) {
   if (!missing.empty()) {
     throw UsageError("the study has " + std::to_string(count) + " shards; missing: " + missing);
   }
-  const auto planned = first.manifest["PlannedRuns"].get<std::uint64_t>();
   for (const Part& part : parts) {
-    const auto number = part.manifest["Shard"].get<std::uint64_t>();
-    for (const Measurement& m : part.records) {
-      if (m.run >= planned || !InShard(m.run, number - 1, count)) {
-        throw UsageError("'" + (part.folder / kCsvFile).string() + "' holds run " +
-                         std::to_string(m.run) + ", which is not a run of shard " +
-                         std::to_string(number) + "/" + std::to_string(count));
-      }
-    }
-    CheckPartRows(part);
+    CheckPartsOwnRuns(part);
   }
+}
+
+void CheckPartsOwnRuns(const Part& part) {
+  const auto planned = part.manifest["PlannedRuns"].get<std::uint64_t>();
+  const auto count = part.manifest["ShardCount"].get<std::uint64_t>();
+  const auto number = part.manifest["Shard"].get<std::uint64_t>();
+  for (const Measurement& m : part.records) {
+    if (m.run >= planned || !InShard(m.run, number - 1, count)) {
+      throw UsageError("'" + (part.folder / kCsvFile).string() + "' holds run " +
+                       std::to_string(m.run) + ", which is not a run of shard " +
+                       std::to_string(number) + "/" + std::to_string(count));
+    }
+  }
+  CheckPartRows(part);
 }
 
 }  // namespace veltmoor

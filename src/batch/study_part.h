@@ -44,6 +44,9 @@ Part ReadPart(const std::filesystem::path& folder);
 // A part holds exactly the rows its manifest promises: none lost, none changed.
 void CheckPartRows(const Part& part);
 
+// A part holds only runs of its own shard, each exactly as its manifest promises.
+void CheckPartsOwnRuns(const Part& part);
+
 // Every part must come from the same command line but for --shard and --out, every shard
 // must be there once and hold only its own runs, each exactly as its manifest promises.
 void CheckPartsBelongTogether(const std::vector<Part>& parts);
