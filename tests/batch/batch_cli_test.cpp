@@ -8,6 +8,9 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "batch/batch_options.h"
+#include "batch/study_kinds.h"
+#include "simulation/settings.h"
 #include "support/batch_process.h"
 #include "support/scratch_folder.h"
 
@@ -85,6 +88,76 @@ TEST_F(BatchCliTest, BadSettingStopsWithTheConversionErrorAndWritesNothing) {
   const Result missing = Run("run --steps 3 --out " + out.string());
   EXPECT_EQ(missing.code, 2);
   EXPECT_NE(missing.err.find("--field-type"), std::string::npos) << missing.err;
+}
+
+// Every control with a range, of the simulation window and of each study, through the
+// check --set and --study-set apply: both ends are taken, one step beyond either is refused
+// naming the control; decimal boxes take 3.4e38 either side of 0 and refuse 3.5e38. Then
+// as a user meets it: all ends at once pass (the user's folder as --out is refused after
+// the settings, by its own message), one beyond exits 2 naming the control.
+TEST_F(BatchCliTest, EveryControlTakesBothEndsOfItsRangeAndRefusesOneStepBeyond) {
+  struct Front {
+    std::string command;
+    std::string option;
+    const veltmoor::SettingsRegistry& registry;
+  };
+  std::vector<Front> fronts = {{"setup", "--set", veltmoor::SimulationSettings()}};
+  for (const veltmoor::StudyKind& kind : veltmoor::StudyKinds()) {
+    if (!kind.in_simulation_window) {
+      fronts.push_back({"study " + kind.name, "--study-set", kind.registry()});
+    }
+  }
+  const fs::path foreign = dir_ / "foreign";
+  fs::create_directories(foreign);
+  std::ofstream(foreign / "mine.txt") << "the user's";
+  const std::string out = " --out " + foreign.string();
+  int ranged = 0;
+  for (const Front& front : fronts) {
+    SCOPED_TRACE(front.command);
+    const auto takes = [&](const std::string& name, const std::string& value) {
+      veltmoor::MapSettings settings(front.registry);
+      try {
+        veltmoor::ApplySettingOverrides(settings, {name + "=" + value});
+        return std::string("taken");
+      } catch (const veltmoor::UsageError& e) {
+        return std::string(e.what());
+      }
+    };
+    std::string lows;
+    std::string highs;
+    std::string beyond;
+    for (const veltmoor::SettingDef& def : front.registry.All()) {
+      const std::string& name = def.name;
+      if (def.kind == veltmoor::ControlKind::EditBox && takes(name, "x") != "taken") {
+        EXPECT_EQ(takes(name, "3,4e38"), "taken") << name;
+        EXPECT_EQ(takes(name, "-3,4e38"), "taken") << name;
+        EXPECT_NE(takes(name, "3,5e38").find(name + ": '3,5e38' is beyond"), std::string::npos);
+        EXPECT_NE(takes(name, "-3,5e38").find(name + ": '-3,5e38' is beyond"), std::string::npos);
+      } else if (def.max > def.min) {
+        ++ranged;
+        const std::string range = name + " must lie in " + std::to_string(def.min) + ".." +
+                                  std::to_string(def.max) + ", not ";
+        EXPECT_EQ(takes(name, std::to_string(def.min)), "taken") << name;
+        EXPECT_EQ(takes(name, std::to_string(def.max)), "taken") << name;
+        EXPECT_EQ(takes(name, std::to_string(def.min - 1)), range + std::to_string(def.min - 1));
+        EXPECT_EQ(takes(name, std::to_string(def.max + 1)), range + std::to_string(def.max + 1));
+        const std::string set = " " + front.option + " " + name + "=";
+        lows += set + std::to_string(def.min);
+        highs += set + std::to_string(def.max);
+        beyond = set + std::to_string(def.max + 1);
+      }
+    }
+    for (const std::string& ends : {lows, highs}) {
+      const Result r = Run(front.command + ends + out);
+      EXPECT_EQ(r.code, 2);
+      EXPECT_NE(r.err.find("did not write there"), std::string::npos) << ends << "\n" << r.err;
+    }
+    const Result r = Run(front.command + beyond + out);
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("must lie in"), std::string::npos) << beyond << "\n" << r.err;
+  }
+  EXPECT_GE(ranged, 15);
+  EXPECT_TRUE(fs::exists(foreign / "mine.txt"));
 }
 
 TEST_F(BatchCliTest, SeededRunsRepeatAndWriteTheMeasures) {

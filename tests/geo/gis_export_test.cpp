@@ -15,11 +15,12 @@
 namespace veltmoor {
 namespace {
 
-class GisExportTest : public ::testing::Test {
+class GisExportTest : public ::testing::TestWithParam<int> {
  protected:
   void SetUp() override {
     EnsureGdal();
     t_.settings.SetChecked(setting::kBoom, true);
+    t_.settings.Set(setting::kCellScale, std::to_string(GetParam()));
     NewSetup(t_.sim);
     StartRun(t_.sim);
     for (int i = 0; i < 40; ++i) {
@@ -41,67 +42,118 @@ class GisExportTest : public ::testing::Test {
     return nullptr;
   }
 
+  template <typename Value>
+  static std::vector<Value> ReadBand(GDALDataset& data, int band, GDALDataType type) {
+    const int columns = data.GetRasterXSize();
+    const int rows = data.GetRasterYSize();
+    std::vector<Value> values(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows));
+    EXPECT_EQ(data.GetRasterBand(band)->RasterIO(GF_Read, 0, 0, columns, rows, values.data(),
+                                                 columns, rows, type, 0, 0, nullptr),
+              CE_None);
+    return values;
+  }
+
   testing::TestSimulation t_{300, 240};
   MemoryFolder folder_;
   std::vector<std::pair<std::string, std::string>> files_;
 };
 
-TEST_F(GisExportTest, RastersHoldTheGridsAtTheWorldsPlace) {
+// Cell sizes that 3 does not divide, and one it does: a pixel size formed by whole-number
+// division lines up at 24 and nowhere else.
+INSTANTIATE_TEST_SUITE_P(CellSizes, GisExportTest, ::testing::Values(7, 10, 25));
+
+TEST_P(GisExportTest, BothRastersLieOnTheWorldsGridAndHoldItCellByCell) {
   OGRSpatialReference utm;
   utm.importFromEPSG(32633);
   char* wkt = nullptr;
   utm.exportToWkt(&wkt);
-  const Georeference g{wkt, 500000.0, 4100000.0, 10.0};
+  const Georeference real{wkt, 500000.0, 4100000.0, 10.0};
   CPLFree(wkt);
-  files_ = GisFiles(t_.sim, g);
   const World& world = t_.world();
+  const int cell = GetParam();
+  ASSERT_EQ(world.CellSize, cell);
+  struct Place {
+    Georeference reference;
+    double fine_pixel;  // landuse.tif's pixel in the reference's units
+  };
+  // A synthetic world lies in a local plane of drawing-area pixels, its corner at the
+  // drawing area's height; a real one at its corner, a fine cell a pixel.
+  const Place places[] = {{ReferenceOf(t_.sim, std::nullopt), cell / 3.0}, {real, 10.0}};
+  for (const Place& place : places) {
+    SCOPED_TRACE(place.reference.crs_wkt.empty() ? "local plane" : "UTM");
+    files_ = GisFiles(t_.sim, place.reference);
+    const double top = place.reference.crs_wkt.empty() ? 240.0 : 4100000.0;
+    const double left = place.reference.crs_wkt.empty() ? 0.0 : 500000.0;
 
+    DatasetPtr land = Open("landuse.tif", GDAL_OF_RASTER);
+    DatasetPtr cells = Open("cells.tif", GDAL_OF_RASTER);
+    ASSERT_TRUE(land);
+    ASSERT_TRUE(cells);
+    EXPECT_EQ(land->GetRasterXSize(), 3 * world.ColumnCount);
+    EXPECT_EQ(land->GetRasterYSize(), 3 * world.RowCount);
+    EXPECT_EQ(cells->GetRasterXSize(), world.ColumnCount);
+    EXPECT_EQ(cells->GetRasterYSize(), world.RowCount);
+    std::array<double, 6> fine{};
+    std::array<double, 6> coarse{};
+    land->GetGeoTransform(fine.data());
+    cells->GetGeoTransform(coarse.data());
+    EXPECT_DOUBLE_EQ(fine[0], left);
+    EXPECT_DOUBLE_EQ(fine[3], top);
+    EXPECT_DOUBLE_EQ(fine[1], place.fine_pixel);
+    EXPECT_DOUBLE_EQ(fine[5], -place.fine_pixel);
+    EXPECT_EQ(fine[2], 0.0);
+    EXPECT_EQ(fine[4], 0.0);
+    // The same corner, and three fine pixels to a cell.
+    EXPECT_DOUBLE_EQ(coarse[0], fine[0]);
+    EXPECT_DOUBLE_EQ(coarse[3], fine[3]);
+    EXPECT_DOUBLE_EQ(coarse[1], 3 * fine[1]);
+    EXPECT_DOUBLE_EQ(coarse[5], 3 * fine[5]);
+    if (!place.reference.crs_wkt.empty()) {
+      ASSERT_NE(land->GetSpatialRef(), nullptr);
+      EXPECT_TRUE(land->GetSpatialRef()->IsSame(&utm));
+    }
+
+    const auto use = ReadBand<std::uint8_t>(*land, 1, GDT_Byte);
+    const auto sub = ReadBand<std::uint8_t>(*land, 2, GDT_Byte);
+    const auto potential = ReadBand<float>(*cells, 1, GDT_Float32);
+    const auto developed = ReadBand<float>(*cells, 2, GDT_Float32);
+    const auto state = ReadBand<float>(*cells, 4, GDT_Float32);
+    const int fine_columns = 3 * world.ColumnCount;
+    int developed_pixels = 0;
+    for (int r = 0; r < 3 * world.RowCount; ++r) {
+      for (int c = 0; c < fine_columns; ++c) {
+        const std::size_t i = static_cast<std::size_t>(r) * fine_columns + c;
+        ASSERT_EQ(use[i], CodeNumber(world.FineGrid(c, r).LandUse)) << c << "," << r;
+        ASSERT_EQ(sub[i], CodeNumber(world.FineGrid(c, r).SubState)) << c << "," << r;
+        developed_pixels += use[i] == CodeNumber(kLandDeveloped) ? 1 : 0;
+      }
+    }
+    EXPECT_GT(developed_pixels, 0);
+    for (int r = 0; r < world.RowCount; ++r) {
+      for (int c = 0; c < world.ColumnCount; ++c) {
+        const std::size_t i = static_cast<std::size_t>(r) * world.ColumnCount + c;
+        const TCell& at = world.CellGrid(c, r);
+        ASSERT_EQ(potential[i], at.Potential) << c << "," << r;
+        ASSERT_EQ(state[i], static_cast<float>(CodeNumber(at.State))) << c << "," << r;
+        // A cell's count is the developed pixels of its 3 x 3 block in landuse.tif.
+        int block = 0;
+        for (int j = 0; j < 3; ++j) {
+          for (int k = 0; k < 3; ++k) {
+            const std::size_t f = static_cast<std::size_t>(3 * r + j) * fine_columns + 3 * c + k;
+            block += use[f] == CodeNumber(kLandDeveloped) ? 1 : 0;
+          }
+        }
+        ASSERT_EQ(developed[i], static_cast<float>(block)) << c << "," << r;
+      }
+    }
+  }
   DatasetPtr land = Open("landuse.tif", GDAL_OF_RASTER);
-  ASSERT_TRUE(land);
-  EXPECT_EQ(land->GetRasterXSize(), 3 * world.ColumnCount);
-  EXPECT_EQ(land->GetRasterYSize(), 3 * world.RowCount);
-  std::array<double, 6> transform{};
-  land->GetGeoTransform(transform.data());
-  EXPECT_EQ(transform, (std::array<double, 6>{500000.0, 10.0, 0.0, 4100000.0, 0.0, -10.0}));
-  ASSERT_NE(land->GetSpatialRef(), nullptr);
-  EXPECT_TRUE(land->GetSpatialRef()->IsSame(&utm));
   EXPECT_STREQ(land->GetRasterBand(2)->GetDescription(), "SubState");
   ASSERT_NE(land->GetRasterBand(1)->GetColorTable(), nullptr);
   EXPECT_EQ(land->GetRasterBand(1)->GetColorTable()->GetColorEntry(1)->c3, 0);  // yellow
-
-  std::vector<std::uint8_t> use(world.FineGrid.Cells().size());
-  ASSERT_EQ(land->GetRasterBand(1)->RasterIO(GF_Read, 0, 0, 3 * world.ColumnCount,
-                                             3 * world.RowCount, use.data(), 3 * world.ColumnCount,
-                                             3 * world.RowCount, GDT_Byte, 0, 0, nullptr),
-            CE_None);
-  int developed = 0;
-  for (std::size_t i = 0; i < use.size(); ++i) {
-    ASSERT_EQ(use[i], CodeNumber(world.FineGrid.Cells()[i].LandUse)) << i;
-    developed += use[i] == CodeNumber(kLandDeveloped) ? 1 : 0;
-  }
-  EXPECT_GT(developed, 0);
-
-  DatasetPtr cells = Open("cells.tif", GDAL_OF_RASTER);
-  ASSERT_TRUE(cells);
-  cells->GetGeoTransform(transform.data());
-  EXPECT_DOUBLE_EQ(transform[1], 30.0);
-  std::vector<float> potential(world.CellGrid.Cells().size());
-  std::vector<float> state(potential.size());
-  ASSERT_EQ(cells->GetRasterBand(1)->RasterIO(GF_Read, 0, 0, world.ColumnCount, world.RowCount,
-                                              potential.data(), world.ColumnCount, world.RowCount,
-                                              GDT_Float32, 0, 0, nullptr),
-            CE_None);
-  ASSERT_EQ(cells->GetRasterBand(4)->RasterIO(GF_Read, 0, 0, world.ColumnCount, world.RowCount,
-                                              state.data(), world.ColumnCount, world.RowCount,
-                                              GDT_Float32, 0, 0, nullptr),
-            CE_None);
-  for (std::size_t i = 0; i < potential.size(); ++i) {
-    ASSERT_EQ(potential[i], world.CellGrid.Cells()[i].Potential);
-    ASSERT_EQ(state[i], static_cast<float>(CodeNumber(world.CellGrid.Cells()[i].State)));
-  }
 }
 
-TEST_F(GisExportTest, NetworkHoldsEveryNodeAndStreetInALocalPlane) {
+TEST_P(GisExportTest, NetworkHoldsEveryNodeAndStreetInALocalPlane) {
   files_ = GisFiles(t_.sim, ReferenceOf(t_.sim, std::nullopt));
   const World& world = t_.world();
   DatasetPtr network = Open("network.gpkg", GDAL_OF_VECTOR);

@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cpl_vsi.h>
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <limits>
@@ -12,6 +14,7 @@
 #include <set>
 
 #include "geo/gdal_support.h"
+#include "geo/gis_export.h"
 #include "geo/gis_import.h"
 #include "simulation/setup.h"
 #include "support/test_simulation.h"
@@ -243,6 +246,62 @@ TEST_F(GisImportTest, OriginAHairOffThePixelGridSnapsToIt) {
           << c << "," << r;
     }
   }
+}
+
+// The world's corner is the box's north-west corner, whatever the box cuts off in the east
+// and south to make whole cells; exported again, its land lies on the source pixels.
+TEST_F(GisImportTest, ReferenceIsTheBoxsNorthWestCornerAndExportsOntoTheSourcePixels) {
+  ImportOptions options;
+  options.landuse = Raster(ScatteredValue);
+  options.developed_values = {7};
+  // 17 x 16 pixels: 15 x 15 fine cells stay, two columns and a row are cut.
+  options.bbox = std::array<double, 4>{kLeft + 100, kTop - 250, kLeft + 270, kTop - 90};
+  options.cell_size = 7;
+  TownImport town(options);
+  EXPECT_DOUBLE_EQ(town.Reference().origin_x, kLeft + 100);
+  EXPECT_DOUBLE_EQ(town.Reference().origin_y, kTop - 90);
+  EXPECT_DOUBLE_EQ(town.Reference().fine_cell_size, 10.0);
+  EXPECT_TRUE(OGRSpatialReference(town.Reference().crs_wkt.c_str()).IsSame(&utm_));
+  t_.settings.Set(setting::kCellScale, std::to_string(town.CellSize()));
+  t_.settings.Set(setting::kCenterNode, "0");
+  town.BuildInto(t_.sim);
+
+  const auto files = GisFiles(t_.sim, town.Reference());
+  const auto land = std::find_if(files.begin(), files.end(),
+                                 [](const auto& file) { return file.first == "landuse.tif"; });
+  ASSERT_NE(land, files.end());
+  const std::string path = folder_.Path("exported.tif");
+  VSILFILE* f = VSIFOpenL(path.c_str(), "wb");
+  VSIFWriteL(land->second.data(), 1, land->second.size(), f);
+  VSIFCloseL(f);
+  DatasetPtr exported(GDALDataset::Open(path.c_str(), GDAL_OF_RASTER));
+  ASSERT_TRUE(exported);
+  std::array<double, 6> transform{};
+  exported->GetGeoTransform(transform.data());
+  EXPECT_DOUBLE_EQ(transform[0], kLeft + 100);
+  EXPECT_DOUBLE_EQ(transform[3], kTop - 90);
+  EXPECT_DOUBLE_EQ(transform[1], 10.0);
+  EXPECT_DOUBLE_EQ(transform[5], -10.0);
+  ASSERT_EQ(exported->GetRasterXSize(), 15);
+  ASSERT_EQ(exported->GetRasterYSize(), 15);
+  std::vector<std::uint8_t> use(15 * 15);
+  ASSERT_EQ(exported->GetRasterBand(1)->RasterIO(GF_Read, 0, 0, 15, 15, use.data(), 15, 15,
+                                                 GDT_Byte, 0, 0, nullptr),
+            CE_None);
+  for (int r = 0; r < 15; ++r) {
+    for (int c = 0; c < 15; ++c) {
+      EXPECT_EQ(use[static_cast<std::size_t>(r * 15 + c)] == CodeNumber(kLandDeveloped),
+                Scattered(c + 10, r + 9))
+          << c << "," << r;
+    }
+  }
+
+  // Coarser fine cells: the corner stays, the cell size follows.
+  options.fine_cell = 20.0;
+  const TownImport coarse(options);
+  EXPECT_DOUBLE_EQ(coarse.Reference().origin_x, kLeft + 100);
+  EXPECT_DOUBLE_EQ(coarse.Reference().origin_y, kTop - 90);
+  EXPECT_DOUBLE_EQ(coarse.Reference().fine_cell_size, 20.0);
 }
 
 TEST_F(GisImportTest, FractionalBoxIsAveragedWhereItLies) {

@@ -20,57 +20,94 @@ CalibrationDesign OneMeasure(std::uint64_t points, std::uint64_t runs) {
   return design;
 }
 
-void AddPoint(std::vector<CalibrationRun>& runs, const CalibrationDesign& design,
-              std::uint64_t point, double value, const std::vector<double>& measures,
-              RunEnd end = RunEnd::Done) {
-  for (std::uint64_t r = 0; r < measures.size(); ++r) {
+// One point's runs; `per_run` holds each replicate's measures in the targets' order.
+void AddRuns(std::vector<CalibrationRun>& runs, const CalibrationDesign& design,
+             std::uint64_t point, double value, const std::vector<std::vector<double>>& per_run,
+             RunEnd end = RunEnd::Done) {
+  for (std::uint64_t r = 0; r < per_run.size(); ++r) {
     CalibrationRun run;
     run.point = point;
     run.replicate = r;
     run.run = RunIndex(design, 0, point, r);
     run.values = {value};
     run.end = r == 0 ? end : RunEnd::Done;
-    run.measures = {measures[r]};
+    run.measures.assign(per_run[r].begin(), per_run[r].end());
     runs.push_back(run);
   }
 }
 
-TEST(CalibrationSearchTest, DistanceIsInPooledReplicateSdsAndTheNoiseBandDecidesAcceptance) {
-  const CalibrationDesign design = OneMeasure(4, 2);
+// One point's runs of a single measure, one value a replicate.
+void AddPoint(std::vector<CalibrationRun>& runs, const CalibrationDesign& design,
+              std::uint64_t point, double value, const std::vector<double>& measures,
+              RunEnd end = RunEnd::Done) {
+  std::vector<std::vector<double>> per_run;
+  for (double m : measures) {
+    per_run.push_back({m});
+  }
+  AddRuns(runs, design, point, value, per_run, end);
+}
+
+// Weights 3 and 0.5 and two measures whose replicates spread differently: a distance that
+// drops a weight, pools the wrong spread or scales by the wrong measure shows in the values.
+TEST(CalibrationSearchTest, DistanceWeighsEachMeasureInItsOwnPooledReplicateSd) {
+  CalibrationDesign design = OneMeasure(4, 2);
+  design.targets = {{"NodeCount", 10.0, 3.0}, {"MeanLength", 5.0, 0.5}};
   std::vector<CalibrationRun> runs;
-  AddPoint(runs, design, 0, 1.0, {9.0, 11.0});   // mean 10, sd sqrt 2
-  AddPoint(runs, design, 1, 2.0, {11.0, 13.0});  // mean 12, sd sqrt 2
-  AddPoint(runs, design, 2, 3.0, {19.0, 21.0});  // mean 20, sd sqrt 2
-  AddPoint(runs, design, 3, 4.0, {1.0, 1.0}, RunEnd::Stalled);
+  AddRuns(runs, design, 0, 1.0, {{9.0, 4.5}, {11.0, 5.5}});   // on target
+  AddRuns(runs, design, 1, 2.0, {{10.0, 4.5}, {12.0, 5.5}});  // NodeCount 1 too high
+  AddRuns(runs, design, 2, 3.0, {{9.0, 5.5}, {11.0, 6.5}});   // MeanLength 1 too high
+  AddRuns(runs, design, 3, 4.0, {{1.0, 1.0}, {1.0, 1.0}}, RunEnd::Stalled);
   const CalibrationSummary s = Summarise(design, runs);
 
   ASSERT_EQ(s.points.size(), 4u);
-  ASSERT_EQ(s.scales.size(), 1u);
-  EXPECT_DOUBLE_EQ(s.scales[0], std::sqrt(2.0));  // the stalled point does not pool
+  // Replicates 2 and 1 apart: sds sqrt 2 and sqrt 0.5; the stalled point does not pool.
+  EXPECT_DOUBLE_EQ(s.scales[0], std::sqrt(2.0));
+  EXPECT_DOUBLE_EQ(s.scales[1], std::sqrt(0.5));
   EXPECT_DOUBLE_EQ(*s.points[0].distance, 0.0);
-  EXPECT_DOUBLE_EQ(*s.points[1].distance, 2.0);   // (2 / sqrt 2)^2
-  EXPECT_DOUBLE_EQ(*s.points[2].distance, 50.0);  // (10 / sqrt 2)^2
+  EXPECT_DOUBLE_EQ(*s.points[1].distance, 1.5);  // 3 * (1 / sqrt 2)^2
+  EXPECT_DOUBLE_EQ(*s.points[2].distance, 1.0);  // 0.5 * (1 / sqrt 0.5)^2
+  // noise^2 = sum w^2 (4 z^2 / n + 2 / n^2), n = 2: 9 * 0.5 + 0.25 * 0.5 at the best, and
+  // 9 * (1 + 0.5) + 0.25 * 0.5 with NodeCount's z^2 = 0.5.
+  EXPECT_DOUBLE_EQ(s.points[0].noise, std::sqrt(4.625));
+  EXPECT_DOUBLE_EQ(s.points[1].noise, std::sqrt(13.625));
+  EXPECT_DOUBLE_EQ(s.points[2].noise, std::sqrt(4.5 + 0.25 * 4.5));
   EXPECT_EQ(s.best, 0u);
-  // noise^2 = 4 z^2 / n + 2 / n^2 with n = 2: 0.5 at the best, 4.5 for z^2 = 2.
-  EXPECT_DOUBLE_EQ(s.points[0].noise, std::sqrt(0.5));
-  EXPECT_DOUBLE_EQ(s.points[1].noise, std::sqrt(4.5));
-  EXPECT_TRUE(s.points[0].accepted);
-  EXPECT_TRUE(s.points[1].accepted);  // 2 <= 2 sqrt(5)
-  EXPECT_FALSE(s.points[2].accepted);
   // Recorded, counted, and never judged.
   EXPECT_EQ(s.points[3].stopped, 1u);
   EXPECT_FALSE(s.points[3].distance);
   EXPECT_FALSE(s.points[3].accepted);
-  EXPECT_EQ(s.accepted_count, 2u);
-  EXPECT_DOUBLE_EQ(s.accepted_low[0], 1.0);
-  EXPECT_DOUBLE_EQ(s.accepted_high[0], 2.0);
-  EXPECT_DOUBLE_EQ(s.at_truth.expected, 1.5);
+  // (1 + 1/R) times the sum of the weights, and times sqrt(2 sum w^2).
+  EXPECT_DOUBLE_EQ(s.at_truth.expected, 1.5 * 3.5);
+  EXPECT_DOUBLE_EQ(s.at_truth.sd, 1.5 * std::sqrt(2.0 * 9.25));
 
   // The order runs arrive in (shards) changes nothing.
   std::vector<CalibrationRun> reversed(runs.rbegin(), runs.rend());
   const CalibrationSummary again = Summarise(design, reversed);
   EXPECT_EQ(again.best, s.best);
   EXPECT_EQ(*again.points[2].distance, *s.points[2].distance);
+}
+
+// With weight 2, replicates sqrt 2 apart and the best on target, a point whose mean is d
+// off has z^2 = d^2 / 2, distance 2 z^2 and noise^2 = 8 z^2 + 2; it is accepted while
+// 2 z^2 <= 2 sqrt(8 z^2 + 4), that is z^2 <= 4 + sqrt 20 = 8.47: d = 4.1 (z^2 8.405) lies
+// just inside, d = 4.2 (z^2 8.82) just outside, and both lie beyond one sd (z^2 <= 2.41).
+TEST(CalibrationSearchTest, AcceptanceBandIsTwiceTheSdOfTheDifferenceToTheBest) {
+  CalibrationDesign design = OneMeasure(3, 2);
+  design.targets[0].weight = 2.0;
+  std::vector<CalibrationRun> runs;
+  AddPoint(runs, design, 0, 1.0, {9.0, 11.0});
+  AddPoint(runs, design, 1, 2.0, {13.1, 15.1});
+  AddPoint(runs, design, 2, 3.0, {13.2, 15.2});
+  const CalibrationSummary s = Summarise(design, runs);
+  ASSERT_EQ(s.best, 0u);
+  EXPECT_NEAR(*s.points[1].distance, 16.81, 1e-9);
+  EXPECT_NEAR(s.points[1].noise, std::sqrt(8 * 8.405 + 2), 1e-9);
+  EXPECT_TRUE(s.points[0].accepted);
+  EXPECT_TRUE(s.points[1].accepted);
+  EXPECT_FALSE(s.points[2].accepted);
+  EXPECT_EQ(s.accepted_count, 2u);
+  EXPECT_DOUBLE_EQ(s.accepted_low[0], 1.0);
+  EXPECT_DOUBLE_EQ(s.accepted_high[0], 2.0);
 }
 
 TEST(CalibrationSearchTest, PointsMissingARunOrAMeasureHaveNoDistance) {
@@ -114,11 +151,20 @@ TEST(CalibrationSearchTest, LaterStagesSearchAroundTheAcceptedPointsInsideTheWho
   EXPECT_DOUBLE_EQ(next.high[0], std::min(10.0, first[1][0] + 2.5));
   EXPECT_DOUBLE_EQ(next.low[1], std::max(1.0, first[1][1] - 2.0));
   const std::vector<ParameterPoint> second = StagePoints(design, 1, next);
-  EXPECT_NE(second[0], first[0]);  // the sequence continues, it does not start over
   for (const ParameterPoint& p : second) {
     EXPECT_GE(p[0], next.low[0]);
     EXPECT_LE(p[0], next.high[0]);
   }
+}
+
+// The one-dimensional Sobol sequence runs 1/2, 3/4, 1/4, 3/8 | 7/8, 5/8, 1/8, 3/16: a
+// second stage of four points takes up at the fifth, wherever its box lies.
+TEST(CalibrationSearchTest, EachStageContinuesTheSequenceWhereThePreviousStopped) {
+  const CalibrationDesign design = OneMeasure(4, 1);
+  EXPECT_EQ(StagePoints(design, 0, {{0.0}, {10.0}}),
+            (std::vector<ParameterPoint>{{5.0}, {7.5}, {2.5}, {3.75}}));
+  EXPECT_EQ(StagePoints(design, 1, {{2.0}, {6.0}}),
+            (std::vector<ParameterPoint>{{5.5}, {4.5}, {2.5}, {2.75}}));
 }
 
 }  // namespace

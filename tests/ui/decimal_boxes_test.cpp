@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSlider>
+#include <QSpinBox>
 #include <QTest>
 
 #include "qt_app.h"
@@ -129,6 +131,54 @@ TEST_F(DecimalBoxesTest, NumbersBeyondTheControlsRangeAreRefused) {
   EXPECT_TRUE(errors_[0].startsWith(QStringLiteral("random scale: '1e300' is beyond the range")))
       << errors_[0].toStdString();
   EXPECT_FALSE(Window().Timer1().isActive());
+}
+
+// The window's ranged controls hold the registry's range that veltmoor-batch checks: a spin
+// box takes both ends typed in and refuses one step beyond; a slider keeps inside them.
+TEST_F(DecimalBoxesTest, RangedControlsTakeBothEndsAndNoStepBeyond) {
+  int checked = 0;
+  for (const SettingDef& def : SimulationSettings().All()) {
+    QWidget* control = Window().Settings().Control(def.Name());
+    if (control == nullptr || def.max <= def.min) {
+      continue;
+    }
+    SCOPED_TRACE(def.name);
+    ++checked;
+    if (auto* spin = qobject_cast<QSpinBox*>(control)) {
+      EXPECT_EQ(spin->minimum(), def.min);
+      EXPECT_EQ(spin->maximum(), def.max);
+      // Typed key by key, as a user types; the box's validator refuses what is out of range.
+      const auto type = [&](long long value) {
+        spin->selectAll();
+        QTest::keyClicks(spin, QString::number(value));
+        QTest::keyClick(spin, Qt::Key_Return);
+        return Window().Settings().Text(def.Name());
+      };
+      for (const long long value : {def.min, def.max}) {
+        EXPECT_EQ(type(value), std::to_string(value));
+        EXPECT_NO_THROW(CheckSettingText(def, std::to_string(value), def.name));
+      }
+      for (const long long beyond : {def.min - 1, def.max + 1}) {
+        EXPECT_NE(type(beyond), std::to_string(beyond));
+        EXPECT_THROW(CheckSettingText(def, std::to_string(beyond), def.name), SettingValueError);
+      }
+    } else if (auto* slider = qobject_cast<QSlider*>(control)) {
+      EXPECT_EQ(slider->minimum(), def.min);
+      EXPECT_EQ(slider->maximum(), def.max);
+      slider->setValue(static_cast<int>(def.max + 1));
+      EXPECT_EQ(Window().Settings().Text(def.Name()), std::to_string(def.max));
+    } else {
+      ADD_FAILURE() << "a ranged control that is neither a spin box nor a slider";
+    }
+  }
+  EXPECT_GE(checked, 15);
+
+  errors_.clear();
+  for (const char* text : {"3,4e38", "-3,4e38"}) {
+    Type(setting::kCentripetalWeight, QString::fromUtf8(text));
+    Leave(setting::kCentripetalWeight);
+  }
+  EXPECT_TRUE(errors_.empty());
 }
 
 }  // namespace
