@@ -245,11 +245,13 @@ TEST(FrontierCheckTest, ALandUseChangedAroundSetFineLandUseIsCaught) {
   testing::TestSimulation t(120, 120);
   NewSetup(t.sim);
   World& world = t.world();
+  ASSERT_EQ(world.FineGrid.Columns(), 15);
+  ASSERT_EQ(world.FineGrid.Rows(), 15);
   EXPECT_TRUE(world.FrontierMatchesGrid());  // nothing kept yet
   world.KeptFrontier();
-  world.SetFineLandUse(world.FineGrid(10, 10), kLandDeveloped);
+  world.SetFineLandUse(world.FineGrid(4, 4), kLandDeveloped);
   EXPECT_TRUE(world.FrontierMatchesGrid());
-  world.FineGrid(20, 20).LandUse = kLandStreet;
+  world.FineGrid(10, 10).LandUse = kLandStreet;
   EXPECT_FALSE(world.FrontierMatchesGrid());
 }
 
