@@ -10,9 +10,9 @@
 
 #include "analysis/periodic_analyses.h"
 #include "display/null_canvas.h"
+#include "growth/run_control.h"
 #include "render/headless_app.h"
 #include "render/qt_canvas.h"
-#include "simulation/run_control.h"
 #include "simulation/setup.h"
 
 namespace veltmoor::bench {

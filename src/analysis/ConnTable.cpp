@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "simulation/layers.h"
 #include "simulation/numbers.h"
 #include "simulation/window_outputs.h"
+#include "views/node_colours.h"
 
 namespace veltmoor {
 
@@ -106,11 +106,8 @@ void ScaleAndColourNodes(Simulation& sim, std::vector<double>& values) {
     sim.StringGrid1.SetScaledValue(static_cast<int>(i), v);
     TAgent& node = world.Node(i);
     node.Measure = static_cast<float>(v);
-    node.Color = GradientColourAt(v);
-    if (sim.map.AgentImage) {
-      node.DrawNode(*sim.map.AgentImage);
-    }
   }
+  ColourNodesOnGradient(world, sim.map, values);
 }
 
 void ShowDegreeHistogram(Simulation& sim) {

@@ -11,6 +11,14 @@ std::string ShownValue(long double value) {
   return FormatNumber(RoundTo2(value));
 }
 
+void ShowMeasure(ValueList& list, ValueKey key, std::optional<long double> value) {
+  if (!value) {
+    list.SetValue(key, "-");
+    return;
+  }
+  list.SetValue(key, ShownValue(*value), static_cast<double>(*value));
+}
+
 float SquaredCorrelation(chart::Series& correlation) {
   correlation.Recompute();
   if (correlation.Count() == 0) {

@@ -3,15 +3,21 @@
 // series.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "chart/chart.h"
+#include "simulation/output_models.h"
 
 namespace veltmoor {
 
 // The value rounded to two decimals in the shortest general form: 0.875 -> "0,87".
 std::string ShownValue(long double value);
+
+// Writes a measure into the value list: its number as computed, shown rounded; no value
+// shows "-".
+void ShowMeasure(ValueList& list, ValueKey key, std::optional<long double> value);
 
 // Replaces the points of `series` with `points`, in their order.
 void ShowPoints(chart::Series& series, const std::vector<chart::Point>& points);

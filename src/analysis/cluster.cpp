@@ -7,8 +7,8 @@
 
 #include "analysis/analysis_values.h"
 #include "analysis/segregation.h"
-#include "simulation/layers.h"
 #include "simulation/window_outputs.h"
+#include "views/layers.h"
 
 namespace veltmoor {
 
@@ -158,7 +158,7 @@ void RankSizeAnalysis(Simulation& sim, const std::vector<std::uint32_t>& Cluster
   // 0 - slope rather than -slope: no cluster or one cluster must chart as 0, not -0.
   sim.charts.GetSeries(series_name::kRankSizeByStep)
       .Add(static_cast<double>(sim.world.TimeStep), 0.0 - static_cast<double>(slope));
-  sim.valueList.SetValue(value_key::kRankSlope, ShownValue(slope));
+  ShowMeasure(sim.valueList, value_key::kRankSlope, slope);
   sim.charts.Get(chart_name::kRankSize)
       .SetTitle("Rank-Size (RS) : r² = " + ShownValue(rSquared) + "; slope = " + ShownValue(slope));
 }

@@ -9,8 +9,8 @@
 
 #include "analysis/ConnTable.h"
 #include "analysis/structure_analysis.h"
-#include "simulation/layers.h"
 #include "simulation/numbers.h"
+#include "views/layers.h"
 
 namespace veltmoor {
 

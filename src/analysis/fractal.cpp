@@ -30,6 +30,14 @@ std::string Shown(std::optional<float> value) {
   return value ? ShownValue(static_cast<double>(*value)) : std::string(kUndefined);
 }
 
+// The value as ShownValue takes it: through double, the way Shown rounds it.
+std::optional<long double> Widened(std::optional<float> value) {
+  if (!value) {
+    return std::nullopt;
+  }
+  return static_cast<double>(*value);
+}
+
 // r² of a fitted series; a single point has no line through it to correlate with.
 std::optional<float> FittedSquaredCorrelation(const chart::Series& data, chart::Series& corr) {
   corr.Recompute();
@@ -277,8 +285,8 @@ std::optional<float> ShowRadialFamily(Simulation& sim, const RadialFamily& famil
     const Real rise = static_cast<Real>(trend.YValue(1)) - trend.YValue(0);
     slope = static_cast<float>(rise / std::log10(static_cast<Real>(radii)));
   }
-  sim.valueList.SetValue(family.dimensionKey, Shown(values.meanRatio));
-  sim.valueList.SetValue(family.slopeKey, Shown(slope));
+  ShowMeasure(sim.valueList, family.dimensionKey, Widened(values.meanRatio));
+  ShowMeasure(sim.valueList, family.slopeKey, Widened(slope));
   return r2;
 }
 
@@ -313,8 +321,8 @@ void GridAnalysis(Simulation& sim) {
   const std::optional<float> r2 =
       FittedSquaredCorrelation(sim.charts.GetSeries(series_name::kGridFractal),
                                sim.charts.GetSeries(series_name::kGridFractalCorrelation));
-  sim.valueList.SetValue(value_key::kGridDimension, Shown(grid.family.meanRatio));
-  sim.valueList.SetValue(value_key::kGridSlope, Shown(TrendSlope(trend)));
+  ShowMeasure(sim.valueList, value_key::kGridDimension, Widened(grid.family.meanRatio));
+  ShowMeasure(sim.valueList, value_key::kGridSlope, Widened(TrendSlope(trend)));
   chart.SetTitle("Fractal Grid Analysis, r²_grid = " + Shown(r2));
 }
 

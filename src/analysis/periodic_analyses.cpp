@@ -2,7 +2,7 @@
 
 #include "analysis/segregation.h"
 #include "analysis/structure_analysis.h"
-#include "simulation/building_rules.h"
+#include "growth/building_rules.h"
 
 namespace veltmoor {
 

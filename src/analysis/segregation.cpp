@@ -7,8 +7,8 @@
 
 #include "analysis/analysis_values.h"
 #include "analysis/cluster.h"
+#include "growth/potential_field.h"
 #include "simulation/numbers.h"
-#include "simulation/potential_field.h"
 #include "simulation/window_outputs.h"
 
 namespace veltmoor {
@@ -73,7 +73,7 @@ void WriteSegregation(Simulation& sim, const SegregationResult& result) {
   grid.SetCell(2, 2, "0");
   grid.SetCell(1, 3, ShownValue(result.Seg[0]));
   grid.SetCell(2, 3, ShownValue(result.Seg[1]));
-  sim.valueList.SetValue(value_key::kSegregation, ShownValue(result.Seg[1]));
+  ShowMeasure(sim.valueList, value_key::kSegregation, result.Seg[1]);
   sim.charts.GetSeries(series_name::kSegregationByStep)
       .Add(static_cast<double>(sim.world.TimeStep), static_cast<double>(result.Seg[1]));
 }

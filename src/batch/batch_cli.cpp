@@ -28,12 +28,12 @@
 #include "batch/world_load.h"
 #include "geo/gis_import.h"
 #include "geo/world_file.h"
+#include "growth/run_control.h"
 #include "io/atomic_file.h"
 #include "io/input_file.h"
 #include "io/output_unit.h"
 #include "render/composite.h"
 #include "simulation/numbers.h"
-#include "simulation/run_control.h"
 #include "simulation/setup.h"
 #include "studies/study_interfaces.h"
 

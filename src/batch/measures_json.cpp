@@ -40,10 +40,19 @@ nlohmann::json MeasuresToJson(const Simulation& sim) {
   out["FieldType"] = world.FieldType;
   out["Labels"] = sim.labels.All();
   nlohmann::json values = nlohmann::json::array();
-  for (const auto& [key, value] : sim.valueList.Rows()) {
-    values.push_back({key, value});
+  nlohmann::json numbers = nlohmann::json::object();
+  const auto& rows = sim.valueList.Rows();
+  const auto& rowNumbers = sim.valueList.Numbers();
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    values.push_back({rows[i].first, rows[i].second});
+    // The rounded text stays for readers of the list; the number is what was measured.
+    // nlohmann writes a non-finite double as null, which is what a reader should see.
+    if (rowNumbers[i] && !numbers.contains(rows[i].first)) {
+      numbers[rows[i].first] = *rowNumbers[i];
+    }
   }
   out["ValueList"] = std::move(values);
+  out["ValueNumbers"] = std::move(numbers);
   out["MeanLength"] = TableFilled(sim) ? nlohmann::json(world.MeanLength) : nlohmann::json();
   out["Nodes"] = NodesJson(sim);
   out["ClusterSizes"] = world.ClusterSizes;

@@ -12,11 +12,11 @@
 #include <memory>
 #include <sstream>
 
+#include "growth/potential_field.h"
+#include "growth/street_growth.h"
 #include "simulation/node_creation.h"
 #include "simulation/numbers.h"
-#include "simulation/potential_field.h"
 #include "simulation/setup.h"
-#include "simulation/street_growth.h"
 
 namespace veltmoor {
 

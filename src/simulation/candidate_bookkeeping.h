@@ -26,6 +26,10 @@ class BitGrid {
   int Columns() const { return columns_; }
   int Rows() const { return rows_; }
   bool Empty() const { return words_.empty(); }
+  // Same shape and the same bits set.
+  bool operator==(const BitGrid& other) const {
+    return columns_ == other.columns_ && rows_ == other.rows_ && words_ == other.words_;
+  }
 
   std::size_t Index(int column, int row) const {
     return static_cast<std::size_t>(row) * static_cast<std::size_t>(columns_) +
@@ -160,6 +164,11 @@ class FineFrontier {
   const BitGrid& Free() const { return free_; }
   const BitGrid& Frontier() const { return frontier_; }
   const BitGrid& Developed() const { return developed_; }
+  // Whether both know the same free, frontier and developed cells.
+  bool SameCells(const FineFrontier& other) const {
+    return built_ == other.built_ && freeCount_ == other.freeCount_ && free_ == other.free_ &&
+           frontier_ == other.frontier_ && developed_ == other.developed_;
+  }
 
  private:
   void Refresh(int column, int row);

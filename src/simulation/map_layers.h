@@ -31,6 +31,9 @@ struct LayerVisibility {
   bool Agent = true;
 };
 
+// The grey a cell of this potential is shaded in.
+Colour PotentialShade(float potential);
+
 struct MapLayers {
   std::unique_ptr<Canvas> MapImage;
   std::unique_ptr<Canvas> FineImage;
@@ -54,6 +57,20 @@ struct MapLayers {
   // Paints a cell onto MapImage, or a fine cell onto FineImage, where that layer exists.
   void Draw(const World& world, const TCell& cell) const;
   void Draw(const World& world, const TFineCell& fine) const;
+
+  // Makes MapImage and FineImage (white) and AgentImage (black, shown transparent) of the
+  // drawing area's size, with the fine layer in sight.
+  void CreateLayerImages(CanvasFactory& canvases);
+  // Blacks out AgentImage, the streets and nodes drawn on it.
+  void ClearAgentLayer() const;
+  // Draws every street of the world onto AgentImage.
+  void DrawAllEdges(const World& world) const;
+  // Paints every cell, fine cell, node and street in the colours the world holds, as a
+  // world read from a file is shown.
+  void DrawWorld(const World& world) const;
+  // Shades every coarse cell grey by its potential; the shade is the cell's Color, kept
+  // with the world, so a world without pictures takes the same colours.
+  void PaintPotential(World& world) const;
 
   // Frees the pictures and the labels, and lets go of the drag cells, which point into the
   // grids freed with them. The drawing area and what shows stay.

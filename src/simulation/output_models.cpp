@@ -50,6 +50,7 @@ int Labels::Top(LabelName name) const {
 
 void ValueList::AddRow(std::string key, std::string value) {
   rows_.emplace_back(std::move(key), std::move(value));
+  numbers_.emplace_back();
   ++changes_;
 }
 
@@ -64,12 +65,25 @@ std::size_t ValueList::RowOf(ValueKey key) const {
 }
 
 void ValueList::SetValue(ValueKey key, std::string value) {
-  rows_[RowOf(key)].second = std::move(value);
+  const std::size_t row = RowOf(key);
+  rows_[row].second = std::move(value);
+  numbers_[row].reset();
+  ++changes_;
+}
+
+void ValueList::SetValue(ValueKey key, std::string value, double number) {
+  const std::size_t row = RowOf(key);
+  rows_[row].second = std::move(value);
+  numbers_[row] = number;
   ++changes_;
 }
 
 std::string ValueList::Value(ValueKey key) const {
   return rows_[RowOf(key)].second;
+}
+
+std::optional<double> ValueList::Number(ValueKey key) const {
+  return numbers_[RowOf(key)];
 }
 
 void TextGrid::SetCell(int column, int row, std::string text) {

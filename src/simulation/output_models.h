@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -46,18 +47,26 @@ class Labels {
 class ValueList {
  public:
   void AddRow(std::string key, std::string value);
-  // Writes the value of the first row with this key; a key with no row throws
-  // std::logic_error.
+  // Writes the text of the first row with this key, which then holds no number ("-" for a
+  // measure not taken); a key with no row throws std::logic_error.
   void SetValue(ValueKey key, std::string value);
-  // The value of the first row with this key; a key with no row throws std::logic_error.
+  // Writes a measure: the text shown, made from `number`, and the number itself at full
+  // precision, so that readers never parse the rounded text back.
+  void SetValue(ValueKey key, std::string value, double number);
+  // The text of the first row with this key; a key with no row throws std::logic_error.
   std::string Value(ValueKey key) const;
+  // The number the first row with this key was written from, if any.
+  std::optional<double> Number(ValueKey key) const;
   const std::vector<std::pair<std::string, std::string>>& Rows() const { return rows_; }
+  // One entry per row, beside Rows(): the number its text was made from.
+  const std::vector<std::optional<double>>& Numbers() const { return numbers_; }
   std::uint64_t ChangeCount() const { return changes_; }
 
  private:
   std::size_t RowOf(ValueKey key) const;
 
   std::vector<std::pair<std::string, std::string>> rows_;
+  std::vector<std::optional<double>> numbers_;
   std::uint64_t changes_ = 0;
 };
 

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <string>
 
-#include "simulation/layers.h"
+#include "simulation/colour_scale.h"
 #include "simulation/node_creation.h"
 #include "simulation/numbers.h"
 #include "simulation/resulting_force.h"
@@ -177,7 +177,7 @@ void PlantCentreNode(Simulation& sim) {
 
 void BeginWorld(Simulation& sim) {
   World& world = sim.world;
-  CreateLayerImages(sim);
+  sim.map.CreateLayerImages(sim.canvases);
   world.Created = true;
   ResetCounters(world);
 

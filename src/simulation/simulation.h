@@ -12,6 +12,7 @@
 #include "simulation/map_layers.h"
 #include "simulation/output_models.h"
 #include "simulation/random_source.h"
+#include "simulation/row_splitter.h"
 #include "simulation/settings.h"
 #include "simulation/world.h"
 
@@ -43,6 +44,10 @@ struct Simulation {
   // The noise-free terms of the resulting force, kept from one scoring of the candidates
   // to the next.
   ForceTermsCache forceTerms;
+
+  // The helper thread the potential passes share their rows with; it lives and ends with
+  // the simulation.
+  RowSplitter rows;
 
   // Whether the run's step timer is on. Operations switch it off; the desktop program maps
   // it onto Timer1 and veltmoor-batch loops while it is on.

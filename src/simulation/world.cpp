@@ -47,6 +47,15 @@ FineFrontier& World::KeptFrontier() {
   return Frontier;
 }
 
+bool World::FrontierMatchesGrid() const {
+  if (!Frontier.Built()) {
+    return true;
+  }
+  FineFrontier rescan;
+  rescan.Build(FineGrid);
+  return Frontier.SameCells(rescan);
+}
+
 int World::FineCentre(int fineIndex) const {
   const int coarse = fineIndex / 3;
   return CellCentre(coarse) + FineOffset(fineIndex - 3 * coarse - 1);

@@ -129,6 +129,9 @@ struct World {
   // The one way a fine cell's LandUse changes during a run, so the frontier follows it.
   void SetFineLandUse(TFineCell& fine, LandUseCode landUse);
   FineFrontier& KeptFrontier();
+  // Whether the kept frontier, if any, equals one built afresh from the grid: false when a
+  // land use changed around SetFineLandUse. A full scan, for debug-build checks.
+  bool FrontierMatchesGrid() const;
 };
 
 }  // namespace veltmoor

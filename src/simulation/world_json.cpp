@@ -12,7 +12,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "simulation/layers.h"
 #include "simulation/numbers.h"
 #include "simulation/setup.h"
 #include "simulation/window_outputs.h"
@@ -282,24 +281,7 @@ void RestoreWorld(WorldDocument&& document, Simulation& sim) {
     sim.random.Restore(*document.random);
   }
   // The layers show what the saved world showed.
-  if (sim.map.MapImage) {
-    for (const TCell& cell : world.CellGrid.Cells()) {
-      world.DrawCell(*sim.map.MapImage, cell);
-    }
-  }
-  if (sim.map.FineImage) {
-    for (const TFineCell& cell : world.FineGrid.Cells()) {
-      world.DrawCell(*sim.map.FineImage, cell);
-    }
-  }
-  ClearAgentLayer(sim);
-  if (sim.map.AgentImage) {
-    sim.map.AgentImage->pen.width = 1;
-    for (const auto& node : world.NodeList) {
-      node->DrawNode(*sim.map.AgentImage);
-    }
-  }
-  DrawAllEdges(sim);
+  sim.map.DrawWorld(world);
   sim.labels.Set(label::kNodeCount, FormatInt(world.NodeCount));
   sim.labels.Set(label::kEdgeCount, FormatInt(world.EdgeCount));
   sim.labels.Set(label::kTimeStep, FormatInt(world.TimeStep));

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "growth/run_control.h"
 #include "simulation/numbers.h"
-#include "simulation/run_control.h"
 #include "simulation/setting_rows.h"
 #include "simulation/window_outputs.h"
 

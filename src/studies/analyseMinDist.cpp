@@ -4,8 +4,8 @@
 #include <limits>
 #include <string>
 
+#include "growth/run_control.h"
 #include "simulation/numbers.h"
-#include "simulation/run_control.h"
 #include "simulation/setting_rows.h"
 
 namespace veltmoor {

@@ -4,9 +4,9 @@
 #include <string>
 
 #include "analysis/fractal.h"
-#include "simulation/building_rules.h"
+#include "growth/building_rules.h"
+#include "growth/run_control.h"
 #include "simulation/numbers.h"
-#include "simulation/run_control.h"
 #include "simulation/window_outputs.h"
 
 namespace veltmoor {

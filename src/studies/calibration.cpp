@@ -4,8 +4,8 @@
 #include <cmath>
 
 #include "analysis/town_measures.h"
+#include "growth/run_control.h"
 #include "simulation/cell.h"
-#include "simulation/run_control.h"
 #include "simulation/window_outputs.h"
 #include "studies/study.h"
 
@@ -25,6 +25,7 @@ constexpr ValueKey kValueListMeasures[] = {value_key::kGridDimension,   value_ke
 constexpr LabelName kLabelMeasures[] = {label::kMoreThanOneNeighbour, label::kMoreThanTwoNeighbours,
                                         label::kMoreThanThreeNeighbours};
 constexpr const char* kMeanLength = "MeanLength";
+constexpr const char* kValueNumbers = "ValueNumbers";
 constexpr const char* kNodeCount = "NodeCount";
 constexpr const char* kEdgeCount = "EdgeCount";
 constexpr const char* kDevelopedShare = "DevelopedShare";
@@ -124,7 +125,8 @@ std::optional<double> ReadMeasure(const Simulation& sim, const std::string& name
     return TownMeasure(TownMeasuresJson(world, scale != nullptr ? *scale : synthetic, {}), name);
   }
   if (const std::optional<ValueKey> key = Named(kValueListMeasures, name)) {
-    return NumberIn(sim.valueList.Value(*key));
+    const std::optional<double> number = sim.valueList.Number(*key);
+    return number && std::isfinite(*number) ? number : std::nullopt;
   }
   if (const std::optional<LabelName> label = Named(kLabelMeasures, name)) {
     return NumberIn(sim.labels.Get(*label));
@@ -155,6 +157,15 @@ std::optional<double> MeasureFromJson(const json& measures, const std::string& n
   }
   if (IsTownMeasureName(name) && !measures.contains(name)) {
     return TownMeasure(measures, name);
+  }
+  // Runs since the measures travel as numbers keep them beside the rounded texts.
+  if (IsValueListMeasure(name) && measures.contains(kValueNumbers) &&
+      measures[kValueNumbers].is_object() && measures[kValueNumbers].contains(name)) {
+    const json& number = measures[kValueNumbers][name];
+    if (number.is_number() && std::isfinite(number.get<double>())) {
+      return number.get<double>();
+    }
+    return std::nullopt;
   }
   if (IsValueListMeasure(name) && measures.contains("ValueList") &&
       measures["ValueList"].is_array()) {

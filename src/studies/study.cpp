@@ -7,8 +7,8 @@
 
 #include "analysis/ConnTable.h"
 #include "analysis/dijkstra.h"
+#include "growth/run_control.h"
 #include "simulation/numbers.h"
-#include "simulation/run_control.h"
 #include "simulation/setup.h"
 
 namespace veltmoor {

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "simulation/map_interaction.h"
+#include "growth/map_interaction.h"
 
 class QLabel;
 class QProgressBar;

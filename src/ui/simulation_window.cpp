@@ -29,13 +29,12 @@
 #include "analysis/cluster.h"
 #include "analysis/dijkstra.h"
 #include "analysis/fractal.h"
+#include "growth/building_rules.h"
+#include "growth/map_interaction.h"
+#include "growth/run_control.h"
 #include "render/qt_canvas.h"
-#include "simulation/building_rules.h"
-#include "simulation/layers.h"
-#include "simulation/map_interaction.h"
 #include "simulation/numbers.h"
 #include "simulation/resulting_force.h"
-#include "simulation/run_control.h"
 #include "simulation/setup.h"
 #include "simulation/window_outputs.h"
 #include "studies/building_rule_study.h"
@@ -48,6 +47,7 @@
 #include "ui/street_stats_table.h"
 #include "ui/study_window.h"
 #include "ui/window_arrangement.h"
+#include "views/layers.h"
 
 namespace veltmoor {
 

@@ -9,9 +9,9 @@
 #include "analysis/dijkstra.h"
 #include "analysis/path_network.h"
 #include "display/recording_canvas.h"
-#include "simulation/layers.h"
 #include "simulation/setup.h"
 #include "simulation/window_outputs.h"
+#include "views/layers.h"
 
 namespace veltmoor {
 namespace {
@@ -236,7 +236,7 @@ TEST_F(ConnTableTest, ResetAndClearBlankOnlyTheDistances) {
 
 TEST_F(ConnTableTest, NodesAreRedrawnInTheirNewColours) {
   testing::TestSimulation t(100, 100, std::make_unique<RecordingCanvasFactory>());
-  CreateLayerImages(t.sim);
+  t.sim.map.CreateLayerImages(t.sim.canvases);
   for (int i = 0; i < 3; ++i) {
     t.world().NodeList.push_back(std::make_unique<TAgent>());
   }

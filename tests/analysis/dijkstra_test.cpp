@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "analysis/path_network.h"
-#include "simulation/run_control.h"
+#include "growth/run_control.h"
 #include "simulation/setup.h"
 
 namespace veltmoor {

@@ -5,7 +5,7 @@
 #include <random>
 #include <vector>
 
-#include "simulation/run_control.h"
+#include "growth/run_control.h"
 #include "simulation/setup.h"
 #include "simulation/window_outputs.h"
 #include "support/test_world.h"

@@ -1,4 +1,4 @@
-#include "simulation/layers.h"
+#include "views/layers.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +23,7 @@ class LayersTest : public ::testing::Test {
   void BuildWorld(int cellSize, int columns, int rows) {
     sim.map.PanelWidth = columns * cellSize + 5;
     sim.map.PanelHeight = rows * cellSize + 3;
-    CreateLayerImages(sim);
+    sim.map.CreateLayerImages(sim.canvases);
     BuildGrids(sim.world, cellSize, columns, rows);
     Recorded(sim.map.MapImage).ClearCalls();
     Recorded(sim.map.FineImage).ClearCalls();
@@ -271,8 +271,8 @@ TEST_F(LayersTest, CandidateSitesFeedTheirOwnSweep) {
 
 TEST(LayersWithoutWorldTest, DrawingOperationsLeaveAnAbsentWorldAlone) {
   testing::TestSimulation t;
-  ClearAgentLayer(t.sim);
-  DrawAllEdges(t.sim);
+  t.sim.map.ClearAgentLayer();
+  t.sim.map.DrawAllEdges(t.sim.world);
   RepaintNodes(t.sim);
   GreyAllNodes(t.sim);
   ClearCellLayer(t.sim);

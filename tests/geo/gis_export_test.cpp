@@ -8,7 +8,7 @@
 
 #include "geo/gdal_support.h"
 #include "geo/gis_export.h"
-#include "simulation/run_control.h"
+#include "growth/run_control.h"
 #include "simulation/setup.h"
 #include "support/test_simulation.h"
 

@@ -15,8 +15,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "simulation/run_control.h"
+#include "growth/run_control.h"
 #include "simulation/setup.h"
+#include "support/scratch_folder.h"
 #include "support/test_simulation.h"
 
 namespace veltmoor {
@@ -100,7 +101,8 @@ TEST(WorldFileTest, AFileIsReadInChunksWithProgressAndCanBeCancelled) {
   Grow(t, 2);
   const std::string text = WorldJsonText(t.sim, 5u);
   ASSERT_GT(text.size(), 2U << 20);  // several chunks
-  const auto path = std::filesystem::temp_directory_path() / "veltmoor-world-file-test.json";
+  const testing::ScratchFolder scratch("world-file");
+  const auto path = scratch.path() / "world.json";
   std::ofstream(path, std::ios::binary) << text;
 
   std::vector<double> seen;
@@ -115,7 +117,6 @@ TEST(WorldFileTest, AFileIsReadInChunksWithProgressAndCanBeCancelled) {
   EXPECT_LE(seen.back(), 1.0);
 
   EXPECT_THROW(ReadWorldFile(path.string(), [](double) { return false; }), WorldReadCancelled);
-  std::filesystem::remove(path);
 }
 
 // One key's range: its lowest and highest values are read, one beyond either end is

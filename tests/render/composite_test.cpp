@@ -4,8 +4,8 @@
 
 #include "display/null_canvas.h"
 #include "render/qt_canvas.h"
-#include "simulation/layers.h"
 #include "support/test_world.h"
+#include "views/layers.h"
 
 namespace veltmoor {
 namespace {
@@ -20,7 +20,7 @@ class ComposeMapTest : public ::testing::Test {
   void SetUp() override {
     sim.map.PanelWidth = 100;
     sim.map.PanelHeight = 80;
-    CreateLayerImages(sim);
+    sim.map.CreateLayerImages(sim.canvases);
     testing::BuildGrids(sim.world, 24, 4, 3);
     World& w = sim.world;
     testing::AddNode(w, 0, 0);
@@ -109,7 +109,7 @@ TEST(ComposeMapWithoutPicturesTest, IsWhiteWithoutWorldOrWithNullLayers) {
   testing::TestSimulation fast;
   fast.sim.map.PanelWidth = 30;
   fast.sim.map.PanelHeight = 20;
-  CreateLayerImages(fast.sim);
+  fast.sim.map.CreateLayerImages(fast.sim.canvases);
   const QImage picture = ComposeMap(fast.sim);
   ASSERT_EQ(picture.height(), 20);
   EXPECT_EQ(PictureAt(picture, 0, 0), colours::kWhite);

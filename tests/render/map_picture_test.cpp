@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include "growth/potential_field.h"
+#include "growth/street_growth.h"
 #include "render/composite.h"
 #include "render/qt_canvas.h"
 #include "simulation/node_creation.h"
-#include "simulation/potential_field.h"
 #include "simulation/setup.h"
-#include "simulation/street_growth.h"
 #include "support/test_simulation.h"
 
 namespace veltmoor {

@@ -5,9 +5,9 @@
 #include <functional>
 #include <vector>
 
-#include "simulation/layers.h"
 #include "simulation/numbers.h"
 #include "support/test_world.h"
+#include "views/layers.h"
 
 namespace veltmoor {
 namespace {
@@ -152,7 +152,7 @@ class QtLayersTest : public ::testing::Test {
   void DevelopEverything(int cellSize, int columns, int rows) {
     sim.map.PanelWidth = columns * cellSize + 4;
     sim.map.PanelHeight = rows * cellSize + 4;
-    CreateLayerImages(sim);
+    sim.map.CreateLayerImages(sim.canvases);
     testing::BuildGrids(sim.world, cellSize, columns, rows);
     for (TFineCell& fine : sim.world.FineGrid.Cells()) {
       fine.LandUse = kLandDeveloped;

@@ -1,12 +1,12 @@
-#include "simulation/calc_AStern.h"
+#include "growth/calc_AStern.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
+#include "growth/street_growth.h"
 #include "simulation/node_creation.h"
 #include "simulation/setup.h"
-#include "simulation/street_growth.h"
 #include "support/test_simulation.h"
 
 namespace veltmoor {

@@ -1,4 +1,4 @@
-#include "simulation/building_rules.h"
+#include "growth/building_rules.h"
 
 #include <gtest/gtest.h>
 

@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
+#include "growth/potential_field.h"
+#include "growth/run_control.h"
 #include "simulation/node_creation.h"
-#include "simulation/potential_field.h"
-#include "simulation/run_control.h"
 #include "simulation/setup.h"
 #include "support/test_simulation.h"
 
@@ -237,6 +237,22 @@ TEST(BitGridTest, RunsCoverTheSetBitsInOrder) {
   });
   EXPECT_EQ(runs, set);
   EXPECT_EQ(longest, 64u);
+}
+
+// The debug builds' check of the kept frontier: a land use written past SetFineLandUse
+// leaves the frontier stale, and the check must see it.
+TEST(FrontierCheckTest, ALandUseChangedAroundSetFineLandUseIsCaught) {
+  testing::TestSimulation t(120, 120);
+  NewSetup(t.sim);
+  World& world = t.world();
+  ASSERT_EQ(world.FineGrid.Columns(), 15);
+  ASSERT_EQ(world.FineGrid.Rows(), 15);
+  EXPECT_TRUE(world.FrontierMatchesGrid());  // nothing kept yet
+  world.KeptFrontier();
+  world.SetFineLandUse(world.FineGrid(4, 4), kLandDeveloped);
+  EXPECT_TRUE(world.FrontierMatchesGrid());
+  world.FineGrid(10, 10).LandUse = kLandStreet;
+  EXPECT_FALSE(world.FrontierMatchesGrid());
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "simulation/map_interaction.h"
+#include "growth/map_interaction.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "simulation/potential_field.h"
+#include "growth/potential_field.h"
 
 #include <gtest/gtest.h>
 
@@ -263,7 +263,7 @@ TEST(DevelopBestTest, WorldWithoutGridIsLeftAlone) {
   SpreadPotentialToFineGrid(t.world());
   CollectHwmCandidates(t.sim);
   CollectClusterCandidates(t.sim);
-  PaintPotential(t.sim);
+  t.sim.map.PaintPotential(t.sim.world);
   DevelopBestClusterCandidate(t.sim);
   DevelopBestHwmCandidate(t.sim);
   EXPECT_FALSE(t.sim.TimerEnabled);
@@ -319,7 +319,7 @@ TEST(PaintPotentialTest, GreysRunFrom85To255AndRoundHalvesToEven) {
   f.Cell(1, 0).Potential = 1.0f;
   f.Cell(2, 0).Potential = 0.75f;  // 212.5
   f.Layer(f.sim.map.MapImage).ClearCalls();
-  PaintPotential(f.sim);
+  f.sim.map.PaintPotential(f.sim.world);
   EXPECT_EQ(f.Cell(0, 0).Color, 0x555555u);
   EXPECT_EQ(f.Cell(1, 0).Color, 0xFFFFFFu);
   EXPECT_EQ(f.Cell(2, 0).Color, 212u * 0x010101u);
@@ -329,10 +329,10 @@ TEST(PaintPotentialTest, GreysRunFrom85To255AndRoundHalvesToEven) {
   EXPECT_EQ(drawn[1].brush, 212u * 0x010101u);
   EXPECT_EQ(drawn[1].x1, 60 - 12);
   f.Layer(f.sim.map.MapImage).ClearCalls();
-  PaintPotential(f.sim);
+  f.sim.map.PaintPotential(f.sim.world);
   EXPECT_TRUE(f.Layer(f.sim.map.MapImage).Calls().empty());
   f.Cell(2, 0).Potential = 0.0f;
-  PaintPotential(f.sim);
+  f.sim.map.PaintPotential(f.sim.world);
   EXPECT_EQ(f.Layer(f.sim.map.MapImage).Calls().size(), 1u);
 }
 

@@ -1,4 +1,4 @@
-#include "simulation/run_control.h"
+#include "growth/run_control.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "simulation/potential_field.h"
+#include "growth/potential_field.h"
 #include "simulation/setup.h"
 #include "simulation/window_outputs.h"
 #include "support/test_simulation.h"

@@ -1,4 +1,4 @@
-#include "simulation/street_growth.h"
+#include "growth/street_growth.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "growth/run_control.h"
 #include "simulation/node_creation.h"
-#include "simulation/run_control.h"
 #include "simulation/setup.h"
 #include "support/test_simulation.h"
 

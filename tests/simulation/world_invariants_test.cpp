@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "simulation/run_control.h"
+#include "growth/run_control.h"
 #include "simulation/setup.h"
 #include "support/test_simulation.h"
 

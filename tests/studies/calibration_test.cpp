@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include "simulation/run_control.h"
+#include "analysis/analysis_values.h"
+#include "analysis/fractal.h"
+#include "growth/run_control.h"
 #include "simulation/setup.h"
+#include "simulation/window_outputs.h"
 #include "support/test_simulation.h"
 
 namespace veltmoor {
@@ -62,6 +65,33 @@ TEST(CalibrationGrowthTest, GrowsToTheDevelopedSizeOrSaysWhyItStopped) {
   const Growth stopped = GrowTown(t.sim, {GrowthLimit::Kind::Steps, 10});
   EXPECT_EQ(stopped.end, RunEnd::Ended);
   EXPECT_EQ(stopped.steps, 0);
+}
+
+// Value-list measures travel as the numbers the analysis computed; the shown text is only
+// their rounding, and files written before the numbers were kept still read from it.
+TEST(CalibrationMeasureTest, ValueListMeasuresAreReadAtFullPrecision) {
+  testing::TestSimulation t(300, 300);
+  t.random.SetFixedSeed(4);
+  t.settings.SetChecked(setting::kBoom, true);
+  NewSetup(t.sim);
+  EXPECT_FALSE(ReadMeasure(t.sim, "D_grid", nullptr));
+  StartRun(t.sim);
+  for (int i = 0; i < 30; ++i) {
+    SimulationStep(t.sim);
+  }
+  GridAnalysis(t.sim);
+  const std::optional<double> number = t.sim.valueList.Number(value_key::kGridDimension);
+  ASSERT_TRUE(number);
+  EXPECT_EQ(ReadMeasure(t.sim, "D_grid", nullptr), number);
+  EXPECT_EQ(ShownValue(*number), t.sim.valueList.Value(value_key::kGridDimension));
+
+  json measures = {{"ValueList", json::array({json::array({"D_grid", "1,92"})})},
+                   {"ValueNumbers", {{"D_grid", 1.9234}}}};
+  EXPECT_EQ(MeasureFromJson(measures, "D_grid"), 1.9234);
+  measures["ValueNumbers"]["D_grid"] = nullptr;
+  EXPECT_FALSE(MeasureFromJson(measures, "D_grid"));
+  measures.erase("ValueNumbers");
+  EXPECT_EQ(MeasureFromJson(measures, "D_grid"), 1.92);
 }
 
 }  // namespace

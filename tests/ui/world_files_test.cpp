@@ -25,6 +25,7 @@
 #include "qt_app.h"
 #include "simulation/setup.h"
 #include "simulation/window_outputs.h"
+#include "support/scratch_folder.h"
 #include "ui/app_context.h"
 #include "ui/background_work.h"
 #include "ui/chart_view.h"
@@ -64,8 +65,8 @@ TEST(WorldFilesTest, SavedWorldLoadsBackAndABadFileKeepsTheWorld) {
   for (int i = 0; i < 15; ++i) {
     window.Timer1Timer();
   }
-  const fs::path dir = fs::temp_directory_path() / "veltmoor-world-files-test";
-  fs::create_directories(dir);
+  const testing::ScratchFolder scratch("world-files");
+  const fs::path& dir = scratch.path();
   const fs::path saved = dir / "world.json";
   ASSERT_TRUE(window.SaveWorldAs(QString::fromStdString(saved.string())));
   const std::uint32_t nodes = world.NodeCount;
@@ -86,7 +87,6 @@ TEST(WorldFilesTest, SavedWorldLoadsBackAndABadFileKeepsTheWorld) {
   const fs::path again = dir / "again.json";
   ASSERT_TRUE(window.SaveWorldAs(QString::fromStdString(again.string())));
   EXPECT_EQ(Read(again), Read(saved));
-  fs::remove_all(dir);
 }
 
 class WorldCommandsTest : public ::testing::Test {

@@ -1,4 +1,4 @@
-#include "simulation/calc_AStern.h"
+#include "growth/calc_AStern.h"
 
 #include <algorithm>
 

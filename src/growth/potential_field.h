@@ -9,8 +9,10 @@ namespace veltmoor {
 // `passes` smoothing rounds of the coarse potentials (own term plus four neighbours, a
 // fifth), the same as as many single rounds.
 // Cost: O(passes x cells) time; no memory beyond PotentialGrid.
-void UpdatePotential(World& world, int passes = 1);
-void SpreadPotentialToFineGrid(World& world);
+// With `rows`, each pass shares its rows with that splitter's helper thread; the result is
+// the same either way.
+void UpdatePotential(World& world, int passes = 1, RowSplitter* rows = nullptr);
+void SpreadPotentialToFineGrid(World& world, RowSplitter* rows = nullptr);
 
 bool HasOccupiedNeighbour(const World& world, int column, int row);
 bool HasDevelopedNeighbour(const World& world, int column, int row);
@@ -32,10 +34,5 @@ void CollectClusterCandidatesByRescan(Simulation& sim);
 // Ties an isolated development to the network with a straight street from the nearest node.
 // A world without any node gets a node in the fine cell's cell and no street.
 void ConnectToNearestNode(Simulation& sim, TFineCell& fine);
-
-// The grey a cell of this potential is shaded in.
-Colour PotentialShade(float potential);
-// Shades every cell grey by its potential on MapImage.
-void PaintPotential(Simulation& sim);
 
 }  // namespace veltmoor

@@ -1,11 +1,12 @@
-#include "simulation/run_control.h"
+#include "growth/run_control.h"
 
+#include <cassert>
 #include <limits>
 
-#include "simulation/building_rules.h"
+#include "growth/building_rules.h"
+#include "growth/potential_field.h"
+#include "growth/street_growth.h"
 #include "simulation/numbers.h"
-#include "simulation/potential_field.h"
-#include "simulation/street_growth.h"
 #include "simulation/window_outputs.h"
 
 namespace veltmoor {
@@ -27,8 +28,11 @@ bool Reached(std::uint32_t counter, long long limit) {
 }
 
 void DevelopmentPhase(Simulation& sim, void (*collect)(Simulation&), void (*develop)(Simulation&)) {
-  UpdatePotential(sim.world, 5);
-  SpreadPotentialToFineGrid(sim.world);
+  // Development reads the kept frontier instead of rescanning: land use changed anywhere but
+  // through SetFineLandUse would make it pick from a wrong list without failing.
+  assert(sim.world.FrontierMatchesGrid());
+  UpdatePotential(sim.world, 5, &sim.rows);
+  SpreadPotentialToFineGrid(sim.world, &sim.rows);
   const long long n = sim.settings.Int(setting::kGrowthRate);
   // All n rounds run even after an empty list switched the timer off.
   for (long long i = 0; i < n; ++i) {
@@ -38,7 +42,7 @@ void DevelopmentPhase(Simulation& sim, void (*collect)(Simulation&), void (*deve
     // fine cells only, so once the first round has shaded every cell the later repaints
     // would find nothing to do: on a large map they cost more than the rest of the round.
     if (i == 0) {
-      PaintPotential(sim);
+      sim.map.PaintPotential(sim.world);
     }
   }
 }

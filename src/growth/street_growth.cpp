@@ -1,11 +1,10 @@
-#include "simulation/street_growth.h"
+#include "growth/street_growth.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
-#include "simulation/calc_AStern.h"
-#include "simulation/layers.h"
+#include "growth/calc_AStern.h"
 #include "simulation/node_creation.h"
 #include "simulation/numbers.h"
 
@@ -244,7 +243,7 @@ void LinkNewNode(Simulation& sim, TCell& cell, std::vector<TAgent*>& list) {
       InterlinkNodes(sim, n, list);
     }
   }
-  DrawAllEdges(sim);
+  sim.map.DrawAllEdges(sim.world);
 }
 
 void InterlinkNodes(Simulation& sim, TAgent& n, const std::vector<TAgent*>& list) {

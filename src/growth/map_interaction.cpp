@@ -1,11 +1,10 @@
-#include "simulation/map_interaction.h"
+#include "growth/map_interaction.h"
 
 #include <algorithm>
 #include <functional>
 
-#include "simulation/layers.h"
+#include "growth/street_growth.h"
 #include "simulation/node_creation.h"
-#include "simulation/street_growth.h"
 
 namespace veltmoor {
 
@@ -45,7 +44,7 @@ void PlantOrLayStreet(Simulation& sim, TCell& cell) {
     CreateNode(sim, cell);
   } else if (BelongsToGrid(sim.world, map.DragStartCell)) {
     BuildStraightStreet(sim, *map.DragStartCell, cell);
-    DrawAllEdges(sim);
+    sim.map.DrawAllEdges(sim.world);
   }
 }
 

@@ -1,21 +1,18 @@
-#include "simulation/potential_field.h"
+#include "growth/potential_field.h"
 
 #include <optional>
 
 #include <array>
 #include <cmath>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
-#include <thread>
 #include <type_traits>
 #include <utility>
 #include <vector>
 
+#include "growth/street_growth.h"
 #include "simulation/node_creation.h"
 #include "simulation/numbers.h"
 #include "simulation/resulting_force.h"
-#include "simulation/street_growth.h"
 
 namespace veltmoor {
 
@@ -172,75 +169,14 @@ void Develop(Simulation& sim, TFineCell& fine) {
 
 namespace {
 
-// Runs a loop over rows in two halves at once: the upper half on one helper thread, kept
-// for the program's life so the five passes of a step do not start threads, the lower half
-// on the caller's. Rows are independent in the loops handed to it, so the result is the
-// same as one loop's. Small grids, and a second caller while the helper is busy, run on the
-// caller's thread alone.
-class RowSplitter {
- public:
-  ~RowSplitter() {
-    {
-      std::lock_guard lock(mutex_);
-      stop_ = true;
-    }
-    wake_.notify_one();
-    if (helper_.joinable()) {
-      helper_.join();
-    }
+// body(first, end) over all rows, shared with the splitter's helper when there is one.
+void ForRows(RowSplitter* rows, int count, int columns, const std::function<void(int, int)>& body) {
+  if (rows != nullptr) {
+    rows->ForRows(count, columns, body);
+  } else {
+    body(0, count);
   }
-
-  // body(first, end) for rows [first, end).
-  void ForRows(int rows, int columns, const std::function<void(int, int)>& body) {
-    // Below this many cells a pass takes less than handing half of it to another thread.
-    constexpr long long kCellsWorthSplitting = 16384;
-    std::unique_lock caller(busy_, std::try_to_lock);
-    if (!caller.owns_lock() || static_cast<long long>(rows) * columns < kCellsWorthSplitting) {
-      body(0, rows);
-      return;
-    }
-    const int middle = rows / 2;
-    {
-      std::lock_guard lock(mutex_);
-      if (!helper_.joinable()) {
-        helper_ = std::thread([this] { Serve(); });
-      }
-      job_ = [&body, middle, rows] { body(middle, rows); };
-      done_ = false;
-    }
-    wake_.notify_one();
-    body(0, middle);
-    std::unique_lock lock(mutex_);
-    finished_.wait(lock, [this] { return done_; });
-  }
-
- private:
-  void Serve() {
-    std::unique_lock lock(mutex_);
-    for (;;) {
-      wake_.wait(lock, [this] { return stop_ || job_ != nullptr; });
-      if (stop_) {
-        return;
-      }
-      auto job = std::move(job_);
-      job_ = nullptr;
-      lock.unlock();
-      job();
-      lock.lock();
-      done_ = true;
-      finished_.notify_one();
-    }
-  }
-
-  std::mutex busy_;  // one caller at a time
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::condition_variable finished_;
-  std::function<void()> job_;
-  bool done_ = true;
-  bool stop_ = false;
-  std::thread helper_;
-};
+}
 
 // A pass reads the potentials from the cells or from the scratch grid and writes them to
 // the other.
@@ -295,14 +231,9 @@ void NextPotentialRows(World& world, FromGrid& from, ToGrid& to, int first, int 
   }
 }
 
-RowSplitter& PotentialRows() {
-  static RowSplitter splitter;
-  return splitter;
-}
-
 }  // namespace
 
-void UpdatePotential(World& world, int passes) {
+void UpdatePotential(World& world, int passes, RowSplitter* rows) {
   // Each pass is synchronous, reading only the potentials of the pass before, so its rows
   // can be shared out. The passes take turns writing the scratch grid and the cells, so
   // the values move once per pass; an odd count ends with one copy into the cells.
@@ -310,24 +241,23 @@ void UpdatePotential(World& world, int passes) {
   Grid2D<float>& scratch = world.PotentialGrid;
   for (int pass = 0; pass < passes; ++pass) {
     const bool fromCells = pass % 2 == 0;
-    PotentialRows().ForRows(world.RowCount, world.ColumnCount,
-                            [&world, &cells, &scratch, fromCells](int first, int end) {
-                              if (fromCells) {
-                                NextPotentialRows(world, cells, scratch, first, end);
-                              } else {
-                                NextPotentialRows(world, scratch, cells, first, end);
-                              }
-                            });
+    ForRows(rows, world.RowCount, world.ColumnCount,
+            [&world, &cells, &scratch, fromCells](int first, int end) {
+              if (fromCells) {
+                NextPotentialRows(world, cells, scratch, first, end);
+              } else {
+                NextPotentialRows(world, scratch, cells, first, end);
+              }
+            });
   }
   if (passes % 2 == 1) {
-    PotentialRows().ForRows(world.RowCount, world.ColumnCount,
-                            [&world, &scratch](int first, int end) {
-                              for (int r = first; r < end; ++r) {
-                                for (int c = 0; c < world.ColumnCount; ++c) {
-                                  world.CellGrid(c, r).Potential = scratch(c, r);
-                                }
-                              }
-                            });
+    ForRows(rows, world.RowCount, world.ColumnCount, [&world, &scratch](int first, int end) {
+      for (int r = first; r < end; ++r) {
+        for (int c = 0; c < world.ColumnCount; ++c) {
+          world.CellGrid(c, r).Potential = scratch(c, r);
+        }
+      }
+    });
   }
 }
 
@@ -347,9 +277,9 @@ void SpreadPotentialRow(World& world, int r) {
 
 }  // namespace
 
-void SpreadPotentialToFineGrid(World& world) {
+void SpreadPotentialToFineGrid(World& world, RowSplitter* rows) {
   // Cell rows fill fine rows of their own, so the rows can be shared out.
-  PotentialRows().ForRows(world.RowCount, world.ColumnCount, [&world](int first, int end) {
+  ForRows(rows, world.RowCount, world.ColumnCount, [&world](int first, int end) {
     for (int r = first; r < end; ++r) {
       SpreadPotentialRow(world, r);
     }
@@ -484,29 +414,6 @@ void ConnectToNearestNode(Simulation& sim, TFineCell& fine) {
   std::vector<TAgent*> nearby;
   CollectNearbyNodes(world, world.ColumnOf(cell), world.RowOf(cell), nearby);
   InterlinkNodes(sim, created, nearby);
-}
-
-Colour PotentialShade(float potential) {
-  // 85 for no potential up to 255 for full potential.
-  const int grey = RoundToInt((static_cast<double>(potential) + 0.5) * 170.0) % 256;
-  return static_cast<Colour>(grey) * 0x010101u;
-}
-
-void PaintPotential(Simulation& sim) {
-  World& world = sim.world;
-  for (int r = 0; r < world.RowCount; ++r) {
-    for (int c = 0; c < world.ColumnCount; ++c) {
-      TCell& cell = world.CellGrid(c, r);
-      const Colour shade = PotentialShade(cell.Potential);
-      // Every change of a cell's Color is drawn at once, so a cell already in its shade
-      // shows it on MapImage; the step paints g times with mostly unchanged potentials.
-      if (cell.Color == shade) {
-        continue;
-      }
-      cell.Color = shade;
-      sim.map.Draw(world, cell);
-    }
-  }
 }
 
 }  // namespace veltmoor
