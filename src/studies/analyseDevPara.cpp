@@ -475,7 +475,7 @@ void DevParaStudy::ApplyAveragePeriod() {
   }
 }
 
-std::uint64_t DevParaStudy::PlannedRuns() const {
+std::optional<std::uint64_t> DevParaStudy::PlannedRuns() const {
   SweepInput in;
   for (std::size_t i = 0; i < kDevParaRowControls.size(); ++i) {
     in.start[i] = state_.Started ? RoundedStart(state_.StartValue[i])
@@ -486,8 +486,11 @@ std::uint64_t DevParaStudy::PlannedRuns() const {
   in.increment = own_.Float(setting::dev_para::kIncrement);
   in.multiply = own_.Checked(setting::dev_para::kMultiply);
   const Sweep sweep = TraceSweep(in, false);
-  if (sweep.end != SweepEnd::Passes) {
+  if (sweep.end == SweepEnd::NoActiveRow) {
     return 0;
+  }
+  if (sweep.end != SweepEnd::Passes) {
+    return std::nullopt;
   }
   return sweep.value_count *
          static_cast<std::uint64_t>(own_.Int(setting::dev_para::kCalculationsPerRound));
@@ -500,7 +503,10 @@ void DevParaStudy::ReadStudySettings() {
     state_.RowActive[i] = own_.Checked(kDevParaRowControls[i].active);
   }
   ReadFieldType(sim());
-  labels.Set(label::study::kRunsPlanned, "/ " + FormatInt(static_cast<long long>(PlannedRuns())));
+  const std::optional<std::uint64_t> planned = PlannedRuns();
+  labels.Set(label::study::kRunsPlanned, planned
+                                             ? "/ " + FormatInt(static_cast<long long>(*planned))
+                                             : std::string(label::study::kPlanRefused));
 }
 
 void DevParaStudy::UpdateSeriesVisibility() {

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -119,7 +120,8 @@ class DevParaStudy : public Study {
   bool AdvanceValues();
   void FinishStudy();
   void CheckSweepEnds() const;
-  std::uint64_t PlannedRuns() const;
+  // Nothing when the sweep would stall or run too long: the plan is refused.
+  std::optional<std::uint64_t> PlannedRuns() const;
   int FirstActiveRow() const;
 
   const SettingsSource& own_;

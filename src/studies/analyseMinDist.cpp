@@ -132,8 +132,7 @@ void MinDistStudy::ShowPlannedRuns() {
     labels.Set(label::study::kRunsPlanned,
                "/ " + std::to_string(PlanRuns().RunCount().value_or(0)));
   } catch (const StudySettingsError&) {
-    // "/ 0" would read as a study that ends at once; "new start" names the fault.
-    labels.Set(label::study::kRunsPlanned, "/ \u2013 plan refused");
+    labels.Set(label::study::kRunsPlanned, label::study::kPlanRefused);
   }
 }
 

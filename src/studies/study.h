@@ -23,6 +23,9 @@ namespace label::study {
 inline constexpr LabelName kSteps{"lbl_pSteps"};  // growth steps of the current run
 inline constexpr LabelName kRunsDone{"Lbl_akt"};
 inline constexpr LabelName kRunsPlanned{"Lbl_proceed"};  // "/ planned"
+// What the planned-runs label says when the settings make no plan: "/ 0" would read as a
+// study that ends at once; "new start" names the fault.
+inline constexpr const char* kPlanRefused = "/ \u2013 plan refused";
 }  // namespace label::study
 
 // The labels of a study window with its progress labels registered.

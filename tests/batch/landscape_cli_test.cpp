@@ -13,6 +13,7 @@
 
 #include "studies/calibration.h"
 #include "support/batch_process.h"
+#include "support/scratch_folder.h"
 
 namespace veltmoor {
 namespace {
@@ -22,15 +23,7 @@ using testing::ReadFile;
 
 class LandscapeCliTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("veltmoor-landscape-" +
-            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    GDALAllRegister();
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override { GDALAllRegister(); }
 
   int Run(const std::string& args) {
     const std::string command = std::string(VELTMOOR_BATCH_PATH) + " " + args + " > " +
@@ -77,7 +70,8 @@ class LandscapeCliTest : public ::testing::Test {
     return row;
   }
 
-  fs::path dir_;
+  veltmoor::testing::ScratchFolder scratch_{"landscape"};
+  fs::path dir_ = scratch_.path();
   std::string out_;
   std::string err_;
 };

@@ -13,21 +13,14 @@
 #include <utility>
 #include <vector>
 
+#include "support/scratch_folder.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
 class WorldCliTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("veltmoor-world-" +
-            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   // Runs veltmoor-batch; returns its exit code and keeps its stderr in err_.
   int Run(const std::string& args) {
     const fs::path errFile = dir_ / "stderr.txt";
@@ -61,7 +54,8 @@ class WorldCliTest : public ::testing::Test {
     return {big_endian(16), big_endian(20)};
   }
 
-  fs::path dir_;
+  veltmoor::testing::ScratchFolder scratch_{"world"};
+  fs::path dir_ = scratch_.path();
   std::string err_;
 };
 

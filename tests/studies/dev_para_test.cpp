@@ -160,6 +160,8 @@ TEST_F(DevParaTest, SettingsThatNeverEndTheSweepAreRefusedAtNewStart) {
   own.SetChecked(setting::dev_para::kMultiply, false);
   own.Set(SettingName{"E1_valFrom"}, "1");
   own.Set(setting::dev_para::kIncrement, "0,00001");
+  s.ReadStudySettings();  // as the window does on every change
+  EXPECT_EQ(s.labels.Get(label::study::kRunsPlanned), label::study::kPlanRefused);
   try {
     s.NewStart();
     FAIL() << "a pinned sweep started";
@@ -168,7 +170,7 @@ TEST_F(DevParaTest, SettingsThatNeverEndTheSweepAreRefusedAtNewStart) {
   }
   EXPECT_FALSE(s.Running());
   EXPECT_EQ(s.State().RunTotal, 0u);  // nothing was started
-  EXPECT_EQ(s.labels.Get(label::study::kRunsPlanned), "/ 0");
+  EXPECT_EQ(s.labels.Get(label::study::kRunsPlanned), label::study::kPlanRefused);
 }
 
 TEST_F(DevParaTest, MeasuresThatCannotBeReadAddNoPoint) {
