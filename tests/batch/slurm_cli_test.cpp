@@ -16,6 +16,7 @@ namespace {
 
 using veltmoor::testing::ReadFile;
 using veltmoor::testing::Result;
+using veltmoor::testing::RunShell;
 
 namespace fs = std::filesystem;
 
@@ -36,17 +37,7 @@ class SlurmCliTest : public ::testing::Test {
   }
 
   // A shell line in the test's folder; stdout and stderr are both kept.
-  Result Shell(const std::string& line) {
-    const fs::path err_file = dir_ / "output.txt";
-    const std::string command =
-        "cd " + dir_.string() + " && (" + line + ") > " + err_file.string() + " 2>&1";
-    Result result;
-    const int status = std::system(command.c_str());
-    result.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.err = ReadFile(err_file);
-    fs::remove(err_file);
-    return result;
-  }
+  Result Shell(const std::string& line) { return RunShell(dir_, line, dir_ / "output.txt", true); }
   Result Run(const std::string& args) { return Shell(exe_ + " " + args); }
 
   // The array task `task` of a chain's shard script, as Slurm would start it.

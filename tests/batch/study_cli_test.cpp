@@ -18,6 +18,7 @@ namespace {
 
 using veltmoor::testing::ReadFile;
 using veltmoor::testing::Result;
+using veltmoor::testing::RunShell;
 
 namespace fs = std::filesystem;
 
@@ -45,14 +46,7 @@ class StudyCliTest : public ::testing::Test {
     for (std::size_t at = line.find("{exe}"); at != std::string::npos; at = line.find("{exe}")) {
       line.replace(at, 5, exe_);
     }
-    const fs::path err_file = dir_ / "stderr.txt";
-    const std::string command = "cd " + dir_.string() + " && " + line + " 2> " + err_file.string();
-    Result result;
-    const int status = std::system(command.c_str());
-    result.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.err = ReadFile(err_file);
-    fs::remove(err_file);
-    return result;
+    return RunShell(dir_, line, dir_ / "stderr.txt");
   }
   Result Run(const std::string& args) { return Shell("{exe} " + args); }
 
