@@ -155,6 +155,44 @@ TEST_F(ValidationCliTest, WithoutChangeTheChangeFiguresAreUndefinedNotZero) {
   EXPECT_EQ(csv.find("nan"), std::string::npos);
 }
 
+// 5 x 7 cells: the blocks of 2 and 4 along the right column and the bottom row are partial
+// and count as whole blocks. T1 changes (4, 5), (0, 6) and (4, 6); S changes (0, 5),
+// (3, 6) and (4, 6). Hits per block: 1 of cells, 1 of 2 x 2 ((4, 6) alone), 2 of 4 x 4
+// (min(2, 1) on the right, min(1, 2) on the left, both in the lower row of blocks) and 3
+// of the whole map, against 6 changed cells: FoM 1/5, 1/5, 2/4, 3/3.
+TEST_F(ValidationCliTest, PartialBlocksAtTheRightAndBottomEdgesCountWhole) {
+  const std::vector<std::string> t0 = {"1....", ".....", ".....", ".....",
+                                       ".....", ".....", "....."};
+  std::vector<std::string> t1 = t0;
+  t1[5] = "....1";
+  t1[6] = "1...1";
+  std::vector<std::string> s = t0;
+  s[5] = "1....";
+  s[6] = "...11";
+  const fs::path out = dir_.path() / "edges";
+  ASSERT_EQ(Run("compare --original " + Raster("t0.tif", t0) + " --reference " +
+                Raster("t1.tif", t1) + " --simulated " + Raster("s.tif", s) +
+                " --developed 21 --baseline-runs 0 --no-measures --out " + out.string()),
+            0)
+      << err_;
+  const json resolution = ReadJson(out / "compare.json")["Resolution"];
+  ASSERT_EQ(resolution.size(), 4u);
+  const struct {
+    int block;
+    int blocks;
+    double fom;
+    double agreement;  // the sums of |S - T1| per block: 4, 4, 1 + 1 and 0 of 35 cells
+  } levels[] = {
+      {1, 35, 0.2, 31.0 / 35}, {2, 12, 0.2, 31.0 / 35}, {4, 4, 0.5, 33.0 / 35}, {8, 1, 1.0, 1.0}};
+  for (std::size_t i = 0; i < 4; ++i) {
+    SCOPED_TRACE(levels[i].block);
+    EXPECT_EQ(resolution[i]["Block"], levels[i].block);
+    EXPECT_EQ(resolution[i]["Blocks"], levels[i].blocks);
+    EXPECT_DOUBLE_EQ(resolution[i]["FoM"]["Model"].get<double>(), levels[i].fom);
+    EXPECT_DOUBLE_EQ(resolution[i]["OverallAgreement"]["Model"].get<double>(), levels[i].agreement);
+  }
+}
+
 TEST_F(ValidationCliTest, MapsThatDoNotFitAreRefusedBeforeAnythingIsWritten) {
   const std::string t0 = Raster("t0.tif", kT0);
   const std::string t1 = Raster("t1.tif", kT1);
@@ -165,9 +203,12 @@ TEST_F(ValidationCliTest, MapsThatDoNotFitAreRefusedBeforeAnythingIsWritten) {
   const struct {
     std::string args;
     std::string says;
+    std::string also_says{};
   } cases[] = {
       {"--simulated " + wide + " --developed 21", "extent"},
-      {"--simulated " + shifted + " --developed 21", "origin"},
+      // The grid to warp onto, 4 x 4 cells of 30 m below and right of (500000, 9000000).
+      {"--simulated " + shifted + " --developed 21", "origin",
+       "gdalwarp -te 500000 8999880 500120 9000000 -tr 30 30"},
       {"--simulated " + other_crs + " --developed 21", "coordinate system"},
       {"--simulated " + t1, "--developed"},
       {"--simulated " + t1 + " --developed 99", "none of the classes"},
@@ -180,6 +221,7 @@ TEST_F(ValidationCliTest, MapsThatDoNotFitAreRefusedBeforeAnythingIsWritten) {
                   out.string()),
               2);
     EXPECT_NE(err_.find(c.says), std::string::npos) << err_;
+    EXPECT_NE(err_.find(c.also_says), std::string::npos) << err_;
     EXPECT_FALSE(fs::exists(out));
   }
   // A reference with no developed land holds nothing to compare against (a raster without
@@ -239,6 +281,38 @@ TEST_F(ForecastCliTest, ShardsMergeIntoWhatOneProcessWritesAndSharesAreTheRunsMe
   for (const char* name :
        {"probability.tif", "probability.png", "runs.csv", "forecast.json", "toc.csv", "toc.png"}) {
     EXPECT_EQ(ReadFile(whole / name), ReadFile(merged / name)) << name;
+  }
+
+  // A merge reads the parts and the maps they name again: a run seed edited in a part, a
+  // damaged counter grid or a reference changed since the shards read it is refused, and
+  // nothing is written.
+  const fs::path part = parts[0];
+  const std::string part_json = ReadFile(part / "part.json");
+  const std::string counts = ReadFile(part / "counts.bin");
+  const fs::path reference = reference_ / "world.json";
+  const std::string reference_json = ReadFile(reference);
+  json reseeded = json::parse(part_json);
+  reseeded["Runs"][0]["Seed"] = 12345;
+  std::string damaged = counts;
+  damaged[0] = static_cast<char>(damaged[0] ^ 1);
+  const struct {
+    fs::path file;
+    std::string edited;
+    std::string original;
+    std::string says;
+  } edits[] = {
+      {part / "part.json", reseeded.dump(), part_json, "which is not a run of shard 1/2"},
+      {part / "counts.bin", damaged, counts, "is not the counter grid its part.json promises"},
+      {reference, reference_json + "\n", reference_json, "is not the file the shards read"},
+  };
+  for (const auto& e : edits) {
+    SCOPED_TRACE(e.file);
+    std::ofstream(e.file, std::ios::binary) << e.edited;
+    const fs::path refused = dir_.path() / "refused";
+    EXPECT_EQ(Run("merge " + refused.string() + " " + parts[0] + " " + parts[1]), 2);
+    EXPECT_NE(err_.find(e.says), std::string::npos) << err_;
+    EXPECT_FALSE(fs::exists(refused));
+    std::ofstream(e.file, std::ios::binary) << e.original;
   }
 
   // Each run again on its own, by its seed: the share of a cell is the mean of their masks.

@@ -169,15 +169,36 @@ TEST(ResultingForceTest, ZeroWeightsDrawNothing) {
   EXPECT_EQ(a.Random(), b.Random());
 }
 
+// With one weight zero only the other term is scored and drawn for, and the candidate is
+// turned away exactly when that term alone keeps it below the floor. At p = 0.4:
+// (1 - e^-0.4) * 2 = 0.65935991 and (1 - e^-0.8) * 1.7f = 0.93614079; the noise adds [0, 0.5).
 TEST(ResultingForceTest, EachZeroWeightSilencesOnlyItsOwnTermAndDraw) {
   const double p = 0.4;
+  const ForceWeights pushOnly{0.0f, 1.0f, 1.7f, 2.0f, 0.5f};
+  const ForceWeights pullOnly{2.0f, 0.0f, 1.7f, 2.0f, 0.5f};
   RandomSource a(3);
   RandomSource b(3);
-  const double pushOnly = ResultingForce(p, {0.0f, 1.0f, 1.7f, 2.0f, 0.5f}, a);
-  EXPECT_NEAR(pushOnly, -((1.0 - std::exp(-p)) * 2.0 + b.Random() * 0.5), 1e-6);
-  const double pullOnly = ResultingForce(p, {2.0f, 0.0f, 1.7f, 2.0f, 0.5f}, a);
-  EXPECT_NEAR(pullOnly, (1.0 - std::exp(-2.0 * p)) * 1.7 + b.Random() * 0.5, 1e-6);
+  EXPECT_NEAR(ResultingForce(p, pushOnly, a), -(0.65935991 + 0.5 * b.Random()), 1e-7);
+  EXPECT_NEAR(ResultingForce(p, pullOnly, a), 0.93614079 + 0.5 * b.Random(), 1e-7);
   EXPECT_EQ(a.Random(), b.Random());  // one draw each, no more
+
+  // Floors the force can never reach give the floor back; floors it always exceeds, the force.
+  const struct {
+    ForceWeights weights;
+    double unreachable;
+    double exceeded;
+  } cases[] = {{pushOnly, -0.6, -1.2}, {pullOnly, 1.5, 0.9}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.weights.w1);
+    ForceTermsCache terms;
+    ForceScorer scorer(c.weights, terms);
+    RandomSource scored(8);
+    RandomSource expected(8);
+    EXPECT_EQ(scorer.ScoreAbove(p, scored, c.unreachable), c.unreachable);
+    expected.Random();
+    EXPECT_EQ(scorer.ScoreAbove(p, scored, c.exceeded), ResultingForce(p, c.weights, expected));
+    EXPECT_EQ(scored.Random(), expected.Random());
+  }
 }
 
 TEST(ShowProportionsTest, ZeroDivisorsLeaveZero) {
