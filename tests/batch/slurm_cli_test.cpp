@@ -23,9 +23,12 @@ namespace fs = std::filesystem;
 const std::string kStudy =
     "study mindist --study-set E_valFrom=2 --study-set E_valTo=3 --study-set E_toSteps=15 "
     "--study-set E_calcVals=2 --width 200 --height 200 --seed 11";
+// The target's name holds a space and a quote, which the scripts must hand on as one word.
+const std::string kTarget = "the town's target.json";
 const std::string kCalibrate =
-    "calibrate --target target.json --measures NodeCount --vary E_peScale=1,0:2,5 --points 3 "
-    "--runs 2 --stages 2 --seed 9 --width 200 --height 200 --field-type boom --steps 20";
+    "calibrate --target 'the town'\\''s target.json' --measures NodeCount "
+    "--vary E_peScale=1,0:2,5 --points 3 --runs 2 --stages 2 --seed 9 --width 200 --height 200 "
+    "--field-type boom --steps 20";
 
 class SlurmCliTest : public ::testing::Test {
  protected:
@@ -33,7 +36,7 @@ class SlurmCliTest : public ::testing::Test {
     const char* exe = std::getenv("VELTMOOR_BATCH");
     exe_ = fs::canonical(exe != nullptr ? exe : VELTMOOR_BATCH_PATH).string();
     dir_ = scratch_.path();
-    std::ofstream(dir_ / "target.json") << R"({"NodeCount": 20})";
+    std::ofstream(dir_ / kTarget) << R"({"NodeCount": 20})";
   }
 
   // A shell line in the test's folder; stdout and stderr are both kept.
@@ -144,9 +147,15 @@ TEST_F(SlurmCliTest, AStudyChainRunAsSlurmWouldMergesIntoTheSingleProcessResult)
   EXPECT_EQ(ReadFile(chain / "jobs.txt"), "shards 1 101\nmerge 1 102\n");
   EXPECT_TRUE(fs::is_directory(chain / "logs"));
 
-  // Shard 2 fails in its log; status names it and the two lines that finish the chain.
+  // A shard fails in the script's own words, another is killed by Slurm.
+  std::ofstream(chain / "logs/shard-1-101.out") << "veltmoor-chain: shard 1/2 failed\n";
+  std::ofstream(chain / "logs/shard-2-101.out")
+      << "slurmstepd: error: *** JOB 101 ON n1 CANCELLED DUE TO TIME LIMIT ***\n";
+  r = Run("status chain");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("0 done, 0 missing, 2 failed (1,2)"), std::string::npos) << r.err;
+  // Shard 1 done again; status names shard 2 and the two lines that finish the chain.
   ASSERT_EQ(Task("chain", 1).code, 0);
-  std::ofstream(chain / "logs/shard-2-101.out") << "veltmoor-chain: shard 2/2 failed\n";
   r = Run("status chain");
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("1 done, 0 missing, 1 failed (2)"), std::string::npos) << r.err;
@@ -192,6 +201,21 @@ TEST_F(SlurmCliTest, ACalibrationChainRunsStageAfterStageIntoTheSingleProcessRes
       EXPECT_NE(r.err.find("--array=1 --output="), std::string::npos) << r.err;
     }
     ASSERT_EQ(Task("chain", 1, stage).code, 0);
+    if (stage == "1") {
+      // Stage 1's merge failed: submit it again and release stage 2's array waiting on it.
+      fs::create_directories(dir_ / "chain/logs");
+      std::ofstream(dir_ / "chain/jobs.txt") << "shards 1 101\nmerge 1 102\nshards 2 103\n";
+      std::ofstream(dir_ / "chain/logs/stage1-merge-102.out")
+          << "veltmoor-chain: merge failed with exit code 2\n";
+      const Result r = Run("status chain");
+      EXPECT_EQ(r.code, 1);
+      EXPECT_NE(r.err.find("stage 1: 2 done, 0 missing, 0 failed; merge failed"), std::string::npos)
+          << r.err;
+      EXPECT_NE(r.err.find("/merge.sh 1)\nthen release stage 2"), std::string::npos) << r.err;
+      EXPECT_NE(r.err.find("scontrol update JobId=103 Dependency=afterok:${merge%%;*}"),
+                std::string::npos)
+          << r.err;
+    }
     const Result r = Shell("bash chain/merge.sh " + stage);
     ASSERT_EQ(r.code, 0) << r.err;
   }
@@ -204,6 +228,12 @@ TEST_F(SlurmCliTest, ACalibrationChainRunsStageAfterStageIntoTheSingleProcessRes
 TEST_F(SlurmCliTest, BadInputIsRefusedWithNothingWritten) {
   fs::create_directories(dir_ / "taken");
   std::ofstream(dir_ / "taken/notes.txt") << "mine";
+  // A study chain whose file claims stages, as only a calibration has.
+  ASSERT_EQ(Run("slurm " + kStudy + " --shards 2 --out edited").code, 0);
+  std::string chain_json = ReadFile(dir_ / "edited/chain.json");
+  ASSERT_NE(chain_json.find("\"Stages\": 1"), std::string::npos) << chain_json;
+  chain_json.replace(chain_json.find("\"Stages\": 1"), 11, "\"Stages\": 2");
+  std::ofstream(dir_ / "edited/chain.json") << chain_json;
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"slurm " + kStudy + " --shards 0 --out c", "--shards"},
       {"slurm " + kStudy + " --shards 5 --out c", "more than the 4 runs"},
@@ -213,6 +243,7 @@ TEST_F(SlurmCliTest, BadInputIsRefusedWithNothingWritten) {
       {"slurm " + kStudy + " --shards 2 --account 'a b' --out c", "--account"},
       {"slurm " + kStudy + " --shards 2 --out 'c d'", "chain folder"},
       {"slurm " + kStudy + " --shard 1/2 --shards 2 --out c", "--shard"},
+      {"slurm " + kStudy + " --previous stage1 --shards 2 --out c", "--previous"},
       {"slurm study mindist --shards 2 --out c", "--seed"},
       {"slurm run --steps 3 --seed 1 --shards 2 --out c", "study, calibrate or forecast"},
       {"slurm " + kStudy + " --study-set E_incre=0 --shards 2 --out c", "increment"},
@@ -220,6 +251,7 @@ TEST_F(SlurmCliTest, BadInputIsRefusedWithNothingWritten) {
        "--points 3 --runs 2 --seed 9 --field-type boom --steps 20 --shards 2 --out c",
        "missing.json"},
       {"status taken", "no chain.json"},
+      {"status edited", "is no chain veltmoor-batch slurm wrote"},
   };
   for (const auto& [args, message] : cases) {
     const Result r = Run(args);
@@ -229,6 +261,9 @@ TEST_F(SlurmCliTest, BadInputIsRefusedWithNothingWritten) {
     EXPECT_FALSE(fs::exists(dir_ / "c d")) << args;
   }
   EXPECT_EQ(ReadFile(dir_ / "taken/notes.txt"), "mine");
+  // As many shards as runs is the most there can be: one run each.
+  EXPECT_EQ(Run("slurm " + kStudy + " --shards 4 --out four").code, 0);
+  EXPECT_EQ(Run("slurm " + kCalibrate + " --shards 6 --out six").code, 0);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "taken"), fs::directory_iterator()), 1);
 }
 
