@@ -243,7 +243,7 @@ TEST_F(SlurmCliTest, BadInputIsRefusedWithNothingWritten) {
       {"slurm " + kStudy + " --shards 2 --account 'a b' --out c", "--account"},
       {"slurm " + kStudy + " --shards 2 --out 'c d'", "chain folder"},
       {"slurm " + kStudy + " --shard 1/2 --shards 2 --out c", "--shard"},
-      {"slurm " + kStudy + " --previous stage1 --shards 2 --out c", "--previous"},
+      {"slurm " + kCalibrate + " --previous stage1 --shards 2 --out c", "sets --previous"},
       {"slurm study mindist --shards 2 --out c", "--seed"},
       {"slurm run --steps 3 --seed 1 --shards 2 --out c", "study, calibrate or forecast"},
       {"slurm " + kStudy + " --study-set E_incre=0 --shards 2 --out c", "increment"},
