@@ -67,7 +67,8 @@ json ReadJsonFile(const fs::path& path) {
   return ParseFileJson(text, path.string(), kMaxJsonValues);
 }
 
-// A list of runs is tied to its digest, so a run edited or cut from a file is found.
+}  // namespace
+
 std::string RunsDigest(const json& runs) {
   return Sha256(runs.dump());
 }
@@ -83,6 +84,8 @@ void CheckRunsDigest(const json& holder, const char* list, const std::string& so
                      " are not the runs it was written with; it was changed or damaged");
   }
 }
+
+namespace {
 
 // The plan's size, checked before anything runs: points x runs x stages, which must not
 // wrap either.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -42,6 +43,12 @@ int RunCalibration(const CalibrateOptions& options, std::ostream& err);
 
 // Checks the command line as RunCalibration does before its first run, running nothing.
 void CheckCalibration(const CalibrateOptions& options);
+
+// A list of runs is tied to its digest, so a run edited or cut from a file is found: the
+// digest of `runs`, and the check of holder[list] against holder[list + "Sha256"], which
+// throws UsageError naming `source`.
+std::string RunsDigest(const nlohmann::json& runs);
+void CheckRunsDigest(const nlohmann::json& holder, const char* list, const std::string& source);
 
 // Whether the folder holds a part written by calibrate --shard.
 bool IsCalibrationPart(const std::string& folder);

@@ -12,6 +12,7 @@
 
 #include "analysis/fractal.h"
 #include "batch/batch_simulation.h"
+#include "batch/calibrate_command.h"
 #include "batch/compare_command.h"
 #include "batch/compare_report.h"
 #include "batch/forecast_report.h"
@@ -352,9 +353,10 @@ int RunForecastCommand(const ForecastOptions& options, std::ostream& err) {
     return 0;
   }
   const std::string bytes = CountsBytes(counts);
-  const json part = {{"Format", kPartFormatName}, {"Forecast", plan.manifest},
-                     {"Shard", shard->Number()},  {"ShardCount", shard->count},
-                     {"Runs", RunsToJson(runs)},  {"CountsSha256", Sha256(bytes)}};
+  json part = {{"Format", kPartFormatName}, {"Forecast", plan.manifest},
+               {"Shard", shard->Number()},  {"ShardCount", shard->count},
+               {"Runs", RunsToJson(runs)},  {"CountsSha256", Sha256(bytes)}};
+  part["RunsSha256"] = RunsDigest(part["Runs"]);
   WriteFiles({{kPartFile, Text(part.dump(1) + "\n")}, {kCountsFile, Text(bytes)}}, unit);
   return 0;
 }
@@ -465,6 +467,7 @@ std::map<std::uint64_t, std::size_t> CheckShards(const std::vector<json>& parts,
 void AddShard(const ForecastPlan& plan, const Shard& shard, const json& part,
               const std::string& folder, std::vector<std::uint32_t>& counts,
               std::vector<ForecastRun>& runs) {
+  CheckRunsDigest(part, "Runs", (fs::path(folder) / kPartFile).string());
   const std::vector<ForecastRun> own = RunsFromJson(part["Runs"], folder);
   for (const ForecastRun& run : own) {
     if (run.run >= plan.runs || !InShard(run.run, shard.index, shard.count) ||

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "batch/study_part.h"
 #include "studies/run_plan.h"
 #include "support/batch_process.h"
 #include "support/scratch_folder.h"
@@ -283,16 +284,19 @@ TEST_F(ForecastCliTest, ShardsMergeIntoWhatOneProcessWritesAndSharesAreTheRunsMe
     EXPECT_EQ(ReadFile(whole / name), ReadFile(merged / name)) << name;
   }
 
-  // A merge reads the parts and the maps they name again: a run seed edited in a part, a
-  // damaged counter grid or a reference changed since the shards read it is refused, and
-  // nothing is written.
+  // A merge reads the parts and the maps they name again: a run's number edited in a part,
+  // its seed edited with the digest made to match, a damaged counter grid or a reference
+  // changed since the shards read it is refused, and nothing is written.
   const fs::path part = parts[0];
   const std::string part_json = ReadFile(part / "part.json");
   const std::string counts = ReadFile(part / "counts.bin");
   const fs::path reference = reference_ / "world.json";
   const std::string reference_json = ReadFile(reference);
+  json grown = json::parse(part_json);
+  grown["Runs"][0]["Developed"] = grown["Runs"][0]["Developed"].get<int>() + 1000;
   json reseeded = json::parse(part_json);
   reseeded["Runs"][0]["Seed"] = 12345;
+  reseeded["RunsSha256"] = veltmoor::Sha256(reseeded["Runs"].dump());
   std::string damaged = counts;
   damaged[0] = static_cast<char>(damaged[0] ^ 1);
   const struct {
@@ -301,6 +305,7 @@ TEST_F(ForecastCliTest, ShardsMergeIntoWhatOneProcessWritesAndSharesAreTheRunsMe
     std::string original;
     std::string says;
   } edits[] = {
+      {part / "part.json", grown.dump(), part_json, "part.json': its Runs are not the runs"},
       {part / "part.json", reseeded.dump(), part_json, "which is not a run of shard 1/2"},
       {part / "counts.bin", damaged, counts, "is not the counter grid its part.json promises"},
       {reference, reference_json + "\n", reference_json, "is not the file the shards read"},
