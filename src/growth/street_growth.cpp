@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "growth/calc_AStern.h"
+#include "growth/internal/calc_AStern.h"
 #include "simulation/node_creation.h"
 #include "simulation/numbers.h"
 #include "simulation/random_source.h"
