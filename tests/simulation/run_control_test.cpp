@@ -240,13 +240,15 @@ TEST_P(SinkTest, TheNullSinkGrowsTheTownThePaintingSinkGrows) {
       SimulationStep(s.sim);
     }
     const std::size_t points = s.sim.charts.GetSeries(series_name::kEmptyShare).Count();
-    return std::make_pair(TownOf(s.world()), points);
+    return std::make_tuple(TownOf(s.world()), points, s.sim.labels.Get(label::kTimeStep));
   };
-  const auto [painted, paintedPoints] = run(true);
-  const auto [silent, silentPoints] = run(false);
+  const auto [painted, paintedPoints, paintedStep] = run(true);
+  const auto [silent, silentPoints, silentStep] = run(false);
   EXPECT_GT(painted.nodes.size(), 1u);
   EXPECT_TRUE(silent == painted);
-  // The silent run did take its statistics; they went nowhere.
+  // The silent run did take its statistics and number its steps; they went nowhere.
+  EXPECT_EQ(paintedStep, "24");
+  EXPECT_EQ(silentStep, "0");
   EXPECT_EQ(silentPoints, 0u);
   if (GetParam() != setting::kNetworkOnly.View()) {
     EXPECT_GT(paintedPoints, 0u);
