@@ -14,6 +14,7 @@
 #include "render/headless_app.h"
 #include "render/qt_canvas.h"
 #include "simulation/setup.h"
+#include "views/map_sink.h"
 
 namespace veltmoor::bench {
 
@@ -64,6 +65,7 @@ BenchSimulation::BenchSimulation(WorldSize size, CanvasKind canvas, std::uint64_
   sim.map.PanelWidth = size.width;
   sim.map.PanelHeight = size.height;
   InstallPeriodicAnalyses(sim);
+  InstallMapSink(sim);
 }
 
 void BenchSimulation::Start(const std::string& field_type) {

@@ -8,7 +8,7 @@ namespace veltmoor {
 
 void RunPeriodicAnalyses(Simulation& sim) {
   StructureAnalysis(sim);
-  BuildingStatistics(sim);
+  BuildingStatistics(sim.world, *sim.sink);
   PeriodicSegregation(sim);
 }
 

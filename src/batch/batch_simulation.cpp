@@ -5,6 +5,7 @@
 #include "render/map_picture.h"
 #include "render/qt_canvas.h"
 #include "simulation/setup.h"
+#include "views/map_sink.h"
 
 namespace veltmoor {
 
@@ -19,6 +20,7 @@ BatchSimulation::BatchSimulation(const WorldOptions& options)
   }
   sim = std::make_unique<Simulation>(settings, random, *canvases);
   InstallPeriodicAnalyses(*sim);
+  InstallMapSink(*sim);
   sim->map.PanelWidth = options.width;
   sim->map.PanelHeight = options.height;
 }

@@ -597,7 +597,7 @@ void TownImport::ReadLand(Simulation& sim, const ImportProgress& progress) {
       for (int c = 0; c < fineColumns; ++c) {
         // Developed when at least half of the fine cell's area is developed.
         if (share[static_cast<std::size_t>(r) * fineColumns + c] >= 0.5f) {
-          Develop(sim, sim.world.FineGrid(c, r0 + r));
+          Develop(sim.Growth(), sim.world.FineGrid(c, r0 + r));
         }
       }
     }
@@ -688,12 +688,12 @@ void TownImport::PlaceStreets(Simulation& sim, const std::vector<const OGRLineSt
         const double y = std::clamp((box_[3] - part->getY(i)) / coarse, 0.0, rows_ - 1.0);
         TCell& cell = world.CellGrid(static_cast<int>(x), static_cast<int>(y));
         if (cell.State != kStateNode) {
-          CreateNode(sim, cell);
+          CreateNode(sim.Growth(), cell);
           ++counts.nodes_made;
         }
         TAgent& node = world.Node(static_cast<std::size_t>(cell.NodeIndex));
         if (previous != nullptr && previous != &node && !Linked(*previous, cell.NodeIndex)) {
-          LinkNodes(sim, *previous, node);
+          LinkNodes(sim.Growth(), *previous, node);
         }
         previous = &node;
       }

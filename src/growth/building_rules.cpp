@@ -5,6 +5,8 @@
 #include <string>
 
 #include "simulation/numbers.h"
+#include "simulation/random_source.h"
+#include "simulation/settings.h"
 #include "simulation/window_outputs.h"
 
 namespace veltmoor {
@@ -23,11 +25,11 @@ bool IsBuildAt(const World& world, int column, int row) {
   return world.InFineGrid(column, row) && world.FineGrid(column, row).SubState == kSubBuild;
 }
 
-void SetSubState(const World& world, const MapLayers& map, TFineCell& cell, SubStateCode subState,
+void SetSubState(const World& world, GrowthSink& sink, TFineCell& cell, SubStateCode subState,
                  Colour colour) {
   cell.SubState = subState;
   cell.Color = colour;
-  map.Draw(world, cell);
+  sink.CellChanged(world, cell);
 }
 
 // The four thresholds gen A..D, read once per sweep.
@@ -46,15 +48,15 @@ BuildingRule ReadRule(const SettingsSource& settings) {
 }
 
 // Applies the rule to one cell with n build neighbours.
-void ApplyRuleToCell(const World& world, const MapLayers& map, TFineCell& cell,
+void ApplyRuleToCell(const World& world, GrowthSink& sink, TFineCell& cell,
                      const BuildingRule& rule, int n) {
   if (cell.SubState == kSubBuild) {
     if (n >= rule.A || n <= rule.B) {
-      SetSubState(world, map, cell, kSubOpen, colours::kLime);
+      SetSubState(world, sink, cell, kSubOpen, colours::kLime);
     }
   } else if (cell.SubState == kSubOpen) {
     if (rule.C <= n && n <= rule.D) {
-      SetSubState(world, map, cell, kSubBuild, colours::kBlue);
+      SetSubState(world, sink, cell, kSubBuild, colours::kBlue);
     }
   }
 }
@@ -101,15 +103,14 @@ SubStateCounts CountSubStates(const World& world) {
   return counts;
 }
 
-void AddLinePoints(Simulation& sim, const SubStateCounts& counts, double total) {
+void AddLinePoints(const World& world, GrowthSink& sink, const SubStateCounts& counts,
+                   double total) {
   // An empty grid has no shares; a point of 0/0 would poison the chart's scaling.
   if (total <= 0) {
     return;
   }
-  const double x = sim.world.TimeStep;
-  const auto add = [&](chart::SeriesName series, double y) {
-    sim.charts.GetSeries(series).Add(x, y);
-  };
+  const double x = world.TimeStep;
+  const auto add = [&](chart::SeriesName series, double y) { sink.AddPoint(series, x, y); };
   add(series_name::kEmptyShare, static_cast<double>(counts.empty) / total);
   add(series_name::kStreetShare, static_cast<double>(counts.street) / total);
   add(series_name::kDevelopedShare, static_cast<double>(counts.developed) / total);
@@ -123,10 +124,10 @@ void AddLinePoints(Simulation& sim, const SubStateCounts& counts, double total) 
                : 1.0);
 }
 
-void AddNeighbourHistogram(Simulation& sim, const SubStateCounts& counts) {
-  chart::Series& histogram = sim.charts.GetSeries(series_name::kFreeNeighbours);
+void AddNeighbourHistogram(GrowthSink& sink, const SubStateCounts& counts) {
   for (std::size_t k = 0; k < counts.byBuildNeighbours.size(); ++k) {
-    histogram.Add(static_cast<double>(k), static_cast<double>(counts.byBuildNeighbours[k]));
+    sink.AddPoint(series_name::kFreeNeighbours, static_cast<double>(k),
+                  static_cast<double>(counts.byBuildNeighbours[k]));
   }
 }
 
@@ -138,11 +139,11 @@ std::string PercentOfBuild(long long part, long long build) {
   return FormatInt(RoundToInt(100.0 * static_cast<double>(part) / static_cast<double>(build)));
 }
 
-void WriteNeighbourLabels(Simulation& sim, const SubStateCounts& counts) {
+void WriteNeighbourLabels(GrowthSink& sink, const SubStateCounts& counts) {
   const auto& h = counts.byBuildNeighbours;
-  sim.labels.Set(label::kMoreThanOneNeighbour, PercentOfBuild(h[2] + h[3] + h[4], counts.build));
-  sim.labels.Set(label::kMoreThanTwoNeighbours, PercentOfBuild(h[3] + h[4], counts.build));
-  sim.labels.Set(label::kMoreThanThreeNeighbours, PercentOfBuild(h[4], counts.build));
+  sink.Label(label::kMoreThanOneNeighbour, PercentOfBuild(h[2] + h[3] + h[4], counts.build));
+  sink.Label(label::kMoreThanTwoNeighbours, PercentOfBuild(h[3] + h[4], counts.build));
+  sink.Label(label::kMoreThanThreeNeighbours, PercentOfBuild(h[4], counts.build));
 }
 
 }  // namespace
@@ -169,16 +170,16 @@ int BuildCount4(const World& world, int column, int row) {
          static_cast<int>(IsBuildAt(world, column - 1, row));
 }
 
-void ApplyBuildingRules(Simulation& sim) {
-  World& world = sim.world;
-  const BuildingRule rule = ReadRule(sim.settings);
+void ApplyBuildingRules(const GrowthContext& growth) {
+  World& world = growth.world;
+  const BuildingRule rule = ReadRule(growth.settings);
   Grid2D<TFineCell>& fine = world.FineGrid;
   // In place: a cell sees the sub-types its predecessors in this sweep have just taken.
-  const MapLayers& map = sim.map;
-  auto apply = [&world, &map, &fine, &rule](int c, int r) {
+  GrowthSink& sink = growth.sink;
+  auto apply = [&world, &sink, &fine, &rule](int c, int r) {
     TFineCell& cell = fine(c, r);
     if (cell.LandUse == kLandDeveloped && InLargeCluster(cell)) {
-      ApplyRuleToCell(world, map, cell, rule, BuildCount8(world, c, r));
+      ApplyRuleToCell(world, sink, cell, rule, BuildCount8(world, c, r));
     }
   };
   if (!world.RescanGrids) {
@@ -197,8 +198,8 @@ void ApplyBuildingRules(Simulation& sim) {
   }
 }
 
-void RandomBuildings(Simulation& sim) {
-  World& world = sim.world;
+void RandomBuildings(const GrowthContext& growth) {
+  World& world = growth.world;
   Grid2D<TFineCell>& fine = world.FineGrid;
   for (int r = 0; r < fine.Rows(); ++r) {
     for (int c = 0; c < fine.Columns(); ++c) {
@@ -209,27 +210,27 @@ void RandomBuildings(Simulation& sim) {
       if (cell.LandUse != kLandDeveloped) {
         // Free land and street have the same code as land use and as sub-type.
         cell.SubState = static_cast<SubStateCode>(CodeNumber(cell.LandUse));
-      } else if (sim.random.Random() > 0.5) {
+      } else if (growth.random.Random() > 0.5) {
         cell.SubState = kSubOpen;
         cell.Color = colours::kLime;
       } else {
         cell.SubState = kSubBuild;
         cell.Color = colours::kBlue;
       }
-      sim.map.Draw(world, cell);
+      growth.sink.CellChanged(world, cell);
     }
   }
 }
 
-void BuildingStatistics(Simulation& sim) {
-  sim.charts.GetSeries(series_name::kFreeNeighbours).Clear();
-  const SubStateCounts counts = CountSubStates(sim.world);
+void BuildingStatistics(const World& world, GrowthSink& sink) {
+  sink.ClearSeries(series_name::kFreeNeighbours);
+  const SubStateCounts counts = CountSubStates(world);
   // Counted from the grid itself, which holds 9 * ColumnCount * RowCount fine cells while
   // the world exists and none once it has been cleared.
-  const double total = static_cast<double>(sim.world.FineGrid.Cells().size());
-  AddLinePoints(sim, counts, total);
-  AddNeighbourHistogram(sim, counts);
-  WriteNeighbourLabels(sim, counts);
+  const double total = static_cast<double>(world.FineGrid.Cells().size());
+  AddLinePoints(world, sink, counts, total);
+  AddNeighbourHistogram(sink, counts);
+  WriteNeighbourLabels(sink, counts);
 }
 
 }  // namespace veltmoor

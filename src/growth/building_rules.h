@@ -2,7 +2,8 @@
 // the rules made of it.
 #pragma once
 
-#include "simulation/simulation.h"
+#include "simulation/growth_sink.h"
+#include "simulation/world.h"
 
 namespace veltmoor {
 
@@ -11,11 +12,11 @@ int BuildCount8(const World& world, int column, int row);
 int BuildCount4(const World& world, int column, int row);
 
 // One in-place sweep of the gen A..D rule over developed cells of clusters above 4 cells.
-void ApplyBuildingRules(Simulation& sim);
+void ApplyBuildingRules(const GrowthContext& growth);
 // Assigns build or free at random to developed cells of clusters above 4 cells.
-void RandomBuildings(Simulation& sim);
+void RandomBuildings(const GrowthContext& growth);
 // Counts the sub-types into the six line series, the neighbour histogram and the three
-// percentage labels.
-void BuildingStatistics(Simulation& sim);
+// percentage labels, told to `sink`.
+void BuildingStatistics(const World& world, GrowthSink& sink);
 
 }  // namespace veltmoor

@@ -1,4 +1,4 @@
-#include "growth/calc_AStern.h"
+#include "growth/internal/calc_AStern.h"
 
 #include <algorithm>
 

@@ -41,10 +41,10 @@ void PlantOrLayStreet(Simulation& sim, TCell& cell) {
   MapLayers& map = sim.map;
   map.DragEndCell = &cell;
   if (map.DragStartCell == &cell) {
-    CreateNode(sim, cell);
+    CreateNode(sim.Growth(), cell);
   } else if (BelongsToGrid(sim.world, map.DragStartCell)) {
-    BuildStraightStreet(sim, *map.DragStartCell, cell);
-    sim.map.DrawAllEdges(sim.world);
+    BuildStraightStreet(sim.Growth(), *map.DragStartCell, cell);
+    sim.sink->StreetsChanged(sim.world);
   }
 }
 
@@ -64,7 +64,7 @@ void DevelopByHand(Simulation& sim, TCell& cell, int x, int y) {
   TFineCell& fine = FineCellAt(world, cell, x, y);
   world.SetFineLandUse(fine, kLandDeveloped);
   fine.Color = colours::kBlue;
-  sim.map.Draw(world, fine);
+  sim.sink->CellChanged(world, fine);
   ++cell.DevelopedCount;
   cell.LandUse = kLandDeveloped;
 }

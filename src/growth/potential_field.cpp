@@ -12,7 +12,9 @@
 #include "growth/street_growth.h"
 #include "simulation/node_creation.h"
 #include "simulation/numbers.h"
+#include "simulation/random_source.h"
 #include "simulation/resulting_force.h"
+#include "simulation/settings.h"
 
 namespace veltmoor {
 
@@ -93,19 +95,19 @@ void ChooseAmongEqual(ForceScorer& scorer, RandomSource::Cursor& draws, TFineCel
 // The fine cell of `candidates` with the strictly greatest resulting force, the earliest
 // on ties; nullptr (and the step timer off) when there is none. The weights are read and
 // the generator reseeded even then, so a bad setting fails before the list is looked at.
-TFineCell* ChooseBestCandidate(Simulation& sim, const FineCellList& candidates) {
+TFineCell* ChooseBestCandidate(const GrowthContext& growth, const FineCellList& candidates) {
   ForceWeights weights;
-  weights.R = ReadRandomScale(sim.settings);
-  sim.random.ReseedFromClock();
-  ReadForceShape(sim.settings, weights);
+  weights.R = ReadRandomScale(growth.settings);
+  growth.random.ReseedFromClock();
+  ReadForceShape(growth.settings, weights);
 
   if (candidates.empty()) {
-    sim.TimerEnabled = false;
+    growth.running = false;
     return nullptr;
   }
   Choice choice;
-  ForceScorer scorer(weights, sim.forceTerms);
-  RandomSource::Cursor draws(sim.random);
+  ForceScorer scorer(weights, growth.forceTerms);
+  RandomSource::Cursor draws(growth.random);
   candidates.ForEachRun([&](TFineCell* run, std::size_t count) {
     for (std::size_t i = 0; i < count;) {
       std::size_t end = i + 1;
@@ -156,12 +158,12 @@ void CollectFreeFineCells(World& world, FineCellList& list, Admit admit) {
 
 }  // namespace
 
-void Develop(Simulation& sim, TFineCell& fine) {
-  World& world = sim.world;
+void Develop(const GrowthContext& growth, TFineCell& fine) {
+  World& world = growth.world;
   world.SetFineLandUse(fine, kLandDeveloped);
   fine.SubState = kSubBuild;
   fine.Color = colours::kBlue;
-  sim.map.Draw(world, fine);
+  growth.sink.CellChanged(world, fine);
   TCell& coarse = world.CoarseOfFine(fine);
   ++coarse.DevelopedCount;
   coarse.LandUse = kLandDeveloped;
@@ -307,25 +309,27 @@ bool IsHwmCandidateBelow(const World& world, int column, int row, double thresho
 
 }  // namespace
 
-bool IsHwmCandidate(const Simulation& sim, int column, int row) {
-  return IsHwmCandidateBelow(sim.world, column, row,
-                             sim.settings.Float(setting::kDevelopmentThreshold));
+bool IsHwmCandidate(const GrowthContext& growth, int column, int row) {
+  return IsHwmCandidateBelow(growth.world, column, row,
+                             growth.settings.Float(setting::kDevelopmentThreshold));
 }
 
-void CollectHwmCandidatesByRescan(Simulation& sim) {
+void CollectHwmCandidatesByRescan(const GrowthContext& growth) {
   // The threshold cannot change during one sweep, so it is parsed when the first free cell
   // needs it and kept: a bad text still fails exactly where the test would read it.
   std::optional<double> threshold;
-  CollectFreeFineCells(sim.world, sim.world.HwmCandidateList, [&sim, &threshold](int c, int r) {
-    if (!threshold) {
-      threshold = sim.settings.Float(setting::kDevelopmentThreshold);
-    }
-    return IsHwmCandidateBelow(sim.world, c, r, *threshold);
-  });
+  CollectFreeFineCells(growth.world, growth.world.HwmCandidateList,
+                       [&growth, &threshold](int c, int r) {
+                         if (!threshold) {
+                           threshold = growth.settings.Float(setting::kDevelopmentThreshold);
+                         }
+                         return IsHwmCandidateBelow(growth.world, c, r, *threshold);
+                       });
 }
 
-void CollectClusterCandidatesByRescan(Simulation& sim) {
-  CollectFreeFineCells(sim.world, sim.world.ClusterCandidateList, [](int, int) { return true; });
+void CollectClusterCandidatesByRescan(const GrowthContext& growth) {
+  CollectFreeFineCells(growth.world, growth.world.ClusterCandidateList,
+                       [](int, int) { return true; });
 }
 
 namespace {
@@ -345,10 +349,10 @@ void CollectMarkedFineCells(World& world, const BitGrid& marked, FineCellList& l
 
 }  // namespace
 
-void CollectHwmCandidates(Simulation& sim) {
-  World& world = sim.world;
+void CollectHwmCandidates(const GrowthContext& growth) {
+  World& world = growth.world;
   if (world.RescanGrids) {
-    CollectHwmCandidatesByRescan(sim);
+    CollectHwmCandidatesByRescan(growth);
     return;
   }
   const FineFrontier& frontier = world.KeptFrontier();
@@ -358,7 +362,7 @@ void CollectHwmCandidates(Simulation& sim) {
   }
   // Only a free cell beside used land can pass the test; the test itself still decides,
   // as the potentials of the developed neighbours change every step.
-  const double threshold = sim.settings.Float(setting::kDevelopmentThreshold);
+  const double threshold = growth.settings.Float(setting::kDevelopmentThreshold);
   CollectMarkedFineCells(world, frontier.Frontier(), world.HwmCandidateList,
                          [&world, threshold](const TFineCell& fine) {
                            return IsHwmCandidateBelow(world, world.ColumnOf(fine),
@@ -366,16 +370,16 @@ void CollectHwmCandidates(Simulation& sim) {
                          });
 }
 
-void DevelopBestHwmCandidate(Simulation& sim) {
-  if (TFineCell* chosen = ChooseBestCandidate(sim, sim.world.HwmCandidateList)) {
-    Develop(sim, *chosen);
+void DevelopBestHwmCandidate(const GrowthContext& growth) {
+  if (TFineCell* chosen = ChooseBestCandidate(growth, growth.world.HwmCandidateList)) {
+    Develop(growth, *chosen);
   }
 }
 
-void CollectClusterCandidates(Simulation& sim) {
-  World& world = sim.world;
+void CollectClusterCandidates(const GrowthContext& growth) {
+  World& world = growth.world;
   if (world.RescanGrids) {
-    CollectClusterCandidatesByRescan(sim);
+    CollectClusterCandidatesByRescan(growth);
     return;
   }
   // Every free fine cell is a candidate: the list shows the free bits rather than copying
@@ -385,35 +389,36 @@ void CollectClusterCandidates(Simulation& sim) {
                                         world.FineGrid.Cells());
 }
 
-void DevelopBestClusterCandidate(Simulation& sim) {
-  TFineCell* chosen = ChooseBestCandidate(sim, sim.world.ClusterCandidateList);
+void DevelopBestClusterCandidate(const GrowthContext& growth) {
+  TFineCell* chosen = ChooseBestCandidate(growth, growth.world.ClusterCandidateList);
   if (chosen == nullptr) {
     return;
   }
-  Develop(sim, *chosen);
+  Develop(growth, *chosen);
   // Only land that touches nothing and lies outside the reach of a node needs a street of
   // its own; next to a node the network will grow to it anyway.
-  const CellState state = sim.world.CoarseOfFine(*chosen).State;
-  if (!HasOccupiedNeighbour(sim.world, sim.world.ColumnOf(*chosen), sim.world.RowOf(*chosen)) &&
+  const CellState state = growth.world.CoarseOfFine(*chosen).State;
+  if (!HasOccupiedNeighbour(growth.world, growth.world.ColumnOf(*chosen),
+                            growth.world.RowOf(*chosen)) &&
       (state == kStateFree || state == kStateCandidate)) {
-    ConnectToNearestNode(sim, *chosen);
+    ConnectToNearestNode(growth, *chosen);
   }
 }
 
-void ConnectToNearestNode(Simulation& sim, TFineCell& fine) {
-  World& world = sim.world;
+void ConnectToNearestNode(const GrowthContext& growth, TFineCell& fine) {
+  World& world = growth.world;
   TAgent* nearest = NearestNode(world, world.CentreX(fine), world.CentreY(fine));
   TCell& cell = world.CoarseOfFine(fine);
-  TAgent& created = CreateNode(sim, cell);
+  TAgent& created = CreateNode(growth, cell);
   if (nearest == nullptr) {
     // The first node of the network: there is nothing to run a street from.
     return;
   }
-  BuildStraightStreet(sim, world.CellGrid(nearest->Column, nearest->Row), cell);
+  BuildStraightStreet(growth, world.CellGrid(nearest->Column, nearest->Row), cell);
   // The network now holds at least the nearest node and the new one.
   std::vector<TAgent*> nearby;
   CollectNearbyNodes(world, world.ColumnOf(cell), world.RowOf(cell), nearby);
-  InterlinkNodes(sim, created, nearby);
+  InterlinkNodes(growth, created, nearby);
 }
 
 }  // namespace veltmoor

@@ -2,7 +2,9 @@
 // developed land, and the resulting force picks the fine cell to develop next.
 #pragma once
 
-#include "simulation/simulation.h"
+#include "simulation/growth_sink.h"
+#include "simulation/row_splitter.h"
+#include "simulation/world.h"
 
 namespace veltmoor {
 
@@ -16,23 +18,23 @@ void SpreadPotentialToFineGrid(World& world, RowSplitter* rows = nullptr);
 
 bool HasOccupiedNeighbour(const World& world, int column, int row);
 bool HasDevelopedNeighbour(const World& world, int column, int row);
-bool IsHwmCandidate(const Simulation& sim, int column, int row);
+bool IsHwmCandidate(const GrowthContext& growth, int column, int row);
 
 // Makes a fine cell developed land, counted in its coarse cell.
-void Develop(Simulation& sim, TFineCell& fine);
+void Develop(const GrowthContext& growth, TFineCell& fine);
 
-void CollectHwmCandidates(Simulation& sim);
-void DevelopBestHwmCandidate(Simulation& sim);
-void CollectClusterCandidates(Simulation& sim);
-void DevelopBestClusterCandidate(Simulation& sim);
+void CollectHwmCandidates(const GrowthContext& growth);
+void DevelopBestHwmCandidate(const GrowthContext& growth);
+void CollectClusterCandidates(const GrowthContext& growth);
+void DevelopBestClusterCandidate(const GrowthContext& growth);
 
 // The same lists found by rescanning the whole fine grid, as before the frontier kept them;
 // for tests and benchmarks to hold the frontier against.
-void CollectHwmCandidatesByRescan(Simulation& sim);
-void CollectClusterCandidatesByRescan(Simulation& sim);
+void CollectHwmCandidatesByRescan(const GrowthContext& growth);
+void CollectClusterCandidatesByRescan(const GrowthContext& growth);
 
 // Ties an isolated development to the network with a straight street from the nearest node.
 // A world without any node gets a node in the fine cell's cell and no street.
-void ConnectToNearestNode(Simulation& sim, TFineCell& fine);
+void ConnectToNearestNode(const GrowthContext& growth, TFineCell& fine);
 
 }  // namespace veltmoor

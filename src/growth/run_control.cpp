@@ -1,6 +1,7 @@
 #include "growth/run_control.h"
 
 #include <cassert>
+#include <functional>
 #include <limits>
 
 #include "growth/building_rules.h"
@@ -27,39 +28,42 @@ bool Reached(std::uint32_t counter, long long limit) {
   return static_cast<long long>(counter) >= limit;
 }
 
-void DevelopmentPhase(Simulation& sim, void (*collect)(Simulation&), void (*develop)(Simulation&)) {
+void DevelopmentPhase(const GrowthContext& growth, void (*collect)(const GrowthContext&),
+                      void (*develop)(const GrowthContext&)) {
+  World& world = growth.world;
   // Development reads the kept frontier instead of rescanning: land use changed anywhere but
   // through SetFineLandUse would make it pick from a wrong list without failing.
-  assert(sim.world.FrontierMatchesGrid());
-  UpdatePotential(sim.world, 5, &sim.rows);
-  SpreadPotentialToFineGrid(sim.world, &sim.rows);
-  const long long n = sim.settings.Int(setting::kGrowthRate);
+  assert(world.FrontierMatchesGrid());
+  UpdatePotential(world, 5, growth.rows);
+  SpreadPotentialToFineGrid(world, growth.rows);
+  const long long n = growth.settings.Int(setting::kGrowthRate);
   // All n rounds run even after an empty list switched the timer off.
   for (long long i = 0; i < n; ++i) {
-    collect(sim);
-    develop(sim);
+    collect(growth);
+    develop(growth);
     // The potentials stay as they are for the whole phase and developing land recolours
     // fine cells only, so once the first round has shaded every cell the later repaints
     // would find nothing to do: on a large map they cost more than the rest of the round.
     if (i == 0) {
-      sim.map.PaintPotential(sim.world);
+      ShadeByPotential(
+          world, [&growth](const TCell& cell) { growth.sink.CellChanged(growth.world, cell); });
     }
   }
 }
 
 }  // namespace
 
-void ReadFieldType(Simulation& sim) {
+void ReadFieldType(World& world, const SettingsSource& settings) {
   for (const auto& button : kFieldTypeButtons) {
-    if (sim.settings.Checked(button.name)) {
-      sim.world.FieldType = button.code;
+    if (settings.Checked(button.name)) {
+      world.FieldType = button.code;
       return;
     }
   }
 }
 
 void StartRun(Simulation& sim) {
-  ReadFieldType(sim);
+  ReadFieldType(sim.world, sim.settings);
   sim.TimerEnabled = true;
 }
 
@@ -68,64 +72,65 @@ void StopRun(Simulation& sim) {
   sim.world.FieldType = kFieldStopped;
 }
 
-void NetworkPhase(Simulation& sim) {
-  GrowNetwork(sim);
-  sim.labels.Set(label::kNodeCount, FormatInt(sim.world.NodeCount));
-  sim.labels.Set(label::kEdgeCount, FormatInt(sim.world.EdgeCount));
-  if (Reached(sim.world.NodeCount, sim.settings.Int(setting::kStopAt))) {
-    sim.TimerEnabled = false;
+void NetworkPhase(const GrowthContext& growth) {
+  GrowNetwork(growth);
+  const World& world = growth.world;
+  growth.sink.Label(label::kNodeCount, FormatInt(world.NodeCount));
+  growth.sink.Label(label::kEdgeCount, FormatInt(world.EdgeCount));
+  if (Reached(world.NodeCount, growth.settings.Int(setting::kStopAt))) {
+    growth.running = false;
   }
 }
 
-void HwmDevelopmentPhase(Simulation& sim) {
-  DevelopmentPhase(sim, CollectHwmCandidates, DevelopBestHwmCandidate);
+void HwmDevelopmentPhase(const GrowthContext& growth) {
+  DevelopmentPhase(growth, CollectHwmCandidates, DevelopBestHwmCandidate);
 }
 
-void ClusterDevelopmentPhase(Simulation& sim) {
-  DevelopmentPhase(sim, CollectClusterCandidates, DevelopBestClusterCandidate);
+void ClusterDevelopmentPhase(const GrowthContext& growth) {
+  DevelopmentPhase(growth, CollectClusterCandidates, DevelopBestClusterCandidate);
 }
 
-void SimulationStep(Simulation& sim) {
-  World& world = sim.world;
+void GrowOneStep(const GrowthContext& growth, const std::function<void()>& periodicAnalyses) {
+  World& world = growth.world;
   if (!world.Exists()) {
     return;  // no world between a clear and the next setup
   }
   switch (world.FieldType) {
     case kFieldNetworkOnly:
-      NetworkPhase(sim);
+      NetworkPhase(growth);
       break;
     case kFieldBoom:
-      if (Reached(world.TimeStep, sim.settings.Int(setting::kClusterRounds))) {
-        NetworkPhase(sim);
-        HwmDevelopmentPhase(sim);
+      if (Reached(world.TimeStep, growth.settings.Int(setting::kClusterRounds))) {
+        NetworkPhase(growth);
+        HwmDevelopmentPhase(growth);
       } else {
-        ClusterDevelopmentPhase(sim);
+        ClusterDevelopmentPhase(growth);
       }
       break;
     case kFieldInterlink:
-      if (Reached(world.TimeStep, sim.settings.Int(setting::kClusterRounds))) {
-        HwmDevelopmentPhase(sim);
-        NetworkPhase(sim);
+      if (Reached(world.TimeStep, growth.settings.Int(setting::kClusterRounds))) {
+        HwmDevelopmentPhase(growth);
+        NetworkPhase(growth);
       } else {
-        ClusterDevelopmentPhase(sim);
+        ClusterDevelopmentPhase(growth);
       }
       break;
     case kFieldCluster:
-      ClusterDevelopmentPhase(sim);
+      ClusterDevelopmentPhase(growth);
       break;
     default:
       break;
   }
-  if (sim.settings.Checked(setting::kAutoBuild)) {
-    ApplyBuildingRules(sim);
+  if (growth.settings.Checked(setting::kAutoBuild)) {
+    ApplyBuildingRules(growth);
   }
-  sim.labels.Set(label::kTimeStep, FormatInt(world.TimeStep));
-  if (Reached(world.TimeStep, sim.settings.Int(setting::kStopAt))) {
-    sim.TimerEnabled = false;
+  growth.sink.Label(label::kTimeStep, FormatInt(world.TimeStep));
+  if (Reached(world.TimeStep, growth.settings.Int(setting::kStopAt))) {
+    growth.running = false;
   }
   if (world.AnalysisCountdown == 0 && world.FieldType > kFieldNetworkOnly) {
-    if (sim.PeriodicAnalyses) {
-      sim.PeriodicAnalyses(sim);
+    if (periodicAnalyses) {
+      periodicAnalyses();
     }
     world.AnalysisCountdown = 10;
   }
@@ -135,6 +140,14 @@ void SimulationStep(Simulation& sim) {
     --world.AnalysisCountdown;
   }
   ++world.TimeStep;
+}
+
+void SimulationStep(Simulation& sim) {
+  std::function<void()> analyses;
+  if (sim.PeriodicAnalyses) {
+    analyses = [&sim] { sim.PeriodicAnalyses(sim); };
+  }
+  GrowOneStep(sim.Growth(), analyses);
 }
 
 }  // namespace veltmoor

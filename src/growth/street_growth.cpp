@@ -4,9 +4,11 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "growth/calc_AStern.h"
+#include "growth/internal/calc_AStern.h"
 #include "simulation/node_creation.h"
 #include "simulation/numbers.h"
+#include "simulation/random_source.h"
+#include "simulation/settings.h"
 
 namespace veltmoor {
 
@@ -24,14 +26,14 @@ TAgent& NodeOfCell(World& world, const TCell& cell) {
 
 // The candidate site with the best potential plus noise; the noise is drawn only for cells
 // still in State 3, and an equal score never displaces an earlier entry.
-TCell* ChooseCandidateSite(Simulation& sim, double noiseWeight) {
+TCell* ChooseCandidateSite(const GrowthContext& growth, double noiseWeight) {
   float best = -999999999.0f;
   TCell* chosen = nullptr;
-  for (TCell* cell : sim.world.CandidateList) {
+  for (TCell* cell : growth.world.CandidateList) {
     if (cell->State != kStateCandidate) {
       continue;
     }
-    const long double noise = static_cast<long double>(sim.random.Random()) * noiseWeight;
+    const long double noise = static_cast<long double>(growth.random.Random()) * noiseWeight;
     const float score = static_cast<float>(noise + cell->Potential);
     if (score > best) {
       best = score;
@@ -41,15 +43,15 @@ TCell* ChooseCandidateSite(Simulation& sim, double noiseWeight) {
   return chosen;
 }
 
-void PlaceNode(Simulation& sim, TCell& cell) {
-  World& world = sim.world;
-  CreateNode(sim, cell);
+void PlaceNode(const GrowthContext& growth, TCell& cell) {
+  World& world = growth.world;
+  CreateNode(growth, cell);
   cell.Color = colours::kLightGrey;
-  sim.map.Draw(world, cell);
+  growth.sink.CellChanged(world, cell);
   if (world.NodeList.size() > 1) {
     std::vector<TAgent*> nearby;
     CollectNearbyNodes(world, world.ColumnOf(cell), world.RowOf(cell), nearby);
-    LinkNewNode(sim, cell, nearby);
+    LinkNewNode(growth, cell, nearby);
   }
 }
 
@@ -67,9 +69,9 @@ std::vector<TAgent*>::iterator NearestByManhattan(std::vector<TAgent*>& list, co
   return nearest;
 }
 
-void MarkStreet(Simulation& sim, TFineCell& fine) {
+void MarkStreet(const GrowthContext& growth, TFineCell& fine) {
   // A street replaces whatever the fine cell held, so its coarse cell's tallies follow.
-  TCell& coarse = sim.world.CoarseOfFine(fine);
+  TCell& coarse = growth.world.CoarseOfFine(fine);
   if (fine.LandUse == kLandStreet) {
     --coarse.StreetCount;
   } else if (fine.LandUse == kLandDeveloped) {
@@ -78,9 +80,9 @@ void MarkStreet(Simulation& sim, TFineCell& fine) {
   ++coarse.StreetCount;
 
   fine.Color = colours::kYellow;
-  sim.world.SetFineLandUse(fine, kLandStreet);
+  growth.world.SetFineLandUse(fine, kLandStreet);
   fine.SubState = kSubStreet;
-  sim.map.Draw(sim.world, fine);
+  growth.sink.CellChanged(growth.world, fine);
 }
 
 // Bearings compared exactly. Every angle a street compares is atan2 of a difference of
@@ -197,19 +199,19 @@ TCell& IntermediateCell(World& world, const TCell& a, int g, float stepX, float 
 
 }  // namespace
 
-void GrowNetwork(Simulation& sim) {
-  const double noiseWeight = sim.settings.Float(setting::kNoiseWeight);
-  const double threshold = sim.settings.Float(setting::kGrowThreshold);
-  if (sim.world.CandidateList.empty()) {
-    sim.TimerEnabled = false;
+void GrowNetwork(const GrowthContext& growth) {
+  const double noiseWeight = growth.settings.Float(setting::kNoiseWeight);
+  const double threshold = growth.settings.Float(setting::kGrowThreshold);
+  if (growth.world.CandidateList.empty()) {
+    growth.running = false;
     return;
   }
-  TCell* chosen = ChooseCandidateSite(sim, noiseWeight);
+  TCell* chosen = ChooseCandidateSite(growth, noiseWeight);
   if (chosen == nullptr) {
     return;
   }
-  if (sim.world.FieldType <= kFieldNetworkOnly || chosen->Potential > threshold) {
-    PlaceNode(sim, *chosen);
+  if (growth.world.FieldType <= kFieldNetworkOnly || chosen->Potential > threshold) {
+    PlaceNode(growth, *chosen);
   }
 }
 
@@ -230,40 +232,40 @@ void CollectNearbyNodes(const World& world, int column, int row, std::vector<TAg
   }
 }
 
-void LinkNewNode(Simulation& sim, TCell& cell, std::vector<TAgent*>& list) {
-  TAgent& n = NodeOfCell(sim.world, cell);
+void LinkNewNode(const GrowthContext& growth, TCell& cell, std::vector<TAgent*>& list) {
+  TAgent& n = NodeOfCell(growth.world, cell);
   if (list.size() == 1) {
-    LinkNodes(sim, n, *list.front());
+    LinkNodes(growth, n, *list.front());
   } else if (!list.empty()) {
     const auto nearest = NearestByManhattan(list, n);
     TAgent& m = **nearest;
-    LinkNodes(sim, n, m);
+    LinkNodes(growth, n, m);
     list.erase(nearest);
-    if (sim.world.FieldType == kFieldNetworkOnly || sim.world.FieldType == kFieldInterlink) {
-      InterlinkNodes(sim, n, list);
+    if (growth.world.FieldType == kFieldNetworkOnly || growth.world.FieldType == kFieldInterlink) {
+      InterlinkNodes(growth, n, list);
     }
   }
-  sim.map.DrawAllEdges(sim.world);
+  growth.sink.StreetsChanged(growth.world);
 }
 
-void InterlinkNodes(Simulation& sim, TAgent& n, const std::vector<TAgent*>& list) {
+void InterlinkNodes(const GrowthContext& growth, TAgent& n, const std::vector<TAgent*>& list) {
   std::vector<TAgent*> path;
   for (TAgent* q : list) {
-    FindNetworkPath(sim.world, path, n, *q);
-    const long long minDist = sim.settings.Int(setting::kMinDistance);
+    FindNetworkPath(growth.world, path, n, *q);
+    const long long minDist = growth.settings.Int(setting::kMinDistance);
     if (path.empty() || static_cast<long long>(path.size()) > minDist) {
-      LinkNodes(sim, n, *q);
+      LinkNodes(growth, n, *q);
     }
   }
 }
 
-void LinkNodes(Simulation& sim, TAgent& a, TAgent& b) {
+void LinkNodes(const GrowthContext& growth, TAgent& a, TAgent& b) {
   // A straight street can round an intermediate node onto its end cell; that node is then
   // the end node, and a segment from a node to itself would be a street of length zero.
   if (&a == &b) {
     return;
   }
-  World& world = sim.world;
+  World& world = growth.world;
   const std::int32_t length = PixelDistance(a.X, a.Y, b.X, b.Y);
   a.Links.push_back(LinkEntry{NodeIndexOf(world, b), length});
   b.Links.push_back(LinkEntry{NodeIndexOf(world, a), length});
@@ -272,47 +274,48 @@ void LinkNodes(Simulation& sim, TAgent& a, TAgent& b) {
   TFineCell& fa = world.FineOfNode(a);
   TFineCell& fb = world.FineOfNode(b);
   TraceStreet(
-      sim, fb, fa,
+      growth, fb, fa,
       StreetDirection{world.ColumnOf(fa) - world.ColumnOf(fb), world.RowOf(fa) - world.RowOf(fb)});
 }
 
-void TraceStreet(Simulation& sim, TFineCell& current, TFineCell& goal, StreetDirection direction) {
+void TraceStreet(const GrowthContext& growth, TFineCell& current, TFineCell& goal,
+                 StreetDirection direction) {
   // Each move shortens the four-connected distance by one, so the walk is bounded.
   for (TFineCell* cell = &current; cell != nullptr;) {
-    MarkStreet(sim, *cell);
+    MarkStreet(growth, *cell);
     if (cell == &goal) {
       return;
     }
-    cell = NextStreetCell(sim.world, *cell, goal, direction);
+    cell = NextStreetCell(growth.world, *cell, goal, direction);
   }
 }
 
-void BuildStraightStreet(Simulation& sim, TCell& a, TCell& b) {
-  World& world = sim.world;
+void BuildStraightStreet(const GrowthContext& growth, TCell& a, TCell& b) {
+  World& world = growth.world;
   const double angle =
       std::atan2(world.RowOf(a) - world.RowOf(b), world.ColumnOf(a) - world.ColumnOf(b));
   const int dist =
       PixelDistance(world.CentreX(a), world.CentreY(a), world.CentreX(b), world.CentreY(b));
-  const int step = static_cast<int>(sim.settings.Int(setting::kStreetStep)) * world.CellSize;
+  const int step = static_cast<int>(growth.settings.Int(setting::kStreetStep)) * world.CellSize;
   const int n = RoundToInt(static_cast<double>(dist) / step);
   const float ex = static_cast<float>(step * std::cos(angle));
   const float ey = static_cast<float>(step * std::sin(angle));
 
   if (a.State != kStateNode) {
-    CreateNode(sim, a);
+    CreateNode(growth, a);
   }
   TAgent* prev = &NodeOfCell(world, a);
   for (int g = 1; g <= n - 1; ++g) {
     TCell& c = IntermediateCell(world, a, g, ex, ey);
-    CreateNode(sim, c);
+    CreateNode(growth, c);
     TAgent& cur = NodeOfCell(world, c);
-    LinkNodes(sim, cur, *prev);
+    LinkNodes(growth, cur, *prev);
     prev = &cur;
   }
   if (b.State != kStateNode) {
-    CreateNode(sim, b);
+    CreateNode(growth, b);
   }
-  LinkNodes(sim, NodeOfCell(world, b), *prev);
+  LinkNodes(growth, NodeOfCell(world, b), *prev);
 }
 
 }  // namespace veltmoor

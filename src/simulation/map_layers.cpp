@@ -89,7 +89,7 @@ void MapLayers::DrawWorld(const World& world) const {
   DrawAllEdges(world);
 }
 
-void MapLayers::PaintPotential(World& world) const {
+void ShadeByPotential(World& world, const std::function<void(const TCell&)>& changed) {
   for (int r = 0; r < world.RowCount; ++r) {
     for (int c = 0; c < world.ColumnCount; ++c) {
       TCell& cell = world.CellGrid(c, r);
@@ -100,9 +100,13 @@ void MapLayers::PaintPotential(World& world) const {
         continue;
       }
       cell.Color = shade;
-      Draw(world, cell);
+      changed(cell);
     }
   }
+}
+
+void MapLayers::PaintPotential(World& world) const {
+  ShadeByPotential(world, [this, &world](const TCell& cell) { Draw(world, cell); });
 }
 
 void MapLayers::Clear() {

@@ -4,6 +4,7 @@
 // frees them with it, so a world built without pictures (headless, in tests) still steps.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,6 +34,10 @@ struct LayerVisibility {
 
 // The grey a cell of this potential is shaded in.
 Colour PotentialShade(float potential);
+// Shades every coarse cell grey by its potential. The shade is the cell's Color, kept with
+// the world, so a world without pictures takes the same colours; `changed` is told of each
+// cell whose Color it altered.
+void ShadeByPotential(World& world, const std::function<void(const TCell&)>& changed);
 
 struct MapLayers {
   std::unique_ptr<Canvas> MapImage;

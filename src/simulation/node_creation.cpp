@@ -4,9 +4,9 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
-#include <string>
 
 #include "simulation/numbers.h"
+#include "simulation/settings.h"
 
 namespace veltmoor {
 
@@ -17,23 +17,8 @@ int PixelDistance(int x1, int y1, int x2, int y2) {
   return RoundToInt(std::sqrt(static_cast<double>(sum)));
 }
 
-namespace {
-
-void LabelNode(Simulation& sim, const TAgent& node, std::size_t index) {
-  NodeLabel label{node.X - 5, node.Y - 13, std::to_string(index)};
-  if (Canvas* agents = sim.map.AgentImage.get()) {
-    // Drawn on a black box so the number sits on the transparent layer without a frame.
-    agents->brush = colours::kBlack;
-    agents->font = Font{6, colours::kNavy};
-    agents->TextOut(label.Left, label.Top, label.Caption);
-  }
-  sim.map.NodeLabelList.push_back(std::move(label));
-}
-
-}  // namespace
-
-TAgent& CreateNode(Simulation& sim, TCell& cell) {
-  World& world = sim.world;
+TAgent& CreateNode(const GrowthContext& growth, TCell& cell) {
+  World& world = growth.world;
   cell.State = kStateNode;
   cell.NodeIndex = static_cast<std::int32_t>(world.NodeList.size());
 
@@ -43,17 +28,12 @@ TAgent& CreateNode(Simulation& sim, TCell& cell) {
   node->Column = world.ColumnOf(cell);
   node->Row = world.RowOf(cell);
   node->Color = colours::kGrey;
-  node->Radius = static_cast<std::int32_t>(sim.settings.Int(setting::kNodeSize));
-  if (sim.map.AgentImage) {
-    node->DrawNode(*sim.map.AgentImage);
-  }
+  node->Radius = static_cast<std::int32_t>(growth.settings.Int(setting::kNodeSize));
   world.NodeList.push_back(std::move(node));
   ++world.NodeCount;
   TAgent& created = *world.NodeList.back();
-
-  if (sim.settings.Checked(setting::kNodeNumbers)) {
-    LabelNode(sim, created, world.NodeList.size() - 1);
-  }
+  growth.sink.NodeCreated(world, created, world.NodeList.size() - 1,
+                          growth.settings.Checked(setting::kNodeNumbers));
   UpdateCandidateSitesAround(world, world.ColumnOf(cell), world.RowOf(cell));
   return created;
 }

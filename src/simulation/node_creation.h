@@ -5,16 +5,17 @@
 
 #include <cstdint>
 
-#include "simulation/simulation.h"
+#include "simulation/growth_sink.h"
+#include "simulation/world.h"
 
 namespace veltmoor {
 
 // Euclidean distance of two pixels, squares summed in 32-bit floats, rounded half to even.
 int PixelDistance(int x1, int y1, int x2, int y2);
 
-// Appends a node in `cell` to NodeList, draws it, labels it when asked, and rebuilds the
+// Appends a node in `cell` to NodeList, reports it (numbered when asked), and rebuilds the
 // candidate sites. No test for an existing node: a second node may share the cell.
-TAgent& CreateNode(Simulation& sim, TCell& cell);
+TAgent& CreateNode(const GrowthContext& growth, TCell& cell);
 
 // What the 3 x 3 block of coarse cells around a cell holds.
 enum class NeighbourhoodClass : std::uint8_t {

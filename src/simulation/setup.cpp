@@ -170,8 +170,8 @@ void CheckWorldFits(const Simulation& sim) {
 void PlantCentreNode(Simulation& sim) {
   World& world = sim.world;
   if (world.ColumnCount > 0 && world.RowCount > 0) {
-    CreateNode(
-        sim, world.CellGrid(RoundToInt(world.ColumnCount / 2.0), RoundToInt(world.RowCount / 2.0)));
+    CreateNode(sim.Growth(), world.CellGrid(RoundToInt(world.ColumnCount / 2.0),
+                                            RoundToInt(world.RowCount / 2.0)));
   }
 }
 

@@ -11,4 +11,8 @@ Simulation::Simulation(const SettingsSource& settings_source, RandomSource& rand
   ImageGradient = canvases.Create(35, 161);
 }
 
+GrowthContext Simulation::Growth() {
+  return GrowthContext{world, settings, random, *sink, forceTerms, &rows, TimerEnabled};
+}
+
 }  // namespace veltmoor

@@ -9,6 +9,7 @@
 #include "display/canvas.h"
 #include "simulation/connectivity_table_model.h"
 #include "simulation/force_terms.h"
+#include "simulation/growth_sink.h"
 #include "simulation/map_layers.h"
 #include "simulation/output_models.h"
 #include "simulation/random_source.h"
@@ -48,6 +49,12 @@ struct Simulation {
   // The helper thread the potential passes share their rows with; it lives and ends with
   // the simulation.
   RowSplitter rows;
+
+  // Where the growth rules report what they changed: nowhere until the builder installs a
+  // sink (the views' InstallMapSink paints the map and writes the labels and charts).
+  std::unique_ptr<GrowthSink> sink = std::make_unique<NullGrowthSink>();
+  // What the growth rules touch of this simulation.
+  GrowthContext Growth();
 
   // Whether the run's step timer is on. Operations switch it off; the desktop program maps
   // it onto Timer1 and veltmoor-batch loops while it is on.

@@ -4,8 +4,8 @@
 #include <set>
 #include <string>
 
+#include "simulation/internal/world_json_reader.h"
 #include "simulation/setup.h"
-#include "simulation/world_json_reader.h"
 
 namespace veltmoor::world_json {
 

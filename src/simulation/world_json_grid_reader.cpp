@@ -8,8 +8,8 @@
 #include <limits>
 #include <string>
 
+#include "simulation/internal/world_json_reader.h"
 #include "simulation/setup.h"
-#include "simulation/world_json_reader.h"
 
 namespace veltmoor::world_json {
 

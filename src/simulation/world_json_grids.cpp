@@ -1,4 +1,4 @@
-#include "simulation/world_json_grids.h"
+#include "simulation/internal/world_json_grids.h"
 
 #include <algorithm>
 

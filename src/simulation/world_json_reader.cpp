@@ -1,6 +1,6 @@
 // Reading world.json: the SAX events of everything but the grids' values, the nodes and
 // lists read as they stream by, the small members kept as JSON values until the end.
-#include "simulation/world_json_reader.h"
+#include "simulation/internal/world_json_reader.h"
 
 #include <algorithm>
 #include <filesystem>

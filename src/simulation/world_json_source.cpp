@@ -1,8 +1,8 @@
-#include "simulation/world_json_source.h"
+#include "simulation/internal/world_json_source.h"
 
 #include <string>
 
-#include "simulation/world_json_values.h"
+#include "simulation/internal/world_json_values.h"
 
 namespace veltmoor::world_json {
 

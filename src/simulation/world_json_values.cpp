@@ -1,4 +1,4 @@
-#include "simulation/world_json_values.h"
+#include "simulation/internal/world_json_values.h"
 
 #include <array>
 #include <cstdio>

@@ -164,7 +164,7 @@ void ClusterGrowthStudy::StudyTick() {
       return;
     }
   }
-  NetworkPhase(sim());
+  NetworkPhase(sim().Growth());
   labels.Set(label::study::kSteps, FormatInt(state_.StepCounter));
   ++state_.StepCounter;
   ++state_.StepsSinceMeasure;

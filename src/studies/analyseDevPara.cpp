@@ -502,7 +502,7 @@ void DevParaStudy::ReadStudySettings() {
     state_.EndValue[i] = static_cast<float>(own_.Float(kDevParaRowControls[i].to));
     state_.RowActive[i] = own_.Checked(kDevParaRowControls[i].active);
   }
-  ReadFieldType(sim());
+  ReadFieldType(sim().world, sim().settings);
   const std::optional<std::uint64_t> planned = PlannedRuns();
   labels.Set(label::study::kRunsPlanned, planned
                                              ? "/ " + FormatInt(static_cast<long long>(*planned))

@@ -246,7 +246,7 @@ void MinDistStudy::AdvanceStudy() {
     }
     FreshWorld(CurrentRun());
   }
-  NetworkPhase(sim());
+  NetworkPhase(sim().Growth());
   labels.Set(label::study::kSteps, FormatInt(state_.StepCounter));
   ++state_.StepCounter;
 }

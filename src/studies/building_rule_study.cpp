@@ -87,7 +87,7 @@ void BuildingRuleStudy::StartBuildingRuleStudy() {
   ClearMeasurements();
   SelectNextRule();
   ClearStudySeries();
-  ReadFieldType(sim());
+  ReadFieldType(sim().world, sim().settings);
   if (CurrentSelected()) {
     FreshWorld(CurrentRun());
   }
@@ -152,7 +152,7 @@ void BuildingRuleStudy::BuildingStudyTick() {
 
 void BuildingRuleStudy::RecordStudyRun() {
   Simulation& s = sim();
-  BuildingStatistics(s);
+  BuildingStatistics(s.world, *s.sink);
   AnalyseNetwork();
   RadialAnalysis(s);
   const std::optional<double> ys[] = {LastY(s.charts.GetSeries(series_name::kBuildFreeRatio)),

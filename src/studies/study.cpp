@@ -38,7 +38,7 @@ void Study::FreshWorld(std::uint64_t run) {
 
 void Study::SelectNetworkOnly() {
   controls().SetChecked(setting::kNetworkOnly, true);
-  ReadFieldType(sim());
+  ReadFieldType(sim().world, sim().settings);
 }
 
 void Study::AnalyseNetwork() {

@@ -11,13 +11,17 @@
 #include "simulation/settings.h"
 #include "simulation/simulation.h"
 #include "ui/error_guard.h"
+#include "views/map_sink.h"
 
 namespace veltmoor {
 
 class TMainForm;
 
 struct AppContext {
-  AppContext() : router(defaults), sim(router, random, canvases) { InstallPeriodicAnalyses(sim); }
+  AppContext() : router(defaults), sim(router, random, canvases) {
+    InstallPeriodicAnalyses(sim);
+    InstallMapSink(sim);
+  }
   AppContext(const AppContext&) = delete;
   AppContext& operator=(const AppContext&) = delete;
 

@@ -405,7 +405,7 @@ QWidget* TForm1::BuildBuildingTab() {
   AddSettings(form, kBuilding);
   auto* random = new QHBoxLayout;
   AddButton(random, QStringLiteral("b_rndBuild"), QStringLiteral("random buildings"),
-            [this] { RandomBuildings(sim()); });
+            [this] { RandomBuildings(sim().Growth()); });
   form->addRow(random);
   layout->addWidget(rules);
 
@@ -653,7 +653,7 @@ void TForm1::ConnectSettingEvents() {
        {setting::kNetworkOnly, setting::kBoom, setting::kInterlink, setting::kCluster}) {
     if (auto* button = qobject_cast<QRadioButton*>(settings_.Control(radio))) {
       connect(button, &QRadioButton::clicked, this,
-              [this] { Act([this] { ReadFieldType(sim()); }); });
+              [this] { Act([this] { ReadFieldType(sim().world, sim().settings); }); });
     }
   }
   // A decimal box is checked when it is left, never per keystroke: "-" and "1e" are on the

@@ -51,7 +51,7 @@ struct FractalWorld {
     }
   }
   int AddNode(int column, int row) {
-    CreateNode(sim(), world().CellGrid(column, row));
+    CreateNode(sim().Growth(), world().CellGrid(column, row));
     return static_cast<int>(world().NodeList.size()) - 1;
   }
   // A segment recorded at both ends without tracing a street, so no land changes.

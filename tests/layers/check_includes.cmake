@@ -1,4 +1,5 @@
-# Fails when a source file under src/ includes a header of a folder its layer may not use.
+# Fails when a source file under src/ includes a header of a folder its layer may not use, or
+# a header from another folder's internal/ subfolder.
 # The allowed includes are the table in docs/ARCHITECTURE.md, between the layer markers, so
 # the picture and the check cannot drift apart.
 #   cmake -DSOURCE_DIR=<repository> -P check_includes.cmake
@@ -40,6 +41,10 @@ foreach(source IN LISTS sources)
       set(target "${CMAKE_MATCH_1}")
       if(NOT target IN_LIST allowed_${folder})
         message(SEND_ERROR "src/${source}: ${folder} may not include ${target}/ (${line})")
+        math(EXPR faults "${faults} + 1")
+      elseif(line MATCHES "\"[^/\"]+/internal/" AND NOT target STREQUAL folder)
+        # A library's internal/ headers are for its own sources; others use its public ones.
+        message(SEND_ERROR "src/${source}: ${target}/internal/ is private to ${target}/ (${line})")
         math(EXPR faults "${faults} + 1")
       endif()
     endif()

@@ -23,7 +23,7 @@ void BuildTown(testing::TestSimulation& t, int cell_size) {
   for (int r = 0; r < 3 * world.RowCount; ++r) {
     for (int c = 0; c < 3 * world.ColumnCount / 2; ++c) {
       if ((c + r) % 4 != 0) {
-        Develop(t.sim, world.FineGrid(c, r));
+        Develop(t.sim.Growth(), world.FineGrid(c, r));
       }
     }
   }
@@ -54,9 +54,9 @@ TEST(MapPictureTest, LargeWorldIsBoundedAndKeepsItsShapeAndStreets) {
   testing::TestSimulation t(1200, 600);
   BuildTown(t, 6);
   World& world = t.world();
-  TAgent& a = CreateNode(t.sim, world.CellGrid(150, 50));
-  TAgent& b = CreateNode(t.sim, world.CellGrid(190, 50));
-  LinkNodes(t.sim, a, b);
+  TAgent& a = CreateNode(t.sim.Growth(), world.CellGrid(150, 50));
+  TAgent& b = CreateNode(t.sim.Growth(), world.CellGrid(190, 50));
+  LinkNodes(t.sim.Growth(), a, b);
   const QSize size = MapPictureSize(1200, 600, 120);
   const QImage picture = DrawMapPicture(t.sim, size);
   ASSERT_EQ(picture.size(), QSize(120, 60));

@@ -1,4 +1,4 @@
-#include "growth/calc_AStern.h"
+#include "growth/internal/calc_AStern.h"
 
 #include <gtest/gtest.h>
 
@@ -17,8 +17,10 @@ struct Network : testing::TestSimulation {
     settings.SetChecked(setting::kCenterNode, false);
     NewSetup(sim);
   }
-  TAgent& Plant(int column, int row) { return CreateNode(sim, world().CellGrid(column, row)); }
-  void Link(TAgent& a, TAgent& b) { LinkNodes(sim, a, b); }
+  TAgent& Plant(int column, int row) {
+    return CreateNode(sim.Growth(), world().CellGrid(column, row));
+  }
+  void Link(TAgent& a, TAgent& b) { LinkNodes(sim.Growth(), a, b); }
   std::vector<TAgent*> Path(TAgent& start, TAgent& goal) {
     std::vector<TAgent*> path{&start};  // must be emptied by the search
     FindNetworkPath(world(), path, start, goal);

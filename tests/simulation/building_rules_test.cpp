@@ -97,7 +97,7 @@ TEST_F(BuildingRulesTest, CornerBuildCellWithDefaultRuleTurnsFreeOnlyWithoutBuil
     for (int i = 0; i < buildNeighbours; ++i) {
       Develop(neighbours[i].first, neighbours[i].second, kSubBuild, 4);
     }
-    ApplyBuildingRules(t.sim);
+    ApplyBuildingRules(t.sim.Growth());
     if (buildNeighbours == 0) {
       EXPECT_EQ(corner.SubState, kSubOpen);
       EXPECT_EQ(corner.Color, colours::kLime);
@@ -119,7 +119,7 @@ TEST_F(BuildingRulesTest, GenBAtLeastGenAFreesEveryVisitedBuildCell) {
     }
   }
   Develop(5, 5, kSubBuild, 4);  // cluster of four: left alone
-  ApplyBuildingRules(t.sim);
+  ApplyBuildingRules(t.sim.Growth());
   for (int r = 0; r < 6; ++r) {
     for (int c = 0; c < 6; ++c) {
       const bool visited = !(c == 5 && r == 5);
@@ -140,7 +140,7 @@ TEST_F(BuildingRulesTest, GenCAboveGenDNeverBuilds) {
         Develop(c, r, anchor ? kSubBuild : kSubOpen, anchor ? 0 : 9);
       }
     }
-    ApplyBuildingRules(t.sim);
+    ApplyBuildingRules(t.sim.Growth());
     return layer->Calls().size();
   };
   EXPECT_EQ(freeCellsBuilt("8032"), 0u);
@@ -153,7 +153,7 @@ TEST_F(BuildingRulesTest, FreeCellSeesNeighboursBuiltEarlierInTheSameSweep) {
   Develop(0, 0, kSubBuild, 0);
   TFineCell& first = Develop(1, 0, kSubOpen);
   TFineCell& second = Develop(2, 0, kSubOpen);  // no build neighbour before the sweep
-  ApplyBuildingRules(t.sim);
+  ApplyBuildingRules(t.sim.Growth());
   EXPECT_EQ(first.SubState, kSubBuild);
   EXPECT_EQ(first.Color, colours::kBlue);
   EXPECT_EQ(second.SubState, kSubBuild);
@@ -171,7 +171,7 @@ TEST_F(BuildingRulesTest, RandomBuildingsSkipsSmallClustersAndResetsUndevelopedC
       developed.push_back(&Develop(c, r, kSubNone, 5));
     }
   }
-  RandomBuildings(t.sim);
+  RandomBuildings(t.sim.Growth());
 
   EXPECT_EQ(small.SubState, kSubBuild);
   EXPECT_EQ(street.SubState, kSubStreet);
@@ -197,8 +197,8 @@ TEST_F(BuildingRulesTest, StatisticsOfASmallWorld) {
   Develop(0, 2, kSubOpen);
   Street(1, 2);
   Street(2, 2);
-  BuildingStatistics(t.sim);
-  BuildingStatistics(t.sim);  // the histogram holds only the latest count
+  BuildingStatistics(t.sim.world, *t.sim.sink);
+  BuildingStatistics(t.sim.world, *t.sim.sink);  // the histogram holds only the latest count
 
   const auto at = [](double y) { return std::vector<Point>{{20, y}, {20, y}}; };
   EXPECT_EQ(PointsOf(series_name::kEmptyShare), at(3.0 / 9));
@@ -222,13 +222,13 @@ TEST_F(BuildingRulesTest, PercentagesRoundHalvesToEven) {
   for (const auto& [c, r] : cells) {
     Develop(c, r, kSubBuild);
   }
-  BuildingStatistics(t.sim);
+  BuildingStatistics(t.sim.world, *t.sim.sink);
   EXPECT_EQ(t.sim.labels.Get(label::kMoreThanOneNeighbour), "12");  // 12.5
 }
 
 TEST_F(BuildingRulesTest, DegenerateWorldsNeverDivideByZero) {
   MakeWorld(1, 1);  // no build, free or developed cell
-  BuildingStatistics(t.sim);
+  BuildingStatistics(t.sim.world, *t.sim.sink);
   for (const LabelName name : {label::kMoreThanOneNeighbour, label::kMoreThanTwoNeighbours,
                                label::kMoreThanThreeNeighbours}) {
     EXPECT_EQ(t.sim.labels.Get(name), "0") << name.View();
@@ -237,7 +237,7 @@ TEST_F(BuildingRulesTest, DegenerateWorldsNeverDivideByZero) {
   EXPECT_EQ(PointsOf(series_name::kEmptyShare), (std::vector<Point>{{0, 1}}));
 
   MakeWorld(0, 0);  // no fine cell: no share to record
-  BuildingStatistics(t.sim);
+  BuildingStatistics(t.sim.world, *t.sim.sink);
   for (const chart::SeriesName series :
        {series_name::kEmptyShare, series_name::kStreetShare, series_name::kDevelopedShare,
         series_name::kBuildShare, series_name::kFreeShare, series_name::kBuildFreeRatio}) {

@@ -106,16 +106,16 @@ TEST_P(CandidateBookkeepingTest, EveryStepMatchesARescanOfTheGrids) {
       ASSERT_EQ(LandUses(kept), LandUses(rescanned));
 
       // And within the kept world, at a moment the step itself never collects.
-      CollectHwmCandidates(run.kept.sim);
+      CollectHwmCandidates(run.kept.sim.Growth());
       const Positions fromFrontier = PositionsOf(kept, kept.HwmCandidateList);
-      CollectHwmCandidatesByRescan(run.kept.sim);
+      CollectHwmCandidatesByRescan(run.kept.sim.Growth());
       ASSERT_EQ(fromFrontier, PositionsOf(kept, kept.HwmCandidateList));
-      CollectClusterCandidates(run.kept.sim);
+      CollectClusterCandidates(run.kept.sim.Growth());
       const Positions freeCells = PositionsOf(kept, kept.ClusterCandidateList);
-      CollectClusterCandidatesByRescan(run.kept.sim);
+      CollectClusterCandidatesByRescan(run.kept.sim.Growth());
       ASSERT_EQ(freeCells, PositionsOf(kept, kept.ClusterCandidateList));
       // The other run collects the same, so both lists still compare after the next step.
-      CollectHwmCandidatesByRescan(run.rescanned.sim);
+      CollectHwmCandidatesByRescan(run.rescanned.sim.Growth());
     }
     EXPECT_GT(step, 5);
     EXPECT_GT(kept.NodeCount, 2u);
@@ -146,8 +146,8 @@ TEST(CandidateSitesTest, NodesAnywhereMatchTwoFullSweeps) {
   const Positions nodes = {{0, 0}, {3, 1},  {24, 19}, {12, 10}, {14, 10}, {13, 12}, {12, 10},
                            {1, 3}, {23, 0}, {16, 9},  {9, 13},  {10, 7},  {0, 19},  {5, 5}};
   for (const auto& [c, r] : nodes) {
-    CreateNode(kept.sim, kept.world().CellGrid(c, r));
-    CreateNode(rescanned.sim, rescanned.world().CellGrid(c, r));
+    CreateNode(kept.sim.Growth(), kept.world().CellGrid(c, r));
+    CreateNode(rescanned.sim.Growth(), rescanned.world().CellGrid(c, r));
     SCOPED_TRACE(std::to_string(c) + "," + std::to_string(r));
     ASSERT_EQ(PositionsOf(kept.world(), kept.world().CandidateList),
               PositionsOf(rescanned.world(), rescanned.world().CandidateList));
@@ -170,8 +170,8 @@ TEST(CandidateSitesTest, StatesThatDoNotFollowFromTheNodesAreSweptInFull) {
     world->CellGrid(2, 2).State = kStateNextToNode;  // no node anywhere near
     world->Sites.Reset();
   }
-  CreateNode(kept.sim, kept.world().CellGrid(20, 5));
-  CreateNode(rescanned.sim, rescanned.world().CellGrid(20, 5));
+  CreateNode(kept.sim.Growth(), kept.world().CellGrid(20, 5));
+  CreateNode(rescanned.sim.Growth(), rescanned.world().CellGrid(20, 5));
   EXPECT_EQ(PositionsOf(kept.world(), kept.world().CandidateList),
             PositionsOf(rescanned.world(), rescanned.world().CandidateList));
   EXPECT_EQ(States(kept.world()), States(rescanned.world()));

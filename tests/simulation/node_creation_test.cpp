@@ -63,7 +63,7 @@ TEST(CreateNodeTest, SecondNodeInTheSameCellIsAddedAndTheCellPointsAtIt) {
   NewSetup(t.sim);
   World& world = t.world();
   TCell& cell = world.CellGrid(12, 14);
-  TAgent& second = CreateNode(t.sim, cell);
+  TAgent& second = CreateNode(t.sim.Growth(), cell);
   EXPECT_EQ(world.NodeCount, 2u);
   ASSERT_EQ(world.NodeList.size(), 2u);
   EXPECT_EQ(cell.NodeIndex, 1);
@@ -82,7 +82,7 @@ TEST(CreateNodeTest, NodeNextToTheBorderSkipsPositionsOffTheGrid) {
   NewSetup(t.sim);
   World& world = t.world();
   EXPECT_TRUE(world.CandidateList.empty());
-  CreateNode(t.sim, world.CellGrid(0, 0));
+  CreateNode(t.sim.Growth(), world.CellGrid(0, 0));
   EXPECT_EQ(world.CellGrid(1, 1).State, kStateNextToNode);
   EXPECT_EQ(world.CellGrid(2, 2).State, kStateCandidate);
   EXPECT_EQ(world.CellGrid(3, 0).State, kStateFree);
@@ -94,7 +94,7 @@ TEST(CreateNodeTest, NodeNumbersAreLabelledWhenAsked) {
   testing::TestSimulation t;
   t.settings.SetChecked(setting::kNodeNumbers, true);
   NewSetup(t.sim);
-  CreateNode(t.sim, t.world().CellGrid(3, 4));
+  CreateNode(t.sim.Growth(), t.world().CellGrid(3, 4));
   const auto& labels = t.sim.map.NodeLabelList;
   ASSERT_EQ(labels.size(), 2u);
   EXPECT_EQ(labels[1].Caption, "1");

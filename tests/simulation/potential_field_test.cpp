@@ -186,18 +186,18 @@ TEST(FineNeighbourTest, HwmCandidateNeedsStreetOrDevelopedLandAboveThreshold) {
   f.settings.Set(setting::kDevelopmentThreshold, "0,5");
   f.Fine(10, 11).LandUse = kLandDeveloped;
   f.Fine(10, 11).Potential = 0.5f;
-  EXPECT_FALSE(IsHwmCandidate(f.sim, 10, 10));
+  EXPECT_FALSE(IsHwmCandidate(f.sim.Growth(), 10, 10));
   EXPECT_TRUE(HasDevelopedNeighbour(f.world(), 10, 10));
   f.Fine(10, 11).Potential = std::nextafter(0.5f, 1.0f);
-  EXPECT_TRUE(IsHwmCandidate(f.sim, 10, 10));
+  EXPECT_TRUE(IsHwmCandidate(f.sim.Growth(), 10, 10));
 
   f.Fine(0, 1).LandUse = kLandStreet;
-  EXPECT_TRUE(IsHwmCandidate(f.sim, 0, 0));
+  EXPECT_TRUE(IsHwmCandidate(f.sim.Growth(), 0, 0));
   EXPECT_TRUE(HasOccupiedNeighbour(f.world(), 0, 0));
   EXPECT_FALSE(HasDevelopedNeighbour(f.world(), 0, 0));
   // Diagonal land is no neighbour; the far corner has only two on the grid.
   EXPECT_FALSE(HasOccupiedNeighbour(f.world(), 1, 0));
-  EXPECT_FALSE(IsHwmCandidate(f.sim, 74, 83));
+  EXPECT_FALSE(IsHwmCandidate(f.sim.Growth(), 74, 83));
 }
 
 TEST(DevelopBestTest, ZeroWeightsTakeTheFirstCandidateWithoutDrawing) {
@@ -205,13 +205,13 @@ TEST(DevelopBestTest, ZeroWeightsTakeTheFirstCandidateWithoutDrawing) {
   f.settings.Set(setting::kCentripetalWeight, "0");
   f.settings.Set(setting::kCentrifugalWeight, "0");
   f.Fine(10, 10).LandUse = kLandStreet;
-  CollectHwmCandidates(f.sim);
+  CollectHwmCandidates(f.sim.Growth());
   ASSERT_EQ(f.world().HwmCandidateList.size(), 4u);
   RandomSource untouched = f.random;
   f.Layer(f.sim.map.FineImage).ClearCalls();
   f.Layer(f.sim.map.MapImage).ClearCalls();
 
-  DevelopBestHwmCandidate(f.sim);
+  DevelopBestHwmCandidate(f.sim.Growth());
   const TFineCell& chosen = f.Fine(10, 9);  // fine row 9 comes before row 10
   EXPECT_EQ(chosen.LandUse, kLandDeveloped);
   EXPECT_EQ(chosen.SubState, kSubBuild);
@@ -235,7 +235,7 @@ TEST(DevelopBestTest, WithoutRandomTheMiddlePotentialBeatsFullPotential) {
   f.Fine(1, 0).Potential = 0.5f;
   f.Fine(2, 0).Potential = 0.5f;
   f.world().HwmCandidateList = {&f.Fine(0, 0), &f.Fine(1, 0), &f.Fine(2, 0)};
-  DevelopBestHwmCandidate(f.sim);
+  DevelopBestHwmCandidate(f.sim.Growth());
   EXPECT_EQ(f.Fine(0, 0).LandUse, kLandFree);
   EXPECT_EQ(f.Fine(1, 0).LandUse, kLandDeveloped);
   EXPECT_EQ(f.Fine(2, 0).LandUse, kLandFree);
@@ -244,14 +244,14 @@ TEST(DevelopBestTest, WithoutRandomTheMiddlePotentialBeatsFullPotential) {
 TEST(DevelopBestTest, EmptyListsOnlyStopTheTimer) {
   Field f;
   f.sim.TimerEnabled = true;
-  CollectHwmCandidates(f.sim);  // no street, no developed land
+  CollectHwmCandidates(f.sim.Growth());  // no street, no developed land
   EXPECT_TRUE(f.world().HwmCandidateList.empty());
-  DevelopBestHwmCandidate(f.sim);
+  DevelopBestHwmCandidate(f.sim.Growth());
   EXPECT_FALSE(f.sim.TimerEnabled);
 
   f.sim.TimerEnabled = true;
   f.world().ClusterCandidateList.clear();
-  DevelopBestClusterCandidate(f.sim);
+  DevelopBestClusterCandidate(f.sim.Growth());
   EXPECT_FALSE(f.sim.TimerEnabled);
   EXPECT_EQ(f.world().NodeCount, 0u);
 }
@@ -261,11 +261,11 @@ TEST(DevelopBestTest, WorldWithoutGridIsLeftAlone) {
   t.sim.TimerEnabled = true;
   UpdatePotential(t.world());
   SpreadPotentialToFineGrid(t.world());
-  CollectHwmCandidates(t.sim);
-  CollectClusterCandidates(t.sim);
+  CollectHwmCandidates(t.sim.Growth());
+  CollectClusterCandidates(t.sim.Growth());
   t.sim.map.PaintPotential(t.sim.world);
-  DevelopBestClusterCandidate(t.sim);
-  DevelopBestHwmCandidate(t.sim);
+  DevelopBestClusterCandidate(t.sim.Growth());
+  DevelopBestHwmCandidate(t.sim.Growth());
   EXPECT_FALSE(t.sim.TimerEnabled);
   EXPECT_TRUE(t.world().ClusterCandidateList.empty());
 }
@@ -274,12 +274,12 @@ TEST(ClusterDevelopmentTest, LandTouchingAStreetOrNearANodeIsNotConnected) {
   Field f(true);  // initial node at (12, 14)
   f.Fine(4, 5).LandUse = kLandStreet;
   f.world().ClusterCandidateList = {&f.Fine(4, 4)};
-  DevelopBestClusterCandidate(f.sim);
+  DevelopBestClusterCandidate(f.sim.Growth());
   EXPECT_EQ(f.Fine(4, 4).LandUse, kLandDeveloped);
 
   ASSERT_EQ(f.Cell(13, 14).State, kStateNextToNode);
   f.world().ClusterCandidateList = {&f.Fine(40, 43)};
-  DevelopBestClusterCandidate(f.sim);
+  DevelopBestClusterCandidate(f.sim.Growth());
   EXPECT_EQ(f.Fine(40, 43).LandUse, kLandDeveloped);
   EXPECT_EQ(f.world().NodeCount, 1u);
   EXPECT_EQ(f.world().EdgeCount, 0u);
@@ -289,7 +289,7 @@ TEST(ClusterDevelopmentTest, IsolatedLandGetsANodeAndAStreetFromTheNearestNode) 
   Field f(true);
   // Top-left fine cell of cell (12, 5), nine cells above the initial node.
   f.world().ClusterCandidateList = {&f.Fine(36, 15)};
-  DevelopBestClusterCandidate(f.sim);
+  DevelopBestClusterCandidate(f.sim.Growth());
   EXPECT_EQ(f.Fine(36, 15).LandUse, kLandDeveloped);
   const TCell& cell = f.Cell(12, 5);
   ASSERT_EQ(cell.State, kStateNode);
@@ -305,7 +305,7 @@ TEST(ClusterDevelopmentTest, FirstNodeOfAnEmptyNetworkGetsNoStreet) {
   Field f;
   ASSERT_TRUE(f.world().NodeList.empty());
   f.world().ClusterCandidateList = {&f.Fine(36, 15)};
-  DevelopBestClusterCandidate(f.sim);
+  DevelopBestClusterCandidate(f.sim.Growth());
   ASSERT_EQ(f.world().NodeCount, 1u);
   EXPECT_EQ(f.Cell(12, 5).State, kStateNode);
   EXPECT_EQ(f.Cell(12, 5).NodeIndex, 0);

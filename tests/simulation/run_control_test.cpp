@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -121,7 +125,7 @@ TEST_F(RunControlTest, DevelopmentPhaseSpreadsThePotentialFivePassesFirst) {
   t.settings.Set(setting::kGrowthRate, "1");
   Start(setting::kCluster);
   t.world().CellGrid(10, 10).DevelopedCount = 9;
-  ClusterDevelopmentPhase(t.sim);
+  ClusterDevelopmentPhase(t.sim.Growth());
   // The first pass fills the cell itself, each further one reaches a cell further out:
   // five passes reach four cells away, not five.
   EXPECT_GT(t.world().CellGrid(14, 10).Potential, 0.0f);
@@ -188,32 +192,75 @@ TEST_F(RunControlTest, ClusterRunWithoutInitialNodeGrowsItsOwnNetwork) {
   EXPECT_GT(DevelopedFineCells(t.world()), 0);
 }
 
-// The map layers only show the town: a run whose pictures, labels and all are gone, as in
-// a world a test builds by hand, grows exactly the town a run that draws grows.
-TEST_F(RunControlTest, AWorldWithoutMapLayersGrowsTheSameTown) {
-  auto run = [](bool drawn) {
+// What a grown town is made of, down to the colours a saved world keeps.
+struct Town {
+  std::vector<std::tuple<LandUseCode, SubStateCode, Colour>> fine;
+  std::vector<std::tuple<CellState, std::int32_t, Colour>> cells;
+  std::vector<std::tuple<int, int, std::vector<std::int32_t>>> nodes;
+  std::uint32_t edges = 0;
+  bool operator==(const Town&) const = default;
+};
+
+Town TownOf(const World& world) {
+  Town town;
+  for (const TFineCell& f : world.FineGrid.Cells()) {
+    town.fine.emplace_back(f.LandUse, f.SubState, f.Color);
+  }
+  for (const TCell& c : world.CellGrid.Cells()) {
+    town.cells.emplace_back(c.State, c.DevelopedCount, c.Color);
+  }
+  for (const auto& node : world.NodeList) {
+    std::vector<std::int32_t> links;
+    for (const LinkEntry& link : node->Links) {
+      links.push_back(link.OtherNode);
+    }
+    town.nodes.emplace_back(node->X, node->Y, links);
+  }
+  town.edges = world.EdgeCount;
+  return town;
+}
+
+// The rules' reports only show the town: a run whose sink forgets them all grows exactly
+// the town a run that paints, labels and charts grows, whatever the field type.
+class SinkTest : public ::testing::TestWithParam<std::string_view> {};
+
+TEST_P(SinkTest, TheNullSinkGrowsTheTownThePaintingSinkGrows) {
+  auto run = [](bool reported) {
     testing::TestSimulation s;
     s.random.SetFixedSeed(7);
-    s.settings.SetChecked(setting::kBoom, true);
+    s.settings.SetChecked(SettingName(GetParam()), true);
     s.settings.SetChecked(setting::kNodeNumbers, true);
+    s.settings.SetChecked(setting::kAutoBuild, true);
     NewSetup(s.sim);
-    if (!drawn) {
-      s.sim.map.Clear();
+    if (!reported) {
+      s.sim.sink = std::make_unique<NullGrowthSink>();
     }
     StartRun(s.sim);
     for (int i = 0; i < 25; ++i) {
       SimulationStep(s.sim);
     }
-    std::vector<std::pair<LandUseCode, SubStateCode>> uses;
-    for (const TFineCell& fine : s.world().FineGrid.Cells()) {
-      uses.emplace_back(fine.LandUse, fine.SubState);
-    }
-    return std::make_tuple(s.world().NodeCount, s.world().EdgeCount, uses);
+    const std::size_t points = s.sim.charts.GetSeries(series_name::kEmptyShare).Count();
+    return std::make_tuple(TownOf(s.world()), points, s.sim.labels.Get(label::kTimeStep));
   };
-  const auto drawn = run(true);
-  EXPECT_GT(std::get<0>(drawn), 1u);
-  EXPECT_EQ(run(false), drawn);
+  const auto [painted, paintedPoints, paintedStep] = run(true);
+  const auto [silent, silentPoints, silentStep] = run(false);
+  EXPECT_GT(painted.nodes.size(), 1u);
+  EXPECT_TRUE(silent == painted);
+  // The silent run did take its statistics and number its steps; they went nowhere.
+  EXPECT_EQ(paintedStep, "24");
+  EXPECT_EQ(silentStep, "0");
+  EXPECT_EQ(silentPoints, 0u);
+  if (GetParam() != setting::kNetworkOnly.View()) {
+    EXPECT_GT(paintedPoints, 0u);
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(FieldTypes, SinkTest,
+                         ::testing::Values(setting::kNetworkOnly.View(), setting::kBoom.View(),
+                                           setting::kInterlink.View(), setting::kCluster.View()),
+                         [](const ::testing::TestParamInfo<std::string_view>& param) {
+                           return std::string(param.param.substr(3));
+                         });
 
 TEST_F(RunControlTest, SeededRunsRepeat) {
   auto run = [](std::uint64_t seed) {

@@ -22,7 +22,9 @@ struct EmptyWorld : testing::TestSimulation {
     settings.SetChecked(setting::kCenterNode, false);
     NewSetup(sim);
   }
-  TAgent& Plant(int column, int row) { return CreateNode(sim, world().CellGrid(column, row)); }
+  TAgent& Plant(int column, int row) {
+    return CreateNode(sim.Growth(), world().CellGrid(column, row));
+  }
   TFineCell& Fine(int column, int row) { return world().FineGrid(column, row); }
 };
 
@@ -55,7 +57,7 @@ TEST(GrowNetworkTest, FirstNetworkOnlyStepLinksTheNewNodeTwoCellsAway) {
   World& world = t.world();
   world.FieldType = kFieldNetworkOnly;
   world.CellGrid(14, 14).Potential = 0.5f;
-  GrowNetwork(t.sim);
+  GrowNetwork(t.sim.Growth());
 
   ASSERT_EQ(world.NodeCount, 2u);
   EXPECT_EQ(world.EdgeCount, 1u);
@@ -80,12 +82,12 @@ TEST(GrowNetworkTest, ThresholdOfOneStopsGrowthOutsideNetworkOnlyAndNoSiteStopsT
     for (TCell* cell : t.world().CandidateList) {
       cell->Potential = 1.0f;
     }
-    GrowNetwork(t.sim);
+    GrowNetwork(t.sim.Growth());
     EXPECT_EQ(t.world().NodeCount, fieldType == kFieldNetworkOnly ? 2u : 1u) << int{fieldType};
   }
   EmptyWorld empty;
   empty.sim.TimerEnabled = true;
-  GrowNetwork(empty.sim);
+  GrowNetwork(empty.sim.Growth());
   EXPECT_FALSE(empty.sim.TimerEnabled);
 }
 
@@ -123,7 +125,7 @@ TEST(LinkNewNodeTest, ManhattanDistanceFirstInListWinsAndInterlinkOnlyInTypesOne
     TAgent& diagonal = t.Plant(11, 9);   // |dx| + |dy| = 48, Euclidean 34
     TAgent& n = t.Plant(10, 10);
     std::vector<TAgent*> list{&straight, &diagonal};
-    LinkNewNode(t.sim, t.world().CellGrid(10, 10), list);
+    LinkNewNode(t.sim.Growth(), t.world().CellGrid(10, 10), list);
     ASSERT_FALSE(n.Links.empty());
     EXPECT_EQ(n.Links[0].OtherNode, 0);
     // The diagonal node has no path to n, so the interlink types tie it in as well.
@@ -137,10 +139,10 @@ TEST(InterlinkNodesTest, LinksOnlyWhenTheDetourExceedsMinDist) {
     TAgent* prev = &t.Plant(2, 2);
     for (int i = 1; i <= segments; ++i) {
       TAgent& next = t.Plant(2 + i, 2);
-      LinkNodes(t.sim, next, *prev);
+      LinkNodes(t.sim.Growth(), next, *prev);
       prev = &next;
     }
-    InterlinkNodes(t.sim, t.world().Node(0), {prev});
+    InterlinkNodes(t.sim.Growth(), t.world().Node(0), {prev});
     EXPECT_EQ(Linked(t.world().Node(0), segments), segments > 3) << segments;
   }
 }
@@ -150,8 +152,8 @@ TEST(InterlinkNodesTest, UnreachableNodeIsLinkedAndTheLinkServesTheNextSearch) {
   TAgent& n = t.Plant(5, 5);
   TAgent& q1 = t.Plant(7, 5);
   TAgent& q2 = t.Plant(7, 7);
-  LinkNodes(t.sim, q2, q1);
-  InterlinkNodes(t.sim, n, {&q1, &q2});
+  LinkNodes(t.sim.Growth(), q2, q1);
+  InterlinkNodes(t.sim.Growth(), n, {&q1, &q2});
   // After n-q1, q2 is two segments away and needs no link of its own.
   EXPECT_TRUE(Linked(n, 1));
   EXPECT_FALSE(Linked(n, 2));
@@ -162,7 +164,7 @@ TEST(TraceStreetTest, StaircaseHasManhattanLengthAndStaysInItsRectangle) {
   const int ends[][4] = {{4, 3, 13, 8}, {20, 2, 15, 11}, {6, 6, 6, 1}};
   for (const auto& e : ends) {
     EmptyWorld t;
-    TraceStreet(t.sim, t.Fine(e[0], e[1]), t.Fine(e[2], e[3]), {e[2] - e[0], e[3] - e[1]});
+    TraceStreet(t.sim.Growth(), t.Fine(e[0], e[1]), t.Fine(e[2], e[3]), {e[2] - e[0], e[3] - e[1]});
     const auto streets = StreetCells(t.world());
     EXPECT_EQ(streets.size(),
               static_cast<std::size_t>(std::abs(e[2] - e[0]) + std::abs(e[3] - e[1]) + 1));
@@ -206,7 +208,7 @@ std::vector<std::pair<int, int>> ReferenceStreet(int c, int r, int goalC, int go
 
 std::vector<std::pair<int, int>> TracedStreet(int c, int r, int goalC, int goalR) {
   EmptyWorld t;
-  TraceStreet(t.sim, t.Fine(c, r), t.Fine(goalC, goalR), {goalC - c, goalR - r});
+  TraceStreet(t.sim.Growth(), t.Fine(c, r), t.Fine(goalC, goalR), {goalC - c, goalR - r});
   std::vector<std::pair<int, int>> cells = StreetCells(t.world());
   std::sort(cells.begin(), cells.end());
   return cells;
@@ -267,10 +269,10 @@ TEST(TraceStreetTest, StreetOverDevelopedLandMovesTheCountAndOverAStreetKeepsIt)
   t.Fine(4, 1).LandUse = kLandDeveloped;
   TCell& coarse = t.world().CellGrid(1, 0);
   coarse.DevelopedCount = 1;
-  TraceStreet(t.sim, t.Fine(2, 1), t.Fine(5, 1), {1, 0});
+  TraceStreet(t.sim.Growth(), t.Fine(2, 1), t.Fine(5, 1), {1, 0});
   EXPECT_EQ(coarse.DevelopedCount, 0);
   EXPECT_EQ(coarse.StreetCount, 3);
-  TraceStreet(t.sim, t.Fine(5, 1), t.Fine(3, 1), {-1, 0});
+  TraceStreet(t.sim.Growth(), t.Fine(5, 1), t.Fine(3, 1), {-1, 0});
   EXPECT_EQ(coarse.StreetCount, 3);
 }
 
@@ -278,7 +280,7 @@ TEST(BuildStraightStreetTest, NineCellsApartGetTwoIntermediateNodesAdjacentCells
   EmptyWorld t;
   World& world = t.world();
   t.Plant(5, 10);
-  BuildStraightStreet(t.sim, world.CellGrid(5, 10), world.CellGrid(14, 10));
+  BuildStraightStreet(t.sim.Growth(), world.CellGrid(5, 10), world.CellGrid(14, 10));
   ASSERT_EQ(world.NodeCount, 4u);
   EXPECT_EQ(world.EdgeCount, 3u);
   for (int i = 1; i < 4; ++i) {
@@ -288,7 +290,7 @@ TEST(BuildStraightStreetTest, NineCellsApartGetTwoIntermediateNodesAdjacentCells
   EXPECT_EQ(world.Node(0).Links.size(), 1u);
   EXPECT_EQ(StreetCells(world).size(), 28u);
 
-  BuildStraightStreet(t.sim, world.CellGrid(5, 20), world.CellGrid(5, 21));
+  BuildStraightStreet(t.sim.Growth(), world.CellGrid(5, 20), world.CellGrid(5, 21));
   ASSERT_EQ(world.NodeCount, 6u);
   EXPECT_EQ(world.EdgeCount, 4u);
   EXPECT_EQ(world.Node(5).Links[0].OtherNode, 4);
@@ -300,7 +302,7 @@ TEST(BuildStraightStreetTest, IntermediateNodeRoundedOntoTheEndCellIsNotLinkedTo
   EmptyWorld t;
   World& world = t.world();
   t.settings.Set(setting::kStreetStep, "1");
-  BuildStraightStreet(t.sim, world.CellGrid(5, 5), world.CellGrid(9, 9));
+  BuildStraightStreet(t.sim.Growth(), world.CellGrid(5, 5), world.CellGrid(9, 9));
   ASSERT_EQ(world.NodeCount, 6u);
   EXPECT_EQ(world.Node(5).Column, 9);
   EXPECT_EQ(world.Node(5).Row, 9);

@@ -8,6 +8,7 @@
 #include "simulation/random_source.h"
 #include "simulation/settings.h"
 #include "simulation/simulation.h"
+#include "views/map_sink.h"
 
 namespace veltmoor::testing {
 
@@ -20,6 +21,7 @@ struct TestSimulation {
     sim.map.PanelWidth = width;
     sim.map.PanelHeight = height;
     InstallPeriodicAnalyses(sim);
+    InstallMapSink(sim);
   }
   // The simulation drawing on the canvases `factory` makes.
   explicit TestSimulation(std::unique_ptr<CanvasFactory> factory)

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "simulation/internal/world_json_values.h"
 #include "simulation/world_json.h"
-#include "simulation/world_json_values.h"
 
 namespace veltmoor::world_json {
 

@@ -18,10 +18,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include "simulation/internal/world_json_grids.h"
+#include "simulation/internal/world_json_source.h"
+#include "simulation/internal/world_json_values.h"
 #include "simulation/world_json.h"
-#include "simulation/world_json_grids.h"
-#include "simulation/world_json_source.h"
-#include "simulation/world_json_values.h"
 
 namespace veltmoor::world_json {
 
