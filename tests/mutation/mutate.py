@@ -133,8 +133,12 @@ def main():
                     # Each mutant relinks every program; gold links them much faster.
                     "-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=gold"], check=True, capture_output=True)
     ok, log = build(tree, build_dir, args.jobs)
-    if not ok or run_tests(build_dir, args.jobs):
-        sys.exit("mutation: the unmutated tree does not build or pass its tests\n" + log[-3000:])
+    if not ok:
+        sys.exit("mutation: the unmutated tree does not build\n" + log[-3000:])
+    failing = run_tests(build_dir, args.jobs, every=True)
+    if failing:
+        sys.exit("mutation: the unmutated tree fails " + ", ".join(failing) +
+                 "; a mutant could not be told from that")
 
     labels = test_labels(build_dir)
     known_labels = set(labels.values())
