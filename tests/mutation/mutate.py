@@ -3,11 +3,17 @@
 tree, rebuilds it incrementally and runs the fast tests; a mutant some test fails on is
 killed. Prints killed / survived / equivalent / not applicable and the score.
 
+Each mutant first meets one folder's tests (the folder whose tests killed it last time,
+else the one named like its source folder), built and run alone; only a mutant those
+tests miss gets the whole build and the whole suite, so a survivor is judged by
+everything and a kill costs one test program.
+
 Usage: tests/mutation/mutate.py [--only TEXT] [--scratch DIR] [--jobs N]
 The scratch copy and its build stay in build-mutation/ between runs, so a second run only
 rebuilds what the mutants touch.
 """
 import argparse
+import json
 import os
 import subprocess
 import sys
@@ -67,18 +73,36 @@ def sync_tree(scratch):
         target.chmod(source.stat().st_mode)
 
 
-def build(tree, build_dir, jobs):
-    result = subprocess.run(["cmake", "--build", str(build_dir), "-j", str(jobs)],
+# Source folders whose tests live in a folder of another name.
+TEST_FOLDER_OF = {"growth": "simulation", "views": "display"}
+
+
+def build(tree, build_dir, jobs, target=None):
+    chosen = ["--target", target] if target else []
+    result = subprocess.run(["cmake", "--build", str(build_dir), "-j", str(jobs)] + chosen,
                             capture_output=True, text=True)
     return result.returncode == 0, result.stdout + result.stderr
 
 
-def run_tests(build_dir, jobs, every=False):
+def test_labels(build_dir):
+    """Each test's folder label, as tests/CMakeLists.txt gives it."""
+    listing = subprocess.run(["ctest", "--show-only=json-v1"], cwd=build_dir, check=True,
+                             capture_output=True, text=True).stdout
+    labels = {}
+    for test in json.loads(listing).get("tests", []):
+        for prop in test.get("properties", []):
+            if prop.get("name") == "LABELS" and prop.get("value"):
+                labels[test["name"]] = prop["value"][0]
+    return labels
+
+
+def run_tests(build_dir, jobs, every=False, label=None):
     """The failing tests' names; empty when all pass. Stops at the first failure unless
-    `every` asks for the full list."""
+    `every` asks for the full list; `label` runs one folder's tests only."""
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
     stop = [] if every else ["--stop-on-failure"]
-    result = subprocess.run(["ctest", "-j", str(jobs), "--timeout", "120"] + stop,
+    only = ["-L", f"^{label}$"] if label else []
+    result = subprocess.run(["ctest", "-j", str(jobs), "--timeout", "120"] + stop + only,
                             cwd=build_dir, env=env, capture_output=True, text=True)
     if result.returncode == 0:
         return []
@@ -109,8 +133,26 @@ def main():
                     # Each mutant relinks every program; gold links them much faster.
                     "-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=gold"], check=True, capture_output=True)
     ok, log = build(tree, build_dir, args.jobs)
-    if not ok or run_tests(build_dir, args.jobs):
-        sys.exit("mutation: the unmutated tree does not build or pass its tests\n" + log[-3000:])
+    if not ok:
+        sys.exit("mutation: the unmutated tree does not build\n" + log[-3000:])
+    failing = run_tests(build_dir, args.jobs, every=True)
+    if failing:
+        sys.exit("mutation: the unmutated tree fails " + ", ".join(failing) +
+                 "; a mutant could not be told from that")
+
+    labels = test_labels(build_dir)
+    known_labels = set(labels.values())
+    killers_file = scratch / "killers.json"
+    killers = json.loads(killers_file.read_text()) if killers_file.is_file() else {}
+
+    def first_label(m):
+        """The folder whose tests killed this mutant before, else its source folder's."""
+        key = SEPARATOR.join((m["file"], m["old"], m["new"]))
+        if killers.get(key) in known_labels:
+            return killers[key]
+        folder = Path(m["file"]).parts[1] if len(Path(m["file"]).parts) > 2 else ""
+        folder = TEST_FOLDER_OF.get(folder, folder)
+        return folder if folder in known_labels else None
 
     mutants = interleave_folders(read_mutants())
     if args.only:
@@ -135,11 +177,22 @@ def main():
         line = original.count("\n", 0, at) + 1
         started = time.time()
         path.write_text(original[:at] + m["new"] + original[at + len(m["old"]):])
+        failed = []
         try:
-            built, _ = build(tree, build_dir, args.jobs)
-            failed = run_tests(build_dir, args.jobs, args.every_test) if built else []
+            label = None if args.every_test else first_label(m)
+            if label:
+                built, _ = build(tree, build_dir, args.jobs, f"veltmoor_{label}_tests")
+                failed = run_tests(build_dir, args.jobs, label=label) if built else []
+            if not failed:
+                built, _ = build(tree, build_dir, args.jobs)
+                failed = run_tests(build_dir, args.jobs, args.every_test) if built else []
         finally:
             path.write_text(original)
+        key = SEPARATOR.join((m["file"], m["old"], m["new"]))
+        killer = next((labels[name] for name in failed if name in labels), None)
+        if killer:
+            killers[key] = killer
+            killers_file.write_text(json.dumps(killers, indent=1, sort_keys=True))
         seconds = time.time() - started
         if not built:
             outcome = "does not build"
