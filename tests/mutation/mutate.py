@@ -179,10 +179,10 @@ def main():
         path.write_text(original[:at] + m["new"] + original[at + len(m["old"]):])
         failed = []
         try:
-            label = None if args.every_test else first_label(m)
-            if label:
-                built, _ = build(tree, build_dir, args.jobs, f"veltmoor_{label}_tests")
-                failed = run_tests(build_dir, args.jobs, label=label) if built else []
+            first = None if args.every_test else first_label(m)
+            if first:
+                built, _ = build(tree, build_dir, args.jobs, f"veltmoor_{first}_tests")
+                failed = run_tests(build_dir, args.jobs, label=first) if built else []
             if not failed:
                 built, _ = build(tree, build_dir, args.jobs)
                 failed = run_tests(build_dir, args.jobs, args.every_test) if built else []
