@@ -69,7 +69,7 @@ masks_mb=$((3 * cells / 1000000))
 echo "compare, two ${side} x ${side} maps and S ($cells cells; the three masks: ${masks_mb} MB)"
 printf '  %-22s %8s %8s %8s %14s\n' "baselines" "s" "CPU s" "peak MB" "B/cell > masks"
 # The placement statistics alone (--no-measures), then with the landscape metrics of S and
-# T1 beside them (a labelling pass of each map).
+# T1 beside them (a labelling pass over each map, one map at a time).
 for what in "20 --no-measures" "0 --no-measures" "20"; do
   read -r runs flag <<<"$what"
   args="--original $work/t0.tif --reference $work/t1.tif --simulated $work/s.tif --developed 21"

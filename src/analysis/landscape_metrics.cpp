@@ -57,20 +57,40 @@ struct Tallies {
   std::uint64_t border_sides = 0;  // sides of developed cells on the landscape border
 };
 
+// The cells of each patch that touch free land on a side: the nearest cell of another patch
+// is always one of these (a step towards the other end of the shortest pair would otherwise
+// stay inside the patch and be shorter).
+struct BorderCell {
+  std::int32_t column = 0;
+  std::int32_t row = 0;
+  std::int32_t patch = 0;
+};
+
 struct Labelling {
-  std::vector<std::int32_t> labels;  // patch of each cell, -1 for free cells
-  std::vector<Patch> patches;        // in the order their first cell is scanned
+  std::vector<Patch> patches;            // in the order their first cell is scanned
+  std::vector<BorderCell> border_cells;  // in scan order; only when asked for
   Tallies tallies;
 };
 
+// Labels patches in one scan that keeps the labels of two rows only: the metrics need each
+// patch's sums and its border cells, not a label for every cell (40 MB beside the mask of a
+// 10 M-cell map).
 class Labeller {
  public:
-  Labeller(const LandscapeMask& mask, int rule) : mask_(mask), rule_(rule) {
-    result_.labels.assign(mask.developed.size(), -1);
+  Labeller(const LandscapeMask& mask, int rule, bool border_cells)
+      : mask_(mask),
+        rule_(rule),
+        border_cells_(border_cells),
+        above_(static_cast<std::size_t>(mask.columns), -1),
+        row_(static_cast<std::size_t>(mask.columns), -1) {
+    if (border_cells_) {
+      result_.border_cells.reserve(CountBorderCells());
+    }
   }
 
   Labelling Run() {
     for (int r = 0; r < mask_.rows; ++r) {
+      std::fill(row_.begin(), row_.end(), -1);
       for (int c = 0; c < mask_.columns; ++c) {
         if (Developed(c, r)) {
           VisitDeveloped(c, r);
@@ -78,6 +98,7 @@ class Labeller {
           VisitFree(c, r);
         }
       }
+      std::swap(above_, row_);
     }
     Resolve();
     result_.tallies.cells = mask_.developed.size();
@@ -93,6 +114,21 @@ class Labeller {
     return c >= 0 && r >= 0 && c < mask_.columns && r < mask_.rows;
   }
   bool Developed(int c, int r) const { return mask_.developed[Index(c, r)] != 0; }
+  bool FreeAt(int c, int r) const { return Inside(c, r) && !Developed(c, r); }
+  bool OnBorder(int c, int r) const {
+    return FreeAt(c - 1, r) || FreeAt(c + 1, r) || FreeAt(c, r - 1) || FreeAt(c, r + 1);
+  }
+
+  // The border cells are counted first so that their list is allocated once, at its size.
+  std::size_t CountBorderCells() const {
+    std::size_t count = 0;
+    for (int r = 0; r < mask_.rows; ++r) {
+      for (int c = 0; c < mask_.columns; ++c) {
+        count += static_cast<std::size_t>(Developed(c, r) && OnBorder(c, r));
+      }
+    }
+    return count;
+  }
 
   void VisitFree(int c, int r) {
     Tallies& t = result_.tallies;
@@ -104,6 +140,7 @@ class Labeller {
     Tallies& t = result_.tallies;
     ++t.developed;
     int like = 0;
+    bool border = false;
     constexpr std::array<std::pair<int, int>, 4> kSides = {{{1, 0}, {0, 1}, {-1, 0}, {0, -1}}};
     for (const auto& [dc, dr] : kSides) {
       if (!Inside(c + dc, r + dr)) {
@@ -114,13 +151,22 @@ class Labeller {
         t.like_pairs += static_cast<std::uint64_t>(dc + dr > 0);
       } else {
         ++t.mixed_pairs;
+        border = true;
       }
     }
     const std::int32_t label = LabelFromScannedNeighbours(c, r);
-    result_.labels[Index(c, r)] = label;
+    row_[static_cast<std::size_t>(c)] = label;
     Patch& patch = provisional_[static_cast<std::size_t>(label)];
     ++patch.cells;
     patch.sides += static_cast<std::uint64_t>(4 - like);
+    if (border && border_cells_) {
+      result_.border_cells.push_back({c, r, label});
+    }
+  }
+
+  // The label of a scanned cell: this row's to the left, the row above's otherwise.
+  std::int32_t ScannedLabel(int column, bool this_row) const {
+    return (this_row ? row_ : above_)[static_cast<std::size_t>(column)];
   }
 
   // The neighbours the scan has passed: left and above, and for the 8 rule the two upper
@@ -135,7 +181,7 @@ class Labeller {
       if (!Inside(nc, nr) || !Developed(nc, nr)) {
         continue;
       }
-      const std::int32_t other = result_.labels[Index(nc, nr)];
+      const std::int32_t other = ScannedLabel(nc, nr == r);
       if (label < 0) {
         label = other;
       } else {
@@ -162,27 +208,19 @@ class Labeller {
       patch.cells += provisional_[k].cells;
       patch.sides += provisional_[k].sides;
     }
-    for (std::int32_t& label : result_.labels) {
-      if (label >= 0) {
-        label = patch_of[static_cast<std::size_t>(label)];
-      }
+    for (BorderCell& cell : result_.border_cells) {
+      cell.patch = patch_of[static_cast<std::size_t>(cell.patch)];
     }
   }
 
   const LandscapeMask& mask_;
   int rule_;
+  bool border_cells_;
+  std::vector<std::int32_t> above_;  // labels of the row above, -1 for free cells
+  std::vector<std::int32_t> row_;    // labels of this row so far
   LabelSets sets_;
   std::vector<Patch> provisional_;
   Labelling result_;
-};
-
-// The cells of each patch that touch free land on a side: the nearest cell of another patch
-// is always one of these (a step towards the other end of the shortest pair would otherwise
-// stay inside the patch and be shorter).
-struct BorderCell {
-  std::int32_t column = 0;
-  std::int32_t row = 0;
-  std::int32_t patch = 0;
 };
 
 // Border cells filed in square buckets, for the search outward from one cell.
@@ -191,26 +229,44 @@ class BorderBuckets {
   static constexpr std::int32_t kEmpty = -2;
   static constexpr std::int32_t kMixed = -1;
 
-  BorderBuckets(const LandscapeMask& mask, const std::vector<BorderCell>& cells, int side)
+  // With `file_cells` the cells are sorted into their buckets in place (a copy would double
+  // the largest list the metrics hold) and read from `cells` later; without, the buckets
+  // only know which patch they hold, enough for a coarse look ahead.
+  BorderBuckets(const LandscapeMask& mask, std::vector<BorderCell>& cells, int side,
+                bool file_cells)
       : side_(side),
         columns_((mask.columns + side - 1) / side),
         rows_((mask.rows + side - 1) / side) {
     const std::size_t count = static_cast<std::size_t>(columns_) * static_cast<std::size_t>(rows_);
-    start_.assign(count + 1, 0);
     sole_.assign(count, kEmpty);
     for (const BorderCell& cell : cells) {
       const std::size_t b = BucketOf(cell);
-      ++start_[b + 1];
       sole_[b] = sole_[b] == kEmpty || sole_[b] == cell.patch ? cell.patch : kMixed;
+    }
+    if (!file_cells) {
+      return;
+    }
+    start_.assign(count + 1, 0);
+    for (const BorderCell& cell : cells) {
+      ++start_[BucketOf(cell) + 1];
     }
     for (std::size_t b = 0; b < count; ++b) {
       start_[b + 1] += start_[b];
     }
-    cells_.resize(cells.size());
+    // Each cell is swapped into the next free place of its bucket until every bucket's
+    // range holds only its own.
     std::vector<std::size_t> next(start_.begin(), start_.end() - 1);
-    for (const BorderCell& cell : cells) {
-      cells_[next[BucketOf(cell)]++] = cell;
+    for (std::size_t b = 0; b < count; ++b) {
+      while (next[b] < start_[b + 1]) {
+        const std::size_t to = BucketOf(cells[next[b]]);
+        if (to == b) {
+          ++next[b];
+        } else {
+          std::swap(cells[next[b]], cells[next[to]++]);
+        }
+      }
     }
+    cells_ = &cells;
   }
 
   int Side() const { return side_; }
@@ -228,7 +284,7 @@ class BorderBuckets {
     return sole != kEmpty && sole != patch;
   }
   // Squared distance from `from` to the nearest cell of bucket (bc, br) outside `patch`,
-  // or `best` when none is nearer.
+  // or `best` when none is nearer. Only for buckets that filed their cells.
   std::int64_t Nearest(const BorderCell& from, int bc, int br, std::int64_t best) const {
     const std::size_t b = static_cast<std::size_t>(br) * static_cast<std::size_t>(columns_) +
                           static_cast<std::size_t>(bc);
@@ -236,7 +292,7 @@ class BorderBuckets {
       return best;
     }
     for (std::size_t k = start_[b]; k < start_[b + 1]; ++k) {
-      const BorderCell& cell = cells_[k];
+      const BorderCell& cell = (*cells_)[k];
       if (cell.patch != from.patch) {
         const std::int64_t dc = cell.column - from.column;
         const std::int64_t dr = cell.row - from.row;
@@ -252,29 +308,8 @@ class BorderBuckets {
   int rows_;
   std::vector<std::size_t> start_;
   std::vector<std::int32_t> sole_;
-  std::vector<BorderCell> cells_;
+  const std::vector<BorderCell>* cells_ = nullptr;
 };
-
-std::vector<BorderCell> BorderCells(const LandscapeMask& mask, const Labelling& labelling) {
-  std::vector<BorderCell> cells;
-  const auto free_at = [&mask](int c, int r) {
-    return c >= 0 && r >= 0 && c < mask.columns && r < mask.rows &&
-           mask.developed[static_cast<std::size_t>(r) * static_cast<std::size_t>(mask.columns) +
-                          static_cast<std::size_t>(c)] == 0;
-  };
-  for (int r = 0; r < mask.rows; ++r) {
-    for (int c = 0; c < mask.columns; ++c) {
-      const std::int32_t patch =
-          labelling.labels[static_cast<std::size_t>(r) * static_cast<std::size_t>(mask.columns) +
-                           static_cast<std::size_t>(c)];
-      if (patch >= 0 &&
-          (free_at(c - 1, r) || free_at(c + 1, r) || free_at(c, r - 1) || free_at(c, r + 1))) {
-        cells.push_back({c, r, patch});
-      }
-    }
-  }
-  return cells;
-}
 
 // Calls visit(c, r) for the buckets of ring k (Chebyshev distance k) around (bc, br).
 template <typename Visit>
@@ -355,16 +390,19 @@ std::int64_t NearestOtherPatch(const BorderBuckets& coarse, const BorderBuckets&
 }
 
 // The Euclidean nearest-neighbour distance of every patch, in cells, centre to centre.
-std::vector<double> NearestNeighbourDistances(const LandscapeMask& mask, const Labelling& labelling,
+// The labelling's border cells are reordered by bucket.
+std::vector<double> NearestNeighbourDistances(const LandscapeMask& mask, Labelling& labelling,
                                               int rule) {
-  const std::vector<BorderCell> cells = BorderCells(mask, labelling);
-  const BorderBuckets fine(mask, cells, 8);
-  const BorderBuckets coarse(mask, cells, 64);
+  std::vector<BorderCell>& cells = labelling.border_cells;
+  const BorderBuckets coarse(mask, cells, 64, false);
+  const BorderBuckets fine(mask, cells, 8, true);
   // Two patches are never nearer than this: closer cells would join them.
   const std::int64_t closest_possible = rule == 8 ? 4 : 2;
   std::vector<std::int64_t> best(labelling.patches.size(),
                                  std::numeric_limits<std::int64_t>::max());
-  for (const BorderCell& cell : cells) {  // a patch's cells come up in scan order
+  // A search only lowers its patch's best to the exact nearest distance from its cell, so
+  // the order of the cells changes the work, never the distances.
+  for (const BorderCell& cell : cells) {
     std::int64_t& own = best[static_cast<std::size_t>(cell.patch)];
     if (own > closest_possible) {
       own = NearestOtherPatch(coarse, fine, cell, own);
@@ -534,9 +572,10 @@ LandscapeMetrics ComputeLandscapeMetrics(const LandscapeMask& mask,
   if (mask.developed.empty()) {
     return out;
   }
-  const Labelling labelling = Labeller(mask, rules.patch_rule == 4 ? 4 : 8).Run();
+  const bool metric = cell_metres && *cell_metres > 0.0 && std::isfinite(*cell_metres);
+  Labelling labelling = Labeller(mask, rules.patch_rule == 4 ? 4 : 8, metric).Run();
   CountMetrics(labelling, out);
-  if (!cell_metres || !(*cell_metres > 0.0) || !std::isfinite(*cell_metres)) {
+  if (!metric) {
     return out;
   }
   AreaMetrics(labelling, *cell_metres, rules.boundary_edge, out);

@@ -42,7 +42,8 @@ LandscapeMask DevelopedMask(const Grid2D<TFineCell>& fine, bool streets_develope
 // The metrics of `mask` with cells `cell_metres` on a side. Without a metric scale
 // (cell_metres empty) the metrics that need areas or distances are left undefined.
 // Cost: one labelling pass over the cells plus a nearest-neighbour search among the cells
-// on patch borders; memory 4 bytes a cell.
+// on patch borders; memory two rows of labels, 20 bytes a provisional label and, with a
+// metric scale, 12 bytes a cell on a patch border.
 LandscapeMetrics ComputeLandscapeMetrics(const LandscapeMask& mask,
                                          std::optional<double> cell_metres,
                                          const LandscapeRules& rules);

@@ -29,6 +29,10 @@ std::optional<std::vector<double>> DevelopedValues(const CompareOptions& options
   return options.developed;
 }
 
+void Release(std::vector<std::uint8_t>& cells) {
+  std::vector<std::uint8_t>().swap(cells);
+}
+
 // A map handed over for its measures: the mask moves, the world's grids are let go.
 MeasuredMap Measured(DevelopedMap&& map, std::optional<WorldDocument>& world) {
   MeasuredMap measured;
@@ -157,7 +161,7 @@ CLI::App* AddCompareCommand(CLI::App& app, CompareOptions& options) {
 
 int RunCompareCommand(const CompareOptions& options, std::ostream& out, std::ostream& err) {
   const auto developed = DevelopedValues(options);
-  const DevelopedMap original = ReadDevelopedMap(options.original, developed, "--original");
+  DevelopedMap original = ReadDevelopedMap(options.original, developed, "--original");
   CheckComparableSize(original.frame, "--original");
   const std::string t0 = "--original '" + options.original + "'";
   std::optional<WorldDocument> reference_world;
@@ -188,10 +192,21 @@ int RunCompareCommand(const CompareOptions& options, std::ostream& out, std::ost
   const CompareSources sources{options.original, options.reference, options.simulated,
                                options.seed};
   nlohmann::json report = CompareJson(comparison, sources);
+  // The measures label each map in turn: T0's mask and the outcome map, no longer needed
+  // once the maps are encoded, go first, and S goes before T1 is labelled.
+  Release(original.mask);
+  std::string outcome_tif;
+  std::string outcome_png;
+  if (unit) {
+    outcome_tif = OutcomeGeoTiff(original.frame, outcome);
+    outcome_png = OutcomePng(original.frame, outcome, comparison.model.counts);
+    Release(outcome);
+  }
   std::optional<nlohmann::json> measures;
   if (!options.no_measures) {
-    measures = SideBySideJson(Measured(std::move(simulated), simulated_world),
-                              Measured(std::move(reference), reference_world));
+    const MapMeasures s = MeasureMap(Measured(std::move(simulated), simulated_world));
+    const MapMeasures t1 = MeasureMap(Measured(std::move(reference), reference_world));
+    measures = SideBySideJson(s, t1);
     report["Measures"] = *measures;
   }
   if (!unit) {
@@ -205,9 +220,8 @@ int RunCompareCommand(const CompareOptions& options, std::ostream& out, std::ost
   if (measures) {
     files.emplace_back("measures.csv", Text(SideBySideCsv(*measures)));
   }
-  files.emplace_back("outcome.tif", Text(OutcomeGeoTiff(original.frame, outcome)));
-  files.emplace_back("outcome.png",
-                     Text(OutcomePng(original.frame, outcome, comparison.model.counts)));
+  files.emplace_back("outcome.tif", Text(std::move(outcome_tif)));
+  files.emplace_back("outcome.png", Text(std::move(outcome_png)));
   for (const auto& [name, content] : files) {
     WriteFileAtomically((unit->Staging() / name).string(), content);
   }

@@ -116,21 +116,23 @@ MapScale ScaleOfMap(const DevelopedMap& map, const std::optional<WorldDocument>&
   return scale;
 }
 
-json SideBySideJson(const MeasuredMap& simulated, const MeasuredMap& reference) {
-  const LandscapeRules rules;
-  const json s_land = MaskLandscapeJson(simulated.land, simulated.scale, rules);
-  const json r_land = MaskLandscapeJson(reference.land, reference.scale, rules);
+MapMeasures MeasureMap(const MeasuredMap& map) {
+  MapMeasures measures;
+  measures.land = MaskLandscapeJson(map.land, map.scale, LandscapeRules());
+  if (map.streets) {
+    measures.streets = NetworkMeasuresJson(*map.streets, map.fine_cells, map.scale, DetourSample());
+  }
+  return measures;
+}
+
+json SideBySideJson(const MapMeasures& simulated, const MapMeasures& reference) {
   json out;
-  out["Landscape"] = Group(LandscapeMetricNames(), s_land, r_land, LandscapeWhy);
-  out["Landscape"]["Rules"] = s_land["Rules"];
+  out["Landscape"] = Group(LandscapeMetricNames(), simulated.land, reference.land, LandscapeWhy);
+  out["Landscape"]["Rules"] = simulated.land["Rules"];
   if (simulated.streets && reference.streets) {
-    const DetourSample sample;
-    const json s_net =
-        NetworkMeasuresJson(*simulated.streets, simulated.fine_cells, simulated.scale, sample);
-    const json r_net =
-        NetworkMeasuresJson(*reference.streets, reference.fine_cells, reference.scale, sample);
-    out["StreetNetwork"] = Group(StreetStatisticNames(), s_net, r_net, StreetWhy);
-    out["StreetNetwork"]["DetourSample"] = s_net["DetourSample"];
+    out["StreetNetwork"] =
+        Group(StreetStatisticNames(), *simulated.streets, *reference.streets, StreetWhy);
+    out["StreetNetwork"]["DetourSample"] = (*simulated.streets)["DetourSample"];
   }
   return out;
 }

@@ -264,6 +264,10 @@ std::optional<std::string> FrameDifference(const GridFrame& a, const GridFrame& 
   return std::nullopt;
 }
 
+std::string ClassNameKey(int value) {
+  return "CLASS_" + std::to_string(value);
+}
+
 std::string ClassRasterGeoTiff(const GridFrame& frame, std::span<const std::uint8_t> classes,
                                const std::vector<ClassColour>& colours, const std::string& band) {
   EnsureGdal();
@@ -271,19 +275,21 @@ std::string ClassRasterGeoTiff(const GridFrame& frame, std::span<const std::uint
   const std::string path = folder.Path("classes.tif");
   {
     DatasetPtr dataset = CreateSingleBand(path, frame, GDT_Byte);
-    WriteBand(*dataset, classes.data(), GDT_Byte, band);
+    // The colour table goes in before the pixels: once a strip is written the TIFF can no
+    // longer become a palette image. GeoTIFF has no place for category names (GDAL would
+    // put them in a side file the in-memory write drops), so they go in the band's
+    // metadata, which the file keeps, as CLASS_<value>.
     GDALColorTable table;
-    CPLStringList names;
+    GDALRasterBand* raster = dataset->GetRasterBand(1);
     for (std::size_t i = 0; i < colours.size(); ++i) {
       const GDALColorEntry entry = {static_cast<short>(colours[i].red),
                                     static_cast<short>(colours[i].green),
                                     static_cast<short>(colours[i].blue), 255};
       table.SetColorEntry(static_cast<int>(i), &entry);
-      names.AddString(colours[i].name.c_str());
+      raster->SetMetadataItem(ClassNameKey(static_cast<int>(i)).c_str(), colours[i].name.c_str());
     }
-    GDALRasterBand* raster = dataset->GetRasterBand(1);
     raster->SetColorTable(&table);
-    raster->SetCategoryNames(names.List());
+    WriteBand(*dataset, classes.data(), GDT_Byte, band);
   }
   return folder.Bytes("classes.tif");
 }

@@ -75,8 +75,11 @@ struct ClassColour {
   std::string name;
 };
 
+// The band metadata item that names class `value` in a class raster: CLASS_<value>.
+std::string ClassNameKey(int value);
 // A one-band Byte GeoTIFF of classes 0 .. colours.size() - 1 with their colour table and
-// category names, on the frame. Returns the file's bytes; throws GeoError.
+// names (ClassNameKey items of the band's metadata), on the frame. Returns the file's bytes;
+// throws GeoError.
 std::string ClassRasterGeoTiff(const GridFrame& frame, std::span<const std::uint8_t> classes,
                                const std::vector<ClassColour>& colours, const std::string& band);
 // A one-band Float32 GeoTIFF on the frame.

@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "geo/class_maps.h"
 #include "geo/gdal_support.h"
 #include "geo/gis_import.h"
 
@@ -54,6 +55,8 @@ std::vector<RasterClass> Classes(GDALRasterBand& band, int low, int high) {
     }
     if (value >= 0 && value < nameCount && names[value] != nullptr) {
       entry.name = names[value];
+    } else if (const char* name = band.GetMetadataItem(ClassNameKey(value).c_str())) {
+      entry.name = name;  // a class raster veltmoor wrote
     }
     classes.push_back(std::move(entry));
   }

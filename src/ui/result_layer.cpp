@@ -35,8 +35,8 @@ int ShareStep(float share) {
   return std::clamp(static_cast<int>(share * kShareSteps), 0, kShareSteps - 1);
 }
 
-// A GeoTIFF keeps its category names beside it, not inside, so a copied outcome.tif may
-// have lost them; the classes are the comparison's own.
+// outcome.tif names its classes in the band's metadata; a file written before it did, or
+// passed through a tool that drops metadata, has none: the classes are the comparison's own.
 QString OutcomeText(const RasterClass& entry) {
   if (!entry.name.empty()) {
     return QString::fromStdString(entry.name);

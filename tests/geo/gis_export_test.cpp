@@ -6,8 +6,10 @@
 #include <cpl_vsi.h>
 #include <array>
 
+#include "geo/class_maps.h"
 #include "geo/gdal_support.h"
 #include "geo/gis_export.h"
+#include "geo/raster_overview.h"
 #include "growth/run_control.h"
 #include "simulation/setup.h"
 #include "support/test_simulation.h"
@@ -179,6 +181,47 @@ TEST_P(GisExportTest, NetworkHoldsEveryNodeAndStreetInALocalPlane) {
     const auto* line = feature->GetGeometryRef()->toLineString();
     EXPECT_EQ(line->getX(0), from.X);
     EXPECT_NEAR(line->get_Length(), feature->GetFieldAsDouble("Length"), 1.0);
+  }
+}
+
+// A class raster is one file: its colours and its class names travel with it, with no side
+// file, and writing it raises no GDAL error.
+TEST(ClassRasterTest, KeepsItsColoursAndClassNamesInsideTheFile) {
+  EnsureGdal();
+  OGRSpatialReference utm;
+  utm.importFromEPSG(32632);
+  char* wkt = nullptr;
+  utm.exportToWkt(&wkt);
+  const GridFrame frame = {3, 2, 400000.0, 5000000.0, 30.0, 30.0, wkt};
+  CPLFree(wkt);
+  const std::vector<std::uint8_t> classes = {0, 1, 2, 2, 1, 0};
+  const std::vector<ClassColour> colours = {
+      {255, 255, 255, "correct rejection"}, {0, 158, 115, "hit"}, {213, 94, 0, "miss"}};
+  CPLErrorReset();
+  const std::string bytes = ClassRasterGeoTiff(frame, classes, colours, "Outcome");
+  EXPECT_EQ(CPLGetLastErrorType(), CE_None) << CPLGetLastErrorMsg();
+
+  const MemoryFolder folder;
+  const std::string path = folder.Path("copied.tif");
+  VSILFILE* f = VSIFOpenL(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  VSIFWriteL(bytes.data(), 1, bytes.size(), f);
+  VSIFCloseL(f);
+  const DatasetPtr data(GDALDataset::Open(path.c_str(), GDAL_OF_RASTER));
+  ASSERT_NE(data, nullptr);
+  GDALRasterBand* band = data->GetRasterBand(1);
+  ASSERT_NE(band->GetColorTable(), nullptr);
+  EXPECT_EQ(band->GetColorTable()->GetColorEntry(2)->c1, 213);
+  const char* hit = band->GetMetadataItem(ClassNameKey(1).c_str());
+  ASSERT_NE(hit, nullptr);
+  EXPECT_STREQ(hit, "hit");
+
+  const RasterOverview overview = DescribeRaster(path);
+  ASSERT_EQ(overview.classes.size(), 3u);
+  for (std::size_t value = 0; value < 3; ++value) {
+    EXPECT_EQ(overview.classes[value].value, static_cast<double>(value));
+    EXPECT_EQ(overview.classes[value].name, colours[value].name);
+    EXPECT_EQ(overview.classes[value].pixels, 2);
   }
 }
 
