@@ -158,6 +158,18 @@ TEST(LandscapeMetricsTest, NearestNeighbourFarAway) {
   EXPECT_NEAR(*m.ENN_MN, (3.0 + 3.0 + std::sqrt(17.0 * 17.0 + 20.0 * 20.0)) / 3.0, kTight);
 }
 
+// The nearest cell across a search-bucket edge (columns 7 | 8) is nearer than the one found
+// in the patch's own bucket; the search must look one bucket further before it stops.
+TEST(LandscapeMetricsTest, NearestNeighbourJustAcrossABucketEdge) {
+  const LandscapeMetrics m = Measure(Map({".....#.#........",  //
+                                          "........#.......",  //
+                                          "................"}),
+                                     4, false, 1.0);
+  ASSERT_EQ(m.NP, 3u);
+  // (7, 0) has (8, 1) at sqrt 2 and (5, 0) at 2; (5, 0) has (7, 0); (8, 1) has (7, 0).
+  EXPECT_NEAR(*m.ENN_MN, (std::sqrt(2.0) + 2.0 + std::sqrt(2.0)) / 3.0, kTight);
+}
+
 // Two large blocks in opposite corners, further apart than a coarse search bucket: the
 // search starts at the first ring that holds the other block, and must not start past it.
 TEST(LandscapeMetricsTest, NearestNeighbourOfLargeFarBlocks) {

@@ -59,6 +59,21 @@ TEST(FindNetworkPathTest, StopsWhenTheGoalIsFirstReachedNotWhenItIsExpanded) {
   EXPECT_EQ(t.Path(m, g), std::vector<TAgent*>{&g});
 }
 
+TEST(FindNetworkPathTest, TheDistanceLeftToTheGoalDecidesWhichNodeIsExpanded) {
+  Network t;
+  // The node behind the start is nearer, the one ahead nearer the goal; a search by cost
+  // alone would expand the first and reach the goal the long way round.
+  TAgent& s = t.Plant(10, 10);
+  TAgent& g = t.Plant(14, 10);
+  TAgent& ahead = t.Plant(12, 10);
+  TAgent& behind = t.Plant(9, 10);
+  t.Link(s, ahead);
+  t.Link(s, behind);
+  t.Link(ahead, g);
+  t.Link(behind, g);
+  EXPECT_EQ(t.Path(s, g), (std::vector<TAgent*>{&g, &ahead}));
+}
+
 TEST(FindNetworkPathTest, AmongEqualEstimatesTheNodeOpenedLastIsExpandedFirst) {
   Network t;
   TAgent& s = t.Plant(5, 5);

@@ -143,6 +143,15 @@ TEST(UpdatePotentialTest, FullCellStaysAtOneAndCornersAreDamped) {
   f.Cell(10, 9).Potential = 3.0f;
   UpdatePotential(f.world());
   EXPECT_EQ(f.Cell(10, 10).Potential, 1.0f);
+
+  // Only what exceeds 1 is capped: a sum a little under five keeps its fifth.
+  f.Cell(15, 15).DevelopedCount = 9;
+  f.Cell(15, 16).Potential = 1.0f;
+  f.Cell(15, 14).Potential = 1.0f;
+  f.Cell(16, 15).Potential = 1.0f;
+  f.Cell(14, 15).Potential = 0.975f;
+  UpdatePotential(f.world());
+  EXPECT_FLOAT_EQ(f.Cell(15, 15).Potential, 0.995f);
 }
 
 TEST(UpdatePotentialTest, OwnTermThenBelowAboveRightLeft) {
