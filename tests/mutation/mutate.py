@@ -57,10 +57,16 @@ def interleave_folders(mutants):
 
 def sync_tree(scratch):
     """Copies the tracked files into the scratch tree, touching only those that differ so
-    the reused build stays incremental."""
+    the reused build stays incremental, and removes what is no longer tracked: a moved
+    source left behind would still be globbed into the build."""
     files = subprocess.run(["git", "ls-files", "-z"], cwd=ROOT, check=True,
                            capture_output=True).stdout.decode().split("\0")
-    for name in filter(None, files):
+    tracked = set(filter(None, files))
+    if scratch.is_dir():
+        for old in [p for p in scratch.rglob("*") if p.is_file() or p.is_symlink()]:
+            if old.relative_to(scratch).as_posix() not in tracked:
+                old.unlink()
+    for name in sorted(tracked):
         source = ROOT / name
         if not source.is_file():
             continue
