@@ -1,15 +1,22 @@
 // The sink a simulation with a window, or with outputs to write, gives its growth rules:
 // changed cells and new nodes and streets are painted onto the map layers, labels and chart
-// points go to the simulation's output models.
+// points go to the simulation's output models. It holds only those three, so what a rule
+// reports can reach the window and nothing else of the simulation.
 #pragma once
 
-#include "simulation/simulation.h"
+#include "chart/chart_set.h"
+#include "simulation/growth_sink.h"
+#include "simulation/map_layers.h"
+#include "simulation/output_models.h"
 
 namespace veltmoor {
 
+struct Simulation;
+
 class MapSink final : public GrowthSink {
  public:
-  explicit MapSink(Simulation& sim) : sim_(sim) {}
+  MapSink(MapLayers& map, Labels& labels, chart::ChartSet& charts)
+      : map_(map), labels_(labels), charts_(charts) {}
 
   void CellChanged(const World& world, const TCell& cell) override;
   void CellChanged(const World& world, const TFineCell& fine) override;
@@ -21,7 +28,9 @@ class MapSink final : public GrowthSink {
   void AddPoint(chart::SeriesName series, double x, double y) override;
 
  private:
-  Simulation& sim_;
+  MapLayers& map_;
+  Labels& labels_;
+  chart::ChartSet& charts_;
 };
 
 // Gives the simulation's growth rules a MapSink.
